@@ -1,0 +1,75 @@
+// The configuration store: the data directory, loading the four JSON files at
+// start-up, seeding a first run, and saving each file atomically with a
+// backup. UI thread only; it never shows anything, callers discard errors.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tolvar/core/expected.hpp"
+#include "tolvar/core/file_system.hpp"
+#include "tolvar/core/records.hpp"
+
+namespace tolvar::core {
+
+inline constexpr std::uint32_t k_supported_schema_version = 1;
+
+class StoreError {
+public:
+    enum class Kind { Io, Message };
+
+    static StoreError io(IoError error) { return StoreError(Kind::Io, std::move(error), {}); }
+    static StoreError message(std::string text) { return StoreError(Kind::Message, {}, std::move(text)); }
+
+    Kind kind() const { return kind_; }
+    const IoError& io_error() const { return io_; }
+    // The system's error text for Io, the message otherwise.
+    const std::string& text() const { return kind_ == Kind::Io ? io_.text : message_; }
+
+private:
+    StoreError(Kind kind, IoError io, std::string message)
+        : kind_(kind), io_(std::move(io)), message_(std::move(message)) {}
+
+    Kind kind_;
+    IoError io_;
+    std::string message_;
+};
+
+template <class T>
+using StoreResult = Expected<T, StoreError>;
+
+// What load_at_startup fills: the application state starts with these
+// values and keeps them where a file is absent or unreadable.
+struct LoadedConfig {
+    Settings settings = fresh_settings();
+    std::vector<ConnectionProfile> profiles;
+    std::vector<Alias> aliases;
+    std::vector<QuickKey> quick_keys;
+    std::optional<Path> data_dir;
+};
+
+// %APPDATA%\tolvar, with its history subdirectory created.
+StoreResult<Path> resolve_data_dir(FileSystem& fs, const std::optional<std::string>& appdata);
+StoreResult<Path> resolve_data_dir();
+
+void load_at_startup(FileSystem& fs, const Path& dir, LoadedConfig& config);
+std::vector<SessionRecord> load_sessions(FileSystem& fs, const Path& dir);
+
+StoreResult<void> save_settings(FileSystem& fs, const Path& dir, const Settings& settings);
+StoreResult<void> save_profiles(FileSystem& fs, const Path& dir,
+                                const std::vector<ConnectionProfile>& profiles);
+StoreResult<void> save_aliases(FileSystem& fs, const Path& dir, const std::vector<Alias>& aliases,
+                               const std::vector<QuickKey>& quick_keys);
+StoreResult<void> save_sessions(FileSystem& fs, const Path& dir,
+                                const std::vector<SessionRecord>& sessions);
+
+StoreResult<void> check_schema_version(std::string_view file_name, std::uint32_t version);
+
+// Writes "{file}.tmp", copies the current file to "{file}.bak", then renames
+// the temporary file over the current one.
+StoreResult<void> write_atomic(FileSystem& fs, const Path& dir, std::string_view file_name,
+                               std::string_view bytes);
+
+}  // namespace tolvar::core

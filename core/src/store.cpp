@@ -1,0 +1,159 @@
+#include "tolvar/core/store.hpp"
+
+#include "tolvar/core/formats.hpp"
+#include "tolvar/core/platform.hpp"
+#include "tolvar/core/utf.hpp"
+
+namespace tolvar::core {
+
+namespace {
+
+constexpr std::string_view k_settings_file = "settings.json";
+constexpr std::string_view k_profiles_file = "profiles.json";
+constexpr std::string_view k_aliases_file = "aliases.json";
+constexpr std::string_view k_sessions_file = "sessions.json";
+
+Path in_dir(const Path& dir, std::string_view name) { return dir / path_from_utf8(name); }
+
+StoreError message_error(std::string_view file_name, std::string_view text) {
+    return StoreError::message(std::string(file_name) + ": " + std::string(text));
+}
+
+std::uint32_t schema_of(const Settings& r) { return r.schema_version; }
+std::uint32_t schema_of(const ProfilesFile& r) { return r.schema_version; }
+std::uint32_t schema_of(const AliasesFile& r) { return r.schema_version; }
+std::uint32_t schema_of(const SessionsFile& r) { return r.schema_version; }
+
+// A file that does not exist reads as nothing, which is not an error.
+template <class T, class Parse>
+StoreResult<std::optional<T>> read_file_record(FileSystem& fs, const Path& dir,
+                                               std::string_view file_name, Parse parse) {
+    auto bytes = fs.read_file(in_dir(dir, file_name));
+    if (!bytes) {
+        if (bytes.error().not_found) return std::optional<T>{};
+        return unexpected(StoreError::io(bytes.error()));
+    }
+    if (!is_valid_utf8(*bytes)) {
+        return unexpected(StoreError::io(IoError{0, "stream did not contain valid UTF-8", false}));
+    }
+    std::string_view text = *bytes;
+    while (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    auto record = parse(text);
+    if (!record) return unexpected(message_error(file_name, record.error()));
+    if (auto ok = check_schema_version(file_name, schema_of(*record)); !ok) {
+        return unexpected(ok.error());
+    }
+    return std::optional<T>(std::move(*record));
+}
+
+StoreResult<void> save_text(FileSystem& fs, const Path& dir, std::string_view file_name,
+                            const std::string& text) {
+    if (auto made = fs.create_directories(dir); !made) {
+        return unexpected(StoreError::io(made.error()));
+    }
+    return write_atomic(fs, dir, file_name, text);
+}
+
+}  // namespace
+
+StoreResult<Path> resolve_data_dir(FileSystem& fs, const std::optional<std::string>& appdata) {
+    if (!appdata) {
+        return unexpected(StoreError::message("APPDATA environment variable is not set"));
+    }
+    Path dir = path_from_utf8(*appdata) / "tolvar";
+    if (auto made = fs.create_directories(dir / "history"); !made) {
+        return unexpected(StoreError::io(made.error()));
+    }
+    return dir;
+}
+
+StoreResult<Path> resolve_data_dir() {
+    return resolve_data_dir(platform_file_system(), environment_variable("APPDATA"));
+}
+
+StoreResult<void> check_schema_version(std::string_view file_name, std::uint32_t version) {
+    if (version <= k_supported_schema_version) return {};
+    return unexpected(StoreError::message(std::string(file_name) + ": schema_version " +
+                                          std::to_string(version) +
+                                          " is newer than supported " +
+                                          std::to_string(k_supported_schema_version)));
+}
+
+void load_at_startup(FileSystem& fs, const Path& dir, LoadedConfig& config) {
+    const bool settings_existed = fs.exists(in_dir(dir, k_settings_file));
+    if (auto r = read_file_record<Settings>(fs, dir, k_settings_file, parse_settings)) {
+        config.settings = r->has_value() ? std::move(**r) : fresh_settings();
+    }
+    if (auto r = read_file_record<ProfilesFile>(fs, dir, k_profiles_file, parse_profiles_file)) {
+        config.profiles = r->has_value() ? std::move((*r)->profiles) : std::vector<ConnectionProfile>{};
+    }
+    const bool aliases_existed = fs.exists(in_dir(dir, k_aliases_file));
+    if (auto r = read_file_record<AliasesFile>(fs, dir, k_aliases_file, parse_aliases_file)) {
+        if (r->has_value()) {
+            config.aliases = std::move((*r)->aliases);
+            config.quick_keys = std::move((*r)->quick_keys);
+        } else {
+            config.aliases.clear();
+            config.quick_keys.clear();
+        }
+    }
+    if (!settings_existed) (void)save_settings(fs, dir, config.settings);
+    if (!aliases_existed) {
+        config.quick_keys = {QuickKey{"Ctrl+Alt+R", RenameTab{}},
+                             QuickKey{"Ctrl+Alt+H", ShowHelp{}}};
+        (void)save_aliases(fs, dir, config.aliases, config.quick_keys);
+    }
+    config.data_dir = dir;
+}
+
+std::vector<SessionRecord> load_sessions(FileSystem& fs, const Path& dir) {
+    auto r = read_file_record<SessionsFile>(fs, dir, k_sessions_file, parse_sessions_file);
+    if (!r || !r->has_value()) return {};
+    return std::move((*r)->sessions);
+}
+
+StoreResult<void> save_settings(FileSystem& fs, const Path& dir, const Settings& settings) {
+    return save_text(fs, dir, k_settings_file, to_pretty_json(settings));
+}
+
+StoreResult<void> save_profiles(FileSystem& fs, const Path& dir,
+                                const std::vector<ConnectionProfile>& profiles) {
+    return save_text(fs, dir, k_profiles_file,
+                     to_pretty_json(ProfilesFile{k_supported_schema_version, profiles}));
+}
+
+StoreResult<void> save_aliases(FileSystem& fs, const Path& dir, const std::vector<Alias>& aliases,
+                               const std::vector<QuickKey>& quick_keys) {
+    return save_text(fs, dir, k_aliases_file,
+                     to_pretty_json(AliasesFile{k_supported_schema_version, aliases, quick_keys}));
+}
+
+StoreResult<void> save_sessions(FileSystem& fs, const Path& dir,
+                                const std::vector<SessionRecord>& sessions) {
+    return save_text(fs, dir, k_sessions_file,
+                     to_pretty_json(SessionsFile{k_supported_schema_version, sessions}));
+}
+
+StoreResult<void> write_atomic(FileSystem& fs, const Path& dir, std::string_view file_name,
+                               std::string_view bytes) {
+    const Path target = in_dir(dir, file_name);
+    const Path temp = in_dir(dir, std::string(file_name) + ".tmp");
+    const Path backup = in_dir(dir, std::string(file_name) + ".bak");
+
+    if (auto written = fs.write_file(temp, bytes); !written) {
+        return unexpected(StoreError::io(written.error()));
+    }
+    if (fs.type_of(target) == FileType::Regular) (void)fs.copy_file(target, backup);
+    if (fs.rename_replace(temp, target)) return {};
+
+    // Some systems refuse to rename over an existing file: make room first.
+    if (auto removed = fs.remove_file(target); !removed) {
+        return unexpected(StoreError::io(removed.error()));
+    }
+    if (auto renamed = fs.rename_replace(temp, target); !renamed) {
+        return unexpected(StoreError::io(renamed.error()));
+    }
+    return {};
+}
+
+}  // namespace tolvar::core
