@@ -1,0 +1,115 @@
+// The terminal model: a VT/xterm parser driving a primary grid with scrollback
+// and an alternate grid. It never answers the application and draws nothing.
+// Not thread-safe: sessions share it through SharedModel.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace tolvar::pty {
+
+// A cell colour: the terminal default, an indexed colour 0-255 or RGB.
+class Color {
+  public:
+    enum class Kind : std::uint8_t { Default, Indexed, Rgb };
+
+    constexpr Color() = default;
+    static constexpr Color indexed(std::uint8_t index) { return Color(k_indexed | index); }
+    static constexpr Color rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+        return Color(k_rgb | std::uint32_t{r} << 16 | std::uint32_t{g} << 8 | b);
+    }
+
+    constexpr Kind kind() const { return static_cast<Kind>(bits_ >> 24); }
+    constexpr std::uint8_t index() const { return static_cast<std::uint8_t>(bits_); }
+    constexpr std::uint8_t r() const { return static_cast<std::uint8_t>(bits_ >> 16); }
+    constexpr std::uint8_t g() const { return static_cast<std::uint8_t>(bits_ >> 8); }
+    constexpr std::uint8_t b() const { return static_cast<std::uint8_t>(bits_); }
+    constexpr std::uint32_t bits() const { return bits_; }
+    friend constexpr bool operator==(Color, Color) = default;
+
+  private:
+    static constexpr std::uint32_t k_indexed = 1u << 24;
+    static constexpr std::uint32_t k_rgb = 2u << 24;
+    constexpr explicit Color(std::uint32_t bits) : bits_(bits) {}
+    std::uint32_t bits_ = 0;
+};
+
+struct Position {
+    std::uint16_t row = 0;
+    std::uint16_t col = 0;
+    friend constexpr bool operator==(Position, Position) = default;
+};
+
+// One visible cell as the view reads it.
+struct Cell {
+    std::string contents;  // UTF-8: base character and its combining marks; empty when blank
+    Color fg;
+    Color bg;
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+    bool inverse = false;
+    bool wide = false;
+    bool wide_continuation = false;  // right half of the wide character to its left
+};
+
+enum class MouseMode : std::uint8_t { None, Press, PressRelease, ButtonMotion, AnyMotion };
+enum class MouseEncoding : std::uint8_t { Default, Utf8, Sgr };
+
+class Screen;
+
+class TerminalModel {
+  public:
+    static constexpr std::size_t k_default_scrollback = 10000;
+
+    TerminalModel(std::uint16_t rows, std::uint16_t cols,
+                  std::size_t scrollback = k_default_scrollback);
+    ~TerminalModel();
+    TerminalModel(TerminalModel&&) noexcept;
+    TerminalModel& operator=(TerminalModel&&) noexcept;
+    TerminalModel(const TerminalModel&) = delete;
+    TerminalModel& operator=(const TerminalModel&) = delete;
+
+    // Processes a chunk of output bytes; sequences may be split across chunks.
+    void feed(std::string_view bytes);
+    // Resizes both grids without reflow: rows are truncated or padded.
+    void set_size(std::uint16_t rows, std::uint16_t cols);
+
+    std::uint16_t rows() const;
+    std::uint16_t cols() const;
+    bool alternate_screen() const;
+
+    // A cell of the active grid's live screen; a blank cell outside it.
+    Cell cell(std::uint16_t row, std::uint16_t col) const;
+    bool row_wrapped(std::uint16_t row) const;
+    Position cursor() const;
+    bool hide_cursor() const;
+
+    std::string title() const;
+    std::string icon_name() const;
+
+    bool bracketed_paste() const;
+    bool application_cursor() const;
+    bool application_keypad() const;
+    MouseMode mouse_mode() const;
+    MouseEncoding mouse_encoding() const;
+
+    // Rows joined by '\n' except after wrapped rows, trailing '\n's removed.
+    std::string visible_text() const;
+    // The text from `start` up to, not including, `end` (row first, then
+    // column), composed like visible_text. Columns past the row are clamped.
+    std::string text_between(Position start, Position end) const;
+
+    // Lines kept in the primary grid's scrollback.
+    std::size_t scrollback_rows() const;
+    // Bytes the scrollback holds, for measurement.
+    std::size_t scrollback_bytes() const;
+
+  private:
+    std::unique_ptr<Screen> screen_;
+};
+
+}  // namespace tolvar::pty
