@@ -12,19 +12,24 @@
 
 namespace tolvar::core {
 
-Path path_from_utf8(std::string_view utf8) { return Path(std::string(utf8)); }
-std::string path_to_utf8(const Path& path) { return path.string(); }
+Path path_from_utf8(std::string_view utf8) {
+    return Path(std::string(utf8));
+}
+std::string path_to_utf8(const Path& path) {
+    return path.string();
+}
 
 namespace {
 
 IoError last_error() {
     const int code = errno;
-    return IoError{code, std::string(std::strerror(code)) + " (os error " + std::to_string(code) + ")",
+    return IoError{code,
+                   std::string(std::strerror(code)) + " (os error " + std::to_string(code) + ")",
                    code == ENOENT};
 }
 
 class Fd {
-public:
+  public:
     explicit Fd(int fd) : fd_(fd) {}
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
@@ -34,7 +39,7 @@ public:
     int get() const { return fd_; }
     bool ok() const { return fd_ >= 0; }
 
-private:
+  private:
     int fd_;
 };
 
@@ -58,7 +63,7 @@ FileType type_from_mode(mode_t mode) {
 }
 
 class PosixFileSystem final : public FileSystem {
-public:
+  public:
     Expected<std::string, IoError> read_file(const Path& path) override {
         Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
         if (!fd.ok()) return unexpected(last_error());
@@ -102,9 +107,9 @@ public:
         std::error_code ec;
         std::filesystem::create_directories(path, ec);
         if (ec) {
-            return unexpected(IoError{ec.value(), ec.message() + " (os error " +
-                                                      std::to_string(ec.value()) + ")",
-                                      ec.value() == ENOENT});
+            return unexpected(
+                IoError{ec.value(), ec.message() + " (os error " + std::to_string(ec.value()) + ")",
+                        ec.value() == ENOENT});
         }
         return {};
     }

@@ -7,8 +7,12 @@
 
 namespace tolvar::core {
 
-Path path_from_utf8(std::string_view utf8) { return Path(win::to_wide(utf8)); }
-std::string path_to_utf8(const Path& path) { return win::from_wide(path.native()); }
+Path path_from_utf8(std::string_view utf8) {
+    return Path(win::to_wide(utf8));
+}
+std::string path_to_utf8(const Path& path) {
+    return win::from_wide(path.native());
+}
 
 namespace {
 
@@ -42,7 +46,7 @@ FileType type_from_attributes(DWORD attributes) {
 }
 
 class WindowsFileSystem final : public FileSystem {
-public:
+  public:
     Expected<std::string, IoError> read_file(const Path& path) override {
         win::UniqueHandle file = open_file(path, GENERIC_READ, OPEN_EXISTING);
         if (!file) return unexpected(last_error());
@@ -50,7 +54,8 @@ public:
         char buf[65536];
         for (;;) {
             DWORD n = 0;
-            if (!ReadFile(file.get(), buf, sizeof buf, &n, nullptr)) return unexpected(last_error());
+            if (!ReadFile(file.get(), buf, sizeof buf, &n, nullptr))
+                return unexpected(last_error());
             if (n == 0) break;
             out.append(buf, n);
         }
@@ -141,7 +146,8 @@ public:
         do {
             const std::wstring_view name = data.cFileName;
             if (name == L"." || name == L"..") continue;
-            entries.push_back({Path(std::wstring(name)), type_from_attributes(data.dwFileAttributes)});
+            entries.push_back(
+                {Path(std::wstring(name)), type_from_attributes(data.dwFileAttributes)});
         } while (FindNextFileW(find, &data));
         const DWORD code = GetLastError();
         FindClose(find);

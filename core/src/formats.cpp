@@ -106,8 +106,10 @@ struct Record<Rdp> {
     static constexpr std::string_view name = "Rdp";
     static constexpr std::string_view tag = "rdp";
     static constexpr auto fields() {
-        return std::tuple{required("host", &Rdp::host), optional("port", &Rdp::port),
-                          optional("user", &Rdp::user), optional("domain", &Rdp::domain),
+        return std::tuple{required("host", &Rdp::host),
+                          optional("port", &Rdp::port),
+                          optional("user", &Rdp::user),
+                          optional("domain", &Rdp::domain),
                           optional("fullscreen", &Rdp::fullscreen),
                           optional("admin", &Rdp::admin)};
     }
@@ -214,11 +216,10 @@ template <>
 struct Record<SessionRecord> {
     static constexpr std::string_view name = "SessionRecord";
     static constexpr auto fields() {
-        return std::tuple{required("id", &SessionRecord::id),
-                          optional("profile_id", &SessionRecord::profile_id),
-                          optional("title", &SessionRecord::title),
-                          optional("group", &SessionRecord::group),
-                          optional("color", &SessionRecord::color)};
+        return std::tuple{
+            required("id", &SessionRecord::id), optional("profile_id", &SessionRecord::profile_id),
+            optional("title", &SessionRecord::title), optional("group", &SessionRecord::group),
+            optional("color", &SessionRecord::color)};
     }
 };
 
@@ -240,17 +241,23 @@ struct Record<HistoryEntry> {
 };
 
 template <class T>
-concept IsRecord = requires { Record<T>::fields(); };
+concept IsRecord = requires {
+    Record<T>::fields();
+};
 
 template <class T>
-concept IsTaggedVariant = requires { Record<T>::tag; };
+concept IsTaggedVariant = requires {
+    Record<T>::tag;
+};
 
 template <class Tuple, class F>
 constexpr void for_each_field(const Tuple& fields, F&& f) {
-    std::apply([&](const auto&... field) {
-        std::size_t index = 0;
-        (f(field, index++), ...);
-    }, fields);
+    std::apply(
+        [&](const auto&... field) {
+            std::size_t index = 0;
+            (f(field, index++), ...);
+        },
+        fields);
 }
 
 // ---------------------------------------------------------------- reading
@@ -265,20 +272,31 @@ using Status = std::optional<Failure>;
 
 const Status k_ok = std::nullopt;
 
-Status incomplete() { return Failure{{}, true}; }
+Status incomplete() {
+    return Failure{{}, true};
+}
 
 std::string unexpected_text(const JsonValue& v) {
     using K = JsonValue::Kind;
     switch (v.kind) {
-        case K::Null: return "null";
-        case K::Bool: return std::string("boolean `") + (v.boolean ? "true" : "false") + "`";
-        case K::Int: return "integer `" + std::to_string(v.int_value) + "`";
-        case K::Uint: return "integer `" + std::to_string(v.uint_value) + "`";
-        case K::Float: return "floating point `" + format_f64(v.float_value) + "`";
-        case K::String: return "string " + debug_quote(v.text);
-        case K::Object: return "map";
-        case K::Array: return "sequence";
-        case K::Absent: break;
+        case K::Null:
+            return "null";
+        case K::Bool:
+            return std::string("boolean `") + (v.boolean ? "true" : "false") + "`";
+        case K::Int:
+            return "integer `" + std::to_string(v.int_value) + "`";
+        case K::Uint:
+            return "integer `" + std::to_string(v.uint_value) + "`";
+        case K::Float:
+            return "floating point `" + format_f64(v.float_value) + "`";
+        case K::String:
+            return "string " + debug_quote(v.text);
+        case K::Object:
+            return "map";
+        case K::Array:
+            return "sequence";
+        case K::Absent:
+            break;
     }
     return "nothing";
 }
@@ -309,8 +327,8 @@ constexpr std::string_view unsigned_name() {
 }
 
 template <class U>
-    requires std::is_unsigned_v<U> && (!std::is_same_v<U, bool>)
-Status decode(const JsonValue& v, U& out) {
+requires std::is_unsigned_v<U> &&(!std::is_same_v<U, bool>)Status
+    decode(const JsonValue& v, U& out) {
     constexpr auto name = unsigned_name<U>();
     if (v.kind == JsonValue::Kind::Int) {
         return Failure{"invalid value: integer `" + std::to_string(v.int_value) + "`, expected " +
@@ -327,10 +345,17 @@ Status decode(const JsonValue& v, U& out) {
 
 Status decode(const JsonValue& v, float& out) {
     switch (v.kind) {
-        case JsonValue::Kind::Float: out = static_cast<float>(v.float_value); return k_ok;
-        case JsonValue::Kind::Uint: out = static_cast<float>(v.uint_value); return k_ok;
-        case JsonValue::Kind::Int: out = static_cast<float>(v.int_value); return k_ok;
-        default: return invalid_type(v, "f32");
+        case JsonValue::Kind::Float:
+            out = static_cast<float>(v.float_value);
+            return k_ok;
+        case JsonValue::Kind::Uint:
+            out = static_cast<float>(v.uint_value);
+            return k_ok;
+        case JsonValue::Kind::Int:
+            out = static_cast<float>(v.int_value);
+            return k_ok;
+        default:
+            return invalid_type(v, "f32");
     }
 }
 
@@ -351,8 +376,7 @@ Status decode(const JsonValue& v, std::optional<T>& out);
 template <class T>
 Status decode(const JsonValue& v, std::vector<T>& out);
 template <class T>
-    requires IsRecord<T>
-Status decode(const JsonValue& v, T& out);
+requires IsRecord<T> Status decode(const JsonValue& v, T& out);
 template <class... Alts>
 Status decode(const JsonValue& v, std::variant<Alts...>& out);
 
@@ -415,8 +439,7 @@ Status decode_members(const JsonValue& v, T& out, std::string_view skip = {}) {
 }
 
 template <class T>
-    requires IsRecord<T>
-Status decode(const JsonValue& v, T& out) {
+requires IsRecord<T> Status decode(const JsonValue& v, T& out) {
     if (v.kind != JsonValue::Kind::Object) {
         return invalid_type(v, "struct " + std::string(Record<T>::name));
     }
@@ -498,14 +521,21 @@ Expected<T, std::string> read_record(std::string_view text) {
 
 // ---------------------------------------------------------------- writing
 
-void encode(JsonWriter& w, bool v) { w.bool_value(v); }
-void encode(JsonWriter& w, const std::string& v) { w.string_value(v); }
-void encode(JsonWriter& w, float v) { w.f32_value(v); }
-void encode(JsonWriter& w, SyncMode v) { w.string_value(v == SyncMode::Local ? "local" : "cloud"); }
+void encode(JsonWriter& w, bool v) {
+    w.bool_value(v);
+}
+void encode(JsonWriter& w, const std::string& v) {
+    w.string_value(v);
+}
+void encode(JsonWriter& w, float v) {
+    w.f32_value(v);
+}
+void encode(JsonWriter& w, SyncMode v) {
+    w.string_value(v == SyncMode::Local ? "local" : "cloud");
+}
 
 template <class U>
-    requires std::is_unsigned_v<U> && (!std::is_same_v<U, bool>)
-void encode(JsonWriter& w, U v) {
+requires std::is_unsigned_v<U> &&(!std::is_same_v<U, bool>)void encode(JsonWriter& w, U v) {
     w.uint_value(v);
 }
 
@@ -514,7 +544,7 @@ void encode(JsonWriter& w, const std::optional<T>& v);
 template <class T>
 void encode(JsonWriter& w, const std::vector<T>& v);
 template <class T>
-    requires IsRecord<T>
+requires IsRecord<T>
 void encode(JsonWriter& w, const T& v);
 template <class... Alts>
 void encode(JsonWriter& w, const std::variant<Alts...>& v);
@@ -544,7 +574,7 @@ void encode_members(JsonWriter& w, const T& v) {
 }
 
 template <class T>
-    requires IsRecord<T>
+requires IsRecord<T>
 void encode(JsonWriter& w, const T& v) {
     w.begin_object();
     encode_members(w, v);
@@ -553,14 +583,16 @@ void encode(JsonWriter& w, const T& v) {
 
 template <class... Alts>
 void encode(JsonWriter& w, const std::variant<Alts...>& v) {
-    std::visit([&](const auto& alternative) {
-        using Alt = std::decay_t<decltype(alternative)>;
-        w.begin_object();
-        w.key("type");
-        w.string_value(Record<Alt>::tag);
-        encode_members(w, alternative);
-        w.end_object();
-    }, v);
+    std::visit(
+        [&](const auto& alternative) {
+            using Alt = std::decay_t<decltype(alternative)>;
+            w.begin_object();
+            w.key("type");
+            w.string_value(Record<Alt>::tag);
+            encode_members(w, alternative);
+            w.end_object();
+        },
+        v);
 }
 
 template <class T>

@@ -7,11 +7,13 @@ namespace tolvar::core {
 
 namespace {
 
-Path history_dir(const Path& data_dir) { return data_dir / "history"; }
+Path history_dir(const Path& data_dir) {
+    return data_dir / "history";
+}
 
 bool is_id_byte(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '.' || c == '_';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_';
 }
 
 }  // namespace
@@ -36,7 +38,9 @@ std::string_view strip_line_end(std::string_view text) {
     return text;
 }
 
-bool is_recordable_line(std::string_view stripped) { return !trim_unicode(stripped).empty(); }
+bool is_recordable_line(std::string_view stripped) {
+    return !trim_unicode(stripped).empty();
+}
 
 StoreResult<void> append_history_entry(FileSystem& fs, const Path& data_dir,
                                        std::string_view session_id, std::string_view line,

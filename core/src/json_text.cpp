@@ -16,6 +16,8 @@ constexpr std::size_t k_max_depth = 128;
 
 std::string position_suffix(std::string_view text, std::size_t position) {
     position = std::min(position, text.size());
+    // The library counts a line feed it has just read; point at the line it ended.
+    if (position > 0 && text[position - 1] == '\n') --position;
     std::size_t line = 1;
     std::size_t line_start = 0;
     for (std::size_t i = 0; i < position; ++i) {
@@ -47,7 +49,7 @@ std::string bare_parse_message(const char* what) {
 // Builds the tree from the library's SAX events. Containers stay "open"
 // until their end event, so a cut-short document shows where it stopped.
 class TreeBuilder {
-public:
+  public:
     using json = nlohmann::json;
 
     explicit TreeBuilder(std::string_view text) : text_(text) {}
@@ -117,7 +119,7 @@ public:
         return false;
     }
 
-private:
+  private:
     JsonValue& place() {
         if (stack_.empty()) return result_.root;
         JsonValue& parent = *stack_.back();
@@ -165,13 +167,27 @@ void append_json_escaped(std::string& out, std::string_view utf8) {
     for (const char ch : utf8) {
         const auto c = static_cast<unsigned char>(ch);
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case 0x08: out += "\\b"; break;
-            case 0x09: out += "\\t"; break;
-            case 0x0A: out += "\\n"; break;
-            case 0x0C: out += "\\f"; break;
-            case 0x0D: out += "\\r"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case 0x08:
+                out += "\\b";
+                break;
+            case 0x09:
+                out += "\\t";
+                break;
+            case 0x0A:
+                out += "\\n";
+                break;
+            case 0x0C:
+                out += "\\f";
+                break;
+            case 0x0D:
+                out += "\\r";
+                break;
             default:
                 if (c < 0x20) {
                     out += "\\u00";
@@ -348,12 +364,24 @@ std::string debug_quote(std::string_view utf8) {
     while (pos < utf8.size()) {
         const char32_t c = next_code_point(utf8, pos);
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\t': out += "\\t"; break;
-            case '\r': out += "\\r"; break;
-            case '\n': out += "\\n"; break;
-            case 0: out += "\\0"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case 0:
+                out += "\\0";
+                break;
             default:
                 if (is_printable(c)) {
                     append_utf8(out, c);

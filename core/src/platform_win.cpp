@@ -9,9 +9,8 @@ namespace tolvar::core {
 std::int64_t system_time_100ns() {
     FILETIME ft;
     GetSystemTimePreciseAsFileTime(&ft);
-    const std::int64_t since_1601 =
-        static_cast<std::int64_t>((static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) |
-                                  ft.dwLowDateTime);
+    const std::int64_t since_1601 = static_cast<std::int64_t>(
+        (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
     constexpr std::int64_t k_1601_to_1970 = 116'444'736'000'000'000;
     return since_1601 - k_1601_to_1970;
 }

@@ -13,16 +13,26 @@ constexpr std::string_view k_profiles_file = "profiles.json";
 constexpr std::string_view k_aliases_file = "aliases.json";
 constexpr std::string_view k_sessions_file = "sessions.json";
 
-Path in_dir(const Path& dir, std::string_view name) { return dir / path_from_utf8(name); }
+Path in_dir(const Path& dir, std::string_view name) {
+    return dir / path_from_utf8(name);
+}
 
 StoreError message_error(std::string_view file_name, std::string_view text) {
     return StoreError::message(std::string(file_name) + ": " + std::string(text));
 }
 
-std::uint32_t schema_of(const Settings& r) { return r.schema_version; }
-std::uint32_t schema_of(const ProfilesFile& r) { return r.schema_version; }
-std::uint32_t schema_of(const AliasesFile& r) { return r.schema_version; }
-std::uint32_t schema_of(const SessionsFile& r) { return r.schema_version; }
+std::uint32_t schema_of(const Settings& r) {
+    return r.schema_version;
+}
+std::uint32_t schema_of(const ProfilesFile& r) {
+    return r.schema_version;
+}
+std::uint32_t schema_of(const AliasesFile& r) {
+    return r.schema_version;
+}
+std::uint32_t schema_of(const SessionsFile& r) {
+    return r.schema_version;
+}
 
 // A file that does not exist reads as nothing, which is not an error.
 template <class T, class Parse>
@@ -56,6 +66,19 @@ StoreResult<void> save_text(FileSystem& fs, const Path& dir, std::string_view fi
 
 }  // namespace
 
+StoreResult<std::optional<Settings>> read_settings_file(FileSystem& fs, const Path& dir) {
+    return read_file_record<Settings>(fs, dir, k_settings_file, parse_settings);
+}
+StoreResult<std::optional<ProfilesFile>> read_profiles_file(FileSystem& fs, const Path& dir) {
+    return read_file_record<ProfilesFile>(fs, dir, k_profiles_file, parse_profiles_file);
+}
+StoreResult<std::optional<AliasesFile>> read_aliases_file(FileSystem& fs, const Path& dir) {
+    return read_file_record<AliasesFile>(fs, dir, k_aliases_file, parse_aliases_file);
+}
+StoreResult<std::optional<SessionsFile>> read_sessions_file(FileSystem& fs, const Path& dir) {
+    return read_file_record<SessionsFile>(fs, dir, k_sessions_file, parse_sessions_file);
+}
+
 StoreResult<Path> resolve_data_dir(FileSystem& fs, const std::optional<std::string>& appdata) {
     if (!appdata) {
         return unexpected(StoreError::message("APPDATA environment variable is not set"));
@@ -74,21 +97,21 @@ StoreResult<Path> resolve_data_dir() {
 StoreResult<void> check_schema_version(std::string_view file_name, std::uint32_t version) {
     if (version <= k_supported_schema_version) return {};
     return unexpected(StoreError::message(std::string(file_name) + ": schema_version " +
-                                          std::to_string(version) +
-                                          " is newer than supported " +
+                                          std::to_string(version) + " is newer than supported " +
                                           std::to_string(k_supported_schema_version)));
 }
 
 void load_at_startup(FileSystem& fs, const Path& dir, LoadedConfig& config) {
     const bool settings_existed = fs.exists(in_dir(dir, k_settings_file));
-    if (auto r = read_file_record<Settings>(fs, dir, k_settings_file, parse_settings)) {
+    if (auto r = read_settings_file(fs, dir)) {
         config.settings = r->has_value() ? std::move(**r) : fresh_settings();
     }
-    if (auto r = read_file_record<ProfilesFile>(fs, dir, k_profiles_file, parse_profiles_file)) {
-        config.profiles = r->has_value() ? std::move((*r)->profiles) : std::vector<ConnectionProfile>{};
+    if (auto r = read_profiles_file(fs, dir)) {
+        config.profiles =
+            r->has_value() ? std::move((*r)->profiles) : std::vector<ConnectionProfile>{};
     }
     const bool aliases_existed = fs.exists(in_dir(dir, k_aliases_file));
-    if (auto r = read_file_record<AliasesFile>(fs, dir, k_aliases_file, parse_aliases_file)) {
+    if (auto r = read_aliases_file(fs, dir)) {
         if (r->has_value()) {
             config.aliases = std::move((*r)->aliases);
             config.quick_keys = std::move((*r)->quick_keys);
@@ -107,7 +130,7 @@ void load_at_startup(FileSystem& fs, const Path& dir, LoadedConfig& config) {
 }
 
 std::vector<SessionRecord> load_sessions(FileSystem& fs, const Path& dir) {
-    auto r = read_file_record<SessionsFile>(fs, dir, k_sessions_file, parse_sessions_file);
+    auto r = read_sessions_file(fs, dir);
     if (!r || !r->has_value()) return {};
     return std::move((*r)->sessions);
 }

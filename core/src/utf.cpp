@@ -102,7 +102,9 @@ std::optional<std::string> from_utf16(std::u16string_view text, bool lossy) {
 
 }  // namespace
 
-std::string utf16_to_utf8_lossy(std::u16string_view text) { return *from_utf16(text, true); }
+std::string utf16_to_utf8_lossy(std::u16string_view text) {
+    return *from_utf16(text, true);
+}
 
 std::optional<std::string> utf16_to_utf8(std::u16string_view text) {
     return from_utf16(text, false);
@@ -127,8 +129,19 @@ std::u16string utf8_to_utf16(std::string_view text) {
 bool is_unicode_whitespace(char32_t cp) {
     // The White_Space property.
     switch (cp) {
-        case 0x09: case 0x0A: case 0x0B: case 0x0C: case 0x0D: case 0x20: case 0x85:
-        case 0xA0: case 0x1680: case 0x2028: case 0x2029: case 0x202F: case 0x205F:
+        case 0x09:
+        case 0x0A:
+        case 0x0B:
+        case 0x0C:
+        case 0x0D:
+        case 0x20:
+        case 0x85:
+        case 0xA0:
+        case 0x1680:
+        case 0x2028:
+        case 0x2029:
+        case 0x202F:
+        case 0x205F:
         case 0x3000:
             return true;
         default:

@@ -22,7 +22,7 @@ Unexpected<std::decay_t<E>> unexpected(E&& e) {
 
 template <class T, class E>
 class [[nodiscard]] Expected {
-public:
+  public:
     Expected() requires std::is_default_constructible_v<T> : v_(std::in_place_index<0>) {}
     Expected(T value) : v_(std::in_place_index<0>, std::move(value)) {}
     template <class U>
@@ -31,26 +31,44 @@ public:
     bool has_value() const { return v_.index() == 0; }
     explicit operator bool() const { return has_value(); }
 
-    T& value() & { assert(has_value()); return std::get<0>(v_); }
-    const T& value() const& { assert(has_value()); return std::get<0>(v_); }
-    T&& value() && { assert(has_value()); return std::get<0>(std::move(v_)); }
+    T& value() & {
+        assert(has_value());
+        return std::get<0>(v_);
+    }
+    const T& value() const& {
+        assert(has_value());
+        return std::get<0>(v_);
+    }
+    T&& value() && {
+        assert(has_value());
+        return std::get<0>(std::move(v_));
+    }
     T& operator*() & { return value(); }
     const T& operator*() const& { return value(); }
     T&& operator*() && { return std::move(*this).value(); }
     T* operator->() { return &value(); }
     const T* operator->() const { return &value(); }
 
-    E& error() & { assert(!has_value()); return std::get<1>(v_); }
-    const E& error() const& { assert(!has_value()); return std::get<1>(v_); }
-    E&& error() && { assert(!has_value()); return std::get<1>(std::move(v_)); }
+    E& error() & {
+        assert(!has_value());
+        return std::get<1>(v_);
+    }
+    const E& error() const& {
+        assert(!has_value());
+        return std::get<1>(v_);
+    }
+    E&& error() && {
+        assert(!has_value());
+        return std::get<1>(std::move(v_));
+    }
 
-private:
+  private:
     std::variant<T, E> v_;
 };
 
 template <class E>
 class [[nodiscard]] Expected<void, E> {
-public:
+  public:
     Expected() = default;
     template <class U>
     Expected(Unexpected<U> u) : error_(std::move(u.error)) {}
@@ -58,10 +76,16 @@ public:
     bool has_value() const { return !error_.has_value(); }
     explicit operator bool() const { return has_value(); }
 
-    E& error() & { assert(error_); return *error_; }
-    const E& error() const& { assert(error_); return *error_; }
+    E& error() & {
+        assert(error_);
+        return *error_;
+    }
+    const E& error() const& {
+        assert(error_);
+        return *error_;
+    }
 
-private:
+  private:
     std::optional<E> error_;
 };
 

@@ -34,7 +34,7 @@ struct DirEntry {
 };
 
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     // The whole file; an absent file fails with not_found set.

@@ -47,7 +47,7 @@ struct JsonParse {
 JsonParse parse_json(std::string_view text);
 
 class JsonWriter {
-public:
+  public:
     enum class Style { Pretty, Compact };
     explicit JsonWriter(Style style) : style_(style) {}
 
@@ -66,7 +66,7 @@ public:
     const std::string& text() const { return out_; }
     std::string take() { return std::move(out_); }
 
-private:
+  private:
     void before_value();
     void newline_indent();
 

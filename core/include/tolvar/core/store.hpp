@@ -17,18 +17,20 @@ namespace tolvar::core {
 inline constexpr std::uint32_t k_supported_schema_version = 1;
 
 class StoreError {
-public:
+  public:
     enum class Kind { Io, Message };
 
     static StoreError io(IoError error) { return StoreError(Kind::Io, std::move(error), {}); }
-    static StoreError message(std::string text) { return StoreError(Kind::Message, {}, std::move(text)); }
+    static StoreError message(std::string text) {
+        return StoreError(Kind::Message, {}, std::move(text));
+    }
 
     Kind kind() const { return kind_; }
     const IoError& io_error() const { return io_; }
     // The system's error text for Io, the message otherwise.
     const std::string& text() const { return kind_ == Kind::Io ? io_.text : message_; }
 
-private:
+  private:
     StoreError(Kind kind, IoError io, std::string message)
         : kind_(kind), io_(std::move(io)), message_(std::move(message)) {}
 
@@ -53,6 +55,13 @@ struct LoadedConfig {
 // %APPDATA%\tolvar, with its history subdirectory created.
 StoreResult<Path> resolve_data_dir(FileSystem& fs, const std::optional<std::string>& appdata);
 StoreResult<Path> resolve_data_dir();
+
+// Reading one file: nothing when it does not exist; leading byte-order marks
+// are skipped; failures carry the file name ("settings.json: ...").
+StoreResult<std::optional<Settings>> read_settings_file(FileSystem& fs, const Path& dir);
+StoreResult<std::optional<ProfilesFile>> read_profiles_file(FileSystem& fs, const Path& dir);
+StoreResult<std::optional<AliasesFile>> read_aliases_file(FileSystem& fs, const Path& dir);
+StoreResult<std::optional<SessionsFile>> read_sessions_file(FileSystem& fs, const Path& dir);
 
 void load_at_startup(FileSystem& fs, const Path& dir, LoadedConfig& config);
 std::vector<SessionRecord> load_sessions(FileSystem& fs, const Path& dir);

@@ -12,7 +12,7 @@ namespace tolvar::core::win {
 // Owns a kernel handle; move-only. Both INVALID_HANDLE_VALUE and null mean
 // "none", since the API uses either depending on the call.
 class UniqueHandle {
-public:
+  public:
     UniqueHandle() = default;
     explicit UniqueHandle(HANDLE h) : h_(h) {}
     UniqueHandle(UniqueHandle&& other) noexcept : h_(other.release()) {}
@@ -37,7 +37,7 @@ public:
         h_ = h;
     }
 
-private:
+  private:
     HANDLE h_ = nullptr;
 };
 
