@@ -346,6 +346,12 @@ requires std::is_unsigned_v<U> &&(!std::is_same_v<U, bool>)Status
 Status decode(const JsonValue& v, float& out) {
     switch (v.kind) {
         case JsonValue::Kind::Float:
+            // A value beyond float range would be written back as null and
+            // make the whole file unreadable at the next start.
+            if (!std::isfinite(static_cast<float>(v.float_value))) {
+                return Failure{"invalid value: floating point `" + format_f64(v.float_value) +
+                               "`, expected f32"};
+            }
             out = static_cast<float>(v.float_value);
             return k_ok;
         case JsonValue::Kind::Uint:

@@ -168,6 +168,13 @@ TEST(SettingsFormat, IntegerFontSizeIsAccepted) {
     EXPECT_EQ(r->font.size_pt, 14.0f);
 }
 
+// Regression: 1e300 read as infinity, was written back as null, and the next
+// start could not read the file at all.
+TEST(SettingsFormat, FontSizeBeyondFloatRangeIsRefused) {
+    EXPECT_EQ(settings_error(settings_with(R"("font":{"size_pt":1e300})")),
+              "invalid value: floating point `1e+300`, expected f32");
+}
+
 TEST(ReaderMessages, MissingDuplicateAndUnknownVariant) {
     EXPECT_EQ(
         settings_error(
