@@ -1,0 +1,41 @@
+// Quick-connect targets and the field rules every connection is held to
+// before anything starts. Pure text functions on UTF-8, no system calls; each
+// stops at the first rule that fails.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "tolvar/proto/launch_error.hpp"
+
+namespace tolvar::proto {
+
+struct QuickTarget {
+    std::optional<std::string> user;
+    std::string host;  // never bracketed
+    std::uint16_t port = 22;
+    bool operator==(const QuickTarget&) const = default;
+};
+
+// "[user@]host[:port]", "[user@][v6-address][:port]" or a bare IPv6 address.
+LaunchResult<QuickTarget> parse_quick_target(std::string_view line);
+
+// Refuses C0 controls, DEL and C1 controls: "{label} contains control characters".
+LaunchResult<void> check_no_controls(std::string_view label, std::string_view value);
+
+LaunchResult<void> validate_host(std::string_view host);
+
+// Strict decimal 1..65535 with an optional leading '+'.
+LaunchResult<std::uint16_t> parse_port(std::string_view text);
+LaunchResult<void> check_port_nonzero(std::uint16_t port);
+
+// A user name (label "user") or an RDP domain (label "domain").
+LaunchResult<void> validate_name_field(std::string_view label, std::string_view value);
+
+// Refuses entries that would let an SSH profile run commands of its own.
+LaunchResult<void> check_extra_args(std::span<const std::string> args);
+
+}  // namespace tolvar::proto

@@ -1,0 +1,166 @@
+#include "tolvar/proto/rules.hpp"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace tolvar::proto {
+namespace {
+
+// The message of a failure that must be InvalidProfile; "" on success.
+template <class T>
+std::string failure(const LaunchResult<T>& result) {
+    if (result) return "";
+    EXPECT_EQ(result.error().kind(), LaunchError::Kind::InvalidProfile);
+    return result.error().message();
+}
+
+QuickTarget parsed(std::string_view line) {
+    auto target = parse_quick_target(line);
+    EXPECT_TRUE(target) << line << ": " << failure(target);
+    return target ? *target : QuickTarget{};
+}
+
+TEST(LaunchErrorDisplay, EachKindHasItsPrefix) {
+    EXPECT_EQ(LaunchError::invalid_profile("host is empty").display(),
+              "invalid profile: host is empty");
+    EXPECT_EQ(LaunchError::program_not_found("x").display(), "program not found: x");
+    EXPECT_EQ(LaunchError::io({5, "Access is denied. (os error 5)"}).display(),
+              "i/o error: Access is denied. (os error 5)");
+}
+
+TEST(QuickTarget, UserHostAndPort) {
+    EXPECT_EQ(parsed("srv1"), (QuickTarget{std::nullopt, "srv1", 22}));
+    EXPECT_EQ(parsed("alice@srv1:2222"), (QuickTarget{"alice", "srv1", 2222}));
+    EXPECT_EQ(parsed("alice@srv1:22"), (QuickTarget{"alice", "srv1", 22}));
+    EXPECT_EQ(parsed("  alice@srv1 \xe3\x80\x80"), (QuickTarget{"alice", "srv1", 22}));
+    EXPECT_EQ(parsed("srv1:+22").port, 22);
+    EXPECT_EQ(parsed("srv1:00080").port, 80);
+    EXPECT_EQ(parsed("Host-1.example_x"), (QuickTarget{std::nullopt, "Host-1.example_x", 22}));
+    // The user ends at the last at sign and may hold the others.
+    EXPECT_EQ(parsed("a@b@srv1"), (QuickTarget{"a@b", "srv1", 22}));
+    EXPECT_EQ(parsed("@@srv1").user, "@");
+}
+
+TEST(QuickTarget, Ipv6NeedsBracketsForAPort) {
+    EXPECT_EQ(parsed("fe80::1"), (QuickTarget{std::nullopt, "fe80::1", 22}));
+    EXPECT_EQ(parsed("[fe80::1]:2200"), (QuickTarget{std::nullopt, "fe80::1", 2200}));
+    EXPECT_EQ(parsed("root@[fe80::1]"), (QuickTarget{"root", "fe80::1", 22}));
+    EXPECT_EQ(failure(parse_quick_target("[fe80::1")), "unclosed '[' in host");
+    EXPECT_EQ(failure(parse_quick_target("[fe80::1]x")), "unexpected text after ']': \"x\"");
+    EXPECT_EQ(failure(parse_quick_target("[fe80::1]:")), "bad port: \"\"");
+    EXPECT_EQ(failure(parse_quick_target("[fe80::1]:1:2")), "bad port: \"1:2\"");
+    EXPECT_EQ(failure(parse_quick_target("[fe80::1]]")), "unexpected text after ']': \"]\"");
+    EXPECT_EQ(failure(parse_quick_target("[]")), "host is empty");
+    EXPECT_EQ(failure(parse_quick_target("[%eth0]")),
+              "host contains invalid characters: \"%eth0\"");
+}
+
+TEST(QuickTarget, FailuresInCheckingOrder) {
+    EXPECT_EQ(failure(parse_quick_target("")), "quick connect input is empty");
+    EXPECT_EQ(failure(parse_quick_target("   \t ")), "quick connect input is empty");
+    // Controls are found before any at-sign or colon handling.
+    EXPECT_EQ(failure(parse_quick_target("a\tb@c:x")),
+              "quick connect input contains control characters");
+    EXPECT_EQ(failure(parse_quick_target("a\xc2\x85x")),
+              "quick connect input contains control characters");
+    EXPECT_EQ(failure(parse_quick_target("@srv1")), "user is empty");
+    EXPECT_EQ(failure(parse_quick_target("@")), "user is empty");
+    EXPECT_EQ(failure(parse_quick_target("alice@")), "host is empty");
+    EXPECT_EQ(failure(parse_quick_target("-x@srv1")), "user must not start with '-'");
+    EXPECT_EQ(failure(parse_quick_target("-srv1")), "host must not start with '-'");
+    // Port before host, host before user.
+    EXPECT_EQ(failure(parse_quick_target("[]:x")), "bad port: \"x\"");
+    EXPECT_EQ(failure(parse_quick_target("-u@-h")), "host must not start with '-'");
+    EXPECT_EQ(failure(parse_quick_target("-u@h:0")), "port must be non-zero");
+}
+
+TEST(QuickTarget, PortRules) {
+    for (const char* bad : {"srv1:", "srv1:-1", "srv1:65536", "srv1:+", "srv1:-", "srv1:++1",
+                            "srv1: 22", "srv1:2x", "srv1:99999999999999999999"}) {
+        const std::string text(bad);
+        EXPECT_EQ(failure(parse_quick_target(text)),
+                  "bad port: \"" + text.substr(text.find(':') + 1) + "\"");
+    }
+    EXPECT_EQ(failure(parse_quick_target("srv1:0")), "port must be non-zero");
+    EXPECT_EQ(parsed("srv1:65535").port, 65535);
+
+    EXPECT_EQ(*parse_port("1"), 1);
+    EXPECT_EQ(failure(parse_port("+0")), "port must be non-zero");
+    EXPECT_EQ(failure(parse_port("\xef\xbc\x91")), "bad port: \"\xef\xbc\x91\"");  // fullwidth 1
+    EXPECT_EQ(failure(check_port_nonzero(0)), "port must be non-zero");
+    EXPECT_TRUE(check_port_nonzero(1));
+}
+
+TEST(HostRule, AllowedCharactersOnly) {
+    EXPECT_TRUE(validate_host("a-b.c_d:0"));
+    EXPECT_TRUE(validate_host("h-"));
+    EXPECT_EQ(failure(validate_host("")), "host is empty");
+    EXPECT_EQ(failure(validate_host("-")), "host must not start with '-'");
+    // The whole host is quoted, not the offending character.
+    EXPECT_EQ(failure(validate_host("my host")), "host contains invalid characters: \"my host\"");
+    EXPECT_EQ(failure(validate_host("h\xc3\xa9te")),
+              "host contains invalid characters: \"h\xc3\xa9te\"");
+    EXPECT_EQ(failure(parse_quick_target("h\xc3\xa9te:22")),
+              "host contains invalid characters: \"h\xc3\xa9te\"");
+    for (const char* bad : {"[::1]", "a%b", "a@b", "a/b", "a\\b", "a\"b"}) {
+        EXPECT_NE(failure(validate_host(bad)).find("host contains invalid characters: "),
+                  std::string::npos)
+            << bad;
+    }
+    EXPECT_EQ(failure(validate_host("a\"b\\")), "host contains invalid characters: \"a\\\"b\\\\\"");
+}
+
+TEST(ControlRule, C0DeleteAndC1ByCodePoint) {
+    EXPECT_TRUE(check_no_controls("command", ""));
+    EXPECT_TRUE(check_no_controls("command", "plain \xc2\xa0 \xe2\x80\xa8 \xc2\xa0"));
+    for (const std::string& bad :
+         {std::string(1, '\0'), std::string("\x1f"), std::string("\x7f"), std::string("a\r\n"),
+          std::string("\xc2\x80"), std::string("\xc2\x9f")}) {
+        EXPECT_EQ(failure(check_no_controls("command", bad)),
+                  "command contains control characters");
+    }
+    // U+00A0..U+00FF share the lead byte of C1 controls but are not controls.
+    EXPECT_TRUE(check_no_controls("x", "\xc2\xa0\xc3\xbf"));
+}
+
+TEST(NameFieldRule, ControlsThenEmptyThenDash) {
+    EXPECT_TRUE(validate_name_field("user", "alice"));
+    EXPECT_TRUE(validate_name_field("user", "a-"));
+    EXPECT_EQ(failure(validate_name_field("user", "")), "user is empty");
+    EXPECT_EQ(failure(validate_name_field("domain", "")), "domain is empty");
+    EXPECT_EQ(failure(validate_name_field("domain", "-CORP")), "domain must not start with '-'");
+    EXPECT_EQ(failure(validate_name_field("user", "-\n")), "user contains control characters");
+}
+
+TEST(ExtraArgsRule, ForbiddenOptionsAnywhereInAnyCase) {
+    using Args = std::vector<std::string>;
+    EXPECT_TRUE(check_extra_args(Args{}));
+    EXPECT_TRUE(check_extra_args(
+        Args{"-v", "-J", "jump", "-L", "8080:localhost:80", "", "-oServerAliveInterval=30"}));
+    EXPECT_EQ(failure(check_extra_args(Args{"-v", "-oProxyCommand=nc"})),
+              "extra_args entry \"-oProxyCommand=nc\" contains forbidden option (proxycommand)");
+    EXPECT_EQ(failure(check_extra_args(Args{"-oRemoteCommand=top"})),
+              "extra_args entry \"-oRemoteCommand=top\" contains forbidden option (remotecommand)");
+    EXPECT_EQ(failure(check_extra_args(Args{"PROXYCOMMAND"})),
+              "extra_args entry \"PROXYCOMMAND\" contains forbidden option (proxycommand)");
+    EXPECT_EQ(
+        failure(check_extra_args(Args{"x \"LocalCommand\" y"})),
+        "extra_args entry \"x \\\"LocalCommand\\\" y\" contains forbidden option (localcommand)");
+    // Both present: the first word in checking order is named.
+    EXPECT_EQ(failure(check_extra_args(Args{"LocalCommand=a ProxyCommand=b"})),
+              "extra_args entry \"LocalCommand=a ProxyCommand=b\" contains forbidden option "
+              "(proxycommand)");
+    // Entries are checked one by one: a control in the first wins over a
+    // forbidden word in the second, and the other way round.
+    EXPECT_EQ(failure(check_extra_args(Args{"a\tb", "ProxyCommand"})),
+              "extra_args entry contains control characters");
+    EXPECT_EQ(failure(check_extra_args(Args{"ProxyCommand", "a\tb"})),
+              "extra_args entry \"ProxyCommand\" contains forbidden option (proxycommand)");
+    // Look-alikes that lower-case to other letters are not the option.
+    EXPECT_TRUE(check_extra_args(Args{"pr\xce\xbfxycommand"}));  // Greek omicron
+    EXPECT_TRUE(check_extra_args(Args{"proxy command"}));
+}
+
+}  // namespace
+}  // namespace tolvar::proto
