@@ -1,0 +1,59 @@
+// The seams between the workspace rules and the system: a running session,
+// how sessions start, the main window, and how profiles launch. The Win32
+// shell implements them; tests use fakes. UI thread only.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "tolvar/core/records.hpp"
+#include "tolvar/proto/launch_plan.hpp"
+#include "tolvar/pty/pty_session.hpp"
+#include "tolvar/pty/shared_model.hpp"
+
+namespace tolvar::app {
+
+// One child program in a pseudo console. Destroying it ends the child.
+class Session {
+public:
+    virtual ~Session() = default;
+    virtual pty::SessionId id() const = 0;
+    virtual void write(std::string_view bytes) = 0;
+    virtual void resize(std::uint16_t rows, std::uint16_t cols) = 0;
+    virtual pty::SharedModel& model() const = 0;
+};
+
+class SessionStarter {
+public:
+    virtual ~SessionStarter() = default;
+    // Nothing when the session cannot start; nothing is shown then.
+    virtual std::unique_ptr<Session> start(const std::optional<std::string>& command,
+                                           const std::optional<std::string>& working_dir) = 0;
+};
+
+// The main window as the workspace sees it. Every call may re-enter the
+// window procedure, so none may be made while the state is borrowed.
+class WindowPort {
+public:
+    virtual ~WindowPort() = default;
+    // The layout pass: places panes and resizes the sessions they show.
+    virtual void relayout() = 0;
+    // Repaint the whole client area, without erasing.
+    virtual void invalidate() = 0;
+    // Destroy the main window, which ends the program.
+    virtual void destroy() = 0;
+    virtual void error_box(const std::string& text) = 0;
+};
+
+class ProfileLauncher {
+public:
+    virtual ~ProfileLauncher() = default;
+    virtual proto::LaunchResult<proto::LaunchPlan> plan(const core::ProfileKind& kind) = 0;
+    // Starts an outside client; failures are shown by the launcher itself.
+    virtual void start_external(const proto::External& plan) = 0;
+};
+
+}  // namespace tolvar::app

@@ -1,0 +1,119 @@
+// Fakes of the workspace's seams, recording what the rules asked for.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "tolvar/app/workspace.hpp"
+
+namespace tolvar::app::testing {
+
+class FakeSession final : public Session {
+public:
+    FakeSession(pty::SessionId id, std::vector<pty::SessionId>* closed)
+        : id_(id), closed_(closed), model_(std::make_shared<pty::SharedModel>(24, 80)) {}
+    ~FakeSession() override {
+        if (closed_) closed_->push_back(id_);
+    }
+    pty::SessionId id() const override { return id_; }
+    void write(std::string_view bytes) override { written += bytes; }
+    void resize(std::uint16_t rows, std::uint16_t cols) override { size = {rows, cols}; }
+    pty::SharedModel& model() const override { return *model_; }
+
+    std::string written;
+    pty::GridSize size{24, 80};
+
+private:
+    pty::SessionId id_;
+    std::vector<pty::SessionId>* closed_;
+    std::shared_ptr<pty::SharedModel> model_;
+};
+
+class FakeStarter final : public SessionStarter {
+public:
+    std::unique_ptr<Session> start(const std::optional<std::string>& command,
+                                   const std::optional<std::string>& working_dir) override {
+        const pty::SessionId id = next_id++;
+        commands.push_back(command);
+        working_dirs.push_back(working_dir);
+        if (fail_next) {
+            fail_next = false;
+            return nullptr;
+        }
+        return std::make_unique<FakeSession>(id, &closed);
+    }
+
+    pty::SessionId next_id = 1;
+    bool fail_next = false;
+    std::vector<std::optional<std::string>> commands;
+    std::vector<std::optional<std::string>> working_dirs;
+    std::vector<pty::SessionId> closed;
+};
+
+class FakeWindow final : public WindowPort {
+public:
+    explicit FakeWindow(StateCell& cell) : cell_(cell) {}
+    // The real calls re-enter the window procedure, which borrows the state:
+    // borrowing here proves no operation still holds it.
+    void relayout() override { touch(), ++relayouts; }
+    void invalidate() override { touch(), ++invalidates; }
+    void destroy() override { touch(), ++destroyed; }
+    void error_box(const std::string& text) override { touch(), errors.push_back(text); }
+
+    int relayouts = 0;
+    int invalidates = 0;
+    int destroyed = 0;
+    int reentry_refused = 0;
+    std::vector<std::string> errors;
+
+private:
+    void touch() {
+        if (!cell_.borrow()) ++reentry_refused;
+    }
+    StateCell& cell_;
+};
+
+class FakeLauncher final : public ProfileLauncher {
+public:
+    proto::LaunchResult<proto::LaunchPlan> plan(const core::ProfileKind& kind) override {
+        if (const auto* ssh = std::get_if<core::Ssh>(&kind)) {
+            if (ssh->host.empty()) return unexpected(proto::LaunchError::invalid_profile("host is empty"));
+            return proto::LaunchPlan(proto::Console{"ssh.exe " + ssh->host});
+        }
+        if (const auto* shell = std::get_if<core::LocalShell>(&kind)) {
+            return proto::LaunchPlan(proto::Console{shell->command});
+        }
+        return proto::LaunchPlan(proto::External{"mstsc.exe", {}, std::nullopt});
+    }
+    void start_external(const proto::External& plan) override { externals.push_back(plan); }
+
+    std::vector<proto::External> externals;
+};
+
+// A workspace with fakes and, optionally, a data directory.
+struct Rig {
+    FakeStarter starter;  // outlives the cell: closing sessions report to it
+    StateCell cell;
+    FakeWindow window{cell};
+    FakeLauncher launcher;
+    Workspace ws{cell, starter, window, launcher, core::platform_file_system()};
+
+    AppState& state() { return *cell_guardless(); }
+    std::vector<std::string> titles() {
+        std::vector<std::string> out;
+        for (const Tab& t : state().tabs) out.push_back(t.title);
+        return out;
+    }
+    void open(int n = 1) {
+        for (int i = 0; i < n; ++i) ws.open_tab({});
+    }
+
+private:
+    AppState* cell_guardless() {
+        auto guard = cell.borrow();
+        return &**guard;  // tests read the state between operations only
+    }
+};
+
+}  // namespace tolvar::app::testing
