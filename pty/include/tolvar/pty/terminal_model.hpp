@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tolvar::pty {
 
@@ -56,6 +57,12 @@ struct Cell {
     bool wide_continuation = false;  // right half of the wide character to its left
 };
 
+// A line of the scrollback: its cells as they were when it left the screen.
+struct HistoryLine {
+    std::vector<Cell> cells;
+    bool wrapped = false;
+};
+
 enum class MouseMode : std::uint8_t { None, Press, PressRelease, ButtonMotion, AnyMotion };
 enum class MouseEncoding : std::uint8_t { Default, Utf8, Sgr };
 
@@ -96,6 +103,9 @@ class TerminalModel {
     bool application_keypad() const;
     MouseMode mouse_mode() const;
     MouseEncoding mouse_encoding() const;
+    // Tracked only: like the reference, the screen does not act on them.
+    bool insert_mode() const;
+    bool auto_wrap() const;
 
     // Rows joined by '\n' except after wrapped rows, trailing '\n's removed.
     std::string visible_text() const;
@@ -103,10 +113,12 @@ class TerminalModel {
     // column), composed like visible_text. Columns past the row are clamped.
     std::string text_between(Position start, Position end) const;
 
-    // Lines kept in the primary grid's scrollback.
+    // Lines kept in the primary grid's scrollback; line 0 is the oldest.
     std::size_t scrollback_rows() const;
-    // Bytes the scrollback holds, for measurement.
+    HistoryLine scrollback_line(std::size_t line) const;
+    // Bytes the scrollback holds, and the whole model, for measurement.
     std::size_t scrollback_bytes() const;
+    std::size_t memory_bytes() const;
 
   private:
     std::unique_ptr<Screen> screen_;

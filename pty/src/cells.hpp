@@ -1,0 +1,81 @@
+// The compact cell of the on-screen grids (12 bytes) and the combining marks
+// kept beside it. Internal to the terminal model.
+#pragma once
+
+#include <cstdint>
+#include "tolvar/pty/terminal_model.hpp"
+
+namespace tolvar::pty {
+
+// Text attributes as SGR sets them; `mode` holds the k_bold.. bits.
+struct Attrs {
+    Color fg;
+    Color bg;
+    std::uint8_t mode = 0;
+    friend bool operator==(const Attrs&, const Attrs&) = default;
+};
+
+inline constexpr std::uint8_t k_bold = 1;
+inline constexpr std::uint8_t k_italic = 2;
+inline constexpr std::uint8_t k_underline = 4;
+inline constexpr std::uint8_t k_inverse = 8;
+
+// word: bits 0-20 the base code point (0 = no text), bit 21 wide, bit 22 wide
+// continuation, bit 23 "has combining marks", bits 24-27 the attribute mode.
+// A default cell is all zero, so blank rows are memset.
+struct CellData {
+    static constexpr std::uint32_t k_cp_mask = 0x1fffff;
+    static constexpr std::uint32_t k_wide = 1u << 21;
+    static constexpr std::uint32_t k_cont = 1u << 22;
+    static constexpr std::uint32_t k_marks = 1u << 23;
+    // Any of these sends a write down the careful path.
+    static constexpr std::uint32_t k_special = k_wide | k_cont | k_marks;
+
+    std::uint32_t word = 0;
+    std::uint32_t fg = 0;
+    std::uint32_t bg = 0;
+
+    static CellData blank(const Attrs& a) {
+        return {static_cast<std::uint32_t>(a.mode) << 24, a.fg.bits(), a.bg.bits()};
+    }
+    char32_t cp() const { return static_cast<char32_t>(word & k_cp_mask); }
+    bool wide() const { return (word & k_wide) != 0; }
+    bool cont() const { return (word & k_cont) != 0; }
+    bool has_marks() const { return (word & k_marks) != 0; }
+    std::uint8_t mode() const { return static_cast<std::uint8_t>(word >> 24); }
+    // Text, or either half of a wide character.
+    bool has_contents() const { return (word & (k_cp_mask | k_wide | k_cont)) != 0; }
+    bool is_default() const { return (word | fg | bg) == 0; }
+    bool same_attrs(const CellData& o) const {
+        return (word >> 24) == (o.word >> 24) && fg == o.fg && bg == o.bg;
+    }
+    Attrs attrs() const;
+};
+
+inline Color color_from_bits(std::uint32_t bits) {
+    switch (bits >> 24) {
+        case 1:
+            return Color::indexed(static_cast<std::uint8_t>(bits));
+        case 2:
+            return Color::rgb(static_cast<std::uint8_t>(bits >> 16),
+                              static_cast<std::uint8_t>(bits >> 8),
+                              static_cast<std::uint8_t>(bits));
+        default:
+            return Color();
+    }
+}
+
+inline Attrs CellData::attrs() const {
+    return {color_from_bits(fg), color_from_bits(bg), mode()};
+}
+
+// Combining marks of one cell: at most five after the base character, which
+// together make the six code points a cell holds.
+struct Marks {
+    static constexpr int k_max = 5;
+    std::uint16_t col = 0;
+    std::uint8_t count = 0;
+    char32_t cps[k_max] = {};
+};
+
+}  // namespace tolvar::pty

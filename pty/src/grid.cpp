@@ -1,0 +1,527 @@
+#include "grid.hpp"
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+
+// Behaviour follows the reference terminal library move for move, quirks
+// included (they are what the conformance test pins). Where the reference
+// would index outside a row or the grid and crash, the edit is clamped or
+// skipped instead; those places say "reference crashes".
+
+namespace tolvar::pty {
+namespace {
+
+std::uint16_t sat_add(std::uint16_t a, std::uint16_t b) {
+    const unsigned s = unsigned{a} + b;
+    return static_cast<std::uint16_t>(s > 0xffff ? 0xffff : s);
+}
+
+std::uint16_t sat_sub(std::uint16_t a, std::uint16_t b) {
+    return a > b ? static_cast<std::uint16_t>(a - b) : 0;
+}
+
+}  // namespace
+
+Grid::Grid(std::uint16_t rows, std::uint16_t cols, std::size_t scrollback, bool allocate_now)
+    : scroll_bottom(static_cast<std::uint16_t>(rows - 1)),
+      rows_(rows),
+      cols_(cols),
+      scrollback_(scrollback) {
+    if (allocate_now) allocate();
+}
+
+void Grid::allocate() {
+    if (!cells_.empty()) return;
+    cells_.assign(std::size_t{rows_} * cols_, CellData{});
+    meta_.assign(rows_, RowMeta{});
+    marks_.assign(rows_, {});
+    order_.resize(rows_);
+    std::iota(order_.begin(), order_.end(), 0u);
+    base_ = 0;
+}
+
+const CellData* Grid::row(std::uint16_t r) const {
+    return &cells_[slot(r) * std::size_t{cols_}];
+}
+
+bool Grid::wrapped(std::uint16_t r) const {
+    return allocated() && meta_[slot(r)].wrapped;
+}
+
+const std::vector<Marks>& Grid::marks(std::uint16_t r) const {
+    return marks_[slot(r)];
+}
+
+std::u32string Grid::text(std::uint16_t r, std::uint16_t col) const {
+    const CellData& c = row(r)[col];
+    std::u32string out;
+    if (c.cp() == 0) return out;
+    out.push_back(c.cp());
+    if (c.has_marks()) {
+        for (const Marks& m : marks_[slot(r)]) {
+            if (m.col == col) out.append(m.cps, m.count);
+        }
+    }
+    return out;
+}
+
+Marks* Grid::find_marks(std::uint16_t r, std::uint16_t col) {
+    for (Marks& m : marks_[slot(r)]) {
+        if (m.col == col) return &m;
+    }
+    return nullptr;
+}
+
+void Grid::drop_marks(std::uint16_t r, std::uint16_t col) {
+    auto& list = marks_[slot(r)];
+    std::erase_if(list, [col](const Marks& m) { return m.col == col; });
+}
+
+void Grid::set_cell(std::uint16_t r, std::uint16_t col, char32_t c, bool wide, const Attrs& a) {
+    CellData& cell = at(r, col);
+    if (cell.has_marks()) drop_marks(r, col);
+    cell = CellData::blank(a);
+    cell.word |= static_cast<std::uint32_t>(c) | (wide ? CellData::k_wide : 0);
+    touch(r, static_cast<std::uint16_t>(col + 1));
+}
+
+void Grid::clear_cell(std::uint16_t r, std::uint16_t col, const Attrs& a) {
+    CellData& cell = at(r, col);
+    if (cell.has_marks()) drop_marks(r, col);
+    cell = CellData::blank(a);
+    if (!cell.is_default()) touch(r, static_cast<std::uint16_t>(col + 1));
+}
+
+void Grid::clear_cell_keep_attrs(std::uint16_t r, std::uint16_t col) {
+    CellData& cell = at(r, col);
+    if (cell.has_marks()) drop_marks(r, col);
+    cell.word &= 0xff000000u;
+}
+
+void Grid::append_mark(std::uint16_t r, std::uint16_t col, char32_t c) {
+    CellData& cell = at(r, col);
+    Marks* marks = cell.has_marks() ? find_marks(r, col) : nullptr;
+    const int count = cell.cp() == 0 ? 0 : 1 + (marks ? marks->count : 0);
+    if (count > Marks::k_max) return;
+    if (cell.cp() == 0) cell.word |= U' ';
+    if (marks == nullptr) {
+        marks_[slot(r)].push_back(Marks{col, 0, {}});
+        marks = &marks_[slot(r)].back();
+        cell.word |= CellData::k_marks;
+    }
+    marks->cps[marks->count++] = c;
+    touch(r, static_cast<std::uint16_t>(col + 1));
+}
+
+void Grid::clear_row(std::uint16_t r, const Attrs& a) {
+    CellData* cells = row(r);
+    RowMeta& m = meta_[slot(r)];
+    const CellData blank = CellData::blank(a);
+    if (blank.is_default()) {
+        std::memset(static_cast<void*>(cells), 0, m.extent * sizeof(CellData));
+        m.extent = 0;
+    } else {
+        std::fill(cells, cells + cols_, blank);
+        m.extent = cols_;
+    }
+    m.wrapped = false;
+    marks_[slot(r)].clear();
+}
+
+void Grid::clear_wide(std::uint16_t r, std::uint16_t col) {
+    const CellData& cell = at(r, col);
+    if (cell.wide()) {
+        if (col + 1 < cols_) clear_cell_keep_attrs(r, static_cast<std::uint16_t>(col + 1));
+    } else if (cell.cont()) {
+        if (col > 0) clear_cell_keep_attrs(r, static_cast<std::uint16_t>(col - 1));
+    }
+}
+
+void Grid::erase_cell(std::uint16_t r, std::uint16_t col, const Attrs& a) {
+    const bool wide = at(r, col).wide();
+    clear_wide(r, col);
+    clear_cell(r, col, a);
+    if (int{col} == int{cols_} - (wide ? 2 : 1)) set_wrapped(r, false);
+}
+
+// ---- cursor and region ----------------------------------------------------
+
+void Grid::clear() {
+    pos = {};
+    saved_pos = {};
+    if (allocated()) {
+        for (std::uint16_t r = 0; r < rows_; ++r) clear_row(r, Attrs{});
+    }
+    scroll_top = 0;
+    scroll_bottom = static_cast<std::uint16_t>(rows_ - 1);
+    origin_mode = false;
+    saved_origin_mode = false;
+}
+
+void Grid::set_size(std::uint16_t rows, std::uint16_t cols) {
+    if (scroll_bottom == rows_ - 1) scroll_bottom = static_cast<std::uint16_t>(rows - 1);
+    if (allocated()) {
+        // Rows are cut or padded, never reflowed; every wrapped mark goes.
+        std::vector<CellData> cells(std::size_t{rows} * cols, CellData{});
+        std::vector<RowMeta> meta(rows, RowMeta{});
+        std::vector<std::vector<Marks>> marks(rows);
+        const std::uint16_t keep_rows = std::min(rows, rows_);
+        const std::uint16_t keep_cols = std::min(cols, cols_);
+        for (std::uint16_t r = 0; r < keep_rows; ++r) {
+            std::copy_n(row(r), keep_cols, &cells[std::size_t{r} * cols]);
+            meta[r].extent = std::min(meta_[slot(r)].extent, keep_cols);
+            for (const Marks& m : marks_[slot(r)]) {
+                if (m.col < keep_cols) marks[r].push_back(m);
+            }
+        }
+        cells_ = std::move(cells);
+        meta_ = std::move(meta);
+        marks_ = std::move(marks);
+        order_.resize(rows);
+        std::iota(order_.begin(), order_.end(), 0u);
+        base_ = 0;
+    }
+    rows_ = rows;
+    cols_ = cols;
+    if (scroll_bottom >= rows_) scroll_bottom = static_cast<std::uint16_t>(rows_ - 1);
+    if (scroll_bottom < scroll_top) scroll_top = 0;
+    row_clamp_bottom(false);
+    col_clamp();
+}
+
+void Grid::set_pos(Pos p) {
+    if (origin_mode) p.row = sat_add(p.row, scroll_top);
+    pos = p;
+    row_clamp_top(origin_mode);
+    row_clamp_bottom(origin_mode);
+    col_clamp();
+}
+
+void Grid::save_cursor() {
+    saved_pos = pos;
+    saved_origin_mode = origin_mode;
+}
+
+void Grid::restore_cursor() {
+    pos = saved_pos;
+    origin_mode = saved_origin_mode;
+}
+
+void Grid::set_scroll_region(std::uint16_t top, std::uint16_t bottom) {
+    bottom = std::min(bottom, static_cast<std::uint16_t>(rows_ - 1));
+    if (top < bottom) {
+        scroll_top = top;
+        scroll_bottom = bottom;
+    } else {
+        scroll_top = 0;
+        scroll_bottom = static_cast<std::uint16_t>(rows_ - 1);
+    }
+    pos = {scroll_top, 0};
+}
+
+void Grid::set_origin_mode(bool on) {
+    origin_mode = on;
+    set_pos({0, 0});
+}
+
+void Grid::row_inc_clamp(std::uint16_t count) {
+    const bool in_region = in_scroll_region();
+    pos.row = sat_add(pos.row, count);
+    row_clamp_bottom(in_region);
+}
+
+std::uint16_t Grid::row_inc_scroll(std::uint16_t count) {
+    const bool in_region = in_scroll_region();
+    pos.row = sat_add(pos.row, count);
+    const std::uint16_t lines = row_clamp_bottom(in_region);
+    if (!in_region) return 0;
+    scroll_up(lines);
+    return lines;
+}
+
+void Grid::row_dec_clamp(std::uint16_t count) {
+    const bool in_region = in_scroll_region();
+    pos.row = sat_sub(pos.row, count);
+    row_clamp_top(in_region);
+}
+
+void Grid::row_dec_scroll(std::uint16_t count) {
+    const bool in_region = in_scroll_region();
+    // Lines lost to the top of the screen scroll as well as those clamped
+    // at the top of the region.
+    const std::uint16_t extra = count > pos.row ? static_cast<std::uint16_t>(count - pos.row) : 0;
+    pos.row = sat_sub(pos.row, count);
+    const std::uint16_t lines = row_clamp_top(in_region);
+    scroll_down(static_cast<std::uint16_t>(lines + extra));
+}
+
+void Grid::row_set(std::uint16_t i) {
+    pos.row = std::min(i, static_cast<std::uint16_t>(rows_ - 1));
+}
+
+void Grid::col_inc(std::uint16_t count) {
+    pos.col = sat_add(pos.col, count);
+}
+
+void Grid::col_inc_clamp(std::uint16_t count) {
+    pos.col = sat_add(pos.col, count);
+    col_clamp();
+}
+
+void Grid::col_dec(std::uint16_t count) {
+    pos.col = sat_sub(pos.col, count);
+}
+
+void Grid::col_tab() {
+    pos.col = static_cast<std::uint16_t>(pos.col - pos.col % 8 + 8);
+    col_clamp();
+}
+
+void Grid::col_set(std::uint16_t i) {
+    pos.col = i;
+    col_clamp();
+}
+
+void Grid::col_wrap(std::uint16_t width, bool wrap) {
+    if (pos.col <= static_cast<std::uint16_t>(cols_ - width)) return;
+    Pos prev = pos;
+    pos.col = 0;
+    const std::uint16_t scrolled = row_inc_scroll(1);
+    // On a one-row screen the row just left is already in the scrollback
+    // (reference crashes).
+    if (prev.row < scrolled) return;
+    prev.row = static_cast<std::uint16_t>(prev.row - scrolled);
+    set_wrapped(prev.row, wrap && prev.row + 1 == pos.row);
+}
+
+std::uint16_t Grid::row_clamp_top(bool limit) {
+    if (limit && pos.row < scroll_top) {
+        const auto lines = static_cast<std::uint16_t>(scroll_top - pos.row);
+        pos.row = scroll_top;
+        return lines;
+    }
+    return 0;
+}
+
+std::uint16_t Grid::row_clamp_bottom(bool limit) {
+    const std::uint16_t bottom = limit ? scroll_bottom : static_cast<std::uint16_t>(rows_ - 1);
+    if (pos.row > bottom) {
+        const auto lines = static_cast<std::uint16_t>(pos.row - bottom);
+        pos.row = bottom;
+        return lines;
+    }
+    return 0;
+}
+
+void Grid::col_clamp() {
+    if (pos.col > cols_ - 1) pos.col = static_cast<std::uint16_t>(cols_ - 1);
+}
+
+// ---- editing ----------------------------------------------------------------
+
+void Grid::erase_all(const Attrs& a) {
+    for (std::uint16_t r = 0; r < rows_; ++r) clear_row(r, a);
+}
+
+void Grid::erase_all_forward(const Attrs& a) {
+    clamp_cursor_row();
+    for (unsigned r = pos.row + 1u; r < rows_; ++r) clear_row(static_cast<std::uint16_t>(r), a);
+    erase_row_forward(a);
+}
+
+void Grid::erase_all_backward(const Attrs& a) {
+    clamp_cursor_row();
+    for (std::uint16_t r = 0; r < pos.row; ++r) clear_row(r, a);
+    erase_row_backward(a);
+}
+
+void Grid::erase_row(const Attrs& a) {
+    clamp_cursor_row();
+    clear_row(pos.row, a);
+}
+
+void Grid::erase_row_forward(const Attrs& a) {
+    clamp_cursor_row();
+    for (unsigned col = pos.col; col < cols_; ++col) {
+        erase_cell(pos.row, static_cast<std::uint16_t>(col), a);
+    }
+}
+
+void Grid::erase_row_backward(const Attrs& a) {
+    clamp_cursor_row();
+    const unsigned last = std::min<unsigned>(pos.col, cols_ - 1u);
+    for (unsigned col = 0; col <= last; ++col) {
+        erase_cell(pos.row, static_cast<std::uint16_t>(col), a);
+    }
+}
+
+void Grid::insert_cells(std::uint16_t count) {
+    clamp_cursor_row();
+    clamp_cursor_col_to_edge();  // reference crashes past the edge
+    const std::uint16_t r = pos.row;
+    const std::uint16_t p = pos.col;
+    CellData* cells = row(r);
+    if (p < cols_) {
+        // The reference inserts one default cell at a time and moves a
+        // continuation mark under the cursor onto each new one; the net
+        // effect is this.
+        const bool cont = cells[p].cont();
+        if (cont) cells[p].word &= ~CellData::k_cont;
+        const auto k = static_cast<std::uint16_t>(std::min<unsigned>(count, cols_ - p));
+        auto& marks = marks_[slot(r)];
+        std::erase_if(marks, [&](const Marks& m) { return m.col >= p && m.col + k >= cols_; });
+        for (Marks& m : marks) {
+            if (m.col >= p) m.col = static_cast<std::uint16_t>(m.col + k);
+        }
+        std::memmove(static_cast<void*>(cells + p + k), cells + p,
+                     (cols_ - p - k) * sizeof(CellData));
+        std::fill(cells + p, cells + p + k, CellData{});
+        if (cont) cells[p].word |= CellData::k_cont;
+        RowMeta& m = meta_[slot(r)];
+        if (m.extent > p)
+            m.extent = static_cast<std::uint16_t>(std::min<unsigned>(m.extent + k, cols_));
+        if (cont) touch(r, static_cast<std::uint16_t>(p + 1));
+    }
+    set_wrapped(r, false);
+    if (cells[cols_ - 1].wide()) clear_cell_keep_attrs(r, static_cast<std::uint16_t>(cols_ - 1));
+}
+
+void Grid::delete_cells(std::uint16_t count) {
+    clamp_cursor_row();
+    clamp_cursor_col_to_edge();  // reference crashes past the edge
+    const std::uint16_t r = pos.row;
+    const std::uint16_t p = pos.col;
+    const auto n = static_cast<std::uint16_t>(std::min<unsigned>(count, cols_ - p));
+    CellData* cells = row(r);
+    // The reference removes one cell at a time, first clearing the other half
+    // of a wide character it removes.
+    for (unsigned j = 0; j < n; ++j) {
+        const unsigned idx = p + j;
+        if (cells[idx].wide()) {
+            if (idx + 1 < cols_) clear_cell_keep_attrs(r, static_cast<std::uint16_t>(idx + 1));
+        } else if (cells[idx].cont()) {
+            if (p > 0) clear_cell_keep_attrs(r, static_cast<std::uint16_t>(p - 1));
+        }
+    }
+    if (n > 0) {
+        auto& marks = marks_[slot(r)];
+        std::erase_if(marks, [&](const Marks& m) { return m.col >= p && m.col < p + n; });
+        for (Marks& m : marks) {
+            if (m.col >= p + n) m.col = static_cast<std::uint16_t>(m.col - n);
+        }
+        std::memmove(static_cast<void*>(cells + p), cells + p + n,
+                     (cols_ - p - n) * sizeof(CellData));
+        std::fill(cells + cols_ - n, cells + cols_, CellData{});
+    }
+    set_wrapped(r, false);
+}
+
+void Grid::erase_cells(std::uint16_t count, const Attrs& a) {
+    clamp_cursor_row();
+    const unsigned end = std::min<unsigned>(sat_add(pos.col, count), cols_);
+    for (unsigned col = pos.col; col < end; ++col) {
+        erase_cell(pos.row, static_cast<std::uint16_t>(col), a);
+    }
+}
+
+void Grid::insert_lines(std::uint16_t count) {
+    clamp_cursor_row();  // reference crashes below the grid
+    const std::uint16_t p = pos.row;
+    const std::uint16_t sb = scroll_bottom;
+    // The reference drops the region's bottom row and inserts a blank one at
+    // the cursor, once per line; below the region that pulls rows up.
+    if (p <= sb) {
+        rotate_down(p, sb, static_cast<std::uint16_t>(std::min<unsigned>(count, sb - p + 1u)));
+    } else {
+        rotate_up(sb, p, static_cast<std::uint16_t>(std::min<unsigned>(count, p - sb + 1u)));
+    }
+    set_wrapped(sb, false);
+}
+
+void Grid::delete_lines(std::uint16_t count) {
+    if (pos.row >= rows_) return;  // nothing at or below the grid's edge
+    const std::uint16_t p = pos.row;
+    const std::uint16_t sb = scroll_bottom;
+    const unsigned n = std::min<unsigned>(count, rows_ - p);
+    // The reference inserts a blank row below the region and removes the
+    // cursor's row, once per line.
+    if (p <= sb) {
+        rotate_up(p, sb, static_cast<std::uint16_t>(std::min<unsigned>(n, sb - p + 1u)));
+    } else if (p > sb + 1) {
+        rotate_down(static_cast<std::uint16_t>(sb + 1), static_cast<std::uint16_t>(p - 1),
+                    static_cast<std::uint16_t>(std::min<unsigned>(n, p - 1u - sb)));
+    }
+}
+
+void Grid::scroll_up(std::uint16_t count) {
+    const unsigned n = std::min<unsigned>(count, rows_ - scroll_top);
+    if (n == 0) return;
+    if (scroll_region_active()) {
+        rotate_up(
+            scroll_top, scroll_bottom,
+            static_cast<std::uint16_t>(std::min<unsigned>(n, scroll_bottom - scroll_top + 1u)));
+        return;
+    }
+    for (unsigned i = 0; i < n; ++i) archive_top_row();
+}
+
+void Grid::scroll_down(std::uint16_t count) {
+    if (count == 0) return;
+    rotate_down(
+        scroll_top, scroll_bottom,
+        static_cast<std::uint16_t>(std::min<unsigned>(count, scroll_bottom - scroll_top + 1u)));
+    set_wrapped(scroll_bottom, false);
+}
+
+void Grid::archive_top_row() {
+    const std::uint32_t s = slot(0);
+    if (scrollback_.capacity() > 0) {
+        scrollback_.push(RowView{&cells_[s * std::size_t{cols_}], cols_, meta_[s].extent,
+                                 meta_[s].wrapped, &marks_[s]});
+    }
+    base_ = base_ + 1 == rows_ ? 0 : base_ + 1;
+    clear_row(static_cast<std::uint16_t>(rows_ - 1), Attrs{});
+}
+
+void Grid::rotate_up(std::uint16_t top, std::uint16_t bottom, std::uint16_t k) {
+    if (k == 0) return;
+    if (top == 0 && bottom == rows_ - 1) {
+        base_ = (base_ + k) % rows_;
+    } else {
+        scratch_.clear();
+        for (unsigned r = top; r <= bottom; ++r)
+            scratch_.push_back(ring(static_cast<std::uint16_t>(r)));
+        std::rotate(scratch_.begin(), scratch_.begin() + k, scratch_.end());
+        for (unsigned r = top; r <= bottom; ++r)
+            ring(static_cast<std::uint16_t>(r)) = scratch_[r - top];
+    }
+    for (unsigned r = bottom + 1u - k; r <= bottom; ++r)
+        clear_row(static_cast<std::uint16_t>(r), Attrs{});
+}
+
+void Grid::rotate_down(std::uint16_t top, std::uint16_t bottom, std::uint16_t k) {
+    if (k == 0) return;
+    if (top == 0 && bottom == rows_ - 1) {
+        base_ = (base_ + rows_ - k) % rows_;
+    } else {
+        scratch_.clear();
+        for (unsigned r = top; r <= bottom; ++r)
+            scratch_.push_back(ring(static_cast<std::uint16_t>(r)));
+        std::rotate(scratch_.begin(), scratch_.end() - k, scratch_.end());
+        for (unsigned r = top; r <= bottom; ++r)
+            ring(static_cast<std::uint16_t>(r)) = scratch_[r - top];
+    }
+    for (unsigned r = top; r < top + unsigned{k}; ++r)
+        clear_row(static_cast<std::uint16_t>(r), Attrs{});
+}
+
+std::size_t Grid::memory_bytes() const {
+    std::size_t total = cells_.capacity() * sizeof(CellData) + meta_.capacity() * sizeof(RowMeta) +
+                        order_.capacity() * sizeof(std::uint32_t) +
+                        marks_.capacity() * sizeof(std::vector<Marks>);
+    for (const auto& m : marks_) total += m.capacity() * sizeof(Marks);
+    return total + scrollback_.bytes();
+}
+
+}  // namespace tolvar::pty

@@ -1,0 +1,160 @@
+// One screen grid: rows of compact cells in a ring, the cursor, the scroll
+// region and, for the primary grid, the scrollback. Internal to the terminal
+// model; single-threaded.
+//
+// Row moves (scrolling, inserting and deleting lines) move ring entries, never
+// cells. Each row remembers how far from the left it may hold anything but
+// default cells, so clearing and archiving a short line costs its length.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "cells.hpp"
+#include "scrollback.hpp"
+
+namespace tolvar::pty {
+
+struct Pos {
+    std::uint16_t row = 0;
+    std::uint16_t col = 0;
+};
+
+class Grid {
+  public:
+    Grid(std::uint16_t rows, std::uint16_t cols, std::size_t scrollback, bool allocate);
+
+    std::uint16_t rows() const { return rows_; }
+    std::uint16_t cols() const { return cols_; }
+    // Rows are made on first use; an unused alternate grid costs nothing.
+    void allocate();
+
+    // ---- rows and cells, by row index from the top of the screen
+    CellData* row(std::uint16_t r) {
+        ensure_allocated();
+        return &cells_[slot(r) * std::size_t{cols_}];
+    }
+    const CellData* row(std::uint16_t r) const;
+    bool wrapped(std::uint16_t r) const;
+    void set_wrapped(std::uint16_t r, bool w) { meta_[slot(r)].wrapped = w; }
+    // Notes that columns below `end` may now hold non-default cells.
+    void touch(std::uint16_t r, std::uint16_t end) {
+        auto& m = meta_[slot(r)];
+        if (m.extent < end) m.extent = end;
+    }
+    const std::vector<Marks>& marks(std::uint16_t r) const;
+
+    // The code points of a cell, base first; empty for a cell without text.
+    std::u32string text(std::uint16_t r, std::uint16_t col) const;
+
+    // Cell edits that keep the combining marks in step.
+    void set_cell(std::uint16_t r, std::uint16_t col, char32_t c, bool wide, const Attrs& a);
+    void clear_cell(std::uint16_t r, std::uint16_t col, const Attrs& a);
+    void clear_cell_keep_attrs(std::uint16_t r, std::uint16_t col);
+    void append_mark(std::uint16_t r, std::uint16_t col, char32_t c);
+    void clear_row(std::uint16_t r, const Attrs& a);
+    void erase_cell(std::uint16_t r, std::uint16_t col, const Attrs& a);
+
+    // ---- cursor and region
+    Pos pos;
+    Pos saved_pos;
+    std::uint16_t scroll_top = 0;
+    std::uint16_t scroll_bottom = 0;
+    bool origin_mode = false;
+    bool saved_origin_mode = false;
+
+    // Puts the cursor row back inside the grid: only a cursor restored after
+    // the grid shrank can be outside, and the reference crashes on it.
+    void clamp_cursor_row() {
+        if (pos.row >= rows_) pos.row = static_cast<std::uint16_t>(rows_ - 1);
+    }
+    void clamp_cursor_col_to_edge() {
+        if (pos.col > cols_) pos.col = cols_;
+    }
+
+    void clear();  // erase everything, home the cursor, reset the region
+    void set_size(std::uint16_t rows, std::uint16_t cols);
+    void set_pos(Pos p);
+    void save_cursor();
+    void restore_cursor();
+    void set_scroll_region(std::uint16_t top, std::uint16_t bottom);
+    void set_origin_mode(bool on);
+
+    void row_inc_clamp(std::uint16_t count);
+    std::uint16_t row_inc_scroll(std::uint16_t count);
+    void row_dec_clamp(std::uint16_t count);
+    void row_dec_scroll(std::uint16_t count);
+    void row_set(std::uint16_t i);
+    void col_inc(std::uint16_t count);
+    void col_inc_clamp(std::uint16_t count);
+    void col_dec(std::uint16_t count);
+    void col_tab();
+    void col_set(std::uint16_t i);
+    void col_wrap(std::uint16_t width, bool wrap);
+
+    // ---- editing
+    void erase_all(const Attrs& a);
+    void erase_all_forward(const Attrs& a);
+    void erase_all_backward(const Attrs& a);
+    void erase_row(const Attrs& a);
+    void erase_row_forward(const Attrs& a);
+    void erase_row_backward(const Attrs& a);
+    void insert_cells(std::uint16_t count);
+    void delete_cells(std::uint16_t count);
+    void erase_cells(std::uint16_t count, const Attrs& a);
+    void insert_lines(std::uint16_t count);
+    void delete_lines(std::uint16_t count);
+    void scroll_up(std::uint16_t count);
+    void scroll_down(std::uint16_t count);
+
+    bool allocated() const { return !cells_.empty(); }
+    const Scrollback& scrollback() const { return scrollback_; }
+    void drop_scrollback() { scrollback_.clear(); }
+    std::size_t memory_bytes() const;
+
+  private:
+    struct RowMeta {
+        std::uint16_t extent = 0;
+        bool wrapped = false;
+    };
+
+    std::uint32_t slot(std::uint16_t r) const {
+        std::uint32_t i = base_ + r;
+        return order_[i >= rows_ ? i - rows_ : i];
+    }
+    std::uint32_t& ring(std::uint16_t r) {
+        std::uint32_t i = base_ + r;
+        return order_[i >= rows_ ? i - rows_ : i];
+    }
+    void ensure_allocated() {
+        if (cells_.empty()) allocate();
+    }
+    CellData& at(std::uint16_t r, std::uint16_t col) { return row(r)[col]; }
+    Marks* find_marks(std::uint16_t r, std::uint16_t col);
+    void drop_marks(std::uint16_t r, std::uint16_t col);
+    void blank_row(std::uint16_t r);
+    void clear_wide(std::uint16_t r, std::uint16_t col);
+    bool in_scroll_region() const { return pos.row >= scroll_top && pos.row <= scroll_bottom; }
+    bool scroll_region_active() const { return scroll_top != 0 || scroll_bottom != rows_ - 1; }
+    std::uint16_t row_clamp_top(bool limit);
+    std::uint16_t row_clamp_bottom(bool limit);
+    void col_clamp();
+    // Moves rows [top, bottom] up (or down) by k; the k rows that come round
+    // to the other end are blanked.
+    void rotate_up(std::uint16_t top, std::uint16_t bottom, std::uint16_t k);
+    void rotate_down(std::uint16_t top, std::uint16_t bottom, std::uint16_t k);
+    void archive_top_row();
+
+    std::uint16_t rows_;
+    std::uint16_t cols_;
+    std::vector<CellData> cells_;            // slot-major, rows_ * cols_
+    std::vector<RowMeta> meta_;              // by slot
+    std::vector<std::vector<Marks>> marks_;  // by slot, usually empty
+    std::vector<std::uint32_t> order_;       // ring: row index -> slot
+    std::uint32_t base_ = 0;
+    std::vector<std::uint32_t> scratch_;
+    Scrollback scrollback_;
+};
+
+}  // namespace tolvar::pty

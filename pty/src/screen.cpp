@@ -1,0 +1,497 @@
+#include "screen.hpp"
+
+#include <algorithm>
+
+#include "char_width.hpp"
+#include "tolvar/core/utf.hpp"
+
+namespace tolvar::pty {
+
+Screen::Screen(std::uint16_t rows, std::uint16_t cols, std::size_t scrollback)
+    : primary_(rows, cols, scrollback, true), alternate_(rows, cols, 0, false) {}
+
+void Screen::set_size(std::uint16_t rows, std::uint16_t cols) {
+    primary_.set_size(rows, cols);
+    alternate_.set_size(rows, cols);
+}
+
+// ---- text ---------------------------------------------------------------------
+
+void Screen::print_ascii(const char* p, std::size_t n) {
+    Grid& g = active();
+    g.clamp_cursor_row();  // reference crashes below the grid
+    const std::uint16_t cols = g.cols();
+    const std::uint32_t pen = CellData::blank(attrs_).word;
+    const CellData blank = CellData::blank(attrs_);
+    while (n > 0) {
+        if (g.pos.col >= cols) {
+            // Wrapping, and anything unusual, takes the careful path.
+            text(static_cast<unsigned char>(*p++));
+            --n;
+            continue;
+        }
+        CellData* row = g.row(g.pos.row);
+        const std::size_t span = std::min<std::size_t>(n, cols - g.pos.col);
+        std::size_t i = 0;
+        for (CellData* cell = row + g.pos.col; i < span; ++i, ++cell) {
+            if (cell->word & CellData::k_special) break;
+            *cell = CellData{pen | static_cast<unsigned char>(p[i]), blank.fg, blank.bg};
+        }
+        if (i > 0) {
+            g.pos.col = static_cast<std::uint16_t>(g.pos.col + i);
+            g.touch(g.pos.row, g.pos.col);
+            p += i;
+            n -= i;
+        }
+        if (i < span) {
+            text(static_cast<unsigned char>(*p++));
+            --n;
+        }
+    }
+}
+
+void Screen::text(char32_t c) {
+    const int w = char_width(c);
+    if (w < 0) return;  // controls are never drawn
+    Grid& g = active();
+    g.clamp_cursor_row();  // reference crashes below the grid
+    const std::uint16_t cols = g.cols();
+    // A wide character on a one-column grid is placed like a narrow one
+    // (reference crashes).
+    const auto width = static_cast<std::uint16_t>(w > cols ? 1 : w);
+
+    // Wrap only when the last column already holds something; a character
+    // that does not fit the columns left just moves to the next line.
+    bool wrap = false;
+    if (g.pos.col > static_cast<std::uint16_t>(cols - width)) {
+        const CellData& last = g.row(g.pos.row)[cols - 1];
+        if (last.has_contents() || last.cont()) wrap = true;
+    }
+    g.col_wrap(width, wrap);
+    const Pos pos = g.pos;
+
+    if (width == 0) {
+        // Combining characters join the cell before the cursor, or the last
+        // cell of the previous row when this row continues it.
+        if (pos.col > 0) {
+            std::uint16_t col = static_cast<std::uint16_t>(pos.col - 1);
+            if (g.row(pos.row)[col].cont()) {
+                if (col == 0) return;  // reference crashes
+                --col;
+            }
+            g.append_mark(pos.row, col, c);
+        } else if (pos.row > 0 && g.wrapped(static_cast<std::uint16_t>(pos.row - 1))) {
+            const auto prev = static_cast<std::uint16_t>(pos.row - 1);
+            std::uint16_t col = static_cast<std::uint16_t>(cols - 1);
+            if (g.row(prev)[col].cont()) {
+                if (col == 0) return;  // reference crashes
+                --col;
+            }
+            g.append_mark(prev, col, c);
+        }
+        return;
+    }
+
+    CellData* row = g.row(pos.row);
+    if (row[pos.col].cont() && pos.col > 0) {
+        g.clear_cell(pos.row, static_cast<std::uint16_t>(pos.col - 1), attrs_);
+    }
+    if (row[pos.col].wide() && pos.col + 1 < cols) {
+        g.set_cell(pos.row, static_cast<std::uint16_t>(pos.col + 1), U' ', false, attrs_);
+    }
+    g.set_cell(pos.row, pos.col, c, w > 1, attrs_);
+    g.col_inc(1);
+    if (width > 1) {
+        const Pos next = g.pos;
+        if (row[next.col].wide() && next.col + 1 < cols) {
+            const auto after = static_cast<std::uint16_t>(next.col + 1);
+            g.clear_cell(next.row, after, attrs_);
+            if (after == cols - 1) g.set_wrapped(next.row, false);
+        }
+        g.clear_cell(next.row, next.col, Attrs{});
+        row[next.col].word |= CellData::k_cont;
+        g.touch(next.row, static_cast<std::uint16_t>(next.col + 1));
+        g.col_inc(1);
+    }
+}
+
+// ---- controls -------------------------------------------------------------------
+
+void Screen::execute(std::uint8_t byte) {
+    Grid& g = active();
+    switch (byte) {
+        case 8:
+            g.col_dec(1);
+            break;
+        case 9:
+            g.col_tab();
+            break;
+        case 10:
+        case 11:
+        case 12:
+            g.row_inc_scroll(1);
+            break;
+        case 13:
+            g.col_set(0);
+            break;
+        default:
+            // The bell makes no sound and no flash; shift in and out and the
+            // other controls do nothing.
+            break;
+    }
+}
+
+void Screen::esc_dispatch(std::string_view intermediates, std::uint8_t byte) {
+    if (!intermediates.empty()) return;
+    switch (byte) {
+        case '7':
+            save_cursor();
+            break;
+        case '8':
+            restore_cursor();
+            break;
+        case '=':
+            set_mode(k_application_keypad);
+            break;
+        case '>':
+            clear_mode(k_application_keypad);
+            break;
+        case 'M':
+            active().row_dec_scroll(1);
+            break;
+        case 'c':
+            reset();
+            break;
+        default:
+            break;
+    }
+}
+
+namespace {
+
+// Missing and zero parameters take the default.
+std::uint16_t param_or(std::uint16_t v, std::uint16_t fallback) {
+    return v == 0 ? fallback : v;
+}
+
+}  // namespace
+
+void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediates, char action) {
+    Grid& g = active();
+    if (intermediates.empty()) {
+        const std::uint16_t n = param_or(params.first(), 1);
+        switch (action) {
+            case '@':
+                g.insert_cells(n);
+                break;
+            case 'A':
+                g.row_dec_clamp(n);
+                break;
+            case 'B':
+                g.row_inc_clamp(n);
+                break;
+            case 'C':
+                g.col_inc_clamp(n);
+                break;
+            case 'D':
+                g.col_dec(n);
+                break;
+            case 'G':
+                g.col_set(static_cast<std::uint16_t>(n - 1));
+                break;
+            case 'H':
+                g.set_pos({static_cast<std::uint16_t>(n - 1),
+                           static_cast<std::uint16_t>(param_or(params.second(), 1) - 1)});
+                break;
+            case 'J':
+                switch (params.first()) {
+                    case 0:
+                        g.erase_all_forward(attrs_);
+                        break;
+                    case 1:
+                        g.erase_all_backward(attrs_);
+                        break;
+                    case 2:
+                        g.erase_all(attrs_);
+                        break;
+                    default:
+                        break;
+                }
+                break;
+            case 'K':
+                switch (params.first()) {
+                    case 0:
+                        g.erase_row_forward(attrs_);
+                        break;
+                    case 1:
+                        g.erase_row_backward(attrs_);
+                        break;
+                    case 2:
+                        g.erase_row(attrs_);
+                        break;
+                    default:
+                        break;
+                }
+                break;
+            case 'L':
+                g.insert_lines(n);
+                break;
+            case 'M':
+                g.delete_lines(n);
+                break;
+            case 'P':
+                g.delete_cells(n);
+                break;
+            case 'S':
+                g.scroll_up(n);
+                break;
+            case 'T':
+                g.scroll_down(n);
+                break;
+            case 'X':
+                g.erase_cells(n, attrs_);
+                break;
+            case 'd':
+                g.row_set(static_cast<std::uint16_t>(n - 1));
+                break;
+            case 'h':
+            case 'l': {
+                CsiParams::Cursor c;
+                CsiParams::Group group;
+                while (params.next(c, group)) {
+                    if (group.is(4)) insert_mode_ = action == 'h';
+                }
+                break;
+            }
+            case 'm':
+                sgr(params);
+                break;
+            case 'r': {
+                const std::uint16_t top = param_or(params.first(), 1);
+                const std::uint16_t bottom = param_or(params.second(), g.rows());
+                g.set_scroll_region(static_cast<std::uint16_t>(top - 1),
+                                    static_cast<std::uint16_t>(bottom - 1));
+                break;
+            }
+            default:
+                break;
+        }
+        return;
+    }
+    if (intermediates[0] != '?') return;
+    switch (action) {
+        case 'J':
+            csi_dispatch(params, {}, 'J');
+            break;
+        case 'K':
+            csi_dispatch(params, {}, 'K');
+            break;
+        case 'h':
+            decset(params, true);
+            break;
+        case 'l':
+            decset(params, false);
+            break;
+        default:
+            break;
+    }
+}
+
+void Screen::decset(const CsiParams& params, bool on) {
+    const auto set_mouse = [&](MouseMode m) {
+        if (on) {
+            mouse_mode_ = m;
+        } else if (mouse_mode_ == m) {
+            mouse_mode_ = MouseMode::None;
+        }
+    };
+    const auto set_encoding = [&](MouseEncoding e) {
+        if (on) {
+            mouse_encoding_ = e;
+        } else if (mouse_encoding_ == e) {
+            mouse_encoding_ = MouseEncoding::Default;
+        }
+    };
+    const auto flag = [&](std::uint8_t m, bool value) { value ? set_mode(m) : clear_mode(m); };
+    CsiParams::Cursor c;
+    CsiParams::Group group;
+    while (params.next(c, group)) {
+        if (group.count != 1) continue;
+        switch (group[0]) {
+            case 1:
+                flag(k_application_cursor, on);
+                break;
+            case 6:
+                active().set_origin_mode(on);
+                break;
+            case 7:
+                auto_wrap_ = on;
+                break;
+            case 9:
+                set_mouse(MouseMode::Press);
+                break;
+            case 25:
+                flag(k_hide_cursor, !on);
+                break;
+            case 47:
+                on ? enter_alternate_grid() : clear_mode(k_alternate_screen);
+                break;
+            case 1000:
+                set_mouse(MouseMode::PressRelease);
+                break;
+            case 1002:
+                set_mouse(MouseMode::ButtonMotion);
+                break;
+            case 1003:
+                set_mouse(MouseMode::AnyMotion);
+                break;
+            case 1005:
+                set_encoding(MouseEncoding::Utf8);
+                break;
+            case 1006:
+                set_encoding(MouseEncoding::Sgr);
+                break;
+            case 1049:
+                if (on) {
+                    save_cursor();
+                    alternate_.clear();
+                    enter_alternate_grid();
+                } else {
+                    clear_mode(k_alternate_screen);
+                    restore_cursor();
+                }
+                break;
+            case 2004:
+                flag(k_bracketed_paste, on);
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+void Screen::sgr(const CsiParams& params) {
+    CsiParams::Cursor c;
+    CsiParams::Group g;
+    // An unusable colour ends the whole sequence, as in the reference.
+    const auto color = [&](const std::uint16_t* v, int n, Color& out) {
+        if (n == 4) {
+            if (v[1] > 255 || v[2] > 255 || v[3] > 255) return false;
+            out = Color::rgb(static_cast<std::uint8_t>(v[1]), static_cast<std::uint8_t>(v[2]),
+                             static_cast<std::uint8_t>(v[3]));
+            return true;
+        }
+        if (v[0] > 255) return false;
+        out = Color::indexed(static_cast<std::uint8_t>(v[0]));
+        return true;
+    };
+    // "38;5;n" and "38;2;r;g;b": the colour comes in the following
+    // parameters, each a single value.
+    const auto extended = [&](Color& out) {
+        CsiParams::Group kind;
+        if (!params.next(c, kind) || kind.count != 1) return false;
+        const int need = kind[0] == 2 ? 3 : kind[0] == 5 ? 1 : 0;
+        if (need == 0) return false;
+        std::uint16_t v[4] = {};
+        for (int i = 0; i < need; ++i) {
+            CsiParams::Group part;
+            if (!params.next(c, part) || part.count != 1) return false;
+            v[need == 3 ? i + 1 : 0] = part[0];
+        }
+        return color(v, need == 3 ? 4 : 1, out);
+    };
+    while (params.next(c, g)) {
+        if (g.count == 1) {
+            const std::uint16_t n = g[0];
+            if (n == 0) {
+                attrs_ = Attrs{};
+            } else if (n == 1) {
+                attrs_.mode |= k_bold;
+            } else if (n == 3) {
+                attrs_.mode |= k_italic;
+            } else if (n == 4) {
+                attrs_.mode |= k_underline;
+            } else if (n == 7) {
+                attrs_.mode |= k_inverse;
+            } else if (n == 22) {
+                attrs_.mode &= ~k_bold;
+            } else if (n == 23) {
+                attrs_.mode &= ~k_italic;
+            } else if (n == 24) {
+                attrs_.mode &= ~k_underline;
+            } else if (n == 27) {
+                attrs_.mode &= ~k_inverse;
+            } else if (n >= 30 && n <= 37) {
+                attrs_.fg = Color::indexed(static_cast<std::uint8_t>(n - 30));
+            } else if (n == 38) {
+                if (!extended(attrs_.fg)) return;
+            } else if (n == 39) {
+                attrs_.fg = Color();
+            } else if (n >= 40 && n <= 47) {
+                attrs_.bg = Color::indexed(static_cast<std::uint8_t>(n - 40));
+            } else if (n == 48) {
+                if (!extended(attrs_.bg)) return;
+            } else if (n == 49) {
+                attrs_.bg = Color();
+            } else if (n >= 90 && n <= 97) {
+                attrs_.fg = Color::indexed(static_cast<std::uint8_t>(n - 82));
+            } else if (n >= 100 && n <= 107) {
+                attrs_.bg = Color::indexed(static_cast<std::uint8_t>(n - 92));
+            }
+        } else if ((g.count == 5 && g[1] == 2) || (g.count == 3 && g[1] == 5)) {
+            // "38:2:r:g:b" and "38:5:n"
+            if (g[0] != 38 && g[0] != 48) continue;
+            Color& target = g[0] == 38 ? attrs_.fg : attrs_.bg;
+            const std::uint16_t v[4] = {g[2], g.count == 5 ? g[2] : std::uint16_t{0},
+                                        g.count == 5 ? g[3] : std::uint16_t{0},
+                                        g.count == 5 ? g[4] : std::uint16_t{0}};
+            if (!color(v, g.count == 5 ? 4 : 1, target)) return;
+        }
+    }
+}
+
+// ---- OSC, modes, reset ------------------------------------------------------------
+
+void Screen::osc_dispatch(const OscParams& params) {
+    if (params.count < 2) return;
+    const std::string_view kind = params.items[0];
+    const std::string_view value = params.items[1];
+    const bool icon = kind == "0" || kind == "1";
+    const bool title = kind == "0" || kind == "2";
+    if (!(icon || title) || !core::is_valid_utf8(value)) return;
+    if (icon) icon_name_.assign(value);
+    if (title) title_.assign(value);
+}
+
+void Screen::enter_alternate_grid() {
+    set_mode(k_alternate_screen);
+    alternate_.allocate();
+}
+
+void Screen::save_cursor() {
+    active().save_cursor();
+    saved_attrs_ = attrs_;
+}
+
+void Screen::restore_cursor() {
+    active().restore_cursor();
+    attrs_ = saved_attrs_;
+}
+
+void Screen::reset() {
+    // Everything but the titles starts over, the scrollback included.
+    const std::uint16_t rows = primary_.rows();
+    const std::uint16_t cols = primary_.cols();
+    const std::size_t scrollback = primary_.scrollback().capacity();
+    primary_ = Grid(rows, cols, scrollback, true);
+    alternate_ = Grid(rows, cols, 0, false);
+    attrs_ = Attrs{};
+    saved_attrs_ = Attrs{};
+    modes_ = 0;
+    mouse_mode_ = MouseMode::None;
+    mouse_encoding_ = MouseEncoding::Default;
+    insert_mode_ = false;
+    auto_wrap_ = true;
+}
+
+}  // namespace tolvar::pty

@@ -1,0 +1,77 @@
+// The screen behind TerminalModel: the parser's performer, the two grids, the
+// pen, the modes and the titles. Internal to the terminal model.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "cells.hpp"
+#include "grid.hpp"
+#include "tolvar/pty/terminal_model.hpp"
+#include "vt_parser.hpp"
+
+namespace tolvar::pty {
+
+class Screen {
+  public:
+    Screen(std::uint16_t rows, std::uint16_t cols, std::size_t scrollback);
+
+    void feed(std::string_view bytes) { parser_.advance(*this, bytes); }
+    void set_size(std::uint16_t rows, std::uint16_t cols);
+
+    const Grid& grid() const { return alternate_screen() ? alternate_ : primary_; }
+    const Grid& primary() const { return primary_; }
+    bool alternate_screen() const { return (modes_ & k_alternate_screen) != 0; }
+    bool mode(std::uint8_t m) const { return (modes_ & m) != 0; }
+    MouseMode mouse_mode() const { return mouse_mode_; }
+    MouseEncoding mouse_encoding() const { return mouse_encoding_; }
+    const std::string& title() const { return title_; }
+    const std::string& icon_name() const { return icon_name_; }
+    bool insert_mode() const { return insert_mode_; }
+    bool auto_wrap() const { return auto_wrap_; }
+    std::size_t memory_bytes() const { return primary_.memory_bytes() + alternate_.memory_bytes(); }
+
+    static constexpr std::uint8_t k_application_keypad = 1;
+    static constexpr std::uint8_t k_application_cursor = 2;
+    static constexpr std::uint8_t k_hide_cursor = 4;
+    static constexpr std::uint8_t k_alternate_screen = 8;
+    static constexpr std::uint8_t k_bracketed_paste = 16;
+
+    // ---- the parser's performer
+    void print(char32_t c) { text(c); }
+    void print_ascii(const char* p, std::size_t n);
+    void execute(std::uint8_t byte);
+    void esc_dispatch(std::string_view intermediates, std::uint8_t byte);
+    void csi_dispatch(const CsiParams& params, std::string_view intermediates, char action);
+    void osc_dispatch(const OscParams& params);
+
+  private:
+    Grid& active() { return alternate_screen() ? alternate_ : primary_; }
+    void text(char32_t c);
+    void set_mode(std::uint8_t m) { modes_ |= m; }
+    void clear_mode(std::uint8_t m) { modes_ &= static_cast<std::uint8_t>(~m); }
+    void enter_alternate_grid();
+    void save_cursor();
+    void restore_cursor();
+    void reset();
+    void decset(const CsiParams& params, bool on);
+    void sgr(const CsiParams& params);
+
+    VtParser parser_;
+    Grid primary_;
+    Grid alternate_;
+    Attrs attrs_;
+    Attrs saved_attrs_;
+    std::string title_;
+    std::string icon_name_;
+    std::uint8_t modes_ = 0;
+    MouseMode mouse_mode_ = MouseMode::None;
+    MouseEncoding mouse_encoding_ = MouseEncoding::Default;
+    // Tracked for applications that ask; the screen behaves as the reference
+    // does, which acts on neither.
+    bool insert_mode_ = false;
+    bool auto_wrap_ = true;
+};
+
+}  // namespace tolvar::pty

@@ -1,0 +1,280 @@
+#include "scrollback.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+#include "char_width.hpp"
+#include "tolvar/core/utf.hpp"
+
+// A line is: flags (bit 0: wrapped), varint columns, varint text length,
+// varint runs length, the text, the runs.
+//
+// The text has one token per cell, in order, up to the last cell that is not
+// a default cell:
+//   0x20-0x7e       a narrow ASCII character
+//   0x00            an empty cell
+//   UTF-8 sequence  one non-ASCII character; when it is wide, the plain
+//                   continuation cell after it is implied
+//   0x01 f cps...   anything else: f = count of code points (bits 0-2), wide
+//                   (bit 3), continuation (bit 4); then the code points
+// The runs give the attributes of consecutive tokens: varint count, a tag
+// byte (mode bits 0-3, foreground kind bits 4-5, background kind bits 6-7)
+// and the colour payloads (1 byte indexed, 3 bytes RGB). Tokens past the
+// last run have default attributes, so plain text has no runs at all.
+
+namespace tolvar::pty {
+namespace {
+
+constexpr std::uint32_t k_block_size = 64 * 1024;
+constexpr std::uint8_t k_generic = 0x01;
+
+void put_varint(std::string& out, std::size_t v) {
+    while (v >= 0x80) {
+        out.push_back(static_cast<char>(v | 0x80));
+        v >>= 7;
+    }
+    out.push_back(static_cast<char>(v));
+}
+
+std::size_t get_varint(const std::uint8_t*& p) {
+    std::size_t v = 0;
+    int shift = 0;
+    while (*p & 0x80) {
+        v |= static_cast<std::size_t>(*p++ & 0x7f) << shift;
+        shift += 7;
+    }
+    return v | static_cast<std::size_t>(*p++) << shift;
+}
+
+void put_color(std::string& out, std::uint32_t bits) {
+    switch (bits >> 24) {
+        case 1:
+            out.push_back(static_cast<char>(bits));
+            break;
+        case 2:
+            out.push_back(static_cast<char>(bits >> 16));
+            out.push_back(static_cast<char>(bits >> 8));
+            out.push_back(static_cast<char>(bits));
+            break;
+        default:
+            break;
+    }
+}
+
+std::uint32_t get_color(const std::uint8_t*& p, unsigned kind) {
+    switch (kind) {
+        case 1:
+            return 1u << 24 | *p++;
+        case 2: {
+            const std::uint32_t v =
+                2u << 24 | std::uint32_t{p[0]} << 16 | std::uint32_t{p[1]} << 8 | p[2];
+            p += 3;
+            return v;
+        }
+        default:
+            return 0;
+    }
+}
+
+void put_run(std::string& out, std::size_t count, const CellData& attrs) {
+    put_varint(out, count);
+    out.push_back(static_cast<char>(attrs.mode() | (attrs.fg >> 24) << 4 | (attrs.bg >> 24) << 6));
+    put_color(out, attrs.fg);
+    put_color(out, attrs.bg);
+}
+
+const Marks* find_marks(const std::vector<Marks>* marks, std::uint16_t col) {
+    if (marks == nullptr) return nullptr;
+    for (const Marks& m : *marks) {
+        if (m.col == col) return &m;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+void Scrollback::push(const RowView& row) {
+    if (capacity_ == 0) return;
+    encode(row);
+    store(row);
+    if (rows_.size() > capacity_) evict_oldest();
+}
+
+void Scrollback::clear() {
+    blocks_.clear();
+    rows_.clear();
+    first_block_ = 0;
+}
+
+void Scrollback::encode(const RowView& row) {
+    scratch_.clear();
+    runs_.clear();
+    std::uint16_t n = row.extent;
+    while (n > 0 && row.cells[n - 1].is_default()) --n;
+
+    CellData run;  // attributes of the open run; starts as the defaults
+    std::size_t run_len = 0;
+    for (std::uint16_t col = 0; col < n;) {
+        const CellData& c = row.cells[col];
+        if (!c.same_attrs(run)) {
+            if (run_len > 0) put_run(runs_, run_len, run);
+            run = c;
+            run_len = 0;
+        }
+        ++run_len;
+        const char32_t cp = c.cp();
+        const std::uint32_t flags = c.word & CellData::k_special;
+        if (flags == 0 && (cp == 0 || (cp >= 0x20 && cp < 0x7f))) {
+            scratch_.push_back(static_cast<char>(cp));
+            ++col;
+            continue;
+        }
+        if (cp >= 0x80 && !c.has_marks() && !c.cont()) {
+            const bool wide = char_width(cp) == 2;
+            const bool implied_cont = col + 1 < row.cols &&
+                                      row.cells[col + 1].word == CellData::k_cont &&
+                                      row.cells[col + 1].fg == 0 && row.cells[col + 1].bg == 0;
+            if (wide == c.wide() && (!wide || implied_cont)) {
+                core::append_utf8(scratch_, cp);
+                col += wide ? 2 : 1;
+                continue;
+            }
+        }
+        const Marks* marks = c.has_marks() ? find_marks(row.marks, col) : nullptr;
+        const int count = cp == 0 ? 0 : 1 + (marks ? marks->count : 0);
+        scratch_.push_back(static_cast<char>(k_generic));
+        scratch_.push_back(static_cast<char>(count | (c.wide() ? 8 : 0) | (c.cont() ? 16 : 0)));
+        if (cp != 0) core::append_utf8(scratch_, cp);
+        for (int i = 0; marks && i < marks->count; ++i) core::append_utf8(scratch_, marks->cps[i]);
+        ++col;
+    }
+    if (run_len > 0 && !run.is_default()) put_run(runs_, run_len, run);
+}
+
+void Scrollback::store(const RowView& row) {
+    std::string header;
+    header.push_back(row.wrapped ? 1 : 0);
+    put_varint(header, row.cols);
+    put_varint(header, scratch_.size());
+    put_varint(header, runs_.size());
+    const std::size_t need = header.size() + scratch_.size() + runs_.size();
+    if (blocks_.empty() || blocks_.back().size - blocks_.back().used < need) {
+        Block block;
+        block.size = static_cast<std::uint32_t>(std::max<std::size_t>(k_block_size, need));
+        block.data = std::make_unique_for_overwrite<std::uint8_t[]>(block.size);
+        blocks_.push_back(std::move(block));
+    }
+    Block& block = blocks_.back();
+    std::uint8_t* p = block.data.get() + block.used;
+    std::memcpy(p, header.data(), header.size());
+    std::memcpy(p + header.size(), scratch_.data(), scratch_.size());
+    std::memcpy(p + header.size() + scratch_.size(), runs_.data(), runs_.size());
+    rows_.push_back({first_block_ + static_cast<std::uint32_t>(blocks_.size() - 1), block.used});
+    block.used += static_cast<std::uint32_t>(need);
+}
+
+void Scrollback::evict_oldest() {
+    rows_.pop_front();
+    if (rows_.empty()) {
+        blocks_.clear();
+        return;
+    }
+    while (first_block_ < rows_.front().block) {
+        blocks_.pop_front();
+        ++first_block_;
+    }
+}
+
+HistoryRow Scrollback::row(std::size_t line) const {
+    HistoryRow out;
+    const Line& ref = rows_.at(line);
+    const Block& block = blocks_[ref.block - first_block_];
+    const std::uint8_t* p = block.data.get() + ref.offset;
+    const std::uint8_t flags = *p++;
+    out.wrapped = (flags & 1) != 0;
+    const std::size_t cols = get_varint(p);
+    const std::size_t text_len = get_varint(p);
+    const std::size_t runs_len = get_varint(p);
+    const std::uint8_t* text = p;
+    const std::uint8_t* text_end = text + text_len;
+    const std::uint8_t* runs = text_end;
+    const std::uint8_t* runs_end = runs + runs_len;
+
+    out.cells.assign(cols, CellData{});
+    CellData attrs;
+    std::size_t run_left = 0;
+    std::size_t col = 0;
+    const auto next_attrs = [&] {
+        if (run_left == 0) {
+            if (runs < runs_end) {
+                run_left = get_varint(runs);
+                const std::uint8_t tag = *runs++;
+                attrs.word = static_cast<std::uint32_t>(tag & 0x0f) << 24;
+                attrs.fg = get_color(runs, (tag >> 4) & 3);
+                attrs.bg = get_color(runs, (tag >> 6) & 3);
+            } else {
+                attrs = CellData{};
+                run_left = ~std::size_t{0};
+            }
+        }
+        --run_left;
+        return attrs;
+    };
+    while (text < text_end && col < cols) {
+        CellData cell = next_attrs();
+        const std::uint8_t b = *text;
+        if (b == k_generic) {
+            const std::uint8_t f = text[1];
+            text += 2;
+            const int count = f & 7;
+            if (f & 8) cell.word |= CellData::k_wide;
+            if (f & 16) cell.word |= CellData::k_cont;
+            Marks marks;
+            marks.col = static_cast<std::uint16_t>(col);
+            for (int i = 0; i < count; ++i) {
+                std::size_t pos = 0;
+                const std::string_view rest(reinterpret_cast<const char*>(text),
+                                            static_cast<std::size_t>(text_end - text));
+                const char32_t cp = core::next_code_point(rest, pos);
+                text += pos;
+                if (i == 0) {
+                    cell.word |= cp;
+                } else {
+                    marks.cps[marks.count++] = cp;
+                }
+            }
+            if (marks.count > 0) {
+                cell.word |= CellData::k_marks;
+                out.marks.push_back(marks);
+            }
+            out.cells[col++] = cell;
+        } else if (b < 0x80) {
+            cell.word |= b;
+            ++text;
+            out.cells[col++] = cell;
+        } else {
+            std::size_t pos = 0;
+            const std::string_view rest(reinterpret_cast<const char*>(text),
+                                        static_cast<std::size_t>(text_end - text));
+            const char32_t cp = core::next_code_point(rest, pos);
+            text += pos;
+            cell.word |= cp;
+            if (char_width(cp) == 2) {
+                cell.word |= CellData::k_wide;
+                out.cells[col++] = cell;
+                if (col < cols) out.cells[col++] = CellData{CellData::k_cont, 0, 0};
+            } else {
+                out.cells[col++] = cell;
+            }
+        }
+    }
+    return out;
+}
+
+std::size_t Scrollback::bytes() const {
+    std::size_t total = rows_.size() * sizeof(Line);
+    for (const Block& b : blocks_) total += b.size;
+    return total;
+}
+
+}  // namespace tolvar::pty

@@ -1,0 +1,343 @@
+// The escape-sequence parser: a table-driven state machine after the DEC
+// parser diagram (ground, escape, CSI, OSC, DCS and string states) with UTF-8
+// decoding. It assigns no meaning to sequences; a performer does. One parser
+// per terminal, driven by one thread at a time.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tolvar::pty {
+
+// The numeric parameters of a CSI sequence: at most 32 values, grouped into
+// parameters of one or more colon-separated sub-parameters ("38:2:1:2:3").
+class CsiParams {
+  public:
+    static constexpr int k_max_values = 32;
+
+    struct Group {
+        const std::uint16_t* values;
+        int count;
+        std::uint16_t operator[](int i) const { return values[i]; }
+        bool is(std::uint16_t v) const { return count == 1 && values[0] == v; }
+    };
+
+    // Walks the groups in order: `for (Cursor c; auto g = params.next(c);)`.
+    struct Cursor {
+        int index = 0;
+    };
+    bool next(Cursor& c, Group& g) const {
+        if (c.index >= len_) return false;
+        g = {values_ + c.index, group_size_[c.index]};
+        c.index += group_size_[c.index];
+        return true;
+    }
+    // First value of the first group, 0 when there is none.
+    std::uint16_t first() const { return len_ > 0 ? values_[0] : 0; }
+    // First value of the second group, 0 when there is none.
+    std::uint16_t second() const { return len_ > group_size_[0] ? values_[group_size_[0]] : 0; }
+    bool empty() const { return len_ == 0; }
+    bool full() const { return len_ == k_max_values; }
+
+    void clear() {
+        len_ = 0;
+        open_ = 0;
+    }
+    // Ends the current parameter with its last value.
+    void push(std::uint16_t v) {
+        group_size_[len_ - open_] = static_cast<std::uint8_t>(open_ + 1);
+        values_[len_++] = v;
+        open_ = 0;
+    }
+    // Adds a sub-parameter to the current parameter.
+    void extend(std::uint16_t v) {
+        values_[len_++] = v;
+        ++open_;
+    }
+    // Closes a parameter left open when the value slots ran out, so that the
+    // walk never meets an unset group size.
+    void close_open_group() {
+        if (open_ > 0) group_size_[len_ - open_] = static_cast<std::uint8_t>(open_);
+        open_ = 0;
+    }
+
+  private:
+    std::uint16_t values_[k_max_values] = {};
+    std::uint8_t group_size_[k_max_values] = {};
+    int len_ = 0;
+    int open_ = 0;
+};
+
+// Parameters of an OSC sequence, split at ';' (at most 16).
+struct OscParams {
+    static constexpr int k_max = 16;
+    std::string_view items[k_max];
+    int count = 0;
+};
+
+class VtParser {
+  public:
+    // OSC payloads longer than this are cut: an application cannot make the
+    // terminal hold an unbounded string.
+    static constexpr std::size_t k_max_osc_bytes = 4096;
+
+    // Performer: print(char32_t), print_ascii(const char*, std::size_t),
+    // execute(std::uint8_t), esc_dispatch(std::string_view intermediates,
+    // std::uint8_t), csi_dispatch(const CsiParams&, std::string_view
+    // intermediates, char), osc_dispatch(const OscParams&).
+    template <class P>
+    void advance(P& performer, std::string_view bytes);
+
+  private:
+    enum State : std::uint8_t {
+        Anywhere,
+        CsiEntry,
+        CsiIgnore,
+        CsiIntermediate,
+        CsiParam,
+        DcsEntry,
+        DcsIgnore,
+        DcsIntermediate,
+        DcsParam,
+        DcsPassthrough,
+        Escape,
+        EscapeIntermediate,
+        Ground,
+        OscString,
+        SosPmApcString,
+        Utf8,
+    };
+    enum Action : std::uint8_t {
+        None,
+        Clear,
+        Collect,
+        CsiDispatch,
+        EscDispatch,
+        Execute,
+        Hook,
+        Ignore,
+        OscEnd,
+        OscPut,
+        OscStart,
+        Param,
+        Print,
+        Put,
+        Unhook,
+        BeginUtf8,
+    };
+    using Table = std::array<std::array<std::uint8_t, 256>, 16>;
+    static const Table k_table;
+
+    template <class P>
+    void change_state(P& performer, State next, Action action, std::uint8_t byte);
+    template <class P>
+    void perform(P& performer, Action action, std::uint8_t byte);
+    template <class P>
+    void utf8(P& performer, std::uint8_t byte);
+    template <class P>
+    void osc_end(P& performer);
+    void osc_put(std::uint8_t byte);
+
+    State state_ = Ground;
+    char intermediates_[2] = {};
+    int n_intermediates_ = 0;
+    CsiParams params_;
+    std::uint16_t param_ = 0;
+    std::string osc_raw_;
+    std::uint16_t osc_bounds_[OscParams::k_max][2] = {};
+    int osc_count_ = 0;
+    // UTF-8 decoder: the code point so far and the bytes still expected,
+    // with the allowed range of the next byte (narrower after E0, ED, F0, F4).
+    std::uint32_t utf8_point_ = 0;
+    int utf8_pending_ = 0;
+    std::uint8_t utf8_low_ = 0x80;
+    std::uint8_t utf8_high_ = 0xbf;
+};
+
+// ---------------------------------------------------------------------------
+
+template <class P>
+void VtParser::advance(P& performer, std::string_view bytes) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    const auto* end = p + bytes.size();
+    while (p < end) {
+        const std::uint8_t byte = *p;
+        if (state_ == Ground && byte >= 0x20 && byte < 0x7f) {
+            // Printable ASCII runs skip the table: the common case by far.
+            const auto* run = p;
+            while (p < end && *p >= 0x20 && *p < 0x7f) ++p;
+            performer.print_ascii(reinterpret_cast<const char*>(run),
+                                  static_cast<std::size_t>(p - run));
+            continue;
+        }
+        ++p;
+        if (state_ == Utf8) {
+            utf8(performer, byte);
+            continue;
+        }
+        std::uint8_t change = k_table[Anywhere][byte];
+        if (change == 0) change = k_table[state_][byte];
+        change_state(performer, static_cast<State>(change & 0x0f), static_cast<Action>(change >> 4),
+                     byte);
+    }
+}
+
+template <class P>
+void VtParser::change_state(P& performer, State next, Action action, std::uint8_t byte) {
+    if (next == Anywhere) {
+        perform(performer, action, byte);
+        return;
+    }
+    if (state_ == OscString) osc_end(performer);
+    if (action != None) perform(performer, action, byte);
+    switch (next) {
+        case CsiEntry:
+        case DcsEntry:
+        case Escape:
+            perform(performer, Clear, byte);
+            break;
+        case OscString:
+            perform(performer, OscStart, byte);
+            break;
+        default:
+            break;
+    }
+    state_ = next;
+}
+
+template <class P>
+void VtParser::perform(P& performer, Action action, std::uint8_t byte) {
+    switch (action) {
+        case Print:
+            performer.print(static_cast<char32_t>(byte));
+            break;
+        case Execute:
+            performer.execute(byte);
+            break;
+        case OscStart:
+            osc_raw_.clear();
+            osc_count_ = 0;
+            break;
+        case OscPut:
+            osc_put(byte);
+            break;
+        case CsiDispatch:
+            if (params_.full()) {
+                params_.close_open_group();
+            } else {
+                params_.push(param_);
+            }
+            performer.csi_dispatch(params_, std::string_view(intermediates_, n_intermediates_),
+                                   static_cast<char>(byte));
+            break;
+        case EscDispatch:
+            performer.esc_dispatch(std::string_view(intermediates_, n_intermediates_), byte);
+            break;
+        case Collect:
+            if (n_intermediates_ < 2) intermediates_[n_intermediates_++] = static_cast<char>(byte);
+            break;
+        case Param:
+            if (params_.full()) break;
+            if (byte == ';') {
+                params_.push(param_);
+                param_ = 0;
+            } else if (byte == ':') {
+                params_.extend(param_);
+                param_ = 0;
+            } else {
+                const unsigned v = param_ * 10u + (byte - '0');
+                param_ = static_cast<std::uint16_t>(v > 0xffff ? 0xffff : v);
+            }
+            break;
+        case Clear:
+            n_intermediates_ = 0;
+            param_ = 0;
+            params_.clear();
+            break;
+        case BeginUtf8:
+            utf8(performer, byte);
+            break;
+        case OscEnd:  // only reached through change_state
+        case Hook:    // device control strings carry nothing the model keeps
+        case Put:
+        case Unhook:
+        case Ignore:
+        case None:
+            break;
+    }
+}
+
+template <class P>
+void VtParser::utf8(P& performer, std::uint8_t byte) {
+    if (utf8_pending_ == 0) {
+        // A lead byte: Ground sends only C2..F4 here.
+        utf8_low_ = 0x80;
+        utf8_high_ = 0xbf;
+        if (byte < 0xe0) {
+            utf8_point_ = (byte & 0x1fu) << 6;
+            utf8_pending_ = 1;
+        } else if (byte < 0xf0) {
+            utf8_point_ = (byte & 0x0fu) << 12;
+            utf8_pending_ = 2;
+            if (byte == 0xe0) utf8_low_ = 0xa0;
+            if (byte == 0xed) utf8_high_ = 0x9f;
+        } else {
+            utf8_point_ = (byte & 0x07u) << 18;
+            utf8_pending_ = 3;
+            if (byte == 0xf0) utf8_low_ = 0x90;
+            if (byte == 0xf4) utf8_high_ = 0x8f;
+        }
+        state_ = Utf8;
+        return;
+    }
+    if (byte < utf8_low_ || byte > utf8_high_) {
+        // The offending byte is consumed with the broken sequence, as the
+        // reference decoder does.
+        utf8_pending_ = 0;
+        state_ = Ground;
+        performer.print(U'\uFFFD');
+        return;
+    }
+    utf8_low_ = 0x80;
+    utf8_high_ = 0xbf;
+    --utf8_pending_;
+    utf8_point_ |= (byte & 0x3fu) << (6 * utf8_pending_);
+    if (utf8_pending_ == 0) {
+        state_ = Ground;
+        performer.print(static_cast<char32_t>(utf8_point_));
+    }
+}
+
+template <class P>
+void VtParser::osc_end(P& performer) {
+    const auto end = static_cast<std::uint16_t>(osc_raw_.size());
+    if (osc_count_ < OscParams::k_max) {
+        osc_bounds_[osc_count_][0] = osc_count_ == 0 ? 0 : osc_bounds_[osc_count_ - 1][1];
+        osc_bounds_[osc_count_][1] = end;
+        ++osc_count_;
+    }
+    OscParams params;
+    params.count = osc_count_;
+    for (int i = 0; i < osc_count_; ++i) {
+        params.items[i] = std::string_view(osc_raw_).substr(osc_bounds_[i][0],
+                                                            osc_bounds_[i][1] - osc_bounds_[i][0]);
+    }
+    performer.osc_dispatch(params);
+}
+
+inline void VtParser::osc_put(std::uint8_t byte) {
+    if (byte == ';') {
+        if (osc_count_ == OscParams::k_max) return;
+        const auto end = static_cast<std::uint16_t>(osc_raw_.size());
+        osc_bounds_[osc_count_][0] = osc_count_ == 0 ? 0 : osc_bounds_[osc_count_ - 1][1];
+        osc_bounds_[osc_count_][1] = end;
+        ++osc_count_;
+        return;
+    }
+    if (osc_raw_.size() < k_max_osc_bytes) osc_raw_.push_back(static_cast<char>(byte));
+}
+
+}  // namespace tolvar::pty
