@@ -1,0 +1,74 @@
+// A child program running in a Windows pseudo console, and the detached
+// reader thread that feeds its output to a SharedModel and posts
+// WM_APP_PTY_OUTPUT / WM_APP_PTY_EXIT to a window. A session is used only on
+// the UI thread; the reader shares nothing with it but the model.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "tolvar/core/expected.hpp"
+#include "tolvar/core/win/win32.hpp"
+#include "tolvar/pty/pty_session.hpp"
+#include "tolvar/pty/shared_model.hpp"
+
+namespace tolvar::pty {
+
+struct StartError {
+    std::string text;  // what failed, with the system's description
+};
+
+class PseudoConsole;
+
+class PtySession {
+  public:
+    // Starts `command` (or the COMSPEC shell) in a new pseudo console sized to
+    // `window`'s client area, and its reader thread, which posts to `window`.
+    // A failed start still spends its session id.
+    static Expected<PtySession, StartError> start(HWND window,
+                                                  const std::optional<std::string>& command,
+                                                  const std::optional<std::string>& working_dir,
+                                                  CellSize cell);
+
+    PtySession(PtySession&&) noexcept;
+    PtySession& operator=(PtySession&&) noexcept;
+    PtySession(const PtySession&) = delete;
+    PtySession& operator=(const PtySession&) = delete;
+    // Ends the child and closes the pseudo console, which ends the reader; the
+    // reader's late WM_APP_PTY_EXIT then names an id nobody owns.
+    ~PtySession();
+
+    SessionId id() const { return id_; }
+    std::uint16_t rows() const { return rows_; }
+    std::uint16_t cols() const { return cols_; }
+    SharedModel& model() const { return *model_; }
+    // The model outlives the session while the reader still holds it.
+    const std::shared_ptr<SharedModel>& shared_model() const { return model_; }
+
+    // Hands the bytes to the child as keyboard input, synchronously. When the
+    // child is gone or the pipe fails, the rest is dropped without a word.
+    void write(std::string_view bytes);
+    // Resizes the pseudo console and then the model. An unchanged size makes
+    // no call; a refused one keeps the old size, for the next layout to retry.
+    void resize(std::uint16_t rows, std::uint16_t cols);
+
+  private:
+    PtySession(std::shared_ptr<SharedModel> model, SessionId id,
+               std::unique_ptr<PseudoConsole> console, core::win::UniqueHandle process,
+               core::win::UniqueHandle input, GridSize size);
+    void close();
+
+    std::shared_ptr<SharedModel> model_;
+    SessionId id_ = 0;
+    std::unique_ptr<PseudoConsole> console_;
+    core::win::UniqueHandle process_;
+    core::win::UniqueHandle input_;
+    std::uint16_t rows_ = 0;
+    std::uint16_t cols_ = 0;
+};
+
+}  // namespace tolvar::pty

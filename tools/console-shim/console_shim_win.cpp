@@ -1,0 +1,86 @@
+// console-shim <command line>: runs the command line with CONIN$ and CONOUT$
+// as its standard handles and returns its exit code.
+//
+// Under Wine a child started in a pseudo console gets no standard handles
+// (Windows gives it the console's), so a shell started directly writes
+// nothing. Tests set COMSPEC to this program followed by the shell.
+#include <windows.h>
+
+#include <cwchar>
+#include <string>
+
+namespace {
+
+// The command line after the program's own name, split by the same rule the
+// C runtime uses for argv[0]: a quoted name ends at the next quote, an
+// unquoted one at the first blank.
+const wchar_t* rest_of_command_line(const wchar_t* line) {
+    if (*line == L'"') {
+        ++line;
+        while (*line && *line != L'"') ++line;
+        if (*line) ++line;
+    } else {
+        while (*line && *line != L' ' && *line != L'\t') ++line;
+    }
+    while (*line == L' ' || *line == L'\t') ++line;
+    return line;
+}
+
+HANDLE open_console(const wchar_t* name) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    return CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                       &inherit, OPEN_EXISTING, 0, nullptr);
+}
+
+void complain(const wchar_t* what, HANDLE out) {
+    wchar_t text[512];
+    const int n = std::swprintf(text, 512, L"console-shim: %ls (error %lu)\r\n", what,
+                                static_cast<unsigned long>(GetLastError()));
+    DWORD written = 0;
+    if (n > 0) WriteConsoleW(out, text, static_cast<DWORD>(n), &written, nullptr);
+}
+
+// Ctrl+C reaches every process of the console; the shell decides what it
+// means, the shim must simply stay alive and keep waiting. A handler, unlike
+// ignoring the signal, is not inherited by the command.
+BOOL WINAPI ignore_ctrl(DWORD) {
+    return TRUE;
+}
+
+}  // namespace
+
+int wmain() {
+    const HANDLE in = open_console(L"CONIN$");
+    const HANDLE out = open_console(L"CONOUT$");
+    SetStdHandle(STD_INPUT_HANDLE, in);
+    SetStdHandle(STD_OUTPUT_HANDLE, out);
+    SetStdHandle(STD_ERROR_HANDLE, out);
+
+    const wchar_t* rest = rest_of_command_line(GetCommandLineW());
+    if (!*rest) {
+        complain(L"usage: console-shim <command line>", out);
+        return 2;
+    }
+    // CreateProcessW may write into the command line it is given.
+    std::wstring command(rest);
+
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = in;
+    si.hStdOutput = out;
+    si.hStdError = out;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
+                        &pi)) {
+        complain(L"cannot start the command", out);
+        return 1;
+    }
+    CloseHandle(pi.hThread);
+    SetConsoleCtrlHandler(ignore_ctrl, TRUE);
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    return static_cast<int>(code);
+}
