@@ -23,7 +23,9 @@ std::optional<OpenRequest> resume_request(const core::SessionRecord& record,
         request.command = console->command_line;
         request.profile_id = profile->id;
     }
-    request.title = record.title ? record.title : profile ? std::optional(profile->name) : std::nullopt;
+    request.title = record.title ? record.title
+                    : profile    ? std::optional(profile->name)
+                                 : std::nullopt;
     request.color = record.color ? record.color : profile ? profile->color : std::nullopt;
     request.group = record.group ? record.group : profile ? profile->group : std::nullopt;
     request.record_id = record.id;

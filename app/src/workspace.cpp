@@ -30,8 +30,8 @@ namespace {
 
 GroupId add_group(AppState& state, std::string name) {
     const GroupId id = ++state.next_group_id;
-    state.groups.push_back(
-        TabGroup{std::nullopt, std::move(name), id, static_cast<std::uint8_t>((id - 1) % 8), false});
+    state.groups.push_back(TabGroup{std::nullopt, std::move(name), id,
+                                    static_cast<std::uint8_t>((id - 1) % 8), false});
     return id;
 }
 
@@ -43,7 +43,8 @@ std::vector<std::string> load_history_lines(core::FileSystem& fs, const AppState
     if (!entries) return lines;
     const std::size_t skip =
         entries->size() > k_history_lines_loaded ? entries->size() - k_history_lines_loaded : 0;
-    for (std::size_t i = skip; i < entries->size(); ++i) lines.push_back(std::move((*entries)[i].line));
+    for (std::size_t i = skip; i < entries->size(); ++i)
+        lines.push_back(std::move((*entries)[i].line));
     return lines;
 }
 

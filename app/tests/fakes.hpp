@@ -10,7 +10,7 @@
 namespace tolvar::app::testing {
 
 class FakeSession final : public Session {
-public:
+  public:
     FakeSession(pty::SessionId id, std::vector<pty::SessionId>* closed)
         : id_(id), closed_(closed), model_(std::make_shared<pty::SharedModel>(24, 80)) {}
     ~FakeSession() override {
@@ -24,14 +24,14 @@ public:
     std::string written;
     pty::GridSize size{24, 80};
 
-private:
+  private:
     pty::SessionId id_;
     std::vector<pty::SessionId>* closed_;
     std::shared_ptr<pty::SharedModel> model_;
 };
 
 class FakeStarter final : public SessionStarter {
-public:
+  public:
     std::unique_ptr<Session> start(const std::optional<std::string>& command,
                                    const std::optional<std::string>& working_dir) override {
         const pty::SessionId id = next_id++;
@@ -52,7 +52,7 @@ public:
 };
 
 class FakeWindow final : public WindowPort {
-public:
+  public:
     explicit FakeWindow(StateCell& cell) : cell_(cell) {}
     // The real calls re-enter the window procedure, which borrows the state:
     // borrowing here proves no operation still holds it.
@@ -67,7 +67,7 @@ public:
     int reentry_refused = 0;
     std::vector<std::string> errors;
 
-private:
+  private:
     void touch() {
         if (!cell_.borrow()) ++reentry_refused;
     }
@@ -75,10 +75,11 @@ private:
 };
 
 class FakeLauncher final : public ProfileLauncher {
-public:
+  public:
     proto::LaunchResult<proto::LaunchPlan> plan(const core::ProfileKind& kind) override {
         if (const auto* ssh = std::get_if<core::Ssh>(&kind)) {
-            if (ssh->host.empty()) return unexpected(proto::LaunchError::invalid_profile("host is empty"));
+            if (ssh->host.empty())
+                return unexpected(proto::LaunchError::invalid_profile("host is empty"));
             return proto::LaunchPlan(proto::Console{"ssh.exe " + ssh->host});
         }
         if (const auto* shell = std::get_if<core::LocalShell>(&kind)) {
@@ -109,7 +110,7 @@ struct Rig {
         for (int i = 0; i < n; ++i) ws.open_tab({});
     }
 
-private:
+  private:
     AppState* cell_guardless() {
         auto guard = cell.borrow();
         return &**guard;  // tests read the state between operations only

@@ -9,7 +9,9 @@ namespace {
 
 using testing::Rig;
 
-core::ConnectionProfile ssh_profile() { return {"p-ssh", "web01", core::Ssh{"web01"}, "Web", 4}; }
+core::ConnectionProfile ssh_profile() {
+    return {"p-ssh", "web01", core::Ssh{"web01"}, "Web", 4};
+}
 
 TEST(Resume, DeletedProfileReopensAsALocalShellKeepingTheRecord) {
     Rig rig;
@@ -39,9 +41,11 @@ TEST(Resume, ProfileFillsWhatTheRecordLacks) {
 
 TEST(Resume, OutsideClientsAndBrokenPlansAreSkipped) {
     Rig rig;
-    rig.state().config.profiles = {{"p-rdp", "desk", core::Rdp{"h"}}, {"p-bad", "b", core::Ssh{""}}};
-    EXPECT_FALSE(resume_sessions(rig.ws, rig.launcher,
-                                 {core::SessionRecord{"s-1", "p-rdp"}, core::SessionRecord{"s-2", "p-bad"}}));
+    rig.state().config.profiles = {{"p-rdp", "desk", core::Rdp{"h"}},
+                                   {"p-bad", "b", core::Ssh{""}}};
+    EXPECT_FALSE(resume_sessions(
+        rig.ws, rig.launcher,
+        {core::SessionRecord{"s-1", "p-rdp"}, core::SessionRecord{"s-2", "p-bad"}}));
     EXPECT_TRUE(rig.state().tabs.empty());
     EXPECT_TRUE(rig.launcher.externals.empty());
     EXPECT_TRUE(rig.window.errors.empty());

@@ -12,7 +12,9 @@ namespace {
 
 using testing::Rig;
 
-std::optional<GroupId> group_of(Rig& rig, std::size_t i) { return rig.state().tabs.at(i).group; }
+std::optional<GroupId> group_of(Rig& rig, std::size_t i) {
+    return rig.state().tabs.at(i).group;
+}
 
 TEST(OpenTab, DefaultTitlesCountTabsAndRepeatAfterCloses) {
     Rig rig;
@@ -56,7 +58,8 @@ TEST(OpenTab, NamedGroupsAreFoundByExactNameOrCreated) {
     rig.ws.open_tab({.group = "Web"});
     rig.ws.open_tab({.group = "Web "});
     // The second Web tab joins the first, ahead of the ungrouped tab.
-    EXPECT_EQ(rig.titles(), (std::vector<std::string>{"Terminal 1", "Terminal 3", "Terminal 2", "Terminal 4"}));
+    EXPECT_EQ(rig.titles(),
+              (std::vector<std::string>{"Terminal 1", "Terminal 3", "Terminal 2", "Terminal 4"}));
     ASSERT_EQ(rig.state().groups.size(), 2u);
     EXPECT_EQ(rig.state().groups[1].name, "Web ");
     EXPECT_EQ(rig.state().active, 3u);
@@ -72,10 +75,12 @@ TEST(SetTabGroup, JoinsAfterTheGroupsLastTabAndKeepsTheActiveTab) {
     s.active = 1;
     const pty::SessionId b = s.tabs[1].session->id();
     set_tab_group(s, 3, web);
-    EXPECT_EQ(rig.titles(), (std::vector<std::string>{"Terminal 1", "Terminal 2", "Terminal 3", "Terminal 4"}));
+    EXPECT_EQ(rig.titles(),
+              (std::vector<std::string>{"Terminal 1", "Terminal 2", "Terminal 3", "Terminal 4"}));
     set_tab_group(s, 1, std::nullopt);  // clearing never moves
     set_tab_group(s, 1, web);
-    EXPECT_EQ(rig.titles(), (std::vector<std::string>{"Terminal 1", "Terminal 3", "Terminal 4", "Terminal 2"}));
+    EXPECT_EQ(rig.titles(),
+              (std::vector<std::string>{"Terminal 1", "Terminal 3", "Terminal 4", "Terminal 2"}));
     EXPECT_EQ(s.tabs[s.active].session->id(), b);
 }
 
@@ -158,10 +163,14 @@ TEST(CloseTab, ClosingTheLastTabSavesAnEmptyListThenDestroys) {
     Rig rig;
     rig.state().config.data_dir = dir.path();
     rig.open(1);
-    EXPECT_EQ(core::read_sessions_file(core::platform_file_system(), dir.path()).value()->sessions.size(), 1u);
+    EXPECT_EQ(
+        core::read_sessions_file(core::platform_file_system(), dir.path()).value()->sessions.size(),
+        1u);
     rig.ws.close_tab(0);
     EXPECT_EQ(rig.window.destroyed, 1);
-    EXPECT_TRUE(core::read_sessions_file(core::platform_file_system(), dir.path()).value()->sessions.empty());
+    EXPECT_TRUE(core::read_sessions_file(core::platform_file_system(), dir.path())
+                    .value()
+                    ->sessions.empty());
     EXPECT_EQ(rig.window.reentry_refused, 0);
 }
 
@@ -266,7 +275,8 @@ TEST(Rename, GroupsAndVanishedTargets) {
 
 TEST(SessionRecords, OnlyExplicitTitlesAndLiveGroupNames) {
     Rig rig;
-    rig.ws.open_tab({.color = 200, .title = "t", .group = "G", .profile_id = "p", .record_id = "s-1"});
+    rig.ws.open_tab(
+        {.color = 200, .title = "t", .group = "G", .profile_id = "p", .record_id = "s-1"});
     rig.ws.open_tab({.record_id = "s-2"});
     const auto records = session_records(rig.state());
     ASSERT_EQ(records.size(), 2u);
@@ -288,7 +298,8 @@ TEST(OpenProfile, PlansBecomeTabsOuterClientsOrErrors) {
     rig.ws.open_profile({"p-2", "rdp", core::Rdp{"h"}});
     EXPECT_EQ(rig.launcher.externals.size(), 1u);
     rig.ws.open_profile({"p-3", "bad", core::Ssh{""}});
-    EXPECT_EQ(rig.window.errors, (std::vector<std::string>{"Cannot connect: invalid profile: host is empty"}));
+    EXPECT_EQ(rig.window.errors,
+              (std::vector<std::string>{"Cannot connect: invalid profile: host is empty"}));
     EXPECT_EQ(rig.state().tabs.size(), 1u);
 }
 

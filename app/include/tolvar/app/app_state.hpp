@@ -118,9 +118,9 @@ struct AppState {
 // nothing and must give up: that is what keeps re-entrant window messages
 // (a dialog's loop, a destroy inside an operation) from corrupting it.
 class StateCell {
-public:
+  public:
     class Guard {
-    public:
+      public:
         explicit Guard(StateCell& cell) : cell_(&cell) { cell_->borrowed_ = true; }
         Guard(Guard&& other) noexcept : cell_(std::exchange(other.cell_, nullptr)) {}
         Guard(const Guard&) = delete;
@@ -132,7 +132,7 @@ public:
         AppState& operator*() const { return cell_->state_; }
         AppState* operator->() const { return &cell_->state_; }
 
-    private:
+      private:
         StateCell* cell_;
     };
 
@@ -142,7 +142,7 @@ public:
     }
     bool borrowed() const { return borrowed_; }
 
-private:
+  private:
     AppState state_;
     bool borrowed_ = false;
 };

@@ -18,7 +18,7 @@ namespace tolvar::app {
 
 // One child program in a pseudo console. Destroying it ends the child.
 class Session {
-public:
+  public:
     virtual ~Session() = default;
     virtual pty::SessionId id() const = 0;
     virtual void write(std::string_view bytes) = 0;
@@ -27,7 +27,7 @@ public:
 };
 
 class SessionStarter {
-public:
+  public:
     virtual ~SessionStarter() = default;
     // Nothing when the session cannot start; nothing is shown then.
     virtual std::unique_ptr<Session> start(const std::optional<std::string>& command,
@@ -37,7 +37,7 @@ public:
 // The main window as the workspace sees it. Every call may re-enter the
 // window procedure, so none may be made while the state is borrowed.
 class WindowPort {
-public:
+  public:
     virtual ~WindowPort() = default;
     // The layout pass: places panes and resizes the sessions they show.
     virtual void relayout() = 0;
@@ -49,7 +49,7 @@ public:
 };
 
 class ProfileLauncher {
-public:
+  public:
     virtual ~ProfileLauncher() = default;
     virtual proto::LaunchResult<proto::LaunchPlan> plan(const core::ProfileKind& kind) = 0;
     // Starts an outside client; failures are shown by the launcher itself.

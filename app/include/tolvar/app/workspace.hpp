@@ -26,7 +26,7 @@ struct RenameTarget {
 };
 
 class Workspace {
-public:
+  public:
     Workspace(StateCell& cell, SessionStarter& starter, WindowPort& window,
               ProfileLauncher& launcher, core::FileSystem& fs)
         : cell_(cell), starter_(starter), window_(window), launcher_(launcher), fs_(fs) {}
@@ -52,7 +52,7 @@ public:
     // Relayout and repaint: the tail of every visible change.
     void refresh();
 
-private:
+  private:
     StateCell& cell_;
     SessionStarter& starter_;
     WindowPort& window_;

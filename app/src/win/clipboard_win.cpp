@@ -1,0 +1,47 @@
+#include "clipboard_win.hpp"
+
+#include <cstring>
+
+#include "tolvar/core/utf.hpp"
+
+namespace tolvar::app::win {
+
+void put_clipboard_text(HWND owner, std::string_view utf8) {
+    const std::u16string text = core::utf8_to_utf16(utf8);
+    const std::size_t bytes = (text.size() + 1) * sizeof(char16_t);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (!memory) return;
+    void* target = GlobalLock(memory);
+    if (!target) {
+        GlobalFree(memory);
+        return;
+    }
+    std::memcpy(target, text.c_str(), bytes);
+    GlobalUnlock(memory);
+    if (!OpenClipboard(owner)) {
+        GlobalFree(memory);
+        return;
+    }
+    EmptyClipboard();
+    // On success the clipboard owns the memory.
+    if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
+    CloseClipboard();
+}
+
+std::optional<std::string> read_clipboard_text(HWND owner) {
+    if (!OpenClipboard(owner)) return std::nullopt;
+    std::optional<std::string> result;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* units = static_cast<const char16_t*>(GlobalLock(data))) {
+            const std::size_t capacity = GlobalSize(data) / sizeof(char16_t);
+            std::size_t length = 0;
+            while (length < capacity && units[length] != 0) ++length;
+            result = core::utf16_to_utf8_lossy(std::u16string_view(units, length));
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return result;
+}
+
+}  // namespace tolvar::app::win

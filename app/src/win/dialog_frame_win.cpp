@@ -1,0 +1,137 @@
+#include "dialog_frame_win.hpp"
+
+#include "tolvar/app/dialog_rules.hpp"
+#include "tolvar/core/win/win32.hpp"
+
+namespace tolvar::app::win {
+
+using core::win::to_wide;
+
+void error_box(HWND owner, const std::string& text) {
+    MessageBoxW(owner, to_wide(text).c_str(), k_caption, MB_ICONERROR);
+}
+
+void info_box(HWND owner, const std::string& caption, const std::string& text) {
+    MessageBoxW(owner, to_wide(text).c_str(), to_wide(caption).c_str(), MB_ICONINFORMATION);
+}
+
+bool question_box(HWND owner, const std::string& text) {
+    return MessageBoxW(owner, to_wide(text).c_str(), k_caption, MB_ICONWARNING | MB_YESNO) == IDYES;
+}
+
+int DialogFrame::scale(int value) const {
+    return scale_for_dpi(value, dpi_);
+}
+
+HWND DialogFrame::add_control(const wchar_t* cls, const std::string& text, DWORD style, int id,
+                              int x, int y, int w, int h) {
+    const std::wstring_view name = cls;
+    style |= WS_CHILD | WS_VISIBLE;
+    if (name == L"BUTTON" || name == L"EDIT") style |= WS_TABSTOP;
+    if (name == L"EDIT") style |= WS_BORDER | ES_AUTOHSCROLL;
+    HWND control = CreateWindowExW(
+        0, cls, to_wide(text).c_str(), style, scale(x), scale(y), scale(w), scale(h), hwnd_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+    if (control && font_) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+    return control;
+}
+
+std::string DialogFrame::edit_text(int id) const {
+    wchar_t buffer[k_edit_read_units + 1] = {};
+    const int n = GetWindowTextW(control(id), buffer, static_cast<int>(std::size(buffer)));
+    return edit_text_from_utf16(
+        std::u16string_view(reinterpret_cast<const char16_t*>(buffer), n > 0 ? n : 0));
+}
+
+void DialogFrame::set_text(int id, const std::string& text) const {
+    SetWindowTextW(control(id), to_wide(text).c_str());
+}
+
+LRESULT CALLBACK dialog_frame_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    if (msg == WM_CREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        return 0;
+    }
+    auto* frame = reinterpret_cast<DialogFrame*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (frame) {
+        switch (msg) {
+            case WM_CLOSE:
+                frame->end();
+                return 0;
+            case WM_COMMAND:
+                frame->dialog_->on_command(*frame, LOWORD(wparam), HIWORD(wparam));
+                return 0;
+            default:
+                break;
+        }
+    }
+    return DefWindowProcW(hwnd, msg, wparam, lparam);
+}
+
+bool run_dialog(HWND owner, const wchar_t* window_class, const std::string& title, int width,
+                int height, Dialog& dialog) {
+    DialogFrame frame;
+    frame.dialog_ = &dialog;
+    frame.owner_ = owner;
+    frame.dpi_ = owner ? GetDpiForWindow(owner) : 96;
+    if (frame.dpi_ < 96) frame.dpi_ = 96;
+
+    constexpr DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    constexpr DWORD ex_style = WS_EX_DLGMODALFRAME;
+    RECT rect{0, 0, frame.scale(width), frame.scale(height)};
+    AdjustWindowRectEx(&rect, style, FALSE, ex_style);
+    const int outer_w = rect.right - rect.left;
+    const int outer_h = rect.bottom - rect.top;
+    RECT owner_rect{0, 0, 0, 0};
+    if (owner) GetWindowRect(owner, &owner_rect);
+    const int x = owner_rect.left + ((owner_rect.right - owner_rect.left) - outer_w) / 2;
+    const int y = owner_rect.top + ((owner_rect.bottom - owner_rect.top) - outer_h) / 2;
+
+    frame.hwnd_ =
+        CreateWindowExW(ex_style, window_class, to_wide(title).c_str(), style, x, y, outer_w,
+                        outer_h, owner, nullptr, GetModuleHandleW(nullptr), &frame);
+    if (!frame.hwnd_) return false;
+    frame.font_ = CreateFontW(-12 * static_cast<int>(frame.dpi_) / 96, 0, 0, 0, FW_NORMAL, FALSE,
+                              FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                              CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Segoe UI");
+    dialog.create_controls(frame);
+
+    SetFocus(frame.control(dialog.first_focus_id()));
+    ShowWindow(frame.hwnd_, SW_SHOW);
+    if (owner) EnableWindow(owner, FALSE);
+
+    MSG msg;
+    while (!frame.done_) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (got < 0) break;
+        if (msg.message == WM_KEYDOWN && GetAncestor(msg.hwnd, GA_ROOT) == frame.hwnd_) {
+            const UINT vk = static_cast<UINT>(msg.wParam);
+            if (vk == VK_ESCAPE) {
+                frame.end();
+                continue;
+            }
+            if (vk == VK_RETURN) {
+                dialog.on_default(frame);
+                continue;
+            }
+            if (dialog.on_key(frame, vk, msg.hwnd)) continue;
+        }
+        if (!IsDialogMessageW(frame.hwnd_, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+
+    if (owner) EnableWindow(owner, TRUE);
+    DestroyWindow(frame.hwnd_);
+    if (owner) SetForegroundWindow(owner);
+    if (frame.font_) DeleteObject(frame.font_);
+    return true;
+}
+
+}  // namespace tolvar::app::win

@@ -1,0 +1,268 @@
+#include "host_window_win.hpp"
+
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include "dialog_frame_win.hpp"
+#include "tolvar/app/resume.hpp"
+#include "tolvar/core/utf.hpp"
+
+namespace tolvar::app::win {
+
+HostWindow::HostWindow()
+    : starter_([this] { return hwnd_; }, font_.cell()),
+      launcher_([this] { return hwnd_; }),
+      workspace_(cell_, starter_, *this, launcher_, core::platform_file_system()) {}
+
+LRESULT CALLBACK HostWindow::window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    if (msg == WM_NCCREATE) {
+        auto* self =
+            static_cast<HostWindow*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<HostWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(hwnd, msg, wparam, lparam);
+    return self->handle(msg, wparam, lparam);
+}
+
+LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
+    const int x = GET_X_LPARAM(lparam);
+    const int y = GET_Y_LPARAM(lparam);
+    switch (msg) {
+        case WM_CREATE:
+            on_create();
+            return 0;
+        case WM_DESTROY:
+            on_destroy();
+            return 0;
+        case WM_SIZE:
+            relayout();
+            invalidate();
+            return 0;
+        case WM_SETFOCUS:
+            return 0;
+        case WM_PAINT:
+            on_paint();
+            return 0;
+        case WM_CLOSE:
+            on_close();
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_KEYDOWN:
+            on_key_down(wparam);
+            return 0;
+        case WM_CHAR:
+            on_char(wparam);
+            return 0;
+        case WM_MOUSEMOVE:
+            on_mouse_move(x, y);
+            return 0;
+        case WM_LBUTTONDOWN:
+            on_left_button_down(x, y);
+            return 0;
+        case WM_LBUTTONUP:
+            on_left_button_up();
+            return 0;
+        case WM_LBUTTONDBLCLK:
+            on_left_double_click(x, y);
+            return 0;
+        case WM_RBUTTONDOWN:
+            on_right_button_down(x, y);
+            return 0;
+        case WM_MBUTTONDOWN:
+            on_middle_button_down(x, y);
+            return 0;
+        case WM_DPICHANGED:
+            on_dpi_changed();
+            return 0;
+        case WM_APP_NEW_TAB:
+            workspace_.open_tab({});
+            return 1;
+        case WM_APP_TRAY:
+            if (wparam != k_tray_icon_id) break;
+            on_tray(wparam, lparam);
+            return 0;
+        case pty::WM_APP_PTY_OUTPUT:
+            on_pty_output(wparam);
+            return 0;
+        case pty::WM_APP_PTY_EXIT:
+            on_pty_exit(wparam);
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProcW(hwnd_, msg, wparam, lparam);
+}
+
+// ------------------------------------------------------------ life cycle
+
+void HostWindow::on_create() {
+    auto dir = core::resolve_data_dir();
+    {
+        auto state = cell_.borrow();
+        if (dir) core::load_at_startup(core::platform_file_system(), *dir, (*state)->config);
+    }
+    add_tray_icon();
+    core::Settings settings;
+    {
+        auto state = cell_.borrow();
+        settings = (*state)->config.settings;
+    }
+    font_.setup(hwnd_, settings.font);
+    bool resumed = false;
+    if (settings.restore_sessions_on_start && dir) {
+        resumed = resume_sessions(workspace_, launcher_,
+                                  core::load_sessions(core::platform_file_system(), *dir));
+    }
+    if (!resumed) workspace_.open_tab({});
+}
+
+void HostWindow::on_destroy() {
+    workspace_.save_session_list();
+    remove_tray_icon();
+    std::vector<Tab> tabs;
+    {
+        auto state = cell_.borrow();
+        if (state) tabs = std::move((*state)->tabs);
+    }
+    // Dropped in order, outside the borrow: each closes its session.
+    for (Tab& tab : tabs) tab.session.reset();
+    PostQuitMessage(0);
+}
+
+void HostWindow::on_close() {
+    bool hide = false;
+    {
+        auto state = cell_.borrow();
+        if (!state) return;
+        hide = (*state)->config.settings.close_to_tray && (*state)->tray_added;
+    }
+    if (hide) {
+        ShowWindow(hwnd_, SW_HIDE);
+    } else {
+        DestroyWindow(hwnd_);
+    }
+}
+
+void HostWindow::add_tray_icon() {
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = hwnd_;
+    data.uID = k_tray_icon_id;
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = WM_APP_TRAY;
+    data.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    wcscpy_s(data.szTip, L"tolvar");
+    const bool added = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+    if (auto state = cell_.borrow()) (*state)->tray_added = added;
+}
+
+void HostWindow::remove_tray_icon() {
+    auto state = cell_.borrow();
+    if (!state || !(*state)->tray_added) return;
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = hwnd_;
+    data.uID = k_tray_icon_id;
+    Shell_NotifyIconW(NIM_DELETE, &data);
+    (*state)->tray_added = false;
+}
+
+void HostWindow::on_tray(WPARAM, LPARAM mouse_message) {
+    switch (LOWORD(mouse_message)) {
+        case WM_LBUTTONUP:
+        case WM_LBUTTONDBLCLK:
+            ShowWindow(hwnd_, SW_RESTORE);
+            SetForegroundWindow(hwnd_);
+            break;
+        case WM_RBUTTONUP:
+        case WM_CONTEXTMENU:
+            // The tray menu arrives with the menus.
+            break;
+        default:
+            break;
+    }
+}
+
+// ------------------------------------------------------------ window port
+
+void HostWindow::relayout() {
+    RECT client{0, 0, 0, 0};
+    GetClientRect(hwnd_, &client);
+    auto state = cell_.borrow();
+    if (!state) return;
+    const pty::GridSize grid =
+        pty::initial_grid({client.left, client.top, client.right, client.bottom},
+                          {font_.cell().width, font_.cell().height});
+    for (Tab& tab : (*state)->tabs) {
+        if (tab.session) tab.session->resize(grid.rows, grid.cols);
+    }
+}
+
+void HostWindow::invalidate() {
+    InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void HostWindow::destroy() {
+    DestroyWindow(hwnd_);
+}
+
+void HostWindow::error_box(const std::string& text) {
+    win::error_box(hwnd_, text);
+}
+
+// ------------------------------------------------------------ painting
+
+void HostWindow::on_paint() {
+    PAINTSTRUCT ps;
+    HDC window_dc = BeginPaint(hwnd_, &ps);
+    RECT client{0, 0, 0, 0};
+    GetClientRect(hwnd_, &client);
+    const int width = std::max<int>(client.right - client.left, 1);
+    const int height = std::max<int>(client.bottom - client.top, 1);
+    HDC dc = CreateCompatibleDC(window_dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(window_dc, width, height);
+    HGDIOBJ old_bitmap = SelectObject(dc, bitmap);
+
+    HBRUSH background = CreateSolidBrush(k_window_background);
+    FillRect(dc, &client, background);
+    DeleteObject(background);
+    SetBkMode(dc, TRANSPARENT);
+    if (auto state = cell_.borrow()) paint_frame(dc, client, **state, font_);
+
+    BitBlt(window_dc, 0, 0, width, height, dc, 0, 0, SRCCOPY);
+    SelectObject(dc, old_bitmap);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    EndPaint(hwnd_, &ps);
+}
+
+void HostWindow::on_dpi_changed() {
+    core::FontSettings font;
+    {
+        auto state = cell_.borrow();
+        if (!state) return;
+        font = (*state)->config.settings.font;
+    }
+    font_.setup(hwnd_, font);
+    relayout();
+    invalidate();
+}
+
+// ------------------------------------------------------------ sessions
+
+void HostWindow::on_pty_output(pty::SessionId id) {
+    bool known = false;
+    if (auto state = cell_.borrow()) known = (*state)->tab_index_of(id).has_value();
+    if (known) invalidate();
+}
+
+void HostWindow::on_pty_exit(pty::SessionId id) {
+    std::optional<std::size_t> index;
+    if (auto state = cell_.borrow()) index = (*state)->tab_index_of(id);
+    if (index) workspace_.close_tab(*index);
+}
+
+}  // namespace tolvar::app::win

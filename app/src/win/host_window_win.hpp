@@ -1,0 +1,74 @@
+// The main window (class TolvarHost): start-up, shutdown, painting, the
+// notification-area icon and the dispatch of every message to the rules that
+// own it. One object per window, owned by the program entry for the whole
+// run, reached from the window procedure through GWLP_USERDATA. UI thread.
+#pragma once
+
+#include <windows.h>
+
+#include "sessions_win.hpp"
+#include "tolvar/app/workspace.hpp"
+#include "view_win.hpp"
+
+namespace tolvar::app::win {
+
+inline constexpr UINT WM_APP_NEW_TAB = WM_APP + 1;
+inline constexpr UINT WM_APP_TRAY = WM_APP + 2;
+inline constexpr UINT k_tray_icon_id = 1;
+
+inline constexpr wchar_t k_host_class[] = L"TolvarHost";
+inline constexpr wchar_t k_connections_class[] = L"TolvarConnMgr";
+inline constexpr wchar_t k_profile_editor_class[] = L"TolvarProfileEd";
+inline constexpr wchar_t k_prompt_class[] = L"TolvarPrompt";
+inline constexpr wchar_t k_history_class[] = L"TolvarHistory";
+
+class HostWindow final : public WindowPort {
+  public:
+    HostWindow();
+    HostWindow(const HostWindow&) = delete;
+    HostWindow& operator=(const HostWindow&) = delete;
+
+    static LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+
+    HWND hwnd() const { return hwnd_; }
+    StateCell& state() { return cell_; }
+    Workspace& workspace() { return workspace_; }
+    const TerminalFont& font() const { return font_; }
+
+    void relayout() override;
+    void invalidate() override;
+    void destroy() override;
+    void error_box(const std::string& text) override;
+
+  private:
+    LRESULT handle(UINT msg, WPARAM wparam, LPARAM lparam);
+
+    void on_create();
+    void on_destroy();
+    void on_paint();
+    void on_close();
+    void on_tray(WPARAM icon, LPARAM mouse_message);
+    void on_pty_output(pty::SessionId id);
+    void on_pty_exit(pty::SessionId id);
+    void on_dpi_changed();
+    void on_key_down(WPARAM vk);
+    void on_char(WPARAM code);
+    void on_left_button_down(int x, int y);
+    void on_left_button_up();
+    void on_left_double_click(int x, int y);
+    void on_mouse_move(int x, int y);
+    void on_right_button_down(int x, int y);
+    void on_middle_button_down(int x, int y);
+
+    void add_tray_icon();
+    void remove_tray_icon();
+
+    HWND hwnd_ = nullptr;
+    StateCell cell_;
+    TerminalFont font_;
+    ConsoleStarter starter_;
+    SystemLauncher launcher_;
+    Workspace workspace_;
+};
+
+}  // namespace tolvar::app::win

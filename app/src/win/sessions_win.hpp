@@ -1,0 +1,51 @@
+// The Windows implementations of the workspace's session and launch seams:
+// pseudo-console sessions posting to the main window, and profile plans
+// started with the system's clients. UI thread only.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+
+#include "tolvar/app/fonts.hpp"
+#include "tolvar/app/ports.hpp"
+#include "tolvar/pty/win/pty_session.hpp"
+
+namespace tolvar::app::win {
+
+class ConsoleSession final : public Session {
+  public:
+    explicit ConsoleSession(pty::PtySession session) : session_(std::move(session)) {}
+    pty::SessionId id() const override { return session_.id(); }
+    void write(std::string_view bytes) override { session_.write(bytes); }
+    void resize(std::uint16_t rows, std::uint16_t cols) override { session_.resize(rows, cols); }
+    pty::SharedModel& model() const override { return session_.model(); }
+
+  private:
+    pty::PtySession session_;
+};
+
+// Starts sessions sized to the main window's current client area and cell.
+class ConsoleStarter final : public SessionStarter {
+  public:
+    ConsoleStarter(std::function<HWND()> window, const CellMetrics& cell)
+        : window_(std::move(window)), cell_(cell) {}
+    std::unique_ptr<Session> start(const std::optional<std::string>& command,
+                                   const std::optional<std::string>& working_dir) override;
+
+  private:
+    std::function<HWND()> window_;
+    const CellMetrics& cell_;
+};
+
+class SystemLauncher final : public ProfileLauncher {
+  public:
+    explicit SystemLauncher(std::function<HWND()> owner) : owner_(std::move(owner)) {}
+    proto::LaunchResult<proto::LaunchPlan> plan(const core::ProfileKind& kind) override;
+    void start_external(const proto::External& plan) override;
+
+  private:
+    std::function<HWND()> owner_;
+};
+
+}  // namespace tolvar::app::win

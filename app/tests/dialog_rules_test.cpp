@@ -1,0 +1,40 @@
+#include "tolvar/app/dialog_rules.hpp"
+
+#include <gtest/gtest.h>
+
+#include "tolvar/app/fonts.hpp"
+
+namespace tolvar::app {
+namespace {
+
+TEST(DialogScaling, ByDpiWithAFloorOf96) {
+    EXPECT_EQ(scale_for_dpi(520, 144), 780);
+    EXPECT_EQ(scale_for_dpi(-12, 144), -18);  // the 9-point font at 144 DPI
+    EXPECT_EQ(scale_for_dpi(416, 72), 416);
+    EXPECT_EQ(scale_for_dpi(7, 120), 8);
+}
+
+TEST(EditText, First511UnitsLossyAndTrimmed) {
+    std::u16string long_text = u"  " + std::u16string(598, u'x');
+    EXPECT_EQ(edit_text_from_utf16(long_text), std::string(509, 'x'));
+    // A pair cut at the limit leaves half a surrogate: it becomes U+FFFD.
+    std::u16string cut = std::u16string(510, u'a') + u"\U0001F600";
+    EXPECT_EQ(edit_text_from_utf16(cut), std::string(510, 'a') + "\xEF\xBF\xBD");
+    EXPECT_EQ(edit_text_from_utf16(u"\u3000 host \t"), "host");
+}
+
+TEST(Fonts, CandidatesSizesAndFaceMatching) {
+    core::FontSettings font;
+    font.family = "";
+    font.fallbacks = {"Menlo", "", "Consolas"};
+    EXPECT_EQ(font_candidates(font), (std::vector<std::string>{"Menlo", "Consolas"}));
+    EXPECT_EQ(font_pixel_height(96, 12.0f), 16);
+    EXPECT_EQ(font_pixel_height(144, 12.0f), 24);
+    EXPECT_EQ(font_pixel_height(72, 100.0f), 96);  // 72 points at 96 DPI
+    EXPECT_EQ(font_pixel_height(96, 1.0f), 8);
+    EXPECT_TRUE(same_face("consolas", "Consolas"));
+    EXPECT_FALSE(same_face("SF Mono", "DejaVu Sans Mono"));
+}
+
+}  // namespace
+}  // namespace tolvar::app
