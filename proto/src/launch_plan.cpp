@@ -156,7 +156,10 @@ std::optional<std::string> find_vnc_viewer(LaunchSystem& system) {
 
 std::string rdp_file_text(const core::Rdp& rdp) {
     std::string text = "full address:s:" + rdp.host;
-    if (rdp.port != 3389) text += ":" + std::to_string(rdp.port);
+    if (rdp.port != 3389) {
+        text += ":";
+        text += std::to_string(rdp.port);
+    }
     text += "\r\n";
     if (rdp.user) {
         text += "username:s:";

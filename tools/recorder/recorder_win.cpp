@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <windows.h>
+
 #include <shellapi.h>
 
 #include "tolvar/core/file_system.hpp"
