@@ -1,0 +1,75 @@
+"""The harness itself, against Wine's own programs: what every other test
+relies on (the launcher's environment and job, keys and the clipboard
+reaching a Win32 control, the stand-in clients) fails here first, with a
+clear name."""
+
+from harness import wait_until, windows_path
+
+CMD = "C:\\windows\\system32\\cmd.exe"
+NOTEPAD = "C:\\windows\\system32\\notepad.exe"
+
+
+def test_launcher_sets_and_removes_variables(launch, tmp_path):
+    out = tmp_path / "env.txt"
+    app = launch(program=CMD, args=["/c", "set", ">", windows_path(out)], wait=False,
+                 env={"TEMP": None, "TOLVAR_E2E_VALUE": 'a "quoted" value\\'})
+    assert app.wait_exit() == 0
+    variables = dict(line.split("=", 1) for line in out.read_text().splitlines() if "=" in line)
+    # Wine would otherwise take these two from its own profile.
+    assert variables["APPDATA"] == windows_path(app.appdata)
+    assert variables["COMSPEC"].endswith("C:\\windows\\system32\\cmd.exe")
+    assert "TEMP" not in variables
+    assert variables["TOLVAR_E2E_VALUE"] == 'a "quoted" value\\'
+
+
+def test_stop_ends_what_the_program_left_running(launch):
+    # cmd returns at once and leaves notepad running in the launcher's job.
+    app = launch(program=CMD, args=["/c", "start", "", NOTEPAD], wait=False)
+    assert app.wait_exit() == 0
+    notepad = wait_until(lambda: app.probe.windows("Notepad"), 20, "notepad's window")
+    app.stop()
+    wait_until(lambda: not app.probe.windows("Notepad"), 10,
+               f"notepad {notepad[0]['pid']} to end with the launcher")
+
+
+def test_keys_and_the_clipboard_reach_a_win32_control(launch, screen):
+    app = launch(program=NOTEPAD, wait=False)
+    window = app.wait_window("Notepad")
+    edit = next(c for c in app.probe.controls(window["hwnd"])["controls"] if c["class"] == "Edit")
+
+    def text():
+        controls = app.probe.controls(window["hwnd"])["controls"]
+        return next(c["text"] for c in controls if c["hwnd"] == edit["hwnd"])
+
+    app.type("hello world", hwnd=window["hwnd"])
+    wait_until(lambda: text() == "hello world", 10, "the typed text in the edit control")
+
+    app.key("ctrl+a", "ctrl+c", hwnd=window["hwnd"])
+    wait_until(lambda: screen.clipboard() == "hello world", 10, "the copied text on X")
+
+    screen.set_clipboard("pasted")
+    app.key("ctrl+a", "ctrl+v", hwnd=window["hwnd"])
+    wait_until(lambda: text() == "pasted", 10, "the pasted text in the edit control")
+
+
+def test_stand_ins_record_how_they_were_started(launch, stand_ins, tmp_path):
+    stand_ins.install_ssh()
+    stand_ins.install_mstsc()
+    stand_ins.install_vnc("realvnc", x86=True)
+    rdp = tmp_path / "connection.rdp"
+    rdp.write_text("full address:s:host\r\n")
+    script = (
+        "%SystemRoot%\\System32\\OpenSSH\\ssh.exe -p 2222 user@host"
+        f" & %SystemRoot%\\System32\\mstsc.exe {windows_path(rdp)}"
+        ' & "%ProgramFiles(x86)%\\RealVNC\\VNC Viewer\\vncviewer.exe" host:5900'
+    )
+    app = launch(program=CMD, args=["/c", script], env=stand_ins.env(), wait=False)
+    assert app.wait_exit() == 0
+
+    ssh, mstsc, vnc = stand_ins.wait_records(3)
+    assert ssh["program"].endswith("\\System32\\OpenSSH\\ssh.exe")
+    assert ssh["args"][1:] == ["-p", "2222", "user@host"]
+    assert mstsc["program"].endswith("\\System32\\mstsc.exe")
+    assert mstsc["files"] == {windows_path(rdp): "full address:s:host\r\n"}
+    assert vnc["program"].endswith("\\RealVNC\\VNC Viewer\\vncviewer.exe")
+    assert vnc["args"][1:] == ["host:5900"]
