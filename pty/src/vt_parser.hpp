@@ -80,9 +80,9 @@ struct OscParams {
 
 class VtParser {
   public:
-    // OSC payloads longer than this are cut: an application cannot make the
-    // terminal hold an unbounded string.
-    static constexpr std::size_t k_max_osc_bytes = 4096;
+    // OSC payloads are cut here, separators included, as in the reference:
+    // an application cannot make the terminal hold an unbounded string.
+    static constexpr std::size_t k_max_osc_bytes = 1024;
 
     // Performer: print(char32_t), print_ascii(const char*, std::size_t),
     // execute(std::uint8_t), esc_dispatch(std::string_view intermediates,
@@ -329,6 +329,7 @@ void VtParser::osc_end(P& performer) {
 }
 
 inline void VtParser::osc_put(std::uint8_t byte) {
+    if (osc_raw_.size() >= k_max_osc_bytes) return;
     if (byte == ';') {
         if (osc_count_ == OscParams::k_max) return;
         const auto end = static_cast<std::uint16_t>(osc_raw_.size());
@@ -337,7 +338,7 @@ inline void VtParser::osc_put(std::uint8_t byte) {
         ++osc_count_;
         return;
     }
-    if (osc_raw_.size() < k_max_osc_bytes) osc_raw_.push_back(static_cast<char>(byte));
+    osc_raw_.push_back(static_cast<char>(byte));
 }
 
 }  // namespace tolvar::pty
