@@ -41,6 +41,7 @@ WM_APP_NEW_TAB = WM_APP + 1
 WM_APP_TRAY = WM_APP + 2
 
 BACKGROUND = (12, 14, 18)
+TRAY_CLASS = "__winex11_standalone_tray"
 
 # The settings a first start writes; tests seed variations of it.
 FRESH_SETTINGS = {
@@ -544,11 +545,10 @@ class App:
             info = self.window_info(hwnd)
             if not info:
                 raise RuntimeError(f"window {hwnd or self.hwnd} is gone")
-            boxes = {(l, t, r - l, b - t) for l, t, r, b in (info["rect"], info["client"])}
-            for xid in self.screen.xdotool("search", "--onlyvisible", "--name", ".*").split():
-                if self._x_geometry(xid) in boxes:
-                    return int(xid)
-            return None
+            try:
+                return self._x_window_at(info)
+            except RuntimeError:
+                return None
         return wait_until(find, timeout, "the X window", 0.1)
 
     def _x_geometry(self, xid: str):
@@ -601,6 +601,27 @@ class App:
     def screenshot(self, hwnd: int | None = None) -> Image.Image:
         """The client area of a window as it shows on the screen."""
         return self.screen.screenshot(self.client_box(hwnd))
+
+    def click_tray_icon(self, index: int = 0, button: int = 1, repeat: int = 1):
+        """Clicks a notification-area icon (the first added by default).
+
+        With no X tray, Wine's desktop shows the icons in a small window of
+        its own, left to right in the order they were added.
+        """
+        tray = wait_until(lambda: next((w for w in self.probe.windows(TRAY_CLASS) if w["visible"]),
+                                       None), 10, "Wine's tray window")
+        left, top, _, bottom = tray["client"]
+        size = bottom - top  # the icons are square and fill the height
+        xid = self._x_window_at(tray)
+        self.screen.xdotool("windowraise", xid)
+        self.screen.click(left + index * size + size // 2, top + size // 2, button, repeat)
+
+    def _x_window_at(self, info: dict) -> int:
+        boxes = {(l, t, r - l, b - t) for l, t, r, b in (info["rect"], info["client"])}
+        for xid in self.screen.xdotool("search", "--onlyvisible", "--name", ".*").split():
+            if self._x_geometry(xid) in boxes:
+                return int(xid)
+        raise RuntimeError(f"no X window shows {info['class']}")
 
     # --- the data directory --------------------------------------------------
 

@@ -53,23 +53,21 @@ def test_keys_and_the_clipboard_reach_a_win32_control(launch, screen):
 
 
 def test_stand_ins_record_how_they_were_started(launch, stand_ins, tmp_path):
-    stand_ins.install_ssh()
-    stand_ins.install_mstsc()
-    stand_ins.install_vnc("realvnc", x86=True)
     rdp = tmp_path / "connection.rdp"
     rdp.write_text("full address:s:host\r\n")
-    script = (
-        "%SystemRoot%\\System32\\OpenSSH\\ssh.exe -p 2222 user@host"
-        f" & %SystemRoot%\\System32\\mstsc.exe {windows_path(rdp)}"
-        ' & "%ProgramFiles(x86)%\\RealVNC\\VNC Viewer\\vncviewer.exe" host:5900'
-    )
-    app = launch(program=CMD, args=["/c", script], env=stand_ins.env(), wait=False)
-    assert app.wait_exit() == 0
+    starts = [
+        (stand_ins.install_ssh(), ["-p", "2222", "user@host"]),
+        (stand_ins.install_mstsc(), [windows_path(rdp)]),
+        (stand_ins.install_vnc("realvnc", x86=True), ["host:5900"]),
+    ]
+    for program, args in starts:
+        app = launch(program=program, args=args, env=stand_ins.env(), wait=False)
+        assert app.wait_exit() == 0
 
     ssh, mstsc, vnc = stand_ins.wait_records(3)
-    assert ssh["program"].endswith("\\System32\\OpenSSH\\ssh.exe")
+    assert ssh["program"].endswith("\\Windows\\System32\\OpenSSH\\ssh.exe")
     assert ssh["args"][1:] == ["-p", "2222", "user@host"]
-    assert mstsc["program"].endswith("\\System32\\mstsc.exe")
+    assert mstsc["program"].endswith("\\Windows\\System32\\mstsc.exe")
     assert mstsc["files"] == {windows_path(rdp): "full address:s:host\r\n"}
-    assert vnc["program"].endswith("\\RealVNC\\VNC Viewer\\vncviewer.exe")
+    assert vnc["program"].endswith("\\Program Files (x86)\\RealVNC\\VNC Viewer\\vncviewer.exe")
     assert vnc["args"][1:] == ["host:5900"]
