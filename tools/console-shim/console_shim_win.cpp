@@ -6,7 +6,7 @@
 // nothing. Tests set COMSPEC to this program followed by the shell.
 #include <windows.h>
 
-#include <cwchar>
+#include <cstdio>
 #include <string>
 
 namespace {
@@ -32,12 +32,13 @@ HANDLE open_console(const wchar_t* name) {
                        &inherit, OPEN_EXISTING, 0, nullptr);
 }
 
-void complain(const wchar_t* what, HANDLE out) {
-    wchar_t text[512];
-    const int n = std::swprintf(text, 512, L"console-shim: %ls (error %lu)\r\n", what,
-                                static_cast<unsigned long>(GetLastError()));
+// Plain ASCII through WriteFile: works on a console, a pipe or a file.
+void complain(HANDLE out, const char* what, DWORD error) {
+    char text[256];
+    const int n = std::snprintf(text, sizeof text, "console-shim: %s (error %lu)\r\n", what,
+                                static_cast<unsigned long>(error));
     DWORD written = 0;
-    if (n > 0) WriteConsoleW(out, text, static_cast<DWORD>(n), &written, nullptr);
+    if (n > 0) WriteFile(out, text, static_cast<DWORD>(n), &written, nullptr);
 }
 
 // Ctrl+C reaches every process of the console; the shell decides what it
@@ -50,15 +51,21 @@ BOOL WINAPI ignore_ctrl(DWORD) {
 }  // namespace
 
 int wmain() {
-    const HANDLE in = open_console(L"CONIN$");
-    const HANDLE out = open_console(L"CONOUT$");
+    // Without a console (run from a pipe, say) the inherited handles stay.
+    const HANDLE console_in = open_console(L"CONIN$");
+    const HANDLE console_out = open_console(L"CONOUT$");
+    const bool has_in = console_in != INVALID_HANDLE_VALUE;
+    const bool has_out = console_out != INVALID_HANDLE_VALUE;
+    const HANDLE in = has_in ? console_in : GetStdHandle(STD_INPUT_HANDLE);
+    const HANDLE out = has_out ? console_out : GetStdHandle(STD_OUTPUT_HANDLE);
+    const HANDLE err = has_out ? console_out : GetStdHandle(STD_ERROR_HANDLE);
     SetStdHandle(STD_INPUT_HANDLE, in);
     SetStdHandle(STD_OUTPUT_HANDLE, out);
-    SetStdHandle(STD_ERROR_HANDLE, out);
+    SetStdHandle(STD_ERROR_HANDLE, err);
 
     const wchar_t* rest = rest_of_command_line(GetCommandLineW());
     if (!*rest) {
-        complain(L"usage: console-shim <command line>", out);
+        complain(err, "usage: console-shim <command line>", ERROR_BAD_ARGUMENTS);
         return 2;
     }
     // CreateProcessW may write into the command line it is given.
@@ -69,11 +76,11 @@ int wmain() {
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdInput = in;
     si.hStdOutput = out;
-    si.hStdError = out;
+    si.hStdError = err;
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
                         &pi)) {
-        complain(L"cannot start the command", out);
+        complain(err, "cannot start the command", GetLastError());
         return 1;
     }
     CloseHandle(pi.hThread);
