@@ -157,6 +157,9 @@ Expected<PtySession, StartError> PtySession::start(HWND window,
     const std::optional<std::string> dir = choose_working_dir(working_dir);
     const std::wstring wide_dir = dir ? core::win::to_wide(*dir) : std::wstring();
 
+    // Declared first so that a failed start closes the pipes before the
+    // console: with its output unread, closing a console can wait forever.
+    std::unique_ptr<PseudoConsole> console;
     HANDLE raw_read = nullptr;
     HANDLE raw_write = nullptr;
     if (!CreatePipe(&raw_read, &raw_write, nullptr, 0)) {
@@ -177,7 +180,7 @@ Expected<PtySession, StartError> PtySession::start(HWND window,
         FAILED(hr)) {
         return unexpected(failure("CreatePseudoConsole", static_cast<DWORD>(hr)));
     }
-    auto console = std::make_unique<PseudoConsole>(raw_console);
+    console = std::make_unique<PseudoConsole>(raw_console);
 
     ConsoleAttribute attribute;
     if (auto set = attribute.set(console->handle()); !set) return unexpected(set.error());
