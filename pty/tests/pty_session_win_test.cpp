@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <random>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -123,7 +124,8 @@ class Session : public ::testing::Test {
     PtySession start(const std::optional<std::string>& command = std::nullopt,
                      const std::optional<std::string>& dir = std::nullopt) {
         auto session = PtySession::start(window_.hwnd(), command, dir, CellSize{8, 16});
-        if (!session) ADD_FAILURE() << session.error().text;
+        // GoogleTest reports the exception as the test's failure.
+        if (!session) throw std::runtime_error("start failed: " + session.error().text);
         return std::move(session).value();
     }
 
