@@ -255,7 +255,7 @@ void Workspace::close_tab(std::size_t index) {
             } else if (state.active >= state.tabs.size()) {
                 state.active = state.tabs.size() - 1;
             }
-            state.selection.reset();
+            state.selection.state = SelectionState::None;
             prune_groups(state);
         }
         any_left = !state.tabs.empty();

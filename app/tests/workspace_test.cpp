@@ -134,12 +134,12 @@ TEST(CloseTab, LastTabOfAGroupTakesTheGroupAndItsBrowseEntries) {
     const GroupId web = s.groups.at(0).id;
     s.broadcast.insert(web);
     s.browse_path = {web};
-    s.selection = MouseSelection{};
+    s.selection = MouseSelection{0, {0, 0}, {0, 3}, SelectionState::Finished};
     rig.ws.close_tab(0);
     EXPECT_TRUE(s.groups.empty());
     EXPECT_TRUE(s.broadcast.empty());
     EXPECT_TRUE(s.browse_path.empty());
-    EXPECT_FALSE(s.selection);
+    EXPECT_EQ(s.selection.state, SelectionState::None);
     EXPECT_EQ(rig.starter.closed, (std::vector<pty::SessionId>{1}));
 }
 

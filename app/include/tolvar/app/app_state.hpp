@@ -55,12 +55,15 @@ struct CellPoint {
     friend constexpr bool operator==(CellPoint, CellPoint) = default;
 };
 
-// A mouse text selection in the active pane.
+enum class SelectionState : std::uint8_t { Finished = 0, Selecting = 1, None = 2 };
+
+// The mouse text selection, one for the whole window. Rows and columns are
+// cells of the pane's visible screen, from 0.
 struct MouseSelection {
-    pty::SessionId session = 0;
-    CellPoint anchor;
-    CellPoint focus;
-    bool dragging = false;
+    std::size_t tab = 0;
+    CellPoint anchor;  // where the button went down
+    CellPoint end;     // under the pointer
+    SelectionState state = SelectionState::None;
 };
 
 struct Tab {
@@ -103,7 +106,7 @@ struct AppState {
     ViewMode view_mode = ViewMode::Single;
     std::size_t tile_selection = 0;
     std::vector<GroupId> browse_path;
-    std::optional<MouseSelection> selection;
+    MouseSelection selection;
     bool help_visible = false;
     bool tray_added = false;
 

@@ -1,0 +1,115 @@
+// How one session's screen becomes coloured text runs: the palette, which
+// cells share a run, the advance of every UTF-16 unit, the cursor bar and the
+// ghost text of a suggestion. Portable; the GDI calls that draw the runs are
+// Win32. Called with the session's model lock held, on the UI thread.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tolvar/app/app_state.hpp"
+#include "tolvar/app/fonts.hpp"
+#include "tolvar/app/geometry.hpp"
+#include "tolvar/pty/terminal_model.hpp"
+
+namespace tolvar::app {
+
+inline constexpr Rgb k_default_foreground{220, 223, 228};
+inline constexpr Rgb k_default_background{12, 14, 18};
+inline constexpr Rgb k_high_index_color{204, 204, 204};
+inline constexpr Rgb k_selection_background{52, 101, 164};
+inline constexpr Rgb k_selection_foreground{240, 244, 250};
+inline constexpr Rgb k_cursor_color{225, 229, 237};
+inline constexpr Rgb k_ghost_text{120, 127, 138};
+
+// Indexes 16-255 all draw as k_high_index_color.
+Rgb palette_color(pty::Color color, bool foreground);
+
+// Cells (row first, then column) between two ends, both included, whatever
+// the order they were given in.
+struct SelectionSpan {
+    CellPoint start;
+    CellPoint end;
+    SelectionSpan(CellPoint a, CellPoint b);
+    bool contains(std::uint16_t row, std::uint16_t col) const;
+};
+
+// A stretch of cells with the same colours, ready for one ExtTextOutW.
+struct TextRun {
+    std::uint16_t first_col = 0;
+    int cells = 0;
+    Rgb fg;
+    Rgb bg;
+    std::u16string_view text;
+    std::span<const int> advances;  // one per UTF-16 unit of `text`
+};
+
+class RunSink {
+  public:
+    virtual void draw(const TextRun& run) = 0;
+
+  protected:
+    ~RunSink() = default;
+};
+
+// Rows and columns of the model's screen that fit the text rectangle.
+struct VisibleGrid {
+    std::uint16_t rows = 0;
+    std::uint16_t cols = 0;
+};
+VisibleGrid visible_grid(const pty::TerminalModel& model, const Rect& text,
+                         const CellMetrics& cell);
+
+// Builds the runs of one row and hands over the ones worth drawing: blank
+// runs on the default background are left to the frame's fill. Keeps its
+// buffers across rows, so one builder serves a whole pane.
+class RunBuilder {
+  public:
+    RunBuilder(int cell_width, std::uint16_t visible_cols);
+    void row(const pty::TerminalModel& model, std::uint16_t r, std::uint16_t visible_cols,
+             const std::optional<SelectionSpan>& selection, RunSink& sink);
+
+  private:
+    void flush(RunSink& sink);
+
+    int cell_width_;
+    std::u16string text_;
+    std::vector<int> advances_;
+    std::uint16_t first_col_ = 0;
+    int cells_ = 0;
+    Rgb fg_{};
+    Rgb bg_{};
+    bool blank_ = true;
+};
+
+// The 2-pixel bar under the cursor's cell, when the cell fits the rectangle.
+std::optional<Rect> cursor_bar(const Rect& text, const CellMetrics& cell, pty::Position cursor);
+
+// One character of the suggestion's tail, drawn in its own cell.
+struct GhostCell {
+    Rect cell;
+    std::u16string text;
+};
+// The part of `suggestion` past the typed line, one character per cell from
+// the cursor to the last visible column; nothing unless the suggestion
+// extends the typed line.
+std::vector<GhostCell> ghost_cells(std::string_view typed,
+                                   const std::optional<std::string>& suggestion, const Rect& text,
+                                   const CellMetrics& cell, pty::Position cursor,
+                                   std::uint16_t visible_cols);
+
+// What a focused pane draws over its text: the suggestion's ghost text
+// (never on the alternate screen) and the cursor bar (unless the application
+// hid it). Nothing for a pane without focus.
+struct PaneOverlay {
+    std::vector<GhostCell> ghost;
+    std::optional<Rect> cursor;
+};
+PaneOverlay pane_overlay(const pty::TerminalModel& model, const Tab& tab, const Rect& text,
+                         const CellMetrics& cell, bool focused);
+
+}  // namespace tolvar::app

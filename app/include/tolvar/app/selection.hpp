@@ -1,0 +1,48 @@
+// The mouse text selection: starting it under the pointer, following the
+// pointer within its pane, finishing it, and the text it copies. One
+// selection for the whole window, kept in AppState. UI thread only; the text
+// is read with the session's model lock held.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "tolvar/app/app_state.hpp"
+#include "tolvar/app/fonts.hpp"
+#include "tolvar/app/geometry.hpp"
+#include "tolvar/app/pane_painter.hpp"
+
+namespace tolvar::app {
+
+// Typing and closing a tab end any selection.
+void clear_selection(AppState& state);
+
+// Button down below the tab bar. True when a selection started, which the
+// caller follows with a mouse capture; otherwise there is no selection.
+bool begin_selection(AppState& state, const Rect& client, const CellMetrics& cell, int x, int y);
+
+// Pointer move: the end follows the pointer, clamped to the selection's pane.
+// True when the end cell changed.
+bool extend_selection(AppState& state, const Rect& client, const CellMetrics& cell, int x, int y);
+
+// Button up. The span to copy from the selection's tab when the drag
+// covered more than one cell; a click on one cell selects nothing.
+struct FinishedSelection {
+    std::size_t tab;
+    SelectionSpan span;
+};
+std::optional<FinishedSelection> finish_selection(AppState& state);
+
+// The selected text as the terminal composes it, end cell included.
+std::string selection_text(const pty::TerminalModel& model, const SelectionSpan& span);
+
+// Whether a selection's text goes to the clipboard: white space alone does not.
+bool worth_copying(std::string_view text);
+
+// The highlight a pane shows: only the selection's own tab, only while the
+// selection covers more than one cell, never in the group browser.
+std::optional<SelectionSpan> pane_selection(const AppState& state, std::size_t tab);
+
+}  // namespace tolvar::app

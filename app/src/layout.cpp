@@ -1,0 +1,189 @@
+#include "tolvar/app/layout.hpp"
+
+#include <algorithm>
+
+#include "tolvar/app/browser.hpp"
+
+namespace tolvar::app {
+
+Rect terminal_area(const Rect& client) {
+    return {client.left, k_tab_bar_height, client.right, client.bottom};
+}
+
+GridShape grid_shape(std::size_t n) {
+    GridShape shape;
+    while (shape.cols * shape.cols < n) ++shape.cols;
+    shape.rows = n == 0 ? 1 : (n + shape.cols - 1) / shape.cols;
+    return shape;
+}
+
+Rect grid_cell(const Rect& area, std::size_t n, std::size_t i) {
+    const GridShape shape = grid_shape(std::max<std::size_t>(n, 1));
+    const int cw = std::max(area.width() / static_cast<int>(shape.cols), 1);
+    const int ch = std::max(area.height() / static_cast<int>(shape.rows), 1);
+    const int col = static_cast<int>(i % shape.cols);
+    const int row = static_cast<int>(i / shape.cols);
+    return {area.left + cw * col, area.top + ch * row, area.left + cw * (col + 1),
+            area.top + ch * (row + 1)};
+}
+
+namespace {
+
+// Non-negative remainder of a signed step over `m` items.
+std::size_t wrap(long long value, std::size_t m) {
+    const long long mod = static_cast<long long>(m);
+    return static_cast<std::size_t>(((value % mod) + mod) % mod);
+}
+
+}  // namespace
+
+std::size_t grid_move(std::size_t n, std::size_t b, int dx, int dy) {
+    if (n == 0) return b;
+    const std::size_t c = grid_shape(n).cols;
+    b = std::min(b, n - 1);
+    if (dx != 0) {
+        const std::size_t first = c * (b / c);
+        const std::size_t length = std::min(n - first, c);
+        return first + wrap(static_cast<long long>(b % c) + dx, length);
+    }
+    if (dy != 0) {
+        const std::size_t k = b % c;
+        const std::size_t height = (n - 1 - k) / c + 1;
+        return k + c * wrap(static_cast<long long>(b / c) + dy, height);
+    }
+    return b;
+}
+
+std::vector<std::size_t> visible_tabs(const AppState& state) {
+    std::vector<std::size_t> shown;
+    const Tab* active = state.active_tab();
+    switch (state.view_mode) {
+        case ViewMode::Single:
+            if (active) shown.push_back(state.active);
+            break;
+        case ViewMode::TileGroup:
+            if (active && active->group) {
+                for (std::size_t i = 0; i < state.tabs.size(); ++i) {
+                    if (state.tabs[i].group == active->group) shown.push_back(i);
+                }
+            } else if (active) {
+                shown.push_back(state.active);
+            }
+            break;
+        case ViewMode::TileAll:
+            for (std::size_t i = 0; i < state.tabs.size(); ++i) shown.push_back(i);
+            break;
+        case ViewMode::BrowseGroups:
+            break;
+    }
+    return shown;
+}
+
+std::vector<Pane> panes(const AppState& state, const Rect& client) {
+    const std::vector<std::size_t> shown = visible_tabs(state);
+    const Rect area = terminal_area(client);
+    std::vector<Pane> out;
+    out.reserve(shown.size());
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        out.push_back({shown[i], grid_cell(area, shown.size(), i), shown.size() >= 2});
+    }
+    return out;
+}
+
+Rect text_rect(const Rect& pane, bool caption) {
+    return {pane.left + 6, pane.top + (caption ? k_caption_inset : k_plain_top_inset),
+            pane.right - 6, pane.bottom - 2};
+}
+
+Rect caption_rect(const Rect& pane) {
+    return {pane.left + 1, pane.top + 1, pane.right - 1, pane.top + 22};
+}
+
+Rect caption_color_block(const Rect& pane) {
+    return {pane.left + 1, pane.top + 1, pane.left + 5, pane.top + 22};
+}
+
+Rect caption_title_rect(const Rect& pane) {
+    return {pane.left + 11, pane.top + 1, pane.right - 7, pane.top + 22};
+}
+
+pty::GridSize grid_size_for(const Rect& text, const CellMetrics& cell) {
+    const auto fit = [](int pixels, int size) {
+        return static_cast<std::uint16_t>(
+            std::clamp(std::max(pixels, 1) / std::max(size, 1), 1, 32767));
+    };
+    return {fit(text.height(), cell.height), fit(text.width(), cell.width)};
+}
+
+std::vector<SessionSize> layout_sizes(const AppState& state, const Rect& client,
+                                      const CellMetrics& cell) {
+    std::vector<SessionSize> sizes;
+    if (state.tabs.empty()) return sizes;
+    switch (state.view_mode) {
+        case ViewMode::Single: {
+            const pty::GridSize size = grid_size_for(text_rect(terminal_area(client), false), cell);
+            for (std::size_t i = 0; i < state.tabs.size(); ++i) sizes.push_back({i, size});
+            break;
+        }
+        case ViewMode::TileGroup:
+        case ViewMode::TileAll:
+            for (const Pane& pane : panes(state, client)) {
+                sizes.push_back(
+                    {pane.tab, grid_size_for(text_rect(pane.rect, pane.caption), cell)});
+            }
+            break;
+        case ViewMode::BrowseGroups: {
+            const std::vector<BrowserEntry> entries = browser_entries(state);
+            for (std::size_t i = 0; i < entries.size(); ++i) {
+                if (entries[i].kind != BrowserEntry::Kind::Tab) continue;
+                const Rect card = card_rect(client, entries.size(), i);
+                sizes.push_back({entries[i].key, grid_size_for(text_rect(card, true), cell)});
+            }
+            break;
+        }
+    }
+    return sizes;
+}
+
+void set_view_mode(AppState& state, ViewMode mode, bool toggle) {
+    state.view_mode = toggle && state.view_mode == mode ? ViewMode::Single : mode;
+}
+
+AreaHit terminal_area_hit(const AppState& state, const Rect& client, int x, int y) {
+    if (state.view_mode != ViewMode::BrowseGroups) return {};
+    // The button's bottom row of pixels is drawn but not clickable.
+    const Rect up = up_button(client);
+    if (y >= 37 && y <= 60 && x >= up.left && x < up.right && !state.browse_path.empty()) {
+        return {AreaHit::Kind::UpButton, 0};
+    }
+    const std::size_t n = browser_entries(state).size();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (card_rect(client, n, i).contains(x, y)) return {AreaHit::Kind::Card, i};
+    }
+    return {};
+}
+
+std::optional<Pane> pane_at(const AppState& state, const Rect& client, int x, int y) {
+    for (const Pane& pane : panes(state, client)) {
+        if (pane.rect.contains(x, y)) return pane;
+    }
+    return std::nullopt;
+}
+
+std::optional<std::size_t> pane_hit(const AppState& state, const Rect& client, int x, int y) {
+    const std::vector<Pane> shown = panes(state, client);
+    if (shown.size() < 2) return std::nullopt;
+    for (const Pane& pane : shown) {
+        if (pane.rect.contains(x, y)) return pane.tab;
+    }
+    return std::nullopt;
+}
+
+std::optional<Pane> pane_of_tab(const AppState& state, const Rect& client, std::size_t tab) {
+    for (const Pane& pane : panes(state, client)) {
+        if (pane.tab == tab) return pane;
+    }
+    return std::nullopt;
+}
+
+}  // namespace tolvar::app

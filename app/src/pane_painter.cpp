@@ -1,0 +1,181 @@
+#include "tolvar/app/pane_painter.hpp"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+#include "tolvar/core/utf.hpp"
+
+namespace tolvar::app {
+
+namespace {
+
+constexpr std::array<Rgb, 16> k_ansi{{
+    {12, 12, 12},
+    {197, 15, 31},
+    {19, 161, 14},
+    {193, 156, 0},
+    {0, 55, 218},
+    {136, 23, 152},
+    {58, 150, 221},
+    {204, 204, 204},
+    {118, 118, 118},
+    {231, 72, 86},
+    {22, 198, 12},
+    {249, 241, 165},
+    {59, 120, 255},
+    {180, 0, 158},
+    {97, 214, 214},
+    {242, 242, 242},
+}};
+
+void append_utf16(std::u16string& out, char32_t cp) {
+    if (cp < 0x10000) {
+        out.push_back(static_cast<char16_t>(cp));
+    } else {
+        cp -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    }
+}
+
+bool before_or_at(CellPoint a, CellPoint b) {
+    return a.row < b.row || (a.row == b.row && a.col <= b.col);
+}
+
+}  // namespace
+
+Rgb palette_color(pty::Color color, bool foreground) {
+    switch (color.kind()) {
+        case pty::Color::Kind::Default:
+            return foreground ? k_default_foreground : k_default_background;
+        case pty::Color::Kind::Indexed:
+            return color.index() < k_ansi.size() ? k_ansi[color.index()] : k_high_index_color;
+        case pty::Color::Kind::Rgb:
+            return {color.r(), color.g(), color.b()};
+    }
+    return foreground ? k_default_foreground : k_default_background;
+}
+
+SelectionSpan::SelectionSpan(CellPoint a, CellPoint b)
+    : start(before_or_at(a, b) ? a : b), end(before_or_at(a, b) ? b : a) {}
+
+bool SelectionSpan::contains(std::uint16_t row, std::uint16_t col) const {
+    const CellPoint p{row, col};
+    return before_or_at(start, p) && before_or_at(p, end);
+}
+
+VisibleGrid visible_grid(const pty::TerminalModel& model, const Rect& text,
+                         const CellMetrics& cell) {
+    return {static_cast<std::uint16_t>(
+                std::min<int>(cells_in(text.height(), cell.height), model.rows())),
+            static_cast<std::uint16_t>(
+                std::min<int>(cells_in(text.width(), cell.width), model.cols()))};
+}
+
+RunBuilder::RunBuilder(int cell_width, std::uint16_t visible_cols) : cell_width_(cell_width) {
+    text_.reserve(visible_cols);
+    advances_.reserve(visible_cols);
+}
+
+void RunBuilder::row(const pty::TerminalModel& model, std::uint16_t r, std::uint16_t visible_cols,
+                     const std::optional<SelectionSpan>& selection, RunSink& sink) {
+    for (std::uint16_t c = 0; c < visible_cols; ++c) {
+        const pty::Cell cell = model.cell(r, c);
+        if (cell.wide_continuation) continue;
+        Rgb fg = palette_color(cell.fg, true);
+        Rgb bg = palette_color(cell.bg, false);
+        if (cell.inverse) std::swap(fg, bg);
+        if (selection && selection->contains(r, c)) {
+            fg = k_selection_foreground;
+            bg = k_selection_background;
+        }
+        if (cells_ > 0 && (fg != fg_ || bg != bg_)) flush(sink);
+        if (cells_ == 0) {
+            first_col_ = c;
+            fg_ = fg;
+            bg_ = bg;
+        }
+        const int width = cell.wide ? 2 : 1;
+        if (cell.contents.empty()) {
+            text_.push_back(u' ');
+            advances_.push_back(cell_width_);
+        } else {
+            // Only a cell's last unit advances, so combining marks and
+            // surrogate pairs stay on the cell grid whatever the font does.
+            for (std::size_t pos = 0; pos < cell.contents.size();) {
+                const char32_t cp = core::next_code_point(cell.contents, pos);
+                if (cp != U' ') blank_ = false;
+                const std::size_t before = text_.size();
+                append_utf16(text_, cp);
+                advances_.resize(advances_.size() + (text_.size() - before), 0);
+            }
+            advances_.back() = cell_width_ * width;
+        }
+        cells_ += width;
+    }
+    flush(sink);
+}
+
+void RunBuilder::flush(RunSink& sink) {
+    if (cells_ > 0 && !(blank_ && bg_ == k_default_background)) {
+        sink.draw({first_col_, cells_, fg_, bg_, text_, advances_});
+    }
+    text_.clear();
+    advances_.clear();
+    cells_ = 0;
+    blank_ = true;
+}
+
+std::optional<Rect> cursor_bar(const Rect& text, const CellMetrics& cell, pty::Position cursor) {
+    const int cw = std::max(cell.width, 1);
+    const int ch = std::max(cell.height, 1);
+    if (cursor.row >= cells_in(text.height(), ch) || cursor.col >= cells_in(text.width(), cw)) {
+        return std::nullopt;
+    }
+    const int x = text.left + cw * cursor.col;
+    const int bottom = text.top + ch * (cursor.row + 1);
+    return Rect{x, bottom - 2, x + cw, bottom};
+}
+
+std::vector<GhostCell> ghost_cells(std::string_view typed,
+                                   const std::optional<std::string>& suggestion, const Rect& text,
+                                   const CellMetrics& cell, pty::Position cursor,
+                                   std::uint16_t visible_cols) {
+    std::vector<GhostCell> cells;
+    if (!suggestion || suggestion->size() <= typed.size() || !suggestion->starts_with(typed)) {
+        return cells;
+    }
+    const int cw = std::max(cell.width, 1);
+    const int ch = std::max(cell.height, 1);
+    if (cursor.row >= cells_in(text.height(), ch)) return cells;
+    const std::string_view tail = std::string_view(*suggestion).substr(typed.size());
+    // The tail starts where a whole typed line ends, so it starts on a
+    // character; text that is not UTF-8 is shown replaced, not misread.
+    const std::u16string units = core::utf8_to_utf16(tail);
+    const int top = text.top + ch * cursor.row;
+    int col = cursor.col;
+    for (std::size_t i = 0; i < units.size() && col < visible_cols; ++col) {
+        const bool pair = units[i] >= 0xD800 && units[i] < 0xDC00 && i + 1 < units.size();
+        const std::size_t n = pair ? 2 : 1;
+        cells.push_back({{text.left + cw * col, top, text.left + cw * (col + 1), top + ch},
+                         units.substr(i, n)});
+        i += n;
+    }
+    return cells;
+}
+
+PaneOverlay pane_overlay(const pty::TerminalModel& model, const Tab& tab, const Rect& text,
+                         const CellMetrics& cell, bool focused) {
+    PaneOverlay overlay;
+    if (!focused) return overlay;
+    const pty::Position cursor = model.cursor();
+    if (!model.alternate_screen()) {
+        overlay.ghost = ghost_cells(tab.input_line, tab.suggestion, text, cell, cursor,
+                                    visible_grid(model, text, cell).cols);
+    }
+    if (!model.hide_cursor()) overlay.cursor = cursor_bar(text, cell, cursor);
+    return overlay;
+}
+
+}  // namespace tolvar::app

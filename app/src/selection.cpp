@@ -1,0 +1,96 @@
+#include "tolvar/app/selection.hpp"
+
+#include <algorithm>
+
+#include "tolvar/app/layout.hpp"
+#include "tolvar/core/utf.hpp"
+
+namespace tolvar::app {
+
+namespace {
+
+// The text's top-left corner inside a pane: the cell grid starts there.
+struct Origin {
+    int x;
+    int y;
+};
+
+Origin text_origin(const Pane& pane) {
+    const Rect text = text_rect(pane.rect, pane.caption);
+    return {text.left, text.top};
+}
+
+CellPoint cell_from(const Origin& origin, const CellMetrics& cell, int x, int y) {
+    const auto clamp16 = [](int v) { return static_cast<std::uint16_t>(std::clamp(v, 0, 65535)); };
+    return {clamp16((y - origin.y) / std::max(cell.height, 1)),
+            clamp16((x - origin.x) / std::max(cell.width, 1))};
+}
+
+}  // namespace
+
+void clear_selection(AppState& state) {
+    state.selection.state = SelectionState::None;
+}
+
+bool begin_selection(AppState& state, const Rect& client, const CellMetrics& cell, int x, int y) {
+    const std::optional<Pane> pane = pane_at(state, client, x, y);
+    if (!pane) {
+        clear_selection(state);
+        return false;
+    }
+    const Origin origin = text_origin(*pane);
+    if (x < origin.x || y < origin.y) {
+        clear_selection(state);
+        return false;
+    }
+    const CellPoint at = cell_from(origin, cell, x, y);
+    state.selection = {pane->tab, at, at, SelectionState::Selecting};
+    return true;
+}
+
+bool extend_selection(AppState& state, const Rect& client, const CellMetrics& cell, int x, int y) {
+    MouseSelection& sel = state.selection;
+    if (sel.state != SelectionState::Selecting) return false;
+    const std::optional<Pane> pane = pane_of_tab(state, client, sel.tab);
+    if (!pane) return false;
+    const Origin origin = text_origin(*pane);
+    // In a pane too small for the range the low bound wins: no failure, just
+    // the first cell.
+    x = std::max(origin.x, std::min(x, pane->rect.right - 7));
+    y = std::max(origin.y, std::min(y, pane->rect.bottom - 3));
+    const CellPoint at = cell_from(origin, cell, x, y);
+    if (at == sel.end) return false;
+    sel.end = at;
+    return true;
+}
+
+std::optional<FinishedSelection> finish_selection(AppState& state) {
+    MouseSelection& sel = state.selection;
+    if (sel.state != SelectionState::Selecting) return std::nullopt;
+    if (sel.anchor == sel.end) {
+        sel.state = SelectionState::None;
+        return std::nullopt;
+    }
+    sel.state = SelectionState::Finished;
+    return FinishedSelection{sel.tab, SelectionSpan(sel.anchor, sel.end)};
+}
+
+std::string selection_text(const pty::TerminalModel& model, const SelectionSpan& span) {
+    const auto past_end = static_cast<std::uint16_t>(std::min(span.end.col + 1, 65535));
+    return model.text_between({span.start.row, span.start.col}, {span.end.row, past_end});
+}
+
+bool worth_copying(std::string_view text) {
+    return !core::trim_unicode(text).empty();
+}
+
+std::optional<SelectionSpan> pane_selection(const AppState& state, std::size_t tab) {
+    const MouseSelection& sel = state.selection;
+    if (sel.state == SelectionState::None || sel.tab != tab || sel.anchor == sel.end ||
+        state.view_mode == ViewMode::BrowseGroups) {
+        return std::nullopt;
+    }
+    return SelectionSpan(sel.anchor, sel.end);
+}
+
+}  // namespace tolvar::app

@@ -1,0 +1,207 @@
+#include "tolvar/app/pane_painter.hpp"
+
+#include <gtest/gtest.h>
+
+#include "tolvar/app/fonts.hpp"
+
+namespace tolvar::app {
+namespace {
+
+constexpr CellMetrics k_cell{8, 16, 14};
+constexpr Rgb k_red{197, 15, 31};
+
+struct Drawn {
+    std::uint16_t first_col;
+    int cells;
+    Rgb fg;
+    Rgb bg;
+    std::u16string text;
+    std::vector<int> advances;
+};
+
+struct Collect final : RunSink {
+    std::vector<Drawn> runs;
+    void draw(const TextRun& run) override {
+        runs.push_back({run.first_col, run.cells, run.fg, run.bg, std::u16string(run.text),
+                        std::vector<int>(run.advances.begin(), run.advances.end())});
+    }
+};
+
+std::vector<Drawn> row_runs(const pty::TerminalModel& model, std::uint16_t row,
+                            std::optional<SelectionSpan> selection = std::nullopt,
+                            std::optional<std::uint16_t> cols = std::nullopt) {
+    Collect sink;
+    const std::uint16_t visible = cols.value_or(model.cols());
+    RunBuilder builder(k_cell.width, visible);
+    builder.row(model, row, visible, selection, sink);
+    return sink.runs;
+}
+
+pty::TerminalModel screen(std::string_view bytes, std::uint16_t rows = 4, std::uint16_t cols = 20) {
+    pty::TerminalModel model(rows, cols);
+    model.feed(bytes);
+    return model;
+}
+
+TEST(Palette, IndexedDefaultAndRgb) {
+    EXPECT_EQ(palette_color(pty::Color(), true), k_default_foreground);
+    EXPECT_EQ(palette_color(pty::Color(), false), k_default_background);
+    EXPECT_EQ(palette_color(pty::Color::indexed(1), true), k_red);
+    EXPECT_EQ(palette_color(pty::Color::indexed(11), false), (Rgb{249, 241, 165}));
+    EXPECT_EQ(palette_color(pty::Color::indexed(15), true), (Rgb{242, 242, 242}));
+    EXPECT_EQ(palette_color(pty::Color::indexed(100), true), (Rgb{204, 204, 204}));
+    EXPECT_EQ(palette_color(pty::Color::indexed(16), false), (Rgb{204, 204, 204}));
+    EXPECT_EQ(palette_color(pty::Color::rgb(255, 0, 0), true), (Rgb{255, 0, 0}));
+}
+
+TEST(Runs, ColourChangesSplitRunsAndTrailingBlanksAreSkipped) {
+    const auto model = screen("\x1b[31mred\x1b[0m plain");
+    const auto runs = row_runs(model, 0);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].first_col, 0);
+    EXPECT_EQ(runs[0].text, u"red");
+    EXPECT_EQ(runs[0].fg, k_red);
+    EXPECT_EQ(runs[0].bg, k_default_background);
+    EXPECT_EQ(runs[0].advances, (std::vector<int>{8, 8, 8}));
+    // The default-coloured rest of the row is one run, trailing blanks included.
+    EXPECT_EQ(runs[1].first_col, 3);
+    EXPECT_EQ(runs[1].cells, 17);
+    EXPECT_EQ(runs[1].text.substr(0, 6), u" plain");
+    EXPECT_TRUE(row_runs(model, 1).empty());  // blank on the default background
+}
+
+TEST(Runs, BlankRunsOnAColouredBackgroundAreDrawn) {
+    const auto runs = row_runs(screen("\x1b[44m  \x1b[0m"), 0);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].bg, (Rgb{0, 55, 218}));
+    EXPECT_EQ(runs[0].cells, 2);
+}
+
+TEST(Runs, HighIndexesAndRgbColours) {
+    const auto runs = row_runs(screen("\x1b[38;5;100mA\x1b[38;2;255;0;0mB"), 0);
+    ASSERT_GE(runs.size(), 2u);
+    EXPECT_EQ(runs[0].fg, (Rgb{204, 204, 204}));
+    EXPECT_EQ(runs[1].fg, (Rgb{255, 0, 0}));
+}
+
+TEST(Runs, InverseSwapsDefaultColoursToo) {
+    const auto runs = row_runs(screen("\x1b[7mX \x1b[0m"), 0);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].fg, (Rgb{12, 14, 18}));
+    EXPECT_EQ(runs[0].bg, (Rgb{220, 223, 228}));
+    EXPECT_EQ(runs[0].cells, 2);
+}
+
+TEST(Runs, WideCharactersTakeTwoCellsAndOneUnitAdvance) {
+    const auto runs = row_runs(screen("日本\x1b[31mx"), 0);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].text, u"日本");
+    EXPECT_EQ(runs[0].cells, 4);
+    EXPECT_EQ(runs[0].advances, (std::vector<int>{16, 16}));
+    EXPECT_EQ(runs[1].first_col, 4);  // the next character starts two cells further
+    EXPECT_EQ(runs[1].text, u"x");
+}
+
+TEST(Runs, CombiningMarksAndAstralCharactersStayOnTheCellGrid) {
+    const auto runs = row_runs(screen("e\xCC\x81\xF0\x9D\x90\x80z"), 0, std::nullopt, 3);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].text, u"e\u0301\U0001D400z");
+    EXPECT_EQ(runs[0].advances, (std::vector<int>{0, 8, 0, 8, 8}));
+    EXPECT_EQ(runs[0].cells, 3);
+}
+
+TEST(Runs, SelectionColoursCoverTheSpanInReadingOrder) {
+    const auto model = screen("abcdef\r\nghijkl");
+    // Dragged backwards from (1,1) to (0,4): the same cells as forwards.
+    const SelectionSpan span({1, 1}, {0, 4});
+    const auto first = row_runs(model, 0, span);
+    ASSERT_EQ(first.size(), 2u);
+    EXPECT_EQ(first[0].text, u"abcd");
+    EXPECT_EQ(first[1].first_col, 4);
+    EXPECT_EQ(first[1].fg, k_selection_foreground);
+    EXPECT_EQ(first[1].bg, k_selection_background);
+    EXPECT_EQ(first[1].cells, 16);  // to the row's end, blanks drawn in selection colour
+    const auto second = row_runs(model, 1, span);
+    ASSERT_EQ(second.size(), 2u);
+    EXPECT_EQ(second[0].text, u"gh");
+    EXPECT_EQ(second[0].bg, k_selection_background);
+    EXPECT_EQ(second[1].text.substr(0, 4), u"ijkl");
+}
+
+TEST(Panes, NarrowerThanACellDrawsNothingAndNoCursor) {
+    const auto model = screen("hello");
+    const Rect text{10, 10, 17, 100};  // 7 pixels wide
+    const VisibleGrid grid = visible_grid(model, text, k_cell);
+    EXPECT_EQ(grid.cols, 0);
+    EXPECT_TRUE(row_runs(model, 0, std::nullopt, grid.cols).empty());
+    EXPECT_FALSE(cursor_bar(text, k_cell, {0, 0}));
+    const Rect upside_down{10, 10, 5, 5};
+    EXPECT_EQ(visible_grid(model, upside_down, k_cell).rows, 0);
+}
+
+TEST(Panes, VisibleGridNeverExceedsTheScreen) {
+    const auto model = screen("", 4, 20);
+    const VisibleGrid grid = visible_grid(model, {0, 0, 1000, 1000}, k_cell);
+    EXPECT_EQ(grid.rows, 4);
+    EXPECT_EQ(grid.cols, 20);
+}
+
+TEST(Cursor, BarAlongTheBottomOfTheCell) {
+    const Rect text{6, 40, 806, 360};  // 100 x 20 cells
+    EXPECT_EQ(cursor_bar(text, k_cell, {2, 3}), (Rect{30, 86, 38, 88}));
+    EXPECT_FALSE(cursor_bar(text, k_cell, {20, 0}));
+    EXPECT_FALSE(cursor_bar(text, k_cell, {0, 100}));
+}
+
+TEST(Overlay, GhostOnlyOnThePrimaryScreenCursorUnlessHidden) {
+    Tab tab;
+    tab.input_line = "git st";
+    tab.suggestion = "git status";
+    const Rect text{0, 0, 80, 64};  // 10 x 4 cells
+    auto model = screen("$ git st", 4, 10);
+    PaneOverlay overlay = pane_overlay(model, tab, text, k_cell, true);
+    ASSERT_EQ(overlay.ghost.size(), 2u);  // "atus" stops at the last column
+    EXPECT_EQ(overlay.ghost[0].text, u"a");
+    EXPECT_EQ(overlay.ghost[0].cell, (Rect{64, 0, 72, 16}));
+    EXPECT_EQ(overlay.ghost[1].text, u"t");
+    EXPECT_EQ(overlay.cursor, (Rect{64, 14, 72, 16}));
+
+    EXPECT_TRUE(pane_overlay(model, tab, text, k_cell, false).ghost.empty());
+    EXPECT_FALSE(pane_overlay(model, tab, text, k_cell, false).cursor);
+
+    model.feed("\x1b[?1049h");
+    overlay = pane_overlay(model, tab, text, k_cell, true);
+    EXPECT_TRUE(overlay.ghost.empty());
+    EXPECT_TRUE(overlay.cursor);
+    model.feed("\x1b[?25l");
+    EXPECT_FALSE(pane_overlay(model, tab, text, k_cell, true).cursor);
+}
+
+TEST(Overlay, SuggestionMustExtendTheTypedLine) {
+    const Rect text{0, 0, 800, 160};
+    EXPECT_TRUE(ghost_cells("ls", std::string("ls"), text, k_cell, {0, 2}, 100).empty());
+    EXPECT_TRUE(ghost_cells("ls", std::string("cd x"), text, k_cell, {0, 2}, 100).empty());
+    EXPECT_TRUE(ghost_cells("ls", std::nullopt, text, k_cell, {0, 2}, 100).empty());
+    EXPECT_TRUE(ghost_cells("l", std::string("ls"), text, k_cell, {10, 1}, 100).empty());
+    const auto wide = ghost_cells("", std::string("é\xF0\x9F\x98\x80"), text, k_cell, {0, 0}, 100);
+    ASSERT_EQ(wide.size(), 2u);
+    EXPECT_EQ(wide[1].text, u"\U0001F600");
+}
+
+TEST(Fonts, CandidatesSizesAndFaceMatching) {
+    core::FontSettings font;
+    font.family = "Cascadia Mono";
+    font.fallbacks = {"", "A", "B"};
+    EXPECT_EQ(font_candidates(font), (std::vector<std::string>{"Cascadia Mono", "A", "B"}));
+    font.family.clear();
+    EXPECT_EQ(font_candidates(font), (std::vector<std::string>{"A", "B"}));
+    EXPECT_TRUE(same_face("consolas", "Consolas"));
+    EXPECT_FALSE(same_face("Consolas", "Consolas2"));
+    EXPECT_EQ(font_pixel_height(96, 2.0f), 8);     // drawn as 6 points
+    EXPECT_EQ(font_pixel_height(96, 100.0f), 96);  // drawn as 72 points
+    EXPECT_EQ(font_pixel_height(72, 12.0f), 16);   // DPI raised to 96
+    EXPECT_EQ(font_pixel_height(144, 10.5f), 21);
+}
+
+}  // namespace
+}  // namespace tolvar::app
