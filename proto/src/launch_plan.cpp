@@ -130,7 +130,10 @@ LaunchResult<LaunchPlan> build_launch_plan(const core::ProfileKind& kind, Launch
 }
 
 std::string find_ssh_program(LaunchSystem& system) {
-    const std::string root = system.environment_variable("SystemRoot").value_or("C:\\Windows");
+    // An empty value would make the path relative, and a planted
+    // System32\OpenSSH\ssh.exe in the current directory would run.
+    std::string root = system.environment_variable("SystemRoot").value_or("");
+    if (root.empty()) root = "C:\\Windows";
     std::string path = join_windows_path(root, "System32\\OpenSSH\\ssh.exe");
     if (system.is_file(path)) return path;
     return "ssh.exe";

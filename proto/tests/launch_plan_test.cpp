@@ -153,6 +153,10 @@ TEST_F(PlanTest, SshProgramIsFoundUnderSystemRoot) {
     EXPECT_EQ(find_ssh_program(system), k_ssh);
     system.env.erase("SystemRoot");  // falls back to C:\Windows
     EXPECT_EQ(find_ssh_program(system), k_ssh);
+    // Regression: an empty SystemRoot made the path relative to the current directory.
+    system.env["SystemRoot"] = "";
+    system.files.insert("System32\\OpenSSH\\ssh.exe");
+    EXPECT_EQ(find_ssh_program(system), k_ssh);
     system.env["SystemRoot"] = "D:\\Win\\";
     system.files.insert("D:\\Win\\System32\\OpenSSH\\ssh.exe");
     EXPECT_EQ(find_ssh_program(system), "D:\\Win\\System32\\OpenSSH\\ssh.exe");
