@@ -22,6 +22,7 @@ def pytest_configure(config):
     config.addinivalue_line(
         "markers", "deadline(seconds): fail the test when its body runs longer (default "
         f"{DEFAULT_DEADLINE}s)")
+    config.addinivalue_line("markers", "soak: long-running; deselect with -m 'not soak'")
 
 
 @pytest.hookimpl(hookwrapper=True)
@@ -127,8 +128,12 @@ def launch(request, wine, probe, screen, tmp_path):
                 program_path = f'"{program_path}"'
             variables["COMSPEC"] = f"{program_path} C:\\windows\\system32\\cmd.exe"
         variables.update(env or {})
+        # Its own working folder, so a stray relative write shows up here and
+        # nowhere else.
+        cwd = tmp_path / f"cwd{len(started) or ''}"
+        cwd.mkdir()
         app = App(wine, probe, screen, program or harness.BIN / "tolvar.exe", variables,
-                  appdata or None, args=tuple(args), name=f"app{len(started)}")
+                  appdata or None, args=tuple(args), cwd=cwd, name=f"app{len(started)}")
         started.append(app)
         if wait:
             app.main_window()

@@ -375,7 +375,12 @@ class Screen:
         self.xdotool("key", "--clearmodifiers", "--delay", "30", *keys)
 
     def type(self, text: str):
-        self.xdotool("type", "--delay", "20", "--", text, timeout=10 + len(text) * 0.1)
+        """Types text; each newline is the Return key, as a user ends a line."""
+        for i, line in enumerate(text.split("\n")):
+            if i:
+                self.key("Return")
+            if line:
+                self.xdotool("type", "--delay", "20", "--", line, timeout=10 + len(line) * 0.1)
 
     def click(self, x: int, y: int, button: int = 1, repeat: int = 1):
         """Clicks at screen coordinates."""
@@ -408,9 +413,10 @@ class App:
 
     def __init__(self, wine: Wine, probe: Probe, screen: Screen, program: Path,
                  env: dict[str, str | None], appdata: Path | None, args: tuple[str, ...] = (),
-                 name: str = "app"):
+                 cwd: Path | None = None, name: str = "app"):
         self.wine, self.probe, self.screen = wine, probe, screen
         self.appdata = appdata
+        self.cwd = cwd
         self.name = name
         self.pid: int | None = None
         self.exit_code: int | None = None
@@ -422,7 +428,7 @@ class App:
         self.process = subprocess.Popen(
             ["wine", str(BIN / "launcher.exe"), *pairs, "--", windows_path(program), *args],
             env=wine.env, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-            stderr=subprocess.PIPE)
+            stderr=subprocess.PIPE, cwd=cwd)
         self._errors = b""
         self._reader = threading.Thread(target=self._read_launcher, daemon=True)
         self._reader.start()
@@ -637,6 +643,24 @@ class App:
     def read_json(self, name: str):
         text = self.read_text(name)
         return None if text is None else json.loads(text)
+
+    def sessions(self) -> list[dict] | None:
+        """The records of sessions.json, or None while there is none."""
+        data = self.read_json("sessions.json")
+        return None if data is None else data["sessions"]
+
+    def wait_sessions(self, count: int, timeout: float = 20) -> list[dict]:
+        """Waits until sessions.json lists exactly `count` records."""
+        seen = []
+
+        def check():
+            seen[:] = [self.sessions()]
+            return seen[0] is not None and len(seen[0]) == count
+        try:
+            wait_until(check, timeout, f"{count} session record(s)")
+        except WaitTimeout as timeout_error:
+            raise WaitTimeout(f"{timeout_error}; sessions.json lists {seen[0]!r}") from None
+        return seen[0]
 
 
 def pixel_close(actual, expected, tolerance: int = 0) -> bool:
