@@ -1,0 +1,174 @@
+"""The program as a whole: first start, tabs opened from outside, sessions
+ending, close to tray, resuming the last run, bad or missing configuration,
+and a soak of many tabs."""
+
+import json
+
+import pytest
+
+import harness
+from harness import wait_until
+
+WM_APP = 0x8000
+WM_APP_NEW_TAB = WM_APP + 1
+WM_APP_TRAY = WM_APP + 2
+WM_APP_PTY_EXIT = WM_APP + 101
+WM_LBUTTONUP = 0x0202
+
+FRESH_SETTINGS = """{
+  "schema_version": 1,
+  "close_to_tray": true,
+  "restore_sessions_on_start": false,
+  "track_history": true,
+  "sync_mode": "local",
+  "alias_trigger_tab": true,
+  "autocomplete_history": true,
+  "default_working_dir": null,
+  "font": {
+    "family": "SF Mono",
+    "fallbacks": [
+      "Menlo",
+      "Monaco",
+      "Cascadia Mono",
+      "Consolas"
+    ],
+    "size_pt": 12.0
+  },
+  "keys": {
+    "nav_modifier": "alt",
+    "chrome_tab_keys": true
+  },
+  "remote": {
+    "enabled": false,
+    "bind_addr": "0.0.0.0:57420",
+    "allow_control": false
+  }
+}"""
+
+NO_TRAY = {"close_to_tray": False}
+
+
+def sessions(app):
+    data = app.read_json("sessions.json")
+    return data["sessions"] if data else None
+
+
+def wait_sessions(app, count, timeout=20):
+    wait_until(lambda: (s := sessions(app)) is not None and len(s) == count, timeout,
+               f"sessions.json listing {count} tabs")
+    return sessions(app)
+
+
+def test_first_start_writes_fresh_files_and_opens_one_tab(app):
+    wait_sessions(app, 1)
+    assert app.read_text("settings.json") == FRESH_SETTINGS
+    aliases = app.read_json("aliases.json")
+    assert aliases == {"schema_version": 1, "aliases": [], "quick_keys": [
+        {"chord": "Ctrl+Alt+R", "action": {"type": "rename_tab"}},
+        {"chord": "Ctrl+Alt+H", "action": {"type": "show_help"}}]}
+    names = sorted(p.name for p in app.data_dir.iterdir())
+    assert names == ["aliases.json", "history", "sessions.json", "settings.json"]
+    assert (app.data_dir / "history").is_dir()
+    assert sessions(app)[0]["id"].startswith("s-")
+
+
+def test_new_tab_message_from_another_program_opens_a_tab(app):
+    wait_sessions(app, 1)
+    assert app.post(WM_APP_NEW_TAB)
+    records = wait_sessions(app, 2)
+    assert len({r["id"] for r in records}) == 2
+
+
+def test_shell_exit_closes_its_tab_and_the_last_tab_ends_the_program(launch):
+    app = launch(settings=NO_TRAY)
+    wait_sessions(app, 1)
+    app.post(WM_APP_NEW_TAB)
+    wait_sessions(app, 2)
+    app.focus()
+    app.type("exit\r")
+    wait_sessions(app, 1)
+    assert app.running
+    app.type("exit\r")
+    assert app.wait_exit() == 0
+    assert sessions(app) == []
+
+
+def test_close_to_tray_hides_and_the_tray_icon_brings_it_back(app):
+    wait_sessions(app, 1)
+    app.close()
+    wait_until(lambda: not app.window_info()["visible"], 15, "the window to hide")
+    assert app.running
+    app.post(WM_APP_NEW_TAB)  # sessions go on while hidden
+    wait_sessions(app, 2)
+    app.post(WM_APP_TRAY, 1, WM_LBUTTONUP)
+    wait_until(lambda: app.window_info()["visible"], 15, "the window to show again")
+
+
+def test_resume_restores_titles_groups_and_colours_but_starts_no_remote_desktop(launch, stand_ins):
+    shell = f"{harness.windows_path(harness.BIN / 'console-shim.exe')} C:\\windows\\system32\\cmd.exe"
+    profiles = {"schema_version": 1, "profiles": [
+        {"id": "p-rdp", "name": "desk", "kind": {"type": "rdp", "host": "h"}},
+        {"id": "p-sh", "name": "Shell", "kind": {"type": "local_shell", "command": shell},
+         "group": "Ops", "color": 2}]}
+    records = {"schema_version": 1, "sessions": [
+        {"id": "s-1-0", "title": "build", "group": "Web", "color": 5},
+        {"id": "s-1-1", "profile_id": "p-rdp"},
+        {"id": "s-1-2", "profile_id": "p-sh"},
+        {"id": "s-1-3", "group": "Web"},
+        {"id": "s-1-4", "profile_id": "p-gone", "title": "old"}]}
+    stand_ins.install_mstsc()
+    app = launch(settings={"restore_sessions_on_start": True}, env=stand_ins.env(),
+                 files={"profiles.json": json.dumps(profiles), "sessions.json": json.dumps(records)})
+    saved = wait_sessions(app, 4)
+    assert [r["id"] for r in saved] == ["s-1-0", "s-1-3", "s-1-2", "s-1-4"]
+    assert saved[0] == {"id": "s-1-0", "profile_id": None, "title": "build", "group": "Web", "color": 5}
+    assert saved[1] == {"id": "s-1-3", "profile_id": None, "title": None, "group": "Web", "color": None}
+    assert saved[2] == {"id": "s-1-2", "profile_id": "p-sh", "title": "Shell", "group": "Ops", "color": 2}
+    assert saved[3] == {"id": "s-1-4", "profile_id": None, "title": "old", "group": None, "color": None}
+    assert stand_ins.records() == []
+
+
+def test_broken_settings_are_left_untouched(launch):
+    broken = '{"close_to_tray": tru'
+    app = launch(files={"settings.json": broken})
+    wait_sessions(app, 1)
+    assert app.read_text("settings.json") == broken
+    assert not (app.data_dir / "settings.json.bak").exists()
+
+
+def test_without_appdata_the_program_runs_and_writes_nothing(launch, tmp_path):
+    app = launch(appdata=None)
+    assert app.window_info()["visible"]
+    assert not any(tmp_path.rglob("*.json"))
+
+
+def _cycle(app, first_id, count=20):
+    """Opens `count` tabs beside the first one, then ends them exactly as a
+    session's reader does when its child ends. Session ids count from 1."""
+    for _ in range(count):
+        app.post(WM_APP_NEW_TAB)
+    wait_sessions(app, count + 1, timeout=90)
+    opened = app.stats()
+    for session_id in range(first_id, first_id + count):
+        app.post(WM_APP_PTY_EXIT, session_id)
+    wait_sessions(app, 1, timeout=90)
+    return opened
+
+
+@pytest.mark.deadline(900)
+def test_soak_two_hundred_tabs_return_handles_and_memory(app):
+    wait_sessions(app, 1)
+    # The first cycle grows the heaps to their working size; what matters is
+    # that the next two hundred tabs leave nothing behind.
+    _cycle(app, 2)
+    wait_until(lambda: app.stats()["handles"] <= 60, 30, "handles to settle after the warm-up")
+    before = app.stats()
+    for batch in range(10):
+        opened = _cycle(app, 22 + batch * 20)
+    wait_until(lambda: app.stats()["handles"] <= before["handles"] + 5, 30,
+               "handles to return after the tabs closed")
+    after = app.stats()
+    print(f"soak: 200 tabs; handles {before['handles']} -> {after['handles']} "
+          f"(21 tabs open: {opened['handles']}); private bytes {before['private_bytes']} -> "
+          f"{after['private_bytes']} (21 tabs open: {opened['private_bytes']})")
+    assert after["private_bytes"] < before["private_bytes"] + 4 * 1024 * 1024
