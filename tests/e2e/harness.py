@@ -342,11 +342,11 @@ class Probe:
         return self("stats", hwnd, check=False)
 
 
-def _x(display: Display, *args, timeout: float = 10, check: bool = True, stdin=None,
-       input: bytes | None = None) -> subprocess.CompletedProcess:
+def _x(display: Display, *args, timeout: float = 10, check: bool = True) -> subprocess.CompletedProcess:
+    """Runs an X client (xdotool, xclip) on the display."""
     env = dict(os.environ, DISPLAY=display.name)
-    result = subprocess.run(list(args), env=env, capture_output=True, timeout=timeout,
-                            check=False, stdin=stdin, input=input)
+    result = subprocess.run(list(args), env=env, stdin=subprocess.DEVNULL, capture_output=True,
+                            timeout=timeout, check=False)
     if check and result.returncode != 0:
         raise RuntimeError(f"{' '.join(args)} exited with {result.returncode}: "
                            f"{result.stderr.decode(errors='replace')[-1000:]}")

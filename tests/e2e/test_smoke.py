@@ -1,7 +1,6 @@
 """The program starts on the harness's display, paints, is seen by the probe,
 and ends when its window closes."""
 
-import harness
 from harness import BACKGROUND, wait_until
 
 # Closing must end the program, not hide it in the notification area.
