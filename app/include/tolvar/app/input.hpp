@@ -1,0 +1,87 @@
+// Keyboard and clipboard input of the main window: carries out the routes of
+// the shortcut rules, sends bytes to the active session (or to every tab of
+// a broadcasting group), expands aliases, pastes and copies. Not the routing
+// decisions themselves, nor any Win32 call. UI thread only; like every
+// operation, it lets go of the state before anything that can re-enter.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "tolvar/app/shortcuts.hpp"
+#include "tolvar/app/workspace.hpp"
+#include "tolvar/core/file_system.hpp"
+
+namespace tolvar::app {
+
+// Writes to the active tab's session, or to every tab of its group in tab
+// order when that group broadcasts. Write failures are silent.
+void send_input(AppState& state, std::string_view bytes);
+
+// Paste text as sent: CR LF and LF become CR; with bracketed paste, the text
+// goes between ESC [200~ and ESC [201~ with every end marker it held removed,
+// so pasted text can never close the bracket early and run as typed input.
+std::string paste_bytes(std::string_view text, bool bracketed);
+
+// Copy-screen text: trailing line feeds, spaces and tabs removed.
+std::string_view trim_screen_text(std::string_view text);
+
+// The text after the line's last Unicode white space (all of it without).
+std::string_view trailing_word(std::string_view line);
+
+// The alias a Tab expands: the first named exactly like the trailing word.
+const core::Alias* alias_for_line(const std::vector<core::Alias>& aliases, std::string_view line);
+
+// What an alias sends: a DEL per character of its name, the expansion, and
+// a carriage return with send_enter.
+std::string alias_bytes(const core::Alias& alias);
+
+// What input needs from the main window beyond the workspace. Every call
+// may re-enter the window procedure: never made while borrowing.
+class InputPort {
+  public:
+    virtual ~InputPort() = default;
+    // The clipboard's text as UTF-8; nothing when there is none or it is busy.
+    virtual std::optional<std::string> read_clipboard() = 0;
+    virtual void write_clipboard(std::string_view text) = 0;
+    // Starts the program's own executable again, with no arguments.
+    virtual void start_new_window() = 0;
+    virtual void start_rename(RenameTarget target) = 0;
+    virtual void open_connection_manager() = 0;
+    virtual void open_quick_connect() = 0;
+    virtual void open_history_viewer() = 0;
+};
+
+class InputController {
+  public:
+    InputController(Workspace& workspace, WindowPort& window, InputPort& port, core::FileSystem& fs)
+        : workspace_(workspace), window_(window), port_(port), fs_(fs) {}
+
+    // WM_KEYDOWN with the modifiers held at the time.
+    void key_down(VirtualKey key, Modifiers modifiers);
+    // WM_CHAR, one UTF-16 unit as Windows delivered it.
+    void character(char16_t unit, Modifiers modifiers);
+    void paste();
+    void copy_screen();
+
+  private:
+    void run_shortcut(ShortcutKey shortcut);
+    void run_browser_key(BrowserKey key);
+    void run_nav_arrow(NavArrow arrow);
+    void run_quick_key(std::size_t index);
+    void start_active_rename();
+    void tab_key();
+    void typed_text(std::string_view text);
+    // Sends text as typed input and records it as a submitted line.
+    void send_and_record(std::string_view bytes, std::string_view line);
+    void toggle_help();
+
+    Workspace& workspace_;
+    WindowPort& window_;
+    InputPort& port_;
+    core::FileSystem& fs_;
+    SurrogateJoiner surrogates_;
+};
+
+}  // namespace tolvar::app

@@ -1,0 +1,54 @@
+#include "tolvar/app/help.hpp"
+
+#include <algorithm>
+
+namespace tolvar::app {
+
+std::array<HelpRow, k_help_rows> help_rows(std::string_view nav_modifier) {
+    const std::string nav = nav_modifier.empty() ? "Alt" : std::string(nav_modifier);
+    return {{
+        {nav + "+Arrows", "Move selection (wraps; 4-way tiled)"},
+        {"Ctrl+Shift+Z", "Browse groups (Enter in, Bksp up)"},
+        {"Ctrl+T / Ctrl+W", "New tab / close tab"},
+        {"Ctrl+N", "New window"},
+        {"Ctrl+Tab / Ctrl+Shift+Tab", "Next / previous tab"},
+        {"Ctrl+1..9", "Select tab"},
+        {"Ctrl+Shift+R", "Rename tab"},
+        {"Ctrl+Shift+O", "Connection manager"},
+        {"Ctrl+Shift+P", "Quick connect (user@host)"},
+        {"Ctrl+Shift+H", "History viewer"},
+        {"Tab", "Expand alias / accept suggestion"},
+        {"Ctrl+Shift+B", "Broadcast input to group"},
+        {"Ctrl+Shift+G / Ctrl+Shift+A", "Tile group / tile all"},
+        {"Ctrl+Shift+E", "Collapse / expand group"},
+        {"Ctrl+Ins", "Copy screen"},
+        {"Shift+Ins / Ctrl+Shift+Ins", "Paste"},
+        {"Drag / right-click", "Copy selection / paste"},
+        {"Ctrl+F1", "This help (Esc closes)"},
+    }};
+}
+
+HelpLayout help_layout(int w, int h, int cell_height) {
+    HelpLayout layout;
+    const int r = std::max(cell_height + 6, 20);
+    const int pw = std::min(std::max(w - 60, 280), 560);
+    const int x0 = (w - pw) / 2;
+    const int t = std::max((h - 19 * r - 58) / 2, 8);
+    layout.row_height = r;
+    layout.key_width = 45 * pw / 4 / 25;
+    layout.panel = {x0, t + 34, x0 + pw, t + 19 * r + 58};
+    layout.title = {x0 + 16, t + 46, x0 + pw - 16, t + 46 + r};
+    return layout;
+}
+
+Rect HelpLayout::key_cell(std::size_t row) const {
+    const int top = title.bottom + static_cast<int>(row) * row_height;
+    return {title.left, top, title.left + key_width, top + row_height};
+}
+
+Rect HelpLayout::description_cell(std::size_t row) const {
+    const Rect key = key_cell(row);
+    return {key.right, key.top, title.right, key.bottom};
+}
+
+}  // namespace tolvar::app

@@ -1,0 +1,460 @@
+#include "tolvar/app/input.hpp"
+
+#include <algorithm>
+
+#include "tolvar/app/browser.hpp"
+#include "tolvar/app/history_tracker.hpp"
+#include "tolvar/app/layout.hpp"
+#include "tolvar/app/selection.hpp"
+#include "tolvar/core/platform.hpp"
+#include "tolvar/core/utf.hpp"
+
+namespace tolvar::app {
+
+namespace {
+
+template <class... F>
+struct Overloaded : F... {
+    using F::operator()...;
+};
+
+constexpr std::string_view k_paste_start = "\x1b[200~";
+constexpr std::string_view k_paste_end = "\x1b[201~";
+
+std::uint64_t now_seconds() {
+    return core::unix_seconds(core::system_time_100ns());
+}
+
+std::size_t count_scalar_values(std::string_view utf8) {
+    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+}  // namespace
+
+// ------------------------------------------------------------ pure helpers
+
+void send_input(AppState& state, std::string_view bytes) {
+    Tab* active = state.active_tab();
+    if (!active) return;
+    if (active->group && state.broadcast.contains(*active->group)) {
+        const GroupId group = *active->group;
+        for (Tab& tab : state.tabs) {
+            if (tab.group == group && tab.session) tab.session->write(bytes);
+        }
+        return;
+    }
+    if (active->session) active->session->write(bytes);
+}
+
+std::string paste_bytes(std::string_view text, bool bracketed) {
+    std::string out;
+    out.reserve(text.size() + (bracketed ? k_paste_start.size() + k_paste_end.size() : 0));
+    if (bracketed) out += k_paste_start;
+    const std::size_t body = out.size();
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            ++i;
+        } else if (c == '\n') {
+            c = '\r';
+        }
+        out.push_back(c);
+        // Removing a marker can join its neighbours into a new one, so the
+        // check runs on the output as it grows.
+        if (bracketed && out.size() - body >= k_paste_end.size() && out.ends_with(k_paste_end)) {
+            out.resize(out.size() - k_paste_end.size());
+        }
+    }
+    if (bracketed) out += k_paste_end;
+    return out;
+}
+
+std::string_view trim_screen_text(std::string_view text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' ' || text.back() == '\t')) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+std::string_view trailing_word(std::string_view line) {
+    std::size_t word = 0;
+    for (std::size_t pos = 0; pos < line.size();) {
+        if (core::is_unicode_whitespace(core::next_code_point(line, pos))) word = pos;
+    }
+    return line.substr(word);
+}
+
+const core::Alias* alias_for_line(const std::vector<core::Alias>& aliases, std::string_view line) {
+    const std::string_view word = trailing_word(line);
+    if (word.empty()) return nullptr;
+    for (const core::Alias& alias : aliases) {
+        if (alias.name == word) return &alias;
+    }
+    return nullptr;
+}
+
+std::string alias_bytes(const core::Alias& alias) {
+    std::string bytes(count_scalar_values(alias.name), '\x7f');
+    bytes += alias.expansion;
+    if (alias.send_enter) bytes += '\r';
+    return bytes;
+}
+
+// ------------------------------------------------------------ keys
+
+void InputController::key_down(VirtualKey key, Modifiers modifiers) {
+    KeyRoute route;
+    {
+        auto state = workspace_.cell().borrow();
+        if (!state) return;
+        route = route_key_down(**state, key, modifiers);
+    }
+    std::visit(Overloaded{
+                   [](NoKeyAction) {},
+                   [&](BrowserKey b) { run_browser_key(b); },
+                   [&](NavArrow a) { run_nav_arrow(a); },
+                   [&](ShortcutKey s) { run_shortcut(s); },
+                   [&](QuickKeyHit q) { run_quick_key(q.index); },
+                   [&](SendKey s) {
+                       if (auto state = workspace_.cell().borrow()) send_input(**state, s.bytes);
+                   },
+               },
+               route);
+}
+
+void InputController::run_shortcut(ShortcutKey shortcut) {
+    StateCell& cell = workspace_.cell();
+    // The active tab's group, or its session id for a rename.
+    const auto active_group = [&]() -> std::optional<GroupId> {
+        auto state = cell.borrow();
+        if (!state) return std::nullopt;
+        const Tab* tab = (*state)->active_tab();
+        return tab ? tab->group : std::nullopt;
+    };
+    // State-only view changes, then the layout and a repaint.
+    const auto change_view = [&](auto&& change) {
+        {
+            auto state = cell.borrow();
+            if (!state) return;
+            change(**state);
+        }
+        workspace_.refresh();
+    };
+    switch (shortcut.action) {
+        case Shortcut::Paste:
+            paste();
+            break;
+        case Shortcut::CopyScreen:
+            copy_screen();
+            break;
+        case Shortcut::ToggleHelp:
+            toggle_help();
+            break;
+        case Shortcut::NewTab:
+            workspace_.open_tab({});
+            break;
+        case Shortcut::CloseTab: {
+            std::optional<std::size_t> index;
+            if (auto state = cell.borrow(); state && !(*state)->tabs.empty()) {
+                index = (*state)->active;
+            }
+            if (index) workspace_.close_tab(*index);
+            break;
+        }
+        case Shortcut::NewWindow:
+            port_.start_new_window();
+            break;
+        case Shortcut::RenameTab:
+            start_active_rename();
+            break;
+        case Shortcut::ToggleBroadcast:
+            if (auto group = active_group()) workspace_.toggle_group_broadcast(*group);
+            break;
+        case Shortcut::ToggleCollapsed:
+            if (auto group = active_group()) workspace_.toggle_group_collapsed(*group);
+            break;
+        case Shortcut::ToggleBrowser:
+            change_view([](AppState& s) { toggle_browser(s); });
+            break;
+        case Shortcut::ToggleTileGroup:
+            change_view([](AppState& s) { set_view_mode(s, ViewMode::TileGroup, true); });
+            break;
+        case Shortcut::ToggleTileAll:
+            change_view([](AppState& s) { set_view_mode(s, ViewMode::TileAll, true); });
+            break;
+        case Shortcut::ConnectionManager:
+            port_.open_connection_manager();
+            break;
+        case Shortcut::QuickConnect:
+            port_.open_quick_connect();
+            break;
+        case Shortcut::HistoryViewer:
+            port_.open_history_viewer();
+            break;
+        case Shortcut::NextTab:
+        case Shortcut::PreviousTab: {
+            const bool backwards = shortcut.action == Shortcut::PreviousTab;
+            change_view([=](AppState& s) { cycle_tab(s, backwards); });
+            break;
+        }
+        case Shortcut::SelectTab: {
+            bool exists = false;
+            if (auto state = cell.borrow()) exists = shortcut.tab < (*state)->tabs.size();
+            if (exists) workspace_.set_active_tab(shortcut.tab);
+            break;
+        }
+    }
+}
+
+void InputController::start_active_rename() {
+    std::optional<pty::SessionId> session;
+    if (auto state = workspace_.cell().borrow()) {
+        if (const Tab* tab = (*state)->active_tab(); tab && tab->session) {
+            session = tab->session->id();
+        }
+    }
+    if (session) port_.start_rename(RenameTarget{RenameTarget::Kind::Tab, *session});
+}
+
+void InputController::run_browser_key(BrowserKey key) {
+    bool layout = false;
+    bool repaint = false;
+    {
+        auto guard = workspace_.cell().borrow();
+        if (!guard) return;
+        AppState& state = **guard;
+        switch (key.kind) {
+            case BrowserKey::Kind::Move:
+                browser_move(state, key.dx, key.dy);
+                repaint = true;
+                break;
+            case BrowserKey::Kind::Open:
+                layout = browser_open(state);
+                break;
+            case BrowserKey::Kind::Up:
+                layout = browser_go_up(state);
+                break;
+            case BrowserKey::Kind::Leave:
+                toggle_browser(state);
+                layout = true;
+                break;
+            case BrowserKey::Kind::Cycle: {
+                const std::size_t n = browser_entries(state).size();
+                if (n == 0) break;
+                const std::size_t from = std::min(state.tile_selection, n - 1);
+                state.tile_selection = (from + (key.backwards ? n - 1 : 1)) % n;
+                repaint = true;
+                break;
+            }
+        }
+    }
+    if (layout) {
+        workspace_.refresh();
+    } else if (repaint) {
+        window_.invalidate();
+    }
+}
+
+void InputController::run_nav_arrow(NavArrow arrow) {
+    std::optional<std::size_t> target;
+    {
+        auto guard = workspace_.cell().borrow();
+        if (!guard) return;
+        const AppState& state = **guard;
+        const std::size_t n = state.tabs.size();
+        if (n == 0) return;
+        if (state.view_mode == ViewMode::Single) {
+            if (arrow.dx != 0) target = (state.active + (arrow.dx > 0 ? 1 : n - 1)) % n;
+        } else {
+            const std::vector<std::size_t> shown = visible_tabs(state);
+            if (!shown.empty()) {
+                const auto at = std::find(shown.begin(), shown.end(), state.active);
+                const std::size_t from =
+                    at == shown.end() ? 0 : static_cast<std::size_t>(at - shown.begin());
+                target = shown[grid_move(shown.size(), from, arrow.dx, arrow.dy)];
+            }
+        }
+    }
+    if (target) workspace_.set_active_tab(*target);
+}
+
+void InputController::run_quick_key(std::size_t index) {
+    core::QuickAction action;
+    {
+        auto state = workspace_.cell().borrow();
+        if (!state || index >= (*state)->config.quick_keys.size()) return;
+        action = (*state)->config.quick_keys[index].action;
+    }
+    std::visit(Overloaded{
+                   [&](const core::SendText& a) { send_and_record(a.text, a.text); },
+                   [&](const core::RunAlias& a) {
+                       std::optional<core::Alias> alias;
+                       if (auto state = workspace_.cell().borrow()) {
+                           for (const core::Alias& candidate : (*state)->config.aliases) {
+                               if (candidate.name == a.alias) {
+                                   alias = candidate;
+                                   break;
+                               }
+                           }
+                       } else {
+                           return;
+                       }
+                       if (!alias) {
+                           window_.error_box("Quick key points to a deleted alias");
+                           return;
+                       }
+                       send_and_record(alias->expansion + (alias->send_enter ? "\r" : ""),
+                                       alias->expansion);
+                   },
+                   [&](const core::OpenProfile& a) {
+                       std::optional<core::ConnectionProfile> profile;
+                       if (auto state = workspace_.cell().borrow()) {
+                           for (const core::ConnectionProfile& p : (*state)->config.profiles) {
+                               if (p.id == a.profile_id) {
+                                   profile = p;
+                                   break;
+                               }
+                           }
+                       } else {
+                           return;
+                       }
+                       if (!profile) {
+                           window_.error_box("Quick key points to a deleted profile");
+                           return;
+                       }
+                       workspace_.open_profile(*profile);
+                   },
+                   [&](const core::RenameTab&) { start_active_rename(); },
+                   [&](const core::ShowHelp&) { toggle_help(); },
+               },
+               action);
+}
+
+void InputController::send_and_record(std::string_view bytes, std::string_view line) {
+    auto state = workspace_.cell().borrow();
+    if (!state) return;
+    send_input(**state, bytes);
+    append_history_line(**state, fs_, line, now_seconds());
+}
+
+void InputController::toggle_help() {
+    {
+        auto state = workspace_.cell().borrow();
+        if (!state) return;
+        (*state)->help_visible = !(*state)->help_visible;
+    }
+    window_.invalidate();
+}
+
+// ------------------------------------------------------------ characters
+
+void InputController::character(char16_t unit, Modifiers modifiers) {
+    unit = swap_backspace(unit);
+    CharRoute route;
+    {
+        auto state = workspace_.cell().borrow();
+        if (!state) return;
+        route = route_char(**state, unit, modifiers);
+        if (route == CharRoute::HideHelp) (*state)->help_visible = false;
+    }
+    switch (route) {
+        case CharRoute::Ignore:
+            break;
+        case CharRoute::HideHelp:
+            window_.invalidate();
+            break;
+        case CharRoute::TabKey:
+            tab_key();
+            break;
+        case CharRoute::Text:
+            if (auto text = surrogates_.push(unit)) typed_text(*text);
+            break;
+    }
+}
+
+void InputController::tab_key() {
+    bool repaint = false;
+    {
+        auto guard = workspace_.cell().borrow();
+        if (!guard) return;
+        AppState& state = **guard;
+        const core::Settings& settings = state.config.settings;
+        Tab* tab = state.active_tab();
+        const core::Alias* alias = settings.alias_trigger_tab && tab
+                                       ? alias_for_line(state.config.aliases, tab->input_line)
+                                       : nullptr;
+        if (alias) {
+            send_input(state, alias_bytes(*alias));
+            const std::string_view line = tab->input_line;
+            std::string expanded(line.substr(0, line.size() - trailing_word(line).size()));
+            expanded += alias->expansion;
+            tab->input_line = alias->send_enter ? std::string() : expanded;
+            recompute_suggestion(*tab, settings.autocomplete_history);
+            if (alias->send_enter) append_history_line(state, fs_, expanded, now_seconds());
+            repaint = true;
+        } else if (auto tail = accept_suggestion(state)) {
+            send_input(state, *tail);
+            repaint = true;
+        } else {
+            send_input(state, "\t");
+        }
+    }
+    // The ghost text changed.
+    if (repaint) window_.invalidate();
+}
+
+void InputController::typed_text(std::string_view text) {
+    bool repaint = false;
+    {
+        auto guard = workspace_.cell().borrow();
+        if (!guard) return;
+        AppState& state = **guard;
+        repaint = state.selection.state != SelectionState::None;
+        clear_selection(state);
+        std::vector<std::string> completed;
+        if (Tab* tab = state.active_tab()) {
+            const std::optional<std::string> before = tab->suggestion;
+            completed = track_typed(tab->input_line, text);
+            recompute_suggestion(*tab, state.config.settings.autocomplete_history);
+            repaint = repaint || before != tab->suggestion;
+        }
+        for (const std::string& line : completed) {
+            append_history_line(state, fs_, line, now_seconds());
+        }
+        send_input(state, text);
+    }
+    if (repaint) window_.invalidate();
+}
+
+// ------------------------------------------------------------ clipboard
+
+void InputController::paste() {
+    const std::optional<std::string> text = port_.read_clipboard();
+    if (!text) return;
+    auto guard = workspace_.cell().borrow();
+    if (!guard) return;
+    bool bracketed = false;
+    if (const Tab* tab = (*guard)->active_tab(); tab && tab->session) {
+        tab->session->model().with(
+            [&](const pty::TerminalModel& model) { bracketed = model.bracketed_paste(); });
+    }
+    send_input(**guard, paste_bytes(*text, bracketed));
+}
+
+void InputController::copy_screen() {
+    std::string text;
+    {
+        auto guard = workspace_.cell().borrow();
+        if (!guard) return;
+        const Tab* tab = (*guard)->active_tab();
+        if (!tab || !tab->session) return;
+        tab->session->model().with([&](const pty::TerminalModel& model) {
+            text = std::string(trim_screen_text(model.visible_text()));
+        });
+    }
+    if (!text.empty()) port_.write_clipboard(text);
+}
+
+}  // namespace tolvar::app

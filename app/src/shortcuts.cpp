@@ -1,0 +1,166 @@
+#include "tolvar/app/shortcuts.hpp"
+
+#include "tolvar/core/utf.hpp"
+
+namespace tolvar::app {
+
+namespace {
+
+bool is_arrow(VirtualKey key) {
+    return key >= vk::k_left && key <= vk::k_down;
+}
+
+NavArrow arrow_direction(VirtualKey key) {
+    switch (key) {
+        case vk::k_left:
+            return {-1, 0};
+        case vk::k_right:
+            return {1, 0};
+        case vk::k_up:
+            return {0, -1};
+        default:
+            return {0, 1};
+    }
+}
+
+std::optional<Shortcut> ctrl_shift_letter(VirtualKey key) {
+    switch (key) {
+        case vk::letter('T'):
+            return Shortcut::NewTab;
+        case vk::letter('W'):
+            return Shortcut::CloseTab;
+        case vk::letter('R'):
+            return Shortcut::RenameTab;
+        case vk::letter('B'):
+            return Shortcut::ToggleBroadcast;
+        case vk::letter('Z'):
+            return Shortcut::ToggleBrowser;
+        case vk::letter('G'):
+            return Shortcut::ToggleTileGroup;
+        case vk::letter('A'):
+            return Shortcut::ToggleTileAll;
+        case vk::letter('E'):
+            return Shortcut::ToggleCollapsed;
+        case vk::letter('O'):
+            return Shortcut::ConnectionManager;
+        case vk::letter('P'):
+            return Shortcut::QuickConnect;
+        case vk::letter('H'):
+            return Shortcut::HistoryViewer;
+        default:
+            return std::nullopt;
+    }
+}
+
+}  // namespace
+
+std::optional<ShortcutKey> shortcut_for(VirtualKey key, Modifiers m, bool chrome_tab_keys) {
+    if (m.alt) return std::nullopt;
+    if (!m.ctrl) {
+        if (m.shift && key == vk::k_insert) return ShortcutKey{Shortcut::Paste};
+        return std::nullopt;
+    }
+    if (chrome_tab_keys && !m.shift) {
+        if (key == vk::letter('T')) return ShortcutKey{Shortcut::NewTab};
+        if (key == vk::letter('W')) return ShortcutKey{Shortcut::CloseTab};
+        if (key == vk::letter('N')) return ShortcutKey{Shortcut::NewWindow};
+    }
+    if (key == vk::k_insert) return ShortcutKey{m.shift ? Shortcut::Paste : Shortcut::CopyScreen};
+    if (key == vk::k_f1) return ShortcutKey{Shortcut::ToggleHelp};
+    if (m.shift) {
+        if (auto action = ctrl_shift_letter(key)) return ShortcutKey{*action};
+    }
+    if (key == vk::k_tab) return ShortcutKey{m.shift ? Shortcut::PreviousTab : Shortcut::NextTab};
+    if (!m.shift && key >= vk::letter('1') && key <= vk::letter('9')) {
+        return ShortcutKey{Shortcut::SelectTab, static_cast<std::size_t>(key - vk::letter('1'))};
+    }
+    return std::nullopt;
+}
+
+bool is_reserved_chord(VirtualKey key, Modifiers m, bool chrome_tab_keys) {
+    return m.ctrl && !m.alt && shortcut_for(key, m, chrome_tab_keys).has_value();
+}
+
+std::optional<std::size_t> match_quick_key(const std::vector<core::QuickKey>& quick_keys,
+                                           VirtualKey key, Modifiers modifiers) {
+    for (std::size_t i = 0; i < quick_keys.size(); ++i) {
+        const auto chord = parse_chord(quick_keys[i].chord);
+        if (chord && *chord == Chord{key, modifiers}) return i;
+    }
+    return std::nullopt;
+}
+
+std::optional<BrowserKey> browser_key(VirtualKey key, Modifiers m) {
+    if (m.ctrl) {
+        if (key == vk::k_tab) return BrowserKey{BrowserKey::Kind::Cycle, 0, 0, m.shift};
+        return std::nullopt;
+    }
+    if (m.shift) return std::nullopt;
+    if (is_arrow(key)) {
+        const NavArrow d = arrow_direction(key);
+        return BrowserKey{BrowserKey::Kind::Move, d.dx, d.dy};
+    }
+    switch (key) {
+        case vk::k_return:
+            return BrowserKey{BrowserKey::Kind::Open};
+        case vk::k_back:
+            return BrowserKey{BrowserKey::Kind::Up};
+        case vk::k_escape:
+            return BrowserKey{BrowserKey::Kind::Leave};
+        default:
+            return std::nullopt;
+    }
+}
+
+std::optional<NavArrow> nav_arrow(VirtualKey key, Modifiers modifiers, std::string_view setting) {
+    if (!is_arrow(key)) return std::nullopt;
+    const auto wanted = parse_modifier_set(setting);
+    if (!wanted || *wanted != modifiers) return std::nullopt;
+    return arrow_direction(key);
+}
+
+KeyRoute route_key_down(const AppState& state, VirtualKey key, Modifiers m) {
+    const core::Settings& settings = state.config.settings;
+    const bool browsing = state.view_mode == ViewMode::BrowseGroups;
+    if (browsing && !m.alt) {
+        if (auto b = browser_key(key, m)) return *b;
+    }
+    if (auto arrow = nav_arrow(key, m, settings.keys.nav_modifier)) return *arrow;
+    if (auto shortcut = shortcut_for(key, m, settings.keys.chrome_tab_keys)) return *shortcut;
+    if (!is_reserved_chord(key, m, settings.keys.chrome_tab_keys)) {
+        if (auto hit = match_quick_key(state.config.quick_keys, key, m)) return QuickKeyHit{*hit};
+    }
+    if (browsing) return NoKeyAction{};
+    if (auto bytes = key_sequence(key, m)) return SendKey{*bytes};
+    return NoKeyAction{};
+}
+
+CharRoute route_char(const AppState& state, char16_t unit, Modifiers m) {
+    if (unit == 0x1B && state.help_visible) return CharRoute::HideHelp;
+    if (state.view_mode == ViewMode::BrowseGroups) return CharRoute::Ignore;
+    if (m.ctrl) {
+        // Those chords belong to shortcuts, whose key-down already acted.
+        if (m.shift || unit == 0x09) return CharRoute::Ignore;
+        if (state.config.settings.keys.chrome_tab_keys &&
+            (unit == 0x0E || unit == 0x14 || unit == 0x17)) {
+            return CharRoute::Ignore;
+        }
+        return CharRoute::Text;
+    }
+    if (unit == 0x09) return m.shift ? CharRoute::Ignore : CharRoute::TabKey;
+    return CharRoute::Text;
+}
+
+std::optional<std::string> SurrogateJoiner::push(char16_t unit) {
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+        pending_ = unit;
+        return std::nullopt;
+    }
+    std::u16string units;
+    if (pending_) units.push_back(*pending_);
+    units.push_back(unit);
+    pending_.reset();
+    return core::utf16_to_utf8_lossy(units);
+}
+
+}  // namespace tolvar::app

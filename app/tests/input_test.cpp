@@ -1,0 +1,387 @@
+#include "tolvar/app/input.hpp"
+
+#include <gtest/gtest.h>
+
+#include "fakes.hpp"
+#include "test_dirs.hpp"
+#include "tolvar/core/history.hpp"
+
+namespace tolvar::app {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+constexpr Modifiers k_none{};
+constexpr Modifiers k_ctrl{.ctrl = true};
+constexpr Modifiers k_shift{.shift = true};
+constexpr Modifiers k_ctrl_shift{.ctrl = true, .shift = true};
+
+class FakeInputPort final : public InputPort {
+  public:
+    explicit FakeInputPort(StateCell& cell) : cell_(cell) {}
+    std::optional<std::string> read_clipboard() override { return touch(), clipboard; }
+    void write_clipboard(std::string_view text) override {
+        touch();
+        copied.emplace_back(text);
+    }
+    void start_new_window() override { touch(), ++new_windows; }
+    void start_rename(RenameTarget target) override { touch(), renames.push_back(target.id); }
+    void open_connection_manager() override { touch(), dialogs.push_back("connections"); }
+    void open_quick_connect() override { touch(), dialogs.push_back("quick connect"); }
+    void open_history_viewer() override { touch(), dialogs.push_back("history"); }
+
+    std::optional<std::string> clipboard;
+    Lines copied;
+    Lines dialogs;
+    int new_windows = 0;
+    std::vector<std::uint64_t> renames;
+    int reentry_refused = 0;
+
+  private:
+    // Like the window port: the real calls can re-enter the window procedure.
+    void touch() {
+        if (!cell_.borrow()) ++reentry_refused;
+    }
+    StateCell& cell_;
+};
+
+struct Input : ::testing::Test {
+    testing::Rig rig;
+    FakeInputPort port{rig.cell};
+    InputController input{rig.ws, rig.window, port, core::platform_file_system()};
+
+    Input() { rig.open(); }
+    ~Input() override {
+        EXPECT_EQ(rig.window.reentry_refused, 0);
+        EXPECT_EQ(port.reentry_refused, 0);
+    }
+
+    AppState& state() { return rig.state(); }
+    Tab& tab(std::size_t i = 0) { return state().tabs.at(i); }
+    std::string& written(std::size_t i = 0) {
+        return static_cast<testing::FakeSession&>(*tab(i).session).written;
+    }
+    void type(std::u16string_view text, Modifiers m = k_none) {
+        for (char16_t unit : text) input.character(unit, m);
+    }
+    void press(VirtualKey key, Modifiers m = k_none) { input.key_down(key, m); }
+    void alias(std::string name, std::string expansion, bool enter) {
+        state().config.aliases.push_back({std::move(name), std::move(expansion), enter});
+    }
+    void feed(std::string_view bytes, std::size_t i = 0) {
+        tab(i).session->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
+    }
+};
+
+// ------------------------------------------------------------ typing
+
+TEST_F(Input, TypedTextIsTrackedRecordedThenSent) {
+    type(u"echo hi\r");
+    EXPECT_EQ(written(), "echo hi\r");
+    EXPECT_EQ(tab().history, (Lines{"echo hi"}));
+    EXPECT_EQ(tab().input_line, "");
+}
+
+TEST_F(Input, BackspaceAndControlCharacters) {
+    type(u"ab\b");  // Windows' Backspace character
+    EXPECT_EQ(written(), "ab\x7f");
+    EXPECT_EQ(tab().input_line, "a");
+    type(u"\x7f", k_ctrl);  // Windows' Ctrl+Backspace
+    EXPECT_EQ(written(), "ab\x7f\x08");
+    type(u"xyz");
+    type(u"\x03", k_ctrl);
+    EXPECT_EQ(tab().input_line, "");
+    type(u"\x03", k_ctrl_shift);
+    EXPECT_EQ(written(), "ab\x7f\x08xyz\x03");
+    type(u"\r");
+    EXPECT_TRUE(tab().history.empty());
+}
+
+TEST_F(Input, SurrogatePairsAreSentAsOneCharacter) {
+    type(u"\xD83D");
+    EXPECT_EQ(written(), "");
+    type(u"\xDE00");
+    EXPECT_EQ(written(), "\xF0\x9F\x98\x80");
+    EXPECT_EQ(tab().input_line, "\xF0\x9F\x98\x80");
+}
+
+TEST_F(Input, TypingEndsTheMouseSelection) {
+    state().selection.state = SelectionState::Finished;
+    const int before = rig.window.invalidates;
+    type(u"a");
+    EXPECT_EQ(state().selection.state, SelectionState::None);
+    EXPECT_GT(rig.window.invalidates, before);
+}
+
+TEST_F(Input, ChromeTabKeysDecideWhetherCtrlTReachesTheShell) {
+    press(vk::letter('T'), k_ctrl);
+    type(u"\x14", k_ctrl);
+    EXPECT_EQ(state().tabs.size(), 2u);
+    EXPECT_EQ(written(0) + written(1), "");
+
+    state().config.settings.keys.chrome_tab_keys = false;
+    press(vk::letter('T'), k_ctrl);
+    type(u"\x14", k_ctrl);
+    EXPECT_EQ(state().tabs.size(), 2u);
+    EXPECT_EQ(written(1), "\x14");
+    press(vk::letter('T'), k_ctrl_shift);
+    EXPECT_EQ(state().tabs.size(), 3u);
+}
+
+TEST_F(Input, KeysFromTheTableReachTheSessionWhateverItsModes) {
+    feed("\x1b[?1h");  // application cursor keys
+    press(vk::k_up);
+    press(vk::k_f1 + 4);
+    press(vk::k_tab, k_shift);
+    type(u"\t", k_shift);
+    press(vk::letter('A'));  // its character comes as WM_CHAR
+    EXPECT_EQ(written(), "\x1b[A\x1b[15~\x1b[Z");
+}
+
+TEST_F(Input, BroadcastingGroupsReceiveEveryKeystroke) {
+    rig.open(3);
+    const GroupId web = group_by_name(state(), "Web");
+    for (std::size_t i : {0, 2, 3}) set_tab_group(state(), i, web);
+    state().active = 0;  // tabs are now 0, 2, 3 in Web, then 1 alone
+    rig.ws.toggle_group_broadcast(web);
+    type(u"ls\r");
+    press(vk::k_up);
+    for (std::size_t i : {0, 1, 2}) EXPECT_EQ(written(i), "ls\r\x1b[A") << i;
+    EXPECT_EQ(written(3), "");
+    // Only the active tab tracks and records.
+    EXPECT_EQ(tab(0).history, (Lines{"ls"}));
+    EXPECT_TRUE(tab(1).history.empty());
+}
+
+// ------------------------------------------------------------ Tab: aliases and completion
+
+TEST_F(Input, AliasExpandsOnTabReplacingItsNameAndRecordsTheLine) {
+    alias("gs", "git status", true);
+    type(u"sudo gs\t");
+    EXPECT_EQ(written(), "sudo gs\x7f\x7fgit status\r");
+    EXPECT_EQ(tab().input_line, "");
+    EXPECT_EQ(tab().history, (Lines{"sudo git status"}));
+}
+
+TEST_F(Input, AliasWithoutEnterLeavesTheExpandedLine) {
+    alias("\xC3\xA9t", "etcd", false);  // two characters, three bytes: two DELs
+    alias("ll", "first", false);
+    alias("ll", "second", false);
+    type(u"\u00E9t\t");
+    EXPECT_EQ(written(),
+              "\xC3\xA9t\x7f\x7f"
+              "etcd");
+    EXPECT_EQ(tab().input_line, "etcd");
+    type(u" ll\t");
+    EXPECT_EQ(tab().input_line, "etcd first");
+    EXPECT_TRUE(tab().history.empty());
+}
+
+TEST_F(Input, TabWithoutAnAliasCompletesThenSendsATab) {
+    alias("gs", "git status", true);
+    tab().history = {"git status", "git stash"};
+    type(u"gs \t");  // the line ends in white space: no alias
+    EXPECT_EQ(written(), "gs \t");
+    written().clear();
+    type(u"\x03", k_ctrl);
+    type(u"git st\t");
+    EXPECT_EQ(written(), "\x03git stash");
+    EXPECT_EQ(tab().input_line, "git stash");
+    type(u"\t");
+    EXPECT_EQ(written(), "\x03git stash\t");
+}
+
+TEST_F(Input, AliasTriggerOffGoesToCompletion) {
+    state().config.settings.alias_trigger_tab = false;
+    alias("gs", "git status", true);
+    tab().history = {"gs -v"};
+    type(u"gs\t");
+    EXPECT_EQ(written(), "gs -v");
+}
+
+// ------------------------------------------------------------ paste and copy
+
+TEST_F(Input, PasteTurnsLineEndsIntoCarriageReturns) {
+    port.clipboard = "a\r\nb\nc\r\r\n";
+    press(vk::k_insert, k_shift);
+    EXPECT_EQ(written(), "a\rb\rc\r\r");
+    EXPECT_EQ(tab().input_line, "");  // paste is not tracked
+}
+
+TEST_F(Input, BracketedPasteWrapsAndCannotBeClosedEarly) {
+    feed("\x1b[?2004h");
+    port.clipboard = "a\r\nb\nc";
+    input.paste();
+    EXPECT_EQ(written(), "\x1b[200~a\rb\rc\x1b[201~");
+    written().clear();
+    // The fault pinned: an end marker inside the text ended the bracket and
+    // ran the rest as typed commands. Removing one may form another.
+    port.clipboard = "x\x1b[201~rm -rf ~\n\x1b[20\x1b[201~1~y";
+    input.paste();
+    EXPECT_EQ(written(), "\x1b[200~xrm -rf ~\ry\x1b[201~");
+    EXPECT_EQ(paste_bytes("\x1b[201~", false), "\x1b[201~");  // only brackets are guarded
+}
+
+TEST_F(Input, PasteWithAnEmptyClipboardSendsNothing) {
+    port.clipboard.reset();
+    press(vk::k_insert, k_ctrl_shift);
+    EXPECT_EQ(written(), "");
+}
+
+TEST_F(Input, CopyScreenTrimsTheEndAndSkipsBlankScreens) {
+    press(vk::k_insert, k_ctrl);
+    EXPECT_TRUE(port.copied.empty());
+    feed("one\r\n  two \t \r\n\r\n");
+    press(vk::k_insert, k_ctrl);
+    EXPECT_EQ(port.copied, (Lines{"one\n  two"}));
+}
+
+// ------------------------------------------------------------ quick keys
+
+TEST_F(Input, QuickKeysSendRecordAndReportDeletedTargets) {
+    auto& keys = state().config.quick_keys;
+    keys.push_back({"ctrl+shift+1", core::SendText{"uptime"}});
+    keys.push_back({"ctrl+shift+2", core::RunAlias{"gone"}});
+    keys.push_back({"ctrl+shift+3", core::RunAlias{"gs"}});
+    keys.push_back({"ctrl+shift+4", core::OpenProfile{"p-gone"}});
+    keys.push_back({"ctrl+shift+5", core::OpenProfile{"p-1"}});
+    keys.push_back({"alt+h", core::ShowHelp{}});
+    keys.push_back({"ctrl+alt+r", core::RenameTab{}});
+    alias("gs", "git status", true);
+    state().config.profiles.push_back({"p-1", "box", core::LocalShell{"pwsh"}});
+
+    press('1', k_ctrl_shift);
+    EXPECT_EQ(written(), "uptime");
+    EXPECT_EQ(tab().history, (Lines{"uptime"}));
+    press('2', k_ctrl_shift);
+    EXPECT_EQ(rig.window.errors, (Lines{"Quick key points to a deleted alias"}));
+    press('3', k_ctrl_shift);
+    EXPECT_EQ(written(), "uptimegit status\r");
+    EXPECT_EQ(tab().history, (Lines{"uptime", "git status"}));
+    press('4', k_ctrl_shift);
+    EXPECT_EQ(rig.window.errors.back(), "Quick key points to a deleted profile");
+    press('5', k_ctrl_shift);
+    ASSERT_EQ(state().tabs.size(), 2u);
+    EXPECT_EQ(tab(1).title, "box");
+    press(vk::letter('H'), {.alt = true});
+    EXPECT_TRUE(state().help_visible);
+    press(vk::letter('R'), {.ctrl = true, .alt = true});
+    EXPECT_EQ(port.renames, (std::vector<std::uint64_t>{tab(1).session->id()}));
+}
+
+// ------------------------------------------------------------ shortcuts
+
+TEST_F(Input, HelpTogglesAndEscapeClosesItWithoutSending) {
+    press(vk::k_f1, k_ctrl);
+    EXPECT_TRUE(state().help_visible);
+    type(u"\x1b");
+    EXPECT_FALSE(state().help_visible);
+    EXPECT_EQ(written(), "");
+    type(u"\x1b");
+    EXPECT_EQ(written(), "\x1b");
+}
+
+TEST_F(Input, ViewModeToggles) {
+    press(vk::letter('G'), k_ctrl_shift);
+    EXPECT_EQ(state().view_mode, ViewMode::TileGroup);
+    press(vk::letter('G'), k_ctrl_shift);
+    EXPECT_EQ(state().view_mode, ViewMode::Single);
+    press(vk::letter('G'), k_ctrl_shift);
+    press(vk::letter('A'), k_ctrl_shift);
+    EXPECT_EQ(state().view_mode, ViewMode::TileAll);
+    press(vk::letter('Z'), k_ctrl_shift);
+    EXPECT_EQ(state().view_mode, ViewMode::BrowseGroups);
+    type(u"x");
+    EXPECT_EQ(written(), "");  // the browser takes no characters
+    press(vk::letter('Z'), k_ctrl_shift);
+    EXPECT_EQ(state().view_mode, ViewMode::Single);
+}
+
+TEST_F(Input, TabSwitchingAndClosing) {
+    rig.open(2);
+    press('5', k_ctrl);  // past the last tab
+    EXPECT_EQ(state().active, 2u);
+    press('1', k_ctrl);
+    EXPECT_EQ(state().active, 0u);
+    press(vk::k_tab, k_ctrl_shift);
+    EXPECT_EQ(state().active, 2u);
+    press(vk::k_tab, k_ctrl);
+    EXPECT_EQ(state().active, 0u);
+    press(vk::letter('W'), k_ctrl_shift);
+    EXPECT_EQ(state().tabs.size(), 2u);
+    EXPECT_EQ(rig.window.destroyed, 0);
+}
+
+TEST_F(Input, GroupShortcutsNeedAGroup) {
+    press(vk::letter('B'), k_ctrl_shift);
+    press(vk::letter('E'), k_ctrl_shift);
+    EXPECT_TRUE(state().broadcast.empty());
+    new_group_for_tab(state(), 0);
+    const GroupId id = *tab().group;
+    press(vk::letter('B'), k_ctrl_shift);
+    press(vk::letter('E'), k_ctrl_shift);
+    EXPECT_TRUE(state().broadcast.contains(id));
+    EXPECT_TRUE(state().find_group(id)->collapsed);
+}
+
+TEST_F(Input, WindowAndDialogShortcutsGoToTheirEntryPoints) {
+    press(vk::letter('N'), k_ctrl);
+    type(u"\x0e", k_ctrl);
+    press(vk::letter('O'), k_ctrl_shift);
+    press(vk::letter('P'), k_ctrl_shift);
+    press(vk::letter('H'), k_ctrl_shift);
+    press(vk::letter('R'), k_ctrl_shift);
+    EXPECT_EQ(port.new_windows, 1);
+    EXPECT_EQ(port.dialogs, (Lines{"connections", "quick connect", "history"}));
+    EXPECT_EQ(port.renames, (std::vector<std::uint64_t>{tab().session->id()}));
+    EXPECT_EQ(written(), "");
+}
+
+TEST_F(Input, NavigationArrowsWrapInSingleViewAndMoveOnTheGrid) {
+    rig.open(2);
+    press(vk::k_right, {.alt = true});
+    EXPECT_EQ(state().active, 0u);  // from the last of three to the first
+    press(vk::k_left, {.alt = true});
+    EXPECT_EQ(state().active, 2u);
+    press(vk::k_up, {.alt = true});
+    EXPECT_EQ(state().active, 2u);
+    EXPECT_EQ(written(2), "");
+
+    rig.open(2);  // five tabs on a 3 x 2 grid, the fifth active
+    press(vk::letter('A'), k_ctrl_shift);
+    press(vk::k_right, {.alt = true});
+    EXPECT_EQ(state().active, 3u);  // wraps within the short last row
+    state().active = 2;
+    press(vk::k_down, {.alt = true});
+    EXPECT_EQ(state().active, 2u);  // its column holds one item
+}
+
+TEST_F(Input, BrowserKeysMoveCycleAndOpen) {
+    rig.open(3);
+    press(vk::letter('Z'), k_ctrl_shift);
+    ASSERT_EQ(state().tile_selection, 0u);
+    press(vk::k_tab, k_ctrl_shift);
+    EXPECT_EQ(state().tile_selection, 3u);  // the fourth of four entries
+    press(vk::k_tab, k_ctrl);
+    EXPECT_EQ(state().tile_selection, 0u);
+    press(vk::k_right);
+    press(vk::k_return);
+    EXPECT_EQ(state().view_mode, ViewMode::Single);
+    EXPECT_EQ(state().active, 1u);
+    press(vk::letter('Z'), k_ctrl_shift);
+    press(vk::k_escape);
+    EXPECT_EQ(state().view_mode, ViewMode::Single);
+    for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(written(i), "") << i;
+}
+
+TEST_F(Input, NothingHappensWhileTheStateIsBorrowed) {
+    auto held = rig.cell.borrow();
+    input.key_down(vk::letter('T'), k_ctrl);
+    input.character(u'a', k_none);
+    held.reset();
+    EXPECT_EQ(state().tabs.size(), 1u);
+    EXPECT_EQ(written(), "");
+}
+
+}  // namespace
+}  // namespace tolvar::app
