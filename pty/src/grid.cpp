@@ -145,6 +145,35 @@ void Grid::erase_cell(std::uint16_t r, std::uint16_t col, const Attrs& a) {
     if (int{col} == int{cols_} - (wide ? 2 : 1)) set_wrapped(r, false);
 }
 
+void Grid::erase_range(std::uint16_t r, std::uint16_t from, std::uint16_t to, const Attrs& a) {
+    if (to < from + 4) {
+        for (unsigned col = from; col < to; ++col)
+            erase_cell(r, static_cast<std::uint16_t>(col), a);
+        return;
+    }
+    // Erasing cell by cell reaches outside the range only at its ends (the
+    // other half of a wide character), and can end the row's wrap only in its
+    // last two columns; between them a fill does the same.
+    erase_cell(r, from, a);
+    const auto mid_end = static_cast<std::uint16_t>(to - 2);
+    CellData* cells = row(r);
+    // In a run of wide left halves each one clears the next, so the last
+    // reaches past the fill when the run is odd.
+    unsigned run = 0;
+    for (unsigned c = mid_end - 1u; c > from && cells[c].wide(); --c) ++run;
+    const bool spills = run % 2 == 1;
+    auto& marks = marks_[slot(r)];
+    if (!marks.empty()) {
+        std::erase_if(marks, [&](const Marks& m) { return m.col > from && m.col < mid_end; });
+    }
+    const CellData blank = CellData::blank(a);
+    std::fill(cells + from + 1, cells + mid_end, blank);
+    if (!blank.is_default()) touch(r, mid_end);
+    if (spills) clear_cell_keep_attrs(r, mid_end);
+    erase_cell(r, mid_end, a);
+    erase_cell(r, static_cast<std::uint16_t>(mid_end + 1), a);
+}
+
 // ---- cursor and region ----------------------------------------------------
 
 void Grid::clear() {
@@ -343,17 +372,13 @@ void Grid::erase_row(const Attrs& a) {
 
 void Grid::erase_row_forward(const Attrs& a) {
     clamp_cursor_row();
-    for (unsigned col = pos.col; col < cols_; ++col) {
-        erase_cell(pos.row, static_cast<std::uint16_t>(col), a);
-    }
+    if (pos.col < cols_) erase_range(pos.row, pos.col, cols_, a);
 }
 
 void Grid::erase_row_backward(const Attrs& a) {
     clamp_cursor_row();
     const unsigned last = std::min<unsigned>(pos.col, cols_ - 1u);
-    for (unsigned col = 0; col <= last; ++col) {
-        erase_cell(pos.row, static_cast<std::uint16_t>(col), a);
-    }
+    erase_range(pos.row, 0, static_cast<std::uint16_t>(last + 1), a);
 }
 
 void Grid::insert_cells(std::uint16_t count) {
@@ -420,9 +445,7 @@ void Grid::delete_cells(std::uint16_t count) {
 void Grid::erase_cells(std::uint16_t count, const Attrs& a) {
     clamp_cursor_row();
     const unsigned end = std::min<unsigned>(sat_add(pos.col, count), cols_);
-    for (unsigned col = pos.col; col < end; ++col) {
-        erase_cell(pos.row, static_cast<std::uint16_t>(col), a);
-    }
+    if (pos.col < end) erase_range(pos.row, pos.col, static_cast<std::uint16_t>(end), a);
 }
 
 void Grid::insert_lines(std::uint16_t count) {

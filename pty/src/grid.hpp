@@ -55,6 +55,8 @@ class Grid {
     void append_mark(std::uint16_t r, std::uint16_t col, char32_t c);
     void clear_row(std::uint16_t r, const Attrs& a);
     void erase_cell(std::uint16_t r, std::uint16_t col, const Attrs& a);
+    // erase_cell on every column of [from, to), in order.
+    void erase_range(std::uint16_t r, std::uint16_t from, std::uint16_t to, const Attrs& a);
 
     // ---- cursor and region
     Pos pos;

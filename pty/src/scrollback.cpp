@@ -28,13 +28,61 @@ namespace {
 constexpr std::uint32_t k_block_size = 64 * 1024;
 constexpr std::uint8_t k_generic = 0x01;
 
-void put_varint(std::string& out, std::size_t v) {
-    while (v >= 0x80) {
-        out.push_back(static_cast<char>(v | 0x80));
-        v >>= 7;
+// Writes into a buffer sized beforehand for the worst case.
+struct Writer {
+    std::uint8_t* p;
+
+    void byte(unsigned b) { *p++ = static_cast<std::uint8_t>(b); }
+    void varint(std::size_t v) {
+        while (v >= 0x80) {
+            byte((v & 0x7f) | 0x80);
+            v >>= 7;
+        }
+        byte(static_cast<unsigned>(v));
     }
-    out.push_back(static_cast<char>(v));
-}
+    void utf8(char32_t cp) {
+        if (cp < 0x80) {
+            byte(cp);
+        } else if (cp < 0x800) {
+            byte(0xc0 | cp >> 6);
+            byte(0x80 | (cp & 0x3f));
+        } else if (cp < 0x10000) {
+            byte(0xe0 | cp >> 12);
+            byte(0x80 | (cp >> 6 & 0x3f));
+            byte(0x80 | (cp & 0x3f));
+        } else {
+            byte(0xf0 | cp >> 18);
+            byte(0x80 | (cp >> 12 & 0x3f));
+            byte(0x80 | (cp >> 6 & 0x3f));
+            byte(0x80 | (cp & 0x3f));
+        }
+    }
+    void color(std::uint32_t bits) {
+        switch (bits >> 24) {
+            case 1:
+                byte(bits & 0xff);
+                break;
+            case 2:
+                byte(bits >> 16 & 0xff);
+                byte(bits >> 8 & 0xff);
+                byte(bits & 0xff);
+                break;
+            default:
+                break;
+        }
+    }
+    void run(std::size_t count, const CellData& attrs) {
+        varint(count);
+        byte(attrs.mode() | (attrs.fg >> 24) << 4 | (attrs.bg >> 24) << 6);
+        color(attrs.fg);
+        color(attrs.bg);
+    }
+};
+
+// Worst cases per cell: a generic token (2 + 6 code points of 4 bytes) and a
+// run of its own (varint, tag, two RGB colours).
+constexpr std::size_t k_max_token = 2 + 6 * 4;
+constexpr std::size_t k_max_run = 3 + 1 + 6;
 
 std::size_t get_varint(const std::uint8_t*& p) {
     std::size_t v = 0;
@@ -44,21 +92,6 @@ std::size_t get_varint(const std::uint8_t*& p) {
         shift += 7;
     }
     return v | static_cast<std::size_t>(*p++) << shift;
-}
-
-void put_color(std::string& out, std::uint32_t bits) {
-    switch (bits >> 24) {
-        case 1:
-            out.push_back(static_cast<char>(bits));
-            break;
-        case 2:
-            out.push_back(static_cast<char>(bits >> 16));
-            out.push_back(static_cast<char>(bits >> 8));
-            out.push_back(static_cast<char>(bits));
-            break;
-        default:
-            break;
-    }
 }
 
 std::uint32_t get_color(const std::uint8_t*& p, unsigned kind) {
@@ -74,13 +107,6 @@ std::uint32_t get_color(const std::uint8_t*& p, unsigned kind) {
         default:
             return 0;
     }
-}
-
-void put_run(std::string& out, std::size_t count, const CellData& attrs) {
-    put_varint(out, count);
-    out.push_back(static_cast<char>(attrs.mode() | (attrs.fg >> 24) << 4 | (attrs.bg >> 24) << 6));
-    put_color(out, attrs.fg);
-    put_color(out, attrs.bg);
 }
 
 const Marks* find_marks(const std::vector<Marks>* marks, std::uint16_t col) {
@@ -107,26 +133,41 @@ void Scrollback::clear() {
 }
 
 void Scrollback::encode(const RowView& row) {
-    scratch_.clear();
-    runs_.clear();
     std::uint16_t n = row.extent;
     while (n > 0 && row.cells[n - 1].is_default()) --n;
+    if (text_.size() < n * k_max_token) text_.resize(n * k_max_token);
+    if (runs_.size() < n * k_max_run) runs_.resize(n * k_max_run);
+    Writer text{text_.data()};
+    Writer runs{runs_.data()};
 
     CellData run;  // attributes of the open run; starts as the defaults
     std::size_t run_len = 0;
     for (std::uint16_t col = 0; col < n;) {
         const CellData& c = row.cells[col];
         if (!c.same_attrs(run)) {
-            if (run_len > 0) put_run(runs_, run_len, run);
+            if (run_len > 0) runs.run(run_len, run);
             run = c;
             run_len = 0;
         }
         ++run_len;
         const char32_t cp = c.cp();
-        const std::uint32_t flags = c.word & CellData::k_special;
-        if (flags == 0 && (cp == 0 || (cp >= 0x20 && cp < 0x7f))) {
-            scratch_.push_back(static_cast<char>(cp));
+        if ((c.word & CellData::k_special) == 0 && (cp == 0 || (cp >= 0x20 && cp < 0x7f))) {
+            // Plain ASCII in the run's attributes, the usual case: one byte a
+            // cell, in a tight loop.
+            text.byte(cp);
             ++col;
+            const std::uint32_t mode = run.word & 0xff000000u;
+            while (col < n) {
+                const CellData& next = row.cells[col];
+                const std::uint32_t ch = next.word ^ mode;
+                if (ch >= 0x7f || (ch < 0x20 && ch != 0) || next.fg != run.fg ||
+                    next.bg != run.bg) {
+                    break;
+                }
+                text.byte(ch);
+                ++run_len;
+                ++col;
+            }
             continue;
         }
         if (cp >= 0x80 && !c.has_marks() && !c.cont()) {
@@ -135,29 +176,33 @@ void Scrollback::encode(const RowView& row) {
                                       row.cells[col + 1].word == CellData::k_cont &&
                                       row.cells[col + 1].fg == 0 && row.cells[col + 1].bg == 0;
             if (wide == c.wide() && (!wide || implied_cont)) {
-                core::append_utf8(scratch_, cp);
+                text.utf8(cp);
                 col += wide ? 2 : 1;
                 continue;
             }
         }
         const Marks* marks = c.has_marks() ? find_marks(row.marks, col) : nullptr;
         const int count = cp == 0 ? 0 : 1 + (marks ? marks->count : 0);
-        scratch_.push_back(static_cast<char>(k_generic));
-        scratch_.push_back(static_cast<char>(count | (c.wide() ? 8 : 0) | (c.cont() ? 16 : 0)));
-        if (cp != 0) core::append_utf8(scratch_, cp);
-        for (int i = 0; marks && i < marks->count; ++i) core::append_utf8(scratch_, marks->cps[i]);
+        text.byte(k_generic);
+        text.byte(static_cast<unsigned>(count | (c.wide() ? 8 : 0) | (c.cont() ? 16 : 0)));
+        if (cp != 0) text.utf8(cp);
+        for (int i = 0; marks && i < marks->count; ++i) text.utf8(marks->cps[i]);
         ++col;
     }
-    if (run_len > 0 && !run.is_default()) put_run(runs_, run_len, run);
+    if (run_len > 0 && !run.is_default()) runs.run(run_len, run);
+    text_len_ = static_cast<std::size_t>(text.p - text_.data());
+    runs_len_ = static_cast<std::size_t>(runs.p - runs_.data());
 }
 
 void Scrollback::store(const RowView& row) {
-    std::string header;
-    header.push_back(row.wrapped ? 1 : 0);
-    put_varint(header, row.cols);
-    put_varint(header, scratch_.size());
-    put_varint(header, runs_.size());
-    const std::size_t need = header.size() + scratch_.size() + runs_.size();
+    std::uint8_t header[1 + 3 * 10];
+    Writer h{header};
+    h.byte(row.wrapped ? 1 : 0);
+    h.varint(row.cols);
+    h.varint(text_len_);
+    h.varint(runs_len_);
+    const auto header_len = static_cast<std::size_t>(h.p - header);
+    const std::size_t need = header_len + text_len_ + runs_len_;
     if (blocks_.empty() || blocks_.back().size - blocks_.back().used < need) {
         Block block;
         block.size = static_cast<std::uint32_t>(std::max<std::size_t>(k_block_size, need));
@@ -166,9 +211,9 @@ void Scrollback::store(const RowView& row) {
     }
     Block& block = blocks_.back();
     std::uint8_t* p = block.data.get() + block.used;
-    std::memcpy(p, header.data(), header.size());
-    std::memcpy(p + header.size(), scratch_.data(), scratch_.size());
-    std::memcpy(p + header.size() + scratch_.size(), runs_.data(), runs_.size());
+    std::memcpy(p, header, header_len);
+    std::memcpy(p + header_len, text_.data(), text_len_);
+    std::memcpy(p + header_len + text_len_, runs_.data(), runs_len_);
     rows_.push_back({first_block_ + static_cast<std::uint32_t>(blocks_.size() - 1), block.used});
     block.used += static_cast<std::uint32_t>(need);
 }

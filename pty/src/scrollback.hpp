@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "cells.hpp"
@@ -62,8 +61,11 @@ class Scrollback {
     std::deque<Block> blocks_;
     std::uint32_t first_block_ = 0;
     std::deque<Line> rows_;
-    std::string scratch_;  // the row being encoded
-    std::string runs_;
+    // The row being encoded: its text and its runs.
+    std::vector<std::uint8_t> text_;
+    std::vector<std::uint8_t> runs_;
+    std::size_t text_len_ = 0;
+    std::size_t runs_len_ = 0;
 };
 
 }  // namespace tolvar::pty

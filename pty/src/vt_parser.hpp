@@ -140,6 +140,7 @@ class VtParser {
     template <class P>
     void osc_end(P& performer);
     void osc_put(std::uint8_t byte);
+    void param(std::uint8_t byte);
 
     State state_ = Ground;
     char intermediates_[2] = {};
@@ -171,6 +172,13 @@ void VtParser::advance(P& performer, std::string_view bytes) {
             while (p < end && *p >= 0x20 && *p < 0x7f) ++p;
             performer.print_ascii(reinterpret_cast<const char*>(run),
                                   static_cast<std::size_t>(p - run));
+            continue;
+        }
+        if ((state_ == CsiParam || state_ == CsiEntry) && byte >= '0' && byte <= ';') {
+            // Parameter digits and separators, the bulk of SGR and cursor
+            // sequences, skip the table too.
+            state_ = CsiParam;
+            while (p < end && *p >= '0' && *p <= ';') param(*p++);
             continue;
         }
         ++p;
@@ -240,17 +248,7 @@ void VtParser::perform(P& performer, Action action, std::uint8_t byte) {
             if (n_intermediates_ < 2) intermediates_[n_intermediates_++] = static_cast<char>(byte);
             break;
         case Param:
-            if (params_.full()) break;
-            if (byte == ';') {
-                params_.push(param_);
-                param_ = 0;
-            } else if (byte == ':') {
-                params_.extend(param_);
-                param_ = 0;
-            } else {
-                const unsigned v = param_ * 10u + (byte - '0');
-                param_ = static_cast<std::uint16_t>(v > 0xffff ? 0xffff : v);
-            }
+            param(byte);
             break;
         case Clear:
             n_intermediates_ = 0;
@@ -326,6 +324,20 @@ void VtParser::osc_end(P& performer) {
                                                             osc_bounds_[i][1] - osc_bounds_[i][0]);
     }
     performer.osc_dispatch(params);
+}
+
+inline void VtParser::param(std::uint8_t byte) {
+    if (params_.full()) return;
+    if (byte == ';') {
+        params_.push(param_);
+        param_ = 0;
+    } else if (byte == ':') {
+        params_.extend(param_);
+        param_ = 0;
+    } else {
+        const unsigned v = param_ * 10u + (byte - '0');
+        param_ = static_cast<std::uint16_t>(v > 0xffff ? 0xffff : v);
+    }
 }
 
 inline void VtParser::osc_put(std::uint8_t byte) {

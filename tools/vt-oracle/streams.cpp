@@ -99,6 +99,13 @@ std::vector<Case> corpus() {
     out.push_back(fixed(
         "erase over wide characters", 2, 8,
         cjk + cjk + csi + "1;2H" + csi + "K" + csi + "2;1H" + cjk + csi + "2;1H" + csi + "1X"));
+    // Ranges long enough for the fill path, with wide characters at the ends.
+    out.push_back(fixed("erase ranges over wide characters", 4, 12,
+                        "a" + cjk + cjk + cjk + cjk + cjk + csi + "1;2H" + csi + "K" + csi +
+                            "2;1H" + cjk + cjk + cjk + cjk + cjk + cjk + csi + "2;2H" + csi + "7X" +
+                            csi + "3;1Hab" + cjk + cjk + cjk + cjk + "cd" + csi + "3;9H" + csi +
+                            "1K" + csi + "4;1H" + cjk + cjk + cjk + cjk + cjk + cjk + csi + "4;5H" +
+                            csi + "44m" + csi + "6X"));
     out.push_back(fixed("erase characters", 2, 10,
                         "0123456789" + csi + "1;3H" + csi + "42m" + csi + "4X" + csi + "99X"));
     out.push_back(fixed("insert characters", 3, 8,

@@ -1,0 +1,262 @@
+// Ingest speed and memory of the terminal model beside the vt100 crate, on
+// the same payloads in the same run: five workloads fed in 8192-byte chunks
+// to a 50 x 200 screen with 10 000 lines of scrollback, median of 5 runs.
+//
+//   model-bench [--oracle PATH] [--megabytes N] [--runs N] [--only WORKLOAD]
+//
+// Prints a Markdown table. Without the oracle only the model is measured.
+// Times are CPU times, so a busy machine slows neither side.
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tolvar/core/utf.hpp"
+#include "tolvar/pty/terminal_model.hpp"
+
+namespace {
+
+constexpr std::uint16_t k_rows = 50;
+constexpr std::uint16_t k_cols = 200;
+constexpr std::size_t k_scrollback = 10000;
+constexpr std::size_t k_chunk = 8192;
+
+struct Workload {
+    const char* name;
+    std::string (*make)(std::size_t bytes);
+};
+
+std::string word(std::mt19937& rng) {
+    std::string w;
+    const int n = 2 + static_cast<int>(rng() % 8);
+    for (int i = 0; i < n; ++i) w += static_cast<char>('a' + rng() % 26);
+    return w;
+}
+
+// Lines as long as the screen is wide, as from `cat` of a log file.
+std::string dense_ascii(std::size_t bytes) {
+    std::mt19937 rng(1);
+    std::string out;
+    while (out.size() < bytes) {
+        std::string line;
+        while (line.size() < k_cols - 1) line += word(rng) + ' ';
+        line.resize(k_cols - 1);
+        out += line + "\r\n";
+    }
+    return out;
+}
+
+// Coloured output: every word in its own colour and style, as from a
+// compiler or `ls --color`.
+std::string sgr_heavy(std::size_t bytes) {
+    std::mt19937 rng(2);
+    std::string out;
+    while (out.size() < bytes) {
+        int width = 0;
+        while (width < 150) {
+            const std::string w = word(rng);
+            switch (rng() % 4) {
+                case 0:
+                    out += "\x1b[1;3" + std::to_string(rng() % 8) + "m";
+                    break;
+                case 1:
+                    out += "\x1b[38;5;" + std::to_string(rng() % 256) + "m";
+                    break;
+                case 2:
+                    out += "\x1b[38;2;" + std::to_string(rng() % 256) + ";" +
+                           std::to_string(rng() % 256) + ";" + std::to_string(rng() % 256) + "m";
+                    break;
+                default:
+                    out += "\x1b[4;4" + std::to_string(rng() % 8) + "m";
+                    break;
+            }
+            out += w + "\x1b[0m ";
+            width += static_cast<int>(w.size()) + 1;
+        }
+        out += "\r\n";
+    }
+    return out;
+}
+
+// CJK text with combining marks.
+std::string wide_and_combining(std::size_t bytes) {
+    std::mt19937 rng(3);
+    std::string out;
+    while (out.size() < bytes) {
+        int width = 0;
+        while (width < k_cols - 4) {
+            if (rng() % 3 == 0) {
+                tolvar::core::append_utf8(out, U'a' + rng() % 26);
+                tolvar::core::append_utf8(out, 0x300 + rng() % 0x40);
+                width += 1;
+            } else {
+                tolvar::core::append_utf8(out, 0x4e00 + rng() % 0x5000);
+                width += 2;
+            }
+        }
+        out += "\r\n";
+    }
+    return out;
+}
+
+// Full-screen redraws by cursor address, as from `top` or an editor.
+std::string cursor_redraw(std::size_t bytes) {
+    std::mt19937 rng(4);
+    std::string out;
+    while (out.size() < bytes) {
+        out += "\x1b[H";
+        for (int r = 1; r <= k_rows; ++r) {
+            out += "\x1b[" + std::to_string(r) + ";1H";
+            if (rng() % 2) out += "\x1b[7m";
+            int width = 0;
+            while (width < 120) {
+                const std::string w = word(rng);
+                out += w + ' ';
+                width += static_cast<int>(w.size()) + 1;
+            }
+            out += "\x1b[0m\x1b[K";
+        }
+    }
+    return out;
+}
+
+// Short lines that scroll, as from a build log.
+std::string short_lines(std::size_t bytes) {
+    std::mt19937 rng(5);
+    std::string out;
+    while (out.size() < bytes) out += word(rng) + " " + std::to_string(rng() % 1000) + "\r\n";
+    return out;
+}
+
+struct Measure {
+    double mbps = 0;
+    std::size_t bytes = 0;  // memory the scrollback holds after one run
+    std::size_t scrollback_rows = 0;
+};
+
+// CPU time of this thread in seconds: the machine may be busy with other work,
+// and the reference is timed the same way.
+double cpu_seconds() {
+    std::ifstream f("/proc/thread-self/schedstat");
+    unsigned long long ns = 0;
+    if (f >> ns) return static_cast<double>(ns) / 1e9;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+Measure measure_model(const std::string& payload, int runs) {
+    std::vector<double> rates;
+    Measure m;
+    for (int i = 0; i < runs; ++i) {
+        tolvar::pty::TerminalModel model(k_rows, k_cols, k_scrollback);
+        const double start = cpu_seconds();
+        for (std::size_t at = 0; at < payload.size(); at += k_chunk) {
+            model.feed(std::string_view(payload).substr(at, k_chunk));
+        }
+        const double took = cpu_seconds() - start;
+        rates.push_back(static_cast<double>(payload.size()) / took / 1e6);
+        m.bytes = model.scrollback_bytes();
+        m.scrollback_rows = model.scrollback_rows();
+    }
+    std::sort(rates.begin(), rates.end());
+    m.mbps = rates[rates.size() / 2];
+    return m;
+}
+
+bool measure_reference(const std::string& oracle, const std::string& payload, int runs,
+                       Measure& out) {
+    char path[] = "/tmp/model-bench-XXXXXX";
+    const int fd = mkstemp(path);
+    if (fd < 0) return false;
+    std::ofstream(path, std::ios::binary) << payload;
+    const std::string command = "'" + oracle + "' bench " + path + " " + std::to_string(k_rows) +
+                                " " + std::to_string(k_cols) + " " + std::to_string(k_scrollback) +
+                                " " + std::to_string(k_chunk) + " " + std::to_string(runs);
+    FILE* p = popen(command.c_str(), "r");
+    bool ok = false;
+    if (p != nullptr) {
+        ok = std::fscanf(p, "mbps %lf\nbytes %zu\nscrollback %zu", &out.mbps, &out.bytes,
+                         &out.scrollback_rows) == 3;
+        ok = pclose(p) == 0 && ok;
+    }
+    unlink(path);
+    close(fd);
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string oracle = TOLVAR_VT_ORACLE;
+    std::size_t megabytes = 8;
+    int runs = 5;
+    std::string only;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string flag = argv[i];
+        const char* value = argv[i + 1];
+        if (flag == "--oracle") {
+            oracle = value;
+        } else if (flag == "--megabytes") {
+            megabytes = std::strtoul(value, nullptr, 10);
+        } else if (flag == "--runs") {
+            runs = std::atoi(value);
+        } else if (flag == "--only") {
+            only = value;
+        }
+    }
+    const std::size_t size = megabytes << 20;
+    const Workload workloads[] = {
+        {"dense ASCII lines", dense_ascii},         {"SGR-heavy text", sgr_heavy},
+        {"wide and combining", wide_and_combining}, {"cursor-addressed redraw", cursor_redraw},
+        {"short lines scrolling", short_lines},
+    };
+    const bool have_oracle = access(oracle.c_str(), X_OK) == 0;
+    if (!have_oracle)
+        std::fprintf(stderr, "vt-oracle not found at %s: model only\n", oracle.c_str());
+
+    std::printf(
+        "%u x %u screen, %zu lines of scrollback, %zu-byte chunks, %zu MiB per workload, "
+        "median of %d runs\n\n",
+        unsigned{k_rows}, unsigned{k_cols}, k_scrollback, k_chunk, megabytes, runs);
+    // The reference's heap with an empty scrollback, to subtract its screen.
+    Measure empty;
+    const bool have_empty = have_oracle && measure_reference(oracle, "", 1, empty);
+
+    std::printf(
+        "| workload | model MB/s | vt100 MB/s | ratio | model B/scrollback cell | "
+        "vt100 B/scrollback cell |\n");
+    std::printf("|---|---:|---:|---:|---:|---:|\n");
+    for (const Workload& w : workloads) {
+        if (std::string(w.name).find(only) == std::string::npos) continue;
+        const std::string payload = w.make(size);
+        const Measure ours = measure_model(payload, runs);
+        Measure ref;
+        const bool got = have_empty && measure_reference(oracle, payload, runs, ref);
+        const auto per_cell = [](double bytes, std::size_t lines) {
+            char buf[32];
+            if (lines == 0) return std::string("-");
+            std::snprintf(buf, sizeof buf, "%.2f", bytes / static_cast<double>(lines * k_cols));
+            return std::string(buf);
+        };
+        const std::string ours_cell =
+            per_cell(static_cast<double>(ours.bytes), ours.scrollback_rows);
+        if (got) {
+            const std::string ref_cell =
+                per_cell(static_cast<double>(ref.bytes) - static_cast<double>(empty.bytes),
+                         ref.scrollback_rows);
+            std::printf("| %s | %.0f | %.1f | %.1f | %s | %s |\n", w.name, ours.mbps, ref.mbps,
+                        ours.mbps / ref.mbps, ours_cell.c_str(), ref_cell.c_str());
+        } else {
+            std::printf("| %s | %.0f | - | - | %s | - |\n", w.name, ours.mbps, ours_cell.c_str());
+        }
+        std::fflush(stdout);
+    }
+    return 0;
+}
