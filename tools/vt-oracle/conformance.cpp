@@ -1,7 +1,11 @@
 // Compares the terminal model with the reference library (vt-oracle): the
 // fixed corpus split at every byte boundary, then seeded random streams.
 //
-//   vt-conformance --oracle PATH [--streams N] [--seed S] [--batch N] [--show N] [--verbose]
+//   vt-conformance --oracle PATH [--captures DIR] [--streams N] [--seed S] [--batch N]
+//                  [--show N] [--verbose]
+//
+// DIR holds output captured from real programs through a pseudo console
+// (vt-capture), in files named NAME.ROWSxCOLS.bin; they join the corpus.
 //
 // Prints one summary line and exits non-zero on any unexplained difference.
 
@@ -10,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -161,6 +166,37 @@ struct Tally {
     }
 };
 
+// Captures named NAME.ROWSxCOLS.bin, as corpus cases.
+std::vector<Case> captures(const std::string& dir) {
+    std::vector<Case> out;
+    if (dir.empty()) return out;
+    std::vector<std::filesystem::path> files;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (entry.path().extension() == ".bin") files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    for (const auto& path : files) {
+        const std::string stem = path.stem().string();  // NAME.ROWSxCOLS
+        const std::size_t dot = stem.rfind('.');
+        unsigned rows = 0, cols = 0;
+        if (dot == std::string::npos ||
+            std::sscanf(stem.c_str() + dot + 1, "%ux%u", &rows, &cols) != 2) {
+            std::cerr << "capture " << path << ": name must end in .ROWSxCOLS.bin\n";
+            std::exit(2);
+        }
+        std::ifstream f(path, std::ios::binary);
+        Case c;
+        c.name = "capture " + stem.substr(0, dot);
+        c.rows = static_cast<std::uint16_t>(rows);
+        c.cols = static_cast<std::uint16_t>(cols);
+        c.scrollback = 100;
+        c.ops.push_back({Op::Kind::Feed, std::string(std::istreambuf_iterator<char>(f), {})});
+        c.ops.push_back({Op::Kind::Dump});
+        out.push_back(std::move(c));
+    }
+    return out;
+}
+
 int width_differences(const std::string& oracle) {
     FILE* p = popen(("'" + oracle + "' widths").c_str(), "r");
     if (p == nullptr) return 1;
@@ -189,6 +225,7 @@ int width_differences(const std::string& oracle) {
 int main(int argc, char** argv) {
     using namespace tolvar::vt_oracle;
     std::string oracle;
+    std::string capture_dir;
     std::uint64_t streams = 2000;
     std::uint64_t seed = 1;
     std::uint64_t batch = 2000;
@@ -201,21 +238,24 @@ int main(int argc, char** argv) {
             verbose = true;
             continue;
         }
-        if (flag == "--oracle")
+        if (flag == "--oracle") {
             oracle = value;
-        else if (flag == "--streams")
+        } else if (flag == "--captures") {
+            capture_dir = value;
+        } else if (flag == "--streams") {
             streams = std::strtoull(value, nullptr, 10);
-        else if (flag == "--seed")
+        } else if (flag == "--seed") {
             seed = std::strtoull(value, nullptr, 10);
-        else if (flag == "--batch")
+        } else if (flag == "--batch") {
             batch = std::strtoull(value, nullptr, 10);
-        else if (flag == "--show")
+        } else if (flag == "--show") {
             show = std::atoi(value);
+        }
         ++i;
     }
     if (oracle.empty()) {
-        std::cerr << "usage: vt-conformance --oracle PATH [--streams N] [--seed S] [--batch N] "
-                     "[--show N] [--verbose]\n";
+        std::cerr << "usage: vt-conformance --oracle PATH [--captures DIR] [--streams N] "
+                     "[--seed S] [--batch N] [--show N] [--verbose]\n";
         return 2;
     }
     Tally tally;
@@ -224,7 +264,9 @@ int main(int argc, char** argv) {
     const int widths = width_differences(oracle);
 
     // The corpus: one reference run per case, the model fed every split.
-    const std::vector<Case> cases = corpus();
+    std::vector<Case> cases = corpus();
+    const std::vector<Case> captured = captures(capture_dir);
+    cases.insert(cases.end(), captured.begin(), captured.end());
     std::string script_text;
     for (const Case& c : cases) script_text += script(c);
     const std::vector<Result> expected = run_oracle(oracle, script_text);
@@ -264,7 +306,8 @@ int main(int argc, char** argv) {
         }
     }
 
-    std::cout << "corpus: " << cases.size() << " cases, " << splits
+    std::cout << "corpus: " << cases.size() << " cases (" << captured.size()
+              << " captured from a pseudo console), " << splits
               << " splits; random streams: " << streams << " (seed " << seed
               << "); comparisons: " << tally.compared << "\n";
     for (const Accepted& a : k_accepted) {
