@@ -53,19 +53,6 @@ const std::vector<Marks>& Grid::marks(std::uint16_t r) const {
     return marks_[slot(r)];
 }
 
-std::u32string Grid::text(std::uint16_t r, std::uint16_t col) const {
-    const CellData& c = row(r)[col];
-    std::u32string out;
-    if (c.cp() == 0) return out;
-    out.push_back(c.cp());
-    if (c.has_marks()) {
-        for (const Marks& m : marks_[slot(r)]) {
-            if (m.col == col) out.append(m.cps, m.count);
-        }
-    }
-    return out;
-}
-
 Marks* Grid::find_marks(std::uint16_t r, std::uint16_t col) {
     for (Marks& m : marks_[slot(r)]) {
         if (m.col == col) return &m;

@@ -45,9 +45,6 @@ class Grid {
     }
     const std::vector<Marks>& marks(std::uint16_t r) const;
 
-    // The code points of a cell, base first; empty for a cell without text.
-    std::u32string text(std::uint16_t r, std::uint16_t col) const;
-
     // Cell edits that keep the combining marks in step.
     void set_cell(std::uint16_t r, std::uint16_t col, char32_t c, bool wide, const Attrs& a);
     void clear_cell(std::uint16_t r, std::uint16_t col, const Attrs& a);

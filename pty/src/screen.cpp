@@ -370,35 +370,43 @@ void Screen::decset(const CsiParams& params, bool on) {
     }
 }
 
+namespace {
+
+// Colour values past 255 are unusable.
+bool indexed(std::uint16_t i, Color& out) {
+    if (i > 255) return false;
+    out = Color::indexed(static_cast<std::uint8_t>(i));
+    return true;
+}
+
+bool rgb(std::uint16_t r, std::uint16_t g, std::uint16_t b, Color& out) {
+    if (r > 255 || g > 255 || b > 255) return false;
+    out = Color::rgb(static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g),
+                     static_cast<std::uint8_t>(b));
+    return true;
+}
+
+}  // namespace
+
 void Screen::sgr(const CsiParams& params) {
     CsiParams::Cursor c;
     CsiParams::Group g;
-    // An unusable colour ends the whole sequence, as in the reference.
-    const auto color = [&](const std::uint16_t* v, int n, Color& out) {
-        if (n == 4) {
-            if (v[1] > 255 || v[2] > 255 || v[3] > 255) return false;
-            out = Color::rgb(static_cast<std::uint8_t>(v[1]), static_cast<std::uint8_t>(v[2]),
-                             static_cast<std::uint8_t>(v[3]));
-            return true;
-        }
-        if (v[0] > 255) return false;
-        out = Color::indexed(static_cast<std::uint8_t>(v[0]));
+    // "38;5;n" and "38;2;r;g;b": the colour comes in the following
+    // parameters, each a single value. Anything unusable ends the whole
+    // sequence, as in the reference.
+    const auto next_value = [&](std::uint16_t& v) {
+        CsiParams::Group part;
+        if (!params.next(c, part) || part.count != 1) return false;
+        v = part[0];
         return true;
     };
-    // "38;5;n" and "38;2;r;g;b": the colour comes in the following
-    // parameters, each a single value.
     const auto extended = [&](Color& out) {
-        CsiParams::Group kind;
-        if (!params.next(c, kind) || kind.count != 1) return false;
-        const int need = kind[0] == 2 ? 3 : kind[0] == 5 ? 1 : 0;
-        if (need == 0) return false;
-        std::uint16_t v[4] = {};
-        for (int i = 0; i < need; ++i) {
-            CsiParams::Group part;
-            if (!params.next(c, part) || part.count != 1) return false;
-            v[need == 3 ? i + 1 : 0] = part[0];
-        }
-        return color(v, need == 3 ? 4 : 1, out);
+        std::uint16_t kind = 0, r = 0, gr = 0, b = 0;
+        if (!next_value(kind)) return false;
+        if (kind == 5) return next_value(r) && indexed(r, out);
+        if (kind == 2)
+            return next_value(r) && next_value(gr) && next_value(b) && rgb(r, gr, b, out);
+        return false;
     };
     while (params.next(c, g)) {
         if (g.count == 1) {
@@ -438,14 +446,12 @@ void Screen::sgr(const CsiParams& params) {
             } else if (n >= 100 && n <= 107) {
                 attrs_.bg = Color::indexed(static_cast<std::uint8_t>(n - 92));
             }
-        } else if ((g.count == 5 && g[1] == 2) || (g.count == 3 && g[1] == 5)) {
-            // "38:2:r:g:b" and "38:5:n"
-            if (g[0] != 38 && g[0] != 48) continue;
-            Color& target = g[0] == 38 ? attrs_.fg : attrs_.bg;
-            const std::uint16_t v[4] = {g[2], g.count == 5 ? g[2] : std::uint16_t{0},
-                                        g.count == 5 ? g[3] : std::uint16_t{0},
-                                        g.count == 5 ? g[4] : std::uint16_t{0}};
-            if (!color(v, g.count == 5 ? 4 : 1, target)) return;
+        } else if (g.count == 3 && g[1] == 5 && (g[0] == 38 || g[0] == 48)) {
+            // "38:5:n"
+            if (!indexed(g[2], g[0] == 38 ? attrs_.fg : attrs_.bg)) return;
+        } else if (g.count == 5 && g[1] == 2 && (g[0] == 38 || g[0] == 48)) {
+            // "38:2:r:g:b"
+            if (!rgb(g[2], g[3], g[4], g[0] == 38 ? attrs_.fg : attrs_.bg)) return;
         }
     }
 }
