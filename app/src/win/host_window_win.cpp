@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include "dialog_frame_win.hpp"
+#include "tolvar/app/layout.hpp"
 #include "tolvar/app/resume.hpp"
 #include "tolvar/core/utf.hpp"
 
@@ -120,6 +121,8 @@ void HostWindow::on_create() {
 }
 
 void HostWindow::on_destroy() {
+    // A rename still open must not commit later, into a saved empty list.
+    rename_.discard();
     workspace_.save_session_list();
     remove_tray_icon();
     std::vector<Tab> tabs;
@@ -193,11 +196,11 @@ void HostWindow::relayout() {
     GetClientRect(hwnd_, &client);
     auto state = cell_.borrow();
     if (!state) return;
-    const pty::GridSize grid =
-        pty::initial_grid({client.left, client.top, client.right, client.bottom},
-                          {font_.cell().width, font_.cell().height});
-    for (Tab& tab : (*state)->tabs) {
-        if (tab.session) tab.session->resize(grid.rows, grid.cols);
+    // Sessions skip unchanged sizes, so repeated passes cost no console calls.
+    const Rect area{client.left, client.top, client.right, client.bottom};
+    for (const SessionSize& s : layout_sizes(**state, area, font_.cell())) {
+        Tab& tab = (*state)->tabs[s.tab];
+        if (tab.session) tab.session->resize(s.size.rows, s.size.cols);
     }
 }
 

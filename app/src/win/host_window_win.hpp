@@ -6,7 +6,9 @@
 
 #include <windows.h>
 
+#include "rename_editor_win.hpp"
 #include "sessions_win.hpp"
+#include "tolvar/app/tab_bar.hpp"
 #include "tolvar/app/workspace.hpp"
 #include "view_win.hpp"
 
@@ -59,6 +61,10 @@ class HostWindow final : public WindowPort {
     void on_mouse_move(int x, int y);
     void on_right_button_down(int x, int y);
     void on_middle_button_down(int x, int y);
+    // Right click on a tab item or group label: the tab and group menus.
+    void on_bar_context_menu(const BarHit& hit, int x, int y);
+    // A click anywhere in the window ends a rename by taking the focus.
+    void end_rename_by_click();
 
     void add_tray_icon();
     void remove_tray_icon();
@@ -69,6 +75,7 @@ class HostWindow final : public WindowPort {
     ConsoleStarter starter_;
     SystemLauncher launcher_;
     Workspace workspace_;
+    RenameEditor rename_{workspace_, font_};
 };
 
 }  // namespace tolvar::app::win

@@ -12,7 +12,6 @@
 
 namespace tolvar::app::win {
 
-inline constexpr int k_tab_bar_height = 34;
 inline constexpr COLORREF k_window_background = RGB(12, 14, 18);
 
 // The terminal font and its cell, re-created when the DPI changes.
@@ -40,8 +39,9 @@ class TerminalFont {
     CellMetrics cell_;
 };
 
-// Draws the whole frame into `dc` (a memory DC already filled with the
-// window background): tab bar, terminal area, help screen.
+// Draws the tab bar and the terminal area (panes, or the group browser) into
+// `dc`, a memory DC already filled with the window background and set to
+// transparent text. The help screen goes on top afterwards.
 void paint_frame(HDC dc, const RECT& client, const AppState& state, const TerminalFont& font);
 
 }  // namespace tolvar::app::win

@@ -1,0 +1,94 @@
+#include "pane_painter_win.hpp"
+
+#include <algorithm>
+
+namespace tolvar::app::win {
+
+namespace {
+
+constexpr UINT k_text_format = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;
+
+class GdiRunSink final : public RunSink {
+  public:
+    GdiRunSink(HDC dc, const Rect& text, const CellMetrics& cell, int row_top)
+        : dc_(dc), text_(text), cell_(cell), y_(row_top) {}
+
+    void set_row_top(int y) { y_ = y; }
+    int runs() const { return runs_; }
+
+    void draw(const TextRun& run) override {
+        const int x = text_.left + cell_.width * run.first_col;
+        const RECT box{x, y_, x + cell_.width * run.cells, y_ + cell_.height};
+        const int offset = std::max((cell_.height - cell_.text_height) / 2, 0);
+        SetTextColor(dc_, colorref(run.fg));
+        SetBkColor(dc_, colorref(run.bg));
+        ExtTextOutW(dc_, x, y_ + offset, ETO_OPAQUE | ETO_CLIPPED, &box,
+                    reinterpret_cast<const wchar_t*>(run.text.data()),
+                    static_cast<UINT>(run.text.size()), run.advances.data());
+        ++runs_;
+    }
+
+  private:
+    HDC dc_;
+    Rect text_;
+    CellMetrics cell_;
+    int y_;
+    int runs_ = 0;
+};
+
+void fill(HDC dc, const Rect& r, Rgb color) {
+    HBRUSH brush = CreateSolidBrush(colorref(color));
+    const RECT box{r.left, r.top, r.right, r.bottom};
+    FillRect(dc, &box, brush);
+    DeleteObject(brush);
+}
+
+PaneStats draw_model(HDC dc, const pty::TerminalModel& model, const Tab* tab, const Rect& text,
+                     const CellMetrics& raw_cell, bool focused,
+                     const std::optional<SelectionSpan>& selection) {
+    const CellMetrics cell{std::max(raw_cell.width, 1), std::max(raw_cell.height, 1),
+                           raw_cell.text_height};
+    const VisibleGrid grid = visible_grid(model, text, cell);
+    GdiRunSink sink(dc, text, cell, text.top);
+    RunBuilder builder(cell.width, grid.cols);
+    for (std::uint16_t r = 0; r < grid.rows; ++r) {
+        sink.set_row_top(text.top + r * cell.height);
+        builder.row(model, r, grid.cols, selection, sink);
+    }
+    if (focused) {
+        PaneOverlay overlay;
+        if (tab) {
+            overlay = pane_overlay(model, *tab, text, cell, true);
+        } else if (!model.hide_cursor()) {
+            overlay.cursor = cursor_bar(text, cell, model.cursor());
+        }
+        if (!overlay.ghost.empty()) SetTextColor(dc, colorref(k_ghost_text));
+        for (const GhostCell& ghost : overlay.ghost) {
+            RECT box{ghost.cell.left, ghost.cell.top, ghost.cell.right, ghost.cell.bottom};
+            DrawTextW(dc, reinterpret_cast<const wchar_t*>(ghost.text.c_str()),
+                      static_cast<int>(ghost.text.size()), &box, k_text_format);
+        }
+        if (overlay.cursor) fill(dc, *overlay.cursor, k_cursor_color);
+    }
+    return {sink.runs()};
+}
+
+}  // namespace
+
+PaneStats paint_pane(HDC dc, const Tab& tab, const Rect& text, const CellMetrics& cell,
+                     bool focused, const std::optional<SelectionSpan>& selection) {
+    PaneStats stats;
+    if (!tab.session) return stats;
+    tab.session->model().with([&](const pty::TerminalModel& model) {
+        stats = draw_model(dc, model, &tab, text, cell, focused, selection);
+    });
+    return stats;
+}
+
+PaneStats paint_screen(HDC dc, const pty::TerminalModel& model, const Rect& text,
+                       const CellMetrics& cell, bool focused,
+                       const std::optional<SelectionSpan>& selection) {
+    return draw_model(dc, model, nullptr, text, cell, focused, selection);
+}
+
+}  // namespace tolvar::app::win

@@ -1,0 +1,209 @@
+"""What the window draws and how the mouse works on it: the tab bar, the
+shell's text in its colours, the cursor bar, colour and group stripes, the
+inline rename and the mouse selection that copies to the clipboard."""
+
+import json
+
+import harness
+from harness import BACKGROUND, WM_APP_NEW_TAB, wait_until
+
+NO_TRAY = {"close_to_tray": False}
+
+BAR_ITEM = (25, 29, 36)
+BAR_ACTIVE = (38, 43, 53)
+PLUS = (30, 78, 121)
+RED = (231, 72, 86)
+BLUE = (59, 120, 255)
+CURSOR = (225, 229, 237)
+SELECTION_BG = (52, 101, 164)
+DARK_BLUE = (0, 55, 218)  # index 4
+ANSI_RED = (197, 15, 31)  # index 1
+TEXT_TOP = 34 + 6  # the first text row of the single pane
+
+
+def near(actual, expected, tolerance=40):
+    return all(abs(a - e) <= tolerance for a, e in zip(actual, expected))
+
+
+def client_size(app):
+    left, top, right, bottom = app.client_box()
+    return right - left, bottom - top
+
+
+def cursor_bar(image, top=TEXT_TOP):
+    """The cursor bar as (left, right, bottom): the only 2-pixel-high run of
+    the cursor colour in the terminal area."""
+    width, height = image.size
+    pixels = image.load()
+    for y in range(top, height - 1):
+        xs = [x for x in range(width) if pixels[x, y] == CURSOR and pixels[x, y + 1] == CURSOR]
+        if xs and all(pixels[x, y - 1] != CURSOR for x in xs):
+            return xs[0], xs[-1] + 1, y + 2
+    return None
+
+
+def wait_for_prompt(app):
+    """Waits until the shell has drawn its prompt and the cursor after it."""
+    def after_prompt():
+        bar = cursor_bar(app.screenshot())
+        return bar if bar and bar[0] > 6 else None
+    return wait_until(after_prompt, 30, "the cursor bar after the prompt")
+
+
+def text_bands(image, top=TEXT_TOP):
+    """Rows of text as (top, bottom, left, right) pixel extents."""
+    width, height = image.size
+    pixels = image.load()
+    bands, current = [], None
+    for y in range(top, height):
+        xs = [x for x in range(width) if pixels[x, y] != BACKGROUND]
+        if xs and current:
+            current = (current[0], y + 1, min(current[2], xs[0]), max(current[3], xs[-1] + 1))
+        elif xs:
+            current = (y, y + 1, xs[0], xs[-1] + 1)
+        elif current:
+            bands.append(current)
+            current = None
+    return bands
+
+
+def editor(app):
+    """The inline rename editor, if one is open."""
+    controls = app.probe.controls(app.hwnd)["controls"]
+    return next((c for c in controls if c["class"].lower() == "edit" and c["visible"]), None)
+
+
+def test_tab_bar_shows_active_and_inactive_tabs_and_the_plus_button(launch):
+    app = launch(settings=NO_TRAY)
+    app.post(WM_APP_NEW_TAB)
+    app.wait_sessions(2)
+    width, _ = client_size(app)
+
+    def painted():
+        image = app.screenshot()
+        return (image.getpixel((2, 17)) == BAR_ITEM          # tab 1, inactive
+                and image.getpixel((182, 17)) == BAR_ACTIVE  # tab 2, the new and active one
+                and image.getpixel((362, 17)) == BACKGROUND  # no third item
+                and image.getpixel((width - 38, 2)) == PLUS
+                and image.getpixel((2, 1)) == BAR_ITEM)      # no stripes without colours
+    wait_until(painted, 20, "the tab bar's two items and the + button")
+    image = app.screenshot()
+    # The close marks and the "+" are drawn over their backgrounds.
+    assert any(image.getpixel((x, y)) != BAR_ITEM for x in range(158, 176) for y in range(8, 26))
+    assert any(image.getpixel((x, y)) != PLUS for x in range(width - 26, width)
+               for y in range(8, 26))
+
+
+def test_own_colours_and_groups_draw_stripes(launch):
+    records = {"schema_version": 1, "sessions": [
+        {"id": "s-1-0", "group": "Web", "color": 5},  # blue, in the first group (red)
+        {"id": "s-1-1", "group": "Web"},
+        {"id": "s-1-2", "color": 100}]}              # an index past the table: no colour
+    app = launch(settings={**NO_TRAY, "restore_sessions_on_start": True},
+                 files={"sessions.json": json.dumps(records)})
+    app.wait_sessions(3)
+
+    def stripes():
+        image = app.screenshot()
+        return ([image.getpixel((x, y)) for x in (2, 182, 362) for y in (1, 33)]
+                == [BLUE, RED, RED, RED, BAR_ACTIVE, BAR_ACTIVE])
+    wait_until(stripes, 20, "blue over red, red over red, and no stripes")
+
+
+def test_shell_text_and_the_cursor_bar_under_the_prompt(launch):
+    app = launch(settings=NO_TRAY)
+    bar_left, bar_right, bar_bottom = wait_for_prompt(app)
+    image = app.screenshot()
+    cell_width = bar_right - bar_left
+    # The prompt's text ends in the cells just left of the cursor, on its row.
+    row = range(bar_bottom - 14, bar_bottom - 2)
+    assert any(image.getpixel((x, y)) != BACKGROUND
+               for x in range(bar_left - 2 * cell_width, bar_left) for y in row)
+    # And nothing is drawn right of the cursor on that row.
+    assert all(image.getpixel((x, y)) == BACKGROUND
+               for x in range(bar_right + 1, bar_right + 10 * cell_width) for y in row)
+
+
+def test_shell_output_is_drawn_in_its_colours_in_its_cells(launch):
+    # A batch file echoes red text and a word on blue; Wine's console passes
+    # the escape sequences through to the pseudo console.
+    script = "@echo \x1b[31mRED\x1b[0m \x1b[44mblue\x1b[0m\r\n"
+    app = launch(settings=NO_TRAY, files={"sgr.cmd": script})
+    bar_left, bar_right, _ = wait_for_prompt(app)
+    cell_width = bar_right - bar_left
+    app.type("%APPDATA%\\tolvar\\sgr.cmd\n")
+
+    def blue_cells():
+        image = app.screenshot()
+        pixels = image.load()
+        spots = [(x, y) for y in range(TEXT_TOP, image.size[1], 2)
+                 for x in range(0, 300) if pixels[x, y] == DARK_BLUE]
+        return (image, spots) if spots else None
+    image, spots = wait_until(blue_cells, 20, "the word on blue")
+    xs = [x for x, _ in spots]
+    # Four cells from the fifth: "RED", a space, then "blue".
+    assert min(xs) == 6 + 4 * cell_width
+    assert max(xs) + 1 == 6 + 8 * cell_width
+    row = range(min(y for _, y in spots), max(y for _, y in spots) + 1)
+    reds = [x for y in row for x in range(0, 300) if near(image.getpixel((x, y)), ANSI_RED)]
+    assert reds and min(reds) >= 6 and max(reds) < 6 + 3 * cell_width
+
+
+def test_rename_commits_on_enter_and_on_focus_loss_and_esc_cancels(launch):
+    app = launch(settings=NO_TRAY)
+    app.wait_sessions(1)
+    wait_for_prompt(app)
+
+    app.click(60, 17, repeat=2)
+    opened = wait_until(lambda: editor(app), 15, "the rename editor")
+    # The tab shows the shell's own window title, and so does the editor.
+    assert opened["text"].lower().endswith("cmd.exe")
+    assert opened["rect"] == [6, 5, 6 + 180 - 32, 29]
+    app.screen.type("Build")
+    app.screen.key("Return")
+    wait_until(lambda: app.sessions()[0]["title"] == "Build", 15, "the title Build saved")
+    wait_until(lambda: editor(app) is None, 10, "the editor to close")
+
+    app.click(80, 15, repeat=2)
+    wait_until(lambda: editor(app), 15, "the rename editor again")
+    app.screen.type("Logs")
+    app.click(400, 300)  # in the terminal: the editor loses the focus
+    wait_until(lambda: app.sessions()[0]["title"] == "Logs", 15, "the title Logs saved")
+    wait_until(lambda: editor(app) is None, 10, "the editor to close")
+
+    app.click(100, 19, repeat=2)
+    wait_until(lambda: editor(app), 15, "the rename editor a third time")
+    app.screen.type("Nope")
+    app.screen.key("Escape")
+    wait_until(lambda: editor(app) is None, 10, "the editor to close on Esc")
+    assert app.sessions()[0]["title"] == "Logs"
+
+
+def test_drag_selection_copies_exactly_the_selected_text(launch, screen):
+    app = launch(settings=NO_TRAY)
+    bar_left, bar_right, _ = wait_for_prompt(app)
+    cell_width = bar_right - bar_left
+    app.type("echo hello world\n")
+
+    def echoed_line():
+        # The only line of text that fits in the 11 cells of "hello world".
+        return next((band for band in text_bands(app.screenshot())
+                     if band[2] >= 6 and band[3] <= 6 + 11 * cell_width), None)
+    line_top, line_bottom, _, _ = wait_until(echoed_line, 20, "the echoed line")
+    left, top, _, _ = app.client_box()
+    y = top + (line_top + line_bottom) // 2
+
+    def x_of(col):
+        return left + 6 + col * cell_width + cell_width // 2
+    screen.set_clipboard("before")
+    # A click on one cell selects and copies nothing.
+    screen.click(x_of(3), y)
+    assert screen.clipboard() == "before"
+
+    # From the "d" of "world" back to the "h" of "hello": the same text as forwards.
+    screen.xdotool("mousemove", "--sync", x_of(10), y, "mousedown", 1,
+                   "mousemove", "--sync", x_of(5), y,
+                   "mousemove", "--sync", x_of(0), y, "mouseup", 1)
+    wait_until(lambda: screen.clipboard() == "hello world", 15, "hello world on the clipboard")
+    # The space between the words is drawn in the selection's background.
+    assert app.screenshot().getpixel((x_of(5) - left, y - top)) == SELECTION_BG

@@ -1,0 +1,153 @@
+// Times full-window paints of the main window's frame: the background fill,
+// the tab bar, one pane of a 200 x 60 screen and the copy to a window, the
+// same calls the paint handler makes. Prints the median and the number of
+// ExtTextOutW calls (colour runs) per frame for two screens: every cell
+// coloured differently from its neighbour's word, and a typical shell
+// listing. Run under Wine with a display.
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "pane_painter_win.hpp"
+#include "tolvar/app/layout.hpp"
+#include "view_win.hpp"
+
+namespace {
+
+using namespace tolvar;
+
+class BenchSession final : public app::Session {
+  public:
+    BenchSession() : model_(60, 200) {}
+    pty::SessionId id() const override { return 1; }
+    void write(std::string_view) override {}
+    void resize(std::uint16_t, std::uint16_t) override {}
+    pty::SharedModel& model() const override { return model_; }
+
+  private:
+    mutable pty::SharedModel model_;
+};
+
+// Words of 1 to 8 letters, each in the next of 16 colours, some on a
+// coloured background, some inverse: a worst case for run building.
+std::string mixed_screen() {
+    std::string out;
+    int word = 0;
+    for (int row = 0; row < 60; ++row) {
+        int col = 0;
+        while (col < 200) {
+            const int length = std::min(1 + word % 8, 200 - col);
+            out += "\x1b[" + std::to_string(30 + word % 8) + (word % 3 == 0 ? ";1" : "");
+            if (word % 5 == 0) out += ";4" + std::to_string((word / 5) % 8);
+            if (word % 11 == 0) out += ";7";
+            out += "m";
+            for (int i = 0; i < length; ++i) out += static_cast<char>('a' + (word + i) % 26);
+            out += "\x1b[0m";
+            col += length;
+            ++word;
+        }
+        if (row < 59) out += "\r\n";
+    }
+    return out;
+}
+
+// A directory listing under a prompt: default colours, half-empty rows.
+std::string shell_screen() {
+    std::string out;
+    for (int row = 0; row < 59; ++row) {
+        out += "2026-12-07  20:56    <DIR>          folder-" + std::to_string(row) + "\r\n";
+    }
+    out += "C:\\work\\tolvar>";
+    return out;
+}
+
+struct Result {
+    double median_ms;
+    int runs;
+};
+
+Result measure(HWND window, const app::win::TerminalFont& font, app::AppState& state,
+               const std::string& bytes) {
+    state.tabs[0].session->model().with([&](pty::TerminalModel& model) {
+        model.feed("\x1b[2J\x1b[H");
+        model.feed(bytes);
+    });
+    const app::CellMetrics cell = font.cell();
+    // A window just big enough for the 200 x 60 text area of a single pane.
+    const int width = 200 * cell.width + 12;
+    const int height = app::k_tab_bar_height + 60 * cell.height + 8;
+    const RECT client{0, 0, width, height};
+    HDC window_dc = GetDC(window);
+
+    std::vector<double> times;
+    for (int frame = 0; frame < 60; ++frame) {
+        const auto start = std::chrono::steady_clock::now();
+        HDC dc = CreateCompatibleDC(window_dc);
+        HBITMAP bitmap = CreateCompatibleBitmap(window_dc, width, height);
+        HGDIOBJ old = SelectObject(dc, bitmap);
+        HBRUSH background = CreateSolidBrush(app::win::k_window_background);
+        FillRect(dc, &client, background);
+        DeleteObject(background);
+        SetBkMode(dc, TRANSPARENT);
+        app::win::paint_frame(dc, client, state, font);
+        BitBlt(window_dc, 0, 0, width, height, dc, 0, 0, SRCCOPY);
+        GdiFlush();
+        SelectObject(dc, old);
+        DeleteObject(bitmap);
+        DeleteDC(dc);
+        times.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
+    std::sort(times.begin(), times.end());
+
+    // The runs of one pane, counted by drawing it once more.
+    HDC dc = CreateCompatibleDC(window_dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(window_dc, width, height);
+    HGDIOBJ old_bitmap = SelectObject(dc, bitmap);
+    HGDIOBJ old_font = SelectObject(dc, font.font());
+    const app::Rect text = app::text_rect(app::terminal_area({0, 0, width, height}), false);
+    const app::win::PaneStats stats =
+        app::win::paint_pane(dc, state.tabs[0], text, cell, true, std::nullopt);
+    SelectObject(dc, old_font);
+    SelectObject(dc, old_bitmap);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(window, window_dc);
+    return {times[times.size() / 2], stats.runs};
+}
+
+}  // namespace
+
+int wmain() {
+    SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    HWND window = CreateWindowExW(0, L"STATIC", L"paint-bench", WS_POPUP | WS_VISIBLE, 0, 0, 1700,
+                                  1100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!window) {
+        std::fprintf(stderr, "no window\n");
+        return 1;
+    }
+    app::win::TerminalFont font;
+    core::FontSettings settings;
+    font.setup(window, settings);
+
+    app::AppState state;
+    state.tabs.emplace_back();
+    state.tabs[0].title = "bench";
+    state.tabs[0].session = std::make_unique<BenchSession>();
+
+    std::printf("font %s, cell %d x %d\n", font.family().c_str(), font.cell().width,
+                font.cell().height);
+    const Result mixed = measure(window, font, state, mixed_screen());
+    std::printf("mixed colours: %.2f ms per frame (median of 60), %d ExtTextOutW calls\n",
+                mixed.median_ms, mixed.runs);
+    const Result shell = measure(window, font, state, shell_screen());
+    std::printf("shell listing: %.2f ms per frame (median of 60), %d ExtTextOutW calls\n",
+                shell.median_ms, shell.runs);
+    DestroyWindow(window);
+    return 0;
+}
