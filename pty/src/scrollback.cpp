@@ -109,14 +109,6 @@ std::uint32_t get_color(const std::uint8_t*& p, unsigned kind) {
     }
 }
 
-const Marks* find_marks(const std::vector<Marks>* marks, std::uint16_t col) {
-    if (marks == nullptr) return nullptr;
-    for (const Marks& m : *marks) {
-        if (m.col == col) return &m;
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 void Scrollback::push(const RowView& row) {
@@ -139,6 +131,22 @@ void Scrollback::encode(const RowView& row) {
     if (runs_.size() < n * k_max_run) runs_.resize(n * k_max_run);
     Writer text{text_.data()};
     Writer runs{runs_.data()};
+
+    // Marks in column order, met by a cursor as the row is walked.
+    sorted_marks_.clear();
+    if (row.marks != nullptr && !row.marks->empty()) {
+        sorted_marks_.assign(row.marks->begin(), row.marks->end());
+        std::sort(sorted_marks_.begin(), sorted_marks_.end(),
+                  [](const Marks& a, const Marks& b) { return a.col < b.col; });
+    }
+    std::size_t next_marks = 0;
+    const auto marks_at = [&](std::uint16_t col) -> const Marks* {
+        while (next_marks < sorted_marks_.size() && sorted_marks_[next_marks].col < col)
+            ++next_marks;
+        return next_marks < sorted_marks_.size() && sorted_marks_[next_marks].col == col
+                   ? &sorted_marks_[next_marks]
+                   : nullptr;
+    };
 
     CellData run;  // attributes of the open run; starts as the defaults
     std::size_t run_len = 0;
@@ -181,7 +189,7 @@ void Scrollback::encode(const RowView& row) {
                 continue;
             }
         }
-        const Marks* marks = c.has_marks() ? find_marks(row.marks, col) : nullptr;
+        const Marks* marks = c.has_marks() ? marks_at(col) : nullptr;
         const int count = cp == 0 ? 0 : 1 + (marks ? marks->count : 0);
         text.byte(k_generic);
         text.byte(static_cast<unsigned>(count | (c.wide() ? 8 : 0) | (c.cont() ? 16 : 0)));

@@ -64,6 +64,7 @@ class Scrollback {
     // The row being encoded: its text and its runs.
     std::vector<std::uint8_t> text_;
     std::vector<std::uint8_t> runs_;
+    std::vector<Marks> sorted_marks_;
     std::size_t text_len_ = 0;
     std::size_t runs_len_ = 0;
 };
