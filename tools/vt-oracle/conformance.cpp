@@ -42,6 +42,11 @@ const Accepted k_accepted[] = {
      "one-column grid, a wide character cut in two by a narrowing resize, a cursor restored "
      "outside a grid that shrank, text wrapping on a one-row screen, a continuation cell in "
      "column 0. The model clamps or skips the edit and goes on."},
+    {"parameter slots full",
+     "a CSI sequence that fills all 32 parameter slots while a sub-parameter is open makes the "
+     "reference walk an unset slot and loop for ever or panic; the model closes the open "
+     "parameter (pinned by a unit test). Streams that could do this are not generated, so the "
+     "count stays 0."},
 };
 
 struct Result {

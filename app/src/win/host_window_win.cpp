@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include "dialog_frame_win.hpp"
+#include "help_win.hpp"
 #include "tolvar/app/layout.hpp"
 #include "tolvar/app/resume.hpp"
 #include "tolvar/core/utf.hpp"
@@ -233,7 +234,10 @@ void HostWindow::on_paint() {
     FillRect(dc, &client, background);
     DeleteObject(background);
     SetBkMode(dc, TRANSPARENT);
-    if (auto state = cell_.borrow()) paint_frame(dc, client, **state, font_);
+    if (auto state = cell_.borrow()) {
+        paint_frame(dc, client, **state, font_);
+        paint_help(dc, client, **state, font_);
+    }
 
     BitBlt(window_dc, 0, 0, width, height, dc, 0, 0, SRCCOPY);
     SelectObject(dc, old_bitmap);

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include "input_win.hpp"
 #include "rename_editor_win.hpp"
 #include "sessions_win.hpp"
 #include "tolvar/app/tab_bar.hpp"
@@ -36,6 +37,8 @@ class HostWindow final : public WindowPort {
     StateCell& state() { return cell_; }
     Workspace& workspace() { return workspace_; }
     const TerminalFont& font() const { return font_; }
+    // The inline rename over the target's tab-bar item.
+    void start_rename(RenameTarget target) { rename_.start(hwnd_, target); }
 
     void relayout() override;
     void invalidate() override;
@@ -76,6 +79,8 @@ class HostWindow final : public WindowPort {
     SystemLauncher launcher_;
     Workspace workspace_;
     RenameEditor rename_{workspace_, font_};
+    SystemInput input_port_{*this};
+    InputController input_{workspace_, *this, input_port_, core::platform_file_system()};
 };
 
 }  // namespace tolvar::app::win

@@ -1,27 +1,28 @@
-// Keys and characters of the main window: shortcuts, quick keys and the
-// bytes sent to sessions.
+// Keys and characters of the main window. The rules that decide what a key
+// does are portable; this file only reads the modifier state.
 #include "host_window_win.hpp"
-#include "tolvar/core/utf.hpp"
 
 namespace tolvar::app::win {
 
-void HostWindow::on_key_down(WPARAM) {
-    // Shortcuts, quick keys and key translation arrive with the input rules.
+namespace {
+
+// Held when the high bit of the key's state is set; left and right alike.
+bool held(int virtual_key) {
+    return (GetKeyState(virtual_key) & 0x8000) != 0;
+}
+
+Modifiers current_modifiers() {
+    return {held(VK_CONTROL), held(VK_SHIFT), held(VK_MENU)};
+}
+
+}  // namespace
+
+void HostWindow::on_key_down(WPARAM vk) {
+    input_.key_down(static_cast<VirtualKey>(vk), current_modifiers());
 }
 
 void HostWindow::on_char(WPARAM code) {
-    // Backspace sends DEL and Ctrl+Backspace BS, as terminals expect.
-    char16_t unit = static_cast<char16_t>(code);
-    if (unit == 0x7F) {
-        unit = 0x08;
-    } else if (unit == 0x08) {
-        unit = 0x7F;
-    }
-    auto state = cell_.borrow();
-    if (!state) return;
-    Tab* tab = (*state)->active_tab();
-    if (!tab || !tab->session) return;
-    tab->session->write(core::utf16_to_utf8_lossy(std::u16string_view(&unit, 1)));
+    input_.character(static_cast<char16_t>(code), current_modifiers());
 }
 
 }  // namespace tolvar::app::win

@@ -139,6 +139,7 @@ void HostWindow::on_right_button_down(int x, int y) {
         return;
     }
     // Below the bar the clipboard is pasted into the active session.
+    input_.paste();
 }
 
 void HostWindow::on_bar_context_menu(const BarHit&, int, int) {

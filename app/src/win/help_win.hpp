@@ -1,0 +1,15 @@
+// The help screen drawn over the frame while it is visible. UI thread only.
+#pragma once
+
+#include <windows.h>
+
+#include "tolvar/app/app_state.hpp"
+#include "view_win.hpp"
+
+namespace tolvar::app::win {
+
+// Draws the panel into `dc` when the state says help is visible; the
+// background mode must already be transparent.
+void paint_help(HDC dc, const RECT& client, const AppState& state, const TerminalFont& font);
+
+}  // namespace tolvar::app::win
