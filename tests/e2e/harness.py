@@ -384,7 +384,9 @@ class Screen:
 
     def click(self, x: int, y: int, button: int = 1, repeat: int = 1):
         """Clicks at screen coordinates."""
-        self.xdotool("mousemove", "--sync", x, y, "click", "--repeat", repeat, "--delay", 80, button)
+        # No --sync: it waits for a pointer motion, and there is none when
+        # the pointer already is there. The server keeps the order anyway.
+        self.xdotool("mousemove", x, y, "click", "--repeat", repeat, "--delay", 80, button)
 
     def clipboard(self) -> str | None:
         result = _x(self.display, "xclip", "-selection", "clipboard", "-o", check=False)
