@@ -94,6 +94,21 @@ def test_tab_bar_shows_active_and_inactive_tabs_and_the_plus_button(launch):
                for y in range(8, 26))
 
 
+def test_plus_button_close_mark_and_middle_click(launch):
+    app = launch(settings=NO_TRAY)
+    app.wait_sessions(1)
+    width, _ = client_size(app)
+    app.click(width - 20, 17)  # "+"
+    app.wait_sessions(2)
+    app.click(width - 15, 20)
+    first, _, third = app.wait_sessions(3)
+    app.click(180 - 30, 17)  # 30 pixels left of the first item's right edge: selects it
+    app.click(360 - 10, 17)  # 10 pixels left of the second's: closes it
+    assert app.wait_sessions(2) == [first, third]
+    app.click(200, 17, button=2)  # the middle button closes the tab under it
+    assert app.wait_sessions(1) == [first]
+
+
 def test_own_colours_and_groups_draw_stripes(launch):
     records = {"schema_version": 1, "sessions": [
         {"id": "s-1-0", "group": "Web", "color": 5},  # blue, in the first group (red)
