@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <set>
 
+#include "tolvar/app/layout.hpp"
 #include "tolvar/core/store.hpp"
 
 namespace tolvar::app {
@@ -37,7 +38,7 @@ void choose_view_mode(Workspace& workspace, ViewMode mode,
         auto state = workspace.cell().borrow();
         if (!state) return;
         if (activate_first_of) activate_group_only(**state, *activate_first_of);
-        (*state)->view_mode = mode;
+        set_view_mode(**state, mode, false);
     }
     workspace.refresh();
 }

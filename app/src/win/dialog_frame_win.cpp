@@ -59,6 +59,21 @@ LRESULT CALLBACK dialog_frame_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lp
             case WM_CLOSE:
                 frame->end();
                 return 0;
+            case WM_ACTIVATE:
+                // As dialog boxes do: the focused control survives a message
+                // box, a nested dialog or a switch to another program, where
+                // the default handling would leave the focus on the frame.
+                if (LOWORD(wparam) == WA_INACTIVE) {
+                    HWND focus = GetFocus();
+                    if (focus && IsChild(hwnd, focus)) frame->last_focus_ = focus;
+                } else if (!IsIconic(hwnd)) {
+                    HWND target = frame->last_focus_;
+                    if (!target || !IsWindow(target)) {
+                        target = frame->control(frame->dialog_->first_focus_id());
+                    }
+                    SetFocus(target ? target : hwnd);
+                }
+                return 0;
             case WM_COMMAND:
                 frame->dialog_->on_command(*frame, LOWORD(wparam), HIWORD(wparam));
                 return 0;

@@ -57,6 +57,7 @@ class DialogFrame {
     HWND hwnd_ = nullptr;
     HWND owner_ = nullptr;
     HFONT font_ = nullptr;
+    HWND last_focus_ = nullptr;  // the control to give the focus back to
     UINT dpi_ = 96;
     bool done_ = false;
 };

@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include "dialog_frame_win.hpp"
+#include "dialogs_win.hpp"
 #include "help_win.hpp"
 #include "tolvar/app/layout.hpp"
 #include "tolvar/app/resume.hpp"
@@ -183,7 +184,7 @@ void HostWindow::on_tray(WPARAM, LPARAM mouse_message) {
             break;
         case WM_RBUTTONUP:
         case WM_CONTEXTMENU:
-            // The tray menu arrives with the menus.
+            show_tray_menu(*this);
             break;
         default:
             break;

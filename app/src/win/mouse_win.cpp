@@ -1,6 +1,7 @@
 // Mouse input of the main window: tab bar clicks, panes, the group browser,
 // the text selection and the inline rename.
 #include "clipboard_win.hpp"
+#include "dialogs_win.hpp"
 #include "host_window_win.hpp"
 #include "tolvar/app/browser.hpp"
 #include "tolvar/app/layout.hpp"
@@ -142,8 +143,13 @@ void HostWindow::on_right_button_down(int x, int y) {
     input_.paste();
 }
 
-void HostWindow::on_bar_context_menu(const BarHit&, int, int) {
-    // The tab menu (on a tab item) and the group menu (on a group label) open here.
+void HostWindow::on_bar_context_menu(const BarHit& hit, int x, int y) {
+    const POINT at{x, y};
+    if (hit.item->kind == BarItem::Kind::Tab) {
+        show_tab_menu(*this, hit.item->key, at);
+    } else {
+        show_group_menu(*this, hit.item->key, at);
+    }
 }
 
 void HostWindow::on_middle_button_down(int x, int y) {
