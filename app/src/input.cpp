@@ -25,6 +25,15 @@ std::uint64_t now_seconds() {
     return core::unix_seconds(core::system_time_100ns());
 }
 
+// A copy of the first record whose field equals `value`.
+template <class T, class Field>
+std::optional<T> find_by(const std::vector<T>& records, Field T::*field, std::string_view value) {
+    for (const T& record : records) {
+        if (record.*field == value) return record;
+    }
+    return std::nullopt;
+}
+
 std::size_t count_scalar_values(std::string_view utf8) {
     return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
         return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
@@ -126,7 +135,7 @@ void InputController::key_down(VirtualKey key, Modifiers modifiers) {
 
 void InputController::run_shortcut(ShortcutKey shortcut) {
     StateCell& cell = workspace_.cell();
-    // The active tab's group, or its session id for a rename.
+    // The active tab's group, if it has one.
     const auto active_group = [&]() -> std::optional<GroupId> {
         auto state = cell.borrow();
         if (!state) return std::nullopt;
@@ -282,54 +291,38 @@ void InputController::run_nav_arrow(NavArrow arrow) {
 
 void InputController::run_quick_key(std::size_t index) {
     core::QuickAction action;
+    std::optional<core::Alias> alias;
+    std::optional<core::ConnectionProfile> profile;
     {
         auto state = workspace_.cell().borrow();
         if (!state || index >= (*state)->config.quick_keys.size()) return;
-        action = (*state)->config.quick_keys[index].action;
+        const core::LoadedConfig& config = (*state)->config;
+        action = config.quick_keys[index].action;
+        if (const auto* run = std::get_if<core::RunAlias>(&action)) {
+            alias = find_by(config.aliases, &core::Alias::name, run->alias);
+        } else if (const auto* open = std::get_if<core::OpenProfile>(&action)) {
+            profile = find_by(config.profiles, &core::ConnectionProfile::id, open->profile_id);
+        }
     }
-    std::visit(Overloaded{
-                   [&](const core::SendText& a) { send_and_record(a.text, a.text); },
-                   [&](const core::RunAlias& a) {
-                       std::optional<core::Alias> alias;
-                       if (auto state = workspace_.cell().borrow()) {
-                           for (const core::Alias& candidate : (*state)->config.aliases) {
-                               if (candidate.name == a.alias) {
-                                   alias = candidate;
-                                   break;
-                               }
-                           }
-                       } else {
-                           return;
-                       }
-                       if (!alias) {
-                           window_.error_box("Quick key points to a deleted alias");
-                           return;
-                       }
-                       send_and_record(alias->expansion + (alias->send_enter ? "\r" : ""),
-                                       alias->expansion);
-                   },
-                   [&](const core::OpenProfile& a) {
-                       std::optional<core::ConnectionProfile> profile;
-                       if (auto state = workspace_.cell().borrow()) {
-                           for (const core::ConnectionProfile& p : (*state)->config.profiles) {
-                               if (p.id == a.profile_id) {
-                                   profile = p;
-                                   break;
-                               }
-                           }
-                       } else {
-                           return;
-                       }
-                       if (!profile) {
-                           window_.error_box("Quick key points to a deleted profile");
-                           return;
-                       }
-                       workspace_.open_profile(*profile);
-                   },
-                   [&](const core::RenameTab&) { start_active_rename(); },
-                   [&](const core::ShowHelp&) { toggle_help(); },
-               },
-               action);
+    if (const auto* send = std::get_if<core::SendText>(&action)) {
+        send_and_record(send->text, send->text);
+    } else if (std::holds_alternative<core::RunAlias>(action)) {
+        if (!alias) {
+            window_.error_box("Quick key points to a deleted alias");
+            return;
+        }
+        send_and_record(alias->expansion + (alias->send_enter ? "\r" : ""), alias->expansion);
+    } else if (std::holds_alternative<core::OpenProfile>(action)) {
+        if (!profile) {
+            window_.error_box("Quick key points to a deleted profile");
+            return;
+        }
+        workspace_.open_profile(*profile);
+    } else if (std::holds_alternative<core::RenameTab>(action)) {
+        start_active_rename();
+    } else {
+        toggle_help();
+    }
 }
 
 void InputController::send_and_record(std::string_view bytes, std::string_view line) {
