@@ -1,6 +1,7 @@
 #include "input_win.hpp"
 
 #include "clipboard_win.hpp"
+#include "dialogs_win.hpp"
 #include "host_window_win.hpp"
 #include "tolvar/core/win/win32.hpp"
 
@@ -55,11 +56,16 @@ void SystemInput::start_rename(RenameTarget target) {
     host_.start_rename(target);
 }
 
-// The dialogs these keys open are not part of the program yet.
-void SystemInput::open_connection_manager() {}
+void SystemInput::open_connection_manager() {
+    show_connection_manager(host_);
+}
 
-void SystemInput::open_quick_connect() {}
+void SystemInput::open_quick_connect() {
+    quick_connect(host_);
+}
 
-void SystemInput::open_history_viewer() {}
+void SystemInput::open_history_viewer() {
+    show_history_viewer(host_);
+}
 
 }  // namespace tolvar::app::win
