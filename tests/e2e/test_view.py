@@ -222,3 +222,140 @@ def test_drag_selection_copies_exactly_the_selected_text(launch, screen):
     wait_until(lambda: screen.clipboard() == "hello world", 15, "hello world on the clipboard")
     # The space between the words is drawn in the selection's background.
     assert app.screenshot().getpixel((x_of(5) - left, y - top)) == SELECTION_BG
+
+
+# --- tiled views and the group browser ---------------------------------------
+
+FRAME_ACTIVE = (86, 156, 214)
+FRAME_OTHER = (45, 50, 60)
+CAPTION = (25, 29, 36)
+BREADCRUMB = (20, 24, 31)
+SHOTS = harness.ARTIFACTS / "screenshots"  # pictures for the README, copied by hand
+
+
+def launch_grouped(launch):
+    """Three shells: two in the group Web (red), the second of them blue
+    itself, and one without a group, which is active."""
+    records = {"schema_version": 1, "sessions": [
+        {"id": "s-1-0", "title": "build", "group": "Web"},
+        {"id": "s-1-1", "title": "logs", "group": "Web", "color": 5},
+        {"id": "s-1-2", "title": "db"}]}
+    app = launch(settings={**NO_TRAY, "restore_sessions_on_start": True},
+                 files={"sessions.json": json.dumps(records)})
+    app.wait_sessions(3)
+    return app
+
+
+def pixels_become(app, expected, what, timeout=20):
+    """Waits until every (x, y) of `expected` shows its colour."""
+    def check():
+        image = app.screenshot()
+        return all(image.getpixel(point) == color for point, color in expected.items())
+    wait_until(check, timeout, what)
+
+
+def test_tiled_views_draw_captions_colour_blocks_and_frames(launch):
+    app = launch_grouped(launch)
+    width, height = client_size(app)
+    half, pane = width // 2, (height - 34) // 2
+
+    app.key("ctrl+shift+a")  # all three on a 2 x 2 grid, the third active
+    pixels_become(app, {
+        (2, 34 + 10): RED,                    # "build": its group's colour
+        (half + 2, 34 + 10): BLUE,            # "logs": its own colour
+        (2, 34 + pane + 10): CAPTION,         # "db": no colour
+        (0, 34 + pane // 2): FRAME_OTHER,
+        (0, 34 + pane + pane // 2): FRAME_ACTIVE,
+        (half + 10, 34 + pane + 10): BACKGROUND,  # the empty fourth cell
+    }, "three captioned panes")
+
+    app.click(half + 100, 34 + pane // 2)  # a click in "logs" makes it active
+    pixels_become(app, {(half, 34 + pane // 2): FRAME_ACTIVE,
+                        (0, 34 + pane + pane // 2): FRAME_OTHER}, "logs framed as active")
+
+    app.key("ctrl+shift+g")  # the group of the active tab: two panes side by side
+    pixels_become(app, {
+        (2, 34 + 10): RED, (half + 2, 34 + 10): BLUE,
+        (half, 34 + (height - 34) // 2): FRAME_ACTIVE,
+        (half - 1, 34 + (height - 34) // 2): FRAME_OTHER,
+    }, "the group Web tiled")
+    SHOTS.mkdir(parents=True, exist_ok=True)
+    app.screenshot().save(SHOTS / "tiled-group.png")
+
+    app.key("ctrl+shift+g")  # again: back to the single view, no captions
+    pixels_become(app, {(2, 34 + 10): BACKGROUND, (half, 34 + 100): BACKGROUND},
+                  "the single view")
+
+
+def test_group_browser_cards_enter_and_leave(launch):
+    app = launch_grouped(launch)
+    width, height = client_size(app)
+    half = width // 2
+
+    app.key("ctrl+shift+z")  # top level: the group Web, then the ungrouped "db"
+    pixels_become(app, {
+        (3, 40): BREADCRUMB,
+        (width - 10, 57): (26, 30, 38),        # "↑ Up" looks disabled
+        (width - 76, 45): FRAME_OTHER,
+        (3, 100): RED,                         # the group card's stripe
+        (10, 100): CAPTION,                    # the group card's fill
+        (0, 100): FRAME_ACTIVE,                # the selected card
+        (half, 100): FRAME_OTHER,
+        (half + 2, 64 + 10): CAPTION,          # "db" as a tab card, no colour
+    }, "the top level of the browser")
+
+    app.key("Return")  # into Web: its two tabs as cards
+    pixels_become(app, {
+        (width - 10, 57): (38, 46, 60),        # "↑ Up" enabled
+        (width - 76, 45): FRAME_ACTIVE,
+        (2, 64 + 10): CAPTION,                 # tab cards show only a tab's own colour
+        (half + 2, 64 + 10): BLUE,
+        (0, 100): FRAME_ACTIVE,
+    }, "the cards of Web")
+    SHOTS.mkdir(parents=True, exist_ok=True)
+    app.screenshot().save(SHOTS / "browser.png")
+
+    app.click(width - 30, 48)  # "↑ Up"
+    pixels_become(app, {(3, 100): RED, (width - 10, 57): (26, 30, 38)}, "back at the top")
+    app.click(half + 100, 300, repeat=2)  # double-click "db": it opens in the single view
+    pixels_become(app, {(3, 40): BACKGROUND, (3, 100): BACKGROUND}, "the single view")
+
+
+def test_four_shells_tiled(launch):
+    """All four tabs tiled, each shell with some output: the README's picture."""
+    log = "".join(f"@echo \x1b[{color}m{level}\x1b[0m {text}\r\n" for color, level, text in [
+        (32, "[ ok ]", "web-1 listening on :8080"),
+        (32, "[ ok ]", "web-2 listening on :8081"),
+        (33, "[warn]", "cache miss rate 12%%"),
+        (31, "[fail]", "health check web-3: timeout"),
+        (32, "[ ok ]", "web-3 restarted")])
+    records = {"schema_version": 1, "sessions": [
+        {"id": "s-1-0", "title": "build", "group": "Web"},
+        {"id": "s-1-1", "title": "logs", "group": "Web", "color": 5},
+        {"id": "s-1-2", "title": "db", "color": 3},
+        {"id": "s-1-3", "title": "shell"}]}
+    app = launch(settings={**NO_TRAY, "restore_sessions_on_start": True},
+                 files={"sessions.json": json.dumps(records), "log.cmd": log})
+    app.wait_sessions(4)
+    width, height = client_size(app)
+    half, pane = width // 2, (height - 34) // 2
+    app.key("ctrl+shift+a")
+    pixels_become(app, {(2, 34 + 10): RED, (half + 2, 34 + 10): BLUE,
+                        (2, 34 + pane + 10): (22, 198, 12),
+                        (half + 2, 34 + pane + 10): CAPTION}, "four captioned panes")
+    commands = ["cd /d C:\\windows\\system32 & prompt $P$G & cls & dir /b *.exe",
+                "prompt $G & cls & %APPDATA%\\tolvar\\log.cmd",
+                "prompt $G & cls & ver & echo. & set windir",
+                "cd /d C:\\ & prompt $P$G & cls & dir"]
+    for i, command in enumerate(commands):
+        app.click((i % 2) * half + 200, 34 + (i // 2) * pane + pane // 2 + i)
+        app.type(command + "\n")
+    # The last pane typed in is active; wait for the last listing to show.
+    pixels_become(app, {(half, 34 + pane + pane // 2): FRAME_ACTIVE}, "the fourth pane active")
+    def listed():
+        image = app.screenshot()
+        return any(image.getpixel((x, y)) != BACKGROUND for x in range(half + 10, half + 300, 2)
+                   for y in range(34 + pane + 150, 34 + pane + 250, 3))
+    wait_until(listed, 20, "the listing of C:\\")
+    SHOTS.mkdir(parents=True, exist_ok=True)
+    app.screenshot().save(SHOTS / "tiled-all.png")
