@@ -321,6 +321,23 @@ def test_group_browser_cards_enter_and_leave(launch):
     pixels_become(app, {(3, 40): BACKGROUND, (3, 100): BACKGROUND}, "the single view")
 
 
+def test_double_click_on_a_collapsed_group_label_renames_the_group(launch):
+    app = launch_grouped(launch)
+    app.click(60, 17)  # "build" becomes active
+    app.key("ctrl+shift+e")  # its group Web folds into one label before "db"
+    pixels_become(app, {(2, 17): BAR_ACTIVE, (182, 17): BAR_ITEM, (362, 17): BACKGROUND},
+                  "the label of Web and db")
+    # The first click expands the group again; the double-click still renames it.
+    app.click(70, 15, repeat=2)
+    opened = wait_until(lambda: editor(app), 15, "the rename editor")
+    assert opened["text"] == "Web"
+    app.screen.type("Front")
+    app.screen.key("Return")
+    wait_until(lambda: [r["group"] for r in app.sessions()] == ["Front", "Front", None], 15,
+               "the group renamed in the session list")
+    assert [r["title"] for r in app.sessions()] == ["build", "logs", "db"]
+
+
 def test_four_shells_tiled(launch):
     """All four tabs tiled, each shell with some output: the README's picture."""
     log = "".join(f"@echo \x1b[{color}m{level}\x1b[0m {text}\r\n" for color, level, text in [

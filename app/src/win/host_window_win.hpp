@@ -79,6 +79,9 @@ class HostWindow final : public WindowPort {
     SystemLauncher launcher_;
     Workspace workspace_;
     RenameEditor rename_{workspace_, font_};
+    // The group label a left click last landed on: that click expands the
+    // group, so its double-click must not hit-test the bar again.
+    std::optional<GroupId> pressed_label_;
     SystemInput input_port_{*this};
     InputController input_{workspace_, *this, input_port_, core::platform_file_system()};
 };

@@ -26,11 +26,15 @@ void HostWindow::end_rename_by_click() {
 
 void HostWindow::on_left_button_down(int x, int y) {
     end_rename_by_click();
+    pressed_label_.reset();
     const Rect client = client_of(hwnd_);
     if (y < k_tab_bar_height) {
         std::optional<BarHit> hit;
         if (auto state = cell_.borrow()) hit = bar_hit_test(**state, client.width(), x, y);
         if (!hit) return;
+        if (hit->part == BarHit::Part::Body && hit->item->kind == BarItem::Kind::Group) {
+            pressed_label_ = hit->item->key;
+        }
         if (hit->part == BarHit::Part::Plus) {
             workspace_.open_tab({});
             return;
@@ -109,7 +113,9 @@ void HostWindow::on_left_double_click(int x, int y) {
         return;
     }
     std::optional<RenameTarget> target;
-    if (auto state = cell_.borrow()) {
+    if (pressed_label_) {
+        target = RenameTarget{RenameTarget::Kind::Group, *pressed_label_};
+    } else if (auto state = cell_.borrow()) {
         const std::optional<BarHit> hit = bar_hit_test(**state, client.width(), x, y);
         if (hit && hit->part == BarHit::Part::Body) {
             const BarItem item = *hit->item;
