@@ -1,0 +1,173 @@
+// The GDI side of the view under Wine: which face the font set-up settles on,
+// and the pixels a pane paint leaves in a bitmap.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdint>
+
+#include "pane_painter_win.hpp"
+#include "tolvar/core/win/win32.hpp"
+#include "view_win.hpp"
+
+namespace tolvar::app::win {
+namespace {
+
+core::FontSettings faces(std::string family, std::vector<std::string> fallbacks,
+                         float size = 12.0f) {
+    core::FontSettings font;
+    font.family = std::move(family);
+    font.fallbacks = std::move(fallbacks);
+    font.size_pt = size;
+    return font;
+}
+
+// A face that is surely installed: the one GDI substitutes for a missing one.
+std::string installed_face() {
+    HDC dc = GetDC(nullptr);
+    HFONT probe = CreateFontW(-16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, FF_MODERN,
+                              L"No Such Face 0");
+    HGDIOBJ old = SelectObject(dc, probe);
+    wchar_t face[64] = {};
+    GetTextFaceW(dc, 64, face);
+    SelectObject(dc, old);
+    DeleteObject(probe);
+    ReleaseDC(nullptr, dc);
+    return core::win::from_wide(face);
+}
+
+std::string lowercase(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+TEST(FontSetup, FirstInstalledCandidateWinsElseConsolas) {
+    const std::string installed = installed_face();
+    ASSERT_FALSE(installed.empty());
+    TerminalFont font;
+    // Matched without regard to case, and kept as written.
+    font.setup(nullptr, faces("No Such Face 1", {"", "No Such Face 2", lowercase(installed)}));
+    EXPECT_EQ(font.family(), lowercase(installed));
+    font.setup(nullptr, faces("", {"No Such Face 3"}));
+    EXPECT_EQ(font.family(), "Consolas");
+    EXPECT_GE(font.cell().width, 1);
+    EXPECT_GE(font.cell().height, font.cell().text_height);
+}
+
+TEST(FontSetup, SizesAreClampedTo6And72Points) {
+    const auto height = [](float size) {
+        TerminalFont font;
+        font.setup(nullptr, faces(installed_face(), {}, size));
+        return font.cell().text_height;
+    };
+    EXPECT_EQ(height(2.0f), height(6.0f));
+    EXPECT_EQ(height(100.0f), height(72.0f));
+    EXPECT_LT(height(6.0f), height(12.0f));
+}
+
+// A 32-bit bitmap filled with the window background, the terminal font
+// selected, as the paint handler prepares its back buffer.
+class Canvas {
+  public:
+    Canvas(int width, int height, HFONT font) : width_(width), height_(height) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = width;
+        info.bmiHeader.biHeight = -height;  // top-down rows
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        dc_ = CreateCompatibleDC(nullptr);
+        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_),
+                                   nullptr, 0);
+        old_bitmap_ = SelectObject(dc_, bitmap_);
+        old_font_ = SelectObject(dc_, font);
+        const RECT all{0, 0, width, height};
+        HBRUSH background = CreateSolidBrush(k_window_background);
+        FillRect(dc_, &all, background);
+        DeleteObject(background);
+        SetBkMode(dc_, TRANSPARENT);
+    }
+    ~Canvas() {
+        SelectObject(dc_, old_font_);
+        SelectObject(dc_, old_bitmap_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+    }
+    HDC dc() const { return dc_; }
+    Rgb at(int x, int y) const {
+        GdiFlush();
+        const std::uint32_t p = bits_[y * width_ + x];
+        return {static_cast<std::uint8_t>(p >> 16), static_cast<std::uint8_t>(p >> 8),
+                static_cast<std::uint8_t>(p)};
+    }
+    int height() const { return height_; }
+
+  private:
+    int width_;
+    int height_;
+    HDC dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;
+    std::uint32_t* bits_ = nullptr;
+    HGDIOBJ old_bitmap_ = nullptr;
+    HGDIOBJ old_font_ = nullptr;
+};
+
+class PanePaint : public ::testing::Test {
+  protected:
+    void SetUp() override { font_.setup(nullptr, faces(installed_face(), {})); }
+    const CellMetrics& cell() const { return font_.cell(); }
+    TerminalFont font_;
+};
+
+TEST_F(PanePaint, RunsFillTheirCellsAndBlankRunsAreLeftAlone) {
+    pty::TerminalModel model(4, 20);
+    model.feed("\x1b[41mAB\x1b[0m  \x1b[44m\xE6\x97\xA5x\x1b[0m");
+    Canvas canvas(400, 200, font_.font());
+    const Rect text{10, 20, 10 + 20 * cell().width, 20 + 4 * cell().height};
+    const PaneStats stats = paint_screen(canvas.dc(), model, text, cell(), false, std::nullopt);
+    EXPECT_EQ(stats.runs, 2);  // the two spaces between are blank on the default background
+    const int w = cell().width;
+    const auto cell_corner = [&](int col) { return canvas.at(text.left + col * w, text.top); };
+    EXPECT_EQ(cell_corner(0), (Rgb{197, 15, 31}));
+    EXPECT_EQ(cell_corner(1), (Rgb{197, 15, 31}));
+    EXPECT_EQ(cell_corner(2), k_default_background);
+    // The wide character fills two cells; the x after it starts two further.
+    EXPECT_EQ(cell_corner(4), (Rgb{0, 55, 218}));
+    EXPECT_EQ(cell_corner(5), (Rgb{0, 55, 218}));
+    EXPECT_EQ(cell_corner(6), (Rgb{0, 55, 218}));
+    EXPECT_EQ(cell_corner(7), k_default_background);
+    EXPECT_EQ(canvas.at(text.left + 7 * w - 1, text.top + cell().height - 1), (Rgb{0, 55, 218}));
+    EXPECT_EQ(canvas.at(text.left, text.top + cell().height), k_default_background);
+}
+
+TEST_F(PanePaint, CursorBarAndSelectionColours) {
+    pty::TerminalModel model(4, 20);
+    model.feed("abc\r\nde");
+    Canvas canvas(400, 200, font_.font());
+    const Rect text{0, 0, 20 * cell().width, 4 * cell().height};
+    paint_screen(canvas.dc(), model, text, cell(), true, SelectionSpan({0, 1}, {0, 1}));
+    const int w = cell().width;
+    const int h = cell().height;
+    EXPECT_EQ(canvas.at(w + 1, 0), k_selection_background);
+    EXPECT_EQ(canvas.at(2 * w + 1, 0), k_default_background);
+    // The cursor after "de": a 2-pixel bar along the bottom of cell (1, 2).
+    EXPECT_EQ(canvas.at(2 * w, 2 * h - 1), k_cursor_color);
+    EXPECT_EQ(canvas.at(3 * w - 1, 2 * h - 2), k_cursor_color);
+    EXPECT_EQ(canvas.at(2 * w, 2 * h - 3), k_default_background);
+}
+
+TEST_F(PanePaint, PaneNarrowerThanACellDrawsNothing) {
+    pty::TerminalModel model(4, 20);
+    model.feed("\x1b[41mred");
+    Canvas canvas(100, 100, font_.font());
+    const Rect text{5, 5, 5 + cell().width - 1, 5 + 4 * cell().height};
+    const PaneStats stats = paint_screen(canvas.dc(), model, text, cell(), true, std::nullopt);
+    EXPECT_EQ(stats.runs, 0);
+    for (int y = 0; y < canvas.height(); y += 3) {
+        for (int x = 0; x < 100; x += 3) ASSERT_EQ(canvas.at(x, y), k_default_background);
+    }
+}
+
+}  // namespace
+}  // namespace tolvar::app::win
