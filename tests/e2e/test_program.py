@@ -155,20 +155,24 @@ def _cycle(app, first_id, count=20):
     return opened
 
 
+@pytest.mark.soak
 @pytest.mark.deadline(900)
 def test_soak_two_hundred_tabs_return_handles_and_memory(app):
     wait_sessions(app, 1)
-    # The first cycle grows the heaps to their working size; what matters is
-    # that the next two hundred tabs leave nothing behind.
-    _cycle(app, 2)
+    # The first cycles grow the heaps to their working size (how far depends
+    # on how many sessions happen to overlap); what matters is that the next
+    # two hundred tabs leave nothing behind.
+    for warm_up in range(3):
+        _cycle(app, 2 + warm_up * 20)
     wait_until(lambda: app.stats()["handles"] <= 60, 30, "handles to settle after the warm-up")
     before = app.stats()
     for batch in range(10):
-        opened = _cycle(app, 22 + batch * 20)
+        opened = _cycle(app, 62 + batch * 20)
     wait_until(lambda: app.stats()["handles"] <= before["handles"] + 5, 30,
                "handles to return after the tabs closed")
     after = app.stats()
     print(f"soak: 200 tabs; handles {before['handles']} -> {after['handles']} "
           f"(21 tabs open: {opened['handles']}); private bytes {before['private_bytes']} -> "
           f"{after['private_bytes']} (21 tabs open: {opened['private_bytes']})")
-    assert after["private_bytes"] < before["private_bytes"] + 4 * 1024 * 1024
+    # A session kept alive costs about 0.45 MB: 200 of them would be 90 MB.
+    assert after["private_bytes"] < before["private_bytes"] + 8 * 1024 * 1024
