@@ -4,9 +4,6 @@ menus, driven from the keyboard and mouse and read back through the probe,
 the data files and the stand-in clients."""
 
 import json
-from pathlib import Path
-
-import pytest
 
 import harness
 from harness import pixel_close, wait_until, windows_path
@@ -20,11 +17,6 @@ SHOTS = harness.ARTIFACTS / "screenshots"
 
 def profiles_file(*profiles) -> str:
     return json.dumps({"schema_version": 1, "profiles": list(profiles)}, indent=2)
-
-
-def ssh_profile(pid, name, host, port=22, user=None):
-    return {"id": pid, "name": name, "kind": {"type": "ssh", "host": host, "port": port,
-            "user": user, "identity_file": None, "extra_args": []}, "group": None, "color": None}
 
 
 SHELL = {"id": "p-1-0", "name": "Build box", "group": None, "color": None,
