@@ -105,18 +105,11 @@ class ManagerDialog final : public Dialog, public ManagerSurface {
     std::string filter_text() const override { return frame_->edit_text(k_filter); }
 
     void show_lines(const std::vector<std::string>& lines) override {
-        HWND list = frame_->control(k_list);
-        SendMessageW(list, LB_RESETCONTENT, 0, 0);
-        for (const std::string& line : lines) {
-            const std::wstring wide = core::win::to_wide(line);
-            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
-        }
+        frame_->fill_list(k_list, lines);
     }
 
     std::optional<std::size_t> selected_line() const override {
-        const LRESULT index = SendMessageW(frame_->control(k_list), LB_GETCURSEL, 0, 0);
-        if (index < 0) return std::nullopt;
-        return static_cast<std::size_t>(index);
+        return frame_->list_selection(k_list);
     }
 
     void select_line(std::size_t line) override {

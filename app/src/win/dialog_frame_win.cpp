@@ -47,6 +47,21 @@ void DialogFrame::set_text(int id, const std::string& text) const {
     SetWindowTextW(control(id), to_wide(text).c_str());
 }
 
+void DialogFrame::fill_list(int id, const std::vector<std::string>& lines) const {
+    HWND list = control(id);
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    for (const std::string& line : lines) {
+        const std::wstring wide = to_wide(line);
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+    }
+}
+
+std::optional<std::size_t> DialogFrame::list_selection(int id) const {
+    const LRESULT index = SendMessageW(control(id), LB_GETCURSEL, 0, 0);
+    if (index < 0) return std::nullopt;
+    return static_cast<std::size_t>(index);
+}
+
 LRESULT CALLBACK dialog_frame_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     if (msg == WM_CREATE) {
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);

@@ -5,7 +5,9 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace tolvar::app::win {
 
@@ -46,6 +48,10 @@ class DialogFrame {
     // The edit's text: at most 511 UTF-16 units, as UTF-8, trimmed.
     std::string edit_text(int id) const;
     void set_text(int id, const std::string& text) const;
+    // Replaces a list box's lines.
+    void fill_list(int id, const std::vector<std::string>& lines) const;
+    // The list box's selected line, if any.
+    std::optional<std::size_t> list_selection(int id) const;
     // The loop finishes the dialog after the current message.
     void end() { done_ = true; }
 

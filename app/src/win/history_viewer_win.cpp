@@ -59,18 +59,11 @@ class HistoryDialog final : public Dialog, public HistorySurface {
 
     // HistorySurface
     void show_lines(const std::vector<std::string>& lines) override {
-        HWND list = frame_->control(k_list);
-        SendMessageW(list, LB_RESETCONTENT, 0, 0);
-        for (const std::string& line : lines) {
-            const std::wstring wide = core::win::to_wide(line);
-            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
-        }
+        frame_->fill_list(k_list, lines);
     }
 
     std::optional<std::size_t> selected_line() const override {
-        const LRESULT index = SendMessageW(frame_->control(k_list), LB_GETCURSEL, 0, 0);
-        if (index < 0) return std::nullopt;
-        return static_cast<std::size_t>(index);
+        return frame_->list_selection(k_list);
     }
 
     bool ask(const std::string& question) override {
