@@ -133,6 +133,19 @@ void InputController::key_down(VirtualKey key, Modifiers modifiers) {
                route);
 }
 
+bool InputController::system_key_down(VirtualKey key, Modifiers modifiers) {
+    std::optional<NavArrow> arrow;
+    {
+        auto state = workspace_.cell().borrow();
+        if (!state) return false;
+        const KeyRoute route = route_key_down(**state, key, modifiers);
+        if (const auto* a = std::get_if<NavArrow>(&route)) arrow = *a;
+    }
+    if (!arrow) return false;
+    run_nav_arrow(*arrow);
+    return true;
+}
+
 void InputController::run_shortcut(ShortcutKey shortcut) {
     StateCell& cell = workspace_.cell();
     // The active tab's group, if it has one.

@@ -356,6 +356,23 @@ TEST_F(Input, NavigationArrowsWrapInSingleViewAndMoveOnTheGrid) {
     EXPECT_EQ(state().active, 2u);  // its column holds one item
 }
 
+TEST_F(Input, SystemKeysTakeOnlyTheNavigationArrows) {
+    rig.open(1);
+    ASSERT_EQ(state().active, 1u);
+    // Windows reports Alt+arrow as a system key.
+    EXPECT_TRUE(input.system_key_down(vk::k_left, {.alt = true}));
+    EXPECT_EQ(state().active, 0u);
+    // Everything else stays with the default window procedure, unsent.
+    EXPECT_FALSE(input.system_key_down(vk::letter('T'), {.alt = true}));
+    EXPECT_FALSE(input.system_key_down(static_cast<VirtualKey>(vk::k_f1 + 9), {}));  // F10
+    EXPECT_FALSE(input.system_key_down(vk::k_left, {.shift = true, .alt = true}));
+    EXPECT_EQ(state().tabs.size(), 2u);
+    EXPECT_EQ(written(0) + written(1), "");
+    state().config.settings.keys.nav_modifier = "ctrl";
+    EXPECT_FALSE(input.system_key_down(vk::k_left, {.alt = true}));
+    EXPECT_EQ(state().active, 0u);
+}
+
 TEST_F(Input, BrowserKeysMoveCycleAndOpen) {
     rig.open(3);
     press(vk::letter('Z'), k_ctrl_shift);

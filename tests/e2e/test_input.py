@@ -138,7 +138,7 @@ def test_ctrl_t_reaches_the_shell_when_chrome_keys_are_off(launch):
     app.wait_sessions(2)
 
 
-def test_ctrl_tab_and_ctrl_digits_switch_tabs(launch):
+def test_ctrl_tab_ctrl_digits_and_alt_arrows_switch_tabs(launch):
     app = launch(settings={**NO_TRAY, "restore_sessions_on_start": True},
                  files=grouped_tabs(None, None, None))
     app.wait_sessions(3)
@@ -156,6 +156,11 @@ def test_ctrl_tab_and_ctrl_digits_switch_tabs(launch):
     active_item(1)
     app.key("ctrl+5")  # past the last tab: nothing
     app.key("ctrl+1")
+    active_item(0)
+    # The default navigation modifier: Alt+arrows arrive as system keys.
+    app.key("alt+Left")
+    active_item(2)
+    app.key("alt+Right")
     active_item(0)
 
 

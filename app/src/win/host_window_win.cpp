@@ -56,6 +56,9 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
         case WM_KEYDOWN:
             on_key_down(wparam);
             return 0;
+        case WM_SYSKEYDOWN:
+            if (on_system_key_down(wparam)) return 0;
+            break;
         case WM_CHAR:
             on_char(wparam);
             return 0;

@@ -57,6 +57,7 @@ class HostWindow final : public WindowPort {
     void on_pty_exit(pty::SessionId id);
     void on_dpi_changed();
     void on_key_down(WPARAM vk);
+    bool on_system_key_down(WPARAM vk);
     void on_char(WPARAM code);
     void on_left_button_down(int x, int y);
     void on_left_button_up();

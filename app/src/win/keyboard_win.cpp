@@ -21,6 +21,10 @@ void HostWindow::on_key_down(WPARAM vk) {
     input_.key_down(static_cast<VirtualKey>(vk), current_modifiers());
 }
 
+bool HostWindow::on_system_key_down(WPARAM vk) {
+    return input_.system_key_down(static_cast<VirtualKey>(vk), current_modifiers());
+}
+
 void HostWindow::on_char(WPARAM code) {
     input_.character(static_cast<char16_t>(code), current_modifiers());
 }

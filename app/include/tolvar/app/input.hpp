@@ -60,6 +60,11 @@ class InputController {
 
     // WM_KEYDOWN with the modifiers held at the time.
     void key_down(VirtualKey key, Modifiers modifiers);
+    // WM_SYSKEYDOWN: Windows reports Alt+arrow this way, so with the default
+    // "alt" navigation modifier the arrows would otherwise never move the
+    // selection. Takes only the navigation arrows; false leaves every other
+    // system key (F10, Alt+letter, Alt+F4) to the default window procedure.
+    bool system_key_down(VirtualKey key, Modifiers modifiers);
     // WM_CHAR, one UTF-16 unit as Windows delivered it.
     void character(char16_t unit, Modifiers modifiers);
     void paste();
