@@ -220,8 +220,10 @@ void Scrollback::store(const RowView& row) {
     Block& block = blocks_.back();
     std::uint8_t* p = block.data.get() + block.used;
     std::memcpy(p, header, header_len);
-    std::memcpy(p + header_len, text_.data(), text_len_);
-    std::memcpy(p + header_len + text_len_, runs_.data(), runs_len_);
+    // An empty row has no buffers yet, and memcpy from null is undefined
+    // even for zero bytes.
+    if (text_len_ > 0) std::memcpy(p + header_len, text_.data(), text_len_);
+    if (runs_len_ > 0) std::memcpy(p + header_len + text_len_, runs_.data(), runs_len_);
     rows_.push_back({first_block_ + static_cast<std::uint32_t>(blocks_.size() - 1), block.used});
     block.used += static_cast<std::uint32_t>(need);
 }
