@@ -176,3 +176,39 @@ def test_soak_two_hundred_tabs_return_handles_and_memory(app):
           f"{after['private_bytes']} (21 tabs open: {opened['private_bytes']})")
     # A session kept alive costs about 0.45 MB: 200 of them would be 90 MB.
     assert after["private_bytes"] < before["private_bytes"] + 8 * 1024 * 1024
+
+
+@pytest.mark.soak
+@pytest.mark.deadline(900)
+def test_soak_start_up_time_and_memory_per_tab_with_full_scrollback(launch):
+    from test_input import grouped_tabs, wait_output, wait_prompt
+    import time
+    tabs = 6
+    started = time.monotonic()
+    app = launch(settings={"close_to_tray": False, "restore_sessions_on_start": True},
+                 files=grouped_tabs(*["Fill"] * tabs))
+    shown = time.monotonic() - started
+    wait_sessions(app, tabs)
+    app.key("ctrl+1")
+    wait_prompt(app)
+    prompt = time.monotonic() - started
+    for i in range(2, tabs + 1):
+        app.key(f"ctrl+{i}")
+        wait_prompt(app)
+    app.key("ctrl+1")
+    before = app.stats()
+    # Every tab prints more lines than its scrollback keeps.
+    lines = 10_500
+    app.key("ctrl+shift+b")
+    app.type(f"for /L %i in (1,1,{lines}) do @echo scrollback line %i of a tab that fills it up\n")
+    for i in range(1, tabs + 1):
+        app.key(f"ctrl+{i}")
+        wait_output(app, f"scrollback line {lines} of a tab that fills it up", timeout=600)
+    after = app.stats()
+    per_tab = (after["private_bytes"] - before["private_bytes"]) / tabs
+    print(f"start-up: window shown after {shown:.2f} s, first prompt after {prompt:.2f} s; "
+          f"private bytes {before['private_bytes']} with {tabs} fresh tabs, "
+          f"{after['private_bytes']} with full scrollback: {per_tab / 1e6:.2f} MB per tab")
+    # 10 000 lines of 60 characters are 0.6 MB of text; a cell array would
+    # take ten times that.
+    assert per_tab < 3e6
