@@ -32,6 +32,7 @@ PREFIX = ROOT / "build" / "wineprefix-e2e"
 ARTIFACTS = ROOT / "build" / "e2e-artifacts"
 
 WM_CLOSE = 0x0010
+WM_ENDSESSION = 0x0016
 WM_COMMAND = 0x0111
 WM_LBUTTONUP = 0x0202
 WM_LBUTTONDBLCLK = 0x0203

@@ -307,7 +307,7 @@ def open_bar_menu(app, x):
     raise harness.WaitTimeout("no menu after three right clicks")
 
 
-def test_tab_menu_colour_changes_the_stripe(launch, screen):
+def test_tab_menu_colour_changes_the_stripe_and_log_off_saves_it(launch, screen):
     app = launch(settings=NO_TRAY)
     menu = open_bar_menu(app, 40)
     app.key("Down", "Down", "Down", "Right")  # Rename, History…, Color ▸
@@ -329,6 +329,12 @@ def test_tab_menu_colour_changes_the_stripe(launch, screen):
     wait_until(lambda: not [w for w in app.windows("#32768") if w["visible"]], 10,
                "the menu to close")
     assert pixel_close(app.screenshot().getpixel((40, 1)), (231, 72, 86))
+
+    # A colour waits for the next save; a log-off ends the program without
+    # destroying its window, so the end of the session saves it.
+    assert app.sessions()[0]["color"] is None
+    assert app.post(harness.WM_ENDSESSION, 1)
+    wait_until(lambda: app.sessions()[0]["color"] == 0, 10, "the colour saved at log-off")
 
 
 def open_tray_menu(app):

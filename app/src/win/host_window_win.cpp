@@ -51,6 +51,12 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
         case WM_CLOSE:
             on_close();
             return 0;
+        case WM_ENDSESSION:
+            // Windows ends the process after this without WM_DESTROY: save
+            // now, or the group and colour changes that wait for the next
+            // save are lost at every log-off.
+            if (wparam) workspace_.save_session_list();
+            return 0;
         case WM_ERASEBKGND:
             return 1;
         case WM_KEYDOWN:
