@@ -212,3 +212,17 @@ def test_soak_start_up_time_and_memory_per_tab_with_full_scrollback(launch):
     # 10 000 lines of 60 characters are 0.6 MB of text; a cell array would
     # take ten times that.
     assert per_tab < 3e6
+
+
+@pytest.mark.soak
+def test_soak_start_up_with_thirty_resumed_tabs(launch):
+    from test_input import grouped_tabs
+    import time
+    for count in (1, 30):
+        started = time.monotonic()
+        app = launch(settings={"close_to_tray": False, "restore_sessions_on_start": True},
+                     files=grouped_tabs(*[None] * count))
+        shown = time.monotonic() - started
+        wait_sessions(app, count, timeout=120)
+        print(f"start-up with {count} resumed tab(s): window shown after {shown:.2f} s")
+        app.stop()
