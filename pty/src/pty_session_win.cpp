@@ -95,7 +95,13 @@ DWORD WINAPI read_output(void* param) noexcept {
         reader->model->with([chunk](TerminalModel& model) { model.feed(chunk); });
         PostMessageW(reader->window, WM_APP_PTY_OUTPUT, reader->id, 0);
     }
-    PostMessageW(reader->window, WM_APP_PTY_EXIT, reader->id, 0);
+    // A window far behind a flood of output has a full queue, which refuses
+    // posts until it catches up. A lost output post only delays a repaint; a
+    // lost exit would leave the tab open on an ended session for good.
+    while (!PostMessageW(reader->window, WM_APP_PTY_EXIT, reader->id, 0) &&
+           GetLastError() == ERROR_NOT_ENOUGH_QUOTA) {
+        Sleep(50);
+    }
     return 0;
 }
 

@@ -169,6 +169,21 @@ TEST_F(Session, ChildExitEndsOutputAndLaterWritesAreDropped) {
     }
 }
 
+TEST_F(Session, ExitArrivesEvenWhenTheQueueWasFull) {
+    auto session = std::make_unique<PtySession>(start());
+    const SessionId id = session->id();
+    ASSERT_TRUE(prompt_ready(*session)) << visible_text(*session);
+
+    // A window that falls behind a flood of output fills its thread's queue,
+    // and the system then refuses posts until it catches up.
+    std::size_t queued = 0;
+    while (queued < 20000 && PostMessageW(window_.hwnd(), WM_NULL, 0, 0)) ++queued;
+    if (queued == 20000) GTEST_SKIP() << "this system does not limit a thread's message queue";
+    session->write("exit\r");
+    Sleep(1500);  // the child leaves while nothing is taken from the queue
+    EXPECT_TRUE(pump_until([&] { return exited(id); })) << "the exit message was lost";
+}
+
 TEST_F(Session, ClosingRunningSessionEndsReaderAndFreesModel) {
     std::optional<PtySession> session = start();
     const SessionId id = session->id();
