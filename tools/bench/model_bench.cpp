@@ -1,16 +1,19 @@
-// Ingest speed and memory of the terminal model beside the vt100 crate, on
-// the same payloads in the same run: five workloads fed in 8192-byte chunks
+// Ingest speed and memory of the terminal model beside other terminal cores,
+// on the same payloads in the same run: five workloads fed in 8192-byte chunks
 // to a 50 x 200 screen with 10 000 lines of scrollback, median of 5 runs.
 //
 //   model-bench [--oracle PATH] [--megabytes N] [--runs N] [--only WORKLOAD]
 //
-// Prints a Markdown table. Without the oracle only the model is measured.
-// Times are CPU times, so a busy machine slows neither side.
+// Prints a Markdown table. The other cores run as programs of their own
+// (bench_protocol.hpp): the vt100 crate always (vt-oracle, PATH), and
+// alacritty_terminal, libtsm and libvterm in a build configured with
+// -DTOLVAR_BENCH_CORES=ON (tools/bench/compare-cores). A core whose program is
+// missing or fails shows "-". Times are CPU times, so a busy machine slows
+// no side.
 
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -18,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_protocol.hpp"
 #include "tolvar/core/utf.hpp"
 #include "tolvar/pty/terminal_model.hpp"
 
@@ -141,26 +145,23 @@ struct Measure {
     std::size_t scrollback_rows = 0;
 };
 
-// CPU time of this thread in seconds: the machine may be busy with other work,
-// and the reference is timed the same way.
-double cpu_seconds() {
-    std::ifstream f("/proc/thread-self/schedstat");
-    unsigned long long ns = 0;
-    if (f >> ns) return static_cast<double>(ns) / 1e9;
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
+struct Core {
+    std::string name;
+    std::string program;
+    Measure empty;  // heap with nothing fed, to leave out its screen
+    bool usable = false;
+};
 
 Measure measure_model(const std::string& payload, int runs) {
     std::vector<double> rates;
     Measure m;
     for (int i = 0; i < runs; ++i) {
         tolvar::pty::TerminalModel model(k_rows, k_cols, k_scrollback);
-        const double start = cpu_seconds();
+        const double start = tolvar::bench::cpu_seconds();
         for (std::size_t at = 0; at < payload.size(); at += k_chunk) {
             model.feed(std::string_view(payload).substr(at, k_chunk));
         }
-        const double took = cpu_seconds() - start;
+        const double took = tolvar::bench::cpu_seconds() - start;
         rates.push_back(static_cast<double>(payload.size()) / took / 1e6);
         m.bytes = model.scrollback_bytes();
         m.scrollback_rows = model.scrollback_rows();
@@ -170,25 +171,42 @@ Measure measure_model(const std::string& payload, int runs) {
     return m;
 }
 
-bool measure_reference(const std::string& oracle, const std::string& payload, int runs,
-                       Measure& out) {
-    char path[] = "/tmp/model-bench-XXXXXX";
-    const int fd = mkstemp(path);
-    if (fd < 0) return false;
-    std::ofstream(path, std::ios::binary) << payload;
-    const std::string command = "'" + oracle + "' bench " + path + " " + std::to_string(k_rows) +
-                                " " + std::to_string(k_cols) + " " + std::to_string(k_scrollback) +
-                                " " + std::to_string(k_chunk) + " " + std::to_string(runs);
+bool measure_core(const Core& core, const std::string& payload_file, int runs, Measure& out) {
+    const std::string command = "'" + core.program + "' bench " + payload_file + " " +
+                                std::to_string(k_rows) + " " + std::to_string(k_cols) + " " +
+                                std::to_string(k_scrollback) + " " + std::to_string(k_chunk) + " " +
+                                std::to_string(runs);
     FILE* p = popen(command.c_str(), "r");
-    bool ok = false;
-    if (p != nullptr) {
-        ok = std::fscanf(p, "mbps %lf\nbytes %zu\nscrollback %zu", &out.mbps, &out.bytes,
-                         &out.scrollback_rows) == 3;
-        ok = pclose(p) == 0 && ok;
+    if (p == nullptr) return false;
+    const bool read = std::fscanf(p, "mbps %lf\nbytes %zu\nscrollback %zu", &out.mbps, &out.bytes,
+                                  &out.scrollback_rows) == 3;
+    return pclose(p) == 0 && read;
+}
+
+// The payload in a file of its own for the other cores' programs.
+class PayloadFile {
+  public:
+    explicit PayloadFile(const std::string& payload) {
+        const int fd = mkstemp(path_);
+        if (fd >= 0) {
+            close(fd);
+            std::ofstream(path_, std::ios::binary) << payload;
+        }
     }
-    unlink(path);
-    close(fd);
-    return ok;
+    ~PayloadFile() { unlink(path_); }
+    PayloadFile(const PayloadFile&) = delete;
+    PayloadFile& operator=(const PayloadFile&) = delete;
+    const char* path() const { return path_; }
+
+  private:
+    char path_[32] = "/tmp/model-bench-XXXXXX";
+};
+
+std::string per_cell(double bytes, std::size_t lines) {
+    if (lines == 0) return "-";
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.2f", bytes / static_cast<double>(lines * k_cols));
+    return buf;
 }
 
 }  // namespace
@@ -217,45 +235,67 @@ int main(int argc, char** argv) {
         {"wide and combining", wide_and_combining}, {"cursor-addressed redraw", cursor_redraw},
         {"short lines scrolling", short_lines},
     };
-    const bool have_oracle = access(oracle.c_str(), X_OK) == 0;
-    if (!have_oracle)
-        std::fprintf(stderr, "vt-oracle not found at %s: model only\n", oracle.c_str());
+    std::vector<Core> cores = {{"vt100", oracle}};
+#ifdef TOLVAR_BENCH_CORES
+    cores.push_back({"alacritty_terminal", TOLVAR_ALACRITTY_BENCH});
+    cores.push_back({"libtsm", TOLVAR_LIBTSM_BENCH});
+    cores.push_back({"libvterm", TOLVAR_LIBVTERM_BENCH});
+#endif
+    {
+        const PayloadFile nothing("");
+        for (Core& core : cores) {
+            core.usable = access(core.program.c_str(), X_OK) == 0 &&
+                          measure_core(core, nothing.path(), 1, core.empty);
+            if (!core.usable)
+                std::fprintf(stderr, "%s: %s missing or failing\n", core.name.c_str(),
+                             core.program.c_str());
+        }
+    }
 
     std::printf(
         "%u x %u screen, %zu lines of scrollback, %zu-byte chunks, %zu MiB per workload, "
         "median of %d runs\n\n",
         unsigned{k_rows}, unsigned{k_cols}, k_scrollback, k_chunk, megabytes, runs);
-    // The reference's heap with an empty scrollback, to subtract its screen.
-    Measure empty;
-    const bool have_empty = have_oracle && measure_reference(oracle, "", 1, empty);
+    if (cores.size() > 1) std::printf("ratio: the model's MB/s over the fastest other core's\n\n");
 
-    std::printf(
-        "| workload | model MB/s | vt100 MB/s | ratio | model B/scrollback cell | "
-        "vt100 B/scrollback cell |\n");
-    std::printf("|---|---:|---:|---:|---:|---:|\n");
+    std::string header = "| workload | model MB/s |";
+    std::string rule = "|---|---:|";
+    for (const Core& core : cores) header += " " + core.name + " MB/s |";
+    header += " ratio | model B/scrollback cell |";
+    for (const Core& core : cores) header += " " + core.name + " B/scrollback cell |";
+    for (std::size_t i = 0; i < 2 * cores.size() + 2; ++i) rule += "---:|";
+    std::printf("%s\n%s\n", header.c_str(), rule.c_str());
+
     for (const Workload& w : workloads) {
         if (std::string(w.name).find(only) == std::string::npos) continue;
         const std::string payload = w.make(size);
         const Measure ours = measure_model(payload, runs);
-        Measure ref;
-        const bool got = have_empty && measure_reference(oracle, payload, runs, ref);
-        const auto per_cell = [](double bytes, std::size_t lines) {
-            char buf[32];
-            if (lines == 0) return std::string("-");
-            std::snprintf(buf, sizeof buf, "%.2f", bytes / static_cast<double>(lines * k_cols));
-            return std::string(buf);
-        };
-        const std::string ours_cell =
-            per_cell(static_cast<double>(ours.bytes), ours.scrollback_rows);
-        if (got) {
-            const std::string ref_cell =
-                per_cell(static_cast<double>(ref.bytes) - static_cast<double>(empty.bytes),
-                         ref.scrollback_rows);
-            std::printf("| %s | %.0f | %.1f | %.1f | %s | %s |\n", w.name, ours.mbps, ref.mbps,
-                        ours.mbps / ref.mbps, ours_cell.c_str(), ref_cell.c_str());
-        } else {
-            std::printf("| %s | %.0f | - | - | %s | - |\n", w.name, ours.mbps, ours_cell.c_str());
+        const PayloadFile file(payload);
+        std::string speeds;
+        std::string cells;
+        double fastest = 0;
+        for (const Core& core : cores) {
+            Measure m;
+            if (core.usable && measure_core(core, file.path(), runs, m)) {
+                char buf[32];
+                std::snprintf(buf, sizeof buf, " %.1f |", m.mbps);
+                speeds += buf;
+                cells +=
+                    " " +
+                    per_cell(static_cast<double>(m.bytes) - static_cast<double>(core.empty.bytes),
+                             m.scrollback_rows) +
+                    " |";
+                fastest = std::max(fastest, m.mbps);
+            } else {
+                speeds += " - |";
+                cells += " - |";
+            }
         }
+        char ratio[32] = "-";
+        if (fastest > 0) std::snprintf(ratio, sizeof ratio, "%.1f", ours.mbps / fastest);
+        std::printf("| %s | %.0f |%s %s | %s |%s\n", w.name, ours.mbps, speeds.c_str(), ratio,
+                    per_cell(static_cast<double>(ours.bytes), ours.scrollback_rows).c_str(),
+                    cells.c_str());
         std::fflush(stdout);
     }
     return 0;
