@@ -1,13 +1,31 @@
 // Display width of a code point, as the reference terminal library counts it.
-// Pure function.
+// Pure function, inline: it runs for every character the model prints.
 #pragma once
 
 #include <cstdint>
 
 namespace tolvar::pty {
 
+namespace width_tables {
+// Three-level lookup, 2 bits per code point (char_width.cpp).
+extern const std::uint8_t k_width_tables_0[256];
+extern const std::uint8_t k_width_tables_1[];
+extern const std::uint8_t k_width_tables_2[];
+}  // namespace width_tables
+
 // Columns a character takes: 0, 1 or 2; -1 for C0 and C1 controls and DEL.
 // Ambiguous-width characters are narrow.
-int char_width(char32_t c);
+inline int char_width(char32_t c) {
+    using namespace width_tables;
+    if (c < 0x7f) return c >= 0x20 ? 1 : (c == 0 ? 0 : -1);
+    if (c < 0xa0) return -1;
+    if (c > 0x10ffff) return 1;
+    const std::uint32_t cp = c;
+    const unsigned t1 = k_width_tables_0[(cp >> 13) & 0xff];
+    const unsigned t2 = k_width_tables_1[128 * t1 + ((cp >> 6) & 0x7f)];
+    const unsigned packed = k_width_tables_2[16 * t2 + ((cp >> 2) & 0xf)];
+    const unsigned width = (packed >> (2 * (cp & 3))) & 3;
+    return width == 3 ? 1 : static_cast<int>(width);
+}
 
 }  // namespace tolvar::pty

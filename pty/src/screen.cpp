@@ -56,6 +56,24 @@ void Screen::text(char32_t c) {
     Grid& g = active();
     g.clamp_cursor_row();  // reference crashes below the grid
     const std::uint16_t cols = g.cols();
+    if (w > 0 && g.pos.col + w <= cols) {
+        // It fits where the cursor is, over plain cells: the common case,
+        // which needs none of the wrapping and wide-character repairs below.
+        CellData* cell = g.row(g.pos.row) + g.pos.col;
+        if (((cell[0].word | cell[w - 1].word) & CellData::k_special) == 0) {
+            CellData first = CellData::blank(attrs_);
+            first.word |= static_cast<std::uint32_t>(c);
+            if (w == 2) {
+                first.word |= CellData::k_wide;
+                cell[1] = CellData{};
+                cell[1].word = CellData::k_cont;
+            }
+            cell[0] = first;
+            g.pos.col = static_cast<std::uint16_t>(g.pos.col + w);
+            g.touch(g.pos.row, g.pos.col);
+            return;
+        }
+    }
     // A wide character on a one-column grid is placed like a narrow one
     // (reference crashes).
     const auto width = static_cast<std::uint16_t>(w > cols ? 1 : w);

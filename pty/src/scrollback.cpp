@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 
 #include "char_width.hpp"
 #include "tolvar/core/utf.hpp"
@@ -133,19 +134,23 @@ void Scrollback::encode(const RowView& row) {
     Writer runs{runs_.data()};
 
     // Marks in column order, met by a cursor as the row is walked.
-    sorted_marks_.clear();
+    // Text printed left to right leaves them so already; only edits that
+    // move cells (insert, delete) need the sorted copy.
+    std::span<const Marks> marks;
     if (row.marks != nullptr && !row.marks->empty()) {
-        sorted_marks_.assign(row.marks->begin(), row.marks->end());
-        std::sort(sorted_marks_.begin(), sorted_marks_.end(),
-                  [](const Marks& a, const Marks& b) { return a.col < b.col; });
+        const auto by_col = [](const Marks& a, const Marks& b) { return a.col < b.col; };
+        marks = *row.marks;
+        if (!std::is_sorted(marks.begin(), marks.end(), by_col)) {
+            sorted_marks_.assign(marks.begin(), marks.end());
+            std::sort(sorted_marks_.begin(), sorted_marks_.end(), by_col);
+            marks = sorted_marks_;
+        }
     }
     std::size_t next_marks = 0;
     const auto marks_at = [&](std::uint16_t col) -> const Marks* {
-        while (next_marks < sorted_marks_.size() && sorted_marks_[next_marks].col < col)
-            ++next_marks;
-        return next_marks < sorted_marks_.size() && sorted_marks_[next_marks].col == col
-                   ? &sorted_marks_[next_marks]
-                   : nullptr;
+        while (next_marks < marks.size() && marks[next_marks].col < col) ++next_marks;
+        return next_marks < marks.size() && marks[next_marks].col == col ? &marks[next_marks]
+                                                                          : nullptr;
     };
 
     CellData run;  // attributes of the open run; starts as the defaults
@@ -189,12 +194,12 @@ void Scrollback::encode(const RowView& row) {
                 continue;
             }
         }
-        const Marks* marks = c.has_marks() ? marks_at(col) : nullptr;
-        const int count = cp == 0 ? 0 : 1 + (marks ? marks->count : 0);
+        const Marks* cell_marks = c.has_marks() ? marks_at(col) : nullptr;
+        const int count = cp == 0 ? 0 : 1 + (cell_marks ? cell_marks->count : 0);
         text.byte(k_generic);
         text.byte(static_cast<unsigned>(count | (c.wide() ? 8 : 0) | (c.cont() ? 16 : 0)));
         if (cp != 0) text.utf8(cp);
-        for (int i = 0; marks && i < marks->count; ++i) text.utf8(marks->cps[i]);
+        for (int i = 0; cell_marks && i < cell_marks->count; ++i) text.utf8(cell_marks->cps[i]);
         ++col;
     }
     if (run_len > 0 && !run.is_default()) runs.run(run_len, run);

@@ -137,6 +137,9 @@ class VtParser {
     void perform(P& performer, Action action, std::uint8_t byte);
     template <class P>
     void utf8(P& performer, std::uint8_t byte);
+    // Length of the valid UTF-8 character at p, whole before end, with its
+    // code point left in utf8_point_; 0 when it is cut off or invalid.
+    int utf8_whole(const std::uint8_t* p, const std::uint8_t* end);
     template <class P>
     void osc_end(P& performer);
     void osc_put(std::uint8_t byte);
@@ -180,6 +183,15 @@ void VtParser::advance(P& performer, std::string_view bytes) {
             state_ = CsiParam;
             while (p < end && *p >= '0' && *p <= ';') param(*p++);
             continue;
+        }
+        if (state_ == Ground && byte >= 0xc2 && byte <= 0xf4) {
+            // A whole, valid multi-byte character in the buffer skips the
+            // table and the byte-at-a-time decoder; anything else takes them.
+            if (const int n = utf8_whole(p, end); n > 0) {
+                performer.print(utf8_point_);
+                p += n;
+                continue;
+            }
         }
         ++p;
         if (state_ == Utf8) {
@@ -324,6 +336,24 @@ void VtParser::osc_end(P& performer) {
                                                             osc_bounds_[i][1] - osc_bounds_[i][0]);
     }
     performer.osc_dispatch(params);
+}
+
+inline int VtParser::utf8_whole(const std::uint8_t* p, const std::uint8_t* end) {
+    const std::uint8_t lead = p[0];
+    const int n = lead < 0xe0 ? 2 : lead < 0xf0 ? 3 : 4;
+    if (end - p < n) return 0;
+    // The second byte's range narrows after E0, ED, F0 and F4.
+    const std::uint8_t low = lead == 0xe0 ? 0xa0 : lead == 0xf0 ? 0x90 : 0x80;
+    const std::uint8_t high = lead == 0xed ? 0x9f : lead == 0xf4 ? 0x8f : 0xbf;
+    if (p[1] < low || p[1] > high) return 0;
+    std::uint32_t cp = lead & (n == 2 ? 0x1fu : n == 3 ? 0x0fu : 0x07u);
+    cp = cp << 6 | (p[1] & 0x3fu);
+    for (int i = 2; i < n; ++i) {
+        if ((p[i] & 0xc0) != 0x80) return 0;
+        cp = cp << 6 | (p[i] & 0x3fu);
+    }
+    utf8_point_ = cp;
+    return n;
 }
 
 inline void VtParser::param(std::uint8_t byte) {
