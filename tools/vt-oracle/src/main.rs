@@ -9,33 +9,11 @@
 //!   vt-oracle bench FILE ROWS COLS SCROLLBACK CHUNK RUNS
 //!   vt-oracle widths
 
-use std::alloc::{GlobalAlloc, Layout, System};
 use std::io::{self, BufRead, Write};
 use std::panic::{self, AssertUnwindSafe};
-use std::sync::atomic::{AtomicUsize, Ordering};
 
-// Counts live heap bytes so the benchmark can report the reference's memory.
-struct Counting;
-static LIVE: AtomicUsize = AtomicUsize::new(0);
-
-unsafe impl GlobalAlloc for Counting {
-    unsafe fn alloc(&self, layout: Layout) -> *mut u8 {
-        LIVE.fetch_add(layout.size(), Ordering::Relaxed);
-        System.alloc(layout)
-    }
-    unsafe fn dealloc(&self, ptr: *mut u8, layout: Layout) {
-        LIVE.fetch_sub(layout.size(), Ordering::Relaxed);
-        System.dealloc(ptr, layout)
-    }
-    unsafe fn realloc(&self, ptr: *mut u8, layout: Layout, new_size: usize) -> *mut u8 {
-        LIVE.fetch_add(new_size, Ordering::Relaxed);
-        LIVE.fetch_sub(layout.size(), Ordering::Relaxed);
-        System.realloc(ptr, layout, new_size)
-    }
-}
-
-#[global_allocator]
-static GLOBAL: Counting = Counting;
+mod measure;
+use measure::{cpu_seconds, live_bytes};
 
 thread_local! {
     static PANIC_PLACE: std::cell::RefCell<String> = std::cell::RefCell::new(String::new());
@@ -241,24 +219,6 @@ fn run_script() {
     }
 }
 
-// CPU time of this thread in seconds, the clock model-bench uses on the
-// model's side. (The scheduler's statistics advance only in whole ticks.)
-fn cpu_seconds() -> f64 {
-    #[repr(C)]
-    struct Timespec {
-        tv_sec: i64,
-        tv_nsec: i64,
-    }
-    extern "C" {
-        fn clock_gettime(clock: i32, now: *mut Timespec) -> i32;
-    }
-    const CLOCK_THREAD_CPUTIME_ID: i32 = 3;
-    let mut now = Timespec { tv_sec: 0, tv_nsec: 0 };
-    // Cannot fail for the calling thread's own clock.
-    unsafe { clock_gettime(CLOCK_THREAD_CPUTIME_ID, &mut now) };
-    now.tv_sec as f64 + now.tv_nsec as f64 / 1e9
-}
-
 fn bench(args: &[String]) {
     let payload = std::fs::read(&args[0]).expect("read payload");
     let num = |i: usize| args[i].parse::<usize>().expect("number");
@@ -268,14 +228,14 @@ fn bench(args: &[String]) {
     let mut bytes = 0;
     let mut lines = 0;
     for _ in 0..runs {
-        let before = LIVE.load(Ordering::Relaxed);
+        let before = live_bytes();
         let mut parser = vt100::Parser::new(rows, cols, scrollback);
         let start = cpu_seconds();
         for piece in payload.chunks(chunk) {
             parser.process(piece);
         }
         times.push(cpu_seconds() - start);
-        bytes = LIVE.load(Ordering::Relaxed) - before;
+        bytes = live_bytes() - before;
         parser.set_scrollback(usize::MAX);
         lines = parser.screen().scrollback();
     }

@@ -6,37 +6,15 @@
 //! prints "mbps X", "bytes N" (live heap held by the terminal after the run)
 //! and "scrollback N" (lines of history it holds).
 
-use std::alloc::{GlobalAlloc, Layout, System};
-use std::sync::atomic::{AtomicUsize, Ordering};
-
 use alacritty_terminal::ansi::Processor;
 use alacritty_terminal::config::Config;
 use alacritty_terminal::event::VoidListener;
 use alacritty_terminal::grid::Dimensions;
 use alacritty_terminal::Term;
 
-// Counts live heap bytes, as vt-oracle does.
-struct Counting;
-static LIVE: AtomicUsize = AtomicUsize::new(0);
-
-unsafe impl GlobalAlloc for Counting {
-    unsafe fn alloc(&self, layout: Layout) -> *mut u8 {
-        LIVE.fetch_add(layout.size(), Ordering::Relaxed);
-        System.alloc(layout)
-    }
-    unsafe fn dealloc(&self, ptr: *mut u8, layout: Layout) {
-        LIVE.fetch_sub(layout.size(), Ordering::Relaxed);
-        System.dealloc(ptr, layout)
-    }
-    unsafe fn realloc(&self, ptr: *mut u8, layout: Layout, new_size: usize) -> *mut u8 {
-        LIVE.fetch_add(new_size, Ordering::Relaxed);
-        LIVE.fetch_sub(layout.size(), Ordering::Relaxed);
-        System.realloc(ptr, layout, new_size)
-    }
-}
-
-#[global_allocator]
-static GLOBAL: Counting = Counting;
+#[path = "../../../vt-oracle/src/measure.rs"]
+mod measure;
+use measure::{cpu_seconds, live_bytes};
 
 struct Size {
     rows: usize,
@@ -55,17 +33,6 @@ impl Dimensions for Size {
     }
 }
 
-// CPU time of this thread in seconds, the clock model-bench uses.
-fn cpu_seconds() -> f64 {
-    let mut now = libc::timespec {
-        tv_sec: 0,
-        tv_nsec: 0,
-    };
-    // Cannot fail for the calling thread's own clock.
-    unsafe { libc::clock_gettime(libc::CLOCK_THREAD_CPUTIME_ID, &mut now) };
-    now.tv_sec as f64 + now.tv_nsec as f64 / 1e9
-}
-
 fn bench(args: &[String]) {
     let payload = std::fs::read(&args[0]).expect("read payload");
     let num = |i: usize| args[i].parse::<usize>().expect("number");
@@ -80,7 +47,7 @@ fn bench(args: &[String]) {
     let mut bytes = 0;
     let mut lines = 0;
     for _ in 0..runs {
-        let before = LIVE.load(Ordering::Relaxed);
+        let before = live_bytes();
         let mut term = Term::new(&config, &size, VoidListener);
         let mut processor = Processor::new();
         let start = cpu_seconds();
@@ -90,7 +57,7 @@ fn bench(args: &[String]) {
             }
         }
         times.push(cpu_seconds() - start);
-        bytes = LIVE.load(Ordering::Relaxed) - before;
+        bytes = live_bytes() - before;
         lines = term.grid().history_size();
     }
     times.sort_by(|a, b| a.partial_cmp(b).unwrap());
