@@ -13,7 +13,7 @@ use std::io::{self, BufRead, Write};
 use std::panic::{self, AssertUnwindSafe};
 
 mod measure;
-use measure::{cpu_seconds, live_bytes};
+use measure::{cpu_seconds, live_bytes, report};
 
 thread_local! {
     static PANIC_PLACE: std::cell::RefCell<String> = std::cell::RefCell::new(String::new());
@@ -239,11 +239,7 @@ fn bench(args: &[String]) {
         parser.set_scrollback(usize::MAX);
         lines = parser.screen().scrollback();
     }
-    times.sort_by(|a, b| a.partial_cmp(b).unwrap());
-    let median = times[times.len() / 2];
-    println!("mbps {:.3}", payload.len() as f64 / median / 1e6);
-    println!("bytes {}", bytes);
-    println!("scrollback {}", lines);
+    report(payload.len(), &mut times, bytes, lines);
 }
 
 fn widths() {

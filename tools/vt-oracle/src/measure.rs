@@ -49,3 +49,13 @@ pub fn cpu_seconds() -> f64 {
     unsafe { clock_gettime(CLOCK_THREAD_CPUTIME_ID, &mut now) };
     now.tv_sec as f64 + now.tv_nsec as f64 / 1e9
 }
+
+/// The bench protocol's answer: the median speed of the timed runs, the heap
+/// held and the scrollback lines after the last.
+pub fn report(payload_bytes: usize, times: &mut [f64], bytes: usize, lines: usize) {
+    times.sort_by(|a, b| a.partial_cmp(b).unwrap());
+    let median = times[times.len() / 2];
+    println!("mbps {:.3}", payload_bytes as f64 / median / 1e6);
+    println!("bytes {}", bytes);
+    println!("scrollback {}", lines);
+}

@@ -14,7 +14,7 @@ use alacritty_terminal::Term;
 
 #[path = "../../../vt-oracle/src/measure.rs"]
 mod measure;
-use measure::{cpu_seconds, live_bytes};
+use measure::{cpu_seconds, live_bytes, report};
 
 struct Size {
     rows: usize,
@@ -60,11 +60,7 @@ fn bench(args: &[String]) {
         bytes = live_bytes() - before;
         lines = term.grid().history_size();
     }
-    times.sort_by(|a, b| a.partial_cmp(b).unwrap());
-    let median = times[times.len() / 2];
-    println!("mbps {:.3}", payload.len() as f64 / median / 1e6);
-    println!("bytes {}", bytes);
-    println!("scrollback {}", lines);
+    report(payload.len(), &mut times, bytes, lines);
 }
 
 fn main() {
