@@ -118,7 +118,9 @@ pty::GridSize grid_size_for(const Rect& text, const CellMetrics& cell) {
 std::vector<SessionSize> layout_sizes(const AppState& state, const Rect& client,
                                       const CellMetrics& cell) {
     std::vector<SessionSize> sizes;
-    if (state.tabs.empty()) return sizes;
+    // A minimized window has an empty client area: cutting every session to
+    // one cell would wipe what their screens hold, so sizes stay as they are.
+    if (state.tabs.empty() || client.width() <= 0 || client.height() <= 0) return sizes;
     switch (state.view_mode) {
         case ViewMode::Single: {
             const pty::GridSize size = grid_size_for(text_rect(terminal_area(client), false), cell);

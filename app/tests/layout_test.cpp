@@ -119,6 +119,16 @@ TEST(LayoutPass, SizesStayWithinOneAnd32767) {
     EXPECT_TRUE(layout_sizes(AppState{}, k_client, k_cell).empty());
 }
 
+// Pins the loss of every tab's screen when the window was minimized.
+TEST(LayoutPass, AnEmptyClientAreaResizesNothing) {
+    AppState s = with_tabs(2);
+    for (const ViewMode mode : {ViewMode::Single, ViewMode::TileAll, ViewMode::BrowseGroups}) {
+        s.view_mode = mode;
+        EXPECT_TRUE(layout_sizes(s, {0, 0, 0, 0}, k_cell).empty());
+        EXPECT_FALSE(layout_sizes(s, {0, 0, 1, 1}, k_cell).empty());
+    }
+}
+
 TEST(LayoutPass, BrowserSizesTabCardsOnly) {
     AppState s = with_tabs(2);
     const GroupId g = group_by_name(s, "G");
