@@ -1,6 +1,7 @@
 #include "tolvar/app/input.hpp"
 
 #include <algorithm>
+#include <utility>
 
 #include "tolvar/app/browser.hpp"
 #include "tolvar/app/history_tracker.hpp"
@@ -114,12 +115,14 @@ std::string alias_bytes(const core::Alias& alias) {
 // ------------------------------------------------------------ keys
 
 void InputController::key_down(VirtualKey key, Modifiers modifiers) {
+    drop_next_char_ = false;
     KeyRoute route;
     {
         auto state = workspace_.cell().borrow();
         if (!state) return;
         route = route_key_down(**state, key, modifiers);
     }
+    drop_next_char_ = std::holds_alternative<QuickKeyHit>(route);
     std::visit(Overloaded{
                    [](NoKeyAction) {},
                    [&](BrowserKey b) { run_browser_key(b); },
@@ -134,6 +137,7 @@ void InputController::key_down(VirtualKey key, Modifiers modifiers) {
 }
 
 bool InputController::system_key_down(VirtualKey key, Modifiers modifiers) {
+    drop_next_char_ = false;
     std::optional<NavArrow> arrow;
     {
         auto state = workspace_.cell().borrow();
@@ -357,6 +361,7 @@ void InputController::toggle_help() {
 // ------------------------------------------------------------ characters
 
 void InputController::character(char16_t unit, Modifiers modifiers) {
+    if (std::exchange(drop_next_char_, false)) return;
     unit = swap_backspace(unit);
     CharRoute route;
     {

@@ -269,6 +269,23 @@ TEST_F(Input, QuickKeysSendRecordAndReportDeletedTargets) {
     EXPECT_EQ(port.renames, (std::vector<std::uint64_t>{tab(1).session->id()}));
 }
 
+// Pins a fault: a Ctrl+letter quick key also sent the control character
+// Windows makes of the same key press, so "ctrl+d" ended the shell.
+TEST_F(Input, AQuickKeysOwnCharacterNeverReachesTheShell) {
+    state().config.quick_keys.push_back({"ctrl+d", core::SendText{"date\r"}});
+    press(vk::letter('D'), k_ctrl);
+    type(u"\x04", k_ctrl);
+    EXPECT_EQ(written(), "date\r");
+    // Only that one character: the next key press types as usual.
+    press(vk::letter('D'), k_ctrl);
+    press(vk::letter('X'), k_ctrl);
+    type(u"\x18", k_ctrl);
+    EXPECT_EQ(written(), "date\rdate\r\x18");
+    press(vk::letter('A'));
+    type(u"a");
+    EXPECT_EQ(written(), std::string("date\rdate\r\x18") + "a");
+}
+
 // ------------------------------------------------------------ shortcuts
 
 TEST_F(Input, HelpTogglesAndEscapeClosesItWithoutSending) {

@@ -87,6 +87,10 @@ class InputController {
     InputPort& port_;
     core::FileSystem& fs_;
     SurrogateJoiner surrogates_;
+    // A quick key that fired on key down: the character Windows makes of
+    // the same key press (Ctrl+D's EOF, an AltGr letter) must not follow it
+    // to the shell.
+    bool drop_next_char_ = false;
 };
 
 }  // namespace tolvar::app
