@@ -184,6 +184,16 @@ std::string remote_bridge_text(const core::RemoteSettings& remote) {
            remote.bind_addr + "\nControl allowed: " + (remote.allow_control ? "true" : "false");
 }
 
+std::string menu_label(std::string_view text) {
+    std::string label;
+    label.reserve(text.size());
+    for (const char c : text) {
+        if (c == '&') label += '&';
+        label += c;
+    }
+    return label;
+}
+
 // ------------------------------------------------------------ choosing
 
 void run_tab_command(Workspace& workspace, MenuPort& port, const TabMenu& menu, unsigned id) {

@@ -212,6 +212,12 @@ struct Nested {
     }
 };
 
+TEST(MenuLabel, AmpersandsOfGroupNamesStayVisible) {
+    EXPECT_EQ(menu_label("R&D"), "R&&D");
+    EXPECT_EQ(menu_label("&&x&"), "&&&&x&&");
+    EXPECT_EQ(menu_label("Tile group\tCtrl+Shift+G"), "Tile group\tCtrl+Shift+G");
+}
+
 TEST(GroupMenu, MoveIntoNeverOffersTheGroupOrItsDescendants) {
     Nested n;
     auto menu_a = group_menu(n.rig.state(), n.a);

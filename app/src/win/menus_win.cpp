@@ -29,14 +29,14 @@ HMENU build_menu(const Menu& menu) {
             case MenuItem::Kind::Submenu:
                 if (HMENU sub = build_menu(item.items)) {
                     if (!AppendMenuW(handle, MF_POPUP, reinterpret_cast<UINT_PTR>(sub),
-                                     to_wide(item.text).c_str())) {
+                                     to_wide(menu_label(item.text)).c_str())) {
                         DestroyMenu(sub);
                     }
                 }
                 break;
             case MenuItem::Kind::Command:
                 AppendMenuW(handle, MF_STRING | (item.checked ? MF_CHECKED : MF_UNCHECKED), item.id,
-                            to_wide(item.text).c_str());
+                            to_wide(menu_label(item.text)).c_str());
                 break;
         }
     }

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tolvar/app/workspace.hpp"
@@ -93,6 +94,10 @@ Menu tray_menu(const core::Settings& settings);
 std::vector<GroupId> move_group_targets(const AppState& state, GroupId id);
 
 std::string remote_bridge_text(const core::RemoteSettings& remote);
+
+// An item text as a popup menu must be given it: a lone '&' would vanish and
+// underline the next character, so a group named "R&D" would read "RD".
+std::string menu_label(std::string_view text);
 
 // What menu choices need from the main window beyond the workspace. Every
 // call may re-enter the window procedure: never made while borrowing.
