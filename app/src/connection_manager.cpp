@@ -83,7 +83,18 @@ void ConnectionManager::connect(ManagerSurface& surface) {
     const auto index = selected(surface);
     if (!index) return;
     connect_id_ = profiles_[*index].id;
+    connect_index_ = *index;
     surface.end();
+}
+
+const core::ConnectionProfile* ConnectionManager::chosen() const {
+    if (!connect_id_) return nullptr;
+    if (connect_index_ < profiles_.size() && profiles_[connect_index_].id == *connect_id_) {
+        return &profiles_[connect_index_];
+    }
+    const auto found = std::find_if(profiles_.begin(), profiles_.end(),
+                                    [&](const auto& p) { return p.id == *connect_id_; });
+    return found != profiles_.end() ? &*found : nullptr;
 }
 
 void ConnectionManager::add(ManagerSurface& surface) {
@@ -164,11 +175,9 @@ void finish_connection_manager(Workspace& workspace, core::FileSystem& fs,
         }
         if (dir) (void)core::save_profiles(fs, *dir, manager.profiles());
     }
-    if (!manager.connect_id()) return;
-    const auto& profiles = manager.profiles();
-    const auto found = std::find_if(profiles.begin(), profiles.end(),
-                                    [&](const auto& p) { return p.id == *manager.connect_id(); });
-    if (found != profiles.end()) workspace.open_profile(core::ConnectionProfile(*found));
+    if (const core::ConnectionProfile* chosen = manager.chosen()) {
+        workspace.open_profile(core::ConnectionProfile(*chosen));
+    }
 }
 
 }  // namespace tolvar::app

@@ -224,6 +224,22 @@ TEST(Finish, SavesEvenWithoutConnectThenConnectsWithEditedValues) {
     EXPECT_EQ(rig.window.reentry_refused, 0);
 }
 
+TEST(Finish, ConnectsToThePickedProfileWhenTwoShareAnId) {
+    Rig rig;
+    auto profiles = sample();
+    profiles[1] = profile("p-1", "Copied by hand", core::LocalShell{"cmd /k echo second"});
+    ConnectionManager m(profiles);
+    FakeSurface s;
+    m.refresh(s);
+    s.selection = 1;
+    m.connect(s);
+    EXPECT_EQ(m.connect_id(), "p-1");
+    finish_connection_manager(rig.ws, core::platform_file_system(), m);
+    ASSERT_EQ(rig.starter.commands.size(), 1u);
+    EXPECT_EQ(rig.starter.commands[0], "cmd /k echo second");
+    EXPECT_EQ(rig.state().tabs[0].title, "Copied by hand");
+}
+
 TEST(Finish, AnUnchangedListIsNotWritten) {
     core::testing::ScratchDir dir;
     Rig rig;

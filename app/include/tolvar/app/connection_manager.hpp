@@ -65,6 +65,9 @@ class ConnectionManager {
     const std::vector<std::size_t>& shown() const { return shown_; }
     bool modified() const { return modified_; }
     const std::optional<std::string>& connect_id() const { return connect_id_; }
+    // The chosen profile itself: a hand-edited file may give two profiles
+    // the same id, and the one the user picked is the one to open.
+    const core::ConnectionProfile* chosen() const;
 
   private:
     std::optional<std::size_t> selected(const ManagerSurface& surface) const;
@@ -72,6 +75,7 @@ class ConnectionManager {
     std::vector<core::ConnectionProfile> profiles_;
     std::vector<std::size_t> shown_;
     std::optional<std::string> connect_id_;
+    std::size_t connect_index_ = 0;
     bool modified_ = false;
 };
 
