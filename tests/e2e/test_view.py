@@ -3,6 +3,7 @@ shell's text in its colours, the cursor bar, colour and group stripes, the
 inline rename and the mouse selection that copies to the clipboard."""
 
 import json
+import time
 
 import harness
 from harness import BACKGROUND, WM_APP_NEW_TAB, wait_until
@@ -319,6 +320,25 @@ def test_group_browser_cards_enter_and_leave(launch):
     pixels_become(app, {(3, 100): RED, (width - 10, 57): (26, 30, 38)}, "back at the top")
     app.click(half + 100, 300, repeat=2)  # double-click "db": it opens in the single view
     pixels_become(app, {(3, 40): BACKGROUND, (3, 100): BACKGROUND}, "the single view")
+
+
+def test_double_click_on_a_close_mark_closes_one_tab_and_renames_nothing(launch):
+    app = launch(settings=NO_TRAY)
+    app.wait_sessions(1)
+    for count in range(2, 7):
+        app.post(WM_APP_NEW_TAB)
+        app.wait_sessions(count)
+    width, _ = client_size(app)
+    narrow = (width - 40) // 6
+    assert narrow < 180
+    second = app.sessions()[1]
+    # The first click closes tab 1; the five left widen, so that the second
+    # click lands on the body of the tab that took its place.
+    app.click(narrow - 20, 17, repeat=2)
+    assert app.wait_sessions(5)[0] == second
+    time.sleep(2)  # the double-click comes after the close
+    assert editor(app) is None
+    assert len(app.sessions()) == 5
 
 
 def test_double_click_on_a_collapsed_group_label_renames_the_group(launch):

@@ -80,9 +80,10 @@ class HostWindow final : public WindowPort {
     SystemLauncher launcher_;
     Workspace workspace_;
     RenameEditor rename_{workspace_, font_};
-    // The group label a left click last landed on: that click expands the
-    // group, so its double-click must not hit-test the bar again.
-    std::optional<GroupId> pressed_label_;
+    // What the last left click in the tab bar landed on. That click may
+    // have changed the bar (a label expands, a close mark removes its tab),
+    // so its double-click follows the press, not a fresh hit test.
+    std::optional<BarHit> pressed_bar_;
     SystemInput input_port_{*this};
     InputController input_{workspace_, *this, input_port_, core::platform_file_system()};
 };

@@ -26,15 +26,13 @@ void HostWindow::end_rename_by_click() {
 
 void HostWindow::on_left_button_down(int x, int y) {
     end_rename_by_click();
-    pressed_label_.reset();
+    pressed_bar_.reset();
     const Rect client = client_of(hwnd_);
     if (y < k_tab_bar_height) {
         std::optional<BarHit> hit;
         if (auto state = cell_.borrow()) hit = bar_hit_test(**state, client.width(), x, y);
         if (!hit) return;
-        if (hit->part == BarHit::Part::Body && hit->item->kind == BarItem::Kind::Group) {
-            pressed_label_ = hit->item->key;
-        }
+        pressed_bar_ = hit;
         if (hit->part == BarHit::Part::Plus) {
             workspace_.open_tab({});
             return;
@@ -112,9 +110,12 @@ void HostWindow::on_left_double_click(int x, int y) {
         if (opened) workspace_.refresh();
         return;
     }
+    // A double-click whose first click closed a tab or opened one must not
+    // rename whatever item slid under the pointer.
+    if (!pressed_bar_ || pressed_bar_->part != BarHit::Part::Body) return;
     std::optional<RenameTarget> target;
-    if (pressed_label_) {
-        target = RenameTarget{RenameTarget::Kind::Group, *pressed_label_};
+    if (pressed_bar_->item->kind == BarItem::Kind::Group) {
+        target = RenameTarget{RenameTarget::Kind::Group, pressed_bar_->item->key};
     } else if (auto state = cell_.borrow()) {
         const std::optional<BarHit> hit = bar_hit_test(**state, client.width(), x, y);
         if (hit && hit->part == BarHit::Part::Body) {
