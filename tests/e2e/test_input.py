@@ -300,3 +300,14 @@ def test_quick_keys_send_text_and_report_a_deleted_alias(launch):
     wait_until(lambda: any("Quick key points to a deleted alias" in b["texts"]
                            for b in app.boxes() if b["visible"]), 15,
                "the deleted-alias error box")
+
+
+def test_a_ctrl_letter_quick_key_sends_only_its_text(launch):
+    # Ctrl+M is also Enter: had its character followed the quick key, the
+    # line would have run before the "x" was typed.
+    quick_keys = [{"chord": "ctrl+m", "action": {"type": "send_text", "text": "echo quick-m"}}]
+    app = launch(settings=NO_TRAY, files={"aliases.json": aliases_file(quick_keys=quick_keys)})
+    wait_prompt(app)
+    app.key("ctrl+m")
+    app.type("x\n")
+    wait_output(app, "quick-mx")
