@@ -67,10 +67,14 @@ void cycle_tab(AppState& state, bool backwards) {
 
 void set_tab_group(AppState& state, std::size_t index, std::optional<GroupId> group) {
     if (index >= state.tabs.size()) return;
-    std::optional<pty::SessionId> active_session;
-    if (const Tab* active = state.active_tab(); active && active->session) {
-        active_session = active->session->id();
-    }
+    // The active tab and the mouse selection follow their tabs, not the
+    // indexes the move shifts.
+    const auto session_at = [&](std::size_t i) -> std::optional<pty::SessionId> {
+        if (i < state.tabs.size() && state.tabs[i].session) return state.tabs[i].session->id();
+        return std::nullopt;
+    };
+    const std::optional<pty::SessionId> active_session = session_at(state.active);
+    const std::optional<pty::SessionId> selected_session = session_at(state.selection.tab);
     state.tabs[index].group = group;
     if (group) {
         Tab moved = std::move(state.tabs[index]);
@@ -87,6 +91,9 @@ void set_tab_group(AppState& state, std::size_t index, std::optional<GroupId> gr
     }
     if (active_session) {
         if (auto i = state.tab_index_of(*active_session)) state.active = *i;
+    }
+    if (selected_session) {
+        if (auto i = state.tab_index_of(*selected_session)) state.selection.tab = *i;
     }
     prune_groups(state);
 }

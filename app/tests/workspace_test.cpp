@@ -84,6 +84,22 @@ TEST(SetTabGroup, JoinsAfterTheGroupsLastTabAndKeepsTheActiveTab) {
     EXPECT_EQ(s.tabs[s.active].session->id(), b);
 }
 
+// Pins a finished selection that jumped to another tab's text when a move
+// into a group shifted the tab list under it.
+TEST(SetTabGroup, TheMouseSelectionStaysOnItsTab) {
+    Rig rig;
+    rig.open(3);
+    AppState& s = rig.state();
+    const GroupId web = group_by_name(s, "Web");
+    s.tabs[0].group = web;
+    s.selection = {1, {0, 0}, {0, 5}, SelectionState::Finished};
+    const pty::SessionId selected = s.tabs[1].session->id();
+    set_tab_group(s, 2, web);  // the third tab moves in front of the selected one
+    ASSERT_EQ(s.tabs[2].session->id(), selected);
+    EXPECT_EQ(s.selection.tab, 2u);
+    EXPECT_EQ(s.selection.state, SelectionState::Finished);
+}
+
 TEST(SetTabGroup, AloneInItsGroupTheTabStaysWhereItWas) {
     Rig rig;
     rig.open(3);
