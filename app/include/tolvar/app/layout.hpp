@@ -60,7 +60,8 @@ pty::GridSize grid_size_for(const Rect& text, const CellMetrics& cell);
 
 // The layout pass: the size every affected session gets. Single view sizes
 // every tab to the full area so that switching tabs never resizes; tiled
-// views size only the shown tabs; the browser sizes the tab cards.
+// views size only the shown tabs; the browser sizes the tab cards. An empty
+// client area (a minimized window) sizes nothing.
 struct SessionSize {
     std::size_t tab = 0;
     pty::GridSize size;
