@@ -138,16 +138,34 @@ void InputController::key_down(VirtualKey key, Modifiers modifiers) {
 
 bool InputController::system_key_down(VirtualKey key, Modifiers modifiers) {
     drop_next_char_ = false;
-    std::optional<NavArrow> arrow;
+    if (key == vk::k_menu) took_alt_chord_ = false;  // a new press of Alt
+    KeyRoute route;
     {
         auto state = workspace_.cell().borrow();
         if (!state) return false;
-        const KeyRoute route = route_key_down(**state, key, modifiers);
-        if (const auto* a = std::get_if<NavArrow>(&route)) arrow = *a;
+        route = route_key_down(**state, key, modifiers);
     }
-    if (!arrow) return false;
-    run_nav_arrow(*arrow);
-    return true;
+    if (const auto* arrow = std::get_if<NavArrow>(&route)) {
+        took_alt_chord_ = true;
+        run_nav_arrow(*arrow);
+        return true;
+    }
+    if (const auto* hit = std::get_if<QuickKeyHit>(&route)) {
+        // Its Alt+letter character would otherwise beep as a menu mnemonic.
+        drop_next_char_ = true;
+        took_alt_chord_ = true;
+        run_quick_key(hit->index);
+        return true;
+    }
+    return false;
+}
+
+bool InputController::system_character() {
+    return std::exchange(drop_next_char_, false);
+}
+
+bool InputController::key_up(VirtualKey key) {
+    return key == vk::k_menu && std::exchange(took_alt_chord_, false);
 }
 
 void InputController::run_shortcut(ShortcutKey shortcut) {

@@ -162,6 +162,9 @@ def test_ctrl_tab_ctrl_digits_and_alt_arrows_switch_tabs(launch):
     active_item(2)
     app.key("alt+Right")
     active_item(0)
+    # Releasing that Alt left no window-menu mode behind to eat typing.
+    app.type("echo after-alt\n")
+    wait_output(app, "after-alt")
 
 
 def test_view_shortcuts_tile_and_browse(launch):
@@ -311,3 +314,13 @@ def test_a_ctrl_letter_quick_key_sends_only_its_text(launch):
     app.key("ctrl+m")
     app.type("x\n")
     wait_output(app, "quick-mx")
+
+
+def test_an_alt_letter_quick_key_fires(launch):
+    # Windows reports Alt+letter as a system key, not a key-down.
+    quick_keys = [{"chord": "alt+q", "action": {"type": "send_text", "text": "echo alt-quick"}}]
+    app = launch(settings=NO_TRAY, files={"aliases.json": aliases_file(quick_keys=quick_keys)})
+    wait_prompt(app)
+    app.key("alt+q")
+    app.type("\n")
+    wait_output(app, "alt-quick")

@@ -65,6 +65,13 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
         case WM_SYSKEYDOWN:
             if (on_system_key_down(wparam)) return 0;
             break;
+        case WM_SYSCHAR:
+            if (input_.system_character()) return 0;
+            break;
+        case WM_KEYUP:
+        case WM_SYSKEYUP:
+            if (input_.key_up(static_cast<VirtualKey>(wparam))) return 0;
+            break;
         case WM_CHAR:
             on_char(wparam);
             return 0;

@@ -16,6 +16,7 @@ namespace vk {
 inline constexpr VirtualKey k_back = 0x08;
 inline constexpr VirtualKey k_tab = 0x09;
 inline constexpr VirtualKey k_return = 0x0D;
+inline constexpr VirtualKey k_menu = 0x12;  // Alt
 inline constexpr VirtualKey k_escape = 0x1B;
 inline constexpr VirtualKey k_prior = 0x21;
 inline constexpr VirtualKey k_next = 0x22;

@@ -60,11 +60,19 @@ class InputController {
 
     // WM_KEYDOWN with the modifiers held at the time.
     void key_down(VirtualKey key, Modifiers modifiers);
-    // WM_SYSKEYDOWN: Windows reports Alt+arrow this way, so with the default
-    // "alt" navigation modifier the arrows would otherwise never move the
-    // selection. Takes only the navigation arrows; false leaves every other
-    // system key (F10, Alt+letter, Alt+F4) to the default window procedure.
+    // WM_SYSKEYDOWN: Windows reports keys pressed with Alt (and not Ctrl)
+    // this way, so the default "alt" navigation arrows and Alt quick keys
+    // arrive here. Takes only those two; false leaves every other system
+    // key (F10, Alt+letter, Alt+F4) to the default window procedure.
     bool system_key_down(VirtualKey key, Modifiers modifiers);
+    // WM_SYSCHAR: true when it belongs to a quick key just taken, and is
+    // to be dropped rather than passed on to the default window procedure.
+    bool system_character();
+    // WM_KEYUP and WM_SYSKEYUP: true for the release of an Alt that carried
+    // a key taken above. The default window procedure never saw that key,
+    // so it would take the release for Alt pressed alone and enter the
+    // window-menu mode, which swallows the next key typed.
+    bool key_up(VirtualKey key);
     // WM_CHAR, one UTF-16 unit as Windows delivered it.
     void character(char16_t unit, Modifiers modifiers);
     void paste();
@@ -91,6 +99,7 @@ class InputController {
     // the same key press (Ctrl+D's EOF, an AltGr letter) must not follow it
     // to the shell.
     bool drop_next_char_ = false;
+    bool took_alt_chord_ = false;
 };
 
 }  // namespace tolvar::app
