@@ -101,14 +101,34 @@ StoreResult<void> check_schema_version(std::string_view file_name, std::uint32_t
                                           std::to_string(k_supported_schema_version)));
 }
 
+namespace {
+
+// A file that exists but cannot be read leaves its record at the default, and
+// its content survives only one save (in the backup); the second save would
+// replace that backup too. A copy beside it keeps the content for the user
+// to mend by hand. Best effort: a copy that fails changes nothing.
+template <class T>
+void keep_if_unreadable(FileSystem& fs, const Path& dir, std::string_view file_name,
+                        const StoreResult<T>& read) {
+    if (read) return;
+    (void)fs.copy_file(in_dir(dir, file_name),
+                       in_dir(dir, std::string(file_name).append(k_unreadable_suffix)));
+}
+
+}  // namespace
+
 void load_at_startup(FileSystem& fs, const Path& dir, LoadedConfig& config) {
     const bool settings_existed = fs.exists(in_dir(dir, k_settings_file));
     if (auto r = read_settings_file(fs, dir)) {
         config.settings = r->has_value() ? std::move(**r) : fresh_settings();
+    } else {
+        keep_if_unreadable(fs, dir, k_settings_file, r);
     }
     if (auto r = read_profiles_file(fs, dir)) {
         config.profiles =
             r->has_value() ? std::move((*r)->profiles) : std::vector<ConnectionProfile>{};
+    } else {
+        keep_if_unreadable(fs, dir, k_profiles_file, r);
     }
     const bool aliases_existed = fs.exists(in_dir(dir, k_aliases_file));
     if (auto r = read_aliases_file(fs, dir)) {
@@ -131,6 +151,7 @@ void load_at_startup(FileSystem& fs, const Path& dir, LoadedConfig& config) {
 
 std::vector<SessionRecord> load_sessions(FileSystem& fs, const Path& dir) {
     auto r = read_sessions_file(fs, dir);
+    keep_if_unreadable(fs, dir, k_sessions_file, r);
     if (!r || !r->has_value()) return {};
     return std::move((*r)->sessions);
 }

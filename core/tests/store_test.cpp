@@ -109,6 +109,31 @@ TEST(LoadAtStartup, BrokenSettingsStayUntouchedUntilTheNextSave) {
     EXPECT_EQ(read_all(dir / "settings.json"), to_pretty_json(fresh_settings()));
 }
 
+// Pins a fault: the backup kept an unreadable file's content for one save
+// only, so the second profile change lost every hand-written profile.
+TEST(LoadAtStartup, AnUnreadableFileOutlivesAnyNumberOfSaves) {
+    ScratchDir dir;
+    const std::string broken = R"({"schema_version":1,"profiles":[{"id":"p-1",)";
+    write_all(dir / "profiles.json", broken);
+    write_all(dir / "sessions.json", "[]");
+    LoadedConfig config;
+    load_at_startup(real_fs(), dir.path(), config);
+    EXPECT_TRUE(load_sessions(real_fs(), dir.path()).empty());
+    ASSERT_TRUE(save_profiles(real_fs(), dir.path(), {}));
+    ASSERT_TRUE(save_profiles(real_fs(), dir.path(), {}));
+    ASSERT_TRUE(save_sessions(real_fs(), dir.path(), {}));
+    ASSERT_TRUE(save_sessions(real_fs(), dir.path(), {}));
+    EXPECT_EQ(read_all(dir / "profiles.json.unreadable"), broken);
+    EXPECT_EQ(read_all(dir / "sessions.json.unreadable"), "[]");
+    // Files that read, or are missing, leave no copy.
+    EXPECT_FALSE(real_fs().exists(dir / "settings.json.unreadable"));
+    load_at_startup(real_fs(), dir.path(), config);
+    EXPECT_TRUE(load_sessions(real_fs(), dir.path()).empty());
+    EXPECT_EQ(read_all(dir / "profiles.json.unreadable"), broken);
+    EXPECT_EQ(read_all(dir / "sessions.json.unreadable"), "[]");
+    EXPECT_FALSE(real_fs().exists(dir / "settings.json.unreadable"));
+}
+
 TEST(LoadAtStartup, UnreadableAliasesAreNeitherSeededNorOverwritten) {
     ScratchDir dir;
     write_all(dir / "aliases.json", "{}");

@@ -63,6 +63,9 @@ StoreResult<std::optional<ProfilesFile>> read_profiles_file(FileSystem& fs, cons
 StoreResult<std::optional<AliasesFile>> read_aliases_file(FileSystem& fs, const Path& dir);
 StoreResult<std::optional<SessionsFile>> read_sessions_file(FileSystem& fs, const Path& dir);
 
+// A file that exists but cannot be read (settings, profiles, sessions) is
+// copied to "{file}.unreadable", so that later saves cannot lose its content.
+inline constexpr std::string_view k_unreadable_suffix = ".unreadable";
 void load_at_startup(FileSystem& fs, const Path& dir, LoadedConfig& config);
 std::vector<SessionRecord> load_sessions(FileSystem& fs, const Path& dir);
 
