@@ -140,7 +140,9 @@ CharRoute route_char(const AppState& state, char16_t unit, Modifiers m) {
     if (state.view_mode == ViewMode::BrowseGroups) return CharRoute::Ignore;
     if (m.ctrl) {
         // Those chords belong to shortcuts, whose key-down already acted.
-        if (m.shift || unit == 0x09) return CharRoute::Ignore;
+        // Shortcuts need Alt up: with Alt too (AltGr is Ctrl+Alt), Shift
+        // picks a layout's character, which is typed like any other.
+        if ((m.shift && !m.alt) || unit == 0x09) return CharRoute::Ignore;
         if (state.config.settings.keys.chrome_tab_keys &&
             (unit == 0x0E || unit == 0x14 || unit == 0x17)) {
             return CharRoute::Ignore;
@@ -153,7 +155,10 @@ CharRoute route_char(const AppState& state, char16_t unit, Modifiers m) {
 
 std::optional<std::string> SurrogateJoiner::push(char16_t unit) {
     if (unit >= 0xD800 && unit <= 0xDBFF) {
+        // A high half that is still waiting never gets its partner.
+        const bool orphan = pending_.has_value();
         pending_ = unit;
+        if (orphan) return std::string("\xEF\xBF\xBD");
         return std::nullopt;
     }
     std::u16string units;

@@ -214,6 +214,8 @@ TEST(SwapBackspace, BackspaceSendsDelAndCtrlBackspaceBs) {
 TEST_F(Routing, CharacterRules) {
     EXPECT_EQ(route_char(state, 0x03, k_ctrl), CharRoute::Text);  // Ctrl+C
     EXPECT_EQ(route_char(state, 0x03, k_ctrl_shift), CharRoute::Ignore);
+    // AltGr is Ctrl+Alt: with Shift it picks a layout's character.
+    EXPECT_EQ(route_char(state, u'{', {.ctrl = true, .shift = true, .alt = true}), CharRoute::Text);
     EXPECT_EQ(route_char(state, 0x14, k_ctrl), CharRoute::Ignore);  // Ctrl+T with chrome keys
     EXPECT_EQ(route_char(state, 0x0E, k_ctrl), CharRoute::Ignore);
     EXPECT_EQ(route_char(state, 0x09, k_ctrl), CharRoute::Ignore);
@@ -240,6 +242,9 @@ TEST(SurrogateJoiner, PairsBecomeOneCharacterAndHalvesBecomeReplacements) {
               "\xEF\xBF\xBD"
               "a");  // a high half left waiting
     EXPECT_EQ(joiner.push(u'b'), "b");
+    EXPECT_EQ(joiner.push(0xD83D), std::nullopt);
+    EXPECT_EQ(joiner.push(0xD83D), "\xEF\xBF\xBD");  // the first high half, orphaned
+    EXPECT_EQ(joiner.push(0xDE00), "\xF0\x9F\x98\x80");
 }
 
 }  // namespace

@@ -12,10 +12,6 @@ namespace {
 
 using testing::Rig;
 
-std::optional<GroupId> group_of(Rig& rig, std::size_t i) {
-    return rig.state().tabs.at(i).group;
-}
-
 TEST(OpenTab, DefaultTitlesCountTabsAndRepeatAfterCloses) {
     Rig rig;
     rig.open(3);
