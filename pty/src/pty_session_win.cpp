@@ -148,6 +148,31 @@ class ConsoleAttribute {
 
 }  // namespace
 
+namespace {
+
+// A minimized window has no client area, and a session started then (a tab
+// opened from outside, or resumed) would begin one cell large and lose what
+// its shell prints before the window is restored: size it for the restored
+// window instead.
+RECT client_rect_to_fit(HWND window) {
+    RECT client{};
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    RECT frame{};
+    if (IsIconic(window) && GetWindowPlacement(window, &placement) &&
+        AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
+                           static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)))) {
+        const RECT& normal = placement.rcNormalPosition;
+        client.right = (normal.right - normal.left) - (frame.right - frame.left);
+        client.bottom = (normal.bottom - normal.top) - (frame.bottom - frame.top);
+        return client;
+    }
+    if (!GetClientRect(window, &client)) client = RECT{};
+    return client;
+}
+
+}  // namespace
+
 Expected<PtySession, StartError> PtySession::start(HWND window,
                                                    const std::optional<std::string>& command,
                                                    const std::optional<std::string>& working_dir,
@@ -155,8 +180,7 @@ Expected<PtySession, StartError> PtySession::start(HWND window,
     const SessionId id = take_session_id();
     std::wstring command_line = core::win::to_wide(session_command_line(command));
 
-    RECT client{};
-    if (!GetClientRect(window, &client)) client = RECT{};
+    const RECT client = client_rect_to_fit(window);
     const GridSize size =
         initial_grid(ClientRect{client.left, client.top, client.right, client.bottom}, cell);
 

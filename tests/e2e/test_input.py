@@ -4,6 +4,8 @@ and completion, broadcasting, paste, copy and quick keys."""
 
 import json
 
+import harness
+
 from harness import BACKGROUND, WaitTimeout, wait_until
 
 NO_TRAY = {"close_to_tray": False}
@@ -136,6 +138,22 @@ def test_ctrl_t_reaches_the_shell_when_chrome_keys_are_off(launch):
     assert len(app.sessions()) == 1
     app.key("ctrl+shift+t")
     app.wait_sessions(2)
+
+
+def test_a_tab_opened_while_minimized_starts_at_the_restored_size(launch):
+    app = launch(settings=NO_TRAY)
+    wait_prompt(app)
+    columns = max(len(line) for line in screen_text(app).splitlines())
+    assert app.post(0x0112, 0xF020)  # WM_SYSCOMMAND, SC_MINIMIZE
+    wait_until(lambda: app.window_info()["minimized"], 10, "the window minimized")
+    assert app.post(harness.WM_APP_NEW_TAB)
+    app.wait_sessions(2)
+    assert app.post(0x0112, 0xF120)  # SC_RESTORE
+    wait_until(lambda: not app.window_info()["minimized"], 10, "the window restored")
+    # The shell's banner and prompt lines are whole, not cut to one cell
+    # (under Wine a session keeps its first size).
+    text = wait_prompt(app) and screen_text(app)
+    assert max(len(line) for line in text.splitlines()) == columns, text
 
 
 def test_ctrl_tab_ctrl_digits_and_alt_arrows_switch_tabs(launch):
