@@ -193,6 +193,16 @@ class Wine:
             # draw their own frame and go at once.
             self.run(["reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed",
                       "/t", "REG_SZ", "/d", "N", "/f"])
+        # A program that crashes leaves its backtrace in the artifacts
+        # (build/e2e-artifacts/crashes.txt) instead of a dialog nobody reads.
+        ARTIFACTS.mkdir(parents=True, exist_ok=True)
+        system32 = "C:\\windows\\system32\\"
+        self.run(["reg", "add", "HKCU\\Software\\Wine\\WineDbg", "/v", "ShowCrashDialog",
+                  "/t", "REG_DWORD", "/d", "0", "/f"])
+        self.run(["reg", "add", "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug",
+                  "/v", "Debugger", "/t", "REG_SZ", "/d",
+                  f"{system32}cmd.exe /c {system32}winedbg.exe --auto %ld %ld"
+                  f' >> "{windows_path(ARTIFACTS / "crashes.txt")}" 2>&1', "/f"])
 
     @staticmethod
     def _unmanaged_windows() -> bool:
