@@ -107,10 +107,7 @@ namespace {
 // its content survives only one save (in the backup); the second save would
 // replace that backup too. A copy beside it keeps the content for the user
 // to mend by hand. Best effort: a copy that fails changes nothing.
-template <class T>
-void keep_if_unreadable(FileSystem& fs, const Path& dir, std::string_view file_name,
-                        const StoreResult<T>& read) {
-    if (read) return;
+void keep_unreadable(FileSystem& fs, const Path& dir, std::string_view file_name) {
     (void)fs.copy_file(in_dir(dir, file_name),
                        in_dir(dir, std::string(file_name).append(k_unreadable_suffix)));
 }
@@ -122,13 +119,13 @@ void load_at_startup(FileSystem& fs, const Path& dir, LoadedConfig& config) {
     if (auto r = read_settings_file(fs, dir)) {
         config.settings = r->has_value() ? std::move(**r) : fresh_settings();
     } else {
-        keep_if_unreadable(fs, dir, k_settings_file, r);
+        keep_unreadable(fs, dir, k_settings_file);
     }
     if (auto r = read_profiles_file(fs, dir)) {
         config.profiles =
             r->has_value() ? std::move((*r)->profiles) : std::vector<ConnectionProfile>{};
     } else {
-        keep_if_unreadable(fs, dir, k_profiles_file, r);
+        keep_unreadable(fs, dir, k_profiles_file);
     }
     const bool aliases_existed = fs.exists(in_dir(dir, k_aliases_file));
     if (auto r = read_aliases_file(fs, dir)) {
@@ -151,7 +148,7 @@ void load_at_startup(FileSystem& fs, const Path& dir, LoadedConfig& config) {
 
 std::vector<SessionRecord> load_sessions(FileSystem& fs, const Path& dir) {
     auto r = read_sessions_file(fs, dir);
-    keep_if_unreadable(fs, dir, k_sessions_file, r);
+    if (!r) keep_unreadable(fs, dir, k_sessions_file);
     if (!r || !r->has_value()) return {};
     return std::move((*r)->sessions);
 }
