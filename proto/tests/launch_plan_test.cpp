@@ -5,42 +5,18 @@
 #include <map>
 #include <set>
 
+#include "fake_launch_system.hpp"
 #include "tolvar/proto/command_line.hpp"
 
 namespace tolvar::proto {
 namespace {
 
-class FakeSystem final : public LaunchSystem {
-  public:
-    std::map<std::string, std::string, std::less<>> env;
-    std::set<std::string, std::less<>> files;
-    std::string temp = "C:\\Temp\\";
-    std::optional<core::IoError> write_error;
-    std::map<std::string, std::string> written;
-    std::int64_t now_100ns = 17'000'000'000'000'000;
-
-    std::optional<std::string> environment_variable(std::string_view name) override {
-        auto it = env.find(name);
-        if (it == env.end()) return std::nullopt;
-        return it->second;
-    }
-    bool is_file(const std::string& path) override { return files.contains(path); }
-    Expected<std::string, core::IoError> temp_directory() override { return temp; }
-    Expected<void, core::IoError> write_file(const std::string& path,
-                                             std::string_view bytes) override {
-        if (write_error) return unexpected(*write_error);
-        written[path] = std::string(bytes);
-        return {};
-    }
-    std::uint32_t process_id() override { return 4242; }
-    std::int64_t system_time_100ns() override { return now_100ns; }
-};
+using testing::FakeSystem;
 
 constexpr const char* k_ssh = "C:\\Windows\\System32\\OpenSSH\\ssh.exe";
 
 struct PlanTest : ::testing::Test {
     FakeSystem system;
-    PlanTest() { system.env["SystemRoot"] = "C:\\Windows"; }
 
     LaunchResult<LaunchPlan> plan(const core::ProfileKind& kind) {
         return build_launch_plan(kind, system);

@@ -74,8 +74,7 @@ std::optional<std::string> prompt_text(HWND owner, const std::string& title,
 
 void quick_connect(HostWindow& host) {
     PromptPort port(host.hwnd());
-    SystemLauncher launcher([&host] { return host.hwnd(); });
-    app::quick_connect(host.workspace(), launcher, port);
+    app::quick_connect(host.workspace(), port);
 }
 
 }  // namespace tolvar::app::win

@@ -20,6 +20,7 @@ class ConsoleSession final : public Session {
     void write(std::string_view bytes) override { session_.write(bytes); }
     void resize(std::uint16_t rows, std::uint16_t cols) override { session_.resize(rows, cols); }
     pty::SharedModel& model() const override { return session_.model(); }
+    void acknowledge_output() override {}
 
   private:
     pty::PtySession session_;
@@ -30,18 +31,18 @@ class ConsoleStarter final : public SessionStarter {
   public:
     ConsoleStarter(std::function<HWND()> window, const CellMetrics& cell)
         : window_(std::move(window)), cell_(cell) {}
-    std::unique_ptr<Session> start(const std::optional<std::string>& command,
-                                   const std::optional<std::string>& working_dir) override;
+    Expected<std::unique_ptr<Session>, std::string> start(const SessionRequest& request) override;
 
   private:
     std::function<HWND()> window_;
     const CellMetrics& cell_;
 };
 
-class SystemLauncher final : public ProfileLauncher {
+// Outside clients started with the system's programs; failures in an error
+// box over the main window.
+class SystemExternals final : public ExternalStarter {
   public:
-    explicit SystemLauncher(std::function<HWND()> owner) : owner_(std::move(owner)) {}
-    proto::LaunchResult<proto::LaunchPlan> plan(const core::ProfileKind& kind) override;
+    explicit SystemExternals(std::function<HWND()> owner) : owner_(std::move(owner)) {}
     void start_external(const proto::External& plan) override;
 
   private:

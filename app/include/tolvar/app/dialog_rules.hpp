@@ -5,12 +5,9 @@
 #include <string>
 #include <string_view>
 
-namespace tolvar::app {
+#include "tolvar/app/geometry.hpp"
 
-// Dialog sizes are given in 1/96 inch; a DPI below 96 counts as 96.
-constexpr int scale_for_dpi(int value, unsigned dpi) {
-    return static_cast<int>(static_cast<long long>(value) * (dpi < 96 ? 96 : dpi) / 96);
-}
+namespace tolvar::app {
 
 // An edit control is read into 512 UTF-16 units, so at most 511 arrive.
 inline constexpr std::size_t k_edit_read_units = 511;
