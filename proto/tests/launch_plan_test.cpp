@@ -121,6 +121,9 @@ TEST_F(PlanTest, SshFailuresInCheckingOrder) {
     EXPECT_EQ(failure(core::Ssh{"h", 22, "u", "id", {"-oLocalCommand=x"}}),
               "invalid profile: extra_args entry \"-oLocalCommand=x\" contains forbidden option "
               "(localcommand)");
+    // The entries are read as ssh's own options.
+    EXPECT_EQ(failure(core::Ssh{"h", 22, "u", "id", {"-v", "-F", "cfg"}}),
+              "invalid profile: extra_args entry \"-F\" contains forbidden option (-F)");
 }
 
 TEST_F(PlanTest, SshProgramIsFoundUnderSystemRoot) {
@@ -228,8 +231,11 @@ TEST_F(PlanTest, VncViewerSearchOrder) {
 
 TEST_F(PlanTest, VncPlan) {
     system.files.insert("C:\\v\\viewer.exe");
-    const External vnc = external(core::Vnc{"srv1", 5900, "C:\\v\\viewer.exe", {"-a", "b c"}});
-    EXPECT_EQ(vnc, (External{"C:\\v\\viewer.exe", {"-a", "b c", "srv1:5900"}, std::nullopt}));
+    const External vnc =
+        external(core::Vnc{"srv1", 5900, "C:\\v\\viewer.exe", {"-a", "b c", "-FullScreen"}});
+    EXPECT_EQ(
+        vnc,
+        (External{"C:\\v\\viewer.exe", {"-a", "b c", "-FullScreen", "srv1:5900"}, std::nullopt}));
     EXPECT_EQ(external(core::Vnc{"fe80::1", 5901, "C:\\v\\viewer.exe"}).arguments,
               std::vector<std::string>{"fe80::1:5901"});
 
