@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "tolvar/app/browser.hpp"
-#include "tolvar/app/history_tracker.hpp"
+#include "tolvar/app/completion.hpp"
 #include "tolvar/app/layout.hpp"
 #include "tolvar/app/selection.hpp"
 #include "tolvar/core/platform.hpp"

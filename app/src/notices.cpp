@@ -13,6 +13,10 @@ std::uint64_t Notices::add(std::string text) {
     return next_id_;
 }
 
+bool Notices::shows(std::string_view text) const {
+    return std::ranges::any_of(shown_, [&](const Notice& n) { return n.text == text; });
+}
+
 void Notices::dismiss(std::uint64_t id) {
     std::erase_if(shown_, [&](const Notice& n) { return n.id == id; });
 }

@@ -234,8 +234,13 @@ void Workspace::commit_rename(RenameTarget target, std::string_view text) {
 // ------------------------------------------------------------ telling and saving
 
 void Workspace::notify(std::string text) {
-    if (auto state = cell_.borrow()) (*state)->notices.add(std::move(text));
-    window_.invalidate();
+    bool added = false;
+    if (auto state = cell_.borrow()) {
+        added = !(*state)->notices.shows(text);
+        (*state)->notices.add(std::move(text));
+    }
+    // A failure that repeats with every paint must not paint again.
+    if (added) window_.invalidate();
 }
 
 void Workspace::save(ConfigFile file) {

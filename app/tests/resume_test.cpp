@@ -88,7 +88,7 @@ TEST(Resume, TheListIsSavedOnceAndTheBackupKeepsThePreviousList) {
     ASSERT_TRUE(core::save_sessions(core::platform_file_system(), dir.path(), records));
     Rig rig;
     rig.state().config.data_dir = dir.path();
-    ASSERT_TRUE(resume_sessions(rig.ws, core::load_sessions(rig.fs, dir.path())));
+    ASSERT_TRUE(resume_sessions(rig.ws, core::load_sessions(rig.fs, dir.path()).sessions));
     EXPECT_EQ(rig.state().tabs().size(), 30u);
     EXPECT_EQ(rig.fs.writes, 1);
     EXPECT_EQ(rig.window.relayouts, 1);

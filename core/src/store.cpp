@@ -106,26 +106,38 @@ namespace {
 // A file that exists but cannot be read leaves its record at the default, and
 // its content survives only one save (in the backup); the second save would
 // replace that backup too. A copy beside it keeps the content for the user
-// to mend by hand. Best effort: a copy that fails changes nothing.
-void keep_unreadable(FileSystem& fs, const Path& dir, std::string_view file_name) {
-    (void)fs.copy_file(in_dir(dir, file_name),
-                       in_dir(dir, std::string(file_name).append(k_unreadable_suffix)));
+// to mend by hand.
+LoadProblem keep_unreadable(FileSystem& fs, const Path& dir, std::string_view file_name,
+                            StoreError error) {
+    const Path copy = in_dir(dir, std::string(file_name).append(k_unreadable_suffix));
+    const bool kept = fs.copy_file(in_dir(dir, file_name), copy).has_value();
+    return {LoadProblem::Kind::Unreadable, std::string(file_name), std::move(error),
+            kept ? std::optional(copy) : std::nullopt};
+}
+
+void note_unwritten(std::vector<LoadProblem>& problems, std::string_view file_name,
+                    StoreResult<void> written) {
+    if (!written) {
+        problems.push_back({LoadProblem::Kind::NotWritten, std::string(file_name),
+                            std::move(written.error()), std::nullopt});
+    }
 }
 
 }  // namespace
 
-void load_at_startup(FileSystem& fs, const Path& dir, LoadedConfig& config) {
+std::vector<LoadProblem> load_at_startup(FileSystem& fs, const Path& dir, LoadedConfig& config) {
+    std::vector<LoadProblem> problems;
     const bool settings_existed = fs.exists(in_dir(dir, k_settings_file));
     if (auto r = read_settings_file(fs, dir)) {
         config.settings = r->has_value() ? std::move(**r) : fresh_settings();
     } else {
-        keep_unreadable(fs, dir, k_settings_file);
+        problems.push_back(keep_unreadable(fs, dir, k_settings_file, std::move(r.error())));
     }
     if (auto r = read_profiles_file(fs, dir)) {
         config.profiles =
             r->has_value() ? std::move((*r)->profiles) : std::vector<ConnectionProfile>{};
     } else {
-        keep_unreadable(fs, dir, k_profiles_file);
+        problems.push_back(keep_unreadable(fs, dir, k_profiles_file, std::move(r.error())));
     }
     const bool aliases_existed = fs.exists(in_dir(dir, k_aliases_file));
     if (auto r = read_aliases_file(fs, dir)) {
@@ -136,21 +148,29 @@ void load_at_startup(FileSystem& fs, const Path& dir, LoadedConfig& config) {
             config.aliases.clear();
             config.quick_keys.clear();
         }
+    } else {
+        // Never saved over after the first run, so it needs no copy.
+        problems.push_back({LoadProblem::Kind::Unreadable, std::string(k_aliases_file),
+                            std::move(r.error()), std::nullopt});
     }
-    if (!settings_existed) (void)save_settings(fs, dir, config.settings);
+    if (!settings_existed) {
+        note_unwritten(problems, k_settings_file, save_settings(fs, dir, config.settings));
+    }
     if (!aliases_existed) {
         config.quick_keys = {QuickKey{"Ctrl+Alt+R", RenameTab{}},
                              QuickKey{"Ctrl+Alt+H", ShowHelp{}}};
-        (void)save_aliases(fs, dir, config.aliases, config.quick_keys);
+        note_unwritten(problems, k_aliases_file,
+                       save_aliases(fs, dir, config.aliases, config.quick_keys));
     }
     config.data_dir = dir;
+    return problems;
 }
 
-std::vector<SessionRecord> load_sessions(FileSystem& fs, const Path& dir) {
+LoadedSessions load_sessions(FileSystem& fs, const Path& dir) {
     auto r = read_sessions_file(fs, dir);
-    if (!r) keep_unreadable(fs, dir, k_sessions_file);
-    if (!r || !r->has_value()) return {};
-    return std::move((*r)->sessions);
+    if (!r) return {{}, keep_unreadable(fs, dir, k_sessions_file, std::move(r.error()))};
+    if (!r->has_value()) return {};
+    return {std::move((*r)->sessions), std::nullopt};
 }
 
 StoreResult<void> save_settings(FileSystem& fs, const Path& dir, const Settings& settings) {

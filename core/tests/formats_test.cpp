@@ -2,38 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "fixtures.hpp"
+
 namespace tolvar::core {
 namespace {
 
-constexpr std::string_view k_fresh_settings_text = R"({
-  "schema_version": 1,
-  "close_to_tray": true,
-  "restore_sessions_on_start": false,
-  "track_history": true,
-  "sync_mode": "local",
-  "alias_trigger_tab": true,
-  "autocomplete_history": true,
-  "default_working_dir": null,
-  "font": {
-    "family": "SF Mono",
-    "fallbacks": [
-      "Menlo",
-      "Monaco",
-      "Cascadia Mono",
-      "Consolas"
-    ],
-    "size_pt": 12.0
-  },
-  "keys": {
-    "nav_modifier": "alt",
-    "chrome_tab_keys": true
-  },
-  "remote": {
-    "enabled": false,
-    "bind_addr": "0.0.0.0:57420",
-    "allow_control": false
-  }
-})";
+using testing::k_fresh_settings_text;
+
 
 constexpr std::string_view k_minimal_settings =
     R"({"close_to_tray":true,"restore_sessions_on_start":false,"track_history":true,"sync_mode":"local")";

@@ -118,7 +118,7 @@ TEST(LoadAtStartup, AnUnreadableFileOutlivesAnyNumberOfSaves) {
     write_all(dir / "sessions.json", "[]");
     LoadedConfig config;
     load_at_startup(real_fs(), dir.path(), config);
-    EXPECT_TRUE(load_sessions(real_fs(), dir.path()).empty());
+    EXPECT_TRUE(load_sessions(real_fs(), dir.path()).sessions.empty());
     ASSERT_TRUE(save_profiles(real_fs(), dir.path(), {}));
     ASSERT_TRUE(save_profiles(real_fs(), dir.path(), {}));
     ASSERT_TRUE(save_sessions(real_fs(), dir.path(), {}));
@@ -128,7 +128,7 @@ TEST(LoadAtStartup, AnUnreadableFileOutlivesAnyNumberOfSaves) {
     // Files that read, or are missing, leave no copy.
     EXPECT_FALSE(real_fs().exists(dir / "settings.json.unreadable"));
     load_at_startup(real_fs(), dir.path(), config);
-    EXPECT_TRUE(load_sessions(real_fs(), dir.path()).empty());
+    EXPECT_TRUE(load_sessions(real_fs(), dir.path()).sessions.empty());
     EXPECT_EQ(read_all(dir / "profiles.json.unreadable"), broken);
     EXPECT_EQ(read_all(dir / "sessions.json.unreadable"), "[]");
     EXPECT_FALSE(real_fs().exists(dir / "settings.json.unreadable"));
@@ -138,9 +138,41 @@ TEST(LoadAtStartup, UnreadableAliasesAreNeitherSeededNorOverwritten) {
     ScratchDir dir;
     write_all(dir / "aliases.json", "{}");
     LoadedConfig config;
-    load_at_startup(real_fs(), dir.path(), config);
+    const auto problems = load_at_startup(real_fs(), dir.path(), config);
     EXPECT_TRUE(config.quick_keys.empty());
     EXPECT_EQ(read_all(dir / "aliases.json"), "{}");
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems[0].file, "aliases.json");
+    EXPECT_EQ(problems[0].kind, LoadProblem::Kind::Unreadable);
+    EXPECT_FALSE(problems[0].kept_as);
+}
+
+// What failed at start used to vanish: the user learned neither that a file
+// was set aside nor that the first run's files were never written.
+TEST(LoadAtStartup, ProblemsSayWhatFailedWhyAndWhereTheCopyIs) {
+    ScratchDir dir;
+    write_all(dir / "settings.json", R"({"close_to_tray":1})");
+    write_all(dir / "sessions.json", "[");
+    LoadedConfig config;
+    FaultyFileSystem fs;
+    fs.fail_writes = 1;  // the first-run aliases.json
+    const auto problems = load_at_startup(fs, dir.path(), config);
+    ASSERT_EQ(problems.size(), 2u);
+    EXPECT_EQ(problems[0].kind, LoadProblem::Kind::Unreadable);
+    EXPECT_EQ(problems[0].file, "settings.json");
+    EXPECT_EQ(problems[0].error.text(),
+              "settings.json: invalid type: integer `1`, expected a boolean");
+    EXPECT_EQ(problems[0].kept_as, dir / "settings.json.unreadable");
+    EXPECT_EQ(problems[1].kind, LoadProblem::Kind::NotWritten);
+    EXPECT_EQ(problems[1].file, "aliases.json");
+    EXPECT_EQ(problems[1].error.text(), "injected failure");
+
+    const LoadedSessions sessions = load_sessions(real_fs(), dir.path());
+    ASSERT_TRUE(sessions.problem);
+    EXPECT_EQ(sessions.problem->file, "sessions.json");
+    EXPECT_EQ(sessions.problem->kept_as, dir / "sessions.json.unreadable");
+    EXPECT_FALSE(load_sessions(real_fs(), (dir / "nowhere")).problem);
+    EXPECT_TRUE(load_at_startup(real_fs(), dir.path(), config).size() == 1u);  // settings only
 }
 
 TEST(ReadFile, NewerSchemaIsRefusedAndKeptInTheBackupOnSave) {
@@ -186,11 +218,11 @@ TEST(ReadFile, AbsentFileIsNotAnError) {
 
 TEST(LoadSessions, AnyFailureGivesNoRecords) {
     ScratchDir dir;
-    EXPECT_TRUE(load_sessions(real_fs(), dir.path()).empty());
+    EXPECT_TRUE(load_sessions(real_fs(), dir.path()).sessions.empty());
     write_all(dir / "sessions.json", R"({"schema_version":1,"sessions":[{"id":"a"},{"id":"b"}]})");
-    EXPECT_EQ(load_sessions(real_fs(), dir.path()).size(), 2u);
+    EXPECT_EQ(load_sessions(real_fs(), dir.path()).sessions.size(), 2u);
     write_all(dir / "sessions.json", R"({"schema_version":1,"sessions":[{"id":5}]})");
-    EXPECT_TRUE(load_sessions(real_fs(), dir.path()).empty());
+    EXPECT_TRUE(load_sessions(real_fs(), dir.path()).sessions.empty());
 }
 
 TEST(SchemaVersion, OnlyVersionsAboveOneFail) {

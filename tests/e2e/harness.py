@@ -44,24 +44,10 @@ WM_APP_TRAY = WM_APP + 2
 BACKGROUND = (12, 14, 18)
 TRAY_CLASS = "__winex11_standalone_tray"
 
-# The settings a first start writes; tests seed variations of it.
-FRESH_SETTINGS = {
-    "schema_version": 1,
-    "close_to_tray": True,
-    "restore_sessions_on_start": False,
-    "track_history": True,
-    "sync_mode": "local",
-    "alias_trigger_tab": True,
-    "autocomplete_history": True,
-    "default_working_dir": None,
-    "font": {
-        "family": "SF Mono",
-        "fallbacks": ["Menlo", "Monaco", "Cascadia Mono", "Consolas"],
-        "size_pt": 12.0,
-    },
-    "keys": {"nav_modifier": "alt", "chrome_tab_keys": True},
-    "remote": {"enabled": False, "bind_addr": "0.0.0.0:57420", "allow_control": False},
-}
+# The settings a first start writes, byte for byte, kept once for these and
+# the unit tests; tests seed variations of it.
+FRESH_SETTINGS_TEXT = (ROOT / "tests" / "fixtures" / "settings.fresh.json").read_text(encoding="utf-8")
+FRESH_SETTINGS = json.loads(FRESH_SETTINGS_TEXT)
 
 
 class WaitTimeout(AssertionError):
@@ -601,6 +587,21 @@ class App:
     def boxes(self) -> list[dict]:
         """The message boxes this process shows."""
         return self.probe.boxes(self.pid)
+
+    def wait_box(self, text: str | None = None, timeout: float = 15) -> dict:
+        """The one message box this process shows, as {title, texts, hwnd},
+        when it says `text` (any text when None)."""
+        def shown():
+            boxes = [b for b in self.boxes() if b["visible"]]
+            return boxes[0] if len(boxes) == 1 and (text is None or text in boxes[0]["texts"]) \
+                else None
+        return wait_until(shown, timeout, f"a message box saying {text!r}")
+
+    def answer_box(self, box: dict, button: int):
+        """Presses a button of a message box (IDOK = 1, IDYES = 6, IDNO = 7)."""
+        assert self.probe.click(box["hwnd"], button)
+        wait_until(lambda: not any(b["hwnd"] == box["hwnd"] for b in self.boxes()), 10,
+                   "the message box to close")
 
     # --- input and output ----------------------------------------------------
 

@@ -74,18 +74,11 @@ class Dialog:
 
 
 def wait_box(app, text=None):
-    """The one message box the program shows, as {title, texts, hwnd}."""
-    def shown():
-        boxes = [b for b in app.boxes() if b["visible"]]
-        return boxes[0] if len(boxes) == 1 and (text is None or text in boxes[0]["texts"]) \
-            else None
-    return wait_until(shown, 15, f"a message box saying {text!r}")
+    return app.wait_box(text)
 
 
 def answer_box(app, box, button):
-    assert app.probe.click(box["hwnd"], button)
-    wait_until(lambda: not any(b["hwnd"] == box["hwnd"] for b in app.boxes()), 10,
-               "the message box to close")
+    app.answer_box(box, button)
 
 
 def ssh_on_path(stand_ins):

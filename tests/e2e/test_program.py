@@ -15,35 +15,6 @@ WM_APP_TRAY = WM_APP + 2
 WM_APP_PTY_EXIT = WM_APP + 101
 WM_LBUTTONUP = 0x0202
 
-FRESH_SETTINGS = """{
-  "schema_version": 1,
-  "close_to_tray": true,
-  "restore_sessions_on_start": false,
-  "track_history": true,
-  "sync_mode": "local",
-  "alias_trigger_tab": true,
-  "autocomplete_history": true,
-  "default_working_dir": null,
-  "font": {
-    "family": "SF Mono",
-    "fallbacks": [
-      "Menlo",
-      "Monaco",
-      "Cascadia Mono",
-      "Consolas"
-    ],
-    "size_pt": 12.0
-  },
-  "keys": {
-    "nav_modifier": "alt",
-    "chrome_tab_keys": true
-  },
-  "remote": {
-    "enabled": false,
-    "bind_addr": "0.0.0.0:57420",
-    "allow_control": false
-  }
-}"""
 
 NO_TRAY = {"close_to_tray": False}
 
@@ -61,7 +32,7 @@ def wait_sessions(app, count, timeout=20):
 
 def test_first_start_writes_fresh_files_and_opens_one_tab(app):
     wait_sessions(app, 1)
-    assert app.read_text("settings.json") == FRESH_SETTINGS
+    assert app.read_text("settings.json") == harness.FRESH_SETTINGS_TEXT
     aliases = app.read_json("aliases.json")
     assert aliases == {"schema_version": 1, "aliases": [], "quick_keys": [
         {"chord": "Ctrl+Alt+R", "action": {"type": "rename_tab"}},

@@ -95,6 +95,29 @@ def test_tab_bar_shows_active_and_inactive_tabs_and_the_plus_button(launch):
                for y in range(8, 26))
 
 
+def test_a_long_title_ends_in_an_ellipsis_before_the_close_mark(launch):
+    # The console's own title, "C:\windows\system32\cmd.exe", is longer than
+    # the 146 pixels from 8 to 154 that a 180-pixel tab gives it; its "x" is
+    # drawn from 158.
+    app = launch(settings=NO_TRAY)
+
+    def text_columns(image):
+        return {x: [y for y in range(4, 31) if image.getpixel((x, y)) != BAR_ACTIVE]
+                for x in range(8, 180)}
+
+    def clipped():
+        columns = text_columns(app.screenshot())
+        title = [x for x in range(8, 154) if columns[x]]
+        if len(title) < 60 or any(columns[x] for x in range(154, 158)):
+            return False
+        # The title ends in dots on its baseline, not in a letter cut in half.
+        baseline = max(y for x in title for y in columns[x])
+        return all(min(columns[x]) >= baseline - 2 for x in title[-2:])
+    wait_until(clipped, 20, "the title cut short by an ellipsis before the close mark")
+    SHOTS.mkdir(parents=True, exist_ok=True)
+    app.screenshot().save(SHOTS / "main-window.png")
+
+
 def test_plus_button_close_mark_and_middle_click(launch):
     app = launch(settings=NO_TRAY)
     app.wait_sessions(1)

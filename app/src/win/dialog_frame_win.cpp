@@ -1,5 +1,6 @@
 #include "dialog_frame_win.hpp"
 
+#include "failures_win.hpp"
 #include "modifiers_win.hpp"
 #include "tolvar/app/dialog_rules.hpp"
 #include "tolvar/core/win/win32.hpp"
@@ -52,7 +53,9 @@ HWND DialogFrame::add_control(const wchar_t* cls, const std::string& text, DWORD
     HWND control = CreateWindowExW(
         0, cls, to_wide(text).c_str(), style, scale(x), scale(y), scale(w), scale(h), hwnd_,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-    if (control && font_) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+    if (control && font_) {
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
+    }
     return control;
 }
 
@@ -82,42 +85,111 @@ std::optional<std::size_t> DialogFrame::list_selection(int id) const {
     return static_cast<std::size_t>(index);
 }
 
-LRESULT CALLBACK dialog_frame_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+LRESULT CALLBACK dialog_frame_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) noexcept {
     if (msg == WM_CREATE) {
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lparam);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
         return 0;
     }
     auto* frame = reinterpret_cast<DialogFrame*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (frame) {
-        switch (msg) {
-            case WM_CLOSE:
-                frame->end();
-                return 0;
-            case WM_ACTIVATE:
-                // As dialog boxes do: the focused control survives a message
-                // box, a nested dialog or a switch to another program, where
-                // the default handling would leave the focus on the frame.
-                if (LOWORD(wparam) == WA_INACTIVE) {
-                    HWND focus = GetFocus();
-                    if (focus && IsChild(hwnd, focus)) frame->last_focus_ = focus;
-                } else if (!IsIconic(hwnd)) {
-                    HWND target = frame->last_focus_;
-                    if (!target || !IsWindow(target)) {
-                        target = frame->control(frame->dialog_->first_focus_id());
-                    }
-                    SetFocus(target ? target : hwnd);
-                }
-                return 0;
-            case WM_COMMAND:
-                frame->dialog_->on_command(*frame, LOWORD(wparam), HIWORD(wparam));
-                return 0;
-            default:
-                break;
+    if (!frame) return DefWindowProcW(hwnd, msg, wparam, lparam);
+    try {
+        return frame->handle(hwnd, msg, wparam, lparam);
+    } catch (...) {
+        // The dialog's own state may be half-changed: it ends, the program
+        // goes on, and the main window tells what happened.
+        report_failure(interrupted_text(current_exception_text()));
+        frame->end();
+        return DefWindowProcW(hwnd, msg, wparam, lparam);
+    }
+}
+
+// During creation, before CreateWindowExW returns, hwnd_ is not set yet.
+LRESULT DialogFrame::handle(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+    switch (msg) {
+        case WM_CLOSE:
+            end();
+            return 0;
+        case WM_ACTIVATE:
+            // As dialog boxes do: the focused control survives a message
+            // box, a nested dialog or a switch to another program, where
+            // the default handling would leave the focus on the frame.
+            if (LOWORD(wparam) == WA_INACTIVE) {
+                HWND focus = GetFocus();
+                if (focus && IsChild(hwnd, focus)) last_focus_ = focus;
+            } else if (!IsIconic(hwnd)) {
+                HWND target = last_focus_;
+                if (!target || !IsWindow(target)) target = GetDlgItem(hwnd, dialog_->first_focus_id());
+                SetFocus(target ? target : hwnd);
+            }
+            return 0;
+        case WM_COMMAND:
+            dialog_->on_command(*this, LOWORD(wparam), HIWORD(wparam));
+            return 0;
+        default:
+            return DefWindowProcW(hwnd, msg, wparam, lparam);
+    }
+}
+
+namespace {
+
+// Whatever happens inside the dialog, its end gives the owner back and
+// takes the frame away.
+class ModalEnd {
+  public:
+    ModalEnd(HWND frame, HWND owner) : frame_(frame), owner_(owner) {}
+    ModalEnd(const ModalEnd&) = delete;
+    ModalEnd& operator=(const ModalEnd&) = delete;
+    ~ModalEnd() {
+        if (owner_) EnableWindow(owner_, TRUE);
+        DestroyWindow(frame_);
+        if (owner_) SetForegroundWindow(owner_);
+    }
+
+  private:
+    HWND frame_;
+    HWND owner_;
+};
+
+void run_loop(DialogFrame& frame, Dialog& dialog) {
+    MSG msg;
+    while (!frame.done()) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (got < 0) break;
+        if (msg.message == WM_KEYDOWN && GetAncestor(msg.hwnd, GA_ROOT) == frame.hwnd()) {
+            const UINT vk = static_cast<UINT>(msg.wParam);
+            // Taken keys are never translated, so they type no character.
+            switch (dialog_key_action(static_cast<VirtualKey>(vk), current_modifiers(),
+                                      focused_control(msg.hwnd))) {
+                case DialogKeyAction::End:
+                    frame.end();
+                    continue;
+                case DialogKeyAction::PressFocused:
+                    press_button(msg.hwnd);
+                    continue;
+                case DialogKeyAction::RunDefault:
+                    dialog.on_default(frame);
+                    continue;
+                case DialogKeyAction::SelectAll:
+                    SendMessageW(msg.hwnd, EM_SETSEL, 0, -1);
+                    continue;
+                case DialogKeyAction::Pass:
+                    break;
+            }
+            if (dialog.on_key(frame, vk, msg.hwnd)) continue;
+        }
+        if (!IsDialogMessageW(frame.hwnd(), &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
         }
     }
-    return DefWindowProcW(hwnd, msg, wparam, lparam);
 }
+
+}  // namespace
 
 bool run_dialog(HWND owner, const wchar_t* window_class, const std::string& title, int width,
                 int height, Dialog& dialog) {
@@ -142,55 +214,18 @@ bool run_dialog(HWND owner, const wchar_t* window_class, const std::string& titl
         CreateWindowExW(ex_style, window_class, to_wide(title).c_str(), style, x, y, outer_w,
                         outer_h, owner, nullptr, GetModuleHandleW(nullptr), &frame);
     if (!frame.hwnd_) return false;
-    frame.font_ = CreateFontW(-12 * static_cast<int>(frame.dpi_) / 96, 0, 0, 0, FW_NORMAL, FALSE,
-                              FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                              CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Segoe UI");
-    dialog.create_controls(frame);
-
-    SetFocus(frame.control(dialog.first_focus_id()));
-    ShowWindow(frame.hwnd_, SW_SHOW);
-    if (owner) EnableWindow(owner, FALSE);
-
-    MSG msg;
-    while (!frame.done_) {
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got == 0) {
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            break;
-        }
-        if (got < 0) break;
-        if (msg.message == WM_KEYDOWN && GetAncestor(msg.hwnd, GA_ROOT) == frame.hwnd_) {
-            const UINT vk = static_cast<UINT>(msg.wParam);
-            // Taken keys are never translated, so they type no character.
-            switch (dialog_key_action(static_cast<VirtualKey>(vk), current_modifiers(),
-                                      focused_control(msg.hwnd))) {
-                case DialogKeyAction::End:
-                    frame.end();
-                    continue;
-                case DialogKeyAction::PressFocused:
-                    press_button(msg.hwnd);
-                    continue;
-                case DialogKeyAction::RunDefault:
-                    dialog.on_default(frame);
-                    continue;
-                case DialogKeyAction::SelectAll:
-                    SendMessageW(msg.hwnd, EM_SETSEL, 0, -1);
-                    continue;
-                case DialogKeyAction::Pass:
-                    break;
-            }
-            if (dialog.on_key(frame, vk, msg.hwnd)) continue;
-        }
-        if (!IsDialogMessageW(frame.hwnd_, &msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
+    const ModalEnd end(frame.hwnd_, owner);
+    frame.font_ = create_ui_font(frame.dpi_);
+    try {
+        dialog.create_controls(frame);
+        SetFocus(frame.control(dialog.first_focus_id()));
+        ShowWindow(frame.hwnd_, SW_SHOW);
+        if (owner) EnableWindow(owner, FALSE);
+        run_loop(frame, dialog);
+    } catch (...) {
+        // From the dialog's own code, run by the loop.
+        report_failure(interrupted_text(current_exception_text()));
     }
-
-    if (owner) EnableWindow(owner, TRUE);
-    DestroyWindow(frame.hwnd_);
-    if (owner) SetForegroundWindow(owner);
-    if (frame.font_) DeleteObject(frame.font_);
     return true;
 }
 

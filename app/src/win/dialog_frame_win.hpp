@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "gdi_win.hpp"
+
 namespace tolvar::app::win {
 
 inline constexpr wchar_t k_caption[] = L"tolvar";
@@ -54,22 +56,25 @@ class DialogFrame {
     std::optional<std::size_t> list_selection(int id) const;
     // The loop finishes the dialog after the current message.
     void end() { done_ = true; }
+    bool done() const { return done_; }
 
   private:
     friend bool run_dialog(HWND, const wchar_t*, const std::string&, int, int, Dialog&);
-    friend LRESULT CALLBACK dialog_frame_proc(HWND, UINT, WPARAM, LPARAM);
+    friend LRESULT CALLBACK dialog_frame_proc(HWND, UINT, WPARAM, LPARAM) noexcept;
+    LRESULT handle(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
 
     Dialog* dialog_ = nullptr;
     HWND hwnd_ = nullptr;
     HWND owner_ = nullptr;
-    HFONT font_ = nullptr;
+    Font font_;
     HWND last_focus_ = nullptr;  // the control to give the focus back to
     UINT dpi_ = 96;
     bool done_ = false;
 };
 
-// The window procedure of every dialog class.
-LRESULT CALLBACK dialog_frame_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+// The window procedure of every dialog class; an exception the dialog's
+// code lets out ends the dialog and is told by the main window.
+LRESULT CALLBACK dialog_frame_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) noexcept;
 
 // Runs the dialog modally over `owner`; false when the frame could not be
 // created (the owner is then never disabled). A WM_QUIT that arrives ends

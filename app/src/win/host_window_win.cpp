@@ -5,9 +5,10 @@
 
 #include "dialog_frame_win.hpp"
 #include "dialogs_win.hpp"
+#include "failures_win.hpp"
 #include "help_win.hpp"
 #include "tolvar/app/layout.hpp"
-#include "tolvar/app/resume.hpp"
+#include "tolvar/app/startup.hpp"
 #include "tolvar/core/utf.hpp"
 
 namespace tolvar::app::win {
@@ -18,16 +19,25 @@ HostWindow::HostWindow()
       workspace_(cell_, starter_, *this, externals_, proto::platform_launch_system(),
                  core::platform_file_system()) {}
 
-LRESULT CALLBACK HostWindow::window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+LRESULT CALLBACK HostWindow::window_proc(HWND hwnd, UINT msg, WPARAM wparam,
+                                         LPARAM lparam) noexcept {
     if (msg == WM_NCCREATE) {
         auto* self =
             static_cast<HostWindow*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
         self->hwnd_ = hwnd;
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        set_failure_window(hwnd);
     }
     auto* self = reinterpret_cast<HostWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!self) return DefWindowProcW(hwnd, msg, wparam, lparam);
-    return self->handle(msg, wparam, lparam);
+    try {
+        return self->handle(msg, wparam, lparam);
+    } catch (...) {
+        // The borrow of the state ended with the unwinding; the notice comes
+        // with the next WM_APP_FAILURE.
+        report_failure(interrupted_text(current_exception_text()));
+        return DefWindowProcW(hwnd, msg, wparam, lparam);
+    }
 }
 
 LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -104,6 +114,9 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
             if (wparam != k_tray_icon_id) break;
             on_tray(wparam, lparam);
             return 0;
+        case WM_APP_FAILURE:
+            on_failures();
+            return 0;
         case pty::WM_APP_PTY_OUTPUT:
             on_pty_output(wparam);
             return 0;
@@ -119,24 +132,11 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
 // ------------------------------------------------------------ life cycle
 
 void HostWindow::on_create() {
-    auto dir = core::resolve_data_dir();
-    {
-        auto state = cell_.borrow();
-        if (dir) core::load_at_startup(core::platform_file_system(), *dir, (*state)->config);
-    }
+    core::FileSystem& fs = core::platform_file_system();
+    load_configuration(workspace_, fs, core::resolve_data_dir());
     add_tray_icon();
-    core::Settings settings;
-    {
-        auto state = cell_.borrow();
-        settings = (*state)->config.settings;
-    }
     create_fonts();
-    bool resumed = false;
-    if (settings.restore_sessions_on_start && dir) {
-        resumed = resume_sessions(workspace_,
-                                  core::load_sessions(core::platform_file_system(), *dir));
-    }
-    if (!resumed) workspace_.open_tab({});
+    open_first_tabs(workspace_, fs);
 }
 
 void HostWindow::on_destroy() {
@@ -152,6 +152,7 @@ void HostWindow::on_destroy() {
     }
     // Dropped in order, outside the borrow: each closes its session.
     for (Tab& tab : tabs) tab.session.reset();
+    set_failure_window(nullptr);
     PostQuitMessage(0);
 }
 
@@ -300,6 +301,10 @@ void HostWindow::on_pty_exit(pty::SessionId id) {
         if (const Tab* t = (*state)->tab_of_session(id)) tab = t->id();
     }
     if (tab) workspace_.close_tab(*tab);
+}
+
+void HostWindow::on_failures() {
+    for (std::string& text : take_failures()) workspace_.notify(std::move(text));
 }
 
 }  // namespace tolvar::app::win

@@ -31,7 +31,10 @@ class HostWindow final : public WindowPort {
     HostWindow(const HostWindow&) = delete;
     HostWindow& operator=(const HostWindow&) = delete;
 
-    static LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
+    // The one catch of the main window: an exception that stops a message
+    // becomes a notice, and the window goes on.
+    static LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wparam,
+                                        LPARAM lparam) noexcept;
 
     HWND hwnd() const { return hwnd_; }
     StateCell& state() { return cell_; }
@@ -58,6 +61,8 @@ class HostWindow final : public WindowPort {
     void on_tray(WPARAM icon, LPARAM mouse_message);
     void on_pty_output(pty::SessionId id);
     void on_pty_exit(pty::SessionId id);
+    // Failures reported where nothing could show them.
+    void on_failures();
     void on_dpi_changed(const RECT* suggested);
     // The fonts for the window's current DPI, and the cell they measure.
     void create_fonts();

@@ -1,5 +1,7 @@
 #include "rename_editor_win.hpp"
 
+#include "failures_win.hpp"
+
 #include "tolvar/app/tab_bar.hpp"
 #include "tolvar/core/utf.hpp"
 #include "tolvar/core/win/win32.hpp"
@@ -103,22 +105,32 @@ void RenameEditor::discard() {
     if (editing_) destroy(take());
 }
 
-LRESULT CALLBACK RenameEditor::editor_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+LRESULT CALLBACK RenameEditor::editor_proc(HWND hwnd, UINT msg, WPARAM wparam,
+                                           LPARAM lparam) noexcept {
     auto* self = reinterpret_cast<RenameEditor*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!self || !self->editing_ || self->editing_->editor != hwnd) {
         return DefWindowProcW(hwnd, msg, wparam, lparam);
     }
+    try {
+        return self->handle(hwnd, msg, wparam, lparam);
+    } catch (...) {
+        report_failure(interrupted_text(current_exception_text()));
+        return DefWindowProcW(hwnd, msg, wparam, lparam);
+    }
+}
+
+LRESULT RenameEditor::handle(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     switch (msg) {
         case WM_KILLFOCUS:
-            self->end(true);
+            end(true);
             return 0;
         case WM_KEYDOWN:
             if (wparam == VK_RETURN) {
-                self->end(true);
+                end(true);
                 return 0;
             }
             if (wparam == VK_ESCAPE) {
-                self->end(false);
+                end(false);
                 return 0;
             }
             break;
@@ -128,13 +140,13 @@ LRESULT CALLBACK RenameEditor::editor_proc(HWND hwnd, UINT msg, WPARAM wparam, L
             break;
         case WM_NCDESTROY: {
             // Destroyed with its parent: nothing to store any more.
-            const Editing done = self->take();
+            const Editing done = take();
             return CallWindowProcW(done.previous, hwnd, msg, wparam, lparam);
         }
         default:
             break;
     }
-    return CallWindowProcW(self->editing_->previous, hwnd, msg, wparam, lparam);
+    return CallWindowProcW(editing_->previous, hwnd, msg, wparam, lparam);
 }
 
 }  // namespace tolvar::app::win

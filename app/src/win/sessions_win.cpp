@@ -1,6 +1,7 @@
 #include "sessions_win.hpp"
 
 #include "dialog_frame_win.hpp"
+#include "failures_win.hpp"
 #include "tolvar/proto/win/external.hpp"
 
 namespace tolvar::app::win {
@@ -14,8 +15,8 @@ Expected<std::unique_ptr<Session>, std::string> ConsoleStarter::start(
 }
 
 void SystemExternals::start_external(const proto::External& plan) {
-    proto::start_external_plan(plan,
-                               [this](const std::string& text) { error_box(owner_(), text); });
+    proto::start_external_plan(
+        plan, [this](const std::string& text) { error_box(owner_(), text); }, report_failure);
 }
 
 }  // namespace tolvar::app::win

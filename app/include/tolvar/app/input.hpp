@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "tolvar/app/shortcuts.hpp"
+#include "tolvar/app/key_routing.hpp"
 #include "tolvar/app/workspace.hpp"
 #include "tolvar/core/file_system.hpp"
 

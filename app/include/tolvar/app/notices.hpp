@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <optional>
 #include <vector>
 
@@ -30,6 +31,7 @@ class Notices {
     // is the one shown.
     std::uint64_t add(std::string text);
     void dismiss(std::uint64_t id);
+    bool shows(std::string_view text) const;
     // Oldest first.
     const std::vector<Notice>& shown() const { return shown_; }
     bool empty() const { return shown_.empty(); }

@@ -74,7 +74,7 @@ class Workspace {
     // memory and is told once, until a save of that file succeeds again.
     void save(ConfigFile file);
     void save_session_list() { save(ConfigFile::Sessions); }
-    // Shows a notice (a text already shown is not repeated) and repaints.
+    // Shows a notice and repaints; a text already shown is not repeated.
     void notify(std::string text);
 
     // Relayout and repaint: the tail of every visible change.

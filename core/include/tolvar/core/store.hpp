@@ -1,6 +1,6 @@
 // The configuration store: the data directory, loading the four JSON files at
 // start-up, seeding a first run, and saving each file atomically with a
-// backup. UI thread only; it never shows anything, callers discard errors.
+// backup. UI thread only; it never shows anything, it returns what failed.
 #pragma once
 
 #include <optional>
@@ -63,11 +63,28 @@ StoreResult<std::optional<ProfilesFile>> read_profiles_file(FileSystem& fs, cons
 StoreResult<std::optional<AliasesFile>> read_aliases_file(FileSystem& fs, const Path& dir);
 StoreResult<std::optional<SessionsFile>> read_sessions_file(FileSystem& fs, const Path& dir);
 
+// What went wrong while loading, for the user to read: the program goes on
+// with the defaults of what could not be read, and without what could not be
+// written.
+struct LoadProblem {
+    enum class Kind { Unreadable, NotWritten };
+    Kind kind;
+    std::string file;  // "settings.json"
+    StoreError error;
+    // Unreadable: where its content was copied, when the copy could be made.
+    std::optional<Path> kept_as;
+};
+
 // A file that exists but cannot be read (settings, profiles, sessions) is
 // copied to "{file}.unreadable", so that later saves cannot lose its content.
 inline constexpr std::string_view k_unreadable_suffix = ".unreadable";
-void load_at_startup(FileSystem& fs, const Path& dir, LoadedConfig& config);
-std::vector<SessionRecord> load_sessions(FileSystem& fs, const Path& dir);
+std::vector<LoadProblem> load_at_startup(FileSystem& fs, const Path& dir, LoadedConfig& config);
+
+struct LoadedSessions {
+    std::vector<SessionRecord> sessions;
+    std::optional<LoadProblem> problem;
+};
+LoadedSessions load_sessions(FileSystem& fs, const Path& dir);
 
 StoreResult<void> save_settings(FileSystem& fs, const Path& dir, const Settings& settings);
 StoreResult<void> save_profiles(FileSystem& fs, const Path& dir,

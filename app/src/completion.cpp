@@ -1,4 +1,4 @@
-#include "tolvar/app/history_tracker.hpp"
+#include "tolvar/app/completion.hpp"
 
 #include "tolvar/core/history.hpp"
 #include "tolvar/core/utf.hpp"

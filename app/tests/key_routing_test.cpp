@@ -1,4 +1,4 @@
-#include "tolvar/app/shortcuts.hpp"
+#include "tolvar/app/key_routing.hpp"
 
 #include <gtest/gtest.h>
 

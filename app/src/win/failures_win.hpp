@@ -1,0 +1,29 @@
+// Failures caught where nothing can show them: an exception stopped at a
+// window procedure or a callback, or a worker thread's failure. They wait
+// here, from any thread, and the main window tells them as notices when it
+// handles WM_APP_FAILURE. Process-wide, like the one main window.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace tolvar::app::win {
+
+inline constexpr UINT WM_APP_FAILURE = WM_APP + 3;
+
+// The window WM_APP_FAILURE goes to; null when there is none any more.
+void set_failure_window(HWND window) noexcept;
+// Thread-safe; a failure that cannot even be kept is lost, never thrown.
+void report_failure(const std::string& text) noexcept;
+std::vector<std::string> take_failures();
+
+// The text of the exception being handled, for use in a catch block.
+std::string current_exception_text() noexcept;
+
+// For the one catch of a boundary: what the user reads about an exception
+// that stopped a message, a callback or a thread, and that the program goes on.
+std::string interrupted_text(const std::string& what);
+
+}  // namespace tolvar::app::win

@@ -1,0 +1,79 @@
+#include "tolvar/app/startup.hpp"
+
+#include <gtest/gtest.h>
+
+#include "fakes.hpp"
+#include "test_dirs.hpp"
+
+namespace tolvar::app {
+namespace {
+
+using testing::Rig;
+
+TEST(Startup, WithoutADataFolderTheUserIsToldNothingIsSaved) {
+    Rig rig;
+    load_configuration(rig.ws, rig.fs,
+                       unexpected(core::StoreError::message("APPDATA environment variable is not set")));
+    EXPECT_EQ(rig.notices(), (std::vector<std::string>{
+                                 "Cannot use the data folder: APPDATA environment variable is not "
+                                 "set. Nothing is saved during this run."}));
+    open_first_tabs(rig.ws, rig.fs);
+    EXPECT_EQ(rig.state().tabs().size(), 1u);
+    EXPECT_EQ(rig.fs.writes, 0);
+}
+
+TEST(Startup, UnreadableFilesAreToldWithTheReasonAndTheCopy) {
+    core::testing::ScratchDir dir;
+    core::testing::write_all(dir / "profiles.json", "{");
+    Rig rig;
+    load_configuration(rig.ws, rig.fs, core::Path(dir.path()));
+    ASSERT_EQ(rig.notices().size(), 1u);
+    const std::string text = rig.notices()[0];
+    EXPECT_EQ(text.rfind("Cannot read profiles.json: ", 0), 0u) << text;
+    EXPECT_EQ(text.find("profiles.json: ", 13), std::string::npos) << text;  // named once
+    EXPECT_NE(text.find("a copy is kept as " + core::path_to_utf8(dir / "profiles.json.unreadable")),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(rig.state().config.data_dir, dir.path());
+}
+
+TEST(Startup, ProblemTexts) {
+    EXPECT_EQ(load_problem_text({core::LoadProblem::Kind::NotWritten, "aliases.json",
+                                 core::StoreError::message("disk full"), std::nullopt}),
+              "Cannot write aliases.json: disk full.");
+    EXPECT_EQ(load_problem_text({core::LoadProblem::Kind::Unreadable, "aliases.json",
+                                 core::StoreError::message("aliases.json: trailing characters"),
+                                 std::nullopt}),
+              "Cannot read aliases.json: trailing characters. Its defaults are used until it is "
+              "mended.");
+}
+
+TEST(Startup, TheLastRunsTabsReopenOrOneShellDoes) {
+    core::testing::ScratchDir dir;
+    ASSERT_TRUE(core::save_sessions(core::platform_file_system(), dir.path(),
+                                    {{"s-1"}, {"s-2"}}));
+    Rig resuming;
+    resuming.state().config.data_dir = dir.path();
+    resuming.state().config.settings.restore_sessions_on_start = true;
+    open_first_tabs(resuming.ws, resuming.fs);
+    ASSERT_EQ(resuming.state().tabs().size(), 2u);
+    EXPECT_EQ(resuming.tab(1).record_id, "s-2");
+
+    Rig off;  // resuming is off: the file is not read, one shell opens
+    off.state().config.data_dir = dir.path();
+    open_first_tabs(off.ws, off.fs);
+    ASSERT_EQ(off.state().tabs().size(), 1u);
+    EXPECT_NE(off.tab(0).record_id, "s-1");
+
+    core::testing::write_all(dir / "sessions.json", "nonsense");
+    Rig broken;
+    broken.state().config.data_dir = dir.path();
+    broken.state().config.settings.restore_sessions_on_start = true;
+    open_first_tabs(broken.ws, broken.fs);
+    EXPECT_EQ(broken.state().tabs().size(), 1u);
+    ASSERT_EQ(broken.notices().size(), 1u);
+    EXPECT_EQ(broken.notices()[0].rfind("Cannot read sessions.json: ", 0), 0u);
+}
+
+}  // namespace
+}  // namespace tolvar::app
