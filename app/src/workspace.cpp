@@ -202,8 +202,9 @@ bool Workspace::open_tab(OpenRequest request) {
         if (!state) return false;
         working_dir = (*state)->config.settings.default_working_dir;
     }
-    std::unique_ptr<Session> session = starter_.start(request.command, working_dir);
-    if (!session) return false;
+    auto started = starter_.start(SessionRequest{request.command, working_dir});
+    if (!started) return false;
+    std::unique_ptr<Session> session = std::move(*started);
     {
         auto guard = cell_.borrow();
         if (!guard) return false;

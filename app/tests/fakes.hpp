@@ -20,8 +20,10 @@ class FakeSession final : public Session {
     void write(std::string_view bytes) override { written += bytes; }
     void resize(std::uint16_t rows, std::uint16_t cols) override { size = {rows, cols}; }
     pty::SharedModel& model() const override { return *model_; }
+    void acknowledge_output() override { ++acknowledged; }
 
     std::string written;
+    int acknowledged = 0;
     pty::GridSize size{24, 80};
 
   private:
@@ -32,16 +34,15 @@ class FakeSession final : public Session {
 
 class FakeStarter final : public SessionStarter {
   public:
-    std::unique_ptr<Session> start(const std::optional<std::string>& command,
-                                   const std::optional<std::string>& working_dir) override {
+    Expected<std::unique_ptr<Session>, std::string> start(const SessionRequest& request) override {
         const pty::SessionId id = next_id++;
-        commands.push_back(command);
-        working_dirs.push_back(working_dir);
+        commands.push_back(request.command);
+        working_dirs.push_back(request.working_dir);
         if (fail_next) {
             fail_next = false;
-            return nullptr;
+            return unexpected(std::string("Cannot start fake.exe: it was told to fail"));
         }
-        return std::make_unique<FakeSession>(id, &closed);
+        return std::unique_ptr<Session>(std::make_unique<FakeSession>(id, &closed));
     }
 
     pty::SessionId next_id = 1;

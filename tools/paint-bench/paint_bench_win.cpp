@@ -27,6 +27,7 @@ class BenchSession final : public app::Session {
     void write(std::string_view) override {}
     void resize(std::uint16_t, std::uint16_t) override {}
     pty::SharedModel& model() const override { return model_; }
+    void acknowledge_output() override {}
 
   private:
     mutable pty::SharedModel model_;

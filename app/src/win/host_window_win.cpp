@@ -103,10 +103,10 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
             if (wparam != k_tray_icon_id) break;
             on_tray(wparam, lparam);
             return 0;
-        case pty::WM_APP_PTY_OUTPUT:
+        case WM_APP_PTY_OUTPUT:
             on_pty_output(wparam);
             return 0;
-        case pty::WM_APP_PTY_EXIT:
+        case WM_APP_PTY_EXIT:
             on_pty_exit(wparam);
             return 0;
         default:
@@ -237,6 +237,7 @@ void HostWindow::error_box(const std::string& text) {
 // ------------------------------------------------------------ painting
 
 void HostWindow::on_paint() {
+    acknowledge_output(cell_);
     PAINTSTRUCT ps;
     HDC window_dc = BeginPaint(hwnd_, &ps);
     RECT client{0, 0, 0, 0};
@@ -278,7 +279,9 @@ void HostWindow::on_dpi_changed() {
 // ------------------------------------------------------------ sessions
 
 void HostWindow::on_pty_output(pty::SessionId id) {
-    bool known = false;
+    // The session sends no other notice until a paint takes this one in: when
+    // the state cannot be read now, repaint rather than risk a stalled screen.
+    bool known = true;
     if (auto state = cell_.borrow()) known = (*state)->tab_index_of(id).has_value();
     if (known) invalidate();
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "tolvar/core/expected.hpp"
 #include "tolvar/core/records.hpp"
 #include "tolvar/proto/launch_plan.hpp"
 #include "tolvar/pty/pty_session.hpp"
@@ -24,14 +25,21 @@ class Session {
     virtual void write(std::string_view bytes) = 0;
     virtual void resize(std::uint16_t rows, std::uint16_t cols) = 0;
     virtual pty::SharedModel& model() const = 0;
+    // The output so far has been taken in: the next output notifies again.
+    virtual void acknowledge_output() = 0;
+};
+
+struct SessionRequest {
+    std::optional<std::string> command;
+    std::optional<std::string> working_dir;
 };
 
 class SessionStarter {
   public:
     virtual ~SessionStarter() = default;
-    // Nothing when the session cannot start; nothing is shown then.
-    virtual std::unique_ptr<Session> start(const std::optional<std::string>& command,
-                                           const std::optional<std::string>& working_dir) = 0;
+    // The session, or the message that tells the user what failed and why.
+    virtual Expected<std::unique_ptr<Session>, std::string> start(
+        const SessionRequest& request) = 0;
 };
 
 // The main window as the workspace sees it. Every call may re-enter the
