@@ -5,7 +5,6 @@
 
 #include "tolvar/core/ids.hpp"
 #include "tolvar/core/lowercase.hpp"
-#include "tolvar/core/store.hpp"
 #include "tolvar/core/utf.hpp"
 
 namespace tolvar::app {
@@ -92,9 +91,7 @@ const core::ConnectionProfile* ConnectionManager::chosen() const {
     if (connect_index_ < profiles_.size() && profiles_[connect_index_].id == *connect_id_) {
         return &profiles_[connect_index_];
     }
-    const auto found = std::find_if(profiles_.begin(), profiles_.end(),
-                                    [&](const auto& p) { return p.id == *connect_id_; });
-    return found != profiles_.end() ? &*found : nullptr;
+    return find_profile(profiles_, *connect_id_);
 }
 
 void ConnectionManager::add(ManagerSurface& surface) {
@@ -162,18 +159,10 @@ bool ConnectionManager::on_key(ManagerSurface& surface, ManagerKey key, bool fil
 
 // ------------------------------------------------------------ afterwards
 
-void finish_connection_manager(Workspace& workspace, core::FileSystem& fs,
-                               const ConnectionManager& manager) {
+void finish_connection_manager(Workspace& workspace, const ConnectionManager& manager) {
     if (manager.modified()) {
-        std::optional<core::Path> dir;
-        {
-            auto state = workspace.cell().borrow();
-            if (state) {
-                (*state)->config.profiles = manager.profiles();
-                dir = (*state)->config.data_dir;
-            }
-        }
-        if (dir) (void)core::save_profiles(fs, *dir, manager.profiles());
+        if (auto state = workspace.cell().borrow()) (*state)->config.profiles = manager.profiles();
+        workspace.save(ConfigFile::Profiles);
     }
     if (const core::ConnectionProfile* chosen = manager.chosen()) {
         workspace.open_profile(core::ConnectionProfile(*chosen));

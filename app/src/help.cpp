@@ -28,16 +28,16 @@ std::array<HelpRow, k_help_rows> help_rows(std::string_view nav_modifier) {
     }};
 }
 
-HelpLayout help_layout(int w, int h, int cell_height) {
+HelpLayout help_layout(int w, int h, int cell_height, Scale scale) {
     HelpLayout layout;
-    const int r = std::max(cell_height + 6, 20);
-    const int pw = std::min(std::max(w - 60, 280), 560);
+    const int r = std::max(cell_height + scale(6), scale(20));
+    const int pw = std::min(std::max(w - scale(60), scale(280)), scale(560));
     const int x0 = (w - pw) / 2;
-    const int t = std::max((h - 19 * r - 58) / 2, 8);
+    const int t = std::max((h - 19 * r - scale(58)) / 2, scale(8));
     layout.row_height = r;
     layout.key_width = 45 * pw / 4 / 25;
-    layout.panel = {x0, t + 34, x0 + pw, t + 19 * r + 58};
-    layout.title = {x0 + 16, t + 46, x0 + pw - 16, t + 46 + r};
+    layout.panel = {x0, t + scale(34), x0 + pw, t + 19 * r + scale(58)};
+    layout.title = {x0 + scale(16), t + scale(46), x0 + pw - scale(16), t + scale(46) + r};
     return layout;
 }
 

@@ -8,7 +8,7 @@ namespace tolvar::app {
 std::string history_viewer_title(const AppState& state, const Tab& tab) {
     std::string title = display_title(state, tab);
     constexpr std::string_view mark = "\xC2\xBB ";
-    if (tab.group && state.broadcast.contains(*tab.group) && title.starts_with(mark)) {
+    if (state.broadcasts(tab) && title.starts_with(mark)) {
         title.erase(0, mark.size());
     }
     return "History \xE2\x80\x94 " + title;

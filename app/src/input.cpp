@@ -26,15 +26,6 @@ std::uint64_t now_seconds() {
     return core::unix_seconds(core::system_time_100ns());
 }
 
-// A copy of the first record whose field equals `value`.
-template <class T, class Field>
-std::optional<T> find_by(const std::vector<T>& records, Field T::*field, std::string_view value) {
-    for (const T& record : records) {
-        if (record.*field == value) return record;
-    }
-    return std::nullopt;
-}
-
 std::size_t count_scalar_values(std::string_view utf8) {
     return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
         return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
@@ -46,12 +37,11 @@ std::size_t count_scalar_values(std::string_view utf8) {
 // ------------------------------------------------------------ pure helpers
 
 void send_input(AppState& state, std::string_view bytes) {
-    Tab* active = state.active_tab();
+    const Tab* active = state.active_tab();
     if (!active) return;
-    if (active->group && state.broadcast.contains(*active->group)) {
-        const GroupId group = *active->group;
-        for (Tab& tab : state.tabs) {
-            if (tab.group == group && tab.session) tab.session->write(bytes);
+    if (state.broadcasts(*active)) {
+        for (const Tab& tab : state.tabs()) {
+            if (tab.group() == active->group() && tab.session) tab.session->write(bytes);
         }
         return;
     }
@@ -175,7 +165,7 @@ void InputController::run_shortcut(ShortcutKey shortcut) {
         auto state = cell.borrow();
         if (!state) return std::nullopt;
         const Tab* tab = (*state)->active_tab();
-        return tab ? tab->group : std::nullopt;
+        return tab ? tab->group() : std::nullopt;
     };
     // State-only view changes, then the layout and a repaint.
     const auto change_view = [&](auto&& change) {
@@ -200,11 +190,11 @@ void InputController::run_shortcut(ShortcutKey shortcut) {
             workspace_.open_tab({});
             break;
         case Shortcut::CloseTab: {
-            std::optional<std::size_t> index;
-            if (auto state = cell.borrow(); state && !(*state)->tabs.empty()) {
-                index = (*state)->active;
+            std::optional<TabId> active;
+            if (auto state = cell.borrow(); state && !(*state)->tabs().empty()) {
+                active = (*state)->active();
             }
-            if (index) workspace_.close_tab(*index);
+            if (active) workspace_.close_tab(*active);
             break;
         }
         case Shortcut::NewWindow:
@@ -240,26 +230,26 @@ void InputController::run_shortcut(ShortcutKey shortcut) {
         case Shortcut::NextTab:
         case Shortcut::PreviousTab: {
             const bool backwards = shortcut.action == Shortcut::PreviousTab;
-            change_view([=](AppState& s) { cycle_tab(s, backwards); });
+            change_view([=](AppState& s) { s.cycle_active(backwards); });
             break;
         }
         case Shortcut::SelectTab: {
-            bool exists = false;
-            if (auto state = cell.borrow()) exists = shortcut.tab < (*state)->tabs.size();
-            if (exists) workspace_.set_active_tab(shortcut.tab);
+            std::optional<TabId> target;
+            if (auto state = cell.borrow(); state && shortcut.tab < (*state)->tabs().size()) {
+                target = (*state)->tabs()[shortcut.tab].id();
+            }
+            if (target) workspace_.set_active_tab(*target);
             break;
         }
     }
 }
 
 void InputController::start_active_rename() {
-    std::optional<pty::SessionId> session;
+    std::optional<TabId> active;
     if (auto state = workspace_.cell().borrow()) {
-        if (const Tab* tab = (*state)->active_tab(); tab && tab->session) {
-            session = tab->session->id();
-        }
+        if (const Tab* tab = (*state)->active_tab()) active = tab->id();
     }
-    if (session) port_.start_rename(RenameTarget{RenameTarget::Kind::Tab, *session});
+    if (active) port_.start_rename(*active);
 }
 
 void InputController::run_browser_key(BrowserKey key) {
@@ -287,8 +277,8 @@ void InputController::run_browser_key(BrowserKey key) {
             case BrowserKey::Kind::Cycle: {
                 const std::size_t n = browser_entries(state).size();
                 if (n == 0) break;
-                const std::size_t from = std::min(state.tile_selection, n - 1);
-                state.tile_selection = (from + (key.backwards ? n - 1 : 1)) % n;
+                const std::size_t from = std::min(state.tile_selection(), n - 1);
+                state.select_entry((from + (key.backwards ? n - 1 : 1)) % n);
                 repaint = true;
                 break;
             }
@@ -302,19 +292,21 @@ void InputController::run_browser_key(BrowserKey key) {
 }
 
 void InputController::run_nav_arrow(NavArrow arrow) {
-    std::optional<std::size_t> target;
+    std::optional<TabId> target;
     {
         auto guard = workspace_.cell().borrow();
         if (!guard) return;
         const AppState& state = **guard;
-        const std::size_t n = state.tabs.size();
+        const std::size_t n = state.tabs().size();
         if (n == 0) return;
-        if (state.view_mode == ViewMode::Single) {
-            if (arrow.dx != 0) target = (state.active + (arrow.dx > 0 ? 1 : n - 1)) % n;
+        if (state.view_mode() == ViewMode::Single) {
+            if (arrow.dx != 0) {
+                target = state.tabs()[(state.active_position() + (arrow.dx > 0 ? 1 : n - 1)) % n].id();
+            }
         } else {
-            const std::vector<std::size_t> shown = visible_tabs(state);
+            const std::vector<TabId> shown = visible_tabs(state);
             if (!shown.empty()) {
-                const auto at = std::find(shown.begin(), shown.end(), state.active);
+                const auto at = std::find(shown.begin(), shown.end(), state.active());
                 const std::size_t from =
                     at == shown.end() ? 0 : static_cast<std::size_t>(at - shown.begin());
                 target = shown[grid_move(shown.size(), from, arrow.dx, arrow.dy)];
@@ -334,9 +326,12 @@ void InputController::run_quick_key(std::size_t index) {
         const core::LoadedConfig& config = (*state)->config;
         action = config.quick_keys[index].action;
         if (const auto* run = std::get_if<core::RunAlias>(&action)) {
-            alias = find_by(config.aliases, &core::Alias::name, run->alias);
+            const auto found = std::ranges::find(config.aliases, run->alias, &core::Alias::name);
+            if (found != config.aliases.end()) alias = *found;
         } else if (const auto* open = std::get_if<core::OpenProfile>(&action)) {
-            profile = find_by(config.profiles, &core::ConnectionProfile::id, open->profile_id);
+            if (const auto* found = find_profile(config.profiles, open->profile_id)) {
+                profile = *found;
+            }
         }
     }
     if (const auto* send = std::get_if<core::SendText>(&action)) {

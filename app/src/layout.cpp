@@ -6,8 +6,8 @@
 
 namespace tolvar::app {
 
-Rect terminal_area(const Rect& client) {
-    return {client.left, k_tab_bar_height, client.right, client.bottom};
+Rect terminal_area(const Rect& client, Scale scale) {
+    return {client.left, tab_bar_height(scale), client.right, client.bottom};
 }
 
 GridShape grid_shape(std::size_t n) {
@@ -54,24 +54,24 @@ std::size_t grid_move(std::size_t n, std::size_t b, int dx, int dy) {
     return b;
 }
 
-std::vector<std::size_t> visible_tabs(const AppState& state) {
-    std::vector<std::size_t> shown;
+std::vector<TabId> visible_tabs(const AppState& state) {
+    std::vector<TabId> shown;
     const Tab* active = state.active_tab();
-    switch (state.view_mode) {
+    switch (state.view_mode()) {
         case ViewMode::Single:
-            if (active) shown.push_back(state.active);
+            if (active) shown.push_back(active->id());
             break;
         case ViewMode::TileGroup:
-            if (active && active->group) {
-                for (std::size_t i = 0; i < state.tabs.size(); ++i) {
-                    if (state.tabs[i].group == active->group) shown.push_back(i);
+            if (active && active->group()) {
+                for (const Tab& t : state.tabs()) {
+                    if (t.group() == active->group()) shown.push_back(t.id());
                 }
             } else if (active) {
-                shown.push_back(state.active);
+                shown.push_back(active->id());
             }
             break;
         case ViewMode::TileAll:
-            for (std::size_t i = 0; i < state.tabs.size(); ++i) shown.push_back(i);
+            for (const Tab& t : state.tabs()) shown.push_back(t.id());
             break;
         case ViewMode::BrowseGroups:
             break;
@@ -79,9 +79,9 @@ std::vector<std::size_t> visible_tabs(const AppState& state) {
     return shown;
 }
 
-std::vector<Pane> panes(const AppState& state, const Rect& client) {
-    const std::vector<std::size_t> shown = visible_tabs(state);
-    const Rect area = terminal_area(client);
+std::vector<Pane> panes(const AppState& state, const Rect& client, Scale scale) {
+    const std::vector<TabId> shown = visible_tabs(state);
+    const Rect area = terminal_area(client, scale);
     std::vector<Pane> out;
     out.reserve(shown.size());
     for (std::size_t i = 0; i < shown.size(); ++i) {
@@ -90,56 +90,63 @@ std::vector<Pane> panes(const AppState& state, const Rect& client) {
     return out;
 }
 
-Rect text_rect(const Rect& pane, bool caption) {
-    return {pane.left + 6, pane.top + (caption ? k_caption_inset : k_plain_top_inset),
-            pane.right - 6, pane.bottom - 2};
+Rect text_rect(const Rect& pane, bool caption, Scale scale) {
+    return {pane.left + scale(6), pane.top + scale(caption ? 28 : 6), pane.right - scale(6),
+            pane.bottom - scale(2)};
 }
 
-Rect caption_rect(const Rect& pane) {
-    return {pane.left + 1, pane.top + 1, pane.right - 1, pane.top + 22};
+// The frame around a tiled pane is one pixel at every DPI; the caption sits
+// inside it.
+Rect caption_rect(const Rect& pane, Scale scale) {
+    return {pane.left + 1, pane.top + 1, pane.right - 1, pane.top + scale(22)};
 }
 
-Rect caption_color_block(const Rect& pane) {
-    return {pane.left + 1, pane.top + 1, pane.left + 5, pane.top + 22};
+Rect caption_color_block(const Rect& pane, Scale scale) {
+    return {pane.left + 1, pane.top + 1, pane.left + 1 + scale(4), pane.top + scale(22)};
 }
 
-Rect caption_title_rect(const Rect& pane) {
-    return {pane.left + 11, pane.top + 1, pane.right - 7, pane.top + 22};
+Rect caption_title_rect(const Rect& pane, Scale scale) {
+    return {pane.left + scale(11), pane.top + 1, pane.right - scale(7), pane.top + scale(22)};
 }
 
 pty::GridSize grid_size_for(const Rect& text, const CellMetrics& cell) {
+    // Never empty: a session has at least one cell.
     const auto fit = [](int pixels, int size) {
-        return static_cast<std::uint16_t>(
-            std::clamp(std::max(pixels, 1) / std::max(size, 1), 1, 32767));
+        return static_cast<std::uint16_t>(std::clamp(cells_in(std::max(pixels, 1), size), 1, 32767));
     };
     return {fit(text.height(), cell.height), fit(text.width(), cell.width)};
 }
 
+pty::GridSize single_view_size(const Rect& client, const CellMetrics& cell, Scale scale) {
+    return grid_size_for(text_rect(terminal_area(client, scale), false, scale), cell);
+}
+
 std::vector<SessionSize> layout_sizes(const AppState& state, const Rect& client,
-                                      const CellMetrics& cell) {
+                                      const CellMetrics& cell, Scale scale) {
     std::vector<SessionSize> sizes;
     // A minimized window has an empty client area: cutting every session to
     // one cell would wipe what their screens hold, so sizes stay as they are.
-    if (state.tabs.empty() || client.width() <= 0 || client.height() <= 0) return sizes;
-    switch (state.view_mode) {
+    if (state.tabs().empty() || client.width() <= 0 || client.height() <= 0) return sizes;
+    switch (state.view_mode()) {
         case ViewMode::Single: {
-            const pty::GridSize size = grid_size_for(text_rect(terminal_area(client), false), cell);
-            for (std::size_t i = 0; i < state.tabs.size(); ++i) sizes.push_back({i, size});
+            const pty::GridSize size = single_view_size(client, cell, scale);
+            for (const Tab& t : state.tabs()) sizes.push_back({t.id(), size});
             break;
         }
         case ViewMode::TileGroup:
         case ViewMode::TileAll:
-            for (const Pane& pane : panes(state, client)) {
+            for (const Pane& pane : panes(state, client, scale)) {
                 sizes.push_back(
-                    {pane.tab, grid_size_for(text_rect(pane.rect, pane.caption), cell)});
+                    {pane.tab, grid_size_for(text_rect(pane.rect, pane.caption, scale), cell)});
             }
             break;
         case ViewMode::BrowseGroups: {
             const std::vector<BrowserEntry> entries = browser_entries(state);
             for (std::size_t i = 0; i < entries.size(); ++i) {
-                if (entries[i].kind != BrowserEntry::Kind::Tab) continue;
-                const Rect card = card_rect(client, entries.size(), i);
-                sizes.push_back({entries[i].key, grid_size_for(text_rect(card, true), cell)});
+                const TabId* tab = std::get_if<TabId>(&entries[i]);
+                if (!tab) continue;
+                const Rect card = card_rect(client, entries.size(), i, scale);
+                sizes.push_back({*tab, grid_size_for(text_rect(card, true, scale), cell)});
             }
             break;
         }
@@ -148,32 +155,31 @@ std::vector<SessionSize> layout_sizes(const AppState& state, const Rect& client,
 }
 
 void set_view_mode(AppState& state, ViewMode mode, bool toggle) {
-    state.view_mode = toggle && state.view_mode == mode ? ViewMode::Single : mode;
+    state.set_view_mode(toggle && state.view_mode() == mode ? ViewMode::Single : mode);
 }
 
-AreaHit terminal_area_hit(const AppState& state, const Rect& client, int x, int y) {
-    if (state.view_mode != ViewMode::BrowseGroups) return {};
-    // The button's bottom row of pixels is drawn but not clickable.
-    const Rect up = up_button(client);
-    if (y >= 37 && y <= 60 && x >= up.left && x < up.right && !state.browse_path.empty()) {
+AreaHit terminal_area_hit(const AppState& state, const Rect& client, int x, int y, Scale scale) {
+    if (state.view_mode() != ViewMode::BrowseGroups) return {};
+    if (up_button(client, scale).contains(x, y) && !state.browse_path().empty()) {
         return {AreaHit::Kind::UpButton, 0};
     }
     const std::size_t n = browser_entries(state).size();
     for (std::size_t i = 0; i < n; ++i) {
-        if (card_rect(client, n, i).contains(x, y)) return {AreaHit::Kind::Card, i};
+        if (card_rect(client, n, i, scale).contains(x, y)) return {AreaHit::Kind::Card, i};
     }
     return {};
 }
 
-std::optional<Pane> pane_at(const AppState& state, const Rect& client, int x, int y) {
-    for (const Pane& pane : panes(state, client)) {
+std::optional<Pane> pane_at(const AppState& state, const Rect& client, int x, int y, Scale scale) {
+    for (const Pane& pane : panes(state, client, scale)) {
         if (pane.rect.contains(x, y)) return pane;
     }
     return std::nullopt;
 }
 
-std::optional<std::size_t> pane_hit(const AppState& state, const Rect& client, int x, int y) {
-    const std::vector<Pane> shown = panes(state, client);
+std::optional<TabId> pane_hit(const AppState& state, const Rect& client, int x, int y,
+                              Scale scale) {
+    const std::vector<Pane> shown = panes(state, client, scale);
     if (shown.size() < 2) return std::nullopt;
     for (const Pane& pane : shown) {
         if (pane.rect.contains(x, y)) return pane.tab;
@@ -181,8 +187,9 @@ std::optional<std::size_t> pane_hit(const AppState& state, const Rect& client, i
     return std::nullopt;
 }
 
-std::optional<Pane> pane_of_tab(const AppState& state, const Rect& client, std::size_t tab) {
-    for (const Pane& pane : panes(state, client)) {
+std::optional<Pane> pane_of_tab(const AppState& state, const Rect& client, TabId tab,
+                                Scale scale) {
+    for (const Pane& pane : panes(state, client, scale)) {
         if (pane.tab == tab) return pane;
     }
     return std::nullopt;

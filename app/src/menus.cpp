@@ -37,7 +37,7 @@ void choose_view_mode(Workspace& workspace, ViewMode mode,
     {
         auto state = workspace.cell().borrow();
         if (!state) return;
-        if (activate_first_of) activate_group_only(**state, *activate_first_of);
+        if (activate_first_of) (*state)->activate_first_of(*activate_first_of);
         set_view_mode(**state, mode, false);
     }
     workspace.refresh();
@@ -70,11 +70,12 @@ Menu view_menu(ViewMode current) {
     };
 }
 
-std::optional<TabMenu> tab_menu(const AppState& state, std::size_t index) {
-    if (index >= state.tabs.size() || !state.tabs[index].session) return std::nullopt;
-    const Tab& tab = state.tabs[index];
+std::optional<TabMenu> tab_menu(const AppState& state, TabId id) {
+    const Tab* found = state.find_tab(id);
+    if (!found) return std::nullopt;
+    const Tab& tab = *found;
     TabMenu menu;
-    menu.subject = tab.session->id();
+    menu.subject = id;
 
     Menu colors{MenuItem::command("Default", k_color_default, !core::usable_color(tab.color))};
     for (std::size_t i = 0; i < k_color_table.size(); ++i) {
@@ -83,12 +84,12 @@ std::optional<TabMenu> tab_menu(const AppState& state, std::size_t index) {
                                            tab.color == i));
     }
 
-    Menu groups{MenuItem::command("No group", k_no_group, !tab.group)};
-    for (std::size_t i = 0; i < state.groups.size(); ++i) {
-        const TabGroup& g = state.groups[i];
-        groups.push_back(
-            MenuItem::command(g.name, k_group_first + static_cast<unsigned>(i), tab.group == g.id));
-        menu.groups.push_back(g.id);
+    Menu groups{MenuItem::command("No group", k_no_group, !tab.group())};
+    for (std::size_t i = 0; i < state.groups().size(); ++i) {
+        const TabGroup& g = state.groups()[i];
+        groups.push_back(MenuItem::command(g.name, k_group_first + static_cast<unsigned>(i),
+                                           tab.group() == g.id()));
+        menu.groups.push_back(g.id());
     }
     groups.push_back(MenuItem::separator());
     groups.push_back(MenuItem::command("New group", k_new_group));
@@ -98,16 +99,15 @@ std::optional<TabMenu> tab_menu(const AppState& state, std::size_t index) {
     items.push_back(MenuItem::command("History\xE2\x80\xA6\tCtrl+Shift+H", k_history));
     items.push_back(MenuItem::submenu("Color", std::move(colors)));
     items.push_back(MenuItem::submenu("Group", std::move(groups)));
-    items.push_back(MenuItem::submenu("View", view_menu(state.view_mode)));
-    if (tab.group) {
-        const TabGroup* group = state.find_group(*tab.group);
+    items.push_back(MenuItem::submenu("View", view_menu(state.view_mode())));
+    if (tab.group()) {
+        const TabGroup* group = state.find_group(*tab.group());
         const bool collapsed = group && group->collapsed;
         items.push_back(MenuItem::command("New tab in group", k_new_tab_in_group));
         items.push_back(MenuItem::command("Rename group", k_rename_group));
         items.push_back(MenuItem::command(
             collapsed ? k_expand_text : "Collapse group\tCtrl+Shift+E", k_collapse_group));
-        items.push_back(
-            MenuItem::command(k_broadcast_text, k_broadcast, state.broadcast.contains(*tab.group)));
+        items.push_back(MenuItem::command(k_broadcast_text, k_broadcast, state.broadcasts(tab)));
     }
     items.push_back(MenuItem::separator());
     items.push_back(MenuItem::command("Close\tCtrl+Shift+W", k_close));
@@ -118,15 +118,15 @@ std::vector<GroupId> move_group_targets(const AppState& state, GroupId id) {
     std::set<GroupId> excluded{id};
     for (bool grew = true; grew;) {
         grew = false;
-        for (const TabGroup& g : state.groups) {
-            if (g.parent && excluded.contains(*g.parent) && excluded.insert(g.id).second) {
+        for (const TabGroup& g : state.groups()) {
+            if (g.parent() && excluded.contains(*g.parent()) && excluded.insert(g.id()).second) {
                 grew = true;
             }
         }
     }
     std::vector<GroupId> targets;
-    for (const TabGroup& g : state.groups) {
-        if (!excluded.contains(g.id)) targets.push_back(g.id);
+    for (const TabGroup& g : state.groups()) {
+        if (!excluded.contains(g.id())) targets.push_back(g.id());
     }
     return targets;
 }
@@ -138,20 +138,20 @@ std::optional<GroupMenu> group_menu(const AppState& state, GroupId id) {
     menu.subject = id;
     menu.parents = move_group_targets(state, id);
 
-    Menu parents{MenuItem::command("Top level", k_top_level, !group->parent)};
+    Menu parents{MenuItem::command("Top level", k_top_level, !group->parent())};
     for (std::size_t i = 0; i < menu.parents.size(); ++i) {
         const TabGroup* target = state.find_group(menu.parents[i]);
         parents.push_back(MenuItem::command(target->name, k_parent_first + static_cast<unsigned>(i),
-                                            group->parent == target->id));
+                                            group->parent() == target->id()));
     }
 
     menu.items = {
         MenuItem::command(k_expand_text, k_expand_group),
         MenuItem::command("New tab in group", k_new_tab_in_group),
         MenuItem::command("Rename group", k_rename_group),
-        MenuItem::command(k_broadcast_text, k_broadcast, state.broadcast.contains(id)),
+        MenuItem::command(k_broadcast_text, k_broadcast, state.broadcasts(id)),
         MenuItem::submenu("Move group into", std::move(parents)),
-        MenuItem::submenu("View", view_menu(state.view_mode)),
+        MenuItem::submenu("View", view_menu(state.view_mode())),
         MenuItem::separator(),
         MenuItem::command("Close group", k_close_group),
     };
@@ -198,61 +198,51 @@ std::string menu_label(std::string_view text) {
 
 void run_tab_command(Workspace& workspace, MenuPort& port, const TabMenu& menu, unsigned id) {
     if (id == 0) return;
+    const TabId tab = menu.subject;
     std::optional<GroupId> group;
     {
         auto state = workspace.cell().borrow();
         if (!state) return;
-        const auto index = (*state)->tab_index_of(menu.subject);
-        if (!index) return;
-        group = (*state)->tabs[*index].group;
+        const Tab* subject = (*state)->find_tab(tab);
+        // The tab may have closed while the menu was open.
+        if (!subject) return;
+        group = subject->group();
     }
-    // Indexes move while other tabs close, so each change finds the tab again.
-    auto on_tab = [&](auto&& change) {
-        return change_state(workspace, [&](AppState& state) {
-            if (auto index = state.tab_index_of(menu.subject)) change(state, *index);
-        });
-    };
 
     if (id >= k_color_default && id < k_color_first + k_color_table.size()) {
         std::optional<std::uint8_t> color;
         if (id != k_color_default) color = static_cast<std::uint8_t>(id - k_color_first);
-        on_tab([&](AppState& state, std::size_t index) { set_tab_color(state, index, color); });
+        change_state(workspace, [&](AppState& state) {
+            if (Tab* t = state.find_tab(tab)) t->color = color;
+        });
     } else if (id >= k_group_first && id - k_group_first < menu.groups.size()) {
         const GroupId target = menu.groups[id - k_group_first];
-        on_tab([&](AppState& state, std::size_t index) {
-            if (state.find_group(target)) set_tab_group(state, index, target);
-        });
+        change_state(workspace, [&](AppState& state) { state.set_tab_group(tab, target); });
     } else if (auto mode = view_of(id)) {
         choose_view_mode(workspace, *mode, std::nullopt);
     } else {
         switch (id) {
             case k_rename:
-                port.start_rename({RenameTarget::Kind::Tab, menu.subject});
+                port.start_rename(tab);
                 break;
             case k_history:
                 port.show_history_viewer();
                 break;
             case k_no_group:
-                on_tab([](AppState& state, std::size_t index) {
-                    set_tab_group(state, index, std::nullopt);
-                });
+                change_state(workspace,
+                             [&](AppState& state) { state.set_tab_group(tab, std::nullopt); });
                 break;
             case k_new_group:
-                on_tab([](AppState& state, std::size_t index) { new_group_for_tab(state, index); });
+                change_state(workspace, [&](AppState& state) { state.new_group_for(tab); });
                 break;
-            case k_close: {
-                std::optional<std::size_t> index;
-                if (auto state = workspace.cell().borrow()) {
-                    index = (*state)->tab_index_of(menu.subject);
-                }
-                if (index) workspace.close_tab(*index);
+            case k_close:
+                workspace.close_tab(tab);
                 break;
-            }
             case k_new_tab_in_group:
                 if (group) workspace.new_tab_in_group(*group);
                 break;
             case k_rename_group:
-                if (group) port.start_rename({RenameTarget::Kind::Group, *group});
+                if (group) port.start_rename(*group);
                 break;
             case k_collapse_group:
                 if (group) workspace.toggle_group_collapsed(*group);
@@ -277,9 +267,7 @@ void run_group_command(Workspace& workspace, MenuPort& port, const GroupMenu& me
 
     if (id >= k_parent_first && id - k_parent_first < menu.parents.size()) {
         const GroupId parent = menu.parents[id - k_parent_first];
-        change_state(workspace, [&](AppState& state) {
-            if (state.find_group(parent)) set_group_parent(state, group, parent);
-        });
+        change_state(workspace, [&](AppState& state) { state.set_group_parent(group, parent); });
     } else if (auto mode = view_of(id)) {
         choose_view_mode(workspace, *mode,
                          mode == ViewMode::TileGroup ? std::optional(group) : std::nullopt);
@@ -292,15 +280,14 @@ void run_group_command(Workspace& workspace, MenuPort& port, const GroupMenu& me
                 workspace.new_tab_in_group(group);
                 break;
             case k_rename_group:
-                port.start_rename({RenameTarget::Kind::Group, group});
+                port.start_rename(group);
                 break;
             case k_broadcast:
                 workspace.toggle_group_broadcast(group);
                 break;
             case k_top_level:
-                change_state(workspace, [&](AppState& state) {
-                    set_group_parent(state, group, std::nullopt);
-                });
+                change_state(workspace,
+                             [&](AppState& state) { state.set_group_parent(group, std::nullopt); });
                 break;
             case k_close_group:
                 workspace.close_group(group);
@@ -312,19 +299,15 @@ void run_group_command(Workspace& workspace, MenuPort& port, const GroupMenu& me
     port.invalidate();
 }
 
-void run_tray_command(Workspace& workspace, MenuPort& port, core::FileSystem& fs, unsigned id) {
+void run_tray_command(Workspace& workspace, MenuPort& port, unsigned id) {
     auto flip = [&](bool core::Settings::*field) {
-        core::Settings settings;
-        std::optional<core::Path> dir;
         {
             auto state = workspace.cell().borrow();
             if (!state) return;
             core::Settings& stored = (*state)->config.settings;
             stored.*field = !(stored.*field);
-            settings = stored;
-            dir = (*state)->config.data_dir;
         }
-        if (dir) (void)core::save_settings(fs, *dir, settings);
+        workspace.save(ConfigFile::Settings);
     };
 
     switch (id) {

@@ -7,7 +7,7 @@
 
 namespace tolvar::app {
 
-void quick_connect(Workspace& workspace, ProfileLauncher& launcher, QuickConnectPort& port) {
+void quick_connect(Workspace& workspace, QuickConnectPort& port) {
     std::string previous;
     for (;;) {
         auto entered = port.prompt_text(k_quick_connect_title, k_quick_connect_label, previous);
@@ -25,7 +25,7 @@ void quick_connect(Workspace& workspace, ProfileLauncher& launcher, QuickConnect
         ssh.host = std::move(target->host);
         ssh.port = target->port;
         ssh.user = std::move(target->user);
-        auto plan = launcher.plan(ssh);
+        auto plan = workspace.plan(ssh);
         if (!plan) {
             port.error_box("Cannot connect: " + plan.error().display());
             continue;

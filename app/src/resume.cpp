@@ -4,19 +4,18 @@ namespace tolvar::app {
 
 std::optional<OpenRequest> resume_request(const core::SessionRecord& record,
                                           const std::vector<core::ConnectionProfile>& profiles,
-                                          ProfileLauncher& launcher) {
-    const core::ConnectionProfile* profile = nullptr;
-    if (record.profile_id) {
-        for (const core::ConnectionProfile& p : profiles) {
-            if (p.id == *record.profile_id) {
-                profile = &p;
-                break;
-            }
-        }
-    }
+                                          Workspace& workspace) {
+    const core::ConnectionProfile* profile =
+        record.profile_id ? find_profile(profiles, *record.profile_id) : nullptr;
     OpenRequest request;
     if (profile) {
-        auto plan = launcher.plan(profile->kind);
+        // Outside clients are never resumed, and planning one would leave
+        // its connection file behind.
+        if (std::holds_alternative<core::Rdp>(profile->kind) ||
+            std::holds_alternative<core::Vnc>(profile->kind)) {
+            return std::nullopt;
+        }
+        auto plan = workspace.plan(profile->kind);
         if (!plan) return std::nullopt;
         const auto* console = std::get_if<proto::Console>(&*plan);
         if (!console) return std::nullopt;
@@ -32,21 +31,20 @@ std::optional<OpenRequest> resume_request(const core::SessionRecord& record,
     return request;
 }
 
-bool resume_sessions(Workspace& workspace, ProfileLauncher& launcher,
-                     const std::vector<core::SessionRecord>& records) {
+bool resume_sessions(Workspace& workspace, const std::vector<core::SessionRecord>& records) {
     std::vector<core::ConnectionProfile> profiles;
     {
         auto guard = workspace.cell().borrow();
         if (!guard) return false;
         profiles = (*guard)->config.profiles;
     }
-    bool opened = false;
+    std::vector<OpenRequest> requests;
     for (const core::SessionRecord& record : records) {
-        if (auto request = resume_request(record, profiles, launcher)) {
-            opened = workspace.open_tab(std::move(*request)) || opened;
+        if (auto request = resume_request(record, profiles, workspace)) {
+            requests.push_back(std::move(*request));
         }
     }
-    return opened;
+    return workspace.open_tabs(std::move(requests)) > 0;
 }
 
 }  // namespace tolvar::app

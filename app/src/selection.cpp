@@ -9,21 +9,12 @@ namespace tolvar::app {
 
 namespace {
 
-// The text's top-left corner inside a pane: the cell grid starts there.
-struct Origin {
-    int x;
-    int y;
-};
-
-Origin text_origin(const Pane& pane) {
-    const Rect text = text_rect(pane.rect, pane.caption);
-    return {text.left, text.top};
-}
-
-CellPoint cell_from(const Origin& origin, const CellMetrics& cell, int x, int y) {
+// The cell under a point of the text rectangle, whose top-left corner is
+// where the cell grid starts.
+CellPoint cell_from(const Rect& text, const CellMetrics& cell, int x, int y) {
     const auto clamp16 = [](int v) { return static_cast<std::uint16_t>(std::clamp(v, 0, 65535)); };
-    return {clamp16((y - origin.y) / std::max(cell.height, 1)),
-            clamp16((x - origin.x) / std::max(cell.width, 1))};
+    return {clamp16(cells_in(y - text.top, cell.height)),
+            clamp16(cells_in(x - text.left, cell.width))};
 }
 
 }  // namespace
@@ -32,33 +23,35 @@ void clear_selection(AppState& state) {
     state.selection.state = SelectionState::None;
 }
 
-bool begin_selection(AppState& state, const Rect& client, const CellMetrics& cell, int x, int y) {
-    const std::optional<Pane> pane = pane_at(state, client, x, y);
+bool begin_selection(AppState& state, const Rect& client, const CellMetrics& cell, Scale scale,
+                     int x, int y) {
+    const std::optional<Pane> pane = pane_at(state, client, x, y, scale);
     if (!pane) {
         clear_selection(state);
         return false;
     }
-    const Origin origin = text_origin(*pane);
-    if (x < origin.x || y < origin.y) {
+    const Rect text = text_rect(pane->rect, pane->caption, scale);
+    if (x < text.left || y < text.top) {
         clear_selection(state);
         return false;
     }
-    const CellPoint at = cell_from(origin, cell, x, y);
+    const CellPoint at = cell_from(text, cell, x, y);
     state.selection = {pane->tab, at, at, SelectionState::Selecting};
     return true;
 }
 
-bool extend_selection(AppState& state, const Rect& client, const CellMetrics& cell, int x, int y) {
+bool extend_selection(AppState& state, const Rect& client, const CellMetrics& cell, Scale scale,
+                      int x, int y) {
     MouseSelection& sel = state.selection;
     if (sel.state != SelectionState::Selecting) return false;
-    const std::optional<Pane> pane = pane_of_tab(state, client, sel.tab);
+    const std::optional<Pane> pane = pane_of_tab(state, client, sel.tab, scale);
     if (!pane) return false;
-    const Origin origin = text_origin(*pane);
+    const Rect text = text_rect(pane->rect, pane->caption, scale);
     // In a pane too small for the range the low bound wins: no failure, just
     // the first cell.
-    x = std::max(origin.x, std::min(x, pane->rect.right - 7));
-    y = std::max(origin.y, std::min(y, pane->rect.bottom - 3));
-    const CellPoint at = cell_from(origin, cell, x, y);
+    x = std::max(text.left, std::min(x, text.right - 1));
+    y = std::max(text.top, std::min(y, text.bottom - 1));
+    const CellPoint at = cell_from(text, cell, x, y);
     if (at == sel.end) return false;
     sel.end = at;
     return true;
@@ -84,10 +77,10 @@ bool worth_copying(std::string_view text) {
     return !core::trim_unicode(text).empty();
 }
 
-std::optional<SelectionSpan> pane_selection(const AppState& state, std::size_t tab) {
+std::optional<SelectionSpan> pane_selection(const AppState& state, TabId tab) {
     const MouseSelection& sel = state.selection;
     if (sel.state == SelectionState::None || sel.tab != tab || sel.anchor == sel.end ||
-        state.view_mode == ViewMode::BrowseGroups) {
+        state.view_mode() == ViewMode::BrowseGroups) {
         return std::nullopt;
     }
     return SelectionSpan(sel.anchor, sel.end);

@@ -121,7 +121,7 @@ std::optional<NavArrow> nav_arrow(VirtualKey key, Modifiers modifiers, std::stri
 
 KeyRoute route_key_down(const AppState& state, VirtualKey key, Modifiers m) {
     const core::Settings& settings = state.config.settings;
-    const bool browsing = state.view_mode == ViewMode::BrowseGroups;
+    const bool browsing = state.view_mode() == ViewMode::BrowseGroups;
     if (browsing && !m.alt) {
         if (auto b = browser_key(key, m)) return *b;
     }
@@ -137,7 +137,7 @@ KeyRoute route_key_down(const AppState& state, VirtualKey key, Modifiers m) {
 
 CharRoute route_char(const AppState& state, char16_t unit, Modifiers m) {
     if (unit == 0x1B && state.help_visible) return CharRoute::HideHelp;
-    if (state.view_mode == ViewMode::BrowseGroups) return CharRoute::Ignore;
+    if (state.view_mode() == ViewMode::BrowseGroups) return CharRoute::Ignore;
     if (m.ctrl) {
         // Those chords belong to shortcuts, whose key-down already acted.
         // Shortcuts need Alt up: with Alt too (AltGr is Ctrl+Alt), Shift

@@ -1,39 +1,16 @@
 #include "tolvar/app/workspace.hpp"
 
-#include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #include "tolvar/core/history.hpp"
 #include "tolvar/core/ids.hpp"
+#include "tolvar/core/json_text.hpp"
 #include "tolvar/core/utf.hpp"
 
 namespace tolvar::app {
 
-TabGroup* AppState::find_group(GroupId id) {
-    for (TabGroup& g : groups) {
-        if (g.id == id) return &g;
-    }
-    return nullptr;
-}
-
-const TabGroup* AppState::find_group(GroupId id) const {
-    return const_cast<AppState*>(this)->find_group(id);
-}
-
-std::optional<std::size_t> AppState::tab_index_of(pty::SessionId id) const {
-    for (std::size_t i = 0; i < tabs.size(); ++i) {
-        if (tabs[i].session && tabs[i].session->id() == id) return i;
-    }
-    return std::nullopt;
-}
-
 namespace {
-
-GroupId add_group(AppState& state, std::string name) {
-    const GroupId id = ++state.next_group_id;
-    state.groups.push_back(TabGroup{std::nullopt, std::move(name), id,
-                                    static_cast<std::uint8_t>((id - 1) % 8), false});
-    return id;
-}
 
 std::vector<std::string> load_history_lines(core::FileSystem& fs, const AppState& state,
                                             const std::string& record_id) {
@@ -48,200 +25,105 @@ std::vector<std::string> load_history_lines(core::FileSystem& fs, const AppState
     return lines;
 }
 
+constexpr std::array<std::string_view, 3> k_file_names{"settings.json", "profiles.json",
+                                                       "sessions.json"};
+
+constexpr std::uint8_t bit(ConfigFile file) {
+    return static_cast<std::uint8_t>(1u << static_cast<unsigned>(file));
+}
+
+core::StoreResult<void> save_file(core::FileSystem& fs, const core::Path& dir, ConfigFile file,
+                                  const AppState& state) {
+    switch (file) {
+        case ConfigFile::Settings:
+            return core::save_settings(fs, dir, state.config.settings);
+        case ConfigFile::Profiles:
+            return core::save_profiles(fs, dir, state.config.profiles);
+        case ConfigFile::Sessions:
+            break;
+    }
+    return core::save_sessions(fs, dir, session_records(state));
+}
+
+std::string save_failure_text(ConfigFile file, const core::StoreError& error) {
+    return "Cannot save " + std::string(k_file_names[static_cast<std::size_t>(file)]) + ": " +
+           error.text() + ". Nothing is lost: it is saved again at the next change.";
+}
+
 }  // namespace
 
-// ------------------------------------------------------------ state only
+// ------------------------------------------------------------ opening
 
-GroupId group_by_name(AppState& state, std::string_view name) {
-    for (const TabGroup& g : state.groups) {
-        if (g.name == name) return g.id;
-    }
-    return add_group(state, std::string(name));
-}
-
-void cycle_tab(AppState& state, bool backwards) {
-    const std::size_t n = state.tabs.size();
-    if (n == 0) return;
-    state.active = (state.active + (backwards ? n - 1 : 1)) % n;
-}
-
-void set_tab_group(AppState& state, std::size_t index, std::optional<GroupId> group) {
-    if (index >= state.tabs.size()) return;
-    // The active tab and the mouse selection follow their tabs, not the
-    // indexes the move shifts.
-    const auto session_at = [&](std::size_t i) -> std::optional<pty::SessionId> {
-        if (i < state.tabs.size() && state.tabs[i].session) return state.tabs[i].session->id();
-        return std::nullopt;
-    };
-    const std::optional<pty::SessionId> active_session = session_at(state.active);
-    const std::optional<pty::SessionId> selected_session = session_at(state.selection.tab);
-    state.tabs[index].group = group;
-    if (group) {
-        Tab moved = std::move(state.tabs[index]);
-        state.tabs.erase(state.tabs.begin() + static_cast<std::ptrdiff_t>(index));
-        std::size_t insert_at = std::min(index, state.tabs.size());
-        for (std::size_t i = state.tabs.size(); i-- > 0;) {
-            if (state.tabs[i].group == group) {
-                insert_at = i + 1;
-                break;
-            }
-        }
-        state.tabs.insert(state.tabs.begin() + static_cast<std::ptrdiff_t>(insert_at),
-                          std::move(moved));
-    }
-    if (active_session) {
-        if (auto i = state.tab_index_of(*active_session)) state.active = *i;
-    }
-    if (selected_session) {
-        if (auto i = state.tab_index_of(*selected_session)) state.selection.tab = *i;
-    }
-    prune_groups(state);
-}
-
-void new_group_for_tab(AppState& state, std::size_t index) {
-    if (index >= state.tabs.size()) return;
-    const GroupId id = add_group(state, "Group " + std::to_string(state.next_group_id + 1));
-    set_tab_group(state, index, id);
-}
-
-void set_tab_color(AppState& state, std::size_t index, std::optional<std::uint8_t> color) {
-    if (index < state.tabs.size()) state.tabs[index].color = color;
-}
-
-void set_group_parent(AppState& state, GroupId id, std::optional<GroupId> parent) {
-    TabGroup* group = state.find_group(id);
-    if (!group) return;
-    if (!parent) {
-        group->parent.reset();
-        return;
-    }
-    // Refuse cycles: walking up from the new parent must never reach the group.
-    std::optional<GroupId> walk = parent;
-    std::size_t steps = 0;
-    while (walk) {
-        if (*walk == id) return;
-        const TabGroup* g = state.find_group(*walk);
-        if (!g || ++steps > state.groups.size()) break;
-        walk = g->parent;
-    }
-    group->parent = parent;
-}
-
-void prune_groups(AppState& state) {
-    std::set<GroupId> used;
-    for (const Tab& t : state.tabs) {
-        if (t.group) used.insert(*t.group);
-    }
-    for (bool grew = true; grew;) {
-        grew = false;
-        for (const TabGroup& g : state.groups) {
-            if (g.parent && used.contains(g.id) && used.insert(*g.parent).second) grew = true;
-        }
-    }
-    std::erase_if(state.groups, [&](const TabGroup& g) { return !used.contains(g.id); });
-    std::erase_if(state.broadcast, [&](GroupId id) { return !used.contains(id); });
-    for (std::size_t i = 0; i < state.browse_path.size(); ++i) {
-        if (!state.find_group(state.browse_path[i])) {
-            state.browse_path.resize(i);
-            state.tile_selection = 0;
-            break;
-        }
-    }
-}
-
-void activate_group_only(AppState& state, GroupId id) {
-    for (std::size_t i = 0; i < state.tabs.size(); ++i) {
-        if (state.tabs[i].group == id) {
-            state.active = i;
-            return;
-        }
-    }
-}
-
-std::string display_title(const AppState& state, const Tab& tab) {
-    std::string title = tab.title;
-    if (!tab.custom_title && tab.session) {
-        tab.session->model().with([&](const pty::TerminalModel& model) {
-            const std::string own = model.title();
-            const std::string_view trimmed = core::trim_unicode(own);
-            if (!trimmed.empty()) title = std::string(trimmed);
-        });
-    }
-    if (tab.group && state.broadcast.contains(*tab.group)) title = "\xC2\xBB " + title;
-    return title;
-}
-
-std::vector<core::SessionRecord> session_records(const AppState& state) {
-    std::vector<core::SessionRecord> records;
-    records.reserve(state.tabs.size());
-    for (const Tab& t : state.tabs) {
-        core::SessionRecord r;
-        r.id = t.record_id;
-        r.profile_id = t.profile_id;
-        if (t.custom_title) r.title = t.title;
-        if (t.group) {
-            if (const TabGroup* g = state.find_group(*t.group)) r.group = g->name;
-        }
-        r.color = t.color;
-        records.push_back(std::move(r));
-    }
-    return records;
-}
-
-// ------------------------------------------------------------ with the window
-
-void Workspace::refresh() {
-    window_.relayout();
-    window_.invalidate();
-}
-
-bool Workspace::open_tab(OpenRequest request) {
-    std::optional<std::string> working_dir;
+std::optional<TabId> Workspace::start_tab(OpenRequest request) {
+    std::optional<std::string> configured_dir;
     {
         auto state = cell_.borrow();
-        if (!state) return false;
-        working_dir = (*state)->config.settings.default_working_dir;
+        if (!state) return std::nullopt;
+        configured_dir = (*state)->config.settings.default_working_dir;
     }
-    auto started = starter_.start(SessionRequest{request.command, working_dir});
-    if (!started) return false;
-    std::unique_ptr<Session> session = std::move(*started);
-    {
-        auto guard = cell_.borrow();
-        if (!guard) return false;
-        AppState& state = **guard;
-        Tab tab;
-        tab.record_id = request.record_id ? std::move(*request.record_id) : core::new_id('s');
-        tab.history = load_history_lines(fs_, state, tab.record_id);
-        tab.custom_title = request.title.has_value();
-        tab.title = request.title ? std::move(*request.title)
-                                  : "Terminal " + std::to_string(state.tabs.size() + 1);
-        tab.color = request.color;
-        tab.profile_id = std::move(request.profile_id);
-        const pty::SessionId id = session->id();
-        tab.session = std::move(session);
-        std::optional<GroupId> group;
-        if (request.group) group = group_by_name(state, *request.group);
-        state.tabs.push_back(std::move(tab));
-        if (group) set_tab_group(state, state.tabs.size() - 1, group);
-        if (auto index = state.tab_index_of(id)) state.active = *index;
+    SessionRequest start{request.command, usable_working_dir(configured_dir)};
+    if (configured_dir && !start.working_dir) {
+        notify("default_working_dir " + core::debug_quote(*configured_dir) +
+               " is not a folder; new tabs start in the folder tolvar started in.");
     }
+    auto session = starter_.start(start);
+    if (!session) {
+        notify(std::move(session.error()));
+        return std::nullopt;
+    }
+    auto guard = cell_.borrow();
+    if (!guard) return std::nullopt;
+    AppState& state = **guard;
+    Tab tab;
+    tab.record_id = request.record_id ? std::move(*request.record_id) : core::new_id('s');
+    tab.history = load_history_lines(fs_, state, tab.record_id);
+    tab.custom_title = request.title.has_value();
+    tab.title = request.title ? std::move(*request.title)
+                              : "Terminal " + std::to_string(state.tabs().size() + 1);
+    tab.color = request.color;
+    tab.profile_id = std::move(request.profile_id);
+    tab.session = std::move(*session);
+    return state.add_tab(std::move(tab), request.group);
+}
+
+std::optional<TabId> Workspace::open_tab(OpenRequest request) {
+    const std::optional<TabId> id = start_tab(std::move(request));
+    if (!id) return std::nullopt;
     save_session_list();
     refresh();
-    return true;
+    return id;
+}
+
+std::size_t Workspace::open_tabs(std::vector<OpenRequest> requests) {
+    std::size_t opened = 0;
+    for (OpenRequest& request : requests) {
+        if (start_tab(std::move(request))) ++opened;
+    }
+    if (opened == 0) return 0;
+    // One save for all: a save per tab would rewrite the file and its
+    // backup once per tab, and a crash in between would leave both holding
+    // a partial list.
+    save_session_list();
+    refresh();
+    return opened;
+}
+
+proto::LaunchResult<proto::LaunchPlan> Workspace::plan(const core::ProfileKind& kind) {
+    return proto::build_launch_plan(kind, launch_system_);
 }
 
 void Workspace::open_profile(const core::ConnectionProfile& profile) {
-    auto plan = launcher_.plan(profile.kind);
-    if (!plan) {
-        window_.error_box("Cannot connect: " + plan.error().display());
+    auto launch = plan(profile.kind);
+    if (!launch) {
+        window_.error_box("Cannot connect: " + launch.error().display());
         return;
     }
-    if (const auto* external = std::get_if<proto::External>(&*plan)) {
-        launcher_.start_external(*external);
+    if (const auto* external = std::get_if<proto::External>(&*launch)) {
+        externals_.start_external(*external);
         return;
     }
     OpenRequest request;
-    request.command = std::get<proto::Console>(*plan).command_line;
+    request.command = std::get<proto::Console>(*launch).command_line;
     request.color = profile.color;
     request.title = profile.name;
     request.group = profile.group;
@@ -249,25 +131,27 @@ void Workspace::open_profile(const core::ConnectionProfile& profile) {
     open_tab(std::move(request));
 }
 
-void Workspace::close_tab(std::size_t index) {
+void Workspace::new_tab_in_group(GroupId id) {
+    const std::optional<TabId> tab = start_tab({});
+    if (!tab) return;
+    if (auto state = cell_.borrow()) (*state)->set_tab_group(*tab, id);
+    save_session_list();
+    refresh();
+}
+
+// ------------------------------------------------------------ closing
+
+void Workspace::close_tab(TabId id) {
+    std::optional<Tab> removed;
     bool any_left = true;
     {
         auto guard = cell_.borrow();
         if (!guard) return;
-        AppState& state = **guard;
-        if (index < state.tabs.size()) {
-            // Dropping the tab closes its session.
-            state.tabs.erase(state.tabs.begin() + static_cast<std::ptrdiff_t>(index));
-            if (state.tabs.empty()) {
-                state.active = 0;
-            } else if (state.active >= state.tabs.size()) {
-                state.active = state.tabs.size() - 1;
-            }
-            state.selection.state = SelectionState::None;
-            prune_groups(state);
-        }
-        any_left = !state.tabs.empty();
+        removed = (*guard)->remove_tab(id);
+        any_left = !(*guard)->tabs().empty();
     }
+    // Dropping the tab ends its session.
+    removed.reset();
     save_session_list();
     if (any_left) {
         refresh();
@@ -277,69 +161,53 @@ void Workspace::close_tab(std::size_t index) {
 }
 
 void Workspace::close_group(GroupId id) {
-    std::vector<pty::SessionId> members;
+    std::vector<Tab> removed;
+    bool any_left = true;
     {
         auto guard = cell_.borrow();
         if (!guard) return;
-        for (const Tab& t : (*guard)->tabs) {
-            if (t.group == id && t.session) members.push_back(t.session->id());
+        AppState& state = **guard;
+        std::vector<TabId> members;
+        for (const Tab& t : state.tabs()) {
+            if (t.group() == id) members.push_back(t.id());
         }
+        for (const TabId member : members) {
+            if (auto tab = state.remove_tab(member)) removed.push_back(std::move(*tab));
+        }
+        any_left = !state.tabs().empty();
     }
-    for (const pty::SessionId session : members) {
-        std::optional<std::size_t> index;
-        {
-            auto guard = cell_.borrow();
-            if (!guard) return;
-            index = (*guard)->tab_index_of(session);
-        }
-        if (index) close_tab(*index);
+    removed.clear();
+    save_session_list();
+    if (any_left) {
+        refresh();
+    } else {
+        window_.destroy();
     }
 }
 
-void Workspace::set_active_tab(std::size_t index) {
-    {
-        auto guard = cell_.borrow();
-        if (!guard) return;
-        if (index < (*guard)->tabs.size()) (*guard)->active = index;
-    }
-    refresh();
-}
+// ------------------------------------------------------------ changes
 
-void Workspace::new_tab_in_group(GroupId id) {
-    if (!open_tab(OpenRequest{})) return;
-    {
-        auto guard = cell_.borrow();
-        if (!guard) return;
-        set_tab_group(**guard, (*guard)->active, id);
-    }
+void Workspace::set_active_tab(TabId id) {
+    if (auto state = cell_.borrow()) (*state)->set_active(id);
     refresh();
 }
 
 void Workspace::toggle_group_collapsed(GroupId id) {
-    {
-        auto guard = cell_.borrow();
-        if (!guard) return;
-        if (TabGroup* g = (*guard)->find_group(id)) g->collapsed = !g->collapsed;
+    if (auto state = cell_.borrow()) {
+        if (TabGroup* g = (*state)->find_group(id)) g->collapsed = !g->collapsed;
     }
     window_.invalidate();
 }
 
 void Workspace::toggle_group_broadcast(GroupId id) {
-    {
-        auto guard = cell_.borrow();
-        if (!guard) return;
-        auto& set = (*guard)->broadcast;
-        if (!set.erase(id)) set.insert(id);
-    }
+    if (auto state = cell_.borrow()) (*state)->toggle_broadcast(id);
     refresh();
 }
 
 void Workspace::activate_group(GroupId id) {
-    {
-        auto guard = cell_.borrow();
-        if (!guard) return;
-        if (TabGroup* g = (*guard)->find_group(id)) g->collapsed = false;
-        activate_group_only(**guard, id);
+    if (auto state = cell_.borrow()) {
+        if (TabGroup* g = (*state)->find_group(id)) g->collapsed = false;
+        (*state)->activate_first_of(id);
     }
     refresh();
 }
@@ -351,29 +219,113 @@ void Workspace::commit_rename(RenameTarget target, std::string_view text) {
         auto guard = cell_.borrow();
         if (!guard) return;
         AppState& state = **guard;
-        if (target.kind == RenameTarget::Kind::Tab) {
-            if (auto index = state.tab_index_of(target.id)) {
-                state.tabs[*index].title = std::string(trimmed);
-                state.tabs[*index].custom_title = true;
+        if (const TabId* tab_id = std::get_if<TabId>(&target)) {
+            if (Tab* tab = state.find_tab(*tab_id)) {
+                tab->title = std::string(trimmed);
+                tab->custom_title = true;
             }
-        } else if (TabGroup* g = state.find_group(target.id)) {
+        } else if (TabGroup* g = state.find_group(std::get<GroupId>(target))) {
             g->name = std::string(trimmed);
         }
     }
     save_session_list();
 }
 
-void Workspace::save_session_list() {
-    std::optional<core::Path> dir;
-    std::vector<core::SessionRecord> records;
+// ------------------------------------------------------------ telling and saving
+
+void Workspace::notify(std::string text) {
+    if (auto state = cell_.borrow()) (*state)->notices.add(std::move(text));
+    window_.invalidate();
+}
+
+void Workspace::save(ConfigFile file) {
+    unsaved_ |= bit(file);
+    flush_saves();
+}
+
+void Workspace::flush_saves() {
+    bool told = false;
     {
         auto guard = cell_.borrow();
+        // Busy: the files stay marked for the next save point.
         if (!guard) return;
-        dir = (*guard)->config.data_dir;
-        if (!dir) return;
-        records = session_records(**guard);
+        AppState& state = **guard;
+        if (!state.config.data_dir) {
+            unsaved_ = 0;
+            return;
+        }
+        for (const ConfigFile file :
+             {ConfigFile::Settings, ConfigFile::Profiles, ConfigFile::Sessions}) {
+            if (!(unsaved_ & bit(file))) continue;
+            std::optional<std::uint64_t>& notice = failure_notice_[static_cast<std::size_t>(file)];
+            if (auto saved = save_file(fs_, *state.config.data_dir, file, state)) {
+                unsaved_ &= static_cast<std::uint8_t>(~bit(file));
+                if (notice) {
+                    state.notices.dismiss(*notice);
+                    notice.reset();
+                    told = true;
+                }
+            } else if (!notice) {
+                notice = state.notices.add(save_failure_text(file, saved.error()));
+                told = true;
+            }
+        }
     }
-    (void)core::save_sessions(fs_, *dir, records);
+    if (told) window_.invalidate();
+}
+
+void Workspace::refresh() {
+    window_.relayout();
+    window_.invalidate();
+}
+
+// ------------------------------------------------------------ reading
+
+std::optional<std::string> usable_working_dir(const std::optional<std::string>& configured) {
+    if (!configured) return std::nullopt;
+    std::error_code error;
+    if (!std::filesystem::is_directory(core::path_from_utf8(*configured), error)) {
+        return std::nullopt;
+    }
+    return configured;
+}
+
+std::string display_title(const AppState& state, const Tab& tab) {
+    std::string title = tab.title;
+    if (!tab.custom_title && tab.session) {
+        tab.session->model().with([&](const pty::TerminalModel& model) {
+            const std::string own = model.title();
+            const std::string_view trimmed = core::trim_unicode(own);
+            if (!trimmed.empty()) title = std::string(trimmed);
+        });
+    }
+    if (state.broadcasts(tab)) title = "\xC2\xBB " + title;
+    return title;
+}
+
+std::vector<core::SessionRecord> session_records(const AppState& state) {
+    std::vector<core::SessionRecord> records;
+    records.reserve(state.tabs().size());
+    for (const Tab& t : state.tabs()) {
+        core::SessionRecord r;
+        r.id = t.record_id;
+        r.profile_id = t.profile_id;
+        if (t.custom_title) r.title = t.title;
+        if (t.group()) {
+            if (const TabGroup* g = state.find_group(*t.group())) r.group = g->name;
+        }
+        r.color = t.color;
+        records.push_back(std::move(r));
+    }
+    return records;
+}
+
+const core::ConnectionProfile* find_profile(const std::vector<core::ConnectionProfile>& profiles,
+                                            std::string_view id) {
+    for (const core::ConnectionProfile& p : profiles) {
+        if (p.id == id) return &p;
+    }
+    return nullptr;
 }
 
 }  // namespace tolvar::app

@@ -212,15 +212,15 @@ TEST(Finish, SavesEvenWithoutConnectThenConnectsWithEditedValues) {
     s.selection = 0;
     m.connect(s);
 
-    finish_connection_manager(rig.ws, core::platform_file_system(), m);
+    finish_connection_manager(rig.ws, m);
     EXPECT_EQ(rig.state().config.profiles[0], edited);
     auto saved = core::read_profiles_file(core::platform_file_system(), dir.path());
     ASSERT_TRUE(saved && *saved);
     EXPECT_EQ((*saved)->profiles, m.profiles());
     ASSERT_EQ(rig.starter.commands.size(), 1u);
     EXPECT_EQ(rig.starter.commands[0], "cmd /k echo edited");
-    EXPECT_EQ(rig.state().tabs[0].title, "Shell");
-    EXPECT_EQ(rig.state().tabs[0].profile_id, "p-1");
+    EXPECT_EQ(rig.tab(0).title, "Shell");
+    EXPECT_EQ(rig.tab(0).profile_id, "p-1");
     EXPECT_EQ(rig.window.reentry_refused, 0);
 }
 
@@ -234,10 +234,10 @@ TEST(Finish, ConnectsToThePickedProfileWhenTwoShareAnId) {
     s.selection = 1;
     m.connect(s);
     EXPECT_EQ(m.connect_id(), "p-1");
-    finish_connection_manager(rig.ws, core::platform_file_system(), m);
+    finish_connection_manager(rig.ws, m);
     ASSERT_EQ(rig.starter.commands.size(), 1u);
     EXPECT_EQ(rig.starter.commands[0], "cmd /k echo second");
-    EXPECT_EQ(rig.state().tabs[0].title, "Copied by hand");
+    EXPECT_EQ(rig.tab(0).title, "Copied by hand");
 }
 
 TEST(Finish, AnUnchangedListIsNotWritten) {
@@ -249,9 +249,12 @@ TEST(Finish, AnUnchangedListIsNotWritten) {
     m.refresh(s);
     s.selection = 3;
     m.connect(s);  // p-4
-    finish_connection_manager(rig.ws, core::platform_file_system(), m);
+    rig.system.env["ProgramFiles"] = "C:\\PF";
+    rig.system.files.insert("C:\\PF\\TightVNC\\tvnviewer.exe");
+    finish_connection_manager(rig.ws, m);
     EXPECT_FALSE(core::platform_file_system().exists(dir / "profiles.json"));
-    EXPECT_EQ(rig.launcher.externals.size(), 1u);  // the fake plans VNC as outside
+    ASSERT_EQ(rig.externals.started.size(), 1u);
+    EXPECT_EQ(rig.externals.started[0].program, "C:\\PF\\TightVNC\\tvnviewer.exe");
 }
 
 }  // namespace

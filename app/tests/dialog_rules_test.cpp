@@ -23,6 +23,45 @@ TEST(EditText, First511UnitsLossyAndTrimmed) {
     EXPECT_EQ(edit_text_from_utf16(u"\u3000 host \t"), "host");
 }
 
+// Regression: Enter on a focused Cancel accepted the dialog, and Ctrl+A in an
+// edit selected nothing.
+TEST(DialogKeys, EnterPressesAFocusedButtonCtrlASelectsAnEdit) {
+    using enum DialogKeyAction;
+    using enum FocusedControl;
+    const Modifiers none, ctrl{true, false, false}, ctrl_shift{true, true, false},
+        altgr{true, false, true}, shift{false, true, false};
+    const VirtualKey a = vk::letter('A');
+    struct Case {
+        VirtualKey key;
+        Modifiers modifiers;
+        FocusedControl focused;
+        DialogKeyAction action;
+    };
+    const Case cases[] = {
+        {vk::k_escape, none, Edit, End},
+        {vk::k_escape, none, PushButton, End},
+        {vk::k_escape, shift, Other, End},
+        {vk::k_return, none, PushButton, PressFocused},
+        {vk::k_return, ctrl, PushButton, PressFocused},
+        {vk::k_return, none, Edit, RunDefault},
+        // List boxes, combo boxes and check boxes.
+        {vk::k_return, none, Other, RunDefault},
+        {a, ctrl, Edit, SelectAll},
+        {a, ctrl_shift, Edit, SelectAll},
+        {a, altgr, Edit, Pass},
+        {a, none, Edit, Pass},
+        {a, shift, Edit, Pass},
+        {a, ctrl, PushButton, Pass},
+        {a, ctrl, Other, Pass},
+        {vk::letter('D'), ctrl, Edit, Pass},
+        {vk::k_tab, none, PushButton, Pass},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(dialog_key_action(c.key, c.modifiers, c.focused), c.action)
+            << "key " << c.key << " focus " << static_cast<int>(c.focused);
+    }
+}
+
 TEST(Fonts, CandidatesSizesAndFaceMatching) {
     core::FontSettings font;
     font.family = "";

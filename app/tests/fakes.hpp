@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include "fake_launch_system.hpp"
+#include "test_dirs.hpp"
 #include "tolvar/app/workspace.hpp"
 
 namespace tolvar::app::testing {
@@ -23,8 +25,8 @@ class FakeSession final : public Session {
     void acknowledge_output() override { ++acknowledged; }
 
     std::string written;
-    int acknowledged = 0;
     pty::GridSize size{24, 80};
+    int acknowledged = 0;
 
   private:
     pty::SessionId id_;
@@ -38,15 +40,13 @@ class FakeStarter final : public SessionStarter {
         const pty::SessionId id = next_id++;
         commands.push_back(request.command);
         working_dirs.push_back(request.working_dir);
-        if (fail_next) {
-            fail_next = false;
-            return unexpected(std::string("Cannot start fake.exe: it was told to fail"));
-        }
+        if (fail_next) return unexpected(*std::exchange(fail_next, std::nullopt));
         return std::unique_ptr<Session>(std::make_unique<FakeSession>(id, &closed));
     }
 
     pty::SessionId next_id = 1;
-    bool fail_next = false;
+    // The message the next start fails with.
+    std::optional<std::string> fail_next;
     std::vector<std::optional<std::string>> commands;
     std::vector<std::optional<std::string>> working_dirs;
     std::vector<pty::SessionId> closed;
@@ -75,36 +75,34 @@ class FakeWindow final : public WindowPort {
     StateCell& cell_;
 };
 
-class FakeLauncher final : public ProfileLauncher {
+class FakeExternals final : public ExternalStarter {
   public:
-    proto::LaunchResult<proto::LaunchPlan> plan(const core::ProfileKind& kind) override {
-        if (const auto* ssh = std::get_if<core::Ssh>(&kind)) {
-            if (ssh->host.empty())
-                return unexpected(proto::LaunchError::invalid_profile("host is empty"));
-            return proto::LaunchPlan(proto::Console{"ssh.exe " + ssh->host});
-        }
-        if (const auto* shell = std::get_if<core::LocalShell>(&kind)) {
-            return proto::LaunchPlan(proto::Console{shell->command});
-        }
-        return proto::LaunchPlan(proto::External{"mstsc.exe", {}, std::nullopt});
-    }
-    void start_external(const proto::External& plan) override { externals.push_back(plan); }
-
-    std::vector<proto::External> externals;
+    void start_external(const proto::External& plan) override { started.push_back(plan); }
+    std::vector<proto::External> started;
 };
 
-// A workspace with fakes and, optionally, a data directory.
+// A workspace with fakes, the real launch plans over a fake system, and the
+// real file system behind a wrapper that fails on request.
 struct Rig {
     FakeStarter starter;  // outlives the cell: closing sessions report to it
     StateCell cell;
     FakeWindow window{cell};
-    FakeLauncher launcher;
-    Workspace ws{cell, starter, window, launcher, core::platform_file_system()};
+    FakeExternals externals;
+    proto::testing::FakeSystem system;
+    core::testing::FaultyFileSystem fs;
+    Workspace ws{cell, starter, window, externals, system, fs};
 
     AppState& state() { return *cell_guardless(); }
+    Tab& tab(std::size_t position) { return *state().find_tab(id(position)); }
+    TabId id(std::size_t position) { return state().tabs().at(position).id(); }
     std::vector<std::string> titles() {
         std::vector<std::string> out;
-        for (const Tab& t : state().tabs) out.push_back(t.title);
+        for (const Tab& t : state().tabs()) out.push_back(t.title);
+        return out;
+    }
+    std::vector<std::string> notices() {
+        std::vector<std::string> out;
+        for (const Notice& n : state().notices.shown()) out.push_back(n.text);
         return out;
     }
     void open(int n = 1) {

@@ -77,7 +77,7 @@ struct Recording : ::testing::Test {
         rig.state().config.settings.track_history = true;
         rig.ws.open_tab({.record_id = "s-1"});
     }
-    Tab& tab() { return rig.state().tabs[0]; }
+    Tab& tab() { return rig.tab(0); }
     Lines file_lines() {
         Lines lines;
         auto entries = core::read_history(core::platform_file_system(), dir.path(), "s-1");

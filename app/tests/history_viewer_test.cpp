@@ -100,9 +100,9 @@ TEST(HistoryViewer, ResetsAskAndRefill) {
 TEST(HistoryViewer, TitleLeavesOutTheBroadcastMark) {
     Rig rig;
     rig.ws.open_tab({.title = "build", .group = "G"});
-    rig.state().broadcast.insert(*rig.state().tabs[0].group);
-    EXPECT_EQ(display_title(rig.state(), rig.state().tabs[0]), "\xC2\xBB build");
-    EXPECT_EQ(history_viewer_title(rig.state(), rig.state().tabs[0]), "History \xE2\x80\x94 build");
+    rig.state().toggle_broadcast(*rig.tab(0).group());
+    EXPECT_EQ(display_title(rig.state(), rig.tab(0)), "\xC2\xBB build");
+    EXPECT_EQ(history_viewer_title(rig.state(), rig.tab(0)), "History \xE2\x80\x94 build");
 }
 
 }  // namespace

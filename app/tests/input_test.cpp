@@ -25,7 +25,7 @@ class FakeInputPort final : public InputPort {
         copied.emplace_back(text);
     }
     void start_new_window() override { touch(), ++new_windows; }
-    void start_rename(RenameTarget target) override { touch(), renames.push_back(target.id); }
+    void start_rename(RenameTarget target) override { touch(), renames.push_back(target); }
     void open_connection_manager() override { touch(), dialogs.push_back("connections"); }
     void open_quick_connect() override { touch(), dialogs.push_back("quick connect"); }
     void open_history_viewer() override { touch(), dialogs.push_back("history"); }
@@ -34,7 +34,7 @@ class FakeInputPort final : public InputPort {
     Lines copied;
     Lines dialogs;
     int new_windows = 0;
-    std::vector<std::uint64_t> renames;
+    std::vector<RenameTarget> renames;
     int reentry_refused = 0;
 
   private:
@@ -48,7 +48,7 @@ class FakeInputPort final : public InputPort {
 struct Input : ::testing::Test {
     testing::Rig rig;
     FakeInputPort port{rig.cell};
-    InputController input{rig.ws, rig.window, port, core::platform_file_system()};
+    InputController input{rig.ws, rig.window, port, rig.fs};
 
     Input() { rig.open(); }
     ~Input() override {
@@ -57,7 +57,7 @@ struct Input : ::testing::Test {
     }
 
     AppState& state() { return rig.state(); }
-    Tab& tab(std::size_t i = 0) { return state().tabs.at(i); }
+    Tab& tab(std::size_t i = 0) { return rig.tab(i); }
     std::string& written(std::size_t i = 0) {
         return static_cast<testing::FakeSession&>(*tab(i).session).written;
     }
@@ -116,16 +116,16 @@ TEST_F(Input, TypingEndsTheMouseSelection) {
 TEST_F(Input, ChromeTabKeysDecideWhetherCtrlTReachesTheShell) {
     press(vk::letter('T'), k_ctrl);
     type(u"\x14", k_ctrl);
-    EXPECT_EQ(state().tabs.size(), 2u);
+    EXPECT_EQ(state().tabs().size(), 2u);
     EXPECT_EQ(written(0) + written(1), "");
 
     state().config.settings.keys.chrome_tab_keys = false;
     press(vk::letter('T'), k_ctrl);
     type(u"\x14", k_ctrl);
-    EXPECT_EQ(state().tabs.size(), 2u);
+    EXPECT_EQ(state().tabs().size(), 2u);
     EXPECT_EQ(written(1), "\x14");
     press(vk::letter('T'), k_ctrl_shift);
-    EXPECT_EQ(state().tabs.size(), 3u);
+    EXPECT_EQ(state().tabs().size(), 3u);
 }
 
 TEST_F(Input, KeysFromTheTableReachTheSessionWhateverItsModes) {
@@ -140,9 +140,11 @@ TEST_F(Input, KeysFromTheTableReachTheSessionWhateverItsModes) {
 
 TEST_F(Input, BroadcastingGroupsReceiveEveryKeystroke) {
     rig.open(3);
-    const GroupId web = group_by_name(state(), "Web");
-    for (std::size_t i : {0, 2, 3}) set_tab_group(state(), i, web);
-    state().active = 0;  // tabs are now 0, 2, 3 in Web, then 1 alone
+    const TabId second = rig.id(1);
+    const GroupId web = state().new_group_for(rig.id(0));
+    for (std::size_t i : {2, 3}) state().set_tab_group(rig.id(i), web);
+    state().set_active(rig.id(0));  // tabs are now 0, 2, 3 in Web, then 1 alone
+    ASSERT_EQ(rig.id(3), second);
     rig.ws.toggle_group_broadcast(web);
     type(u"ls\r");
     press(vk::k_up);
@@ -261,7 +263,7 @@ TEST_F(Input, QuickKeysSendRecordAndReportDeletedTargets) {
     press('4', k_ctrl_shift);
     EXPECT_EQ(rig.window.errors.back(), "Quick key points to a deleted profile");
     press('5', k_ctrl_shift);
-    ASSERT_EQ(state().tabs.size(), 2u);
+    ASSERT_EQ(state().tabs().size(), 2u);
     EXPECT_EQ(tab(1).title, "box");
     // Windows reports Alt+letter as a system key; its character follows as
     // a system character, which the quick key takes too.
@@ -270,7 +272,7 @@ TEST_F(Input, QuickKeysSendRecordAndReportDeletedTargets) {
     EXPECT_TRUE(input.system_character());
     EXPECT_FALSE(input.system_character());
     press(vk::letter('R'), {.ctrl = true, .alt = true});
-    EXPECT_EQ(port.renames, (std::vector<std::uint64_t>{tab(1).session->id()}));
+    EXPECT_EQ(port.renames, (std::vector<RenameTarget>{tab(1).id()}));
 }
 
 // Pins a fault: a Ctrl+letter quick key also sent the control character
@@ -304,44 +306,43 @@ TEST_F(Input, HelpTogglesAndEscapeClosesItWithoutSending) {
 
 TEST_F(Input, ViewModeToggles) {
     press(vk::letter('G'), k_ctrl_shift);
-    EXPECT_EQ(state().view_mode, ViewMode::TileGroup);
+    EXPECT_EQ(state().view_mode(), ViewMode::TileGroup);
     press(vk::letter('G'), k_ctrl_shift);
-    EXPECT_EQ(state().view_mode, ViewMode::Single);
+    EXPECT_EQ(state().view_mode(), ViewMode::Single);
     press(vk::letter('G'), k_ctrl_shift);
     press(vk::letter('A'), k_ctrl_shift);
-    EXPECT_EQ(state().view_mode, ViewMode::TileAll);
+    EXPECT_EQ(state().view_mode(), ViewMode::TileAll);
     press(vk::letter('Z'), k_ctrl_shift);
-    EXPECT_EQ(state().view_mode, ViewMode::BrowseGroups);
+    EXPECT_EQ(state().view_mode(), ViewMode::BrowseGroups);
     type(u"x");
     EXPECT_EQ(written(), "");  // the browser takes no characters
     press(vk::letter('Z'), k_ctrl_shift);
-    EXPECT_EQ(state().view_mode, ViewMode::Single);
+    EXPECT_EQ(state().view_mode(), ViewMode::Single);
 }
 
 TEST_F(Input, TabSwitchingAndClosing) {
     rig.open(2);
     press('5', k_ctrl);  // past the last tab
-    EXPECT_EQ(state().active, 2u);
+    EXPECT_EQ(state().active_position(), 2u);
     press('1', k_ctrl);
-    EXPECT_EQ(state().active, 0u);
+    EXPECT_EQ(state().active_position(), 0u);
     press(vk::k_tab, k_ctrl_shift);
-    EXPECT_EQ(state().active, 2u);
+    EXPECT_EQ(state().active_position(), 2u);
     press(vk::k_tab, k_ctrl);
-    EXPECT_EQ(state().active, 0u);
+    EXPECT_EQ(state().active_position(), 0u);
     press(vk::letter('W'), k_ctrl_shift);
-    EXPECT_EQ(state().tabs.size(), 2u);
+    EXPECT_EQ(state().tabs().size(), 2u);
     EXPECT_EQ(rig.window.destroyed, 0);
 }
 
 TEST_F(Input, GroupShortcutsNeedAGroup) {
     press(vk::letter('B'), k_ctrl_shift);
     press(vk::letter('E'), k_ctrl_shift);
-    EXPECT_TRUE(state().broadcast.empty());
-    new_group_for_tab(state(), 0);
-    const GroupId id = *tab().group;
+    EXPECT_TRUE(state().groups().empty());
+    const GroupId id = state().new_group_for(rig.id(0));
     press(vk::letter('B'), k_ctrl_shift);
     press(vk::letter('E'), k_ctrl_shift);
-    EXPECT_TRUE(state().broadcast.contains(id));
+    EXPECT_TRUE(state().broadcasts(id));
     EXPECT_TRUE(state().find_group(id)->collapsed);
 }
 
@@ -354,41 +355,41 @@ TEST_F(Input, WindowAndDialogShortcutsGoToTheirEntryPoints) {
     press(vk::letter('R'), k_ctrl_shift);
     EXPECT_EQ(port.new_windows, 1);
     EXPECT_EQ(port.dialogs, (Lines{"connections", "quick connect", "history"}));
-    EXPECT_EQ(port.renames, (std::vector<std::uint64_t>{tab().session->id()}));
+    EXPECT_EQ(port.renames, (std::vector<RenameTarget>{tab().id()}));
     EXPECT_EQ(written(), "");
 }
 
 TEST_F(Input, NavigationArrowsWrapInSingleViewAndMoveOnTheGrid) {
     rig.open(2);
     press(vk::k_right, {.alt = true});
-    EXPECT_EQ(state().active, 0u);  // from the last of three to the first
+    EXPECT_EQ(state().active_position(), 0u);  // from the last of three to the first
     press(vk::k_left, {.alt = true});
-    EXPECT_EQ(state().active, 2u);
+    EXPECT_EQ(state().active_position(), 2u);
     press(vk::k_up, {.alt = true});
-    EXPECT_EQ(state().active, 2u);
+    EXPECT_EQ(state().active_position(), 2u);
     EXPECT_EQ(written(2), "");
 
     rig.open(2);  // five tabs on a 3 x 2 grid, the fifth active
     press(vk::letter('A'), k_ctrl_shift);
     press(vk::k_right, {.alt = true});
-    EXPECT_EQ(state().active, 3u);  // wraps within the short last row
-    state().active = 2;
+    EXPECT_EQ(state().active_position(), 3u);  // wraps within the short last row
+    state().set_active(rig.id(2));
     press(vk::k_down, {.alt = true});
-    EXPECT_EQ(state().active, 2u);  // its column holds one item
+    EXPECT_EQ(state().active_position(), 2u);  // its column holds one item
 }
 
 TEST_F(Input, SystemKeysTakeOnlyNavigationArrowsAndQuickKeys) {
     rig.open(1);
-    ASSERT_EQ(state().active, 1u);
+    ASSERT_EQ(state().active_position(), 1u);
     // Windows reports Alt+arrow as a system key.
     EXPECT_TRUE(input.system_key_down(vk::k_left, {.alt = true}));
-    EXPECT_EQ(state().active, 0u);
+    EXPECT_EQ(state().active_position(), 0u);
     // Everything else stays with the default window procedure, unsent.
     EXPECT_FALSE(input.system_key_down(vk::letter('T'), {.alt = true}));
     EXPECT_FALSE(input.system_character());
     EXPECT_FALSE(input.system_key_down(static_cast<VirtualKey>(vk::k_f1 + 9), {}));  // F10
     EXPECT_FALSE(input.system_key_down(vk::k_left, {.shift = true, .alt = true}));
-    EXPECT_EQ(state().tabs.size(), 2u);
+    EXPECT_EQ(state().tabs().size(), 2u);
     EXPECT_EQ(written(0) + written(1), "");
     // The Alt that carried a taken arrow is released without the window
     // menu; one that carried nothing taken is the default procedure's.
@@ -400,24 +401,24 @@ TEST_F(Input, SystemKeysTakeOnlyNavigationArrowsAndQuickKeys) {
     EXPECT_FALSE(input.key_up(vk::k_menu));
     state().config.settings.keys.nav_modifier = "ctrl";
     EXPECT_FALSE(input.system_key_down(vk::k_left, {.alt = true}));
-    EXPECT_EQ(state().active, 0u);
+    EXPECT_EQ(state().active_position(), 0u);
 }
 
 TEST_F(Input, BrowserKeysMoveCycleAndOpen) {
     rig.open(3);
     press(vk::letter('Z'), k_ctrl_shift);
-    ASSERT_EQ(state().tile_selection, 0u);
+    ASSERT_EQ(state().tile_selection(), 0u);
     press(vk::k_tab, k_ctrl_shift);
-    EXPECT_EQ(state().tile_selection, 3u);  // the fourth of four entries
+    EXPECT_EQ(state().tile_selection(), 3u);  // the fourth of four entries
     press(vk::k_tab, k_ctrl);
-    EXPECT_EQ(state().tile_selection, 0u);
+    EXPECT_EQ(state().tile_selection(), 0u);
     press(vk::k_right);
     press(vk::k_return);
-    EXPECT_EQ(state().view_mode, ViewMode::Single);
-    EXPECT_EQ(state().active, 1u);
+    EXPECT_EQ(state().view_mode(), ViewMode::Single);
+    EXPECT_EQ(state().active_position(), 1u);
     press(vk::letter('Z'), k_ctrl_shift);
     press(vk::k_escape);
-    EXPECT_EQ(state().view_mode, ViewMode::Single);
+    EXPECT_EQ(state().view_mode(), ViewMode::Single);
     for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(written(i), "") << i;
 }
 
@@ -426,7 +427,7 @@ TEST_F(Input, NothingHappensWhileTheStateIsBorrowed) {
     input.key_down(vk::letter('T'), k_ctrl);
     input.character(u'a', k_none);
     held.reset();
-    EXPECT_EQ(state().tabs.size(), 1u);
+    EXPECT_EQ(state().tabs().size(), 1u);
     EXPECT_EQ(written(), "");
 }
 

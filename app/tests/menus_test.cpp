@@ -58,9 +58,9 @@ const Menu& submenu(const Menu& menu, std::string_view text) {
 TEST(TabMenu, UngroupedTabShowsNoGroupEntries) {
     Rig rig;
     rig.open(2);
-    auto menu = tab_menu(rig.state(), 1);
+    auto menu = tab_menu(rig.state(), rig.id(1));
     ASSERT_TRUE(menu);
-    EXPECT_EQ(menu->subject, rig.state().tabs[1].session->id());
+    EXPECT_EQ(menu->subject, rig.id(1));
     EXPECT_EQ(
         outline(menu->items),
         (std::vector<std::string>{"Rename\tCtrl+Shift+R#1", "History\xE2\x80\xA6\tCtrl+Shift+H#14",
@@ -75,19 +75,19 @@ TEST(TabMenu, UngroupedTabShowsNoGroupEntries) {
         outline(submenu(menu->items, "View")),
         (std::vector<std::string>{"Single#11*", "Tile group\tCtrl+Shift+G#12",
                                   "Tile all\tCtrl+Shift+A#13", "Browse groups\tCtrl+Shift+Z#15"}));
-    EXPECT_FALSE(tab_menu(rig.state(), 2));
+    EXPECT_FALSE(tab_menu(rig.state(), TabId{77}));
 }
 
 TEST(TabMenu, GroupedTabInACollapsedBroadcastingGroup) {
     Rig rig;
     rig.ws.open_tab({.group = "Web"});
     rig.ws.open_tab({.group = "Db"});
-    const GroupId db = rig.state().groups[1].id;
-    rig.state().groups[1].collapsed = true;
-    rig.state().broadcast.insert(db);
-    rig.state().view_mode = ViewMode::TileAll;
+    const GroupId db = rig.state().groups()[1].id();
+    rig.state().find_group(db)->collapsed = true;
+    rig.state().toggle_broadcast(db);
+    rig.state().set_view_mode(ViewMode::TileAll);
 
-    auto menu = tab_menu(rig.state(), 1);
+    auto menu = tab_menu(rig.state(), rig.id(1));
     ASSERT_TRUE(menu);
     const auto items = outline(menu->items);
     EXPECT_EQ(std::vector<std::string>(items.begin() + 5, items.end()),
@@ -98,52 +98,54 @@ TEST(TabMenu, GroupedTabInACollapsedBroadcastingGroup) {
               (std::vector<std::string>{"No group#4", "Web#200", "Db#201*", "---", "New group#3"}));
     EXPECT_EQ(outline(submenu(menu->items, "View"))[2], "Tile all\tCtrl+Shift+A#13*");
 
-    rig.state().groups[1].collapsed = false;
-    EXPECT_EQ(outline(tab_menu(rig.state(), 1)->items)[7], "Collapse group\tCtrl+Shift+E#8");
+    rig.state().find_group(db)->collapsed = false;
+    EXPECT_EQ(outline(tab_menu(rig.state(), rig.id(1))->items)[7],
+              "Collapse group\tCtrl+Shift+E#8");
 }
 
 TEST(TabMenu, ColourChoicesAndTheirChecks) {
     Rig rig;
     rig.open();
     FakeMenuPort port;
-    auto menu = *tab_menu(rig.state(), 0);
+    auto menu = *tab_menu(rig.state(), rig.id(0));
     run_tab_command(rig.ws, port, menu, 101);  // Red
-    EXPECT_EQ(rig.state().tabs[0].color, 0);
-    EXPECT_EQ(outline(submenu(tab_menu(rig.state(), 0)->items, "Color"))[1], "Red#101*");
+    EXPECT_EQ(rig.tab(0).color, 0);
+    EXPECT_EQ(outline(submenu(tab_menu(rig.state(), rig.id(0))->items, "Color"))[1], "Red#101*");
     run_tab_command(rig.ws, port, menu, 108);
-    EXPECT_EQ(rig.state().tabs[0].color, 7);
+    EXPECT_EQ(rig.tab(0).color, 7);
     run_tab_command(rig.ws, port, menu, 100);
-    EXPECT_EQ(rig.state().tabs[0].color, std::nullopt);
+    EXPECT_EQ(rig.tab(0).color, std::nullopt);
     EXPECT_EQ(port.invalidates, 3);
     EXPECT_EQ(rig.window.reentry_refused, 0);
 
     // A stored index beyond the palette is no colour: "Default" is checked.
-    rig.state().tabs[0].color = 12;
-    EXPECT_EQ(outline(submenu(tab_menu(rig.state(), 0)->items, "Color"))[0], "Default#100*");
+    rig.state().find_tab(rig.id(0))->color = 12;
+    EXPECT_EQ(outline(submenu(tab_menu(rig.state(), rig.id(0))->items, "Color"))[0],
+              "Default#100*");
 }
 
 TEST(TabMenu, ChoicesFindTheirSubjectAgain) {
     Rig rig;
     rig.open(3);
     FakeMenuPort port;
-    const auto menu = *tab_menu(rig.state(), 2);
-    // Another tab's session ended while the menu was open: indexes moved.
-    rig.ws.close_tab(0);
+    const auto menu = *tab_menu(rig.state(), rig.id(2));
+    // Another tab's session ended while the menu was open: positions moved.
+    rig.ws.close_tab(rig.id(0));
     run_tab_command(rig.ws, port, menu, 103);
-    EXPECT_EQ(rig.state().tabs[1].color, 2);
-    EXPECT_EQ(rig.state().tabs[0].color, std::nullopt);
+    EXPECT_EQ(rig.tab(1).color, 2);
+    EXPECT_EQ(rig.tab(0).color, std::nullopt);
 
     // The subject itself ended: the choice does nothing.
-    rig.ws.close_tab(1);
+    rig.ws.close_tab(rig.id(1));
     const int invalidates = port.invalidates;
     run_tab_command(rig.ws, port, menu, k_close);
     run_tab_command(rig.ws, port, menu, k_rename);
-    EXPECT_EQ(rig.state().tabs.size(), 1u);
+    EXPECT_EQ(rig.state().tabs().size(), 1u);
     EXPECT_TRUE(port.renames.empty());
     EXPECT_EQ(port.invalidates, invalidates);
 
     // Dismissed: nothing at all.
-    const auto live = *tab_menu(rig.state(), 0);
+    const auto live = *tab_menu(rig.state(), rig.id(0));
     run_tab_command(rig.ws, port, live, 0);
     EXPECT_EQ(port.invalidates, invalidates);
 }
@@ -154,46 +156,42 @@ TEST(TabMenu, GroupEntriesAreHeldByIdNotPosition) {
     rig.ws.open_tab({.group = "B"});
     rig.open();
     FakeMenuPort port;
-    const auto menu = *tab_menu(rig.state(), 2);
-    const GroupId b = rig.state().groups[1].id;
+    const auto menu = *tab_menu(rig.state(), rig.id(2));
+    const GroupId b = rig.state().groups()[1].id();
     // Group A disappears: B is now at position 0, but 201 still means B.
-    rig.ws.close_tab(0);
+    rig.ws.close_tab(rig.id(0));
     run_tab_command(rig.ws, port, menu, 201);
-    EXPECT_EQ(rig.state().tabs[1].group, b);
+    EXPECT_EQ(rig.tab(1).group(), b);
     // A group gone by the time of the choice is not joined.
-    rig.ws.close_tab(0);
-    run_tab_command(rig.ws, port, *tab_menu(rig.state(), 0), k_no_group);
+    rig.ws.close_tab(rig.id(0));
+    run_tab_command(rig.ws, port, *tab_menu(rig.state(), rig.id(0)), k_no_group);
     run_tab_command(rig.ws, port, menu, 201);
-    EXPECT_EQ(rig.state().tabs[0].group, std::nullopt);
+    EXPECT_EQ(rig.tab(0).group(), std::nullopt);
 }
 
 TEST(TabMenu, GroupCommandsActOnTheTabsOwnGroup) {
     Rig rig;
     rig.open();
     FakeMenuPort port;
-    auto menu = *tab_menu(rig.state(), 0);
+    auto menu = *tab_menu(rig.state(), rig.id(0));
     run_tab_command(rig.ws, port, menu, k_new_group);
-    ASSERT_EQ(rig.state().groups.size(), 1u);
-    const GroupId g = rig.state().groups[0].id;
-    EXPECT_EQ(rig.state().groups[0].name, "Group 1");
+    ASSERT_EQ(rig.state().groups().size(), 1u);
+    const GroupId g = rig.state().groups()[0].id();
+    EXPECT_EQ(rig.state().groups()[0].name, "Group 1");
 
-    menu = *tab_menu(rig.state(), 0);
+    menu = *tab_menu(rig.state(), rig.id(0));
     run_tab_command(rig.ws, port, menu, k_broadcast);
     run_tab_command(rig.ws, port, menu, k_collapse_group);
     run_tab_command(rig.ws, port, menu, k_rename_group);
     run_tab_command(rig.ws, port, menu, k_rename);
     run_tab_command(rig.ws, port, menu, k_history);
     run_tab_command(rig.ws, port, menu, k_new_tab_in_group);
-    EXPECT_TRUE(rig.state().broadcast.contains(g));
-    EXPECT_TRUE(rig.state().groups[0].collapsed);
-    ASSERT_EQ(port.renames.size(), 2u);
-    EXPECT_EQ(port.renames[0].kind, RenameTarget::Kind::Group);
-    EXPECT_EQ(port.renames[0].id, g);
-    EXPECT_EQ(port.renames[1].kind, RenameTarget::Kind::Tab);
-    EXPECT_EQ(port.renames[1].id, menu.subject);
+    EXPECT_TRUE(rig.state().broadcasts(g));
+    EXPECT_TRUE(rig.state().groups()[0].collapsed);
+    EXPECT_EQ(port.renames, (std::vector<RenameTarget>{g, menu.subject}));
     EXPECT_EQ(port.histories, 1);
-    ASSERT_EQ(rig.state().tabs.size(), 2u);
-    EXPECT_EQ(rig.state().tabs[1].group, g);
+    ASSERT_EQ(rig.state().tabs().size(), 2u);
+    EXPECT_EQ(rig.tab(1).group(), g);
     EXPECT_EQ(rig.window.reentry_refused, 0);
 }
 
@@ -204,11 +202,11 @@ struct Nested {
         rig.ws.open_tab({.group = "A"});
         rig.ws.open_tab({.group = "B"});
         rig.ws.open_tab({.group = "C"});
-        a = rig.state().groups[0].id;
-        b = rig.state().groups[1].id;
-        c = rig.state().groups[2].id;
-        set_group_parent(rig.state(), b, a);
-        set_group_parent(rig.state(), c, b);
+        a = rig.state().groups()[0].id();
+        b = rig.state().groups()[1].id();
+        c = rig.state().groups()[2].id();
+        rig.state().set_group_parent(b, a);
+        rig.state().set_group_parent(c, b);
     }
 };
 
@@ -232,29 +230,29 @@ TEST(GroupMenu, MoveIntoNeverOffersTheGroupOrItsDescendants) {
         (std::vector<std::string>{"Expand group\tCtrl+Shift+E#9", "New tab in group#7",
                                   "Rename group#5", "Broadcast input to group\tCtrl+Shift+B#6",
                                   "Move group into>", "View>", "---", "Close group#10"}));
-    EXPECT_FALSE(group_menu(n.rig.state(), 99));
+    EXPECT_FALSE(group_menu(n.rig.state(), GroupId{99}));
 
     FakeMenuPort port;
     run_group_command(n.rig.ws, port, *menu_c, 401);
-    EXPECT_EQ(n.rig.state().find_group(n.c)->parent, n.a);
+    EXPECT_EQ(n.rig.state().find_group(n.c)->parent(), n.a);
     run_group_command(n.rig.ws, port, *menu_c, k_top_level);
-    EXPECT_EQ(n.rig.state().find_group(n.c)->parent, std::nullopt);
+    EXPECT_EQ(n.rig.state().find_group(n.c)->parent(), std::nullopt);
 }
 
 TEST(GroupMenu, TileGroupActivatesTheGroupFirst) {
     Nested n;
-    n.rig.ws.set_active_tab(2);
+    n.rig.ws.set_active_tab(n.rig.id(2));
     FakeMenuPort port;
     run_group_command(n.rig.ws, port, *group_menu(n.rig.state(), n.a), k_view_tile_group);
-    EXPECT_EQ(n.rig.state().active, 0u);
-    EXPECT_EQ(n.rig.state().view_mode, ViewMode::TileGroup);
+    EXPECT_EQ(n.rig.state().active(), n.rig.id(0));
+    EXPECT_EQ(n.rig.state().view_mode(), ViewMode::TileGroup);
     // The other views leave the active tab alone.
     run_group_command(n.rig.ws, port, *group_menu(n.rig.state(), n.c), k_view_browse);
-    EXPECT_EQ(n.rig.state().active, 0u);
-    EXPECT_EQ(n.rig.state().view_mode, ViewMode::BrowseGroups);
+    EXPECT_EQ(n.rig.state().active(), n.rig.id(0));
+    EXPECT_EQ(n.rig.state().view_mode(), ViewMode::BrowseGroups);
 
     run_group_command(n.rig.ws, port, *group_menu(n.rig.state(), n.c), k_close_group);
-    EXPECT_EQ(n.rig.state().tabs.size(), 2u);
+    EXPECT_EQ(n.rig.state().tabs().size(), 2u);
     EXPECT_FALSE(n.rig.state().find_group(n.c));
     EXPECT_EQ(n.rig.window.reentry_refused, 0);
 }
@@ -273,19 +271,19 @@ TEST(TrayMenu, TogglesAreCheckedAndSavedAtOnce) {
                   "Remote bridge\xE2\x80\xA6#1009", "---", "Quit#1002"}));
 
     FakeMenuPort port;
-    run_tray_command(rig.ws, port, core::platform_file_system(), k_track_history);
+    run_tray_command(rig.ws, port, k_track_history);
     EXPECT_EQ(outline(tray_menu(rig.state().config.settings))[4], "Track command history#1006*");
     auto saved = core::read_settings_file(core::platform_file_system(), dir.path());
     ASSERT_TRUE(saved && *saved);
     EXPECT_TRUE((*saved)->track_history);
     EXPECT_TRUE((*saved)->close_to_tray);
 
-    run_tray_command(rig.ws, port, core::platform_file_system(), k_close_to_tray);
+    run_tray_command(rig.ws, port, k_close_to_tray);
     saved = core::read_settings_file(core::platform_file_system(), dir.path());
     EXPECT_FALSE((*saved)->close_to_tray);
 
-    run_tray_command(rig.ws, port, core::platform_file_system(), k_settings_folder);
-    run_tray_command(rig.ws, port, core::platform_file_system(), k_check_updates);
+    run_tray_command(rig.ws, port, k_settings_folder);
+    run_tray_command(rig.ws, port, k_check_updates);
     EXPECT_EQ(port.opened,
               (std::vector<std::string>{core::path_to_utf8(dir.path()), k_product_page}));
 }
@@ -293,10 +291,10 @@ TEST(TrayMenu, TogglesAreCheckedAndSavedAtOnce) {
 TEST(TrayMenu, WithoutADataDirectoryNothingIsWrittenOrOpened) {
     Rig rig;
     FakeMenuPort port;
-    run_tray_command(rig.ws, port, core::platform_file_system(), k_restore_sessions);
+    run_tray_command(rig.ws, port, k_restore_sessions);
     EXPECT_TRUE(rig.state().config.settings.restore_sessions_on_start !=
                 core::fresh_settings().restore_sessions_on_start);
-    run_tray_command(rig.ws, port, core::platform_file_system(), k_settings_folder);
+    run_tray_command(rig.ws, port, k_settings_folder);
     EXPECT_TRUE(port.opened.empty());
 }
 
@@ -304,7 +302,7 @@ TEST(TrayMenu, RemoteBridgeBox) {
     Rig rig;
     FakeMenuPort port;
     rig.state().config.settings.remote.bind_addr = "127.0.0.1:9";
-    run_tray_command(rig.ws, port, core::platform_file_system(), k_remote_bridge);
+    run_tray_command(rig.ws, port, k_remote_bridge);
     ASSERT_EQ(port.boxes.size(), 1u);
     EXPECT_EQ(port.boxes[0],
               "Remote bridge|The remote bridge is off. Turn it on in settings.json (\"remote\": "

@@ -184,7 +184,7 @@ TEST_F(Routing, NavigationArrowsNeedExactlyTheNamedModifiers) {
 }
 
 TEST_F(Routing, BrowserKeysComeFirstAndSwallowTheRest) {
-    state.view_mode = ViewMode::BrowseGroups;
+    state.set_view_mode(ViewMode::BrowseGroups);
     state.config.settings.keys.nav_modifier = "ctrl";
     EXPECT_EQ(route(vk::k_left, k_none), (KeyRoute{BrowserKey{BrowserKey::Kind::Move, -1, 0}}));
     EXPECT_EQ(route(vk::k_down, k_none), (KeyRoute{BrowserKey{BrowserKey::Kind::Move, 0, 1}}));
@@ -227,7 +227,7 @@ TEST_F(Routing, CharacterRules) {
     state.help_visible = true;
     EXPECT_EQ(route_char(state, 0x1B, k_none), CharRoute::HideHelp);
     EXPECT_EQ(route_char(state, u'x', k_none), CharRoute::Text);
-    state.view_mode = ViewMode::BrowseGroups;
+    state.set_view_mode(ViewMode::BrowseGroups);
     EXPECT_EQ(route_char(state, u'x', k_none), CharRoute::Ignore);
     EXPECT_EQ(route_char(state, 0x1B, k_none), CharRoute::HideHelp);
 }

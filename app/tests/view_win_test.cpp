@@ -82,11 +82,7 @@ class Canvas {
                                    nullptr, 0);
         old_bitmap_ = SelectObject(dc_, bitmap_);
         old_font_ = SelectObject(dc_, font);
-        const RECT all{0, 0, width, height};
-        HBRUSH background = CreateSolidBrush(k_window_background);
-        FillRect(dc_, &all, background);
-        DeleteObject(background);
-        SetBkMode(dc_, TRANSPARENT);
+        fill(dc_, {0, 0, width, height}, k_window_background);
     }
     ~Canvas() {
         SelectObject(dc_, old_font_);

@@ -55,11 +55,13 @@ class FaultyFileSystem final : public FileSystem {
     int fail_writes = 0;   // next N write_file calls fail
     int fail_renames = 0;  // next N rename_replace calls fail
     int fail_removes = 0;  // next N remove_file calls fail
+    int writes = 0;
     int renames = 0;
     int removes = 0;
 
     Expected<std::string, IoError> read_file(const Path& p) override { return real().read_file(p); }
     Expected<void, IoError> write_file(const Path& p, std::string_view b) override {
+        ++writes;
         if (fail_writes > 0 && fail_writes--) return injected();
         return real().write_file(p, b);
     }

@@ -45,7 +45,9 @@ LaunchResult<LaunchPlan> ssh_plan(const core::Ssh& ssh, LaunchSystem& system) {
         }
         if (ssh.identity_file->empty()) return unexpected(invalid("identity_file is empty"));
     }
-    if (auto valid = check_extra_args(ssh.extra_args); !valid) return unexpected(valid.error());
+    if (auto valid = check_ssh_extra_args(ssh.extra_args); !valid) {
+        return unexpected(valid.error());
+    }
 
     std::vector<std::string> args;
     if (ssh.port != 22) {

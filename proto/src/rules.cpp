@@ -82,25 +82,92 @@ LaunchResult<void> validate_name_field(std::string_view label, std::string_view 
     return {};
 }
 
-LaunchResult<void> check_extra_args(std::span<const std::string> args) {
-    static constexpr std::array<std::string_view, 3> k_forbidden = {"proxycommand", "localcommand",
-                                                                    "remotecommand"};
-    for (const std::string& entry : args) {
-        if (auto clean = check_no_controls("extra_args entry", entry); !clean) return clean;
-        // Full Unicode lower-casing turns no non-ASCII code point into a letter of
-        // these words (only U+0130 and U+212A lower-case into ASCII, as "i" with a
-        // combining dot and "k"), so folding ASCII finds exactly the same matches.
-        std::string lowered = entry;
-        for (char& c : lowered) c = ascii_lower(c);
-        for (const std::string_view word : k_forbidden) {
-            if (lowered.find(word) != std::string::npos) {
-                return unexpected(invalid("extra_args entry " + core::debug_quote(entry) +
-                                          " contains forbidden option (" + std::string(word) +
-                                          ")"));
+namespace {
+
+// Names that run a local program or load a local library wherever ssh reads
+// them: joined to -o, as an entry of their own after -o, or inside a value.
+constexpr std::array<std::string_view, 7> k_forbidden_words = {
+    "proxycommand",   "localcommand",        "remotecommand", "knownhostscommand",
+    "pkcs11provider", "securitykeyprovider", "xauthlocation"};
+
+// ssh's single-letter options that take a value (getopt's "x:"); any other
+// letter is a flag, or unknown, which makes ssh stop with its usage.
+constexpr std::string_view k_ssh_value_letters = "BbcDEeFIiJLlmOoPpQRSWw";
+
+struct ForbiddenLetter {
+    char letter;
+    std::string_view name;
+};
+// -I loads a PKCS#11 library; -F reads a configuration file, which may hold
+// any of the forbidden words.
+constexpr std::array<ForbiddenLetter, 2> k_forbidden_letters = {{{'I', "-I"}, {'F', "-F"}}};
+
+LaunchError forbidden(const std::string& entry, std::string_view option) {
+    return invalid("extra_args entry " + core::debug_quote(entry) + " contains forbidden option (" +
+                   std::string(option) + ")");
+}
+
+std::optional<std::string_view> forbidden_word(const std::string& entry) {
+    // Full Unicode lower-casing turns no non-ASCII code point into a letter of
+    // these words (only U+0130 and U+212A lower-case into ASCII, as "i" with a
+    // combining dot and "k"), so folding ASCII finds exactly the same matches.
+    std::string lowered = entry;
+    for (char& c : lowered) c = ascii_lower(c);
+    for (const std::string_view word : k_forbidden_words) {
+        if (lowered.find(word) != std::string::npos) return word;
+    }
+    return std::nullopt;
+}
+
+// Where ssh's getopt stands between two entries.
+struct SshOptionReader {
+    bool value_next = false;  // the entry before ended with a letter awaiting its value
+    bool ended = false;       // "--" was read: nothing after it is an option
+
+    // The forbidden letter this entry holds where getopt reads it as an option.
+    std::optional<std::string_view> read(std::string_view entry) {
+        if (value_next) {
+            value_next = false;
+            return std::nullopt;
+        }
+        if (ended || entry.size() < 2 || entry.front() != '-') return std::nullopt;
+        if (entry == "--") {
+            ended = true;
+            return std::nullopt;
+        }
+        for (std::size_t i = 1; i < entry.size(); ++i) {
+            for (const ForbiddenLetter& f : k_forbidden_letters) {
+                if (entry[i] == f.letter) return f.name;
+            }
+            if (k_ssh_value_letters.find(entry[i]) != std::string_view::npos) {
+                // The rest of the entry is the value, or else the next entry.
+                value_next = i + 1 == entry.size();
+                return std::nullopt;
             }
         }
+        return std::nullopt;
+    }
+};
+
+LaunchResult<void> check_args(std::span<const std::string> args, bool as_ssh_options) {
+    SshOptionReader reader;
+    for (const std::string& entry : args) {
+        if (auto clean = check_no_controls("extra_args entry", entry); !clean) return clean;
+        if (const auto word = forbidden_word(entry)) return unexpected(forbidden(entry, *word));
+        if (!as_ssh_options) continue;
+        if (const auto letter = reader.read(entry)) return unexpected(forbidden(entry, *letter));
     }
     return {};
+}
+
+}  // namespace
+
+LaunchResult<void> check_extra_args(std::span<const std::string> args) {
+    return check_args(args, false);
+}
+
+LaunchResult<void> check_ssh_extra_args(std::span<const std::string> args) {
+    return check_args(args, true);
 }
 
 LaunchResult<QuickTarget> parse_quick_target(std::string_view line) {

@@ -5,42 +5,18 @@
 #include <map>
 #include <set>
 
+#include "fake_launch_system.hpp"
 #include "tolvar/proto/command_line.hpp"
 
 namespace tolvar::proto {
 namespace {
 
-class FakeSystem final : public LaunchSystem {
-  public:
-    std::map<std::string, std::string, std::less<>> env;
-    std::set<std::string, std::less<>> files;
-    std::string temp = "C:\\Temp\\";
-    std::optional<core::IoError> write_error;
-    std::map<std::string, std::string> written;
-    std::int64_t now_100ns = 17'000'000'000'000'000;
-
-    std::optional<std::string> environment_variable(std::string_view name) override {
-        auto it = env.find(name);
-        if (it == env.end()) return std::nullopt;
-        return it->second;
-    }
-    bool is_file(const std::string& path) override { return files.contains(path); }
-    Expected<std::string, core::IoError> temp_directory() override { return temp; }
-    Expected<void, core::IoError> write_file(const std::string& path,
-                                             std::string_view bytes) override {
-        if (write_error) return unexpected(*write_error);
-        written[path] = std::string(bytes);
-        return {};
-    }
-    std::uint32_t process_id() override { return 4242; }
-    std::int64_t system_time_100ns() override { return now_100ns; }
-};
+using testing::FakeSystem;
 
 constexpr const char* k_ssh = "C:\\Windows\\System32\\OpenSSH\\ssh.exe";
 
 struct PlanTest : ::testing::Test {
     FakeSystem system;
-    PlanTest() { system.env["SystemRoot"] = "C:\\Windows"; }
 
     LaunchResult<LaunchPlan> plan(const core::ProfileKind& kind) {
         return build_launch_plan(kind, system);
@@ -145,6 +121,9 @@ TEST_F(PlanTest, SshFailuresInCheckingOrder) {
     EXPECT_EQ(failure(core::Ssh{"h", 22, "u", "id", {"-oLocalCommand=x"}}),
               "invalid profile: extra_args entry \"-oLocalCommand=x\" contains forbidden option "
               "(localcommand)");
+    // The entries are read as ssh's own options.
+    EXPECT_EQ(failure(core::Ssh{"h", 22, "u", "id", {"-v", "-F", "cfg"}}),
+              "invalid profile: extra_args entry \"-F\" contains forbidden option (-F)");
 }
 
 TEST_F(PlanTest, SshProgramIsFoundUnderSystemRoot) {
@@ -252,8 +231,11 @@ TEST_F(PlanTest, VncViewerSearchOrder) {
 
 TEST_F(PlanTest, VncPlan) {
     system.files.insert("C:\\v\\viewer.exe");
-    const External vnc = external(core::Vnc{"srv1", 5900, "C:\\v\\viewer.exe", {"-a", "b c"}});
-    EXPECT_EQ(vnc, (External{"C:\\v\\viewer.exe", {"-a", "b c", "srv1:5900"}, std::nullopt}));
+    const External vnc =
+        external(core::Vnc{"srv1", 5900, "C:\\v\\viewer.exe", {"-a", "b c", "-FullScreen"}});
+    EXPECT_EQ(
+        vnc,
+        (External{"C:\\v\\viewer.exe", {"-a", "b c", "-FullScreen", "srv1:5900"}, std::nullopt}));
     EXPECT_EQ(external(core::Vnc{"fe80::1", 5901, "C:\\v\\viewer.exe"}).arguments,
               std::vector<std::string>{"fe80::1:5901"});
 

@@ -162,5 +162,93 @@ TEST(ExtraArgsRule, ForbiddenOptionsAnywhereInAnyCase) {
     EXPECT_TRUE(check_extra_args(Args{"proxy command"}));
 }
 
+// Regression: ssh options that run a local program or load a library passed.
+TEST(ExtraArgsRule, SshOptionsThatRunLocalCodeAreRefused) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string entry;  // the failing entry, as quoted in the message
+        std::string option;
+    };
+    const Case cases[] = {
+        // Long names: joined, spaced, split over two entries, any case.
+        {{"-oKnownHostsCommand=/bin/x"}, "-oKnownHostsCommand=/bin/x", "knownhostscommand"},
+        {{"-o KnownHostsCommand=x"}, "-o KnownHostsCommand=x", "knownhostscommand"},
+        {{"-o", "KnownHostsCommand=x"}, "KnownHostsCommand=x", "knownhostscommand"},
+        {{"-o", "KnownHostsCommand x"}, "KnownHostsCommand x", "knownhostscommand"},
+        {{"-oPkcs11Provider=C:\\p\\lib.dll"},
+         "-oPkcs11Provider=C:\\\\p\\\\lib.dll",
+         "pkcs11provider"},
+        {{"-o", "PKCS11Provider /p/lib.dll"}, "PKCS11Provider /p/lib.dll", "pkcs11provider"},
+        {{"-oSecurityKeyProvider=sk.dll"}, "-oSecurityKeyProvider=sk.dll", "securitykeyprovider"},
+        {{"-o", "securitykeyprovider", "sk.dll"}, "securitykeyprovider", "securitykeyprovider"},
+        {{"-oXAuthLocation=C:\\x.exe"}, "-oXAuthLocation=C:\\\\x.exe", "xauthlocation"},
+        // -I and -F, with the value joined or in the next entry.
+        {{"-I/path/lib.dll"}, "-I/path/lib.dll", "-I"},
+        {{"-I", "/path"}, "-I", "-I"},
+        {{"-F"}, "-F", "-F"},
+        {{"-Fpath"}, "-Fpath", "-F"},
+        {{"-F", "cfg"}, "-F", "-F"},
+        // Bundled behind flags, as getopt reads them.
+        {{"-vI", "lib"}, "-vI", "-I"},
+        {{"-vI lib"}, "-vI lib", "-I"},
+        {{"-qF", "cfg"}, "-qF", "-F"},
+        {{"-46CvqFcfg"}, "-46CvqFcfg", "-F"},
+        // A value ends where its entry ends; later entries are options again,
+        // also after a host-like word or a lone "-".
+        {{"-l", "fred", "-F", "cfg"}, "-F", "-F"},
+        {{"-lfred", "-Ix"}, "-Ix", "-I"},
+        {{"srv1", "-F", "cfg"}, "-F", "-F"},
+        {{"-", "-Fcfg"}, "-Fcfg", "-F"},
+        // "--" as a value ends nothing.
+        {{"-l", "--", "-Fcfg"}, "-Fcfg", "-F"},
+        // Unknown letters end ssh with its usage; reading on is the safe side.
+        {{"-ZF", "cfg"}, "-ZF", "-F"},
+        // The first failing entry is named, whichever rule it fails.
+        {{"-Ix", "-oProxyCommand=nc"}, "-Ix", "-I"},
+        {{"-oProxyCommand=nc", "-Ix"}, "-oProxyCommand=nc", "proxycommand"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(
+            failure(check_ssh_extra_args(c.args)),
+            "extra_args entry \"" + c.entry + "\" contains forbidden option (" + c.option + ")")
+            << c.args.front();
+    }
+}
+
+TEST(ExtraArgsRule, SshOptionsThatRunNothingStillPass) {
+    using Args = std::vector<std::string>;
+    const Args allowed[] = {
+        {"-v", "-J", "jump", "-L", "8080:localhost:80", "", "-oServerAliveInterval=30"},
+        {"-i", "key", "-f", "-4", "-fNT", "-oUser=Fred"},
+        // Values holding the letters: the identity file, the user, a log file.
+        {"-iIdentity"},
+        {"-l", "Fred"},
+        {"-l", "-Fred"},
+        {"-lIvan"},
+        {"-vi", "-I"},
+        {"-E", "-F.log"},
+        {"-o", "-F"},
+        // After "--" ssh reads no options: these are a host and a command.
+        {"--", "-F", "cfg"},
+        {"-f", "--", "-Ix"},
+    };
+    for (const Args& args : allowed) {
+        EXPECT_TRUE(check_ssh_extra_args(args))
+            << args.front() << ": " << failure(check_ssh_extra_args(args));
+    }
+}
+
+TEST(ExtraArgsRule, OtherProgramsGetTheNamesButNotSshLetters) {
+    using Args = std::vector<std::string>;
+    // VNC viewers spell options of their own.
+    EXPECT_TRUE(check_extra_args(Args{"-FullScreen", "-I", "x", "-F", "cfg"}));
+    EXPECT_EQ(failure(check_ssh_extra_args(Args{"-FullScreen"})),
+              "extra_args entry \"-FullScreen\" contains forbidden option (-F)");
+    EXPECT_EQ(failure(check_extra_args(Args{"-oPKCS11Provider=x"})),
+              "extra_args entry \"-oPKCS11Provider=x\" contains forbidden option (pkcs11provider)");
+    EXPECT_EQ(failure(check_ssh_extra_args(Args{"-I\t"})),
+              "extra_args entry contains control characters");
+}
+
 }  // namespace
 }  // namespace tolvar::proto

@@ -230,7 +230,7 @@ def test_vnc_profile_without_a_viewer_reports_it(launch, tmp_path):
     answer_box(app, box, IDOK)
 
 
-def test_quick_connect_reprompts_with_the_text_then_opens_a_tab(launch, stand_ins):
+def test_quick_connect_reprompts_with_the_text_selected_then_opens_a_tab(launch, stand_ins):
     app = launch(settings=NO_TRAY, env=ssh_on_path(stand_ins))
     app.key("ctrl+shift+p")
     prompt = Dialog(app, "TolvarPrompt")
@@ -242,7 +242,8 @@ def test_quick_connect_reprompts_with_the_text_then_opens_a_tab(launch, stand_in
 
     prompt = Dialog(app, "TolvarPrompt")
     assert prompt.control(301)["text"] == "srv1:0"
-    prompt.key(*["BackSpace"] * 6)
+    # Regression: the caret waited after the old text, so what was typed
+    # next was added to it. Held selected, it is replaced.
     prompt.type("alice@srv1:2222\n")
     prompt.wait_closed()
 
@@ -252,6 +253,38 @@ def test_quick_connect_reprompts_with_the_text_then_opens_a_tab(launch, stand_in
     sessions = json.loads(app.read_text("sessions.json.bak"))["sessions"]
     assert [s.get("title") for s in sessions] == [None, "alice@srv1:2222"]
     assert app.windows("TolvarPrompt") == []
+
+
+def test_enter_and_space_press_the_focused_button_and_ctrl_a_selects(launch, stand_ins):
+    """Regression: Enter ran the default action wherever the focus was, so
+    Enter on a focused Cancel connected; Ctrl+A selected nothing in an edit."""
+    app = launch(settings=NO_TRAY, env=ssh_on_path(stand_ins))
+
+    def prompt_with(text):
+        app.key("ctrl+shift+p")
+        prompt = Dialog(app, "TolvarPrompt")
+        prompt.type(text)
+        wait_until(lambda: prompt.control(301)["text"] == text, 10, "the typed target")
+        return prompt
+
+    prompt = prompt_with("srv1")
+    prompt.key("ctrl+a")
+    prompt.type("srv2")
+    wait_until(lambda: prompt.control(301)["text"] == "srv2", 10, "the text replaced")
+    prompt.key("Tab", "Tab", "Return")  # past OK to Cancel
+    prompt.wait_closed()
+
+    prompt = prompt_with("srv3")
+    prompt.key("Tab", "Tab", "space")
+    prompt.wait_closed()
+
+    # A start of either cancelled target would be recorded before this one.
+    prompt = prompt_with("srv4")
+    prompt.key("Tab", "Return")  # Enter on a focused OK accepts
+    prompt.wait_closed()
+    [record] = stand_ins.wait_records(1)
+    assert record["command_line"] == "ssh.exe srv4"
+    assert app.boxes() == []
 
 
 def test_history_viewer_lists_copies_and_resets(launch, screen):

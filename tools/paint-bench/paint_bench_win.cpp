@@ -73,33 +73,32 @@ struct Result {
 
 Result measure(HWND window, const app::win::TerminalFont& font, app::AppState& state,
                const std::string& bytes) {
-    state.tabs[0].session->model().with([&](pty::TerminalModel& model) {
+    state.active_tab()->session->model().with([&](pty::TerminalModel& model) {
         model.feed("\x1b[2J\x1b[H");
         model.feed(bytes);
     });
     const app::CellMetrics cell = font.cell();
     // A window just big enough for the 200 x 60 text area of a single pane.
     const int width = 200 * cell.width + 12;
-    const int height = app::k_tab_bar_height + 60 * cell.height + 8;
+    const app::Scale scale{96};
+    const int height = app::tab_bar_height(scale) + 60 * cell.height + 8;
     const RECT client{0, 0, width, height};
-    HDC window_dc = GetDC(window);
+    const app::win::WindowDc window_dc(window);
+    const app::win::Font ui_font = app::win::create_ui_font(96);
 
     std::vector<double> times;
     for (int frame = 0; frame < 60; ++frame) {
         const auto start = std::chrono::steady_clock::now();
-        HDC dc = CreateCompatibleDC(window_dc);
-        HBITMAP bitmap = CreateCompatibleBitmap(window_dc, width, height);
-        HGDIOBJ old = SelectObject(dc, bitmap);
-        HBRUSH background = CreateSolidBrush(app::win::k_window_background);
-        FillRect(dc, &client, background);
-        DeleteObject(background);
-        SetBkMode(dc, TRANSPARENT);
-        app::win::paint_frame(dc, client, state, font);
-        BitBlt(window_dc, 0, 0, width, height, dc, 0, 0, SRCCOPY);
-        GdiFlush();
-        SelectObject(dc, old);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
+        {
+            const app::win::MemoryDc dc(CreateCompatibleDC(window_dc.get()));
+            const app::win::Bitmap bitmap(CreateCompatibleBitmap(window_dc.get(), width, height));
+            const app::win::Selected buffer(dc.get(), bitmap.get());
+            app::win::fill(dc.get(), {0, 0, width, height}, app::win::k_window_background);
+            app::win::paint_frame(dc.get(), client, state,
+                                  app::win::FrameStyle{font, ui_font.get(), scale});
+            BitBlt(window_dc.get(), 0, 0, width, height, dc.get(), 0, 0, SRCCOPY);
+            GdiFlush();
+        }
         times.push_back(
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                 .count());
@@ -107,18 +106,14 @@ Result measure(HWND window, const app::win::TerminalFont& font, app::AppState& s
     std::sort(times.begin(), times.end());
 
     // The runs of one pane, counted by drawing it once more.
-    HDC dc = CreateCompatibleDC(window_dc);
-    HBITMAP bitmap = CreateCompatibleBitmap(window_dc, width, height);
-    HGDIOBJ old_bitmap = SelectObject(dc, bitmap);
-    HGDIOBJ old_font = SelectObject(dc, font.font());
-    const app::Rect text = app::text_rect(app::terminal_area({0, 0, width, height}), false);
+    const app::win::MemoryDc dc(CreateCompatibleDC(window_dc.get()));
+    const app::win::Bitmap bitmap(CreateCompatibleBitmap(window_dc.get(), width, height));
+    const app::win::Selected buffer(dc.get(), bitmap.get());
+    const app::win::Selected terminal_font(dc.get(), font.font());
+    const app::Rect text =
+        app::text_rect(app::terminal_area({0, 0, width, height}, scale), false, scale);
     const app::win::PaneStats stats =
-        app::win::paint_pane(dc, state.tabs[0], text, cell, true, std::nullopt);
-    SelectObject(dc, old_font);
-    SelectObject(dc, old_bitmap);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-    ReleaseDC(window, window_dc);
+        app::win::paint_pane(dc.get(), *state.active_tab(), text, cell, true, std::nullopt);
     return {times[times.size() / 2], stats.runs};
 }
 
@@ -137,9 +132,10 @@ int wmain() {
     font.setup(window, settings);
 
     app::AppState state;
-    state.tabs.emplace_back();
-    state.tabs[0].title = "bench";
-    state.tabs[0].session = std::make_unique<BenchSession>();
+    app::Tab tab;
+    tab.title = "bench";
+    tab.session = std::make_unique<BenchSession>();
+    state.add_tab(std::move(tab));
 
     std::printf("font %s, cell %d x %d\n", font.family().c_str(), font.cell().width,
                 font.cell().height);

@@ -144,7 +144,7 @@ void show_connection_manager(HostWindow& host) {
     ConnectionManager manager(std::move(profiles));
     ManagerDialog dialog(manager);
     if (!run_dialog(host.hwnd(), k_connections_class, "Connections", 520, 416, dialog)) return;
-    finish_connection_manager(host.workspace(), core::platform_file_system(), manager);
+    finish_connection_manager(host.workspace(), manager);
 }
 
 }  // namespace tolvar::app::win

@@ -1,11 +1,31 @@
 #include "dialog_frame_win.hpp"
 
+#include "modifiers_win.hpp"
 #include "tolvar/app/dialog_rules.hpp"
 #include "tolvar/core/win/win32.hpp"
 
 namespace tolvar::app::win {
 
 using core::win::to_wide;
+
+namespace {
+
+// The dialog codes the dialog manager itself goes by: push buttons report
+// one of the two push-button codes, edits (a combo box's too) DLGC_HASSETSEL.
+FocusedControl focused_control(HWND control) {
+    const LRESULT code = SendMessageW(control, WM_GETDLGCODE, 0, 0);
+    if (code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) return FocusedControl::PushButton;
+    if (code & DLGC_HASSETSEL) return FocusedControl::Edit;
+    return FocusedControl::Other;
+}
+
+// What the button's own click sends its parent.
+void press_button(HWND button) {
+    SendMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
+}
+
+}  // namespace
 
 void error_box(HWND owner, const std::string& text) {
     MessageBoxW(owner, to_wide(text).c_str(), k_caption, MB_ICONERROR);
@@ -141,13 +161,23 @@ bool run_dialog(HWND owner, const wchar_t* window_class, const std::string& titl
         if (got < 0) break;
         if (msg.message == WM_KEYDOWN && GetAncestor(msg.hwnd, GA_ROOT) == frame.hwnd_) {
             const UINT vk = static_cast<UINT>(msg.wParam);
-            if (vk == VK_ESCAPE) {
-                frame.end();
-                continue;
-            }
-            if (vk == VK_RETURN) {
-                dialog.on_default(frame);
-                continue;
+            // Taken keys are never translated, so they type no character.
+            switch (dialog_key_action(static_cast<VirtualKey>(vk), current_modifiers(),
+                                      focused_control(msg.hwnd))) {
+                case DialogKeyAction::End:
+                    frame.end();
+                    continue;
+                case DialogKeyAction::PressFocused:
+                    press_button(msg.hwnd);
+                    continue;
+                case DialogKeyAction::RunDefault:
+                    dialog.on_default(frame);
+                    continue;
+                case DialogKeyAction::SelectAll:
+                    SendMessageW(msg.hwnd, EM_SETSEL, 0, -1);
+                    continue;
+                case DialogKeyAction::Pass:
+                    break;
             }
             if (dialog.on_key(frame, vk, msg.hwnd)) continue;
         }

@@ -26,9 +26,8 @@ void quick_connect(HostWindow& host);
 void show_history_viewer(HostWindow& host);
 
 // Right button on a tab item or a group label; `client` is in the main
-// window's client coordinates. An index past the end or an unknown group
-// shows nothing.
-void show_tab_menu(HostWindow& host, std::size_t tab_index, POINT client);
+// window's client coordinates. A tab or group that is gone shows nothing.
+void show_tab_menu(HostWindow& host, TabId tab, POINT client);
 void show_group_menu(HostWindow& host, GroupId group, POINT client);
 // Right button on the notification-area icon; shown at the mouse cursor.
 void show_tray_menu(HostWindow& host);

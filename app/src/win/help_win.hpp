@@ -8,8 +8,8 @@
 
 namespace tolvar::app::win {
 
-// Draws the panel into `dc` when the state says help is visible; the
-// background mode must already be transparent.
-void paint_help(HDC dc, const RECT& client, const AppState& state, const TerminalFont& font);
+// Draws the panel into `dc` when the state says help is visible.
+void paint_help(HDC dc, const RECT& client, const AppState& state, const TerminalFont& font,
+                Scale scale);
 
 }  // namespace tolvar::app::win

@@ -14,8 +14,9 @@ namespace tolvar::app::win {
 
 HostWindow::HostWindow()
     : starter_([this] { return hwnd_; }, font_.cell()),
-      launcher_([this] { return hwnd_; }),
-      workspace_(cell_, starter_, *this, launcher_, core::platform_file_system()) {}
+      externals_([this] { return hwnd_; }),
+      workspace_(cell_, starter_, *this, externals_, proto::platform_launch_system(),
+                 core::platform_file_system()) {}
 
 LRESULT CALLBACK HostWindow::window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
     if (msg == WM_NCCREATE) {
@@ -94,7 +95,7 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
             on_middle_button_down(x, y);
             return 0;
         case WM_DPICHANGED:
-            on_dpi_changed();
+            on_dpi_changed(reinterpret_cast<const RECT*>(lparam));
             return 0;
         case WM_APP_NEW_TAB:
             workspace_.open_tab({});
@@ -129,10 +130,10 @@ void HostWindow::on_create() {
         auto state = cell_.borrow();
         settings = (*state)->config.settings;
     }
-    font_.setup(hwnd_, settings.font);
+    create_fonts();
     bool resumed = false;
     if (settings.restore_sessions_on_start && dir) {
-        resumed = resume_sessions(workspace_, launcher_,
+        resumed = resume_sessions(workspace_,
                                   core::load_sessions(core::platform_file_system(), *dir));
     }
     if (!resumed) workspace_.open_tab({});
@@ -144,9 +145,10 @@ void HostWindow::on_destroy() {
     workspace_.save_session_list();
     remove_tray_icon();
     std::vector<Tab> tabs;
-    {
-        auto state = cell_.borrow();
-        if (state) tabs = std::move((*state)->tabs);
+    if (auto state = cell_.borrow()) {
+        while (!(*state)->tabs().empty()) {
+            tabs.push_back(std::move(*(*state)->remove_tab((*state)->tabs().front().id())));
+        }
     }
     // Dropped in order, outside the borrow: each closes its session.
     for (Tab& tab : tabs) tab.session.reset();
@@ -209,16 +211,25 @@ void HostWindow::on_tray(WPARAM, LPARAM mouse_message) {
 
 // ------------------------------------------------------------ window port
 
+Scale HostWindow::scale() const {
+    return Scale{GetDpiForWindow(hwnd_)};
+}
+
+Rect HostWindow::client() const {
+    RECT r{0, 0, 0, 0};
+    GetClientRect(hwnd_, &r);
+    return {r.left, r.top, r.right, r.bottom};
+}
+
 void HostWindow::relayout() {
-    RECT client{0, 0, 0, 0};
-    GetClientRect(hwnd_, &client);
+    const Rect area = client();
+    const Scale chrome = scale();
     auto state = cell_.borrow();
     if (!state) return;
     // Sessions skip unchanged sizes, so repeated passes cost no console calls.
-    const Rect area{client.left, client.top, client.right, client.bottom};
-    for (const SessionSize& s : layout_sizes(**state, area, font_.cell())) {
-        Tab& tab = (*state)->tabs[s.tab];
-        if (tab.session) tab.session->resize(s.size.rows, s.size.cols);
+    for (const SessionSize& s : layout_sizes(**state, area, font_.cell(), chrome)) {
+        Tab* tab = (*state)->find_tab(s.tab);
+        if (tab && tab->session) tab->session->resize(s.size.rows, s.size.cols);
     }
 }
 
@@ -238,40 +249,40 @@ void HostWindow::error_box(const std::string& text) {
 
 void HostWindow::on_paint() {
     acknowledge_output(cell_);
-    PAINTSTRUCT ps;
-    HDC window_dc = BeginPaint(hwnd_, &ps);
+    const PaintDc window_dc(hwnd_);
     RECT client{0, 0, 0, 0};
     GetClientRect(hwnd_, &client);
     const int width = std::max<int>(client.right - client.left, 1);
     const int height = std::max<int>(client.bottom - client.top, 1);
-    HDC dc = CreateCompatibleDC(window_dc);
-    HBITMAP bitmap = CreateCompatibleBitmap(window_dc, width, height);
-    HGDIOBJ old_bitmap = SelectObject(dc, bitmap);
-
-    HBRUSH background = CreateSolidBrush(k_window_background);
-    FillRect(dc, &client, background);
-    DeleteObject(background);
-    SetBkMode(dc, TRANSPARENT);
+    const MemoryDc dc(CreateCompatibleDC(window_dc.get()));
+    const Bitmap bitmap(CreateCompatibleBitmap(window_dc.get(), width, height));
+    if (!dc || !bitmap) return;
+    const Selected buffer(dc.get(), bitmap.get());
+    fill(dc.get(), {0, 0, width, height}, k_window_background);
     if (auto state = cell_.borrow()) {
-        paint_frame(dc, client, **state, font_);
-        paint_help(dc, client, **state, font_);
+        const Scale chrome = scale();
+        paint_frame(dc.get(), client, **state, FrameStyle{font_, ui_font_.get(), chrome});
+        paint_help(dc.get(), client, **state, font_, chrome);
     }
-
-    BitBlt(window_dc, 0, 0, width, height, dc, 0, 0, SRCCOPY);
-    SelectObject(dc, old_bitmap);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-    EndPaint(hwnd_, &ps);
+    BitBlt(window_dc.get(), 0, 0, width, height, dc.get(), 0, 0, SRCCOPY);
 }
 
-void HostWindow::on_dpi_changed() {
+void HostWindow::create_fonts() {
     core::FontSettings font;
-    {
-        auto state = cell_.borrow();
-        if (!state) return;
-        font = (*state)->config.settings.font;
-    }
+    if (auto state = cell_.borrow()) font = (*state)->config.settings.font;
     font_.setup(hwnd_, font);
+    ui_font_ = create_ui_font(GetDpiForWindow(hwnd_));
+}
+
+void HostWindow::on_dpi_changed(const RECT* suggested) {
+    create_fonts();
+    // Windows suggests where the window keeps its size in physical units on
+    // the new monitor; the move re-runs the layout through WM_SIZE.
+    if (suggested) {
+        SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     relayout();
     invalidate();
 }
@@ -282,14 +293,16 @@ void HostWindow::on_pty_output(pty::SessionId id) {
     // The session sends no other notice until a paint takes this one in: when
     // the state cannot be read now, repaint rather than risk a stalled screen.
     bool known = true;
-    if (auto state = cell_.borrow()) known = (*state)->tab_index_of(id).has_value();
+    if (auto state = cell_.borrow()) known = (*state)->tab_of_session(id) != nullptr;
     if (known) invalidate();
 }
 
 void HostWindow::on_pty_exit(pty::SessionId id) {
-    std::optional<std::size_t> index;
-    if (auto state = cell_.borrow()) index = (*state)->tab_index_of(id);
-    if (index) workspace_.close_tab(*index);
+    std::optional<TabId> tab;
+    if (auto state = cell_.borrow()) {
+        if (const Tab* t = (*state)->tab_of_session(id)) tab = t->id();
+    }
+    if (tab) workspace_.close_tab(*tab);
 }
 
 }  // namespace tolvar::app::win

@@ -42,6 +42,9 @@ class HostWindow final : public WindowPort {
     StateCell& state() { return cell_; }
     Workspace& workspace() { return workspace_; }
     const TerminalFont& font() const { return font_; }
+    // The chrome's scale for the window's current DPI.
+    Scale scale() const;
+    Rect client() const;
     // The inline rename over the target's tab-bar item.
     void start_rename(RenameTarget target) { rename_.start(hwnd_, target); }
 
@@ -60,7 +63,9 @@ class HostWindow final : public WindowPort {
     void on_tray(WPARAM icon, LPARAM mouse_message);
     void on_pty_output(pty::SessionId id);
     void on_pty_exit(pty::SessionId id);
-    void on_dpi_changed();
+    void on_dpi_changed(const RECT* suggested);
+    // The fonts for the window's current DPI, and the cell they measure.
+    void create_fonts();
     void on_key_down(WPARAM vk);
     bool on_system_key_down(WPARAM vk);
     void on_char(WPARAM code);
@@ -74,6 +79,9 @@ class HostWindow final : public WindowPort {
     void on_bar_context_menu(const BarHit& hit, int x, int y);
     // A click anywhere in the window ends a rename by taking the focus.
     void end_rename_by_click();
+    // A click on a notice row: its "x" dismisses it, its text shows it whole.
+    // False when the point is on no notice.
+    bool on_notice_click(int x, int y);
 
     void add_tray_icon();
     void remove_tray_icon();
@@ -81,8 +89,9 @@ class HostWindow final : public WindowPort {
     HWND hwnd_ = nullptr;
     StateCell cell_;
     TerminalFont font_;
+    Font ui_font_;
     ConsoleStarter starter_;
-    SystemLauncher launcher_;
+    SystemExternals externals_;
     Workspace workspace_;
     RenameEditor rename_{workspace_, font_};
     // What the last left click in the tab bar landed on. That click may

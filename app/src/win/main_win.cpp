@@ -43,9 +43,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // Outlives the window: operations still on the stack when the window is
     // destroyed (closing the last tab) keep a valid object.
     HostWindow host;
-    HWND hwnd =
-        CreateWindowExW(0, k_host_class, L"tolvar", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT,
-                        CW_USEDEFAULT, 1000, 650, nullptr, nullptr, instance, &host);
+    // 1000 x 650 at 100 %; the window opens on the primary monitor, whose
+    // scale the system DPI is.
+    const tolvar::app::Scale scale{GetDpiForSystem()};
+    HWND hwnd = CreateWindowExW(0, k_host_class, L"tolvar", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                CW_USEDEFAULT, CW_USEDEFAULT, scale(1000), scale(650), nullptr,
+                                nullptr, instance, &host);
     if (!hwnd) return 1;
     ShowWindow(hwnd, SW_SHOW);
 

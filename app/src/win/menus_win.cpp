@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include "dialog_frame_win.hpp"
+#include "gdi_win.hpp"
 #include "dialogs_win.hpp"
 #include "host_window_win.hpp"
 #include "tolvar/app/menus.hpp"
@@ -18,41 +19,41 @@ namespace {
 using core::win::to_wide;
 
 // Failures to create or append leave the item out.
-HMENU build_menu(const Menu& menu) {
-    HMENU handle = CreatePopupMenu();
-    if (!handle) return nullptr;
+MenuHandle build_menu(const Menu& menu) {
+    MenuHandle handle(CreatePopupMenu());
+    if (!handle) return handle;
     for (const MenuItem& item : menu) {
         switch (item.kind) {
             case MenuItem::Kind::Separator:
-                AppendMenuW(handle, MF_SEPARATOR, 0, nullptr);
+                AppendMenuW(handle.get(), MF_SEPARATOR, 0, nullptr);
                 break;
             case MenuItem::Kind::Submenu:
-                if (HMENU sub = build_menu(item.items)) {
-                    if (!AppendMenuW(handle, MF_POPUP, reinterpret_cast<UINT_PTR>(sub),
-                                     to_wide(menu_label(item.text)).c_str())) {
-                        DestroyMenu(sub);
+                if (MenuHandle sub = build_menu(item.items)) {
+                    // Once appended, the parent owns and destroys it.
+                    if (AppendMenuW(handle.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(sub.get()),
+                                    to_wide(menu_label(item.text)).c_str())) {
+                        sub.release();
                     }
                 }
                 break;
             case MenuItem::Kind::Command:
-                AppendMenuW(handle, MF_STRING | (item.checked ? MF_CHECKED : MF_UNCHECKED), item.id,
-                            to_wide(menu_label(item.text)).c_str());
+                AppendMenuW(handle.get(), MF_STRING | (item.checked ? MF_CHECKED : MF_UNCHECKED),
+                            item.id, to_wide(menu_label(item.text)).c_str());
                 break;
         }
     }
     return handle;
 }
 
-// The chosen command id; 0 when dismissed. Destroys the menu.
-unsigned track_menu(HWND owner, HMENU menu, POINT screen) {
-    const BOOL id = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y, 0,
-                                   owner, nullptr);
-    DestroyMenu(menu);
+// The chosen command id; 0 when dismissed.
+unsigned track_menu(HWND owner, const MenuHandle& menu, POINT screen) {
+    const BOOL id = TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x,
+                                   screen.y, 0, owner, nullptr);
     return id > 0 ? static_cast<unsigned>(id) : 0;
 }
 
 unsigned show_at_client_point(HWND owner, const Menu& menu, POINT client) {
-    HMENU handle = build_menu(menu);
+    const MenuHandle handle = build_menu(menu);
     if (!handle) return 0;
     ClientToScreen(owner, &client);
     return track_menu(owner, handle, client);
@@ -84,12 +85,12 @@ class HostMenuPort final : public MenuPort {
 
 }  // namespace
 
-void show_tab_menu(HostWindow& host, std::size_t tab_index, POINT client) {
+void show_tab_menu(HostWindow& host, TabId tab, POINT client) {
     std::optional<TabMenu> menu;
     {
         auto state = host.state().borrow();
         if (!state) return;
-        menu = tab_menu(**state, tab_index);
+        menu = tab_menu(**state, tab);
     }
     if (!menu) return;
     const unsigned id = show_at_client_point(host.hwnd(), menu->items, client);
@@ -117,20 +118,17 @@ void show_tray_menu(HostWindow& host) {
         if (!state) return;
         settings = (*state)->config.settings;
     }
-    HMENU handle = build_menu(tray_menu(settings));
+    const MenuHandle handle = build_menu(tray_menu(settings));
     if (!handle) return;
     POINT cursor;
-    if (!GetCursorPos(&cursor)) {
-        DestroyMenu(handle);
-        return;
-    }
+    if (!GetCursorPos(&cursor)) return;
     // Without the foreground the menu would not close on a click elsewhere;
     // the posted message lets it close properly afterwards.
     SetForegroundWindow(host.hwnd());
     const unsigned id = track_menu(host.hwnd(), handle, cursor);
     PostMessageW(host.hwnd(), WM_NULL, 0, 0);
     HostMenuPort port(host);
-    run_tray_command(host.workspace(), port, core::platform_file_system(), id);
+    run_tray_command(host.workspace(), port, id);
 }
 
 }  // namespace tolvar::app::win

@@ -6,8 +6,6 @@ namespace tolvar::app::win {
 
 namespace {
 
-constexpr UINT k_text_format = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;
-
 class GdiRunSink final : public RunSink {
   public:
     GdiRunSink(HDC dc, const Rect& text, const CellMetrics& cell, int row_top)
@@ -36,13 +34,6 @@ class GdiRunSink final : public RunSink {
     int runs_ = 0;
 };
 
-void fill(HDC dc, const Rect& r, Rgb color) {
-    HBRUSH brush = CreateSolidBrush(colorref(color));
-    const RECT box{r.left, r.top, r.right, r.bottom};
-    FillRect(dc, &box, brush);
-    DeleteObject(brush);
-}
-
 PaneStats draw_model(HDC dc, const pty::TerminalModel& model, const Tab* tab, const Rect& text,
                      const CellMetrics& raw_cell, bool focused,
                      const std::optional<SelectionSpan>& selection) {
@@ -62,12 +53,7 @@ PaneStats draw_model(HDC dc, const pty::TerminalModel& model, const Tab* tab, co
         } else if (!model.hide_cursor()) {
             overlay.cursor = cursor_bar(text, cell, model.cursor());
         }
-        if (!overlay.ghost.empty()) SetTextColor(dc, colorref(k_ghost_text));
-        for (const GhostCell& ghost : overlay.ghost) {
-            RECT box{ghost.cell.left, ghost.cell.top, ghost.cell.right, ghost.cell.bottom};
-            DrawTextW(dc, reinterpret_cast<const wchar_t*>(ghost.text.c_str()),
-                      static_cast<int>(ghost.text.size()), &box, k_text_format);
-        }
+        for (const GhostCell& ghost : overlay.ghost) draw_text(dc, ghost.text, ghost.cell, k_ghost_text);
         if (overlay.cursor) fill(dc, *overlay.cursor, k_cursor_color);
     }
     return {sink.runs()};

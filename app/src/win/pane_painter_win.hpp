@@ -8,13 +8,10 @@
 
 #include <optional>
 
+#include "gdi_win.hpp"
 #include "tolvar/app/pane_painter.hpp"
 
 namespace tolvar::app::win {
-
-inline COLORREF colorref(Rgb c) {
-    return RGB(c.r, c.g, c.b);
-}
 
 // Runs drawn, for measuring a frame's cost.
 struct PaneStats {

@@ -21,9 +21,9 @@ class PromptDialog final : public Dialog {
     void create_controls(DialogFrame& frame) override {
         frame.add_control(L"STATIC", label_, 0, -1, 12, 12, 396, 20);
         HWND input = frame.add_control(L"EDIT", initial_, 0, k_input, 12, 36, 396, 24);
-        // A re-prompt holds the previous attempt: the caret waits at its end.
-        const int end = GetWindowTextLengthW(input);
-        SendMessageW(input, EM_SETSEL, end, end);
+        // A re-prompt holds the previous attempt selected: typing replaces it,
+        // the arrow keys keep it for mending.
+        SendMessageW(input, EM_SETSEL, 0, -1);
         frame.add_control(L"BUTTON", "OK", 0, k_ok, 244, 72, 80, 28);
         frame.add_control(L"BUTTON", "Cancel", 0, k_cancel, 332, 72, 76, 28);
     }
@@ -74,8 +74,7 @@ std::optional<std::string> prompt_text(HWND owner, const std::string& title,
 
 void quick_connect(HostWindow& host) {
     PromptPort port(host.hwnd());
-    SystemLauncher launcher([&host] { return host.hwnd(); });
-    app::quick_connect(host.workspace(), launcher, port);
+    app::quick_connect(host.workspace(), port);
 }
 
 }  // namespace tolvar::app::win

@@ -14,29 +14,32 @@ struct Placement {
 };
 
 // The target's name and where its item is; nothing when it is gone.
-std::optional<Placement> place(const AppState& state, RenameTarget target, int client_width) {
+std::optional<Placement> place(const AppState& state, RenameTarget target, int client_width,
+                               Scale scale) {
     const std::size_t items = bar_items(state).size();
-    if (target.kind == RenameTarget::Kind::Group) {
-        const TabGroup* group = state.find_group(target.id);
+    if (const GroupId* group_id = std::get_if<GroupId>(&target)) {
+        const TabGroup* group = state.find_group(*group_id);
         if (!group) return std::nullopt;
         // A group renamed from a menu may have no label: its first tab's item.
         std::size_t position = 0;
-        if (auto label = item_position_of_group(state, target.id)) {
+        if (auto label = item_position_of_group(state, *group_id)) {
             position = *label;
         } else {
-            for (std::size_t i = 0; i < state.tabs.size(); ++i) {
-                if (state.tabs[i].group == target.id) {
-                    position = item_position_of_tab(state, i);
+            for (const Tab& t : state.tabs()) {
+                if (t.group() == *group_id) {
+                    position = item_position_of_tab(state, t.id());
                     break;
                 }
             }
         }
-        return Placement{group->name, rename_editor_box(client_width, items, position)};
+        return Placement{group->name, rename_editor_box(client_width, items, position, scale)};
     }
-    const std::optional<std::size_t> index = state.tab_index_of(target.id);
-    if (!index) return std::nullopt;
-    return Placement{display_title(state, state.tabs[*index]),
-                     rename_editor_box(client_width, items, item_position_of_tab(state, *index))};
+    const TabId tab_id = std::get<TabId>(target);
+    const Tab* tab = state.find_tab(tab_id);
+    if (!tab) return std::nullopt;
+    return Placement{display_title(state, *tab),
+                     rename_editor_box(client_width, items, item_position_of_tab(state, tab_id),
+                                       scale)};
 }
 
 }  // namespace
@@ -49,7 +52,8 @@ void RenameEditor::start(HWND owner, RenameTarget target) {
     {
         auto state = workspace_.cell().borrow();
         if (!state) return;
-        placement = place(**state, target, client.right - client.left);
+        placement = place(**state, target, client.right - client.left,
+                          Scale{GetDpiForWindow(owner)});
     }
     if (!placement) return;
     const Rect& box = placement->box;
@@ -58,14 +62,25 @@ void RenameEditor::start(HWND owner, RenameTarget target) {
         0, L"EDIT", initial.c_str(), WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, box.left, box.top,
         box.width(), box.height(), owner, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!editor) return;
-    HFONT font = font_.create(owner);
-    SendMessageW(editor, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    Font font = font_.create(owner);
+    SendMessageW(editor, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
     SetWindowLongPtrW(editor, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     const auto previous = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
         editor, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&RenameEditor::editor_proc)));
-    editing_ = Editing{target, editor, owner, font, previous};
+    editing_.emplace(Editing{target, editor, owner, std::move(font), previous});
     SendMessageW(editor, EM_SETSEL, 0, -1);
     SetFocus(editor);
+}
+
+RenameEditor::Editing RenameEditor::take() {
+    Editing done = std::move(*editing_);
+    editing_.reset();
+    return done;
+}
+
+void RenameEditor::destroy(const Editing& done) {
+    SetWindowLongPtrW(done.editor, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(done.previous));
+    DestroyWindow(done.editor);
 }
 
 void RenameEditor::end(bool commit) {
@@ -77,27 +92,15 @@ void RenameEditor::end(bool commit) {
         text = std::string(
             core::trim_unicode(core::win::from_wide(std::wstring_view(buffer, n > 0 ? n : 0))));
     }
-    // Cleared before anything else: destroying the editor takes its focus,
-    // and that focus loss must not end the rename a second time.
-    const Editing done = *editing_;
-    editing_.reset();
+    const Editing done = take();
     if (commit && !text.empty()) workspace_.commit_rename(done.target, text);
-    // The control's own procedure gets its destruction messages back, so it
-    // frees what it allocated.
-    SetWindowLongPtrW(done.editor, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(done.previous));
-    DestroyWindow(done.editor);
-    DeleteObject(done.font);
+    destroy(done);
     SetFocus(done.owner);
     InvalidateRect(done.owner, nullptr, FALSE);
 }
 
 void RenameEditor::discard() {
-    if (!editing_) return;
-    const Editing done = *editing_;
-    editing_.reset();
-    SetWindowLongPtrW(done.editor, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(done.previous));
-    DestroyWindow(done.editor);
-    DeleteObject(done.font);
+    if (editing_) destroy(take());
 }
 
 LRESULT CALLBACK RenameEditor::editor_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -125,11 +128,8 @@ LRESULT CALLBACK RenameEditor::editor_proc(HWND hwnd, UINT msg, WPARAM wparam, L
             break;
         case WM_NCDESTROY: {
             // Destroyed with its parent: nothing to store any more.
-            const Editing done = *self->editing_;
-            self->editing_.reset();
-            const LRESULT result = CallWindowProcW(done.previous, hwnd, msg, wparam, lparam);
-            DeleteObject(done.font);
-            return result;
+            const Editing done = self->take();
+            return CallWindowProcW(done.previous, hwnd, msg, wparam, lparam);
         }
         default:
             break;

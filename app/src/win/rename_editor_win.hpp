@@ -7,6 +7,7 @@
 
 #include <optional>
 
+#include "gdi_win.hpp"
 #include "tolvar/app/workspace.hpp"
 #include "view_win.hpp"
 
@@ -39,9 +40,16 @@ class RenameEditor {
         RenameTarget target;
         HWND editor;
         HWND owner;
-        HFONT font;
+        Font font;
         WNDPROC previous;
     };
+    // Takes the editor out of the rename before anything else: destroying
+    // it moves the focus, and that focus loss must not end the rename a
+    // second time.
+    Editing take();
+    // The control gets its own procedure back, so it frees what it
+    // allocated, and goes; its font goes with `done`.
+    static void destroy(const Editing& done);
 
     Workspace& workspace_;
     const TerminalFont& font_;

@@ -1,7 +1,7 @@
 #include "sessions_win.hpp"
 
 #include "dialog_frame_win.hpp"
-#include "tolvar/app/session_start.hpp"
+#include "tolvar/app/layout.hpp"
 #include "tolvar/proto/win/external.hpp"
 #include "window_events_win.hpp"
 
@@ -34,8 +34,9 @@ Rect client_to_fit(HWND window) {
 Expected<std::unique_ptr<Session>, std::string> ConsoleStarter::start(
     const SessionRequest& request) {
     const HWND window = window_();
-    auto session = pty::PtySession::start(request.command, choose_working_dir(request.working_dir),
-                                          initial_session_grid(client_to_fit(window), cell_),
+    const pty::GridSize size =
+        single_view_size(client_to_fit(window), cell_, Scale{GetDpiForWindow(window)});
+    auto session = pty::PtySession::start(request.command, request.working_dir, size,
                                           std::make_shared<WindowEvents>(window));
     if (!session) return unexpected(session.error().display());
     return std::unique_ptr<Session>(std::make_unique<ConsoleSession>(std::move(*session)));
@@ -44,16 +45,12 @@ Expected<std::unique_ptr<Session>, std::string> ConsoleStarter::start(
 void acknowledge_output(StateCell& cell) {
     auto state = cell.borrow();
     if (!state) return;
-    for (Tab& tab : (*state)->tabs) {
+    for (const Tab& tab : (*state)->tabs()) {
         if (tab.session) tab.session->acknowledge_output();
     }
 }
 
-proto::LaunchResult<proto::LaunchPlan> SystemLauncher::plan(const core::ProfileKind& kind) {
-    return proto::build_launch_plan(kind);
-}
-
-void SystemLauncher::start_external(const proto::External& plan) {
+void SystemExternals::start_external(const proto::External& plan) {
     proto::start_external_plan(plan,
                                [this](const std::string& text) { error_box(owner_(), text); });
 }

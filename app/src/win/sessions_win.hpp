@@ -44,10 +44,11 @@ class ConsoleStarter final : public SessionStarter {
 // on its next output. Called before the paint reads any model.
 void acknowledge_output(StateCell& cell);
 
-class SystemLauncher final : public ProfileLauncher {
+// Outside clients started with the system's programs; failures in an error
+// box over the main window.
+class SystemExternals final : public ExternalStarter {
   public:
-    explicit SystemLauncher(std::function<HWND()> owner) : owner_(std::move(owner)) {}
-    proto::LaunchResult<proto::LaunchPlan> plan(const core::ProfileKind& kind) override;
+    explicit SystemExternals(std::function<HWND()> owner) : owner_(std::move(owner)) {}
     void start_external(const proto::External& plan) override;
 
   private:

@@ -6,196 +6,184 @@
 #include "tolvar/app/selection.hpp"
 #include "tolvar/app/tab_bar.hpp"
 #include "tolvar/app/workspace.hpp"
-#include "tolvar/core/utf.hpp"
 #include "tolvar/core/win/win32.hpp"
 
 namespace tolvar::app::win {
 
 namespace {
 
-HFONT create_font(const std::string& face, unsigned dpi, float size_pt) {
+Font create_font(const std::string& face, unsigned dpi, float size_pt) {
     const std::wstring name =
         core::win::to_wide(face.empty() ? std::string(k_fallback_face) : face);
-    return CreateFontW(-font_pixel_height(dpi, size_pt), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                       DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
-                       FF_MODERN, name.c_str());
+    return Font(CreateFontW(-font_pixel_height(dpi, size_pt), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                            FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                            CLEARTYPE_QUALITY, FF_MODERN, name.c_str()));
 }
 
 std::string resolve_family(HWND window, const core::FontSettings& settings) {
-    HDC dc = GetDC(window);
-    std::string chosen;
+    const WindowDc dc(window);
     for (const std::string& candidate : font_candidates(settings)) {
-        HFONT trial = create_font(candidate, 96, 12.0f);
-        HGDIOBJ old = SelectObject(dc, trial);
+        const Font trial = create_font(candidate, 96, 12.0f);
         wchar_t face[64] = {};
-        const int n = GetTextFaceW(dc, 64, face);
-        SelectObject(dc, old);
-        DeleteObject(trial);
-        if (n > 0 && same_face(candidate, core::win::from_wide(face))) {
-            chosen = candidate;
-            break;
+        int n = 0;
+        {
+            const Selected selected(dc.get(), trial.get());
+            n = GetTextFaceW(dc.get(), 64, face);
         }
+        if (n > 0 && same_face(candidate, core::win::from_wide(face))) return candidate;
     }
-    ReleaseDC(window, dc);
-    return chosen.empty() ? std::string(k_fallback_face) : chosen;
+    return std::string(k_fallback_face);
 }
 
 }  // namespace
 
-TerminalFont::~TerminalFont() {
-    if (font_) DeleteObject(font_);
-}
-
-HFONT TerminalFont::create(HWND window) const {
+Font TerminalFont::create(HWND window) const {
     return create_font(family_, GetDpiForWindow(window), size_pt_);
 }
 
 void TerminalFont::setup(HWND window, const core::FontSettings& settings) {
     size_pt_ = settings.size_pt;
     family_ = resolve_family(window, settings);
-    HFONT font = create(window);
-    HDC dc = GetDC(window);
-    HGDIOBJ old = SelectObject(dc, font);
-    TEXTMETRICW tm;
-    if (GetTextMetricsW(dc, &tm)) {
-        cell_.width = std::max<int>(tm.tmAveCharWidth, 1);
-        cell_.height = std::max<int>(tm.tmHeight + tm.tmExternalLeading, 1);
-        cell_.text_height = std::max<int>(tm.tmHeight, 1);
+    Font font = create(window);
+    {
+        const WindowDc dc(window);
+        const Selected selected(dc.get(), font.get());
+        TEXTMETRICW tm;
+        if (GetTextMetricsW(dc.get(), &tm)) {
+            cell_.width = std::max<int>(tm.tmAveCharWidth, 1);
+            cell_.height = std::max<int>(tm.tmHeight + tm.tmExternalLeading, 1);
+            cell_.text_height = std::max<int>(tm.tmHeight, 1);
+        }
     }
-    SelectObject(dc, old);
-    ReleaseDC(window, dc);
-    if (font_) DeleteObject(font_);
-    font_ = font;
+    font_ = std::move(font);
 }
 
 // ------------------------------------------------------------ drawing
 
 namespace {
 
-// Single-line, vertically centred, clipped to the box. No prefix handling:
-// an "&" in a title is text, not a mnemonic.
-constexpr UINT k_text_format = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;
-
-void fill(HDC dc, const Rect& r, Rgb color) {
-    HBRUSH brush = CreateSolidBrush(colorref(color));
-    const RECT box{r.left, r.top, r.right, r.bottom};
-    FillRect(dc, &box, brush);
-    DeleteObject(brush);
-}
-
-void outline(HDC dc, const Rect& r, Rgb color) {
-    HBRUSH brush = CreateSolidBrush(colorref(color));
-    const RECT box{r.left, r.top, r.right, r.bottom};
-    FrameRect(dc, &box, brush);
-    DeleteObject(brush);
-}
-
-void text(HDC dc, std::string_view utf8, const Rect& r, Rgb color) {
-    if (utf8.empty() || r.right <= r.left) return;
-    const std::wstring wide = core::win::to_wide(utf8);
-    RECT box{r.left, r.top, r.right, r.bottom};
-    SetTextColor(dc, colorref(color));
-    DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &box, k_text_format);
-}
-
-void paint_tab_bar(HDC dc, int width, const AppState& state) {
+void paint_tab_bar(HDC dc, int width, const AppState& state, Scale scale) {
     const std::vector<BarItem> items = bar_items(state);
     for (std::size_t i = 0; i < items.size(); ++i) {
-        const BarItemBox box = bar_item_box(width, items.size(), i);
+        const BarItemBox box = bar_item_box(width, items.size(), i, scale);
         if (!box.visible()) break;
         const BarItemLook look = bar_item_look(state, items[i]);
         fill(dc, box.item, look.background);
         if (look.top_stripe) fill(dc, box.top_stripe, *look.top_stripe);
         if (look.bottom_stripe) fill(dc, box.bottom_stripe, *look.bottom_stripe);
-        text(dc, look.text, box.title, k_bar_text);
-        text(dc, "x", box.close_mark, k_bar_text);
+        // A title too long for its item ends in an ellipsis before the mark.
+        draw_text(dc, look.text, box.title, k_bar_text, true);
+        draw_text(dc, "x", box.close_mark, k_bar_text);
     }
-    fill(dc, plus_button_box(width), k_plus_background);
-    text(dc, "+", plus_text_box(width), k_plus_text);
+    fill(dc, plus_button_box(width, scale), k_plus_background);
+    draw_text(dc, "+", plus_text_box(width, scale), k_plus_text);
 }
 
 void paint_caption(HDC dc, const AppState& state, const Tab& tab, const Rect& pane,
-                   std::optional<Rgb> block) {
-    fill(dc, caption_rect(pane), k_caption_background);
-    if (block) fill(dc, caption_color_block(pane), *block);
-    text(dc, display_title(state, tab), caption_title_rect(pane), k_caption_text);
+                   std::optional<Rgb> block, Scale scale) {
+    fill(dc, caption_rect(pane, scale), k_caption_background);
+    if (block) fill(dc, caption_color_block(pane, scale), *block);
+    draw_text(dc, display_title(state, tab), caption_title_rect(pane, scale), k_caption_text, true);
 }
 
 // The tab's own colour, or else its group's.
 std::optional<Rgb> tab_or_group_color(const AppState& state, const Tab& tab) {
     if (auto own = color_rgb(tab.color)) return own;
-    if (tab.group) {
-        if (const TabGroup* g = state.find_group(*tab.group)) return color_rgb(g->color);
+    if (tab.group()) {
+        if (const TabGroup* g = state.find_group(*tab.group())) return color_rgb(g->color());
     }
     return std::nullopt;
 }
 
-void paint_panes(HDC dc, const Rect& client, const AppState& state, const CellMetrics& cell) {
-    for (const Pane& pane : panes(state, client)) {
-        const Tab& tab = state.tabs[pane.tab];
-        const bool active = pane.tab == state.active;
-        if (pane.caption) paint_caption(dc, state, tab, pane.rect, tab_or_group_color(state, tab));
-        paint_pane(dc, tab, text_rect(pane.rect, pane.caption), cell, active,
+void paint_panes(HDC dc, const Rect& client, const AppState& state, const CellMetrics& cell,
+                 Scale scale) {
+    for (const Pane& pane : panes(state, client, scale)) {
+        const Tab* tab = state.find_tab(pane.tab);
+        if (!tab) continue;
+        const bool active = pane.tab == state.active();
+        if (pane.caption) {
+            paint_caption(dc, state, *tab, pane.rect, tab_or_group_color(state, *tab), scale);
+        }
+        paint_pane(dc, *tab, text_rect(pane.rect, pane.caption, scale), cell, active,
                    pane_selection(state, pane.tab));
         if (pane.caption) outline(dc, pane.rect, active ? k_frame_active : k_frame_inactive);
     }
 }
 
 void paint_group_card(HDC dc, const AppState& state, const TabGroup& group, const Rect& card,
-                      const CellMetrics& cell) {
+                      const CellMetrics& cell, Scale scale) {
     const Rect inner{card.left + 1, card.top + 1, card.right - 1, card.bottom - 1};
     fill(dc, inner, k_card_background);
-    if (auto color = color_rgb(group.color)) {
-        fill(dc, {inner.left, inner.top, inner.left + 6, inner.bottom}, *color);
+    if (auto color = color_rgb(group.color())) {
+        fill(dc, {inner.left, inner.top, inner.left + scale(6), inner.bottom}, *color);
     }
     const int middle = (card.top + card.bottom) / 2;
-    const int line = cell.height + 4;
-    text(dc, group_card_title(group), {card.left + 21, middle - line, card.right - 11, middle},
-         k_card_title);
-    text(dc, group_card_counts(state, group.id),
-         {card.left + 21, middle, card.right - 11, middle + line}, k_card_counts);
+    const int line = cell.height + scale(4);
+    const int left = card.left + scale(21);
+    const int right = card.right - scale(11);
+    draw_text(dc, group_card_title(group), {left, middle - line, right, middle}, k_card_title,
+              true);
+    draw_text(dc, group_card_counts(state, group.id()), {left, middle, right, middle + line},
+              k_card_counts, true);
 }
 
-void paint_browser(HDC dc, const Rect& client, const AppState& state, const CellMetrics& cell) {
-    fill(dc, breadcrumb_bar(client), k_breadcrumb_background);
-    text(dc, breadcrumb_text(state), breadcrumb_text_rect(client), k_breadcrumb_text);
+void paint_browser(HDC dc, const Rect& client, const AppState& state, const CellMetrics& cell,
+                   Scale scale) {
+    fill(dc, breadcrumb_bar(client, scale), k_breadcrumb_background);
+    draw_text(dc, breadcrumb_text(state), breadcrumb_text_rect(client, scale), k_breadcrumb_text,
+              true);
 
-    const UpButtonLook up = up_button_look(!state.browse_path.empty());
-    const Rect button = up_button(client);
+    const UpButtonLook up = up_button_look(!state.browse_path().empty());
+    const Rect button = up_button(client, scale);
     fill(dc, button, up.fill);
     outline(dc, button, up.frame);
-    text(dc, "\xE2\x86\x91 Up", button, up.text);  // ↑
+    draw_text(dc, "\xE2\x86\x91 Up", button, up.text);  // ↑
 
     const std::vector<BrowserEntry> entries = browser_entries(state);
     for (std::size_t i = 0; i < entries.size(); ++i) {
-        const Rect card = card_rect(client, entries.size(), i);
-        const bool selected = i == state.tile_selection;
-        if (entries[i].kind == BrowserEntry::Kind::Group) {
-            if (const TabGroup* group = state.find_group(entries[i].key)) {
-                paint_group_card(dc, state, *group, card, cell);
+        const Rect card = card_rect(client, entries.size(), i, scale);
+        const bool selected = i == state.tile_selection();
+        if (const GroupId* group_id = std::get_if<GroupId>(&entries[i])) {
+            if (const TabGroup* group = state.find_group(*group_id)) {
+                paint_group_card(dc, state, *group, card, cell, scale);
             }
-        } else if (entries[i].key < state.tabs.size()) {
-            const Tab& tab = state.tabs[entries[i].key];
-            paint_caption(dc, state, tab, card, color_rgb(tab.color));
-            paint_pane(dc, tab, text_rect(card, true), cell, selected, std::nullopt);
+        } else if (const Tab* tab = state.find_tab(std::get<TabId>(entries[i]))) {
+            paint_caption(dc, state, *tab, card, color_rgb(tab->color), scale);
+            paint_pane(dc, *tab, text_rect(card, true, scale), cell, selected, std::nullopt);
         }
         outline(dc, card, selected ? k_frame_active : k_frame_inactive);
     }
 }
 
+void paint_notices(HDC dc, const Rect& client, const AppState& state, Scale scale) {
+    for (const NoticeRow& row : notice_rows(state.notices, client, scale)) {
+        const auto notice = std::ranges::find(state.notices.shown(), row.id, &Notice::id);
+        if (notice == state.notices.shown().end()) continue;
+        fill(dc, row.row, k_notice_background);
+        fill(dc, {row.row.left, row.row.bottom - 1, row.row.right, row.row.bottom}, k_notice_rule);
+        draw_text(dc, notice->text, row.text, k_notice_text, true);
+        draw_text(dc, "x", row.close_mark, k_notice_text);
+    }
+}
+
 }  // namespace
 
-void paint_frame(HDC dc, const RECT& client_rect, const AppState& state, const TerminalFont& font) {
+void paint_frame(HDC dc, const RECT& client_rect, const AppState& state, const FrameStyle& style) {
     const Rect client{client_rect.left, client_rect.top, client_rect.right, client_rect.bottom};
-    // The bar uses the DC's own font; the terminal area the terminal font.
-    paint_tab_bar(dc, client.width(), state);
-    HGDIOBJ old = SelectObject(dc, font.font());
-    if (state.view_mode == ViewMode::BrowseGroups) {
-        paint_browser(dc, client, state, font.cell());
-    } else {
-        paint_panes(dc, client, state, font.cell());
+    {
+        const Selected ui(dc, style.ui_font);
+        paint_tab_bar(dc, client.width(), state, style.scale);
     }
-    SelectObject(dc, old);
+    {
+        const Selected terminal(dc, style.terminal.font());
+        if (state.view_mode() == ViewMode::BrowseGroups) {
+            paint_browser(dc, client, state, style.terminal.cell(), style.scale);
+        } else {
+            paint_panes(dc, client, state, style.terminal.cell(), style.scale);
+        }
+    }
+    const Selected ui(dc, style.ui_font);
+    paint_notices(dc, client, state, style.scale);
 }
 
 }  // namespace tolvar::app::win

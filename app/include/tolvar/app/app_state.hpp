@@ -1,6 +1,10 @@
 // The single state of the UI thread: configuration, tabs, groups and view
-// state, and the guard through which every operation reaches it. Nested
-// access is refused, so an operation can never observe a half-made change.
+// state, and the guard through which every operation reaches it. AppState
+// owns the rules that tie tabs, groups and the view together (the active tab,
+// group membership, pruning, the broadcast set, the browse path and the
+// browser selection) and keeps them true after every change it makes.
+// Tabs and groups are named by ids that never change or get reused; list
+// positions are for drawing and the keys that count tabs. UI thread only.
 #pragma once
 
 #include <array>
@@ -10,19 +14,29 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
+#include "tolvar/app/geometry.hpp"
+#include "tolvar/app/notices.hpp"
 #include "tolvar/app/ports.hpp"
 #include "tolvar/core/store.hpp"
 
 namespace tolvar::app {
 
-using GroupId = std::uint64_t;
+// Distinct types, so that an id can never be taken for a list position.
+enum class TabId : std::uint64_t {};
+enum class GroupId : std::uint64_t {};
 
-struct Rgb {
-    std::uint8_t r, g, b;
-    friend constexpr bool operator==(Rgb, Rgb) = default;
-};
+constexpr std::uint64_t id_value(TabId id) {
+    return static_cast<std::uint64_t>(id);
+}
+constexpr std::uint64_t id_value(GroupId id) {
+    return static_cast<std::uint64_t>(id);
+}
+
+// A tab-bar item, a browser entry, a rename or menu subject: a tab or a group.
+using TabOrGroup = std::variant<TabId, GroupId>;
 
 struct NamedColor {
     std::string_view name;
@@ -60,7 +74,7 @@ enum class SelectionState : std::uint8_t { Finished = 0, Selecting = 1, None = 2
 // The mouse text selection, one for the whole window. Rows and columns are
 // cells of the pane's visible screen, from 0.
 struct MouseSelection {
-    std::size_t tab = 0;
+    TabId tab{};
     CellPoint anchor;  // where the button went down
     CellPoint end;     // under the pointer
     SelectionState state = SelectionState::None;
@@ -68,7 +82,6 @@ struct MouseSelection {
 
 struct Tab {
     std::optional<std::uint8_t> color;
-    std::optional<GroupId> group;
     std::string title;
     std::string record_id;
     std::string input_line;
@@ -77,44 +90,119 @@ struct Tab {
     std::optional<std::string> suggestion;
     std::unique_ptr<Session> session;
     bool custom_title = false;
+
+    TabId id() const { return id_; }
+    // Changing it moves the tab, so only AppState does.
+    const std::optional<GroupId>& group() const { return group_; }
+
+  private:
+    friend class AppState;
+    TabId id_{};
+    std::optional<GroupId> group_;
 };
 
 struct TabGroup {
-    std::optional<GroupId> parent;
     std::string name;
-    GroupId id = 0;
-    std::uint8_t color = 0;
     bool collapsed = false;
+
+    GroupId id() const { return id_; }
+    // Fixed at creation: (id - 1) mod 8.
+    std::uint8_t color() const { return color_; }
+    // Changing it could make a cycle, so only AppState does.
+    const std::optional<GroupId>& parent() const { return parent_; }
+
+  private:
+    friend class AppState;
+    GroupId id_{};
+    std::uint8_t color_ = 0;
+    std::optional<GroupId> parent_;
 };
 
-struct OpenRequest {
-    std::optional<std::uint8_t> color;
-    std::optional<std::string> command;
-    std::optional<std::string> title;
-    std::optional<std::string> group;
-    std::optional<std::string> profile_id;
-    std::optional<std::string> record_id;
-};
-
-struct AppState {
+class AppState {
+  public:
     core::LoadedConfig config;
-    std::vector<Tab> tabs;
-    std::vector<TabGroup> groups;
-    std::size_t active = 0;
-    GroupId next_group_id = 0;
-    std::set<GroupId> broadcast;
-    ViewMode view_mode = ViewMode::Single;
-    std::size_t tile_selection = 0;
-    std::vector<GroupId> browse_path;
     MouseSelection selection;
+    Notices notices;
     bool help_visible = false;
     bool tray_added = false;
 
-    Tab* active_tab() { return active < tabs.size() ? &tabs[active] : nullptr; }
-    const Tab* active_tab() const { return active < tabs.size() ? &tabs[active] : nullptr; }
+    // ---- tabs, in tab-bar order
+    const std::vector<Tab>& tabs() const { return tabs_; }
+    Tab* find_tab(TabId id);
+    const Tab* find_tab(TabId id) const;
+    std::optional<std::size_t> position_of(TabId id) const;
+    Tab* tab_of_session(pty::SessionId id);
+    // TabId{} when there are no tabs.
+    TabId active() const { return active_; }
+    Tab* active_tab() { return find_tab(active_); }
+    const Tab* active_tab() const { return find_tab(active_); }
+    // 0 with no tabs.
+    std::size_t active_position() const { return position_of(active_).value_or(0); }
+
+    // ---- groups, in creation order
+    const std::vector<TabGroup>& groups() const { return groups_; }
     TabGroup* find_group(GroupId id);
     const TabGroup* find_group(GroupId id) const;
-    std::optional<std::size_t> tab_index_of(pty::SessionId id) const;
+    bool broadcasts(GroupId id) const { return broadcast_.contains(id); }
+    // Whether the tab's own group broadcasts.
+    bool broadcasts(const Tab& tab) const { return tab.group_ && broadcasts(*tab.group_); }
+
+    // ---- the view
+    ViewMode view_mode() const { return view_mode_; }
+    // From the top level down to the browsed group; empty at the top.
+    const std::vector<GroupId>& browse_path() const { return browse_path_; }
+    // A position among the browser's entries, below their count (0 for none).
+    std::size_t tile_selection() const { return tile_selection_; }
+
+    // ---- changes. Each one leaves every rule above true; ids that name
+    // nothing change nothing.
+
+    // Appends the tab, joins the group of that exact name (made when there is
+    // none), and makes it active.
+    TabId add_tab(Tab tab, const std::optional<std::string>& group_name = std::nullopt);
+    // The tab taken out, for the caller to drop. The active position is kept,
+    // so closing a tab left of the active one activates its right neighbour;
+    // the mouse selection ends.
+    std::optional<Tab> remove_tab(TabId id);
+    void set_active(TabId id);
+    void cycle_active(bool backwards);
+    // Joining a group moves the tab after the group's last tab (or leaves it
+    // where it is when it is the first); leaving one never moves it.
+    void set_tab_group(TabId tab, std::optional<GroupId> group);
+    // "Group " and the new id, with the tab as its first member.
+    GroupId new_group_for(TabId tab);
+    // Cycles are refused: walking up from the new parent must not reach the
+    // group. An unknown parent is accepted as the end of the walk is.
+    void set_group_parent(GroupId group, std::optional<GroupId> parent);
+    void toggle_broadcast(GroupId group);
+    // The group's first tab becomes active; nothing else changes.
+    void activate_first_of(GroupId group);
+
+    void set_view_mode(ViewMode mode);
+    // Browsing one level down, or back up; up is false at the top.
+    void enter_group(GroupId group);
+    bool leave_group();
+    // Clamped to the entries of the browsed level.
+    void select_entry(std::size_t position);
+
+  private:
+    GroupId add_group(std::string name);
+    GroupId group_by_name(std::string_view name);
+    // Restores every rule after a change: drops groups no tab needs (a group
+    // without tabs of its own lives while a nested group has some), their
+    // broadcast flags and browse levels, and brings the selections back onto
+    // what exists.
+    void settle();
+
+    std::vector<Tab> tabs_;
+    std::vector<TabGroup> groups_;
+    TabId active_{};
+    std::uint64_t next_tab_id_ = 0;
+    std::uint64_t next_group_id_ = 0;
+    std::set<GroupId> broadcast_;
+    ViewMode view_mode_ = ViewMode::Single;
+    std::vector<GroupId> browse_path_;
+    std::size_t tile_selection_ = 0;
 };
 
 // Hands out the state to one user at a time. A second, nested request gets

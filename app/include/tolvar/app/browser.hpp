@@ -13,26 +13,19 @@
 
 namespace tolvar::app {
 
-inline constexpr int k_breadcrumb_bottom = 64;
-
-struct BrowserEntry {
-    enum class Kind { Group, Tab };
-    Kind kind;
-    std::uint64_t key;  // a group id or a tab index
-    friend constexpr bool operator==(const BrowserEntry&, const BrowserEntry&) = default;
-};
+using BrowserEntry = TabOrGroup;
 
 // The groups directly below the browsed group (the top-level groups at the
 // top), in group order, then the tabs whose own group it is (the ungrouped
 // tabs at the top), in tab order.
 std::vector<BrowserEntry> browser_entries(const AppState& state);
 
-Rect breadcrumb_bar(const Rect& client);
-Rect breadcrumb_text_rect(const Rect& client);
-Rect card_area(const Rect& client);
-Rect up_button(const Rect& client);
+Rect breadcrumb_bar(const Rect& client, Scale scale);
+Rect breadcrumb_text_rect(const Rect& client, Scale scale);
+Rect card_area(const Rect& client, Scale scale);
+Rect up_button(const Rect& client, Scale scale);
 // The card of entry i of n: its grid cell.
-Rect card_rect(const Rect& client, std::size_t n, std::size_t i);
+Rect card_rect(const Rect& client, std::size_t n, std::size_t i, Scale scale);
 
 // "All groups", then "  ›  " and the name of every browsed group that still
 // exists.

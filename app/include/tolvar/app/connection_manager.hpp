@@ -80,9 +80,7 @@ class ConnectionManager {
 };
 
 // After the dialog is gone: a changed list replaces the application's and is
-// saved (silently, and only with a known data directory); then the chosen
-// profile, if still there, is opened.
-void finish_connection_manager(Workspace& workspace, core::FileSystem& fs,
-                               const ConnectionManager& manager);
+// saved; then the chosen profile, if still there, is opened.
+void finish_connection_manager(Workspace& workspace, const ConnectionManager& manager);
 
 }  // namespace tolvar::app

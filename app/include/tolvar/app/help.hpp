@@ -32,9 +32,9 @@ struct HelpLayout {
     Rect description_cell(std::size_t row) const;
 };
 
-// Centred in the client area; at least 280 pixels wide even when that
-// overhangs a narrow window.
-HelpLayout help_layout(int client_width, int client_height, int cell_height);
+// Centred in the client area; at least 280 pixels (at 96 DPI) wide even when
+// that overhangs a narrow window.
+HelpLayout help_layout(int client_width, int client_height, int cell_height, Scale scale);
 
 inline constexpr Rgb k_help_background{24, 28, 36};
 inline constexpr Rgb k_help_frame{86, 156, 214};

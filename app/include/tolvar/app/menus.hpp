@@ -72,19 +72,19 @@ inline constexpr char k_product_page[] = "https://tolvar.app/";
 // open (a session ends), so a choice is looked up again when it is made.
 struct TabMenu {
     Menu items;
-    pty::SessionId subject = 0;
+    TabId subject{};
     std::vector<GroupId> groups;  // the "Group" entries, in menu order
 };
 
 struct GroupMenu {
     Menu items;
-    GroupId subject = 0;
+    GroupId subject{};
     std::vector<GroupId> parents;  // the "Move group into" entries
 };
 
 Menu view_menu(ViewMode current);
-// Nothing for an index past the end or a tab without a session.
-std::optional<TabMenu> tab_menu(const AppState& state, std::size_t index);
+// Nothing for a tab that is gone.
+std::optional<TabMenu> tab_menu(const AppState& state, TabId tab);
 // Nothing for an unknown group.
 std::optional<GroupMenu> group_menu(const AppState& state, GroupId id);
 Menu tray_menu(const core::Settings& settings);
@@ -119,7 +119,7 @@ class MenuPort {
 // Carry out a choice; 0 and a subject that is gone do nothing.
 void run_tab_command(Workspace& workspace, MenuPort& port, const TabMenu& menu, unsigned id);
 void run_group_command(Workspace& workspace, MenuPort& port, const GroupMenu& menu, unsigned id);
-// The switches are saved to settings.json at once; a failed save is silent.
-void run_tray_command(Workspace& workspace, MenuPort& port, core::FileSystem& fs, unsigned id);
+// The switches are saved to settings.json at once.
+void run_tray_command(Workspace& workspace, MenuPort& port, unsigned id);
 
 }  // namespace tolvar::app

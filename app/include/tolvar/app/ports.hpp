@@ -1,6 +1,6 @@
 // The seams between the workspace rules and the system: a running session,
-// how sessions start, the main window, and how profiles launch. The Win32
-// shell implements them; tests use fakes. UI thread only.
+// how sessions start, the main window, and how outside clients start. The
+// Win32 shell implements them; tests use fakes. UI thread only.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +10,6 @@
 #include <string_view>
 
 #include "tolvar/core/expected.hpp"
-#include "tolvar/core/records.hpp"
 #include "tolvar/proto/launch_plan.hpp"
 #include "tolvar/pty/pty_session.hpp"
 #include "tolvar/pty/shared_model.hpp"
@@ -30,8 +29,8 @@ class Session {
 };
 
 struct SessionRequest {
-    std::optional<std::string> command;
-    std::optional<std::string> working_dir;
+    std::optional<std::string> command;      // the default shell when absent
+    std::optional<std::string> working_dir;  // an existing directory, or inherit
 };
 
 class SessionStarter {
@@ -53,14 +52,15 @@ class WindowPort {
     virtual void invalidate() = 0;
     // Destroy the main window, which ends the program.
     virtual void destroy() = 0;
+    // A modal error box, for what the user has to acknowledge before going on.
     virtual void error_box(const std::string& text) = 0;
 };
 
-class ProfileLauncher {
+// Outside clients (remote desktop, VNC) start detached; a failed start is
+// shown by the starter itself.
+class ExternalStarter {
   public:
-    virtual ~ProfileLauncher() = default;
-    virtual proto::LaunchResult<proto::LaunchPlan> plan(const core::ProfileKind& kind) = 0;
-    // Starts an outside client; failures are shown by the launcher itself.
+    virtual ~ExternalStarter() = default;
     virtual void start_external(const proto::External& plan) = 0;
 };
 

@@ -25,6 +25,6 @@ class QuickConnectPort {
     virtual void error_box(const std::string& text) = 0;
 };
 
-void quick_connect(Workspace& workspace, ProfileLauncher& launcher, QuickConnectPort& port);
+void quick_connect(Workspace& workspace, QuickConnectPort& port);
 
 }  // namespace tolvar::app

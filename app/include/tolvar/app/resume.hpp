@@ -3,6 +3,7 @@
 // profile is gone. Outside clients are never started from here. UI thread.
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "tolvar/app/workspace.hpp"
@@ -13,10 +14,10 @@ namespace tolvar::app {
 // cannot become a tab (its plan fails or starts an outside client).
 std::optional<OpenRequest> resume_request(const core::SessionRecord& record,
                                           const std::vector<core::ConnectionProfile>& profiles,
-                                          ProfileLauncher& launcher);
+                                          Workspace& workspace);
 
-// Opens a tab per record, in order; whether any tab was opened.
-bool resume_sessions(Workspace& workspace, ProfileLauncher& launcher,
-                     const std::vector<core::SessionRecord>& records);
+// Opens a tab per record, in order, and saves the list once; whether any
+// tab was opened.
+bool resume_sessions(Workspace& workspace, const std::vector<core::SessionRecord>& records);
 
 }  // namespace tolvar::app

@@ -21,16 +21,18 @@ void clear_selection(AppState& state);
 
 // Button down below the tab bar. True when a selection started, which the
 // caller follows with a mouse capture; otherwise there is no selection.
-bool begin_selection(AppState& state, const Rect& client, const CellMetrics& cell, int x, int y);
+bool begin_selection(AppState& state, const Rect& client, const CellMetrics& cell, Scale scale,
+                     int x, int y);
 
 // Pointer move: the end follows the pointer, clamped to the selection's pane.
 // True when the end cell changed.
-bool extend_selection(AppState& state, const Rect& client, const CellMetrics& cell, int x, int y);
+bool extend_selection(AppState& state, const Rect& client, const CellMetrics& cell, Scale scale,
+                      int x, int y);
 
 // Button up. The span to copy from the selection's tab when the drag
 // covered more than one cell; a click on one cell selects nothing.
 struct FinishedSelection {
-    std::size_t tab;
+    TabId tab;
     SelectionSpan span;
 };
 std::optional<FinishedSelection> finish_selection(AppState& state);
@@ -43,6 +45,6 @@ bool worth_copying(std::string_view text);
 
 // The highlight a pane shows: only the selection's own tab, only while the
 // selection covers more than one cell, never in the group browser.
-std::optional<SelectionSpan> pane_selection(const AppState& state, std::size_t tab);
+std::optional<SelectionSpan> pane_selection(const AppState& state, TabId tab);
 
 }  // namespace tolvar::app

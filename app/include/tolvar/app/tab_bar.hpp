@@ -1,6 +1,7 @@
 // The tab bar's rules: which items it shows, where each one lies, what a
 // click hits, and the texts and colours of an item. Computed from AppState
-// on every use; drawing them is Win32. UI thread only.
+// on every use, in pixels for the window's DPI; drawing them is Win32. UI
+// thread only.
 #pragma once
 
 #include <cstddef>
@@ -14,22 +15,15 @@
 
 namespace tolvar::app {
 
-inline constexpr int k_plus_button_width = 40;
-inline constexpr int k_close_mark_width = 26;
-
-struct BarItem {
-    enum class Kind { Tab, Group };
-    Kind kind;
-    std::uint64_t key;  // a tab index or a group id
-    friend constexpr bool operator==(const BarItem&, const BarItem&) = default;
-};
+using BarItem = TabOrGroup;
 
 // One item per tab, except that the tabs of a collapsed group become one
 // label where the group's first tab would be.
 std::vector<BarItem> bar_items(const AppState& state);
 
-// (W - 40) / n, limited to 72..180; 180 with no items.
-int bar_item_width(int client_width, std::size_t items);
+// (W - "+" button) / n, limited to 72..180 (at 96 DPI); the widest with no
+// items.
+int bar_item_width(int client_width, std::size_t items, Scale scale);
 
 // Where item `index` is drawn. An item whose `right <= left` lies beyond the
 // "+" button and is not drawn, nor are the items after it.
@@ -41,25 +35,26 @@ struct BarItemBox {
     Rect bottom_stripe;
     bool visible() const { return item.right > item.left; }
 };
-BarItemBox bar_item_box(int client_width, std::size_t items, std::size_t index);
-Rect plus_button_box(int client_width);
+BarItemBox bar_item_box(int client_width, std::size_t items, std::size_t index, Scale scale);
+Rect plus_button_box(int client_width, Scale scale);
 // The "+" text sits right of the button's left edge.
-Rect plus_text_box(int client_width);
+Rect plus_text_box(int client_width, Scale scale);
 
 struct BarHit {
     enum class Part { Body, CloseMark, Plus };
     Part part;
     std::optional<BarItem> item;  // set for Body and CloseMark
 };
-std::optional<BarHit> bar_hit_test(const AppState& state, int client_width, int x, int y);
+std::optional<BarHit> bar_hit_test(const AppState& state, int client_width, int x, int y,
+                                   Scale scale);
 
 // The index of the tab's item, or of its collapsed group's label; 0 when
 // neither exists.
-std::size_t item_position_of_tab(const AppState& state, std::size_t tab);
+std::size_t item_position_of_tab(const AppState& state, TabId tab);
 std::optional<std::size_t> item_position_of_group(const AppState& state, GroupId id);
 
 // The inline rename editor laid over item `position`.
-Rect rename_editor_box(int client_width, std::size_t items, std::size_t position);
+Rect rename_editor_box(int client_width, std::size_t items, std::size_t position, Scale scale);
 
 // What an item shows: its text, background and stripes.
 struct BarItemLook {

@@ -1,9 +1,11 @@
-// The workspace operations: opening, closing, grouping, colouring and
-// renaming tabs, and the points where the session list is saved. Each
-// operation borrows the state, changes it, lets go, and only then relays out
-// or repaints through the window port. UI thread only.
+// The workspace operations: opening, closing, grouping and renaming tabs,
+// the points where configuration files are saved, and the notices that tell
+// the user what failed. Each operation borrows the state, changes it, lets
+// go, and only then relays out or repaints through the window port. UI
+// thread only.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,58 +21,86 @@ namespace tolvar::app {
 // Completion draws on at most this many of a session's recorded lines.
 inline constexpr std::size_t k_history_lines_loaded = 500;
 
-struct RenameTarget {
-    enum class Kind { Tab, Group };
-    Kind kind;
-    std::uint64_t id;  // a session id or a group id
+struct OpenRequest {
+    std::optional<std::uint8_t> color;
+    std::optional<std::string> command;
+    std::optional<std::string> title;
+    std::optional<std::string> group;
+    std::optional<std::string> profile_id;
+    std::optional<std::string> record_id;
 };
+
+using RenameTarget = TabOrGroup;
+
+// The files saved during a run; aliases.json is only ever written at the
+// first start.
+enum class ConfigFile : std::uint8_t { Settings, Profiles, Sessions };
 
 class Workspace {
   public:
     Workspace(StateCell& cell, SessionStarter& starter, WindowPort& window,
-              ProfileLauncher& launcher, core::FileSystem& fs)
-        : cell_(cell), starter_(starter), window_(window), launcher_(launcher), fs_(fs) {}
+              ExternalStarter& externals, proto::LaunchSystem& launch_system, core::FileSystem& fs)
+        : cell_(cell),
+          starter_(starter),
+          window_(window),
+          externals_(externals),
+          launch_system_(launch_system),
+          fs_(fs) {}
 
     StateCell& cell() { return cell_; }
 
-    // Whether a tab was added. A session that cannot start adds nothing.
-    bool open_tab(OpenRequest request);
+    // The new tab, which is active. A session that cannot start adds nothing
+    // and says why in a notice.
+    std::optional<TabId> open_tab(OpenRequest request);
+    // Several tabs at once, as a resume opens them: one save and one layout
+    // for all. How many opened.
+    std::size_t open_tabs(std::vector<OpenRequest> requests);
     // A console plan becomes a tab; an outside client starts detached; a
     // plan error is shown as "Cannot connect: ...".
     void open_profile(const core::ConnectionProfile& profile);
+    proto::LaunchResult<proto::LaunchPlan> plan(const core::ProfileKind& kind);
     // Closing the last tab destroys the main window.
-    void close_tab(std::size_t index);
+    void close_tab(TabId id);
     void close_group(GroupId id);
-    void set_active_tab(std::size_t index);
+    void set_active_tab(TabId id);
     void new_tab_in_group(GroupId id);
     void toggle_group_collapsed(GroupId id);
     void toggle_group_broadcast(GroupId id);
     void activate_group(GroupId id);
     void commit_rename(RenameTarget target, std::string_view text);
-    void save_session_list();
+
+    // A save point: writes the file from the state, and with it every file
+    // an earlier save point failed to write. A failure keeps everything in
+    // memory and is told once, until a save of that file succeeds again.
+    void save(ConfigFile file);
+    void save_session_list() { save(ConfigFile::Sessions); }
+    // Shows a notice (a text already shown is not repeated) and repaints.
+    void notify(std::string text);
 
     // Relayout and repaint: the tail of every visible change.
     void refresh();
 
   private:
+    // Opens without saving or laying out.
+    std::optional<TabId> start_tab(OpenRequest request);
+    void flush_saves();
+
     StateCell& cell_;
     SessionStarter& starter_;
     WindowPort& window_;
-    ProfileLauncher& launcher_;
+    ExternalStarter& externals_;
+    proto::LaunchSystem& launch_system_;
     core::FileSystem& fs_;
+    // Files waiting to be written, and those whose failure has been told,
+    // each with the notice that told it.
+    std::uint8_t unsaved_ = 0;
+    std::array<std::optional<std::uint64_t>, 3> failure_notice_{};
 };
 
-// Operations that touch only the state; callers relayout and repaint.
-void cycle_tab(AppState& state, bool backwards);
-void set_tab_group(AppState& state, std::size_t index, std::optional<GroupId> group);
-void new_group_for_tab(AppState& state, std::size_t index);
-void set_tab_color(AppState& state, std::size_t index, std::optional<std::uint8_t> color);
-void set_group_parent(AppState& state, GroupId id, std::optional<GroupId> parent);
-void prune_groups(AppState& state);
-// activate_group without layout or repaint: only the active tab changes.
-void activate_group_only(AppState& state, GroupId id);
-// Finds the group by exact name or creates it.
-GroupId group_by_name(AppState& state, std::string_view name);
+// The configured default working directory when it names an existing
+// directory (links followed); otherwise nothing, and the child inherits
+// the program's current directory.
+std::optional<std::string> usable_working_dir(const std::optional<std::string>& configured);
 
 // Stored title, or the terminal's own title unless the user gave one, with
 // "» " in front while the tab's group broadcasts.
@@ -78,5 +108,9 @@ std::string display_title(const AppState& state, const Tab& tab);
 
 // One record per tab, in tab-bar order, as the session list is saved.
 std::vector<core::SessionRecord> session_records(const AppState& state);
+
+// The profile with that id; a hand-edited file may hold two, and the first wins.
+const core::ConnectionProfile* find_profile(const std::vector<core::ConnectionProfile>& profiles,
+                                            std::string_view id);
 
 }  // namespace tolvar::app

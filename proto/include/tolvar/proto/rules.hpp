@@ -35,7 +35,19 @@ LaunchResult<void> check_port_nonzero(std::uint16_t port);
 // A user name (label "user") or an RDP domain (label "domain").
 LaunchResult<void> validate_name_field(std::string_view label, std::string_view value);
 
-// Refuses entries that would let an SSH profile run commands of its own.
+// Refuses entries that name, in any case and anywhere, an option that makes
+// ssh run a command (ProxyCommand, LocalCommand, RemoteCommand,
+// KnownHostsCommand, XAuthLocation) or load a library (PKCS11Provider,
+// SecurityKeyProvider). Entry by entry; the first failing one is reported.
 LaunchResult<void> check_extra_args(std::span<const std::string> args);
+
+// check_extra_args, and the entries read the way ssh's getopt reads them,
+// since they become ssh's own arguments: -I (a PKCS#11 library) and -F (a
+// configuration file, which can name any of the above) are refused. An entry
+// starting with '-' bundles single-letter options; the first letter taking a
+// value ends the bundle, and the rest of the entry, or else the next entry,
+// is its value, not options ("-l" "-Fred" is a user). "--" ends the options.
+// Not for other programs: VNC viewers have options like -FullScreen.
+LaunchResult<void> check_ssh_extra_args(std::span<const std::string> args);
 
 }  // namespace tolvar::proto

@@ -1,0 +1,217 @@
+#include "tolvar/app/app_state.hpp"
+
+#include <algorithm>
+
+#include "tolvar/app/browser.hpp"
+
+namespace tolvar::app {
+
+// ------------------------------------------------------------ lookups
+
+Tab* AppState::find_tab(TabId id) {
+    for (Tab& t : tabs_) {
+        if (t.id_ == id) return &t;
+    }
+    return nullptr;
+}
+
+const Tab* AppState::find_tab(TabId id) const {
+    return const_cast<AppState*>(this)->find_tab(id);
+}
+
+std::optional<std::size_t> AppState::position_of(TabId id) const {
+    for (std::size_t i = 0; i < tabs_.size(); ++i) {
+        if (tabs_[i].id_ == id) return i;
+    }
+    return std::nullopt;
+}
+
+Tab* AppState::tab_of_session(pty::SessionId id) {
+    for (Tab& t : tabs_) {
+        if (t.session && t.session->id() == id) return &t;
+    }
+    return nullptr;
+}
+
+TabGroup* AppState::find_group(GroupId id) {
+    for (TabGroup& g : groups_) {
+        if (g.id_ == id) return &g;
+    }
+    return nullptr;
+}
+
+const TabGroup* AppState::find_group(GroupId id) const {
+    return const_cast<AppState*>(this)->find_group(id);
+}
+
+// ------------------------------------------------------------ tabs
+
+TabId AppState::add_tab(Tab tab, const std::optional<std::string>& group_name) {
+    tab.id_ = TabId{++next_tab_id_};
+    tab.group_.reset();
+    const TabId id = tab.id_;
+    std::optional<GroupId> group;
+    if (group_name) group = group_by_name(*group_name);
+    tabs_.push_back(std::move(tab));
+    if (group) set_tab_group(id, group);
+    active_ = id;
+    settle();
+    return id;
+}
+
+std::optional<Tab> AppState::remove_tab(TabId id) {
+    const std::optional<std::size_t> position = position_of(id);
+    if (!position) return std::nullopt;
+    const std::size_t active_at = active_position();
+    std::optional<Tab> removed(std::move(tabs_[*position]));
+    tabs_.erase(tabs_.begin() + static_cast<std::ptrdiff_t>(*position));
+    active_ = tabs_.empty() ? TabId{} : tabs_[std::min(active_at, tabs_.size() - 1)].id_;
+    selection.state = SelectionState::None;
+    settle();
+    return removed;
+}
+
+void AppState::set_active(TabId id) {
+    if (find_tab(id)) active_ = id;
+}
+
+void AppState::cycle_active(bool backwards) {
+    const std::size_t n = tabs_.size();
+    if (n == 0) return;
+    active_ = tabs_[(active_position() + (backwards ? n - 1 : 1)) % n].id_;
+}
+
+void AppState::set_tab_group(TabId id, std::optional<GroupId> group) {
+    const std::optional<std::size_t> position = position_of(id);
+    if (!position || (group && !find_group(*group))) return;
+    tabs_[*position].group_ = group;
+    if (group) {
+        // Tabs of one group stay adjacent, in the order they joined.
+        Tab moved = std::move(tabs_[*position]);
+        tabs_.erase(tabs_.begin() + static_cast<std::ptrdiff_t>(*position));
+        std::size_t insert_at = std::min(*position, tabs_.size());
+        for (std::size_t i = tabs_.size(); i-- > 0;) {
+            if (tabs_[i].group_ == group) {
+                insert_at = i + 1;
+                break;
+            }
+        }
+        tabs_.insert(tabs_.begin() + static_cast<std::ptrdiff_t>(insert_at), std::move(moved));
+    }
+    settle();
+}
+
+GroupId AppState::new_group_for(TabId tab) {
+    if (!find_tab(tab)) return GroupId{};
+    const GroupId id = add_group("Group " + std::to_string(next_group_id_ + 1));
+    set_tab_group(tab, id);
+    return id;
+}
+
+// ------------------------------------------------------------ groups
+
+GroupId AppState::add_group(std::string name) {
+    TabGroup group;
+    group.name = std::move(name);
+    group.id_ = GroupId{++next_group_id_};
+    group.color_ = static_cast<std::uint8_t>((next_group_id_ - 1) % 8);
+    groups_.push_back(std::move(group));
+    return groups_.back().id_;
+}
+
+GroupId AppState::group_by_name(std::string_view name) {
+    for (const TabGroup& g : groups_) {
+        if (g.name == name) return g.id_;
+    }
+    return add_group(std::string(name));
+}
+
+void AppState::set_group_parent(GroupId id, std::optional<GroupId> parent) {
+    TabGroup* group = find_group(id);
+    // A parent that is no group would hide the group from every browser level.
+    if (!group || (parent && !find_group(*parent))) return;
+    for (std::optional<GroupId> walk = parent; walk;) {
+        if (*walk == id) return;
+        const TabGroup* up = find_group(*walk);
+        walk = up ? up->parent_ : std::nullopt;
+    }
+    group->parent_ = parent;
+    settle();
+}
+
+void AppState::toggle_broadcast(GroupId id) {
+    if (!find_group(id)) return;
+    if (!broadcast_.erase(id)) broadcast_.insert(id);
+}
+
+void AppState::activate_first_of(GroupId id) {
+    for (const Tab& t : tabs_) {
+        if (t.group_ == id) {
+            active_ = t.id_;
+            return;
+        }
+    }
+}
+
+// ------------------------------------------------------------ the view
+
+void AppState::set_view_mode(ViewMode mode) {
+    if (mode == ViewMode::BrowseGroups && view_mode_ != mode &&
+        tile_selection_ >= browser_entries(*this).size()) {
+        tile_selection_ = 0;
+    }
+    view_mode_ = mode;
+    settle();
+}
+
+void AppState::enter_group(GroupId id) {
+    if (!find_group(id)) return;
+    browse_path_.push_back(id);
+    tile_selection_ = 0;
+}
+
+bool AppState::leave_group() {
+    if (browse_path_.empty()) return false;
+    browse_path_.pop_back();
+    tile_selection_ = 0;
+    return true;
+}
+
+void AppState::select_entry(std::size_t position) {
+    tile_selection_ = position;
+    settle();
+}
+
+// ------------------------------------------------------------ the rules
+
+void AppState::settle() {
+    std::set<GroupId> used;
+    for (const Tab& t : tabs_) {
+        if (t.group_) used.insert(*t.group_);
+    }
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (const TabGroup& g : groups_) {
+            if (g.parent_ && used.contains(g.id_) && used.insert(*g.parent_).second) grew = true;
+        }
+    }
+    std::erase_if(groups_, [&](const TabGroup& g) { return !used.contains(g.id_); });
+    std::erase_if(broadcast_, [&](GroupId id) { return !find_group(id); });
+    for (std::size_t i = 0; i < browse_path_.size(); ++i) {
+        if (!find_group(browse_path_[i])) {
+            browse_path_.resize(i);
+            tile_selection_ = 0;
+            break;
+        }
+    }
+    if (!find_tab(active_)) active_ = tabs_.empty() ? TabId{} : tabs_.front().id_;
+    if (selection.state != SelectionState::None && !find_tab(selection.tab)) {
+        selection.state = SelectionState::None;
+    }
+    if (view_mode_ == ViewMode::BrowseGroups) {
+        const std::size_t n = browser_entries(*this).size();
+        tile_selection_ = n == 0 ? 0 : std::min(tile_selection_, n - 1);
+    }
+}
+
+}  // namespace tolvar::app

@@ -1,0 +1,171 @@
+#include "tolvar/app/app_state.hpp"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "tolvar/app/browser.hpp"
+
+namespace tolvar::app {
+namespace {
+
+// Every rule AppState owns, checked from the outside.
+// `seen` holds every group id handed out so far.
+::testing::AssertionResult rules_hold(const AppState& s, const std::set<GroupId>& seen) {
+    const auto fail = [](const std::string& what) { return ::testing::AssertionFailure() << what; };
+    std::set<TabId> tab_ids;
+    for (const Tab& t : s.tabs()) {
+        if (!tab_ids.insert(t.id()).second) return fail("two tabs share an id");
+        if (t.group() && !s.find_group(*t.group())) return fail("a tab is in a group that is gone");
+    }
+    if (s.tabs().empty() != (s.active() == TabId{})) return fail("active tab and tabs disagree");
+    if (!s.tabs().empty() && !s.find_tab(s.active())) return fail("the active tab is gone");
+    std::set<GroupId> needed;
+    for (const Tab& t : s.tabs()) {
+        for (std::optional<GroupId> g = t.group(); g && needed.insert(*g).second;) {
+            const TabGroup* group = s.find_group(*g);
+            g = group ? group->parent() : std::nullopt;
+        }
+    }
+    std::set<GroupId> group_ids;
+    for (const TabGroup& g : s.groups()) {
+        if (!group_ids.insert(g.id()).second) return fail("two groups share an id");
+        if (!needed.contains(g.id())) return fail("a group no tab needs survived");
+        std::size_t steps = 0;
+        for (std::optional<GroupId> up = g.parent(); up; up = s.find_group(*up)->parent()) {
+            if (!s.find_group(*up)) return fail("a parent is gone");
+            if (++steps > s.groups().size()) return fail("groups nest in a cycle");
+        }
+    }
+    for (const GroupId g : s.browse_path()) {
+        if (!s.find_group(g)) return fail("the browse path names a group that is gone");
+    }
+    for (const GroupId g : seen) {
+        if (s.broadcasts(g) && !s.find_group(g)) return fail("a group that is gone broadcasts");
+    }
+    if (s.view_mode() == ViewMode::BrowseGroups) {
+        const std::size_t n = browser_entries(s).size();
+        if (n == 0 ? s.tile_selection() != 0 : s.tile_selection() >= n) {
+            return fail("the browser selection is past its entries");
+        }
+    }
+    if (s.selection.state != SelectionState::None && !s.find_tab(s.selection.tab)) {
+        return fail("the mouse selection is on a tab that is gone");
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// Random sequences of every change, with ids that exist, ids that are gone
+// and ids that never were.
+TEST(AppStateRules, HoldAfterEveryChangeOfRandomSequences) {
+    std::mt19937 random(20261208);
+    const auto pick = [&](std::size_t n) {
+        return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+    };
+    for (int run = 0; run < 300; ++run) {
+        AppState s;
+        std::set<GroupId> seen;
+        const auto any_tab = [&] {
+            if (s.tabs().empty() || pick(8) == 0) return TabId{1000 + pick(5)};
+            return s.tabs()[pick(s.tabs().size())].id();
+        };
+        const auto any_group = [&] {
+            if (s.groups().empty() || pick(8) == 0) return GroupId{1000 + pick(5)};
+            return s.groups()[pick(s.groups().size())].id();
+        };
+        for (int step = 0; step < 120; ++step) {
+            switch (pick(15)) {
+                case 0:
+                case 1: {
+                    Tab tab;
+                    tab.title = "t" + std::to_string(step);
+                    std::optional<std::string> group;
+                    if (pick(2)) group = std::string(1, static_cast<char>('a' + pick(4)));
+                    s.add_tab(std::move(tab), group);
+                    break;
+                }
+                case 2: {
+                    const TabId gone = any_tab();
+                    const std::size_t active_at = s.active_position();
+                    const std::size_t before = s.tabs().size();
+                    const bool removed = s.remove_tab(gone).has_value();
+                    ASSERT_EQ(s.tabs().size(), before - (removed ? 1 : 0));
+                    if (removed && !s.tabs().empty()) {
+                        ASSERT_EQ(s.active_position(), std::min(active_at, s.tabs().size() - 1));
+                    }
+                    break;
+                }
+                case 3:
+                    s.set_active(any_tab());
+                    break;
+                case 4:
+                    s.cycle_active(pick(2) == 0);
+                    break;
+                case 5:
+                    s.set_tab_group(any_tab(),
+                                    pick(3) ? std::optional(any_group()) : std::nullopt);
+                    break;
+                case 6:
+                    s.new_group_for(any_tab());
+                    break;
+                case 7:
+                    s.set_group_parent(any_group(),
+                                       pick(3) ? std::optional(any_group()) : std::nullopt);
+                    break;
+                case 8:
+                    s.toggle_broadcast(any_group());
+                    break;
+                case 9:
+                    s.activate_first_of(any_group());
+                    break;
+                case 10:
+                    s.set_view_mode(static_cast<ViewMode>(pick(4)));
+                    break;
+                case 11:
+                    s.enter_group(any_group());
+                    break;
+                case 12:
+                    s.leave_group();
+                    break;
+                case 13:
+                    s.select_entry(pick(12));
+                    break;
+                case 14:  // as a drag starts it: on a tab that is shown
+                    if (!s.tabs().empty()) {
+                        s.selection = {s.active(), {0, 0}, {0, 2}, SelectionState::Finished};
+                    }
+                    break;
+            }
+            for (const TabGroup& g : s.groups()) seen.insert(g.id());
+            ASSERT_TRUE(rules_hold(s, seen)) << "run " << run << ", step " << step;
+        }
+    }
+}
+
+TEST(AppStateRules, IdsAreNeverReused) {
+    AppState s;
+    const TabId first = s.add_tab({});
+    s.remove_tab(first);
+    const TabId second = s.add_tab({});
+    EXPECT_NE(first, second);
+    EXPECT_EQ(s.active(), second);
+}
+
+TEST(AppStateRules, EnteringTheBrowserResetsASelectionPastItsEntries) {
+    AppState s;
+    for (int i = 0; i < 4; ++i) s.add_tab({});
+    s.set_view_mode(ViewMode::BrowseGroups);
+    s.select_entry(3);
+    s.set_view_mode(ViewMode::Single);
+    s.remove_tab(s.tabs()[0].id());
+    s.remove_tab(s.tabs()[0].id());
+    s.set_view_mode(ViewMode::BrowseGroups);
+    EXPECT_EQ(s.tile_selection(), 0u);
+    s.select_entry(9);  // clamped while browsing
+    EXPECT_EQ(s.tile_selection(), 1u);
+    s.remove_tab(s.tabs()[1].id());
+    EXPECT_EQ(s.tile_selection(), 0u);
+}
+
+}  // namespace
+}  // namespace tolvar::app
