@@ -69,7 +69,6 @@ TEST(ProgramName, FirstArgumentAsTheSystemSplitsIt) {
         {"  C:\\x\\sh.exe /k  ", "C:\\x\\sh.exe"},
         {"\"\" rest", ""},
         {"", ""},
-        {"d\xc3\xa9p\xc3\xb4t\\sh.exe", "d\xc3\xa9p\xc3\xb4t\\sh.exe"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(program_name(c.command_line), c.program) << c.command_line;
@@ -84,15 +83,10 @@ TEST(StartErrorText, SystemTextFollowsAColon) {
         {"The system cannot find the file specified. (os error 2)",
          "the system cannot find the file specified (os error 2)"},
         {"Access is denied. (os error 5)", "access is denied (os error 5)"},
-        {"The directory name is invalid. (os error 267)",
-         "the directory name is invalid (os error 267)"},
         // An acronym or a one-letter word keeps its case.
         {"DNS name does not exist. (os error 9003)", "DNS name does not exist (os error 9003)"},
         {"I/O error. (os error 1117)", "I/O error (os error 1117)"},
-        {"Not enough memory resources are available to process this command. (os error 8)",
-         "not enough memory resources are available to process this command (os error 8)"},
         {"Unknown error (os error 1234)", "unknown error (os error 1234)"},
-        {"Already lower case. (os error 1)", "already lower case (os error 1)"},
         // Only the period before the code goes; one inside the text stays.
         {"File C:\\a.b is open. (os error 32)", "file C:\\a.b is open (os error 32)"},
         {"No code at all.", "no code at all"},

@@ -174,11 +174,5 @@ TEST_F(Pump, EndsExactlyOnceAfterAFailure) {
     EXPECT_EQ(std::count(throwing.calls.begin(), throwing.calls.end(), "ended 8"), 1);
 }
 
-TEST_F(Pump, OutputThatEndsAtOnceOnlyEnds) {
-    source.chunks.clear();
-    run();
-    EXPECT_EQ(events.calls, (std::vector<std::string>{"ended 7"}));
-}
-
 }  // namespace
 }  // namespace tolvar::pty
