@@ -1,11 +1,8 @@
 #include "tolvar/pty/pty_session.hpp"
 
-#include <algorithm>
 #include <atomic>
-#include <filesystem>
-#include <system_error>
 
-#include "tolvar/core/file_system.hpp"
+#include "tolvar/core/lowercase.hpp"
 #include "tolvar/core/platform.hpp"
 #include "tolvar/core/utf.hpp"
 
@@ -15,15 +12,20 @@ namespace {
 
 std::atomic<SessionId> next_session_id{1};
 
-// The text area sits below the 34-pixel tab bar, inset 6 pixels at the top,
-// 2 at the bottom and 6 on either side.
-constexpr std::int64_t k_vertical_chrome = 34 + 6 + 2;
-constexpr std::int64_t k_horizontal_chrome = 6 + 6;
-constexpr std::int64_t k_max_cells = 32767;
+bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
 
-std::uint16_t cells_in(std::int64_t pixels, std::int32_t cell) {
-    const std::int64_t count = std::max<std::int64_t>(pixels, 1) / std::max(cell, 1);
-    return static_cast<std::uint16_t>(std::clamp<std::int64_t>(count, 1, k_max_cells));
+// Only the scripts whose case the system's messages use; anything else (a
+// digit, a slash, a space) keeps the first letter as it is.
+bool is_lower_case_letter(char32_t cp) {
+    if (cp >= U'a' && cp <= U'z') return true;
+    const bool cased_script =
+        (cp >= 0xDF && cp <= 0x24F && cp != 0xF7) || (cp >= 0x370 && cp <= 0x52F);
+    if (!cased_script) return false;
+    std::string letter;
+    core::append_utf8(letter, cp);
+    return core::to_lowercase(letter) == letter;
 }
 
 }  // namespace
@@ -44,20 +46,44 @@ std::string session_command_line(const std::optional<std::string>& command) {
     return choose_command_line(std::nullopt, core::environment_variable("COMSPEC"));
 }
 
-GridSize initial_grid(ClientRect client, CellSize cell) {
-    return GridSize{
-        cells_in(std::int64_t{client.bottom} - k_vertical_chrome, cell.height),
-        cells_in(std::int64_t{client.right} - client.left - k_horizontal_chrome, cell.width),
-    };
+std::string program_name(std::string_view command_line) {
+    std::size_t start = 0;
+    while (start < command_line.size() && is_blank(command_line[start])) ++start;
+    command_line.remove_prefix(start);
+    if (!command_line.empty() && command_line.front() == '"') {
+        command_line.remove_prefix(1);
+        return std::string(command_line.substr(0, command_line.find('"')));
+    }
+    std::size_t end = 0;
+    while (end < command_line.size() && !is_blank(command_line[end])) ++end;
+    return std::string(command_line.substr(0, end));
 }
 
-std::optional<std::string> choose_working_dir(const std::optional<std::string>& configured) {
-    if (!configured) return std::nullopt;
-    std::error_code error;
-    if (!std::filesystem::is_directory(core::path_from_utf8(*configured), error)) {
-        return std::nullopt;
+std::string reason_from_system_text(std::string_view text) {
+    constexpr std::string_view k_code = " (os error ";
+    std::size_t sentence_end = text.rfind(k_code);
+    if (sentence_end == std::string_view::npos) sentence_end = text.size();
+    std::string sentence(text.substr(0, sentence_end));
+    const std::string_view code = text.substr(sentence_end);
+    if (!sentence.empty() && sentence.back() == '.') sentence.pop_back();
+
+    if (core::is_valid_utf8(sentence) && !sentence.empty()) {
+        std::size_t pos = 0;
+        core::next_code_point(sentence, pos);
+        const std::size_t first_end = pos;
+        if (pos < sentence.size() && is_lower_case_letter(core::next_code_point(sentence, pos))) {
+            sentence.replace(0, first_end,
+                             core::to_lowercase(std::string_view(sentence).substr(0, first_end)));
+        }
     }
-    return configured;
+    return sentence + std::string(code);
+}
+
+StartError start_error(std::string_view command_line, std::string_view step,
+                       std::string_view system_text) {
+    std::string reason = reason_from_system_text(system_text);
+    if (!step.empty()) reason = std::string(step) + ": " + reason;
+    return StartError{program_name(command_line), std::move(reason)};
 }
 
 }  // namespace tolvar::pty

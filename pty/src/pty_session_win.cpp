@@ -1,8 +1,8 @@
 #include "tolvar/pty/win/pty_session.hpp"
 
 #include <algorithm>
-#include <array>
 #include <mutex>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -55,8 +55,13 @@ class PseudoConsole {
     }
 
   private:
-    static void CALLBACK on_exit(void* self, BOOLEAN) {
-        static_cast<PseudoConsole*>(self)->close();
+    static void CALLBACK on_exit(void* self, BOOLEAN) noexcept {
+        try {
+            static_cast<PseudoConsole*>(self)->close();
+        } catch (...) {
+            // The lock could not be taken and the console is still open:
+            // dropping the session closes it.
+        }
     }
 
     std::mutex mutex_;
@@ -66,50 +71,38 @@ class PseudoConsole {
 
 namespace {
 
-constexpr DWORD k_chunk = 8192;
-
-StartError failure(const char* call, DWORD code) {
-    return StartError{std::string(call) + ": " + core::win::error_text(code)};
-}
-
 // What the reader thread owns. Destroyed in reverse order: the output pipe
-// closes before the model reference goes.
+// closes before the shared objects go.
 struct Reader {
     std::shared_ptr<SharedModel> model;
-    HWND window;
+    std::shared_ptr<OutputSignal> signal;
+    std::shared_ptr<SessionEvents> events;
     UniqueHandle output;
     SessionId id;
 };
 
 // Touches only its own Reader: the session may be gone long before the pipe
-// ends. Nothing in the loop throws (a failed feed poisons the model instead).
+// ends.
 DWORD WINAPI read_output(void* param) noexcept {
     const std::unique_ptr<Reader> reader(static_cast<Reader*>(param));
-    std::array<char, k_chunk> buffer{};
-    for (;;) {
-        DWORD read = 0;
-        if (!ReadFile(reader->output.get(), buffer.data(), k_chunk, &read, nullptr) || read == 0) {
-            break;
-        }
-        const std::string_view chunk(buffer.data(), read);
-        reader->model->with([chunk](TerminalModel& model) { model.feed(chunk); });
-        PostMessageW(reader->window, WM_APP_PTY_OUTPUT, reader->id, 0);
-    }
-    // A window far behind a flood of output has a full queue, which refuses
-    // posts until it catches up. A lost output post only delays a repaint; a
-    // lost exit would leave the tab open on an ended session for good.
-    while (!PostMessageW(reader->window, WM_APP_PTY_EXIT, reader->id, 0) &&
-           GetLastError() == ERROR_NOT_ENOUGH_QUOTA) {
-        Sleep(50);
-    }
+    const HANDLE output = reader->output.get();
+    pump_output(
+        [output](std::span<char> buffer) -> std::size_t {
+            DWORD read = 0;
+            if (!ReadFile(output, buffer.data(), static_cast<DWORD>(buffer.size()), &read,
+                          nullptr)) {
+                return 0;
+            }
+            return read;
+        },
+        *reader->model, *reader->signal, *reader->events, reader->id);
     return 0;
 }
 
-void start_reader(std::unique_ptr<Reader> reader) {
-    const HANDLE thread = CreateThread(nullptr, 0, read_output, reader.get(), 0, nullptr);
-    if (!thread) FatalAppExitW(0, L"failed to spawn thread");
-    reader.release();
-    CloseHandle(thread);
+// CreatePseudoConsole reports system errors wrapped in an HRESULT; their
+// text is found by the plain code.
+DWORD error_code(HRESULT hr) {
+    return HRESULT_FACILITY(hr) == FACILITY_WIN32 ? HRESULT_CODE(hr) : static_cast<DWORD>(hr);
 }
 
 // A process-thread attribute list holding one pseudo console.
@@ -122,17 +115,18 @@ class ConsoleAttribute {
         if (initialized_) DeleteProcThreadAttributeList(list());
     }
 
-    Expected<void, StartError> set(HPCON console) {
+    // The system's error code when the list cannot be made.
+    Expected<void, DWORD> set(HPCON console) {
         SIZE_T size = 0;
         InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
         storage_.resize((size + 7) / 8);
         if (!InitializeProcThreadAttributeList(list(), 1, 0, &size)) {
-            return unexpected(failure("InitializeProcThreadAttributeList", GetLastError()));
+            return unexpected(GetLastError());
         }
         initialized_ = true;
         if (!UpdateProcThreadAttribute(list(), 0, PROC_THREAD_ATTRIBUTE_PSEUDOCONSOLE, console,
                                        sizeof console, nullptr, nullptr)) {
-            return unexpected(failure("UpdateProcThreadAttribute", GetLastError()));
+            return unexpected(GetLastError());
         }
         return {};
     }
@@ -148,44 +142,17 @@ class ConsoleAttribute {
 
 }  // namespace
 
-namespace {
-
-// A minimized window has no client area, and a session started then (a tab
-// opened from outside, or resumed) would begin one cell large and lose what
-// its shell prints before the window is restored: size it for the restored
-// window instead.
-RECT client_rect_to_fit(HWND window) {
-    RECT client{};
-    WINDOWPLACEMENT placement{};
-    placement.length = sizeof placement;
-    RECT frame{};
-    if (IsIconic(window) && GetWindowPlacement(window, &placement) &&
-        AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
-                           static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)))) {
-        const RECT& normal = placement.rcNormalPosition;
-        client.right = (normal.right - normal.left) - (frame.right - frame.left);
-        client.bottom = (normal.bottom - normal.top) - (frame.bottom - frame.top);
-        return client;
-    }
-    if (!GetClientRect(window, &client)) client = RECT{};
-    return client;
-}
-
-}  // namespace
-
-Expected<PtySession, StartError> PtySession::start(HWND window,
-                                                   const std::optional<std::string>& command,
+Expected<PtySession, StartError> PtySession::start(const std::optional<std::string>& command,
                                                    const std::optional<std::string>& working_dir,
-                                                   CellSize cell) {
+                                                   GridSize size,
+                                                   std::shared_ptr<SessionEvents> events) {
     const SessionId id = take_session_id();
-    std::wstring command_line = core::win::to_wide(session_command_line(command));
-
-    const RECT client = client_rect_to_fit(window);
-    const GridSize size =
-        initial_grid(ClientRect{client.left, client.top, client.right, client.bottom}, cell);
-
-    const std::optional<std::string> dir = choose_working_dir(working_dir);
-    const std::wstring wide_dir = dir ? core::win::to_wide(*dir) : std::wstring();
+    const std::string command_utf8 = session_command_line(command);
+    std::wstring command_line = core::win::to_wide(command_utf8);
+    const std::wstring wide_dir = working_dir ? core::win::to_wide(*working_dir) : std::wstring();
+    const auto failed = [&command_utf8](std::string_view step, DWORD code) {
+        return unexpected(start_error(command_utf8, step, core::win::error_text(code)));
+    };
 
     // Declared first so that a failed start closes the pipes before the
     // console: with its output unread, closing a console can wait forever.
@@ -193,12 +160,12 @@ Expected<PtySession, StartError> PtySession::start(HWND window,
     HANDLE raw_read = nullptr;
     HANDLE raw_write = nullptr;
     if (!CreatePipe(&raw_read, &raw_write, nullptr, 0)) {
-        return unexpected(failure("CreatePipe", GetLastError()));
+        return failed("its pipes could not be created", GetLastError());
     }
     UniqueHandle input_read(raw_read);
     UniqueHandle input_write(raw_write);
     if (!CreatePipe(&raw_read, &raw_write, nullptr, 0)) {
-        return unexpected(failure("CreatePipe", GetLastError()));
+        return failed("its pipes could not be created", GetLastError());
     }
     UniqueHandle output_read(raw_read);
     UniqueHandle output_write(raw_write);
@@ -208,12 +175,14 @@ Expected<PtySession, StartError> PtySession::start(HWND window,
     if (const HRESULT hr = CreatePseudoConsole(console_size, input_read.get(), output_write.get(),
                                                0, &raw_console);
         FAILED(hr)) {
-        return unexpected(failure("CreatePseudoConsole", static_cast<DWORD>(hr)));
+        return failed("the pseudo console could not be created", error_code(hr));
     }
     console = std::make_unique<PseudoConsole>(raw_console);
 
     ConsoleAttribute attribute;
-    if (auto set = attribute.set(console->handle()); !set) return unexpected(set.error());
+    if (auto set = attribute.set(console->handle()); !set) {
+        return failed("the pseudo console could not be attached", set.error());
+    }
 
     // No standard handles and no inheritance: the child's console is the
     // pseudo console.
@@ -223,29 +192,42 @@ Expected<PtySession, StartError> PtySession::start(HWND window,
     startup.lpAttributeList = attribute.list();
     PROCESS_INFORMATION child{};
     if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, FALSE,
-                        EXTENDED_STARTUPINFO_PRESENT, nullptr, dir ? wide_dir.c_str() : nullptr,
-                        &startup.StartupInfo, &child)) {
-        return unexpected(failure("CreateProcessW", GetLastError()));
+                        EXTENDED_STARTUPINFO_PRESENT, nullptr,
+                        working_dir ? wide_dir.c_str() : nullptr, &startup.StartupInfo, &child)) {
+        return failed({}, GetLastError());
     }
     CloseHandle(child.hThread);
     UniqueHandle process(child.hProcess);
     // The pseudo console holds its own references to these two.
     input_read.reset();
     output_write.reset();
-    console->close_when_exits(process.get());
 
     auto model =
         std::make_shared<SharedModel>(size.rows, size.cols, TerminalModel::k_default_scrollback);
-    start_reader(std::make_unique<Reader>(Reader{model, window, std::move(output_read), id}));
+    auto signal = std::make_shared<OutputSignal>();
+    // The reader starts last, so that only its failure has a child to end;
+    // its pipe end, still in `reader`, then closes before the console.
+    auto reader = std::make_unique<Reader>(
+        Reader{model, signal, std::move(events), std::move(output_read), id});
+    const HANDLE thread = CreateThread(nullptr, 0, read_output, reader.get(), 0, nullptr);
+    if (!thread) {
+        const DWORD code = GetLastError();
+        TerminateProcess(process.get(), 1);
+        return failed("its output reader could not start", code);
+    }
+    reader.release();
+    CloseHandle(thread);
+    console->close_when_exits(process.get());
 
-    return PtySession(std::move(model), id, std::move(console), std::move(process),
-                      std::move(input_write), size);
+    return PtySession(std::move(model), std::move(signal), id, std::move(console),
+                      std::move(process), std::move(input_write), size);
 }
 
-PtySession::PtySession(std::shared_ptr<SharedModel> model, SessionId id,
-                       std::unique_ptr<PseudoConsole> console, UniqueHandle process,
+PtySession::PtySession(std::shared_ptr<SharedModel> model, std::shared_ptr<OutputSignal> signal,
+                       SessionId id, std::unique_ptr<PseudoConsole> console, UniqueHandle process,
                        UniqueHandle input, GridSize size)
     : model_(std::move(model)),
+      signal_(std::move(signal)),
       id_(id),
       console_(std::move(console)),
       process_(std::move(process)),
@@ -259,6 +241,7 @@ PtySession& PtySession::operator=(PtySession&& other) noexcept {
     if (this != &other) {
         close();
         model_ = std::move(other.model_);
+        signal_ = std::move(other.signal_);
         id_ = other.id_;
         console_ = std::move(other.console_);
         process_ = std::move(other.process_);
@@ -279,6 +262,7 @@ void PtySession::close() {
     process_.reset();
     input_.reset();
     model_.reset();
+    signal_.reset();
 }
 
 void PtySession::write(std::string_view bytes) {

@@ -2,21 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <climits>
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <set>
 #include <thread>
 #include <vector>
 
-#include "tolvar/core/file_system.hpp"
-
 namespace tolvar::pty {
 namespace {
-
-namespace fs = std::filesystem;
 
 TEST(SessionIds, ConsecutiveAndUniqueAcrossThreads) {
     const SessionId first = take_session_id();
@@ -61,67 +52,72 @@ TEST(CommandLine, CallerThenComspecThenDefaultShell) {
     EXPECT_EQ(shell, "C:\\Windows\\System32\\cmd.exe");
 }
 
-TEST(InitialGrid, FitsTextAreaAndClamps) {
+TEST(ProgramName, FirstArgumentAsTheSystemSplitsIt) {
     struct Case {
-        ClientRect client;
-        CellSize cell;
-        GridSize expected;
+        std::string_view command_line;
+        std::string_view program;
     };
     const Case cases[] = {
-        {{0, 0, 800, 600}, {8, 16}, {34, 98}},  // (600-42)/16, (800-12)/8
-        {{0, 0, 812, 58}, {8, 16}, {1, 100}},
-        {{0, 0, 800, 40}, {8, 16}, {1, 98}},      // shorter than the chrome
-        {{0, 0, 10, 600}, {8, 16}, {34, 1}},      // narrower than the insets
-        {{0, 0, 0, 0}, {8, 16}, {1, 1}},          // failed client-rectangle query
-        {{0, 0, 800, 600}, {0, -3}, {558, 788}},  // degenerate cells count as 1 pixel
-        {{0, 0, 1'000'000, 1'000'000}, {1, 1}, {32767, 32767}},
-        {{-50, 0, 50, 600}, {10, 16}, {34, 8}},
-        {{INT_MIN, 0, INT_MAX, INT_MIN}, {1, 1}, {1, 32767}},  // no overflow
+        {"cmd.exe", "cmd.exe"},
+        {"ssh.exe -p 22 host", "ssh.exe"},
+        {"ssh.exe\t-v", "ssh.exe"},
+        {"\"C:\\Program Files\\Git\\bin\\bash.exe\" --login",
+         "C:\\Program Files\\Git\\bin\\bash.exe"},
+        {"\"C:\\x y\\sh.exe\"--login", "C:\\x y\\sh.exe"},  // the name ends at the quote
+        {"\"C:\\unterminated name", "C:\\unterminated name"},
+        {"C:\\a\"b c\"\\sh.exe x", "C:\\a\"b"},  // quotes inside a name do not group
+        {"  C:\\x\\sh.exe /k  ", "C:\\x\\sh.exe"},
+        {"\"\" rest", ""},
+        {"", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(program_name(c.command_line), c.program) << c.command_line;
+}
+
+TEST(StartErrorText, SystemTextFollowsAColon) {
+    struct Case {
+        std::string_view system;
+        std::string_view reason;
+    };
+    const Case cases[] = {
+        {"The system cannot find the file specified. (os error 2)",
+         "the system cannot find the file specified (os error 2)"},
+        {"Access is denied. (os error 5)", "access is denied (os error 5)"},
+        // An acronym or a one-letter word keeps its case.
+        {"DNS name does not exist. (os error 9003)", "DNS name does not exist (os error 9003)"},
+        {"I/O error. (os error 1117)", "I/O error (os error 1117)"},
+        {"Unknown error (os error 1234)", "unknown error (os error 1234)"},
+        // Only the period before the code goes; one inside the text stays.
+        {"File C:\\a.b is open. (os error 32)", "file C:\\a.b is open (os error 32)"},
+        {"No code at all.", "no code at all"},
+        // Other scripts the system's messages are written in.
+        {"\xc3\x89l\xc3\xa9ment introuvable. (os error 1168)",
+         "\xc3\xa9l\xc3\xa9ment introuvable (os error 1168)"},
+        {"\xd0\x9e\xd1\x82\xd0\xba\xd0\xb0\xd0\xb7\xd0\xb0\xd0\xbd\xd0\xbe \xd0\xb2 "
+         "\xd0\xb4\xd0\xbe\xd1\x81\xd1\x82\xd1\x83\xd0\xbf\xd0\xb5. (os error 5)",
+         "\xd0\xbe\xd1\x82\xd0\xba\xd0\xb0\xd0\xb7\xd0\xb0\xd0\xbd\xd0\xbe \xd0\xb2 "
+         "\xd0\xb4\xd0\xbe\xd1\x81\xd1\x82\xd1\x83\xd0\xbf\xd0\xb5 (os error 5)"},
+        {"", ""},
+        {"X", "X"},
     };
     for (const Case& c : cases) {
-        const GridSize got = initial_grid(c.client, c.cell);
-        EXPECT_EQ(got.rows, c.expected.rows) << c.client.right << "x" << c.client.bottom;
-        EXPECT_EQ(got.cols, c.expected.cols) << c.client.right << "x" << c.client.bottom;
+        EXPECT_EQ(reason_from_system_text(c.system), c.reason) << c.system;
     }
 }
 
-class WorkingDir : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        root_ = fs::temp_directory_path() /
-                ("tolvar-pty-test-" + std::to_string(std::random_device{}()));
-        fs::create_directories(root_);
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(root_, ignored);
-    }
-    std::string utf8(const fs::path& p) const { return core::path_to_utf8(p); }
+TEST(StartErrorText, MessageNamesTheProgramAndTheStep) {
+    const StartError process = start_error(
+        "\"C:\\x y\\cmd.exe\" /k", "", "The system cannot find the file specified. (os error 2)");
+    EXPECT_EQ(process.program, "C:\\x y\\cmd.exe");
+    EXPECT_EQ(
+        process.display(),
+        "Cannot start C:\\x y\\cmd.exe: the system cannot find the file specified (os error 2)");
 
-    fs::path root_;
-};
-
-TEST_F(WorkingDir, ExistingDirectoryOnlyFollowingLinks) {
-    const fs::path dir = root_ / core::path_from_utf8("d\xc3\xa9p\xc3\xb4t");
-    fs::create_directory(dir);
-    const fs::path file = root_ / "file.txt";
-    std::ofstream(file) << "x";
-
-    EXPECT_EQ(choose_working_dir(utf8(dir)), utf8(dir));
-    EXPECT_EQ(choose_working_dir(utf8(file)), std::nullopt);
-    EXPECT_EQ(choose_working_dir(utf8(root_ / "missing")), std::nullopt);
-    EXPECT_EQ(choose_working_dir(std::string()), std::nullopt);
-    EXPECT_EQ(choose_working_dir(std::nullopt), std::nullopt);
-
-    std::error_code error;
-    fs::create_directory_symlink(dir, root_ / "to-dir", error);
-    if (!error) {
-        EXPECT_EQ(choose_working_dir(utf8(root_ / "to-dir")), utf8(root_ / "to-dir"));
-    }
-    fs::create_symlink(file, root_ / "to-file", error);
-    if (!error) {
-        EXPECT_EQ(choose_working_dir(utf8(root_ / "to-file")), std::nullopt);
-    }
+    const StartError console = start_error("cmd.exe", "the pseudo console could not be created",
+                                           "Access is denied. (os error 5)");
+    EXPECT_EQ(console.display(),
+              "Cannot start cmd.exe: the pseudo console could not be created: access is denied "
+              "(os error 5)");
 }
 
 }  // namespace

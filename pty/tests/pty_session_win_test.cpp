@@ -4,10 +4,13 @@
 #include "tolvar/pty/win/pty_session.hpp"
 
 #include <gtest/gtest.h>
+#include <shellapi.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <stdexcept>
 #include <thread>
@@ -18,69 +21,50 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Posted {
-    UINT message;
-    SessionId id;
-};
-
-// A window that records what the readers post to it.
-class TestWindow {
+// Records what a session reports, from its reader thread.
+class RecordingEvents final : public SessionEvents {
   public:
-    TestWindow() {
-        static const ATOM atom = [] {
-            WNDCLASSW wc{};
-            wc.lpfnWndProc = proc;
-            wc.hInstance = GetModuleHandleW(nullptr);
-            wc.lpszClassName = L"TolvarPtyTest";
-            return RegisterClassW(&wc);
-        }();
-        // Message-only: needs no display, and its client area is all of its
-        // 800 x 600.
-        hwnd_ = CreateWindowExW(0, MAKEINTATOM(atom), L"", WS_POPUP, 0, 0, 800, 600, HWND_MESSAGE,
-                                nullptr, GetModuleHandleW(nullptr), nullptr);
-        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    bool output(SessionId id) override {
+        std::lock_guard lock(mutex_);
+        calls_.push_back({Call::Output, id});
+        return true;
     }
-    ~TestWindow() { DestroyWindow(hwnd_); }
+    void ended(SessionId id) override {
+        std::lock_guard lock(mutex_);
+        calls_.push_back({Call::Ended, id});
+    }
 
-    HWND hwnd() const { return hwnd_; }
-    const std::vector<Posted>& posted() const { return posted_; }
-    std::size_t count(UINT message, SessionId id) const {
-        return std::count_if(posted_.begin(), posted_.end(),
-                             [&](const Posted& p) { return p.message == message && p.id == id; });
+    std::size_t outputs() const { return count(Call::Output); }
+    std::size_t ends() const { return count(Call::Ended); }
+    // Whether the end came and nothing followed it.
+    bool ended_last() const {
+        std::lock_guard lock(mutex_);
+        return !calls_.empty() && calls_.back().kind == Call::Ended;
     }
 
   private:
-    static LRESULT CALLBACK proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-        if (message == WM_APP_PTY_OUTPUT || message == WM_APP_PTY_EXIT) {
-            auto* self = reinterpret_cast<TestWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-            EXPECT_EQ(lparam, 0);
-            if (self) self->posted_.push_back({message, static_cast<SessionId>(wparam)});
-            return 0;
-        }
-        return DefWindowProcW(hwnd, message, wparam, lparam);
+    struct Call {
+        enum Kind { Output, Ended } kind;
+        SessionId id;
+    };
+    std::size_t count(Call::Kind kind) const {
+        std::lock_guard lock(mutex_);
+        return std::count_if(calls_.begin(), calls_.end(),
+                             [kind](const Call& c) { return c.kind == kind; });
     }
 
-    HWND hwnd_;
-    std::vector<Posted> posted_;
+    mutable std::mutex mutex_;
+    std::vector<Call> calls_;
 };
 
-// Dispatches messages until `done` or the deadline.
-bool pump_until(const std::function<bool()>& done, DWORD timeout_ms = 15000) {
+// Polls until `done` or the deadline.
+bool wait_until(const std::function<bool()>& done, DWORD timeout_ms = 15000) {
     const ULONGLONG deadline = GetTickCount64() + timeout_ms;
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-        if (done()) return true;
-        const ULONGLONG now = GetTickCount64();
-        if (now >= deadline) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE,
-                                  static_cast<DWORD>(std::min<ULONGLONG>(deadline - now, 50)),
-                                  QS_ALLINPUT);
+    while (!done()) {
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(20);
     }
-}
-
-void pump_for(DWORD ms) {
-    pump_until([] { return false; }, ms);
+    return true;
 }
 
 // Runs `work` on its own thread and reports whether it returned in time; a
@@ -100,6 +84,10 @@ std::wstring shim_path() {
     std::wstring path(MAX_PATH, L'\0');
     path.resize(GetModuleFileNameW(nullptr, path.data(), MAX_PATH));
     return fs::path(path).parent_path() / L"console-shim.exe";
+}
+
+std::string shim_utf8() {
+    return core::win::from_wide(shim_path());
 }
 
 std::string visible_text(const PtySession& session) {
@@ -123,44 +111,70 @@ class Session : public ::testing::Test {
 
     PtySession start(const std::optional<std::string>& command = std::nullopt,
                      const std::optional<std::string>& dir = std::nullopt) {
-        auto session = PtySession::start(window_.hwnd(), command, dir, CellSize{8, 16});
+        auto session = PtySession::start(command, dir, k_size, events_);
         // GoogleTest reports the exception as the test's failure.
-        if (!session) throw std::runtime_error("start failed: " + session.error().text);
+        if (!session) throw std::runtime_error(session.error().display());
         return std::move(session).value();
     }
 
-    // cmd.exe's prompt ends in '>' once it is ready for input.
-    static bool prompt_ready(const PtySession& session) {
-        return pump_until([&] { return shows(session, ">"); });
+    // cmd.exe's prompt ends in '>' once it is ready for input. The owner
+    // takes the output in before it reads the model, as a paint does.
+    static bool prompt_ready(PtySession& session) {
+        return wait_until([&] {
+            session.acknowledge_output();
+            return shows(session, ">");
+        });
     }
 
-    bool exited(SessionId id) const { return window_.count(WM_APP_PTY_EXIT, id) > 0; }
-
-    TestWindow window_;
+    static constexpr GridSize k_size{34, 98};
+    std::shared_ptr<RecordingEvents> events_ = std::make_shared<RecordingEvents>();
 };
 
 TEST_F(Session, ShellShowsPromptAndEchoesInput) {
     PtySession session = start();
-    EXPECT_EQ(session.rows(), 34);  // (600 - 42) / 16
-    EXPECT_EQ(session.cols(), 98);  // (800 - 12) / 8
+    EXPECT_EQ(session.rows(), k_size.rows);
+    EXPECT_EQ(session.cols(), k_size.cols);
+    session.model().with([](const TerminalModel& model) {
+        EXPECT_EQ(model.rows(), k_size.rows);
+        EXPECT_EQ(model.cols(), k_size.cols);
+    });
     ASSERT_TRUE(prompt_ready(session)) << visible_text(session);
-    EXPECT_GT(window_.count(WM_APP_PTY_OUTPUT, session.id()), 0u);
+    EXPECT_GT(events_->outputs(), 0u);
 
     session.write("echo hello\r");
-    ASSERT_TRUE(pump_until([&] { return shows(session, "\nhello\n"); })) << visible_text(session);
-    EXPECT_FALSE(exited(session.id()));
+    ASSERT_TRUE(wait_until([&] { return shows(session, "\nhello\n"); })) << visible_text(session);
+    EXPECT_EQ(events_->ends(), 0u);
 }
 
-TEST_F(Session, ChildExitEndsOutputAndLaterWritesAreDropped) {
+TEST_F(Session, OutputNotifiesOnceUntilTakenIn) {
+    PtySession session = start();
+    ASSERT_TRUE(prompt_ready(session)) << visible_text(session);
+    Sleep(500);  // the prompt's output has settled
+    session.acknowledge_output();
+    const std::size_t before = events_->outputs();
+
+    // Far more than one chunk, while nobody takes anything in.
+    session.write("for /L %i in (1,1,3000) do @echo flood line %i\r");
+    ASSERT_TRUE(wait_until([&] { return shows(session, "flood line 3000\n"); }, 60000))
+        << visible_text(session);
+    EXPECT_EQ(events_->outputs(), before + 1) << "one notice for the whole flood";
+
+    session.acknowledge_output();
+    session.write("echo after\r");
+    EXPECT_TRUE(wait_until([&] { return events_->outputs() == before + 2; }))
+        << "output after an acknowledgement notifies again";
+}
+
+TEST_F(Session, ChildExitEndsOutputOnceAndLastAndLaterWritesAreDropped) {
     auto session = std::make_unique<PtySession>(start());
-    const SessionId id = session->id();
     ASSERT_TRUE(prompt_ready(*session)) << visible_text(*session);
 
+    session->acknowledge_output();
     session->write("exit\r");
-    ASSERT_TRUE(pump_until([&] { return exited(id); })) << "no exit message after the child left";
-    pump_for(300);
-    EXPECT_EQ(window_.posted().back().message, WM_APP_PTY_EXIT) << "nothing follows the exit";
-    EXPECT_EQ(window_.count(WM_APP_PTY_EXIT, id), 1u);
+    ASSERT_TRUE(wait_until([&] { return events_->ends() > 0; })) << "no end after the child left";
+    Sleep(300);
+    EXPECT_TRUE(events_->ended_last()) << "nothing follows the end";
+    EXPECT_EQ(events_->ends(), 1u);
 
     // Far more than a pipe buffer: a write that waited for a reader would hang.
     if (!finishes_within(5000, [&] { session->write(std::string(1 << 20, 'x')); })) {
@@ -169,61 +183,68 @@ TEST_F(Session, ChildExitEndsOutputAndLaterWritesAreDropped) {
     }
 }
 
-TEST_F(Session, ExitArrivesEvenWhenTheQueueWasFull) {
-    auto session = std::make_unique<PtySession>(start());
-    const SessionId id = session->id();
-    ASSERT_TRUE(prompt_ready(*session)) << visible_text(*session);
-
-    // A window that falls behind a flood of output fills its thread's queue,
-    // and the system then refuses posts until it catches up.
-    std::size_t queued = 0;
-    while (queued < 20000 && PostMessageW(window_.hwnd(), WM_NULL, 0, 0)) ++queued;
-    if (queued == 20000) GTEST_SKIP() << "this system does not limit a thread's message queue";
-    session->write("exit\r");
-    Sleep(1500);  // the child leaves while nothing is taken from the queue
-    EXPECT_TRUE(pump_until([&] { return exited(id); })) << "the exit message was lost";
-}
-
-TEST_F(Session, ClosingRunningSessionEndsReaderAndFreesModel) {
+TEST_F(Session, ClosingRunningSessionEndsReaderAndFreesWhatItShares) {
     std::optional<PtySession> session = start();
-    const SessionId id = session->id();
     const std::weak_ptr<SharedModel> model = session->shared_model();
+    const std::weak_ptr<RecordingEvents> events = events_;
     ASSERT_TRUE(prompt_ready(*session)) << visible_text(*session);
-    ASSERT_FALSE(exited(id));
+    ASSERT_EQ(events_->ends(), 0u);
     EXPECT_EQ(model.use_count(), 2) << "the session and its reader";
 
     session.reset();
-    ASSERT_TRUE(pump_until([&] { return exited(id); })) << "reader did not end";
-    EXPECT_TRUE(pump_until([&] { return model.expired(); })) << "reader kept the model";
+    ASSERT_TRUE(wait_until([&] { return events_->ends() == 1; })) << "reader did not end";
+    EXPECT_TRUE(events_->ended_last());
+    events_.reset();
+    EXPECT_TRUE(wait_until([&] { return model.expired() && events.expired(); }))
+        << "the reader kept the model or the events";
 }
 
 TEST_F(Session, IdsAreConsecutiveAndFailedStartsSpendOne) {
     PtySession first = start();
-    auto failed = PtySession::start(window_.hwnd(), "Z:\\no\\such\\program.exe", std::nullopt,
-                                    CellSize{8, 16});
+    auto failed =
+        PtySession::start("Z:\\no\\such\\program.exe --flag", std::nullopt, k_size, events_);
     ASSERT_FALSE(failed);
-    EXPECT_NE(failed.error().text.find("CreateProcessW"), std::string::npos);
     PtySession second = start();
     PtySession third = start();
     EXPECT_EQ(second.id(), first.id() + 2);
     EXPECT_EQ(third.id(), second.id() + 1);
 }
 
-TEST_F(Session, WorkingDirectoryOnlyWhenItExists) {
+TEST_F(Session, MissingProgramFailsWithTheSystemReason) {
+    auto quoted =
+        PtySession::start("\"Z:\\no such\\program.exe\" /k", std::nullopt, k_size, events_);
+    ASSERT_FALSE(quoted);
+    EXPECT_EQ(quoted.error().program, "Z:\\no such\\program.exe");
+    const std::string text = quoted.error().display();
+    EXPECT_EQ(text.rfind("Cannot start Z:\\no such\\program.exe: ", 0), 0u) << text;
+    // The system's own words, shaped to follow the colon.
+    const std::string reason = reason_from_system_text(core::win::error_text(ERROR_FILE_NOT_FOUND));
+    const std::string path_reason =
+        reason_from_system_text(core::win::error_text(ERROR_PATH_NOT_FOUND));
+    EXPECT_TRUE(quoted.error().reason == reason || quoted.error().reason == path_reason) << text;
+
+    auto plain = PtySession::start("nosuchprogram-tolvar.exe -x", std::nullopt, k_size, events_);
+    ASSERT_FALSE(plain);
+    EXPECT_EQ(plain.error().display(), "Cannot start nosuchprogram-tolvar.exe: " + reason);
+    EXPECT_EQ(events_->outputs() + events_->ends(), 0u) << "a failed start reports nothing";
+}
+
+TEST_F(Session, WorkingDirectoryIsUsedAsGivenAndABadOneFails) {
     const fs::path dir =
         fs::temp_directory_path() / ("tolvar-pty-cwd-" + std::to_string(std::random_device{}()));
     fs::create_directories(dir);
     const std::string name = dir.filename().string();
     {
         PtySession session = start(std::nullopt, core::win::from_wide(dir.native()));
-        ASSERT_TRUE(pump_until([&] { return shows(session, name + ">"); }))
+        ASSERT_TRUE(wait_until([&] { return shows(session, name + ">"); }))
             << visible_text(session);
     }
-    {
-        PtySession session = start(std::nullopt, core::win::from_wide((dir / "gone").native()));
-        ASSERT_TRUE(prompt_ready(session)) << visible_text(session);
-        EXPECT_FALSE(shows(session, "gone>")) << visible_text(session);
-    }
+    auto gone = PtySession::start(std::nullopt, core::win::from_wide((dir / "gone").native()),
+                                  k_size, events_);
+    ASSERT_FALSE(gone);
+    const std::string text = gone.error().display();
+    EXPECT_EQ(text.rfind("Cannot start " + shim_utf8() + ": ", 0), 0u) << text;
+    EXPECT_NE(text.find("(os error "), std::string::npos) << text;
     fs::remove_all(dir);
 }
 
@@ -243,19 +264,43 @@ TEST_F(Session, RefusedResizeKeepsOldSize) {
 
 TEST_F(Session, PoisonedModelDropsOutputButSessionStillEnds) {
     std::optional<PtySession> session = start();
-    const SessionId id = session->id();
     ASSERT_TRUE(prompt_ready(*session)) << visible_text(*session);
-    const std::size_t before = window_.count(WM_APP_PTY_OUTPUT, id);
+    session->acknowledge_output();
+    const std::size_t before = events_->outputs();
 
     session->model().poison();
     session->write("echo poisoned\r");
-    ASSERT_TRUE(pump_until([&] { return window_.count(WM_APP_PTY_OUTPUT, id) > before; }))
+    ASSERT_TRUE(wait_until([&] { return events_->outputs() > before; }))
         << "output is still announced";
     EXPECT_FALSE(session->model().with([](TerminalModel&) {}));
     session->resize(10, 10);  // skips the model; must not touch it
 
     session->write("exit\r");
-    EXPECT_TRUE(pump_until([&] { return exited(id); }));
+    EXPECT_TRUE(wait_until([&] { return events_->ends() == 1; }));
+}
+
+// The program named in a start failure is the one the system would run.
+TEST(ProgramNameFromSystem, MatchesCommandLineToArgv) {
+    const char* lines[] = {
+        "cmd.exe",
+        "ssh.exe -p 22 host",
+        "ssh.exe\t-v",
+        "\"C:\\Program Files\\Git\\bin\\bash.exe\" --login",
+        "\"C:\\x y\\sh.exe\"--login",
+        "\"C:\\unterminated name",
+        "C:\\a\"b c\"\\sh.exe x",
+        "C:\\trailing\\slash\\\" x",
+        "\"\" rest",
+        "d\xc3\xa9p\xc3\xb4t\\sh.exe /k",
+    };
+    for (const char* line : lines) {
+        int count = 0;
+        LPWSTR* argv = CommandLineToArgvW(core::win::to_wide(line).c_str(), &count);
+        ASSERT_NE(argv, nullptr) << line;
+        ASSERT_GE(count, 1) << line;
+        EXPECT_EQ(program_name(line), core::win::from_wide(argv[0])) << line;
+        LocalFree(argv);
+    }
 }
 
 TEST(CommandLineFromEnvironment, ComspecRules) {

@@ -117,10 +117,10 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
         case WM_APP_FAILURE:
             on_failures();
             return 0;
-        case pty::WM_APP_PTY_OUTPUT:
+        case WM_APP_PTY_OUTPUT:
             on_pty_output(wparam);
             return 0;
-        case pty::WM_APP_PTY_EXIT:
+        case WM_APP_PTY_EXIT:
             on_pty_exit(wparam);
             return 0;
         default:
@@ -249,6 +249,7 @@ void HostWindow::error_box(const std::string& text) {
 // ------------------------------------------------------------ painting
 
 void HostWindow::on_paint() {
+    acknowledge_output(cell_);
     const PaintDc window_dc(hwnd_);
     RECT client{0, 0, 0, 0};
     GetClientRect(hwnd_, &client);
@@ -290,7 +291,9 @@ void HostWindow::on_dpi_changed(const RECT* suggested) {
 // ------------------------------------------------------------ sessions
 
 void HostWindow::on_pty_output(pty::SessionId id) {
-    bool known = false;
+    // The session sends no other notice until a paint takes this one in: when
+    // the state cannot be read now, repaint rather than risk a stalled screen.
+    bool known = true;
     if (auto state = cell_.borrow()) known = (*state)->tab_of_session(id) != nullptr;
     if (known) invalidate();
 }

@@ -17,6 +17,11 @@ namespace tolvar::app::win {
 
 inline constexpr UINT WM_APP_NEW_TAB = WM_APP + 1;
 inline constexpr UINT WM_APP_TRAY = WM_APP + 2;
+// From a session's reader thread, wParam = session id, lParam = 0: output was
+// fed to the model (one until the next paint takes it in), and the output
+// ended (nothing follows for that id).
+inline constexpr UINT WM_APP_PTY_OUTPUT = WM_APP + 100;
+inline constexpr UINT WM_APP_PTY_EXIT = WM_APP + 101;
 inline constexpr UINT k_tray_icon_id = 1;
 
 inline constexpr wchar_t k_host_class[] = L"TolvarHost";

@@ -2,16 +2,53 @@
 
 #include "dialog_frame_win.hpp"
 #include "failures_win.hpp"
+#include "tolvar/app/layout.hpp"
 #include "tolvar/proto/win/external.hpp"
+#include "window_events_win.hpp"
 
 namespace tolvar::app::win {
 
+namespace {
+
+// A minimized window has no client area, and a session started then (a tab
+// opened from outside, or resumed) would begin one cell large and lose what
+// its shell prints before the window is restored: size it for the restored
+// window instead. A failed query counts as an empty client area.
+Rect client_to_fit(HWND window) {
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    RECT frame{};
+    if (IsIconic(window) && GetWindowPlacement(window, &placement) &&
+        AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), FALSE,
+                           static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)))) {
+        const RECT& normal = placement.rcNormalPosition;
+        return Rect{0, 0, (normal.right - normal.left) - (frame.right - frame.left),
+                    (normal.bottom - normal.top) - (frame.bottom - frame.top)};
+    }
+    RECT client{};
+    if (!GetClientRect(window, &client)) return Rect{};
+    return Rect{client.left, client.top, client.right, client.bottom};
+}
+
+}  // namespace
+
 Expected<std::unique_ptr<Session>, std::string> ConsoleStarter::start(
     const SessionRequest& request) {
-    auto session = pty::PtySession::start(window_(), request.command, request.working_dir,
-                                          pty::CellSize{cell_.width, cell_.height});
-    if (!session) return unexpected(std::move(session.error().text));
+    const HWND window = window_();
+    const pty::GridSize size =
+        single_view_size(client_to_fit(window), cell_, Scale{GetDpiForWindow(window)});
+    auto session = pty::PtySession::start(request.command, request.working_dir, size,
+                                          std::make_shared<WindowEvents>(window));
+    if (!session) return unexpected(session.error().display());
     return std::unique_ptr<Session>(std::make_unique<ConsoleSession>(std::move(*session)));
+}
+
+void acknowledge_output(StateCell& cell) {
+    auto state = cell.borrow();
+    if (!state) return;
+    for (const Tab& tab : (*state)->tabs()) {
+        if (tab.session) tab.session->acknowledge_output();
+    }
 }
 
 void SystemExternals::start_external(const proto::External& plan) {

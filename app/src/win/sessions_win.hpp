@@ -1,5 +1,5 @@
 // The Windows implementations of the workspace's session and launch seams:
-// pseudo-console sessions posting to the main window, and profile plans
+// pseudo-console sessions reporting to the main window, and profile plans
 // started with the system's clients. UI thread only.
 #pragma once
 
@@ -7,6 +7,7 @@
 
 #include <functional>
 
+#include "tolvar/app/app_state.hpp"
 #include "tolvar/app/fonts.hpp"
 #include "tolvar/app/ports.hpp"
 #include "tolvar/pty/win/pty_session.hpp"
@@ -20,13 +21,14 @@ class ConsoleSession final : public Session {
     void write(std::string_view bytes) override { session_.write(bytes); }
     void resize(std::uint16_t rows, std::uint16_t cols) override { session_.resize(rows, cols); }
     pty::SharedModel& model() const override { return session_.model(); }
-    void acknowledge_output() override {}
+    void acknowledge_output() override { session_.acknowledge_output(); }
 
   private:
     pty::PtySession session_;
 };
 
-// Starts sessions sized to the main window's current client area and cell.
+// Starts sessions that report to the main window, sized for its client area
+// (the restored one while it is minimized) and the current cell.
 class ConsoleStarter final : public SessionStarter {
   public:
     ConsoleStarter(std::function<HWND()> window, const CellMetrics& cell)
@@ -37,6 +39,10 @@ class ConsoleStarter final : public SessionStarter {
     std::function<HWND()> window_;
     const CellMetrics& cell_;
 };
+
+// Every session's output so far is about to be painted: each notifies again
+// on its next output. Called before the paint reads any model.
+void acknowledge_output(StateCell& cell);
 
 // Outside clients started with the system's programs; failures in an error
 // box over the main window.

@@ -1,5 +1,5 @@
-// The portable rules of a pseudo-console session: its id, the command it runs,
-// its first grid size and its working directory. The session itself is
+// The portable rules of a pseudo-console session: its id, the command it runs
+// and the message that says why it could not start. The session itself is
 // Windows only (win/pty_session.hpp). Everything here is safe from any thread.
 #pragma once
 
@@ -9,11 +9,6 @@
 #include <string_view>
 
 namespace tolvar::pty {
-
-// Posted by a session's reader thread to the main window, wParam = session id,
-// lParam = 0. Values are WM_APP + 100 and WM_APP + 101.
-inline constexpr unsigned WM_APP_PTY_OUTPUT = 0x8000 + 100;  // a chunk was fed to the model
-inline constexpr unsigned WM_APP_PTY_EXIT = 0x8000 + 101;    // output ended; nothing follows
 
 using SessionId = std::uint64_t;
 
@@ -34,30 +29,35 @@ std::string choose_command_line(const std::optional<std::string>& command,
 // choose_command_line with the process's COMSPEC.
 std::string session_command_line(const std::optional<std::string>& command);
 
-struct ClientRect {
-    std::int32_t left = 0;
-    std::int32_t top = 0;
-    std::int32_t right = 0;
-    std::int32_t bottom = 0;
-};
-
-struct CellSize {
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-};
-
 struct GridSize {
     std::uint16_t rows = 1;
     std::uint16_t cols = 1;
     friend constexpr bool operator==(GridSize, GridSize) = default;
 };
 
-// The grid that fits the main window's text area below the tab bar, each side
-// clamped to 1..32767. A failed client-rectangle query passes all zeros.
-GridSize initial_grid(ClientRect client, CellSize cell);
+// Why a session could not start, in words the user reads.
+struct StartError {
+    std::string program;  // as the command line names it, without quotes
+    std::string reason;   // follows a colon: "the system cannot find ..."
 
-// `configured` when it names an existing directory (links followed);
-// otherwise nothing, and the child inherits the current directory.
-std::optional<std::string> choose_working_dir(const std::optional<std::string>& configured);
+    // "Cannot start cmd.exe: the system cannot find the file specified (os error 2)"
+    std::string display() const { return "Cannot start " + program + ": " + reason; }
+};
+
+// The program a command line runs, split off as the system splits argv[0]: a
+// quoted name ends at the next quote, an unquoted one at the first blank.
+// Leading blanks are skipped, as process creation skips them.
+std::string program_name(std::string_view command_line);
+
+// The system's error text ("Access is denied. (os error 5)") made to follow a
+// colon: "access is denied (os error 5)". The first letter is lowered only
+// before a lower-case one, so "DNS ..." or "I/O ..." keep their case.
+std::string reason_from_system_text(std::string_view text);
+
+// The start of `command_line` failed at `step` ("the pseudo console could
+// not be created"; empty for the process start itself) with the system's
+// error text.
+StartError start_error(std::string_view command_line, std::string_view step,
+                       std::string_view system_text);
 
 }  // namespace tolvar::pty

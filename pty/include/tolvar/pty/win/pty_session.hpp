@@ -1,7 +1,7 @@
 // A child program running in a Windows pseudo console, and the detached
-// reader thread that feeds its output to a SharedModel and posts
-// WM_APP_PTY_OUTPUT / WM_APP_PTY_EXIT to a window. A session is used only on
-// the UI thread; the reader shares nothing with it but the model.
+// reader thread that feeds its output to a SharedModel and reports through
+// the owner's SessionEvents. A session is used only on the UI thread; the
+// reader shares nothing with it but the model and the output signal.
 #pragma once
 
 #include <windows.h>
@@ -14,32 +14,30 @@
 #include "tolvar/core/expected.hpp"
 #include "tolvar/core/win/win32.hpp"
 #include "tolvar/pty/pty_session.hpp"
+#include "tolvar/pty/session_events.hpp"
 #include "tolvar/pty/shared_model.hpp"
 
 namespace tolvar::pty {
-
-struct StartError {
-    std::string text;  // what failed, with the system's description
-};
 
 class PseudoConsole;
 
 class PtySession {
   public:
-    // Starts `command` (or the COMSPEC shell) in a new pseudo console sized to
-    // `window`'s client area, and its reader thread, which posts to `window`.
-    // A failed start still spends its session id.
-    static Expected<PtySession, StartError> start(HWND window,
-                                                  const std::optional<std::string>& command,
+    // Starts `command` (or the COMSPEC shell) in a new pseudo console of
+    // `size`, in `working_dir` as given (none: the current directory), and
+    // its reader thread, which reports to `events` (not null). A failed start still
+    // spends its session id, and leaves no process or handle behind.
+    static Expected<PtySession, StartError> start(const std::optional<std::string>& command,
                                                   const std::optional<std::string>& working_dir,
-                                                  CellSize cell);
+                                                  GridSize size,
+                                                  std::shared_ptr<SessionEvents> events);
 
     PtySession(PtySession&&) noexcept;
     PtySession& operator=(PtySession&&) noexcept;
     PtySession(const PtySession&) = delete;
     PtySession& operator=(const PtySession&) = delete;
-    // Ends the child and closes the pseudo console, which ends the reader; the
-    // reader's late WM_APP_PTY_EXIT then names an id nobody owns.
+    // Ends the child and closes the pseudo console, which ends the reader; its
+    // late ended() then names an id nobody owns.
     ~PtySession();
 
     SessionId id() const { return id_; }
@@ -55,14 +53,18 @@ class PtySession {
     // Resizes the pseudo console and then the model. An unchanged size makes
     // no call; a refused one keeps the old size, for the next layout to retry.
     void resize(std::uint16_t rows, std::uint16_t cols);
+    // The output so far has been taken in: the next chunk notifies again.
+    // Call it before reading the model, or output fed in between is missed.
+    void acknowledge_output() { signal_->acknowledge(); }
 
   private:
-    PtySession(std::shared_ptr<SharedModel> model, SessionId id,
-               std::unique_ptr<PseudoConsole> console, core::win::UniqueHandle process,
-               core::win::UniqueHandle input, GridSize size);
+    PtySession(std::shared_ptr<SharedModel> model, std::shared_ptr<OutputSignal> signal,
+               SessionId id, std::unique_ptr<PseudoConsole> console,
+               core::win::UniqueHandle process, core::win::UniqueHandle input, GridSize size);
     void close();
 
     std::shared_ptr<SharedModel> model_;
+    std::shared_ptr<OutputSignal> signal_;
     SessionId id_ = 0;
     std::unique_ptr<PseudoConsole> console_;
     core::win::UniqueHandle process_;

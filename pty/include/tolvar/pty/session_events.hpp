@@ -1,0 +1,59 @@
+// How a session reports to its owner: the events interface the owner
+// implements, the flag that coalesces output notifications, and the reader
+// loop that feeds output to the model. The loop runs on the session's reader
+// thread; the flag is shared by that thread and the session's owner.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <span>
+
+#include "tolvar/pty/pty_session.hpp"
+#include "tolvar/pty/shared_model.hpp"
+
+namespace tolvar::pty {
+
+// How a session tells its owner about output and about its end. Called on
+// the session's reader thread; implementations must be thread-safe and
+// must not block.
+class SessionEvents {
+  public:
+    virtual ~SessionEvents() = default;
+    // Output has been fed to the model. False when the owner could not be
+    // told (its queue is full): the next chunk tries again.
+    virtual bool output(SessionId id) = 0;
+    // The output has ended; called exactly once, after every output call,
+    // and never lost.
+    virtual void ended(SessionId id) = 0;
+};
+
+// "Output not yet taken in": while it is set, the reader sends no further
+// output notification, so a flood costs one notification per paint.
+class OutputSignal {
+  public:
+    // True when this call set the flag, and so owes the owner a notification.
+    bool raise() noexcept { return !pending_.exchange(true); }
+    // The notification owed could not be delivered: the next raise owes it.
+    void withdraw() noexcept { pending_.store(false); }
+    // The owner is about to read the model. An exchange, not a store: it
+    // takes in the reader's feed that came before the raise it clears.
+    void acknowledge() noexcept { pending_.exchange(false); }
+
+  private:
+    std::atomic<bool> pending_{false};
+};
+
+inline constexpr std::size_t k_output_chunk = 8192;
+
+// Fills `buffer` with the next output; 0 when the output has ended or the
+// read failed.
+using ReadOutput = std::function<std::size_t(std::span<char> buffer)>;
+
+// Reads chunks until the output ends, feeding each to `model` (a poisoned
+// model drops it) and notifying through `signal` and `events`; then calls
+// events.ended(id), exactly once, whatever failed on the way.
+void pump_output(const ReadOutput& read, SharedModel& model, OutputSignal& signal,
+                 SessionEvents& events, SessionId id) noexcept;
+
+}  // namespace tolvar::pty

@@ -1,0 +1,178 @@
+#include "tolvar/pty/session_events.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tolvar::pty {
+namespace {
+
+TEST(OutputSignal, OneNotificationUntilAcknowledged) {
+    OutputSignal signal;
+    EXPECT_TRUE(signal.raise());
+    EXPECT_FALSE(signal.raise());
+    EXPECT_FALSE(signal.raise());
+    signal.acknowledge();
+    EXPECT_TRUE(signal.raise());
+    // A notification that could not be delivered is owed by the next raise.
+    signal.withdraw();
+    EXPECT_TRUE(signal.raise());
+    signal.acknowledge();
+    signal.acknowledge();
+    EXPECT_TRUE(signal.raise());
+}
+
+// Pins the order the owner must keep: acknowledge, then read. Whatever the
+// interleaving, the last value fed is always read by a later paint.
+TEST(OutputSignal, NoFeedIsLeftUnpaintedAcrossThreads) {
+    for (int round = 0; round < 50; ++round) {
+        constexpr int k_feeds = 2000;
+        OutputSignal signal;
+        std::mutex model;
+        int fed = 0;
+        std::atomic<int> messages{0};
+        std::atomic<bool> reader_done{false};
+
+        std::thread reader([&] {
+            for (int i = 1; i <= k_feeds; ++i) {
+                {
+                    std::lock_guard lock(model);
+                    fed = i;
+                }
+                if (signal.raise()) messages.fetch_add(1);
+            }
+            reader_done = true;
+        });
+        int painted = 0;
+        int paints = 0;
+        for (;;) {
+            const bool done = reader_done.load();
+            if (messages.load() > 0) {
+                messages.fetch_sub(1);
+                signal.acknowledge();
+                std::lock_guard lock(model);
+                painted = fed;
+                ++paints;
+            } else if (done) {
+                break;
+            }
+        }
+        reader.join();
+        ASSERT_EQ(painted, k_feeds) << "round " << round << ": the last output was never painted";
+        EXPECT_LE(paints, k_feeds);
+    }
+}
+
+// Records what the reader reported, in order.
+class RecordingEvents final : public SessionEvents {
+  public:
+    bool output(SessionId id) override {
+        calls.push_back("output " + std::to_string(id));
+        if (throw_on_output) throw std::runtime_error("owner broke its contract");
+        if (refusals > 0) {
+            --refusals;
+            return false;
+        }
+        return true;
+    }
+    void ended(SessionId id) override { calls.push_back("ended " + std::to_string(id)); }
+
+    std::vector<std::string> calls;
+    int refusals = 0;
+    bool throw_on_output = false;
+};
+
+// Hands out `chunks` one read at a time, then the end. `before_read` runs
+// ahead of each read, as the UI thread's work would between two chunks.
+struct FakeSource {
+    std::vector<std::string> chunks;
+    std::size_t next = 0;
+    std::size_t throw_at = SIZE_MAX;
+    std::function<void()> before_read = [] {};
+    std::vector<std::size_t> buffer_sizes;
+
+    ReadOutput reader() {
+        return [this](std::span<char> buffer) -> std::size_t {
+            before_read();
+            buffer_sizes.push_back(buffer.size());
+            if (next == throw_at) throw std::runtime_error("read failed");
+            if (next == chunks.size()) return 0;
+            const std::string& chunk = chunks[next++];
+            std::memcpy(buffer.data(), chunk.data(), chunk.size());
+            return chunk.size();
+        };
+    }
+};
+
+std::string screen(const SharedModel& model) {
+    std::string text;
+    model.with([&](const TerminalModel& m) { text = m.visible_text(); });
+    return text;
+}
+
+class Pump : public ::testing::Test {
+  protected:
+    void run() { pump_output(source.reader(), model, signal, events, 7); }
+
+    SharedModel model{4, 20};
+    OutputSignal signal;
+    RecordingEvents events;
+    FakeSource source{{"one ", "two ", "three ", "four ", "five"}};
+};
+
+TEST_F(Pump, FloodNotifiesOnceWhileNobodyAcknowledges) {
+    run();
+    EXPECT_EQ(events.calls, (std::vector<std::string>{"output 7", "ended 7"}));
+    EXPECT_NE(screen(model).find("one two three four five"), std::string::npos) << screen(model);
+    for (std::size_t size : source.buffer_sizes) EXPECT_EQ(size, k_output_chunk);
+}
+
+TEST_F(Pump, EveryChunkTakenInNotifiesAgain) {
+    source.before_read = [this] { signal.acknowledge(); };
+    run();
+    EXPECT_EQ(events.calls, (std::vector<std::string>{"output 7", "output 7", "output 7",
+                                                      "output 7", "output 7", "ended 7"}));
+}
+
+TEST_F(Pump, RefusedNotificationIsRetriedByTheNextChunk) {
+    events.refusals = 2;
+    run();
+    EXPECT_EQ(events.calls,
+              (std::vector<std::string>{"output 7", "output 7", "output 7", "ended 7"}));
+}
+
+// Regression: a dropped chunk must still be announced and the end still
+// reported, or a poisoned session's tab never closes.
+TEST_F(Pump, PoisonedModelDropsOutputButStillReportsAndEnds) {
+    model.poison();
+    run();
+    EXPECT_EQ(events.calls, (std::vector<std::string>{"output 7", "ended 7"}));
+    EXPECT_EQ(source.next, source.chunks.size()) << "every chunk was read";
+}
+
+TEST_F(Pump, EndsExactlyOnceAfterAFailure) {
+    source.throw_at = 2;
+    source.before_read = [this] { signal.acknowledge(); };
+    run();
+    EXPECT_EQ(events.calls, (std::vector<std::string>{"output 7", "output 7", "ended 7"}));
+
+    RecordingEvents throwing;
+    throwing.throw_on_output = true;
+    FakeSource other{{"a", "b"}};
+    OutputSignal fresh;
+    pump_output(other.reader(), model, fresh, throwing, 8);
+    EXPECT_EQ(throwing.calls.back(), "ended 8");
+    EXPECT_EQ(std::count(throwing.calls.begin(), throwing.calls.end(), "ended 8"), 1);
+}
+
+}  // namespace
+}  // namespace tolvar::pty
