@@ -75,7 +75,7 @@ std::string group_card_counts(const AppState& state, GroupId id) {
 
 void toggle_browser(AppState& state) {
     state.set_view_mode(state.view_mode() == ViewMode::BrowseGroups ? ViewMode::Single
-                                                                     : ViewMode::BrowseGroups);
+                                                                    : ViewMode::BrowseGroups);
 }
 
 bool browser_go_up(AppState& state) {

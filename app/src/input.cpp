@@ -301,7 +301,8 @@ void InputController::run_nav_arrow(NavArrow arrow) {
         if (n == 0) return;
         if (state.view_mode() == ViewMode::Single) {
             if (arrow.dx != 0) {
-                target = state.tabs()[(state.active_position() + (arrow.dx > 0 ? 1 : n - 1)) % n].id();
+                target =
+                    state.tabs()[(state.active_position() + (arrow.dx > 0 ? 1 : n - 1)) % n].id();
             }
         } else {
             const std::vector<TabId> shown = visible_tabs(state);

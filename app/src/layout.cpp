@@ -112,7 +112,8 @@ Rect caption_title_rect(const Rect& pane, Scale scale) {
 pty::GridSize grid_size_for(const Rect& text, const CellMetrics& cell) {
     // Never empty: a session has at least one cell.
     const auto fit = [](int pixels, int size) {
-        return static_cast<std::uint16_t>(std::clamp(cells_in(std::max(pixels, 1), size), 1, 32767));
+        return static_cast<std::uint16_t>(
+            std::clamp(cells_in(std::max(pixels, 1), size), 1, 32767));
     };
     return {fit(text.height(), cell.height), fit(text.width(), cell.width)};
 }
@@ -187,8 +188,7 @@ std::optional<TabId> pane_hit(const AppState& state, const Rect& client, int x, 
     return std::nullopt;
 }
 
-std::optional<Pane> pane_of_tab(const AppState& state, const Rect& client, TabId tab,
-                                Scale scale) {
+std::optional<Pane> pane_of_tab(const AppState& state, const Rect& client, TabId tab, Scale scale) {
     for (const Pane& pane : panes(state, client, scale)) {
         if (pane.tab == tab) return pane;
     }

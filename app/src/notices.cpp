@@ -27,7 +27,8 @@ std::vector<NoticeRow> notice_rows(const Notices& notices, const Rect& client, S
     int top = tab_bar_height(scale);
     for (const Notice& notice : notices.shown()) {
         const Rect row{client.left, top, client.right, top + height};
-        rows.push_back({notice.id, row,
+        rows.push_back({notice.id,
+                        row,
                         {row.left + scale(10), row.top, row.right - scale(30), row.bottom},
                         {row.right - scale(26), row.top, row.right - scale(4), row.bottom}});
         top += height;

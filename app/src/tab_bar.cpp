@@ -125,7 +125,7 @@ Rect rename_editor_box(int client_width, std::size_t items, std::size_t position
 }
 
 std::string group_label(const AppState& state, const TabGroup& group) {
-    std::string label = "\xE2\x96\xB8 ";                           // ▸
+    std::string label = "\xE2\x96\xB8 ";                     // ▸
     if (state.broadcasts(group.id())) label += "\xC2\xBB ";  // »
     label += group.name;
     const auto members =
@@ -145,7 +145,8 @@ BarItemLook bar_item_look(const AppState& state, const BarItem& item) {
         if (*id == state.active()) look.background = k_bar_item_active_background;
         std::optional<Rgb> group_color;
         if (tab->group()) {
-            if (const TabGroup* g = state.find_group(*tab->group())) group_color = color_rgb(g->color());
+            if (const TabGroup* g = state.find_group(*tab->group()))
+                group_color = color_rgb(g->color());
         }
         if (auto own = color_rgb(tab->color)) {
             look.top_stripe = own;

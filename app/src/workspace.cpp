@@ -152,6 +152,10 @@ void Workspace::close_tab(TabId id) {
     }
     // Dropping the tab ends its session.
     removed.reset();
+    after_close(any_left);
+}
+
+void Workspace::after_close(bool any_left) {
     save_session_list();
     if (any_left) {
         refresh();
@@ -177,12 +181,7 @@ void Workspace::close_group(GroupId id) {
         any_left = !state.tabs().empty();
     }
     removed.clear();
-    save_session_list();
-    if (any_left) {
-        refresh();
-    } else {
-        window_.destroy();
-    }
+    after_close(any_left);
 }
 
 // ------------------------------------------------------------ changes

@@ -102,8 +102,7 @@ TEST(AppStateRules, HoldAfterEveryChangeOfRandomSequences) {
                     s.cycle_active(pick(2) == 0);
                     break;
                 case 5:
-                    s.set_tab_group(any_tab(),
-                                    pick(3) ? std::optional(any_group()) : std::nullopt);
+                    s.set_tab_group(any_tab(), pick(3) ? std::optional(any_group()) : std::nullopt);
                     break;
                 case 6:
                     s.new_group_for(any_tab());

@@ -137,7 +137,8 @@ TEST(LayoutPass, TiledGroupSizesOnlyItsTabs) {
 TEST(LayoutPass, SizesStayWithinOneAnd32767) {
     AppState s = with_tabs(1);
     EXPECT_EQ(layout_sizes(s, {0, 0, 3, 20}, k_cell, k_96)[0].size, (pty::GridSize{1, 1}));
-    EXPECT_EQ(layout_sizes(s, {0, 0, 1000, 650}, {0, 0, 0}, k_96)[0].size, (pty::GridSize{608, 988}));
+    EXPECT_EQ(layout_sizes(s, {0, 0, 1000, 650}, {0, 0, 0}, k_96)[0].size,
+              (pty::GridSize{608, 988}));
     EXPECT_EQ(layout_sizes(s, {0, 0, 60000, 650}, {1, 1, 1}, k_96)[0].size.cols, 32767);
     EXPECT_TRUE(layout_sizes(AppState{}, k_client, k_cell, k_96).empty());
 }

@@ -66,7 +66,8 @@ TEST(QuickConnect, TheTargetIsTrimmedAndHeldForTheNextPrompt) {
     ScriptedPrompt prompt;
     prompt.answers = {" -srv1 ", " srv1 "};
     quick_connect(rig.ws, prompt);
-    EXPECT_EQ(prompt.errors, (std::vector<std::string>{"invalid profile: host must not start with '-'"}));
+    EXPECT_EQ(prompt.errors,
+              (std::vector<std::string>{"invalid profile: host must not start with '-'"}));
     EXPECT_EQ(prompt.initials, (std::vector<std::string>{"", "-srv1"}));
     EXPECT_EQ(rig.starter.commands.at(0), "ssh.exe srv1");
 }

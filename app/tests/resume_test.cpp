@@ -48,9 +48,9 @@ TEST(Resume, OutsideClientsAndBrokenPlansAreSkippedWithoutLeavingFiles) {
     rig.state().config.profiles = {{"p-rdp", "desk", core::Rdp{"h"}},
                                    {"p-vnc", "view", core::Vnc{"h"}},
                                    {"p-bad", "b", core::Ssh{""}}};
-    EXPECT_FALSE(resume_sessions(rig.ws, {core::SessionRecord{"s-1", "p-rdp"},
-                                          core::SessionRecord{"s-2", "p-vnc"},
-                                          core::SessionRecord{"s-3", "p-bad"}}));
+    EXPECT_FALSE(resume_sessions(
+        rig.ws, {core::SessionRecord{"s-1", "p-rdp"}, core::SessionRecord{"s-2", "p-vnc"},
+                 core::SessionRecord{"s-3", "p-bad"}}));
     EXPECT_TRUE(rig.state().tabs().empty());
     EXPECT_TRUE(rig.externals.started.empty());
     EXPECT_TRUE(rig.system.written.empty());
@@ -92,7 +92,8 @@ TEST(Resume, TheListIsSavedOnceAndTheBackupKeepsThePreviousList) {
     EXPECT_EQ(rig.state().tabs().size(), 30u);
     EXPECT_EQ(rig.fs.writes, 1);
     EXPECT_EQ(rig.window.relayouts, 1);
-    const auto backup = core::parse_sessions_file(core::testing::read_all(dir / "sessions.json.bak"));
+    const auto backup =
+        core::parse_sessions_file(core::testing::read_all(dir / "sessions.json.bak"));
     ASSERT_TRUE(backup);
     EXPECT_EQ(backup->sessions.size(), 30u);
 }

@@ -12,8 +12,9 @@ using testing::Rig;
 
 TEST(Startup, WithoutADataFolderTheUserIsToldNothingIsSaved) {
     Rig rig;
-    load_configuration(rig.ws, rig.fs,
-                       unexpected(core::StoreError::message("APPDATA environment variable is not set")));
+    load_configuration(
+        rig.ws, rig.fs,
+        unexpected(core::StoreError::message("APPDATA environment variable is not set")));
     EXPECT_EQ(rig.notices(), (std::vector<std::string>{
                                  "Cannot use the data folder: APPDATA environment variable is not "
                                  "set. Nothing is saved during this run."}));
@@ -31,8 +32,9 @@ TEST(Startup, UnreadableFilesAreToldWithTheReasonAndTheCopy) {
     const std::string text = rig.notices()[0];
     EXPECT_EQ(text.rfind("Cannot read profiles.json: ", 0), 0u) << text;
     EXPECT_EQ(text.find("profiles.json: ", 13), std::string::npos) << text;  // named once
-    EXPECT_NE(text.find("a copy is kept as " + core::path_to_utf8(dir / "profiles.json.unreadable")),
-              std::string::npos)
+    EXPECT_NE(
+        text.find("a copy is kept as " + core::path_to_utf8(dir / "profiles.json.unreadable")),
+        std::string::npos)
         << text;
     EXPECT_EQ(rig.state().config.data_dir, dir.path());
 }
@@ -50,8 +52,7 @@ TEST(Startup, ProblemTexts) {
 
 TEST(Startup, TheLastRunsTabsReopenOrOneShellDoes) {
     core::testing::ScratchDir dir;
-    ASSERT_TRUE(core::save_sessions(core::platform_file_system(), dir.path(),
-                                    {{"s-1"}, {"s-2"}}));
+    ASSERT_TRUE(core::save_sessions(core::platform_file_system(), dir.path(), {{"s-1"}, {"s-2"}}));
     Rig resuming;
     resuming.state().config.data_dir = dir.path();
     resuming.state().config.settings.restore_sessions_on_start = true;

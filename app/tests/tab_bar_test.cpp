@@ -116,8 +116,7 @@ TEST(BarHitTest, TheCloseMarkOfACutItemClosesWhereItIsDrawn) {
 TEST(BarItems, CollapsedGroupShowsOneLabelAtItsFirstTab) {
     AppState s = with_tabs(5);
     const GroupId web = add_group(s, "Web", {1, 2, 3}, true);
-    EXPECT_EQ(bar_items(s),
-              (std::vector<BarItem>{tab_at(s, 0), web, tab_at(s, 4)}));
+    EXPECT_EQ(bar_items(s), (std::vector<BarItem>{tab_at(s, 0), web, tab_at(s, 4)}));
     EXPECT_EQ(bar_item_look(s, web).text, "▸ Web (3)");
     s.toggle_broadcast(web);
     EXPECT_EQ(bar_item_look(s, web).text, "▸ » Web (3)");

@@ -29,8 +29,9 @@ TEST(OpenTab, AFailedStartAddsNothingAndSaysWhy) {
     EXPECT_FALSE(rig.ws.open_tab({}));
     EXPECT_TRUE(rig.state().tabs().empty());
     EXPECT_EQ(rig.window.relayouts, 0);
-    EXPECT_EQ(rig.notices(), (std::vector<std::string>{
-                                 "Cannot start nope.exe: the system cannot find the file specified"}));
+    EXPECT_EQ(rig.notices(),
+              (std::vector<std::string>{
+                  "Cannot start nope.exe: the system cannot find the file specified"}));
     EXPECT_GT(rig.window.invalidates, 0);
     ASSERT_TRUE(rig.ws.open_tab({}));
     EXPECT_EQ(rig.tab(0).session->id(), 2u);
@@ -116,7 +117,8 @@ TEST(Groups, ColoursFollowIdsAndIdsAreNeverReused) {
     rig.open(1);
     AppState& s = rig.state();
     std::vector<std::uint8_t> colours;
-    for (int i = 0; i < 9; ++i) colours.push_back(s.find_group(s.new_group_for(rig.id(0)))->color());
+    for (int i = 0; i < 9; ++i)
+        colours.push_back(s.find_group(s.new_group_for(rig.id(0)))->color());
     EXPECT_EQ(colours, (std::vector<std::uint8_t>{0, 1, 2, 3, 4, 5, 6, 7, 0}));
     ASSERT_EQ(s.groups().size(), 1u);  // each move pruned the group left behind
     EXPECT_EQ(s.groups()[0].id(), GroupId{9});
@@ -365,9 +367,8 @@ TEST(Saving, AFailureIsToldOnceKeptAndWrittenAtTheNextSavePoint) {
     // Any later save point writes what waited, and the notice goes.
     rig.state().config.settings.close_to_tray = false;
     rig.ws.save(ConfigFile::Settings);
-    EXPECT_FALSE(core::read_settings_file(core::platform_file_system(), dir.path())
-                     .value()
-                     ->close_to_tray);
+    EXPECT_FALSE(
+        core::read_settings_file(core::platform_file_system(), dir.path()).value()->close_to_tray);
     EXPECT_EQ(
         core::read_sessions_file(core::platform_file_system(), dir.path()).value()->sessions.size(),
         2u);

@@ -1,5 +1,5 @@
 // The native build's file system: POSIX calls, for the tests of the portable
-// core on the development machine. The program ships file_system_win.cpp.
+// core on the development machine. The program ships the Windows one.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>

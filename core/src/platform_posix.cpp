@@ -1,4 +1,5 @@
-// Native-build stand-ins for the Windows queries of platform_win.cpp.
+// Native-build stand-ins for the operating-system queries the program makes
+// on Windows.
 #include <chrono>
 #include <cstdlib>
 

@@ -9,7 +9,6 @@ namespace {
 
 using testing::k_fresh_settings_text;
 
-
 constexpr std::string_view k_minimal_settings =
     R"({"close_to_tray":true,"restore_sessions_on_start":false,"track_history":true,"sync_mode":"local")";
 

@@ -1,6 +1,6 @@
 // Launch plans against the real system: environment, temporary directory,
-// process start and the removal of the RDP file, with tools/recorder standing
-// in for the outside clients.
+// process start and the removal of the RDP file, with the recording stand-in
+// client in place of the outside clients.
 #include <windows.h>
 
 #include <gtest/gtest.h>

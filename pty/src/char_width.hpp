@@ -7,7 +7,7 @@
 namespace tolvar::pty {
 
 namespace width_tables {
-// Three-level lookup, 2 bits per code point (char_width.cpp).
+// Three-level lookup, 2 bits per code point.
 extern const std::uint8_t k_width_tables_0[256];
 extern const std::uint8_t k_width_tables_1[];
 extern const std::uint8_t k_width_tables_2[];

@@ -1,7 +1,6 @@
 // Byte scripts for the terminal model, grouped by sequence family. The
-// conformance test (tools/vt-oracle) compares everything with the reference
-// library; these pin the behaviour the program relies on and the places
-// where the model mends a crash of the reference.
+// conformance test compares everything with the reference library; these pin the behaviour the
+// program relies on and the places where the model mends a crash of the reference.
 #include "tolvar/pty/terminal_model.hpp"
 
 #include <gtest/gtest.h>

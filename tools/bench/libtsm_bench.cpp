@@ -1,5 +1,5 @@
-// libtsm on the benchmark's payloads, through the protocol model-bench speaks
-// (bench_protocol.hpp), with libtsm's own scrollback set to the limit.
+// libtsm on the benchmark's payloads, through the protocol model-bench
+// speaks, with libtsm's own scrollback set to the limit.
 
 #include <libtsm.h>
 

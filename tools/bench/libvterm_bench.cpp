@@ -1,5 +1,5 @@
 // libvterm on the benchmark's payloads, through the protocol model-bench
-// speaks (bench_protocol.hpp). libvterm keeps no scrollback: a terminal built
+// speaks. libvterm keeps no scrollback: a terminal built
 // on it copies each row that leaves the top into a store of its own, as here.
 
 #include <vterm.h>

@@ -4,12 +4,12 @@
 //
 //   model-bench [--oracle PATH] [--megabytes N] [--runs N] [--only WORKLOAD]
 //
-// Prints a Markdown table. The other cores run as programs of their own
-// (bench_protocol.hpp): the vt100 crate always (vt-oracle, PATH), and
-// alacritty_terminal, libtsm and libvterm in a build configured with
-// -DTOLVAR_BENCH_CORES=ON (tools/bench/compare-cores). A core whose program is
-// missing or fails shows "-". Times are CPU times, so a busy machine slows
-// no side.
+// Prints a Markdown table. The other cores run as programs of their own,
+// speaking the benchmark's protocol: the vt100 crate always (vt-oracle,
+// PATH), and alacritty_terminal, libtsm and libvterm in a build configured
+// with -DTOLVAR_BENCH_CORES=ON (which the compare-cores script makes). A
+// core whose program is missing or fails shows "-". Times are CPU times, so a
+// busy machine slows no side.
 
 #include <unistd.h>
 

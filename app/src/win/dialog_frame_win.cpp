@@ -119,7 +119,8 @@ LRESULT DialogFrame::handle(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
                 if (focus && IsChild(hwnd, focus)) last_focus_ = focus;
             } else if (!IsIconic(hwnd)) {
                 HWND target = last_focus_;
-                if (!target || !IsWindow(target)) target = GetDlgItem(hwnd, dialog_->first_focus_id());
+                if (!target || !IsWindow(target))
+                    target = GetDlgItem(hwnd, dialog_->first_focus_id());
                 SetFocus(target ? target : hwnd);
             }
             return 0;

@@ -12,35 +12,11 @@
 #include <utility>
 
 #include "tolvar/app/geometry.hpp"
+#include "tolvar/core/win/win32.hpp"
 
 namespace tolvar::app::win {
 
-template <class Handle, void (*Release)(Handle)>
-class Owned {
-  public:
-    Owned() = default;
-    explicit Owned(Handle handle) : handle_(handle) {}
-    Owned(Owned&& other) noexcept : handle_(other.release()) {}
-    Owned& operator=(Owned&& other) noexcept {
-        if (this != &other) reset(other.release());
-        return *this;
-    }
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-    ~Owned() { reset(); }
-
-    Handle get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-    // For an object handed over to the system (a submenu its parent owns).
-    Handle release() { return std::exchange(handle_, nullptr); }
-    void reset(Handle handle = nullptr) {
-        if (handle_) Release(handle_);
-        handle_ = handle;
-    }
-
-  private:
-    Handle handle_ = nullptr;
-};
+using core::win::Owned;
 
 namespace release {
 inline void gdi_object(HGDIOBJ object) {
@@ -99,7 +75,8 @@ class PaintDc {
 // An object selected into a DC for one scope.
 class Selected {
   public:
-    Selected(HDC dc, HGDIOBJ object) : dc_(dc), previous_(object ? SelectObject(dc, object) : nullptr) {}
+    Selected(HDC dc, HGDIOBJ object)
+        : dc_(dc), previous_(object ? SelectObject(dc, object) : nullptr) {}
     Selected(const Selected&) = delete;
     Selected& operator=(const Selected&) = delete;
     ~Selected() {

@@ -38,8 +38,7 @@ class HostWindow final : public WindowPort {
 
     // The one catch of the main window: an exception that stops a message
     // becomes a notice, and the window goes on.
-    static LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wparam,
-                                        LPARAM lparam) noexcept;
+    static LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) noexcept;
 
     HWND hwnd() const { return hwnd_; }
     StateCell& state() { return cell_; }

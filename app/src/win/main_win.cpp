@@ -46,9 +46,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // 1000 x 650 at 100 %; the window opens on the primary monitor, whose
     // scale the system DPI is.
     const tolvar::app::Scale scale{GetDpiForSystem()};
-    HWND hwnd = CreateWindowExW(0, k_host_class, L"tolvar", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                                CW_USEDEFAULT, CW_USEDEFAULT, scale(1000), scale(650), nullptr,
-                                nullptr, instance, &host);
+    HWND hwnd =
+        CreateWindowExW(0, k_host_class, L"tolvar", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CW_USEDEFAULT,
+                        CW_USEDEFAULT, scale(1000), scale(650), nullptr, nullptr, instance, &host);
     if (!hwnd) return 1;
     ShowWindow(hwnd, SW_SHOW);
 

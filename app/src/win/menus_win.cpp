@@ -6,8 +6,8 @@
 #include <shellapi.h>
 
 #include "dialog_frame_win.hpp"
-#include "gdi_win.hpp"
 #include "dialogs_win.hpp"
+#include "gdi_win.hpp"
 #include "host_window_win.hpp"
 #include "tolvar/app/menus.hpp"
 #include "tolvar/core/win/win32.hpp"
@@ -47,8 +47,8 @@ MenuHandle build_menu(const Menu& menu) {
 
 // The chosen command id; 0 when dismissed.
 unsigned track_menu(HWND owner, const MenuHandle& menu, POINT screen) {
-    const BOOL id = TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x,
-                                   screen.y, 0, owner, nullptr);
+    const BOOL id = TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y,
+                                   0, owner, nullptr);
     return id > 0 ? static_cast<unsigned>(id) : 0;
 }
 

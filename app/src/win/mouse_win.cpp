@@ -79,9 +79,8 @@ void HostWindow::on_left_button_up() {
         if (!state) return;
         const std::optional<FinishedSelection> done = finish_selection(**state);
         if (const Tab* tab = done ? (*state)->find_tab(done->tab) : nullptr; tab && tab->session) {
-            tab->session->model().with([&](const pty::TerminalModel& model) {
-                text = selection_text(model, done->span);
-            });
+            tab->session->model().with(
+                [&](const pty::TerminalModel& model) { text = selection_text(model, done->span); });
         }
     }
     if (worth_copying(text)) put_clipboard_text(hwnd_, text);
@@ -125,12 +124,14 @@ void HostWindow::on_right_button_down(int x, int y) {
     const Scale chrome = scale();
     if (y < tab_bar_height(chrome)) {
         std::optional<BarHit> hit;
-        if (auto state = cell_.borrow()) hit = bar_hit_test(**state, client().width(), x, y, chrome);
+        if (auto state = cell_.borrow())
+            hit = bar_hit_test(**state, client().width(), x, y, chrome);
         if (hit && hit->item) on_bar_context_menu(*hit, x, y);
         return;
     }
     bool on_notice = false;
-    if (auto state = cell_.borrow()) on_notice = notice_hit((*state)->notices, client(), x, y, chrome).has_value();
+    if (auto state = cell_.borrow())
+        on_notice = notice_hit((*state)->notices, client(), x, y, chrome).has_value();
     if (on_notice) return;
     // Below the bar the clipboard is pasted into the active session.
     input_.paste();

@@ -53,7 +53,8 @@ PaneStats draw_model(HDC dc, const pty::TerminalModel& model, const Tab* tab, co
         } else if (!model.hide_cursor()) {
             overlay.cursor = cursor_bar(text, cell, model.cursor());
         }
-        for (const GhostCell& ghost : overlay.ghost) draw_text(dc, ghost.text, ghost.cell, k_ghost_text);
+        for (const GhostCell& ghost : overlay.ghost)
+            draw_text(dc, ghost.text, ghost.cell, k_ghost_text);
         if (overlay.cursor) fill(dc, *overlay.cursor, k_cursor_color);
     }
     return {sink.runs()};

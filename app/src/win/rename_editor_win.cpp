@@ -39,9 +39,9 @@ std::optional<Placement> place(const AppState& state, RenameTarget target, int c
     const TabId tab_id = std::get<TabId>(target);
     const Tab* tab = state.find_tab(tab_id);
     if (!tab) return std::nullopt;
-    return Placement{display_title(state, *tab),
-                     rename_editor_box(client_width, items, item_position_of_tab(state, tab_id),
-                                       scale)};
+    return Placement{
+        display_title(state, *tab),
+        rename_editor_box(client_width, items, item_position_of_tab(state, tab_id), scale)};
 }
 
 }  // namespace
@@ -54,8 +54,8 @@ void RenameEditor::start(HWND owner, RenameTarget target) {
     {
         auto state = workspace_.cell().borrow();
         if (!state) return;
-        placement = place(**state, target, client.right - client.left,
-                          Scale{GetDpiForWindow(owner)});
+        placement =
+            place(**state, target, client.right - client.left, Scale{GetDpiForWindow(owner)});
     }
     if (!placement) return;
     const Rect& box = placement->box;

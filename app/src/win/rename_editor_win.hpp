@@ -34,8 +34,7 @@ class RenameEditor {
     bool active() const { return editing_.has_value(); }
 
   private:
-    static LRESULT CALLBACK editor_proc(HWND hwnd, UINT msg, WPARAM wparam,
-                                        LPARAM lparam) noexcept;
+    static LRESULT CALLBACK editor_proc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) noexcept;
     LRESULT handle(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam);
 
     struct Editing {

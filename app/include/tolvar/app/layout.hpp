@@ -85,11 +85,9 @@ AreaHit terminal_area_hit(const AppState& state, const Rect& client, int x, int 
 // The pane under the point, whatever the number of panes.
 std::optional<Pane> pane_at(const AppState& state, const Rect& client, int x, int y, Scale scale);
 // The tab of the pane under the point, only when two or more panes show.
-std::optional<TabId> pane_hit(const AppState& state, const Rect& client, int x, int y,
-                              Scale scale);
+std::optional<TabId> pane_hit(const AppState& state, const Rect& client, int x, int y, Scale scale);
 // The pane that shows `tab`, if it is shown.
-std::optional<Pane> pane_of_tab(const AppState& state, const Rect& client, TabId tab,
-                                Scale scale);
+std::optional<Pane> pane_of_tab(const AppState& state, const Rect& client, TabId tab, Scale scale);
 
 inline constexpr Rgb k_caption_background{25, 29, 36};
 inline constexpr Rgb k_caption_text{225, 229, 237};

@@ -83,6 +83,9 @@ class Workspace {
   private:
     // Opens without saving or laying out.
     std::optional<TabId> start_tab(OpenRequest request);
+    // The save and the relayout of a close, or the end of the window when no
+    // tab is left.
+    void after_close(bool any_left);
     void flush_saves();
 
     StateCell& cell_;

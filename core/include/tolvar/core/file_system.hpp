@@ -1,7 +1,7 @@
 // The file operations the store and the history files need, behind one small
-// interface: file_system_win.cpp is what ships (UTF-16 paths, CopyFileExW,
-// MoveFileExW); file_system_posix.cpp serves the native build. Tests wrap it
-// to inject failures. Not thread-safe beyond what the OS gives.
+// interface: the Windows implementation ships (UTF-16 paths, CopyFileExW,
+// MoveFileExW), a POSIX one serves the native build. Tests wrap it to inject
+// failures. Not thread-safe beyond what the OS gives.
 #pragma once
 
 #include <filesystem>

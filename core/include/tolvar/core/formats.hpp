@@ -1,6 +1,6 @@
 // The JSON forms of the records: reading with exact failure messages and
 // writing the exact text the files hold. Each record's mapping is declared
-// once (formats.cpp) and drives both directions. Pure functions.
+// once and drives both directions. Pure functions.
 #pragma once
 
 #include <string>

@@ -1,7 +1,7 @@
 // JSON text in and out: a parsed tree that keeps every member in document
 // order (duplicates included) and marks where a syntax error cut it short, and
-// a writer for the pretty and compact forms the files use. Record mappings
-// live in formats.hpp; no file I/O here.
+// a writer for the pretty and compact forms the files use. Not the record
+// mappings, and no file I/O.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,6 @@
 // The few operating-system queries the portable core needs, with one
-// implementation per platform (platform_win.cpp ships; platform_posix.cpp
-// serves the native build). Safe to call from any thread.
+// implementation per platform (Windows ships; POSIX serves the native
+// build). Safe to call from any thread.
 #pragma once
 
 #include <cstdint>

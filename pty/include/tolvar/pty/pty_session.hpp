@@ -1,6 +1,6 @@
 // The portable rules of a pseudo-console session: its id, the command it runs
 // and the message that says why it could not start. The session itself is
-// Windows only (win/pty_session.hpp). Everything here is safe from any thread.
+// Windows only. Everything here is safe from any thread.
 #pragma once
 
 #include <cstdint>

@@ -1,44 +1,60 @@
-// Helpers for the Windows-only sources of every module: owned handles, wide
-// strings and the system's error texts. Never included by portable code.
+// Helpers for the Windows-only sources of every module: owned handles and
+// system objects, wide strings and the system's error texts. Never included
+// by portable code.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace tolvar::core::win {
 
-// Owns a kernel handle; move-only. Both INVALID_HANDLE_VALUE and null mean
-// "none", since the API uses either depending on the call.
-class UniqueHandle {
+// A move-only owner of one system object, released by `Release` on every
+// path; null is "none".
+template <class Handle, void (*Release)(Handle)>
+class Owned {
   public:
-    UniqueHandle() = default;
-    explicit UniqueHandle(HANDLE h) : h_(h) {}
-    UniqueHandle(UniqueHandle&& other) noexcept : h_(other.release()) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    Owned() = default;
+    explicit Owned(Handle handle) : handle_(handle) {}
+    Owned(Owned&& other) noexcept : handle_(other.release()) {}
+    Owned& operator=(Owned&& other) noexcept {
         if (this != &other) reset(other.release());
         return *this;
     }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
-    ~UniqueHandle() { reset(); }
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
+    ~Owned() { reset(); }
 
-    HANDLE get() const { return h_; }
-    bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-    explicit operator bool() const { return valid(); }
-    HANDLE release() {
-        HANDLE h = h_;
-        h_ = nullptr;
-        return h;
-    }
-    void reset(HANDLE h = nullptr) {
-        if (valid()) CloseHandle(h_);
-        h_ = h;
+    Handle get() const { return handle_; }
+    explicit operator bool() const { return handle_ != nullptr; }
+    // For an object handed over to the system (a submenu its parent owns).
+    Handle release() { return std::exchange(handle_, nullptr); }
+    void reset(Handle handle = nullptr) {
+        if (handle_) Release(handle_);
+        handle_ = handle;
     }
 
   private:
-    HANDLE h_ = nullptr;
+    Handle handle_ = nullptr;
+};
+
+inline void close_handle(HANDLE handle) {
+    CloseHandle(handle);
+}
+
+// Owns a kernel handle. Both INVALID_HANDLE_VALUE and null mean "none",
+// since the API uses either depending on the call.
+class UniqueHandle : public Owned<HANDLE, close_handle> {
+  public:
+    UniqueHandle() = default;
+    explicit UniqueHandle(HANDLE h) : Owned(none_if_invalid(h)) {}
+    bool valid() const { return static_cast<bool>(*this); }
+    void reset(HANDLE h = nullptr) { Owned::reset(none_if_invalid(h)); }
+
+  private:
+    static HANDLE none_if_invalid(HANDLE h) { return h == INVALID_HANDLE_VALUE ? nullptr : h; }
 };
 
 std::wstring to_wide(std::string_view utf8);
