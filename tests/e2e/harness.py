@@ -164,21 +164,17 @@ class Wine:
                            env=self.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                            stderr=subprocess.DEVNULL, timeout=600, check=False)
             subprocess.run(["wineserver", "-w"], env=self.env, timeout=60, check=False)
-        # Keep the server up between tests (the desktop and the services
-        # would otherwise restart for every program), but not for ever should
-        # this run die without its teardown.
-        subprocess.run(["wineserver", "-p30"], env=self.env, timeout=30, check=True)
-        # The first program starts the desktop and the services, which keep
-        # the standard handles they inherit: give them none of ours.
-        subprocess.run(["wine", "cmd", "/c", "exit"], env=self.env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120,
-                       check=False)
+        self._start_server()
         if not self._unmanaged_windows():
             # With no window manager, a managed window that hides or closes
             # waits 2 s for a withdrawal nobody confirms; unmanaged windows
-            # draw their own frame and go at once.
+            # draw their own frame and go at once. The desktop already runs,
+            # with the tray window that hides when the last icon goes (and
+            # Shell_NotifyIcon waits for it): start it again under the value.
             self.run(["reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v", "Managed",
                       "/t", "REG_SZ", "/d", "N", "/f"])
+            self.kill_server()
+            self._start_server()
         # A program that crashes leaves its backtrace in the artifacts
         # (build/e2e-artifacts/crashes.txt) instead of a dialog nobody reads.
         ARTIFACTS.mkdir(parents=True, exist_ok=True)
@@ -189,6 +185,17 @@ class Wine:
                   "/v", "Debugger", "/t", "REG_SZ", "/d",
                   f"{system32}cmd.exe /c {system32}winedbg.exe --auto %ld %ld"
                   f' >> "{windows_path(ARTIFACTS / "crashes.txt")}" 2>&1', "/f"])
+
+    def _start_server(self):
+        # Keep the server up between tests (the desktop and the services
+        # would otherwise restart for every program), but not for ever should
+        # this run die without its teardown.
+        subprocess.run(["wineserver", "-p30"], env=self.env, timeout=30, check=True)
+        # The first program starts the desktop and the services, which keep
+        # the standard handles they inherit: give them none of ours.
+        subprocess.run(["wine", "cmd", "/c", "exit"], env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120,
+                       check=False)
 
     @staticmethod
     def _unmanaged_windows() -> bool:
