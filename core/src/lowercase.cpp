@@ -1,6 +1,7 @@
 #include "tolvar/core/lowercase.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -32,7 +33,7 @@ bool in_ranges(const CodeRange (&table)[N], char32_t cp) {
     return it != std::begin(table) && cp <= std::prev(it)->last;
 }
 
-char32_t simple_lower(char32_t cp) {
+constexpr char32_t simple_lower(char32_t cp) {
     const auto* it = std::upper_bound(std::begin(k_lower_runs), std::end(k_lower_runs), cp,
                                       [](char32_t c, const LowerRun& r) { return c < r.first; });
     if (it == std::begin(k_lower_runs)) return cp;
@@ -40,6 +41,14 @@ char32_t simple_lower(char32_t cp) {
     if (cp > run.last || (cp - run.first) % run.stride != 0) return cp;
     return static_cast<char32_t>(static_cast<std::int32_t>(cp) + run.delta);
 }
+
+// U+0000-U+07FF, where the Latin, Greek, Cyrillic, Armenian, Hebrew and
+// Arabic letters are, at once: searches lower-case whole screens of them.
+constexpr auto k_low_table = [] {
+    std::array<char32_t, 0x800> table{};
+    for (char32_t cp = 0; cp < table.size(); ++cp) table[cp] = simple_lower(cp);
+    return table;
+}();
 
 bool is_cased(char32_t cp) {
     return in_ranges(k_cased, cp);
@@ -78,19 +87,26 @@ std::string to_lowercase(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const char32_t cp = text[i];
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp >= 'A' && cp <= 'Z' ? cp + 32 : cp));
-        } else if (cp == 0x0130) {
-            append_utf8(out, U'i');
-            append_utf8(out, 0x0307);
-        } else if (cp == 0x03A3) {
-            append_utf8(out, is_final_sigma(text, i) ? 0x03C2 : 0x03C3);
+        if (text[i] == 0x03A3 && is_final_sigma(text, i)) {
+            append_utf8(out, 0x03C2);
         } else {
-            append_utf8(out, simple_lower(cp));
+            append_lowercase(out, text[i]);
         }
     }
     return out;
+}
+
+void append_lowercase(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp >= 'A' && cp <= 'Z' ? cp + 32 : cp));
+    } else if (cp == 0x0130) {
+        out.push_back('i');
+        append_utf8(out, 0x0307);
+    } else if (cp == 0x03A3) {
+        append_utf8(out, 0x03C3);  // the tables leave sigma to the context
+    } else {
+        append_utf8(out, cp < k_low_table.size() ? k_low_table[cp] : simple_lower(cp));
+    }
 }
 
 }  // namespace tolvar::core

@@ -27,6 +27,14 @@ TEST(Lowercase, ContextualMappings) {
     EXPECT_EQ(to_lowercase("\xCE\x91\xCE\xA3\xCE\x92"), "\xCE\xB1\xCF\x83\xCE\xB2");
 }
 
+TEST(Lowercase, OneCodePointOutOfContext) {
+    std::string out;
+    for (char32_t cp : {U'Q', U'\u0130', U'\u03A3', U'\u03C2', U'\uFF21'})
+        append_lowercase(out, cp);
+    // Sigma is medial without neighbours; a final sigma stays as it is.
+    EXPECT_EQ(out, "qi\xCC\x87\xCF\x83\xCF\x82\xEF\xBD\x81");
+}
+
 TEST(Lowercase, InvalidBytesBecomeReplacementCharacters) {
     EXPECT_EQ(to_lowercase("A\xFF"), "a\xEF\xBF\xBD");
 }

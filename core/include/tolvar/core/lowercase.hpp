@@ -11,4 +11,8 @@ namespace tolvar::core {
 // Invalid UTF-8 bytes become U+FFFD.
 std::string to_lowercase(std::string_view utf8);
 
+// Appends the lower-case form of one code point taken out of its context, as
+// a search compares pieces of words: capital sigma becomes the medial form.
+void append_lowercase(std::string& out, char32_t cp);
+
 }  // namespace tolvar::core
