@@ -49,8 +49,12 @@ bool Grid::wrapped(std::uint16_t r) const {
     return allocated() && meta_[slot(r)].wrapped;
 }
 
-const std::vector<Marks>& Grid::marks(std::uint16_t r) const {
-    return marks_[slot(r)];
+const Marks* Grid::cell_marks(std::uint16_t r, std::uint16_t col) const {
+    if (!row(r)[col].has_marks()) return nullptr;
+    for (const Marks& m : marks_[slot(r)]) {
+        if (m.col == col) return &m;
+    }
+    return nullptr;
 }
 
 Marks* Grid::find_marks(std::uint16_t r, std::uint16_t col) {
@@ -486,10 +490,9 @@ void Grid::scroll_down(std::uint16_t count) {
 
 void Grid::archive_top_row() {
     const std::uint32_t s = slot(0);
-    if (scrollback_.capacity() > 0) {
-        scrollback_.push(RowView{&cells_[s * std::size_t{cols_}], cols_, meta_[s].extent,
-                                 meta_[s].wrapped, &marks_[s]});
-    }
+    // Pushed even without room, so that the line numbers count it.
+    scrollback_.push(RowView{&cells_[s * std::size_t{cols_}], cols_, meta_[s].extent,
+                             meta_[s].wrapped, &marks_[s]});
     base_ = base_ + 1 == rows_ ? 0 : base_ + 1;
     clear_row(static_cast<std::uint16_t>(rows_ - 1), Attrs{});
 }

@@ -43,7 +43,8 @@ class Grid {
         auto& m = meta_[slot(r)];
         if (m.extent < end) m.extent = end;
     }
-    const std::vector<Marks>& marks(std::uint16_t r) const;
+    // The combining marks of one cell; null when it has none.
+    const Marks* cell_marks(std::uint16_t r, std::uint16_t col) const;
 
     // Cell edits that keep the combining marks in step.
     void set_cell(std::uint16_t r, std::uint16_t col, char32_t c, bool wide, const Attrs& a);

@@ -232,6 +232,11 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
                     case 2:
                         g.erase_all(attrs_);
                         break;
+                    case 3:
+                        // Erase saved lines, as xterm does; the reference
+                        // ignores it.
+                        clear_scrollback();
+                        break;
                     default:
                         break;
                 }
@@ -503,12 +508,11 @@ void Screen::restore_cursor() {
 }
 
 void Screen::reset() {
-    // Everything but the titles starts over, the scrollback included.
-    const std::uint16_t rows = primary_.rows();
-    const std::uint16_t cols = primary_.cols();
-    const std::size_t scrollback = primary_.scrollback().capacity();
-    primary_ = Grid(rows, cols, scrollback, true);
-    alternate_ = Grid(rows, cols, 0, false);
+    // Everything but the titles starts over, the scrollback included; its
+    // line numbers go on.
+    primary_.clear();
+    primary_.drop_scrollback();
+    alternate_ = Grid(primary_.rows(), primary_.cols(), 0, false);
     attrs_ = Attrs{};
     saved_attrs_ = Attrs{};
     modes_ = 0;

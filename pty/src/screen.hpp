@@ -19,6 +19,7 @@ class Screen {
 
     void feed(std::string_view bytes) { parser_.advance(*this, bytes); }
     void set_size(std::uint16_t rows, std::uint16_t cols);
+    void clear_scrollback() { primary_.drop_scrollback(); }
 
     const Grid& grid() const { return alternate_screen() ? alternate_ : primary_; }
     const Grid& primary() const { return primary_; }

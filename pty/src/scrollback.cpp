@@ -5,7 +5,6 @@
 #include <span>
 
 #include "char_width.hpp"
-#include "tolvar/core/utf.hpp"
 
 // A line is: flags (bit 0: wrapped), varint columns, varint text length,
 // varint runs length, the text, the runs.
@@ -95,6 +94,21 @@ std::size_t get_varint(const std::uint8_t*& p) {
     return v | static_cast<std::size_t>(*p++) << shift;
 }
 
+// The encoder writes only well-formed UTF-8, so no check is needed here.
+char32_t get_utf8(const std::uint8_t*& p) {
+    const unsigned b = *p++;
+    if (b < 0xe0) return static_cast<char32_t>((b & 0x1f) << 6 | (*p++ & 0x3f));
+    if (b < 0xf0) {
+        const unsigned cp = (b & 0x0f) << 12 | (p[0] & 0x3fu) << 6 | (p[1] & 0x3fu);
+        p += 2;
+        return static_cast<char32_t>(cp);
+    }
+    const unsigned cp =
+        (b & 0x07) << 18 | (p[0] & 0x3fu) << 12 | (p[1] & 0x3fu) << 6 | (p[2] & 0x3fu);
+    p += 3;
+    return static_cast<char32_t>(cp);
+}
+
 std::uint32_t get_color(const std::uint8_t*& p, unsigned kind) {
     switch (kind) {
         case 1:
@@ -113,6 +127,7 @@ std::uint32_t get_color(const std::uint8_t*& p, unsigned kind) {
 }  // namespace
 
 void Scrollback::push(const RowView& row) {
+    ++pushed_;
     if (capacity_ == 0) return;
     encode(row);
     store(row);
@@ -150,7 +165,7 @@ void Scrollback::encode(const RowView& row) {
     const auto marks_at = [&](std::uint16_t col) -> const Marks* {
         while (next_marks < marks.size() && marks[next_marks].col < col) ++next_marks;
         return next_marks < marks.size() && marks[next_marks].col == col ? &marks[next_marks]
-                                                                          : nullptr;
+                                                                         : nullptr;
     };
 
     CellData run;  // attributes of the open run; starts as the defaults
@@ -245,90 +260,133 @@ void Scrollback::evict_oldest() {
     }
 }
 
-HistoryRow Scrollback::row(std::size_t line) const {
-    HistoryRow out;
+LineReader Scrollback::reader(std::size_t line) const {
+    LineReader r;
     const Line& ref = rows_.at(line);
     const Block& block = blocks_[ref.block - first_block_];
     const std::uint8_t* p = block.data.get() + ref.offset;
-    const std::uint8_t flags = *p++;
-    out.wrapped = (flags & 1) != 0;
-    const std::size_t cols = get_varint(p);
+    r.wrapped_ = (*p++ & 1) != 0;
+    r.cols_ = static_cast<std::uint16_t>(get_varint(p));
     const std::size_t text_len = get_varint(p);
     const std::size_t runs_len = get_varint(p);
-    const std::uint8_t* text = p;
-    const std::uint8_t* text_end = text + text_len;
-    const std::uint8_t* runs = text_end;
-    const std::uint8_t* runs_end = runs + runs_len;
+    r.text_ = r.tokens_ = p;
+    r.text_end_ = r.runs_ = p + text_len;
+    r.runs_end_ = r.runs_ + runs_len;
+    return r;
+}
 
-    out.cells.assign(cols, CellData{});
-    CellData attrs;
-    std::size_t run_left = 0;
-    std::size_t col = 0;
-    const auto next_attrs = [&] {
-        if (run_left == 0) {
-            if (runs < runs_end) {
-                run_left = get_varint(runs);
-                const std::uint8_t tag = *runs++;
-                attrs.word = static_cast<std::uint32_t>(tag & 0x0f) << 24;
-                attrs.fg = get_color(runs, (tag >> 4) & 3);
-                attrs.bg = get_color(runs, (tag >> 6) & 3);
-            } else {
-                attrs = CellData{};
-                run_left = ~std::size_t{0};
-            }
-        }
-        --run_left;
-        return attrs;
-    };
-    while (text < text_end && col < cols) {
-        CellData cell = next_attrs();
-        const std::uint8_t b = *text;
+bool LineReader::token(CellData& cell, Marks& marks) {
+    marks.col = col_;
+    marks.count = 0;
+    if (pending_cont_) {
+        pending_cont_ = false;
+        cell = CellData{CellData::k_cont, 0, 0};
+        ++col_;
+        return true;
+    }
+    if (text_ >= text_end_ || col_ >= cols_) return false;
+    const std::uint8_t b = *text_;
+    if (b < 0x80 && b != k_generic) {
+        cell.word |= b;
+        ++text_;
+    } else {
+        const auto next_cp = [this]() -> char32_t {
+            return *text_ < 0x80 ? *text_++ : get_utf8(text_);
+        };
         if (b == k_generic) {
-            const std::uint8_t f = text[1];
-            text += 2;
-            const int count = f & 7;
+            const std::uint8_t f = text_[1];
+            text_ += 2;
             if (f & 8) cell.word |= CellData::k_wide;
             if (f & 16) cell.word |= CellData::k_cont;
-            Marks marks;
-            marks.col = static_cast<std::uint16_t>(col);
+            const int count = f & 7;
             for (int i = 0; i < count; ++i) {
-                std::size_t pos = 0;
-                const std::string_view rest(reinterpret_cast<const char*>(text),
-                                            static_cast<std::size_t>(text_end - text));
-                const char32_t cp = core::next_code_point(rest, pos);
-                text += pos;
+                const char32_t cp = next_cp();
                 if (i == 0) {
                     cell.word |= cp;
                 } else {
                     marks.cps[marks.count++] = cp;
                 }
             }
-            if (marks.count > 0) {
-                cell.word |= CellData::k_marks;
-                out.marks.push_back(marks);
-            }
-            out.cells[col++] = cell;
-        } else if (b < 0x80) {
-            cell.word |= b;
-            ++text;
-            out.cells[col++] = cell;
+            if (marks.count > 0) cell.word |= CellData::k_marks;
         } else {
-            std::size_t pos = 0;
-            const std::string_view rest(reinterpret_cast<const char*>(text),
-                                        static_cast<std::size_t>(text_end - text));
-            const char32_t cp = core::next_code_point(rest, pos);
-            text += pos;
+            const char32_t cp = next_cp();
             cell.word |= cp;
             if (char_width(cp) == 2) {
                 cell.word |= CellData::k_wide;
-                out.cells[col++] = cell;
-                if (col < cols) out.cells[col++] = CellData{CellData::k_cont, 0, 0};
-            } else {
-                out.cells[col++] = cell;
+                pending_cont_ = col_ + 1 < cols_;
             }
         }
     }
-    return out;
+    ++col_;
+    return true;
+}
+
+bool LineReader::next_text(CellData& cell, Marks& marks) {
+    cell = CellData{};
+    return token(cell, marks);
+}
+
+bool LineReader::next(CellData& cell, Marks& marks) {
+    cell = CellData{};
+    // The implied right half of a wide character has no run of its own.
+    if (!pending_cont_ && text_ < text_end_ && col_ < cols_) {
+        if (run_left_ == 0) {
+            if (runs_ < runs_end_) {
+                run_left_ = get_varint(runs_);
+                const std::uint8_t tag = *runs_++;
+                run_attrs_.word = static_cast<std::uint32_t>(tag & 0x0f) << 24;
+                run_attrs_.fg = get_color(runs_, (tag >> 4) & 3);
+                run_attrs_.bg = get_color(runs_, (tag >> 6) & 3);
+            } else {
+                run_attrs_ = CellData{};
+                run_left_ = ~std::size_t{0};
+            }
+        }
+        --run_left_;
+        cell = run_attrs_;
+    }
+    return token(cell, marks);
+}
+
+bool LineReader::append_simple_text(Fold fold, std::string& out, bool& ascii) const {
+    const std::uint8_t* p = tokens_;
+    auto n = static_cast<std::size_t>(text_end_ - tokens_);
+    // One pass that vectorises: every other token starts with k_generic, and
+    // non-ASCII bytes all have the top bit.
+    unsigned generic = 0;
+    unsigned bits = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        generic |= unsigned{p[i] == k_generic};
+        bits |= p[i];
+    }
+    if (generic != 0) return false;
+    ascii = (bits & 0x80) == 0;
+    while (n > 0 && p[n - 1] == 0) --n;
+    const std::size_t at = out.size();
+    if (ascii || fold == nullptr) {
+        // Byte for byte: empty cells become spaces, upper case lower.
+        const unsigned lower = fold != nullptr ? 0x20u : 0u;
+        out.resize(at + n);
+        char* dst = out.data() + at;
+        for (std::size_t i = 0; i < n; ++i) {
+            const unsigned b = p[i];
+            *dst++ = static_cast<char>(b | (b == 0 ? 0x20u : 0u) | (b - 'A' < 26u ? lower : 0u));
+        }
+        return true;
+    }
+    out.reserve(at + n);
+    for (std::size_t i = 0; i < n;) {
+        const unsigned b = p[i];
+        if (b < 0x80) {
+            out.push_back(static_cast<char>(b == 0 ? 0x20u : b - 'A' < 26u ? b | 0x20u : b));
+            ++i;
+            continue;
+        }
+        const std::uint8_t* q = p + i;
+        fold(out, get_utf8(q));
+        i = static_cast<std::size_t>(q - p);
+    }
+    return true;
 }
 
 std::size_t Scrollback::bytes() const {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "cells.hpp"
@@ -22,10 +23,44 @@ struct RowView {
     const std::vector<Marks>* marks = nullptr;
 };
 
-struct HistoryRow {
-    std::vector<CellData> cells;
-    std::vector<Marks> marks;
-    bool wrapped = false;
+// Walks one stored line cell by cell, straight from its encoding. Valid
+// until the scrollback changes.
+class LineReader {
+  public:
+    std::uint16_t cols() const { return cols_; }
+    bool wrapped() const { return wrapped_; }
+    // The next stored cell, its combining marks in `marks` (count 0 when it
+    // has none; marks.col is always the cell's column). False after the last
+    // stored cell: the cells past it are default cells.
+    bool next(CellData& cell, Marks& marks);
+    // The same without the attributes, for readers of text.
+    bool next_text(CellData& cell, Marks& marks);
+    // Lower-cases one code point above 0x7f onto the end of a text.
+    using Fold = void (*)(std::string& out, char32_t cp);
+    // For a line whose cells hold one code point each and nothing unusual
+    // (no combining marks), which is almost every line: appends its text,
+    // empty cells before text as spaces and after it nothing; with `fold`,
+    // ASCII lower-cased and other code points through `fold`. `ascii` tells
+    // whether the line held ASCII only, one byte a cell. False, `out`
+    // untouched, for any other line.
+    bool append_simple_text(Fold fold, std::string& out, bool& ascii) const;
+
+  private:
+    friend class Scrollback;
+    LineReader() = default;
+    bool token(CellData& cell, Marks& marks);
+
+    const std::uint8_t* text_ = nullptr;
+    const std::uint8_t* text_end_ = nullptr;
+    const std::uint8_t* runs_ = nullptr;
+    const std::uint8_t* runs_end_ = nullptr;
+    const std::uint8_t* tokens_ = nullptr;  // the first token
+    CellData run_attrs_;
+    std::size_t run_left_ = 0;
+    std::uint16_t cols_ = 0;
+    std::uint16_t col_ = 0;
+    bool wrapped_ = false;
+    bool pending_cont_ = false;  // a wide character's implied right half is next
 };
 
 class Scrollback {
@@ -33,12 +68,17 @@ class Scrollback {
     explicit Scrollback(std::size_t capacity) : capacity_(capacity) {}
 
     void push(const RowView& row);
+    // Drops every line; the numbering goes on.
     void clear();
 
     std::size_t size() const { return rows_.size(); }
     std::size_t capacity() const { return capacity_; }
-    // Line 0 is the oldest.
-    HistoryRow row(std::size_t line) const;
+    // Every line pushed has a number that it keeps, counted even when the
+    // capacity is 0: [first_number(), end_number()) are the lines kept.
+    std::uint64_t first_number() const { return pushed_ - rows_.size(); }
+    std::uint64_t end_number() const { return pushed_; }
+    // Line 0 is the oldest kept.
+    LineReader reader(std::size_t line) const;
     // Memory held: blocks and the line index.
     std::size_t bytes() const;
 
@@ -58,6 +98,7 @@ class Scrollback {
     void evict_oldest();
 
     std::size_t capacity_;
+    std::uint64_t pushed_ = 0;
     std::deque<Block> blocks_;
     std::uint32_t first_block_ = 0;
     std::deque<Line> rows_;

@@ -2,26 +2,22 @@
 
 #include <algorithm>
 
+#include "line_text.hpp"
 #include "screen.hpp"
 #include "tolvar/core/utf.hpp"
 
 namespace tolvar::pty {
 namespace {
 
-void append_contents(std::string& out, const CellData& c, const std::vector<Marks>& marks,
-                     std::size_t col) {
-    if (c.cp() == 0) return;
-    core::append_utf8(out, c.cp());
-    if (!c.has_marks()) return;
-    for (const Marks& m : marks) {
-        if (m.col != col) continue;
-        for (int i = 0; i < m.count; ++i) core::append_utf8(out, m.cps[i]);
+// Overwrites `out` in place, so that its string keeps its storage.
+void fill_cell(Cell& out, const CellData& c, const Marks* marks) {
+    out.contents.clear();
+    if (c.cp() != 0) {
+        core::append_utf8(out.contents, c.cp());
+        for (int i = 0; marks != nullptr && i < marks->count; ++i) {
+            core::append_utf8(out.contents, marks->cps[i]);
+        }
     }
-}
-
-Cell to_cell(const CellData& c, const std::vector<Marks>& marks, std::size_t col) {
-    Cell out;
-    append_contents(out.contents, c, marks, col);
     out.fg = color_from_bits(c.fg);
     out.bg = color_from_bits(c.bg);
     const std::uint8_t mode = c.mode();
@@ -31,34 +27,14 @@ Cell to_cell(const CellData& c, const std::vector<Marks>& marks, std::size_t col
     out.inverse = (mode & k_inverse) != 0;
     out.wide = c.wide();
     out.wide_continuation = c.cont();
-    return out;
 }
 
-// Appends the text of columns [start, end) of a row. Gaps before text become
-// spaces, trailing empty cells nothing; the right half of a wide character
-// adds nothing. A row that adds nothing while continuing a wrapped row adds
-// a line feed.
-void write_row(std::string& out, const Grid& g, std::uint16_t r, std::size_t start, std::size_t end,
-               bool wrapping) {
-    const CellData* cells = g.row(r);
-    const auto& marks = g.marks(r);
-    end = std::min<std::size_t>(end, g.cols());
-    std::size_t prev_col = start;
-    bool prev_was_wide = false;
-    for (std::size_t col = start; col < end; ++col) {
-        if (prev_was_wide) {
-            prev_was_wide = false;
-            continue;
-        }
-        const CellData& c = cells[col];
-        prev_was_wide = c.wide();
-        if (!c.has_contents()) continue;
-        out.append(col - prev_col, ' ');
-        prev_col = col;
-        append_contents(out, c, marks, col);
-        prev_col += c.wide() ? 2 : 1;
-    }
-    if (prev_col == start && wrapping) out.push_back('\n');
+// Appends the text of columns [start, end) of a row. A row that adds nothing
+// while continuing a wrapped row adds a line feed.
+void write_row(std::string& out, RowText& scratch, const Grid& g, std::uint16_t r,
+               std::size_t start, std::size_t end, bool wrapping) {
+    read_row_text(g, r, scratch);
+    if (!append_row_text(scratch, start, end, out) && wrapping) out.push_back('\n');
 }
 
 }  // namespace
@@ -92,7 +68,9 @@ bool TerminalModel::alternate_screen() const {
 Cell TerminalModel::cell(std::uint16_t row, std::uint16_t col) const {
     const Grid& g = screen_->grid();
     if (row >= g.rows() || col >= g.cols()) return {};
-    return to_cell(g.row(row)[col], g.marks(row), col);
+    Cell out;
+    fill_cell(out, g.row(row)[col], g.cell_marks(row, col));
+    return out;
 }
 
 bool TerminalModel::row_wrapped(std::uint16_t row) const {
@@ -139,9 +117,10 @@ bool TerminalModel::auto_wrap() const {
 std::string TerminalModel::visible_text() const {
     const Grid& g = screen_->grid();
     std::string out;
+    RowText scratch;
     bool wrapping = false;
     for (std::uint16_t r = 0; r < g.rows(); ++r) {
-        write_row(out, g, r, 0, g.cols(), wrapping);
+        write_row(out, scratch, g, r, 0, g.cols(), wrapping);
         wrapping = g.wrapped(r);
         if (!wrapping) out.push_back('\n');
     }
@@ -152,9 +131,10 @@ std::string TerminalModel::visible_text() const {
 std::string TerminalModel::text_between(Position start, Position end) const {
     const Grid& g = screen_->grid();
     std::string out;
+    RowText scratch;
     if (start.row == end.row) {
         if (start.col < end.col && start.row < g.rows()) {
-            write_row(out, g, start.row, start.col, end.col, false);
+            write_row(out, scratch, g, start.row, start.col, end.col, false);
         }
         return out;
     }
@@ -163,10 +143,10 @@ std::string TerminalModel::text_between(Position start, Position end) const {
     for (unsigned i = start.row; i <= last; ++i) {
         const auto r = static_cast<std::uint16_t>(i);
         if (r == end.row) {
-            write_row(out, g, r, 0, end.col, false);
+            write_row(out, scratch, g, r, 0, end.col, false);
             break;
         }
-        write_row(out, g, r, r == start.row ? start.col : 0, g.cols(), false);
+        write_row(out, scratch, g, r, r == start.row ? start.col : 0, g.cols(), false);
         if (!g.wrapped(r)) out.push_back('\n');
     }
     return out;
@@ -177,16 +157,58 @@ std::size_t TerminalModel::scrollback_rows() const {
 }
 
 HistoryLine TerminalModel::scrollback_line(std::size_t line) const {
-    HistoryLine out;
-    const Scrollback& sb = screen_->primary().scrollback();
-    if (line >= sb.size()) return out;
-    const HistoryRow row = sb.row(line);
-    out.wrapped = row.wrapped;
-    out.cells.reserve(row.cells.size());
-    for (std::size_t col = 0; col < row.cells.size(); ++col) {
-        out.cells.push_back(to_cell(row.cells[col], row.marks, col));
+    if (line >= scrollback_rows()) return {};
+    LineCells cells;
+    this->line(history_begin() + line, cells);
+    return {std::move(cells.cells), cells.wrapped};
+}
+
+LineNumber TerminalModel::history_begin() const {
+    return screen_->primary().scrollback().first_number();
+}
+
+LineNumber TerminalModel::history_end() const {
+    return screen_->primary().scrollback().end_number();
+}
+
+void TerminalModel::line(LineNumber n, LineCells& out) const {
+    const Scrollback& history = screen_->primary().scrollback();
+    const Grid& g = screen_->grid();
+    const LineNumber begin = history.first_number();
+    const LineNumber end = history.end_number();
+    if (n >= begin && n < end) {
+        LineReader reader = history.reader(static_cast<std::size_t>(n - begin));
+        out.wrapped = reader.wrapped();
+        out.cells.resize(reader.cols());
+        std::size_t col = 0;
+        CellData c;
+        Marks marks;
+        while (reader.next(c, marks)) fill_cell(out.cells[col++], c, &marks);
+        for (; col < out.cells.size(); ++col) fill_cell(out.cells[col], CellData{}, nullptr);
+    } else if (n >= end && n - end < g.rows()) {
+        const auto r = static_cast<std::uint16_t>(n - end);
+        out.wrapped = g.wrapped(r);
+        out.cells.resize(g.cols());
+        const CellData* cells = g.row(r);
+        for (std::uint16_t col = 0; col < g.cols(); ++col) {
+            fill_cell(out.cells[col], cells[col], g.cell_marks(r, col));
+        }
+    } else {
+        out.cells.clear();
+        out.wrapped = false;
     }
-    return out;
+}
+
+std::string TerminalModel::text_range(LinePosition start, LinePosition end) const {
+    return pty::text_range(*screen_, start, end);
+}
+
+std::vector<Match> TerminalModel::find(std::string_view query, bool match_case) const {
+    return pty::find(*screen_, query, match_case);
+}
+
+void TerminalModel::clear_scrollback() {
+    screen_->clear_scrollback();
 }
 
 std::size_t TerminalModel::scrollback_bytes() const {

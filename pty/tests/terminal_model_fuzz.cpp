@@ -24,6 +24,14 @@ void read_all(const tolvar::pty::TerminalModel& m, std::uint8_t a, std::uint8_t 
                          {static_cast<std::uint16_t>(b % 45), static_cast<std::uint16_t>(a * 3)});
     (void)m.title();
     if (m.scrollback_rows() > 0) (void)m.scrollback_line(a % m.scrollback_rows());
+    // The history as the view reads it, from before its start to past the screen.
+    tolvar::pty::LineCells cells;
+    const tolvar::pty::LineNumber first =
+        m.history_begin() - std::min<std::uint64_t>(m.history_begin(), 2);
+    for (auto n = first; n < m.history_end() + m.rows() + 2; ++n) m.line(n, cells);
+    (void)m.text_range({first + a % 7, b}, {m.history_end() + b % 45, a});
+    const char queries[][4] = {"a", "e\xcc\x81", "\xc4\xb0", " ", "ab"};
+    (void)m.find(queries[a % 5], b % 2 == 0);
 }
 
 }  // namespace

@@ -92,6 +92,9 @@ std::vector<Case> corpus() {
                         "dddd" +
                             csi + "2;4H" + csi + "41m" + csi + "J" + csi + "1;3H" + csi + "1J" +
                             csi + "3J" + csi + "?0J"));
+    out.push_back(fixed("erase saved lines", 2, 6,
+                        "one\r\ntwo\r\nthree\r\nfour" + csi + "3J\r\nfive\r\nsix" + csi + "?3;1J" +
+                            csi + "2J\r\nseven"));
     out.push_back(fixed("erase all", 3, 6, "abc\r\ndef" + csi + "44;1m" + csi + "2J" + csi + "H"));
     out.push_back(fixed("erase in line", 3, 10,
                         "0123456789" + csi + "1;5H" + csi + "K" + csi + "2;1Hxxxxxxx" + csi +

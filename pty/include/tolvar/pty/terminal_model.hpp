@@ -63,6 +63,32 @@ struct HistoryLine {
     bool wrapped = false;
 };
 
+// Lines are numbered for the life of the model: every line that ever entered
+// the primary scrollback keeps its number, and the live screen's row r is
+// line history_end() + r. Numbers survive output, eviction of the oldest
+// lines and clearing; they never go back. A line that scrolls off the
+// primary screen is counted even when the scrollback has no room for it.
+using LineNumber = std::uint64_t;
+
+// One line as the view reads it, from the history or the live screen.
+struct LineCells {
+    std::vector<Cell> cells;  // one per column of the line as it was stored
+    bool wrapped = false;     // the line continues on the next one
+};
+
+// A stretch of text found by find(): from `start` to `end` (end exclusive),
+// columns counted in cells, possibly running over wrapped lines.
+struct LinePosition {
+    LineNumber line = 0;
+    std::uint16_t col = 0;
+    friend constexpr auto operator<=>(LinePosition, LinePosition) = default;
+};
+struct Match {
+    LinePosition start;
+    LinePosition end;
+    friend constexpr bool operator==(Match, Match) = default;
+};
+
 enum class MouseMode : std::uint8_t { None, Press, PressRelease, ButtonMotion, AnyMotion };
 enum class MouseEncoding : std::uint8_t { Default, Utf8, Sgr };
 
@@ -116,6 +142,41 @@ class TerminalModel {
     // Lines kept in the primary grid's scrollback; line 0 is the oldest.
     std::size_t scrollback_rows() const;
     HistoryLine scrollback_line(std::size_t line) const;
+
+    // The oldest history line still kept, and one past the newest (the live
+    // screen's first line). history_end() - history_begin() == scrollback_rows().
+    LineNumber history_begin() const;
+    LineNumber history_end() const;
+    // Line n: a history line (history_begin() <= n < history_end()) or a row
+    // of the active grid's live screen (history_end() <= n < history_end() +
+    // rows()). Anything else is an empty line. Reuses `out`'s storage, so a
+    // painter that keeps one LineCells allocates nothing per line after the
+    // first page.
+    void line(LineNumber n, LineCells& out) const;
+    // The text from `start` up to, not including, `end`, over history and
+    // screen, composed like text_between: rows joined by '\n' except after a
+    // wrapped row, gaps before text as spaces, trailing empty cells nothing,
+    // the right half of a wide character nothing. Parts that are no longer
+    // kept (evicted, cleared) are left out, never replaced by other text.
+    std::string text_range(LinePosition start, LinePosition end) const;
+    // Every occurrence of `query` (UTF-8) in the history and the live screen,
+    // in order, with a wrapped run of lines searched as one line. With
+    // `match_case` false both sides are compared lower-cased (full Unicode
+    // lower-casing, core/lowercase.hpp). Columns are cells: a match starts at
+    // the cell of its first character and ends after the cell of its last
+    // (both halves of a wide character; combining marks belong to their base
+    // character's cell). An empty query finds nothing.
+    //
+    // A match takes whole cells: "e" does not find the "e" of a cell that
+    // holds e + U+0301, nor "i" the first half of U+0130 lower-cased. Matches
+    // do not overlap: each search goes on after the previous match, as
+    // editors do ("aa" in "aaa" once). Lower-casing takes each character out
+    // of its context, so capital sigma is the medial form and a final sigma
+    // compares equal to it: a query cut from a word finds that word. A
+    // query that is not valid UTF-8 finds nothing.
+    std::vector<Match> find(std::string_view query, bool match_case) const;
+    // Empties the primary grid's scrollback; line numbers go on counting.
+    void clear_scrollback();
     // Bytes the scrollback holds, and the whole model, for measurement.
     std::size_t scrollback_bytes() const;
     std::size_t memory_bytes() const;

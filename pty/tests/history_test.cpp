@@ -1,0 +1,344 @@
+// Byte scripts for the model's history as the view reads it: line numbers
+// that never go back, lines as they were on screen, text over history and
+// screen, and search.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tolvar/pty/terminal_model.hpp"
+
+namespace tolvar::pty {
+namespace {
+
+TerminalModel fed(std::uint16_t rows, std::uint16_t cols, std::string_view bytes,
+                  std::size_t scrollback = 100) {
+    TerminalModel m(rows, cols, scrollback);
+    m.feed(bytes);
+    return m;
+}
+
+// A line's cells, every field, as one comparable string.
+std::string cells_of(const LineCells& line) {
+    std::string out = line.wrapped ? "w|" : "-|";
+    for (const Cell& c : line.cells) {
+        out += c.contents + "/" + std::to_string(c.fg.bits()) + "/" + std::to_string(c.bg.bits()) +
+               "/" + std::to_string(c.bold) + std::to_string(c.italic) +
+               std::to_string(c.underline) + std::to_string(c.inverse) + std::to_string(c.wide) +
+               std::to_string(c.wide_continuation) + " ";
+    }
+    return out;
+}
+
+std::string line_cells(const TerminalModel& m, LineNumber n) {
+    LineCells out;
+    m.line(n, out);
+    return cells_of(out);
+}
+
+std::string numbers(const TerminalModel& m) {
+    return std::to_string(m.history_begin()) + ".." + std::to_string(m.history_end());
+}
+
+std::string found(const TerminalModel& m, std::string_view query, bool match_case = true) {
+    std::string out;
+    for (const Match& x : m.find(query, match_case)) {
+        out += std::to_string(x.start.line) + ":" + std::to_string(x.start.col) + "-" +
+               std::to_string(x.end.line) + ":" + std::to_string(x.end.col) + " ";
+    }
+    return out;
+}
+
+// ---- numbering ------------------------------------------------------------------
+
+TEST(Numbering, CountsEveryLineThatLeavesThePrimaryScreen) {
+    TerminalModel m(3, 10, 4);
+    EXPECT_EQ(numbers(m), "0..0");
+    m.feed("0\r\n1\r\n2\r\n3\r\n4");
+    EXPECT_EQ(numbers(m), "0..2");
+    EXPECT_EQ(m.text_range({2, 0}, {3, 0}), "2\n");  // the screen's first row
+    // Past the capacity the oldest go and the numbers stay with their text.
+    m.feed("\r\n5\r\n6\r\n7\r\n8");
+    EXPECT_EQ(numbers(m), "2..6");
+    EXPECT_EQ(m.scrollback_rows(), 4u);
+    EXPECT_EQ(m.text_range({2, 0}, {3, 0}), "2\n");
+    EXPECT_EQ(m.text_range({0, 0}, {3, 0}), "2\n");  // lines 0 and 1 are gone
+    // Without room the lines are counted all the same.
+    TerminalModel none = fed(2, 5, "a\r\nb\r\nc\r\nd", 0);
+    EXPECT_EQ(numbers(none), "2..2");
+}
+
+TEST(Numbering, ClearingEmptiesTheHistoryAndTheNumbersGoOn) {
+    TerminalModel m = fed(2, 10, "a\r\nb\r\nc\r\nd");
+    ASSERT_EQ(numbers(m), "0..2");
+    m.clear_scrollback();
+    EXPECT_EQ(numbers(m), "2..2");
+    EXPECT_EQ(m.visible_text(), "c\nd");  // the screen stays
+    m.feed("\r\ne");
+    EXPECT_EQ(numbers(m), "2..3");
+    EXPECT_EQ(m.text_range({0, 0}, {3, 0}), "c\n");
+    // A reset drops the history as well, without renumbering.
+    m.feed(
+        "\x1b"
+        "c"
+        "x\r\ny\r\nz");
+    EXPECT_EQ(numbers(m), "3..4");
+    EXPECT_EQ(m.text_range({3, 0}, {4, 0}), "x\n");
+}
+
+TEST(Numbering, EraseSavedLinesClearsTheHistoryAtEverySplit) {
+    // xterm's CSI 3 J and its DEC form, also from the alternate screen;
+    // CSI 2 J clears the screen only.
+    const std::string script =
+        "a\r\nb\r\nc\x1b[3J\r\nd\r\ne\x1b[?3J\r\nf\r\ng\x1b[?1049h\x1b[2Ji\r\nj\r\nk\x1b[3J";
+    const auto state = [](const TerminalModel& m) {
+        return numbers(m) + "|" + m.visible_text() + "|" + std::to_string(m.alternate_screen());
+    };
+    const std::string whole = state(fed(2, 6, script));
+    EXPECT_EQ(whole, "5..5|j\nk|1");
+    for (std::size_t split = 1; split < script.size(); ++split) {
+        TerminalModel m(2, 6, 100);
+        m.feed(script.substr(0, split));
+        m.feed(script.substr(split));
+        ASSERT_EQ(state(m), whole) << "split at " << split;
+    }
+    TerminalModel kept = fed(2, 6, "a\r\nb\r\nc\x1b[2J");
+    EXPECT_EQ(numbers(kept), "0..1");
+}
+
+TEST(Numbering, ResizeMovesNoLine) {
+    TerminalModel m = fed(3, 8, "one\r\ntwo\r\nthree\r\nfour");
+    ASSERT_EQ(numbers(m), "0..1");
+    m.set_size(2, 4);
+    EXPECT_EQ(numbers(m), "0..1");
+    EXPECT_EQ(m.text_range({1, 0}, {3, 0}), "two\nthre\n");
+    m.set_size(5, 12);
+    EXPECT_EQ(m.text_range({0, 0}, {2, 0}), "one\ntwo\n");
+}
+
+TEST(Numbering, TheAlternateScreenPushesNothingAndIsReadWhileShown) {
+    TerminalModel m = fed(2, 8, "p1\r\np2\r\np3");
+    ASSERT_EQ(numbers(m), "0..1");
+    m.feed("\x1b[?1049hfull\r\nscreen\r\napp");
+    EXPECT_EQ(numbers(m), "0..1");
+    EXPECT_EQ(m.text_range({0, 0}, {2, 8}), "p1\nscreen\napp");
+    EXPECT_EQ(m.find("p2", true).size(), 0u);  // the primary screen is hidden
+    m.feed("\x1b[?1049l");
+    EXPECT_EQ(numbers(m), "0..1");
+    EXPECT_EQ(m.text_range({0, 0}, {2, 8}), "p1\np2\np3");
+    // A history line that wrapped went on on the primary screen, not on the
+    // alternate one.
+    TerminalModel wrapped = fed(2, 4, "abcdefghij\x1b[?1049hxy");
+    ASSERT_EQ(numbers(wrapped), "0..1");
+    EXPECT_EQ(wrapped.text_range({0, 0}, {1, 2}), "abcd\nxy");
+    EXPECT_EQ(found(wrapped, "dx"), "");
+}
+
+// ---- line() -----------------------------------------------------------------------
+
+TEST(Line, HistoryLinesAreExactlyAsTheyWereOnScreen) {
+    // Colours of all three kinds, every attribute, wide characters, marks,
+    // a coloured erase past the text, a wrapped row, and a wide character
+    // that did not fit and left the last column empty.
+    TerminalModel m(4, 8, 10);
+    m.feed(
+        "\x1b[1;3;4;7;38;2;9;8;7;48;5;200mA\x1b[0;31m\xe4\xb8\xad\x1b[0m"
+        "e\xcc\x81\xcc\x88\x1b[44m \x1b[K\x1b[0m\r\n");
+    m.feed(
+        "abcdefghijklmno\xe4\xb8\xad"
+        "x");
+    std::vector<std::string> on_screen;
+    for (LineNumber n = 0; n < 4; ++n) on_screen.push_back(line_cells(m, n));
+    m.feed("\r\n\r\n\r\n\r\n");
+    ASSERT_EQ(numbers(m), "0..4");
+    for (LineNumber n = 0; n < 4; ++n) EXPECT_EQ(line_cells(m, n), on_screen[n]) << n;
+    EXPECT_EQ(line_cells(m, 1).substr(0, 2), "w|");
+    EXPECT_EQ(line_cells(m, 2).substr(0, 2), "-|");
+}
+
+TEST(Line, OutsideTheLinesIsEmptyAndStorageIsReused) {
+    TerminalModel m = fed(2, 40, "w\r\nx\r\ny\r\nz", 2);
+    m.feed("\r\n");  // line 0 is evicted
+    LineCells out;
+    m.line(m.history_end(), out);
+    const Cell* storage = out.cells.data();
+    const std::size_t capacity = out.cells.capacity();
+    for (LineNumber n : {LineNumber{0}, m.history_end() + 2, LineNumber{~0ull}}) {
+        m.line(n, out);
+        EXPECT_TRUE(out.cells.empty()) << n;
+        EXPECT_FALSE(out.wrapped);
+    }
+    m.line(m.history_begin(), out);
+    EXPECT_EQ(out.cells.size(), 40u);
+    EXPECT_EQ(out.cells[0].contents, "x");
+    EXPECT_EQ(out.cells.data(), storage);
+    EXPECT_EQ(out.cells.capacity(), capacity);
+}
+
+// ---- text_range -------------------------------------------------------------------
+
+TEST(TextRange, ComposesLikeTextBetweenOverHistoryAndScreen) {
+    // Gaps, coloured blanks after the text, a wide character, marks and
+    // trailing spaces, read while on the screen and again from the history.
+    const std::string rows =
+        "a\x1b[3Cb\x1b[44m  \x1b[K\x1b[0m\r\n\xe4\xb8\xad"
+        "e\xcc\x81  \r\nl\xc3\xa4st";
+    TerminalModel m = fed(3, 8, rows);
+    const std::string live = m.text_between({0, 1}, {2, 3});
+    const std::string all = m.text_between({0, 0}, {3, 0});
+    const LineNumber top = m.history_end();
+    EXPECT_EQ(m.text_range({top, 1}, {top + 2, 3}), live);
+    m.feed("\r\n\r\n\r\n");
+    EXPECT_EQ(m.text_range({top, 1}, {top + 2, 3}), live);
+    EXPECT_EQ(m.text_range({top, 0}, {top + 3, 0}), all);
+    EXPECT_EQ(live,
+              "   b  \n\xe4\xb8\xad"
+              "e\xcc\x81  \nl\xc3\xa4s");
+    EXPECT_EQ(all,
+              "a   b  \n\xe4\xb8\xad"
+              "e\xcc\x81  \nl\xc3\xa4st\n");
+    EXPECT_EQ(m.text_range({top + 1, 1}, {top + 1, 8}), "e\xcc\x81  ");  // right half: nothing
+}
+
+TEST(TextRange, JoinsWrappedLinesIntoTheScreenAndClipsWhatIsGone) {
+    TerminalModel m = fed(2, 4, "old\r\nabcdefghijkl", 1);
+    // "abcd" is history, "efgh" and "ijkl" are on the screen, "old" is gone.
+    ASSERT_EQ(numbers(m), "1..2");
+    EXPECT_EQ(m.text_range({1, 2}, {3, 1}), "cdefghi");
+    EXPECT_EQ(m.text_range({0, 0}, {2, 2}), "abcdef");
+    EXPECT_EQ(m.text_range({0, 0}, {0, 3}), "");
+    EXPECT_EQ(m.text_range({3, 1}, {1, 2}), "");
+    EXPECT_EQ(m.text_range({2, 1}, {2, 1}), "");
+    EXPECT_EQ(m.text_range({3, 0}, {99, 0}), "ijkl\n");
+    m.clear_scrollback();
+    EXPECT_EQ(m.text_range({1, 0}, {3, 2}), "efghij");
+}
+
+// ---- find -----------------------------------------------------------------------
+
+TEST(Find, InHistoryAndOnScreenInOrderWithCaseAsAsked) {
+    // Line 1 is coloured and line 2 holds a non-ASCII character, so each
+    // way of reading a stored line is met.
+    TerminalModel m = fed(2, 20,
+                          "Error one\r\n\x1b[31merror\x1b[0m two\r\n\xc3\xa9 ERROR\r\n"
+                          "error on screen\r\nfin");
+    ASSERT_EQ(numbers(m), "0..3");
+    EXPECT_EQ(found(m, "error"), "1:0-1:5 3:0-3:5 ");
+    EXPECT_EQ(found(m, "error", false), "0:0-0:5 1:0-1:5 2:2-2:7 3:0-3:5 ");
+    EXPECT_EQ(found(m, "ERROR", false), found(m, "error", false));
+    EXPECT_EQ(found(m, ""), "");
+    EXPECT_EQ(found(m, "\xff"), "");
+    EXPECT_EQ(found(m, "nothing like it"), "");
+}
+
+TEST(Find, AWrappedRunIsOneLine) {
+    // "hello wor|ld again,| and more" wraps over history and the screen; a
+    // query longer than any row still fits the run.
+    TerminalModel m = fed(2, 9, "x\r\nhello world again, and more");
+    ASSERT_EQ(numbers(m), "0..2");
+    EXPECT_EQ(found(m, "world"), "1:6-2:2 ");
+    EXPECT_EQ(found(m, "hello world again, and more"), "1:0-3:9 ");
+    EXPECT_EQ(found(m, "x hello"), "");  // separate lines do not join
+    // A run that mixes plain and other rows in the history.
+    TerminalModel mixed = fed(2, 4,
+                              "abcd\xc3\xa9"
+                              "fgh\r\n\r\n\r\n");
+    EXPECT_EQ(found(mixed,
+                    "d\xc3\xa9"
+                    "f"),
+              "0:3-1:2 ");
+}
+
+TEST(Find, WideCharactersAndMarksTakeWholeCells) {
+    TerminalModel m = fed(3, 12,
+                          "a\xe4\xb8\xad\xe6\x96\x87"
+                          "b e\r\n"
+                          "\xc3\xa9 e\xcc\x81 \xc4\xb0 i\xcc\x87 i");
+    const auto check = [&m] {
+        // Both halves of each wide character.
+        EXPECT_EQ(found(m,
+                        "\xe6\x96\x87"
+                        "b"),
+                  "0:3-0:6 ");
+        // "e" is not the e of e + U+0301; the composed query is the cell.
+        EXPECT_EQ(found(m, "e"), "0:7-0:8 ");
+        EXPECT_EQ(found(m, "e\xcc\x81"), "1:2-1:3 ");
+        EXPECT_EQ(found(m, "\xcc\x81"), "");
+        // No normalisation: the precomposed letter is another character.
+        EXPECT_EQ(found(m, "\xc3\xa9"), "1:0-1:1 ");
+        // U+0130 lower-cases to i + U+0307: the whole cell matches, its
+        // first half alone does not, and i + U+0307 in one cell is the same.
+        EXPECT_EQ(found(m, "\xc4\xb0", false), "1:4-1:5 1:6-1:7 ");
+        EXPECT_EQ(found(m, "i", false), "1:8-1:9 ");
+    };
+    check();
+    m.feed("\r\n\r\n\r\n");
+    ASSERT_EQ(numbers(m), "0..2");
+    check();
+}
+
+TEST(Find, EveryLineReadsTheSameFromTheScreenAndFromTheHistory) {
+    // Each stored line is read from its stored bytes or decoded cell by
+    // cell, screen rows only the second way: pushing a screen into the
+    // history must change no match and no text.
+    static const char* pieces[] = {
+        "ab",           "Ab",           "xy z",     " ",         "\r\n",     "\r\n",
+        "\x1b[31m",     "\x1b[0m",      "\x1b[3C",  "\x1b[44m",  "\x1b[K",   "\xc3\xa9",
+        "e\xcc\x81",    "\xe4\xb8\xad", "\xc4\xb0", "i\xcc\x87", "\xce\xa3", "\xcf\x82",
+        "\xe2\x94\x80", "\x1b[2D",      "\xd0\x96"};
+    static const char* queries[] = {"a", "ab",       "b a",      "\xc3\xa9", "e", "\xe4\xb8\xad",
+                                    " ", "\xc4\xb0", "\xcf\x83", "i"};
+    std::uint32_t seed = 7;
+    std::size_t matched = 0;
+    for (int round = 0; round < 40; ++round) {
+        std::string script;
+        for (int i = 0; i < 150; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            script += pieces[(seed >> 16) % std::size(pieces)];
+        }
+        TerminalModel m = fed(6, 7, script, 1000);
+        const LineNumber end = m.history_end() + m.rows();
+        std::vector<std::string> before;
+        for (const char* q : queries) {
+            before.push_back(found(m, q) + found(m, q, false));
+            matched += before.back().empty() ? 0 : 1;
+        }
+        const std::string text = m.text_range({0, 0}, {end, 0});
+        m.feed("\x1b[r\x1b[6S");
+        ASSERT_EQ(m.history_end(), end);
+        for (std::size_t i = 0; i < std::size(queries); ++i) {
+            ASSERT_EQ(found(m, queries[i]) + found(m, queries[i], false), before[i])
+                << "round " << round << ", query " << queries[i];
+        }
+        ASSERT_EQ(m.text_range({0, 0}, {end, 0}), text) << "round " << round;
+    }
+    EXPECT_GT(matched, 200u);  // most queries find something
+}
+
+TEST(Find, MatchesDoNotOverlap) {
+    const TerminalModel m = fed(2, 10, "aaaaa");
+    EXPECT_EQ(found(m, "aa"), "0:0-0:2 0:2-0:4 ");
+}
+
+TEST(Find, SigmaMatchesInEveryForm) {
+    // Lower-casing a word gives a final sigma at its end, a search string
+    // cut from it a medial one; out of context both are the same.
+    const TerminalModel m =
+        fed(2, 20, "\xce\x9f\xce\x94\xce\x9f\xce\xa3 \xce\xbf\xce\xb4\xce\xbf\xcf\x82");
+    EXPECT_EQ(found(m, "\xce\xa3", false), "0:3-0:4 0:8-0:9 ");
+    EXPECT_EQ(found(m, "\xce\xbf\xce\xb4\xce\xbf\xcf\x83", false), "0:0-0:4 0:5-0:9 ");
+    EXPECT_EQ(found(m, "\xce\xa3"), "0:3-0:4 ");
+}
+
+TEST(Find, GapsAreSpacesAsInCopiedText) {
+    // The same row read from the screen and from the history.
+    TerminalModel m = fed(2, 10, "a\x1b[2Cb\xc3\xa9");
+    EXPECT_EQ(found(m, "a  b"), "0:0-0:4 ");
+    m.feed("\r\n\r\n");
+    TerminalModel plain = fed(2, 10, "a\x1b[2Cb\r\n\r\n");
+    EXPECT_EQ(found(m, "a  b"), "0:0-0:4 ");
+    EXPECT_EQ(found(plain, "a  b"), "0:0-0:4 ");
+}
+
+}  // namespace
+}  // namespace tolvar::pty
