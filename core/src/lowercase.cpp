@@ -90,23 +90,45 @@ std::string to_lowercase(std::string_view utf8) {
         if (text[i] == 0x03A3 && is_final_sigma(text, i)) {
             append_utf8(out, 0x03C2);
         } else {
-            append_lowercase(out, text[i]);
+            char buf[4];
+            out.append(buf, lowercase_utf8(text[i], buf));
         }
     }
     return out;
 }
 
-void append_lowercase(std::string& out, char32_t cp) {
+char* lowercase_utf8(char32_t cp, char* out) {
     if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp >= 'A' && cp <= 'Z' ? cp + 32 : cp));
-    } else if (cp == 0x0130) {
-        out.push_back('i');
-        append_utf8(out, 0x0307);
-    } else if (cp == 0x03A3) {
-        append_utf8(out, 0x03C3);  // the tables leave sigma to the context
-    } else {
-        append_utf8(out, cp < k_low_table.size() ? k_low_table[cp] : simple_lower(cp));
+        *out++ = static_cast<char>(cp - 'A' < 26u ? cp + 32 : cp);
+        return out;
     }
+    if (cp == 0x0130) {
+        *out++ = 'i';
+        cp = 0x0307;
+    } else if (cp == 0x03A3) {
+        cp = 0x03C3;  // the tables leave sigma to the context
+    } else {
+        cp = cp < k_low_table.size() ? k_low_table[cp] : simple_lower(cp);
+    }
+    // Written here rather than appended: searches fold every character of a
+    // history through this.
+    const auto put = [&out](unsigned b) { *out++ = static_cast<char>(b); };
+    if (cp < 0x80) {
+        put(cp);
+    } else if (cp < 0x800) {
+        put(0xC0 | cp >> 6);
+        put(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        put(0xE0 | cp >> 12);
+        put(0x80 | (cp >> 6 & 0x3F));
+        put(0x80 | (cp & 0x3F));
+    } else {
+        put(0xF0 | cp >> 18);
+        put(0x80 | (cp >> 12 & 0x3F));
+        put(0x80 | (cp >> 6 & 0x3F));
+        put(0x80 | (cp & 0x3F));
+    }
+    return out;
 }
 
 }  // namespace tolvar::core

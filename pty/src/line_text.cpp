@@ -160,14 +160,13 @@ namespace {
 
 // Lower-cases one code point for comparison; see find() for why the final
 // sigma is the medial one here.
+char* fold_utf8(char32_t cp, char* out) {
+    return core::lowercase_utf8(cp == 0x03C2 ? 0x03C3 : cp, out);
+}
+
 void fold(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp - 'A' < 26u ? cp + 32 : cp));
-    } else if (cp == 0x03C2) {
-        core::append_utf8(out, 0x03C3);
-    } else {
-        core::append_lowercase(out, cp);
-    }
+    char buf[4];
+    out.append(buf, fold_utf8(cp, buf));
 }
 
 // Searches the model's lines one wrapped run at a time. A run of history
@@ -188,7 +187,7 @@ class Search {
                 wrapped = reader.wrapped();
                 row_starts_.push_back(static_cast<std::uint32_t>(hay_.size()));
                 bool ascii = true;
-                if (reader.append_simple_text(fold_ ? fold : nullptr, hay_, ascii)) {
+                if (reader.append_simple_text(fold_ ? fold_utf8 : nullptr, hay_, ascii)) {
                     ascii_ = ascii_ && ascii;
                 } else {
                     decode_run(n);

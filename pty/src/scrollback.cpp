@@ -374,18 +374,21 @@ bool LineReader::append_simple_text(Fold fold, std::string& out, bool& ascii) co
         }
         return true;
     }
-    out.reserve(at + n);
+    // A character's lower case takes at most twice its bytes (U+0130: 2 to 3).
+    out.resize(at + 2 * n);
+    char* dst = out.data() + at;
     for (std::size_t i = 0; i < n;) {
         const unsigned b = p[i];
         if (b < 0x80) {
-            out.push_back(static_cast<char>(b == 0 ? 0x20u : b - 'A' < 26u ? b | 0x20u : b));
+            *dst++ = static_cast<char>(b == 0 ? 0x20u : b - 'A' < 26u ? b | 0x20u : b);
             ++i;
             continue;
         }
         const std::uint8_t* q = p + i;
-        fold(out, get_utf8(q));
+        dst = fold(get_utf8(q), dst);
         i = static_cast<std::size_t>(q - p);
     }
+    out.resize(static_cast<std::size_t>(dst - out.data()));
     return true;
 }
 

@@ -35,8 +35,9 @@ class LineReader {
     bool next(CellData& cell, Marks& marks);
     // The same without the attributes, for readers of text.
     bool next_text(CellData& cell, Marks& marks);
-    // Lower-cases one code point above 0x7f onto the end of a text.
-    using Fold = void (*)(std::string& out, char32_t cp);
+    // Writes the lower-case form of a code point, at most 4 bytes of UTF-8,
+    // and returns the end.
+    using Fold = char* (*)(char32_t cp, char* out);
     // For a line whose cells hold one code point each and nothing unusual
     // (no combining marks), which is almost every line: appends its text,
     // empty cells before text as spaces and after it nothing; with `fold`,

@@ -11,8 +11,9 @@ namespace tolvar::core {
 // Invalid UTF-8 bytes become U+FFFD.
 std::string to_lowercase(std::string_view utf8);
 
-// Appends the lower-case form of one code point taken out of its context, as
-// a search compares pieces of words: capital sigma becomes the medial form.
-void append_lowercase(std::string& out, char32_t cp);
+// Writes the lower-case form of one code point taken out of its context, as
+// a search compares pieces of words (capital sigma becomes the medial form),
+// as UTF-8 of at most 4 bytes at `out`, and returns the end.
+char* lowercase_utf8(char32_t cp, char* out);
 
 }  // namespace tolvar::core
