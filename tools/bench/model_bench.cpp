@@ -1,6 +1,8 @@
 // Ingest speed and memory of the terminal model beside other terminal cores,
 // on the same payloads in the same run: five workloads fed in 8192-byte chunks
 // to a 50 x 200 screen with 10 000 lines of scrollback, median of 5 runs.
+// Then the model's history as the view reads it: a search for text that is
+// not there over a full history, and the decoding of one page of it.
 //
 //   model-bench [--oracle PATH] [--megabytes N] [--runs N] [--only WORKLOAD]
 //
@@ -139,6 +141,114 @@ std::string short_lines(std::size_t bytes) {
     return out;
 }
 
+// A log as a long-running session leaves it, a line as wide as the screen
+// each: timestamps, levels and words of mixed case; every seventh line
+// coloured, every tenth with accented letters, box drawing or a check mark,
+// every twentieth with CJK text.
+std::string mixed_history(std::size_t lines) {
+    std::mt19937 rng(6);
+    static const char* levels[] = {"INFO", "DEBUG", "WARN", "ERROR", "info", "trace"};
+    static const char* others[] = {"\xc3\xa9t\xc3\xa9", "M\xc3\xbcller", "\xe2\x94\x80\xe2\x94\x80",
+                                   "\xe2\x9c\x93", "na\xc3\xafve"};
+    std::string out;
+    for (std::size_t i = 0; i < lines; ++i) {
+        std::string line = "2024-05-0" + std::to_string(1 + i % 9) +
+                           " 12:" + std::to_string(10 + i % 50) + ":" +
+                           std::to_string(10 + i % 47) + " " + levels[rng() % 6] + " ";
+        int width = static_cast<int>(line.size());
+        const bool coloured = i % 7 == 0;
+        while (width < k_cols - 12) {
+            std::string w = word(rng);
+            if (rng() % 5 == 0) w[0] = static_cast<char>(w[0] - 32);
+            if (i % 10 == 3 && rng() % 6 == 0) {
+                w = others[rng() % 5];
+                width -= 2;  // the others are narrower than their bytes
+            } else if (i % 20 == 9 && rng() % 6 == 0) {
+                w = "\xe6\x97\xa5\xe5\xbf\x97";  // two wide characters
+                width -= 2;
+            }
+            if (coloured) line += "\x1b[3" + std::to_string(1 + rng() % 7) + "m";
+            line += w + (coloured ? "\x1b[0m " : " ");
+            width += static_cast<int>(w.size()) + 1;
+        }
+        out += line + "\r\n";
+    }
+    return out;
+}
+
+// Lines of Cyrillic words, capitals among them: no line is ASCII, as in a
+// session that speaks Russian.
+std::string cyrillic_history(std::size_t lines) {
+    std::mt19937 rng(7);
+    std::string out;
+    for (std::size_t i = 0; i < lines; ++i) {
+        int width = 0;
+        while (width < k_cols - 12) {
+            const int n = 2 + static_cast<int>(rng() % 8);
+            for (int k = 0; k < n; ++k) {
+                const char32_t letter = (k == 0 && rng() % 4 == 0 ? 0x410 : 0x430) + rng() % 32;
+                tolvar::core::append_utf8(out, letter);
+            }
+            out += ' ';
+            width += n + 1;
+        }
+        out += "\r\n";
+    }
+    return out;
+}
+
+struct History {
+    const char* name;
+    std::string (*make)(std::size_t lines);
+};
+
+// A full history, searched for text that is not there and read a page at a
+// time as scrolling through all of it would.
+void measure_history(const History& h, int runs) {
+    tolvar::pty::TerminalModel model(k_rows, k_cols, k_scrollback);
+    model.feed(h.make(k_scrollback + k_rows));
+    const auto median_ms = [runs](auto&& work) {
+        std::vector<double> times;
+        for (int i = 0; i < std::max(runs, 1); ++i) {
+            const double start = tolvar::bench::cpu_seconds();
+            work();
+            times.push_back((tolvar::bench::cpu_seconds() - start) * 1e3);
+        }
+        std::sort(times.begin(), times.end());
+        return times[times.size() / 2];
+    };
+    std::size_t found = 0;
+    const double exact = median_ms([&] { found += model.find("no such words here", true).size(); });
+    const double folded =
+        median_ms([&] { found += model.find("No Such Words Here", false).size(); });
+    tolvar::pty::LineCells cells;
+    constexpr std::uint64_t k_page = 60;
+    const std::uint64_t pages = model.scrollback_rows() / k_page;
+    const double all_pages = median_ms([&] {
+        for (std::uint64_t n = 0; n < pages * k_page; ++n) {
+            model.line(model.history_begin() + n, cells);
+        }
+    });
+    std::printf("| %s | %zu | %.2f | %.2f ms | %.2f ms | %.1f us |\n", h.name,
+                model.scrollback_rows(),
+                static_cast<double>(model.scrollback_bytes()) /
+                    static_cast<double>(model.scrollback_rows() * k_cols),
+                exact, folded, all_pages * 1e3 / static_cast<double>(pages));
+    if (found != 0) std::printf("(the absent string was found %zu times)\n", found);
+}
+
+void measure_histories(int runs) {
+    std::printf(
+        "\nhistory of %u columns: find of an absent string, and line() of a page of 60 lines "
+        "into one LineCells; median of %d runs\n\n",
+        unsigned{k_cols}, runs);
+    std::printf(
+        "| history | lines | B/cell | find, match case | find, ignore case | page of 60 lines |\n"
+        "|---|---:|---:|---:|---:|---:|\n");
+    measure_history({"mixed log text", mixed_history}, runs);
+    measure_history({"Cyrillic words", cyrillic_history}, runs);
+}
+
 struct Measure {
     double mbps = 0;
     std::size_t bytes = 0;  // memory the scrollback holds after one run
@@ -235,6 +345,13 @@ int main(int argc, char** argv) {
         {"wide and combining", wide_and_combining}, {"cursor-addressed redraw", cursor_redraw},
         {"short lines scrolling", short_lines},
     };
+    const bool history = std::string("history").find(only) != std::string::npos;
+    if (std::none_of(std::begin(workloads), std::end(workloads), [&](const Workload& w) {
+            return std::string(w.name).find(only) != std::string::npos;
+        })) {
+        if (history) measure_histories(runs);
+        return 0;
+    }
     std::vector<Core> cores = {{"vt100", oracle}};
 #ifdef TOLVAR_BENCH_CORES
     cores.push_back({"alacritty_terminal", TOLVAR_ALACRITTY_BENCH});
@@ -298,5 +415,6 @@ int main(int argc, char** argv) {
                     cells.c_str());
         std::fflush(stdout);
     }
+    if (history) measure_histories(runs);
     return 0;
 }
