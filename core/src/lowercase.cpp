@@ -110,25 +110,7 @@ char* lowercase_utf8(char32_t cp, char* out) {
     } else {
         cp = cp < k_low_table.size() ? k_low_table[cp] : simple_lower(cp);
     }
-    // Written here rather than appended: searches fold every character of a
-    // history through this.
-    const auto put = [&out](unsigned b) { *out++ = static_cast<char>(b); };
-    if (cp < 0x80) {
-        put(cp);
-    } else if (cp < 0x800) {
-        put(0xC0 | cp >> 6);
-        put(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        put(0xE0 | cp >> 12);
-        put(0x80 | (cp >> 6 & 0x3F));
-        put(0x80 | (cp & 0x3F));
-    } else {
-        put(0xF0 | cp >> 18);
-        put(0x80 | (cp >> 12 & 0x3F));
-        put(0x80 | (cp >> 6 & 0x3F));
-        put(0x80 | (cp & 0x3F));
-    }
-    return out;
+    return write_utf8(cp, out);
 }
 
 }  // namespace tolvar::core

@@ -5,6 +5,7 @@
 #include <span>
 
 #include "char_width.hpp"
+#include "tolvar/core/utf.hpp"
 
 // A line is: flags (bit 0: wrapped), varint columns, varint text length,
 // varint runs length, the text, the runs.
@@ -41,21 +42,7 @@ struct Writer {
         byte(static_cast<unsigned>(v));
     }
     void utf8(char32_t cp) {
-        if (cp < 0x80) {
-            byte(cp);
-        } else if (cp < 0x800) {
-            byte(0xc0 | cp >> 6);
-            byte(0x80 | (cp & 0x3f));
-        } else if (cp < 0x10000) {
-            byte(0xe0 | cp >> 12);
-            byte(0x80 | (cp >> 6 & 0x3f));
-            byte(0x80 | (cp & 0x3f));
-        } else {
-            byte(0xf0 | cp >> 18);
-            byte(0x80 | (cp >> 12 & 0x3f));
-            byte(0x80 | (cp >> 6 & 0x3f));
-            byte(0x80 | (cp & 0x3f));
-        }
+        p = reinterpret_cast<std::uint8_t*>(core::write_utf8(cp, reinterpret_cast<char*>(p)));
     }
     void color(std::uint32_t bits) {
         switch (bits >> 24) {
