@@ -6,17 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "model_scripts.hpp"
 #include "tolvar/pty/terminal_model.hpp"
 
 namespace tolvar::pty {
 namespace {
-
-TerminalModel fed(std::uint16_t rows, std::uint16_t cols, std::string_view bytes,
-                  std::size_t scrollback = 100) {
-    TerminalModel m(rows, cols, scrollback);
-    m.feed(bytes);
-    return m;
-}
 
 // A line's cells, every field, as one comparable string.
 std::string cells_of(const LineCells& line) {
@@ -94,14 +88,8 @@ TEST(Numbering, EraseSavedLinesClearsTheHistoryAtEverySplit) {
     const auto state = [](const TerminalModel& m) {
         return numbers(m) + "|" + m.visible_text() + "|" + std::to_string(m.alternate_screen());
     };
-    const std::string whole = state(fed(2, 6, script));
-    EXPECT_EQ(whole, "5..5|j\nk|1");
-    for (std::size_t split = 1; split < script.size(); ++split) {
-        TerminalModel m(2, 6, 100);
-        m.feed(script.substr(0, split));
-        m.feed(script.substr(split));
-        ASSERT_EQ(state(m), whole) << "split at " << split;
-    }
+    EXPECT_EQ(state(fed(2, 6, script)), "5..5|j\nk|1");
+    expect_every_split_alike(2, 6, script, state);
     TerminalModel kept = fed(2, 6, "a\r\nb\r\nc\x1b[2J");
     EXPECT_EQ(numbers(kept), "0..1");
 }

@@ -7,15 +7,10 @@
 
 #include <string>
 
+#include "model_scripts.hpp"
+
 namespace tolvar::pty {
 namespace {
-
-TerminalModel fed(std::uint16_t rows, std::uint16_t cols, std::string_view bytes,
-                  std::size_t scrollback = 100) {
-    TerminalModel m(rows, cols, scrollback);
-    m.feed(bytes);
-    return m;
-}
 
 std::string row_text(const TerminalModel& m, std::uint16_t row) {
     return m.text_between({row, 0}, {row, m.cols()});
@@ -128,16 +123,7 @@ TEST(Utf8, EverySplitOfAStreamGivesTheSameScreen) {
         "d\xcc\x81\x1b[0m\r\n"
         "\x1b[?2004h\x1b[2;3Hx\x1b[38;2;1;2;3my\x1b[?25l\xf0\x9f\x98\x80"
         "z\x1bPq\x1b\\";
-    const std::string whole = snapshot(fed(4, 8, script));
-    for (std::size_t split = 1; split < script.size(); ++split) {
-        TerminalModel m(4, 8, 100);
-        m.feed(script.substr(0, split));
-        m.feed(script.substr(split));
-        ASSERT_EQ(snapshot(m), whole) << "split at " << split;
-    }
-    TerminalModel bytewise(4, 8, 100);
-    for (char b : script) bytewise.feed(std::string_view(&b, 1));
-    EXPECT_EQ(snapshot(bytewise), whole);
+    expect_every_split_alike(4, 8, script, snapshot);
 }
 
 // ---- wide and combining characters ----------------------------------------------
