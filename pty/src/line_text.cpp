@@ -176,10 +176,10 @@ void fold(std::string& out, char32_t cp) {
 // the text. Any other run is decoded at once.
 class Search {
   public:
-    Search(const Screen& screen, std::string_view needle, bool match_case)
-        : lines_(screen), needle_(needle), fold_(!match_case) {}
+    Search(const Screen& screen, std::string_view needle, bool match_case, std::size_t limit)
+        : lines_(screen), needle_(needle), fold_(!match_case), limit_(limit) {}
 
-    std::vector<Match> run() {
+    Found run() {
         for (LineNumber n = lines_.begin; n < lines_.end; ++n) {
             bool wrapped = false;
             if (quick_ && lines_.in_history(n)) {
@@ -211,7 +211,12 @@ class Search {
                 starts_.clear();
             }
         }
-        return std::move(matches_);
+        // The ring's oldest match is where the next one would have gone.
+        if (limit_ > 0 && found_ > limit_) {
+            std::ranges::rotate(matches_,
+                                matches_.begin() + static_cast<std::ptrdiff_t>(found_ % limit_));
+        }
+        return {std::move(matches_), found_};
     }
 
     // Visitor of walk_row: one unit per code point, and per empty cell
@@ -277,8 +282,9 @@ class Search {
         for (std::size_t at = hay.find(needle_); at != std::string_view::npos;) {
             const std::size_t end = at + needle_.size();
             if (quick_) {
-                matches_.push_back({ascii_position(at), ascii_position(end - 1)});
-                ++matches_.back().end.col;
+                Match m{ascii_position(at), ascii_position(end - 1)};
+                ++m.end.col;
+                add(m);
             } else if (!add_decoded_match(at, end)) {
                 at = hay.find(needle_, at + 1);
                 continue;
@@ -304,14 +310,26 @@ class Search {
         }
         const Unit& a = units_[first - starts_.begin()];
         const Unit& b = units_[after - starts_.begin() - 1];
-        matches_.push_back({{run_first_ + a.line, a.col},
-                            {run_first_ + b.line, static_cast<std::uint16_t>(b.col + b.width)}});
+        add({{run_first_ + a.line, a.col},
+             {run_first_ + b.line, static_cast<std::uint16_t>(b.col + b.width)}});
         return true;
+    }
+
+    // Past the limit, matches_ is a ring that keeps the newest.
+    void add(const Match& m) {
+        if (matches_.size() < limit_) {
+            matches_.push_back(m);
+        } else if (limit_ > 0) {
+            matches_[found_ % limit_] = m;
+        }
+        ++found_;
     }
 
     const Lines lines_;
     const std::string_view needle_;
     const bool fold_;
+    const std::size_t limit_;
+    std::size_t found_ = 0;
     LineNumber run_first_ = lines_.begin;
     LineNumber line_ = 0;                    // the line being decoded
     bool quick_ = true;                      // the run so far is read from stored bytes
@@ -326,7 +344,7 @@ class Search {
 
 }  // namespace
 
-std::vector<Match> find(const Screen& screen, std::string_view query, bool match_case) {
+Found find(const Screen& screen, std::string_view query, bool match_case, std::size_t limit) {
     if (query.empty() || !core::is_valid_utf8(query)) return {};
     std::string needle;
     if (match_case) {
@@ -335,7 +353,7 @@ std::vector<Match> find(const Screen& screen, std::string_view query, bool match
         for (std::size_t pos = 0; pos < query.size();)
             fold(needle, core::next_code_point(query, pos));
     }
-    return Search(screen, needle, match_case).run();
+    return Search(screen, needle, match_case, limit).run();
 }
 
 }  // namespace tolvar::pty

@@ -44,6 +44,6 @@ void read_row_text(LineReader reader, RowText& out);
 bool append_row_text(const RowText& row, std::size_t from, std::size_t to, std::string& out);
 
 std::string text_range(const Screen& screen, LinePosition start, LinePosition end);
-std::vector<Match> find(const Screen& screen, std::string_view query, bool match_case);
+Found find(const Screen& screen, std::string_view query, bool match_case, std::size_t limit);
 
 }  // namespace tolvar::pty

@@ -204,7 +204,11 @@ std::string TerminalModel::text_range(LinePosition start, LinePosition end) cons
 }
 
 std::vector<Match> TerminalModel::find(std::string_view query, bool match_case) const {
-    return pty::find(*screen_, query, match_case);
+    return pty::find(*screen_, query, match_case, SIZE_MAX).matches;
+}
+
+Found TerminalModel::find(std::string_view query, bool match_case, std::size_t limit) const {
+    return pty::find(*screen_, query, match_case, limit);
 }
 
 void TerminalModel::clear_scrollback() {

@@ -308,6 +308,20 @@ TEST(Find, MatchesDoNotOverlap) {
     EXPECT_EQ(found(m, "aa"), "0:0-0:2 0:2-0:4 ");
 }
 
+TEST(Find, ABoundedSearchKeepsTheNewestMatchesAndCountsThemAll) {
+    // Stored-byte and decoded runs alike: the line with an accent is decoded.
+    TerminalModel m = fed(3, 20, "");
+    for (int i = 0; i < 7; ++i) m.feed(i == 3 ? "x \xc3\xa9\r\n" : "x\r\n");
+    const std::vector<Match> all = m.find("x", true);
+    ASSERT_EQ(all.size(), 7u);
+    for (std::size_t limit : {0u, 1u, 3u, 5u, 7u, 9u}) {
+        const Found f = m.find("x", true, limit);
+        EXPECT_EQ(f.total, 7u);
+        const std::vector<Match> newest(all.end() - std::min<std::ptrdiff_t>(7, limit), all.end());
+        EXPECT_EQ(f.matches, newest) << "limit " << limit;
+    }
+}
+
 TEST(Find, SigmaMatchesInEveryForm) {
     // Lower-casing a word gives a final sigma at its end, a search string
     // cut from it a medial one; out of context both are the same.

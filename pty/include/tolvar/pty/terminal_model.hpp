@@ -88,6 +88,12 @@ struct Match {
     LinePosition end;
     friend constexpr bool operator==(Match, Match) = default;
 };
+// What a bounded find() returns: a query of one letter can match millions
+// of times in a full history, and what a view needs is those near the end.
+struct Found {
+    std::vector<Match> matches;  // the newest of them, oldest first
+    std::size_t total = 0;       // how many there are in all
+};
 
 enum class MouseMode : std::uint8_t { None, Press, PressRelease, ButtonMotion, AnyMotion };
 enum class MouseEncoding : std::uint8_t { Default, Utf8, Sgr };
@@ -175,6 +181,8 @@ class TerminalModel {
     // compares equal to it: a query cut from a word finds that word. A
     // query that is not valid UTF-8 finds nothing.
     std::vector<Match> find(std::string_view query, bool match_case) const;
+    // The same, keeping no more than the newest `limit` matches.
+    Found find(std::string_view query, bool match_case, std::size_t limit) const;
     // Empties the primary grid's scrollback; line numbers go on counting.
     void clear_scrollback();
     // Bytes the scrollback holds, and the whole model, for measurement.
