@@ -208,6 +208,7 @@ void AppState::settle() {
     if (selection.state != SelectionState::None && !find_tab(selection.tab)) {
         selection.state = SelectionState::None;
     }
+    if (find && !find_tab(find->tab)) find.reset();
     if (view_mode_ == ViewMode::BrowseGroups) {
         const std::size_t n = browser_entries(*this).size();
         tile_selection_ = n == 0 ? 0 : std::min(tile_selection_, n - 1);

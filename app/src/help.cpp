@@ -21,6 +21,9 @@ std::array<HelpRow, k_help_rows> help_rows(std::string_view nav_modifier) {
         {"Ctrl+Shift+B", "Broadcast input to group"},
         {"Ctrl+Shift+G / Ctrl+Shift+A", "Tile group / tile all"},
         {"Ctrl+Shift+E", "Collapse / expand group"},
+        {"Shift+PgUp / Shift+PgDn", "Scroll back / forward a page"},
+        {"Ctrl+Shift+Up / Down", "Scroll a line (Home oldest, End live)"},
+        {"Ctrl+Shift+F", "Find in history (Enter next, Esc)"},
         {"Ctrl+Ins", "Copy screen"},
         {"Shift+Ins / Ctrl+Shift+Ins", "Paste"},
         {"Drag / right-click", "Copy selection / paste"},
@@ -33,10 +36,11 @@ HelpLayout help_layout(int w, int h, int cell_height, Scale scale) {
     const int r = std::max(cell_height + scale(6), scale(20));
     const int pw = std::min(std::max(w - scale(60), scale(280)), scale(560));
     const int x0 = (w - pw) / 2;
-    const int t = std::max((h - 19 * r - scale(58)) / 2, scale(8));
+    const int lines = static_cast<int>(k_help_rows) + 1;  // the title and the rows
+    const int t = std::max((h - lines * r - scale(58)) / 2, scale(8));
     layout.row_height = r;
     layout.key_width = 45 * pw / 4 / 25;
-    layout.panel = {x0, t + scale(34), x0 + pw, t + 19 * r + scale(58)};
+    layout.panel = {x0, t + scale(34), x0 + pw, t + lines * r + scale(58)};
     layout.title = {x0 + scale(16), t + scale(46), x0 + pw - scale(16), t + scale(46) + r};
     return layout;
 }

@@ -1,6 +1,7 @@
 #include "tolvar/app/input.hpp"
 
 #include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 #include "tolvar/app/browser.hpp"
@@ -37,15 +38,22 @@ std::size_t count_scalar_values(std::string_view utf8) {
 // ------------------------------------------------------------ pure helpers
 
 void send_input(AppState& state, std::string_view bytes) {
-    const Tab* active = state.active_tab();
+    Tab* active = state.active_tab();
     if (!active) return;
+    const auto write = [&](const Tab& tab) {
+        if (!tab.session) return;
+        tab.session->write(bytes);
+        // What is typed belongs at the prompt, in view.
+        state.find_tab(tab.id())->scroll.to_live();
+    };
     if (state.broadcasts(*active)) {
+        const std::optional<GroupId> group = active->group();
         for (const Tab& tab : state.tabs()) {
-            if (tab.group() == active->group() && tab.session) tab.session->write(bytes);
+            if (tab.group() == group) write(tab);
         }
         return;
     }
-    if (active->session) active->session->write(bytes);
+    write(*active);
 }
 
 std::string paste_bytes(std::string_view text, bool bracketed) {
@@ -119,6 +127,7 @@ void InputController::key_down(VirtualKey key, Modifiers modifiers) {
                    [&](NavArrow a) { run_nav_arrow(a); },
                    [&](ShortcutKey s) { run_shortcut(s); },
                    [&](QuickKeyHit q) { run_quick_key(q.index); },
+                   [&](ViewKey v) { run_view_key(v, key, modifiers); },
                    [&](SendKey s) {
                        if (auto state = workspace_.cell().borrow()) send_input(**state, s.bytes);
                    },
@@ -356,6 +365,80 @@ void InputController::run_quick_key(std::size_t index) {
     }
 }
 
+void InputController::run_view_key(ViewKey key, VirtualKey virtual_key, Modifiers modifiers) {
+    if (key == ViewKey::Find) {
+        port_.open_find();
+        return;
+    }
+    bool changed = false;
+    {
+        auto guard = workspace_.cell().borrow();
+        if (!guard) return;
+        Tab* tab = (*guard)->active_tab();
+        if (!tab) return;
+        const HistoryExtent h = history_extent(*tab);
+        if (h.alternate) {
+            if (auto bytes = key_sequence(virtual_key, modifiers)) send_input(**guard, *bytes);
+            return;
+        }
+        const ScrollView before = tab->scroll;
+        const auto page = static_cast<std::int64_t>(std::max<std::uint16_t>(h.rows, 1));
+        switch (key) {
+            case ViewKey::PageBack:
+                tab->scroll.scroll(h, page);
+                break;
+            case ViewKey::PageForward:
+                tab->scroll.scroll(h, -page);
+                break;
+            case ViewKey::LineBack:
+                tab->scroll.scroll(h, 1);
+                break;
+            case ViewKey::LineForward:
+                tab->scroll.scroll(h, -1);
+                break;
+            case ViewKey::Oldest:
+                tab->scroll.to_oldest(h);
+                break;
+            case ViewKey::Live:
+            case ViewKey::Find:
+                tab->scroll.to_live();
+                break;
+        }
+        changed = !(tab->scroll == before);
+    }
+    if (changed) window_.invalidate();
+}
+
+void InputController::wheel(TabId pane, int delta, unsigned lines_per_notch) {
+    bool changed = false;
+    {
+        auto guard = workspace_.cell().borrow();
+        if (!guard) return;
+        Tab* tab = (*guard)->find_tab(pane);
+        if (!tab || !tab->session) return;
+        const HistoryExtent h = history_extent(*tab);
+        if (h.alternate) {
+            // Three lines a notch whatever the setting, as other terminals do.
+            const int lines = wheel_.add(delta, 3).lines;
+            bool application_cursor = false;
+            tab->session->model().with([&](const pty::TerminalModel& model) {
+                application_cursor = model.application_cursor();
+            });
+            const std::string_view up = application_cursor ? "\x1bOA" : "\x1b[A";
+            const std::string_view down = application_cursor ? "\x1bOB" : "\x1b[B";
+            std::string keys;
+            for (int i = 0; i < std::abs(lines); ++i) keys += lines > 0 ? up : down;
+            if (!keys.empty()) tab->session->write(keys);
+            return;
+        }
+        const WheelAccumulator::Step step = wheel_.add(delta, lines_per_notch);
+        const ScrollView before = tab->scroll;
+        tab->scroll.scroll(h, step.lines + step.pages * std::max<std::int64_t>(h.rows, 1));
+        changed = !(tab->scroll == before);
+    }
+    if (changed) window_.invalidate();
+}
+
 void InputController::send_and_record(std::string_view bytes, std::string_view line) {
     auto state = workspace_.cell().borrow();
     if (!state) return;
@@ -476,7 +559,9 @@ void InputController::copy_screen() {
         const Tab* tab = (*guard)->active_tab();
         if (!tab || !tab->session) return;
         tab->session->model().with([&](const pty::TerminalModel& model) {
-            text = std::string(trim_screen_text(model.visible_text()));
+            const HistoryExtent h = HistoryExtent::of(model);
+            const pty::LineNumber top = tab->scroll.top_line(h);
+            text = std::string(trim_screen_text(model.text_range({top, 0}, {top + h.rows, 0})));
         });
     }
     if (!text.empty()) port_.write_clipboard(text);

@@ -90,6 +90,29 @@ std::optional<std::size_t> match_quick_key(const std::vector<core::QuickKey>& qu
     return std::nullopt;
 }
 
+std::optional<ViewKey> view_key_for(VirtualKey key, Modifiers m) {
+    if (m.alt || !m.shift) return std::nullopt;
+    if (!m.ctrl) {
+        if (key == vk::k_prior) return ViewKey::PageBack;
+        if (key == vk::k_next) return ViewKey::PageForward;
+        return std::nullopt;
+    }
+    switch (key) {
+        case vk::k_up:
+            return ViewKey::LineBack;
+        case vk::k_down:
+            return ViewKey::LineForward;
+        case vk::k_home:
+            return ViewKey::Oldest;
+        case vk::k_end:
+            return ViewKey::Live;
+        case vk::letter('F'):
+            return ViewKey::Find;
+        default:
+            return std::nullopt;
+    }
+}
+
 std::optional<BrowserKey> browser_key(VirtualKey key, Modifiers m) {
     if (m.ctrl) {
         if (key == vk::k_tab) return BrowserKey{BrowserKey::Kind::Cycle, 0, 0, m.shift};
@@ -131,6 +154,7 @@ KeyRoute route_key_down(const AppState& state, VirtualKey key, Modifiers m) {
         if (auto hit = match_quick_key(state.config.quick_keys, key, m)) return QuickKeyHit{*hit};
     }
     if (browsing) return NoKeyAction{};
+    if (auto view = view_key_for(key, m)) return *view;
     if (auto bytes = key_sequence(key, m)) return SendKey{*bytes};
     return NoKeyAction{};
 }

@@ -109,6 +109,8 @@ std::optional<TabMenu> tab_menu(const AppState& state, TabId id) {
             collapsed ? k_expand_text : "Collapse group\tCtrl+Shift+E", k_collapse_group));
         items.push_back(MenuItem::command(k_broadcast_text, k_broadcast, state.broadcasts(tab)));
     }
+    items.push_back(MenuItem::command("Save output\xE2\x80\xA6", k_save_output));
+    items.push_back(MenuItem::command("Clear scrollback", k_clear_scrollback));
     items.push_back(MenuItem::separator());
     items.push_back(MenuItem::command("Close\tCtrl+Shift+W", k_close));
     return menu;
@@ -196,6 +198,27 @@ std::string menu_label(std::string_view text) {
 
 // ------------------------------------------------------------ choosing
 
+namespace {
+
+// The group items both menus hold; false for any other id.
+bool run_group_item(Workspace& workspace, MenuPort& port, GroupId group, unsigned id) {
+    switch (id) {
+        case k_new_tab_in_group:
+            workspace.new_tab_in_group(group);
+            return true;
+        case k_rename_group:
+            port.start_rename(group);
+            return true;
+        case k_broadcast:
+            workspace.toggle_group_broadcast(group);
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
 void run_tab_command(Workspace& workspace, MenuPort& port, const TabMenu& menu, unsigned id) {
     if (id == 0) return;
     const TabId tab = menu.subject;
@@ -228,6 +251,12 @@ void run_tab_command(Workspace& workspace, MenuPort& port, const TabMenu& menu, 
             case k_history:
                 port.show_history_viewer();
                 break;
+            case k_save_output:
+                port.save_output(tab);
+                break;
+            case k_clear_scrollback:
+                workspace.clear_scrollback(tab);
+                break;
             case k_no_group:
                 change_state(workspace,
                              [&](AppState& state) { state.set_tab_group(tab, std::nullopt); });
@@ -238,20 +267,11 @@ void run_tab_command(Workspace& workspace, MenuPort& port, const TabMenu& menu, 
             case k_close:
                 workspace.close_tab(tab);
                 break;
-            case k_new_tab_in_group:
-                if (group) workspace.new_tab_in_group(*group);
-                break;
-            case k_rename_group:
-                if (group) port.start_rename(*group);
-                break;
             case k_collapse_group:
                 if (group) workspace.toggle_group_collapsed(*group);
                 break;
-            case k_broadcast:
-                if (group) workspace.toggle_group_broadcast(*group);
-                break;
             default:
-                return;
+                if (!group || !run_group_item(workspace, port, *group, id)) return;
         }
     }
     port.invalidate();
@@ -276,15 +296,6 @@ void run_group_command(Workspace& workspace, MenuPort& port, const GroupMenu& me
             case k_expand_group:
                 workspace.activate_group(group);
                 break;
-            case k_new_tab_in_group:
-                workspace.new_tab_in_group(group);
-                break;
-            case k_rename_group:
-                port.start_rename(group);
-                break;
-            case k_broadcast:
-                workspace.toggle_group_broadcast(group);
-                break;
             case k_top_level:
                 change_state(workspace,
                              [&](AppState& state) { state.set_group_parent(group, std::nullopt); });
@@ -293,7 +304,7 @@ void run_group_command(Workspace& workspace, MenuPort& port, const GroupMenu& me
                 workspace.close_group(group);
                 break;
             default:
-                return;
+                if (!run_group_item(workspace, port, group, id)) return;
         }
     }
     port.invalidate();

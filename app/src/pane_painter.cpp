@@ -39,10 +39,6 @@ void append_utf16(std::u16string& out, char32_t cp) {
     }
 }
 
-bool before_or_at(CellPoint a, CellPoint b) {
-    return a.row < b.row || (a.row == b.row && a.col <= b.col);
-}
-
 }  // namespace
 
 Rgb palette_color(pty::Color color, bool foreground) {
@@ -57,12 +53,12 @@ Rgb palette_color(pty::Color color, bool foreground) {
     return foreground ? k_default_foreground : k_default_background;
 }
 
-SelectionSpan::SelectionSpan(CellPoint a, CellPoint b)
-    : start(before_or_at(a, b) ? a : b), end(before_or_at(a, b) ? b : a) {}
+SelectionSpan::SelectionSpan(pty::LinePosition a, pty::LinePosition b)
+    : start(std::min(a, b)), end(std::max(a, b)) {}
 
-bool SelectionSpan::contains(std::uint16_t row, std::uint16_t col) const {
-    const CellPoint p{row, col};
-    return before_or_at(start, p) && before_or_at(p, end);
+bool SelectionSpan::contains(pty::LineNumber line, std::uint16_t col) const {
+    const pty::LinePosition p{line, col};
+    return start <= p && p <= end;
 }
 
 VisibleGrid visible_grid(const pty::TerminalModel& model, const Rect& text,
@@ -78,15 +74,24 @@ RunBuilder::RunBuilder(int cell_width, std::uint16_t visible_cols) : cell_width_
     advances_.reserve(visible_cols);
 }
 
-void RunBuilder::row(const pty::TerminalModel& model, std::uint16_t r, std::uint16_t visible_cols,
-                     const std::optional<SelectionSpan>& selection, RunSink& sink) {
+void RunBuilder::row(const pty::LineCells& line, pty::LineNumber number, std::uint16_t visible_cols,
+                     const std::optional<SelectionSpan>& selection,
+                     std::span<const MatchSpan> matches, RunSink& sink) {
+    static const pty::Cell k_blank;
+    auto match = matches.begin();
     for (std::uint16_t c = 0; c < visible_cols; ++c) {
-        const pty::Cell cell = model.cell(r, c);
+        // A line stored before the pane grew is blank past its end.
+        const pty::Cell& cell = c < line.cells.size() ? line.cells[c] : k_blank;
         if (cell.wide_continuation) continue;
         Rgb fg = palette_color(cell.fg, true);
         Rgb bg = palette_color(cell.bg, false);
         if (cell.inverse) std::swap(fg, bg);
-        if (selection && selection->contains(r, c)) {
+        while (match != matches.end() && match->end_col <= c) ++match;
+        if (match != matches.end() && match->first_col <= c) {
+            fg = k_match_foreground;
+            bg = match->current ? k_current_match_background : k_match_background;
+        }
+        if (selection && selection->contains(number, c)) {
             fg = k_selection_foreground;
             bg = k_selection_background;
         }
@@ -166,10 +171,13 @@ std::vector<GhostCell> ghost_cells(std::string_view typed,
 }
 
 PaneOverlay pane_overlay(const pty::TerminalModel& model, const Tab& tab, const Rect& text,
-                         const CellMetrics& cell, bool focused) {
+                         const CellMetrics& cell, bool focused, std::uint64_t offset) {
     PaneOverlay overlay;
     if (!focused) return overlay;
-    const pty::Position cursor = model.cursor();
+    pty::Position cursor = model.cursor();
+    // Scrolled back, the cursor's row sits lower in the page, or below it.
+    if (cursor.row + offset >= model.rows()) return overlay;
+    cursor.row = static_cast<std::uint16_t>(cursor.row + offset);
     if (!model.alternate_screen()) {
         overlay.ghost = ghost_cells(tab.input_line, tab.suggestion, text, cell, cursor,
                                     visible_grid(model, text, cell).cols);

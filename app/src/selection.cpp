@@ -3,18 +3,25 @@
 #include <algorithm>
 
 #include "tolvar/app/layout.hpp"
+#include "tolvar/app/workspace.hpp"
 #include "tolvar/core/utf.hpp"
 
 namespace tolvar::app {
 
 namespace {
 
-// The cell under a point of the text rectangle, whose top-left corner is
-// where the cell grid starts.
-CellPoint cell_from(const Rect& text, const CellMetrics& cell, int x, int y) {
+// The line and cell under a point of the text rectangle, whose top-left
+// corner is where the cell grid starts and whose first row shows line `top`.
+pty::LinePosition position_at(const Rect& text, pty::LineNumber top, const CellMetrics& cell, int x,
+                              int y) {
     const auto clamp16 = [](int v) { return static_cast<std::uint16_t>(std::clamp(v, 0, 65535)); };
-    return {clamp16(cells_in(y - text.top, cell.height)),
+    return {top + static_cast<pty::LineNumber>(cells_in(y - text.top, cell.height)),
             clamp16(cells_in(x - text.left, cell.width))};
+}
+
+pty::LineNumber pane_top(const AppState& state, TabId tab) {
+    const Tab* t = state.find_tab(tab);
+    return t ? t->scroll.top_line(history_extent(*t)) : 0;
 }
 
 }  // namespace
@@ -35,7 +42,7 @@ bool begin_selection(AppState& state, const Rect& client, const CellMetrics& cel
         clear_selection(state);
         return false;
     }
-    const CellPoint at = cell_from(text, cell, x, y);
+    const pty::LinePosition at = position_at(text, pane_top(state, pane->tab), cell, x, y);
     state.selection = {pane->tab, at, at, SelectionState::Selecting};
     return true;
 }
@@ -51,10 +58,19 @@ bool extend_selection(AppState& state, const Rect& client, const CellMetrics& ce
     // the first cell.
     x = std::max(text.left, std::min(x, text.right - 1));
     y = std::max(text.top, std::min(y, text.bottom - 1));
-    const CellPoint at = cell_from(text, cell, x, y);
+    const pty::LinePosition at = position_at(text, pane_top(state, sel.tab), cell, x, y);
     if (at == sel.end) return false;
     sel.end = at;
     return true;
+}
+
+int drag_scroll_lines(const AppState& state, const Rect& client, Scale scale, int y) {
+    const MouseSelection& sel = state.selection;
+    if (sel.state != SelectionState::Selecting) return 0;
+    const std::optional<Pane> pane = pane_of_tab(state, client, sel.tab, scale);
+    if (!pane) return 0;
+    const Rect text = text_rect(pane->rect, pane->caption, scale);
+    return y < text.top ? 1 : y >= text.bottom ? -1 : 0;
 }
 
 std::optional<FinishedSelection> finish_selection(AppState& state) {
@@ -70,7 +86,7 @@ std::optional<FinishedSelection> finish_selection(AppState& state) {
 
 std::string selection_text(const pty::TerminalModel& model, const SelectionSpan& span) {
     const auto past_end = static_cast<std::uint16_t>(std::min(span.end.col + 1, 65535));
-    return model.text_between({span.start.row, span.start.col}, {span.end.row, past_end});
+    return model.text_range(span.start, {span.end.line, past_end});
 }
 
 bool worth_copying(std::string_view text) {

@@ -230,6 +230,22 @@ void Workspace::commit_rename(RenameTarget target, std::string_view text) {
     save_session_list();
 }
 
+void Workspace::clear_scrollback(TabId id) {
+    {
+        auto guard = cell_.borrow();
+        if (!guard) return;
+        Tab* tab = (*guard)->find_tab(id);
+        if (!tab || !tab->session) return;
+        tab->session->model().with([](pty::TerminalModel& model) { model.clear_scrollback(); });
+        tab->scroll.to_live();
+        if ((*guard)->find && (*guard)->find->tab == id) {
+            tab->session->model().with(
+                [&](const pty::TerminalModel& model) { (*guard)->find->find.refresh(model); });
+        }
+    }
+    window_.invalidate();
+}
+
 // ------------------------------------------------------------ telling and saving
 
 void Workspace::notify(std::string text) {
@@ -305,6 +321,19 @@ std::string display_title(const AppState& state, const Tab& tab) {
     }
     if (state.broadcasts(tab)) title = "\xC2\xBB " + title;
     return title;
+}
+
+HistoryExtent history_extent(const Tab& tab) {
+    HistoryExtent extent;
+    if (tab.session) {
+        tab.session->model().with(
+            [&](const pty::TerminalModel& model) { extent = HistoryExtent::of(model); });
+    }
+    return extent;
+}
+
+bool scrolled_back(const Tab& tab) {
+    return !tab.scroll.live() && tab.scroll.offset(history_extent(tab)) > 0;
 }
 
 std::vector<core::SessionRecord> session_records(const AppState& state) {

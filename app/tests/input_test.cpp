@@ -29,6 +29,7 @@ class FakeInputPort final : public InputPort {
     void open_connection_manager() override { touch(), dialogs.push_back("connections"); }
     void open_quick_connect() override { touch(), dialogs.push_back("quick connect"); }
     void open_history_viewer() override { touch(), dialogs.push_back("history"); }
+    void open_find() override { touch(), dialogs.push_back("find"); }
 
     std::optional<std::string> clipboard;
     Lines copied;
@@ -236,6 +237,61 @@ TEST_F(Input, CopyScreenTrimsTheEndAndSkipsBlankScreens) {
     feed("one\r\n  two \t \r\n\r\n");
     press(vk::k_insert, k_ctrl);
     EXPECT_EQ(port.copied, (Lines{"one\n  two"}));
+}
+
+// ------------------------------------------------------------ scrolling back
+
+// 100 numbered lines on a 24-row screen: 77 of them in history.
+std::uint64_t offset(const Tab& tab) {
+    return tab.scroll.offset(history_extent(tab));
+}
+
+TEST_F(Input, ViewKeysScrollWithoutSendingAndTypingReturnsToLive) {
+    for (int i = 0; i < 100; ++i) feed("L" + std::to_string(i) + "\r\n");
+    press(vk::k_prior, k_shift);
+    EXPECT_EQ(offset(tab()), 24u);
+    press(vk::k_up, k_ctrl_shift);
+    EXPECT_EQ(offset(tab()), 25u);
+    press(vk::k_down, k_ctrl_shift);
+    press(vk::k_home, k_ctrl_shift);
+    EXPECT_EQ(offset(tab()), 77u);
+    press(vk::k_prior, k_shift);  // clamped at the oldest line
+    EXPECT_EQ(offset(tab()), 77u);
+    press(vk::k_next, k_shift);
+    EXPECT_EQ(offset(tab()), 53u);
+    EXPECT_EQ(written(), "");
+    type(u"x");
+    EXPECT_TRUE(tab().scroll.live());
+    EXPECT_EQ(written(), "x");
+    press(vk::k_home, k_ctrl_shift);
+    press(vk::k_end, k_ctrl_shift);
+    EXPECT_TRUE(tab().scroll.live());
+}
+
+TEST_F(Input, TheWheelScrollsItsPaneOrSendsCursorKeysOnTheAlternateScreen) {
+    rig.open();
+    state().set_active(rig.id(0));
+    for (int i = 0; i < 100; ++i) feed("L\r\n", 1);
+    input.wheel(rig.id(1), 120, 3);  // the pane under the pointer, not the active one
+    EXPECT_EQ(offset(tab(1)), 3u);
+    EXPECT_TRUE(tab(0).scroll.live());
+    input.wheel(rig.id(1), -60, 3);  // half a notch is a line and a half: one now
+    EXPECT_EQ(offset(tab(1)), 2u);
+    input.wheel(rig.id(1), -60, 3);
+    EXPECT_TRUE(tab(1).scroll.live());
+    input.wheel(rig.id(1), 120, WheelAccumulator::k_page);
+    EXPECT_EQ(offset(tab(1)), 24u);
+    EXPECT_EQ(written(1), "");
+
+    feed("\x1b[?1049h", 1);
+    input.wheel(rig.id(1), 120, 3);
+    EXPECT_EQ(written(1), "\x1b[A\x1b[A\x1b[A");
+    feed("\x1b[?1h", 1);  // application cursor keys
+    written(1).clear();
+    input.wheel(rig.id(1), -120, 1);  // three a notch whatever the setting
+    EXPECT_EQ(written(1), "\x1bOB\x1bOB\x1bOB");
+    feed("\x1b[?1049l", 1);
+    EXPECT_EQ(offset(tab(1)), 24u);  // the place in history was kept
 }
 
 // ------------------------------------------------------------ quick keys

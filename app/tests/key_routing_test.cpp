@@ -203,6 +203,29 @@ TEST_F(Routing, BrowserKeysComeFirstAndSwallowTheRest) {
     EXPECT_EQ(route(0x74, k_ctrl), (KeyRoute{QuickKeyHit{0}}));
 }
 
+// The scroll keys and the find key came after users' quick keys: a quick key
+// on the same chord keeps working, and Ctrl+Shift arrows stay the navigation
+// arrows when that is the navigation modifier.
+TEST_F(Routing, ViewKeysGiveWayToQuickKeysAndNavigationArrows) {
+    EXPECT_EQ(route(vk::k_prior, k_shift), (KeyRoute{ViewKey::PageBack}));
+    EXPECT_EQ(route(vk::k_next, k_shift), (KeyRoute{ViewKey::PageForward}));
+    EXPECT_EQ(route(vk::k_up, k_ctrl_shift), (KeyRoute{ViewKey::LineBack}));
+    EXPECT_EQ(route(vk::k_down, k_ctrl_shift), (KeyRoute{ViewKey::LineForward}));
+    EXPECT_EQ(route(vk::k_home, k_ctrl_shift), (KeyRoute{ViewKey::Oldest}));
+    EXPECT_EQ(route(vk::k_end, k_ctrl_shift), (KeyRoute{ViewKey::Live}));
+    EXPECT_EQ(route(key('F'), k_ctrl_shift), (KeyRoute{ViewKey::Find}));
+    EXPECT_EQ(route(vk::k_prior, k_none), (KeyRoute{SendKey{"\x1b[5~"}}));
+    EXPECT_TRUE(std::holds_alternative<SendKey>(route(vk::k_prior, k_ctrl_shift)));
+    EXPECT_FALSE(is_reserved_chord(key('F'), k_ctrl_shift, true));
+    quick("ctrl+shift+f");  // chords name letters, digits and F keys only
+    EXPECT_EQ(route(key('F'), k_ctrl_shift), (KeyRoute{QuickKeyHit{0}}));
+    state.config.settings.keys.nav_modifier = "ctrl+shift";
+    EXPECT_EQ(route(vk::k_up, k_ctrl_shift), (KeyRoute{NavArrow{0, -1}}));
+    EXPECT_EQ(route(vk::k_home, k_ctrl_shift), (KeyRoute{ViewKey::Oldest}));
+    state.set_view_mode(ViewMode::BrowseGroups);
+    EXPECT_EQ(route(vk::k_end, k_ctrl_shift), (KeyRoute{NoKeyAction{}}));
+}
+
 // ------------------------------------------------------------ characters
 
 TEST(SwapBackspace, BackspaceSendsDelAndCtrlBackspaceBs) {

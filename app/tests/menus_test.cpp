@@ -4,6 +4,7 @@
 
 #include "fakes.hpp"
 #include "test_dirs.hpp"
+#include "tolvar/app/workspace.hpp"
 #include "tolvar/core/store.hpp"
 
 namespace tolvar::app {
@@ -16,6 +17,7 @@ class FakeMenuPort final : public MenuPort {
   public:
     void start_rename(RenameTarget target) override { renames.push_back(target); }
     void show_history_viewer() override { ++histories; }
+    void save_output(TabId tab) override { saved.push_back(tab); }
     void invalidate() override { ++invalidates; }
     void show_main_window() override { ++shows; }
     void open_in_shell(const std::string& target) override { opened.push_back(target); }
@@ -25,6 +27,7 @@ class FakeMenuPort final : public MenuPort {
     void quit() override { ++quits; }
 
     std::vector<RenameTarget> renames;
+    std::vector<TabId> saved;
     std::vector<std::string> opened;
     std::vector<std::string> boxes;
     int histories = 0, invalidates = 0, shows = 0, quits = 0;
@@ -64,7 +67,8 @@ TEST(TabMenu, UngroupedTabShowsNoGroupEntries) {
     EXPECT_EQ(
         outline(menu->items),
         (std::vector<std::string>{"Rename\tCtrl+Shift+R#1", "History\xE2\x80\xA6\tCtrl+Shift+H#14",
-                                  "Color>", "Group>", "View>", "---", "Close\tCtrl+Shift+W#2"}));
+                                  "Color>", "Group>", "View>", "Save output\xE2\x80\xA6#17",
+                                  "Clear scrollback#16", "---", "Close\tCtrl+Shift+W#2"}));
     const Menu& colors = submenu(menu->items, "Color");
     ASSERT_EQ(colors.size(), 9u);
     EXPECT_EQ(outline(colors)[0], "Default#100*");
@@ -93,7 +97,8 @@ TEST(TabMenu, GroupedTabInACollapsedBroadcastingGroup) {
     EXPECT_EQ(std::vector<std::string>(items.begin() + 5, items.end()),
               (std::vector<std::string>{
                   "New tab in group#7", "Rename group#5", "Expand group\tCtrl+Shift+E#8",
-                  "Broadcast input to group\tCtrl+Shift+B#6*", "---", "Close\tCtrl+Shift+W#2"}));
+                  "Broadcast input to group\tCtrl+Shift+B#6*", "Save output\xE2\x80\xA6#17",
+                  "Clear scrollback#16", "---", "Close\tCtrl+Shift+W#2"}));
     EXPECT_EQ(outline(submenu(menu->items, "Group")),
               (std::vector<std::string>{"No group#4", "Web#200", "Db#201*", "---", "New group#3"}));
     EXPECT_EQ(outline(submenu(menu->items, "View"))[2], "Tile all\tCtrl+Shift+A#13*");
@@ -148,6 +153,25 @@ TEST(TabMenu, ChoicesFindTheirSubjectAgain) {
     const auto live = *tab_menu(rig.state(), rig.id(0));
     run_tab_command(rig.ws, port, live, 0);
     EXPECT_EQ(port.invalidates, invalidates);
+}
+
+TEST(TabMenu, ClearScrollbackEmptiesOnlyItsTabAndSaveOutputAsksForAFile) {
+    Rig rig;
+    rig.open(2);
+    FakeMenuPort port;
+    for (std::size_t i : {0u, 1u}) {
+        rig.tab(i).session->model().with([](pty::TerminalModel& m) {
+            for (int n = 0; n < 40; ++n) m.feed("line\r\n");
+        });
+    }
+    Tab& tab = rig.tab(1);
+    tab.scroll.to_oldest(history_extent(tab));
+    run_tab_command(rig.ws, port, *tab_menu(rig.state(), rig.id(1)), k_clear_scrollback);
+    EXPECT_EQ(history_extent(tab).kept(), 0u);
+    EXPECT_TRUE(tab.scroll.live());
+    EXPECT_GT(history_extent(rig.tab(0)).kept(), 0u);
+    run_tab_command(rig.ws, port, *tab_menu(rig.state(), rig.id(0)), k_save_output);
+    EXPECT_EQ(port.saved, std::vector<TabId>{rig.id(0)});
 }
 
 TEST(TabMenu, GroupEntriesAreHeldByIdNotPosition) {

@@ -27,14 +27,24 @@ struct Collect final : RunSink {
     }
 };
 
-std::vector<Drawn> row_runs(const pty::TerminalModel& model, std::uint16_t row,
-                            std::optional<SelectionSpan> selection = std::nullopt,
-                            std::optional<std::uint16_t> cols = std::nullopt) {
+// The runs of line `number` (the live screen's row 0 is history_end()).
+std::vector<Drawn> line_runs(const pty::TerminalModel& model, pty::LineNumber number,
+                             std::optional<SelectionSpan> selection = std::nullopt,
+                             std::optional<std::uint16_t> cols = std::nullopt,
+                             std::vector<MatchSpan> matches = {}) {
     Collect sink;
     const std::uint16_t visible = cols.value_or(model.cols());
     RunBuilder builder(k_cell.width, visible);
-    builder.row(model, row, visible, selection, sink);
+    pty::LineCells line;
+    model.line(number, line);
+    builder.row(line, number, visible, selection, matches, sink);
     return sink.runs;
+}
+
+std::vector<Drawn> row_runs(const pty::TerminalModel& model, std::uint16_t row,
+                            std::optional<SelectionSpan> selection = std::nullopt,
+                            std::optional<std::uint16_t> cols = std::nullopt) {
+    return line_runs(model, model.history_end() + row, selection, cols);
 }
 
 pty::TerminalModel screen(std::string_view bytes, std::uint16_t rows = 4, std::uint16_t cols = 20) {
@@ -125,6 +135,42 @@ TEST(Runs, SelectionColoursCoverTheSpanInReadingOrder) {
     EXPECT_EQ(second[1].text.substr(0, 4), u"ijkl");
 }
 
+TEST(Runs, FindMatchesUnderTheSelectionAndTheCurrentOneDistinct) {
+    const auto model = screen("find me, find me");
+    const auto runs = line_runs(model, 0, SelectionSpan({0, 14}, {0, 15}), std::nullopt,
+                                {{0, 4, false}, {9, 13, true}});
+    // The lone blank between the last two is left to the frame's fill.
+    ASSERT_EQ(runs.size(), 4u);
+    EXPECT_EQ(runs[0].text, u"find");
+    EXPECT_EQ(runs[0].bg, k_match_background);
+    EXPECT_EQ(runs[0].fg, k_match_foreground);
+    EXPECT_EQ(runs[1].text, u" me, ");
+    EXPECT_EQ(runs[1].bg, k_default_background);
+    EXPECT_EQ(runs[2].text, u"find");
+    EXPECT_EQ(runs[2].bg, k_current_match_background);
+    EXPECT_EQ(runs[3].first_col, 14);
+    EXPECT_EQ(runs[3].text, u"me");
+    EXPECT_EQ(runs[3].bg, k_selection_background);
+}
+
+// A page of history is drawn as the lines looked on screen, colours and
+// wide characters included; a line stored narrower than the pane is blank
+// past its end.
+TEST(Runs, HistoryLinesLookAsTheyDidOnScreen) {
+    pty::TerminalModel model(2, 10, 100);
+    model.feed("\x1b[31mred\x1b[0m \xE6\x97\xA5\r\nplain\r\nthree\r\nfour");
+    ASSERT_EQ(model.history_end(), 2u);
+    const auto first = line_runs(model, 0);
+    ASSERT_EQ(first.size(), 2u);
+    EXPECT_EQ(first[0].text, u"red");
+    EXPECT_EQ(first[0].fg, k_red);
+    EXPECT_EQ(first[1].text.substr(0, 2), u" 日");
+    EXPECT_EQ(first[1].advances[1], 16);
+    model.set_size(2, 20);
+    EXPECT_EQ(line_runs(model, 1).at(0).cells, 20);  // "plain" and blanks to the new width
+    EXPECT_TRUE(line_runs(model, 999).empty());
+}
+
 TEST(Panes, NarrowerThanACellDrawsNothingAndNoCursor) {
     const auto model = screen("hello");
     const Rect text{10, 10, 17, 100};  // 7 pixels wide
@@ -162,6 +208,15 @@ TEST(Overlay, GhostOnlyOnThePrimaryScreenCursorUnlessHidden) {
 
     EXPECT_TRUE(pane_overlay(model, tab, text, k_cell, false).ghost.empty());
     EXPECT_FALSE(pane_overlay(model, tab, text, k_cell, false).cursor);
+
+    // Scrolled back two lines, the cursor's row is two rows lower; scrolled
+    // further than the page, it is out of view.
+    overlay = pane_overlay(model, tab, text, k_cell, true, 2);
+    EXPECT_EQ(overlay.cursor, (Rect{64, 46, 72, 48}));
+    EXPECT_EQ(overlay.ghost.at(0).cell.top, 32);
+    overlay = pane_overlay(model, tab, text, k_cell, true, 4);
+    EXPECT_FALSE(overlay.cursor);
+    EXPECT_TRUE(overlay.ghost.empty());
 
     model.feed("\x1b[?1049h");
     overlay = pane_overlay(model, tab, text, k_cell, true);

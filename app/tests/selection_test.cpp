@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes.hpp"
+#include "tolvar/app/workspace.hpp"
 
 namespace tolvar::app {
 namespace {
@@ -76,9 +77,9 @@ TEST(Selection, PointerIsClampedToTheSelectionsPane) {
     EXPECT_EQ(screen.s().selection.tab, screen.rig.id(1));
     EXPECT_TRUE(extend_selection(screen.s(), k_client, k_cell, k_96, 5000, 5000));
     // x clamped to 1000 - 7, y to 650 - 3.
-    EXPECT_EQ(screen.s().selection.end, (CellPoint{(647 - 62) / 16, (993 - 506) / 8}));
+    EXPECT_EQ(screen.s().selection.end, (pty::LinePosition{(647 - 62) / 16, (993 - 506) / 8}));
     EXPECT_TRUE(extend_selection(screen.s(), k_client, k_cell, k_96, 0, 0));
-    EXPECT_EQ(screen.s().selection.end, (CellPoint{0, 0}));
+    EXPECT_EQ(screen.s().selection.end, (pty::LinePosition{0, 0}));
     EXPECT_FALSE(extend_selection(screen.s(), k_client, k_cell, k_96, 0, 70));  // same cell
 }
 
@@ -135,6 +136,40 @@ TEST(Selection, RegroupingAndReorderingKeepItOnItsTab) {
         text = selection_text(m, SelectionSpan(sel.anchor, sel.end));
     });
     EXPECT_EQ(text, "first");
+}
+
+// Held in line numbers: a selection made scrolled back keeps its text while
+// output pushes it further into history, and loses only what ages out.
+TEST(Selection, StaysOnItsLinesThroughOutputAndIsClippedAsTheyAgeOut) {
+    Screen screen;
+    Tab& tab = screen.rig.tab(1);
+    const auto feed = [&](int lines) {
+        tab.session->model().with([&](pty::TerminalModel& m) {
+            for (int i = 0; i < lines; ++i) m.feed("\r\nn");
+        });
+    };
+    feed(30);
+    tab.scroll.to_oldest(history_extent(tab));
+    ASSERT_EQ(screen.drag(px(6), py(0), px(2), py(2)), "line\nsecond  \nthi");
+    const SelectionSpan span(screen.s().selection.anchor, screen.s().selection.end);
+    const auto text = [&] {
+        std::string out;
+        tab.session->model().with(
+            [&](const pty::TerminalModel& m) { out = selection_text(m, span); });
+        return out;
+    };
+    feed(100);
+    EXPECT_EQ(text(), "line\nsecond  \nthi");
+    // Until the first line is evicted.
+    bool evicted = false;
+    while (!evicted) {
+        feed(1);
+        tab.session->model().with(
+            [&](const pty::TerminalModel& m) { evicted = m.history_begin() > 0; });
+    }
+    EXPECT_EQ(text(), "second  \nthi");
+    feed(2);
+    EXPECT_EQ(text(), "");
 }
 
 TEST(CopySelection, WhiteSpaceAloneIsNotCopied) {

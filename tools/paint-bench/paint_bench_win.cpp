@@ -1,9 +1,10 @@
 // Times full-window paints of the main window's frame: the background fill,
 // the tab bar, one pane of a 200 x 60 screen and the copy to a window, the
 // same calls the paint handler makes. Prints the median and the number of
-// ExtTextOutW calls (colour runs) per frame for two screens: every cell
-// coloured differently from its neighbour's word, and a typical shell
-// listing. Run under Wine with a display.
+// ExtTextOutW calls (colour runs) per frame for three screens: every cell
+// coloured differently from its neighbour's word, a typical shell listing,
+// and the first again as a page of history, scrolled back to. Run under Wine
+// with a display.
 #include <windows.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 
 #include "pane_painter_win.hpp"
 #include "tolvar/app/layout.hpp"
+#include "tolvar/app/workspace.hpp"
 #include "view_win.hpp"
 
 namespace {
@@ -71,12 +73,20 @@ struct Result {
     int runs;
 };
 
+// `back` lines scrolled back: the screen is fed three times, so that a
+// page of it lies in history to be drawn from there.
 Result measure(HWND window, const app::win::TerminalFont& font, app::AppState& state,
-               const std::string& bytes) {
-    state.active_tab()->session->model().with([&](pty::TerminalModel& model) {
+               const std::string& bytes, int back = 0) {
+    app::Tab& tab = *state.active_tab();
+    tab.scroll.to_live();
+    tab.session->model().with([&](pty::TerminalModel& model) {
         model.feed("\x1b[2J\x1b[H");
-        model.feed(bytes);
+        for (int copy = 0; copy < (back > 0 ? 3 : 1); ++copy) {
+            model.feed(bytes);
+            if (back > 0) model.feed("\r\n");
+        }
     });
+    tab.scroll.scroll(app::history_extent(tab), back);
     const app::CellMetrics cell = font.cell();
     // A window just big enough for the 200 x 60 text area of a single pane.
     const int width = 200 * cell.width + 12;
@@ -145,6 +155,11 @@ int wmain() {
     const Result shell = measure(window, font, state, shell_screen());
     std::printf("shell listing: %.2f ms per frame (median of 60), %d ExtTextOutW calls\n",
                 shell.median_ms, shell.runs);
+    const Result back = measure(window, font, state, mixed_screen(), 90);
+    std::printf(
+        "mixed colours, scrolled back 90 lines: %.2f ms per frame (median of 60), "
+        "%d ExtTextOutW calls\n",
+        back.median_ms, back.runs);
     DestroyWindow(window);
     return 0;
 }

@@ -26,4 +26,16 @@ std::string current_exception_text() noexcept;
 // that stopped a message, a callback or a thread, and that the program goes on.
 std::string interrupted_text(const std::string& what);
 
+// A window procedure's one catch: `handle()` answers the message; an
+// exception becomes a notice and the message goes to DefWindowProcW.
+template <class Handle>
+LRESULT guarded(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam, Handle&& handle) noexcept {
+    try {
+        return handle();
+    } catch (...) {
+        report_failure(interrupted_text(current_exception_text()));
+        return DefWindowProcW(hwnd, msg, wparam, lparam);
+    }
+}
+
 }  // namespace tolvar::app::win

@@ -30,14 +30,9 @@ LRESULT CALLBACK HostWindow::window_proc(HWND hwnd, UINT msg, WPARAM wparam,
     }
     auto* self = reinterpret_cast<HostWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!self) return DefWindowProcW(hwnd, msg, wparam, lparam);
-    try {
-        return self->handle(msg, wparam, lparam);
-    } catch (...) {
-        // The borrow of the state ended with the unwinding; the notice comes
-        // with the next WM_APP_FAILURE.
-        report_failure(interrupted_text(current_exception_text()));
-        return DefWindowProcW(hwnd, msg, wparam, lparam);
-    }
+    // On an exception the borrow of the state ended with the unwinding; the
+    // notice comes with the next WM_APP_FAILURE.
+    return guarded(hwnd, msg, wparam, lparam, [&] { return self->handle(msg, wparam, lparam); });
 }
 
 LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -89,6 +84,19 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
         case WM_MOUSEMOVE:
             on_mouse_move(x, y);
             return 0;
+        case WM_MOUSEWHEEL:
+            // The pointer in screen coordinates, unlike the other mouse messages.
+            on_mouse_wheel(GET_WHEEL_DELTA_WPARAM(wparam), x, y);
+            return 0;
+        case WM_TIMER:
+            if (wparam == k_drag_scroll_timer) {
+                on_drag_scroll_timer();
+                return 0;
+            }
+            break;
+        case WM_COMMAND:
+            if (find_box_.on_command(LOWORD(wparam), HIWORD(wparam))) return 0;
+            break;
         case WM_LBUTTONDOWN:
             on_left_button_down(x, y);
             return 0;
@@ -225,13 +233,16 @@ Rect HostWindow::client() const {
 void HostWindow::relayout() {
     const Rect area = client();
     const Scale chrome = scale();
-    auto state = cell_.borrow();
-    if (!state) return;
-    // Sessions skip unchanged sizes, so repeated passes cost no console calls.
-    for (const SessionSize& s : layout_sizes(**state, area, font_.cell(), chrome)) {
-        Tab* tab = (*state)->find_tab(s.tab);
-        if (tab && tab->session) tab->session->resize(s.size.rows, s.size.cols);
+    {
+        auto state = cell_.borrow();
+        if (!state) return;
+        // Sessions skip unchanged sizes, so repeated passes cost no console calls.
+        for (const SessionSize& s : layout_sizes(**state, area, font_.cell(), chrome)) {
+            Tab* tab = (*state)->find_tab(s.tab);
+            if (tab && tab->session) tab->session->resize(s.size.rows, s.size.cols);
+        }
     }
+    find_box_.place();
 }
 
 void HostWindow::invalidate() {
@@ -250,6 +261,14 @@ void HostWindow::error_box(const std::string& text) {
 
 void HostWindow::on_paint() {
     acknowledge_output(cell_);
+    // A view on a history that was cleared, or that aged out under it, is
+    // brought back onto what exists before anything is drawn from it.
+    if (auto state = cell_.borrow()) {
+        for (const Tab& tab : (*state)->tabs()) {
+            Tab& own = *(*state)->find_tab(tab.id());
+            own.scroll.settle(history_extent(own));
+        }
+    }
     const PaintDc window_dc(hwnd_);
     RECT client{0, 0, 0, 0};
     GetClientRect(hwnd_, &client);

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include "find_box_win.hpp"
 #include "input_win.hpp"
 #include "rename_editor_win.hpp"
 #include "sessions_win.hpp"
@@ -23,6 +24,7 @@ inline constexpr UINT WM_APP_TRAY = WM_APP + 2;
 inline constexpr UINT WM_APP_PTY_OUTPUT = WM_APP + 100;
 inline constexpr UINT WM_APP_PTY_EXIT = WM_APP + 101;
 inline constexpr UINT k_tray_icon_id = 1;
+inline constexpr UINT_PTR k_drag_scroll_timer = 1;
 
 inline constexpr wchar_t k_host_class[] = L"TolvarHost";
 inline constexpr wchar_t k_connections_class[] = L"TolvarConnMgr";
@@ -49,6 +51,10 @@ class HostWindow final : public WindowPort {
     Rect client() const;
     // The inline rename over the target's tab-bar item.
     void start_rename(RenameTarget target) { rename_.start(hwnd_, target); }
+    // The find box over the active pane.
+    void open_find() { find_box_.open(hwnd_); }
+    // The save dialog for a tab's output, and the writing.
+    void save_output(TabId tab);
 
     void relayout() override;
     void invalidate() override;
@@ -77,6 +83,12 @@ class HostWindow final : public WindowPort {
     void on_left_button_up();
     void on_left_double_click(int x, int y);
     void on_mouse_move(int x, int y);
+    void on_mouse_wheel(int delta, int screen_x, int screen_y);
+    // While a drag selection holds the pointer past its pane's edge.
+    void on_drag_scroll_timer();
+    // A press on a pane's scroll indicator starts dragging it; false when
+    // the point is on none.
+    bool start_indicator_drag(int x, int y);
     void on_right_button_down(int x, int y);
     void on_middle_button_down(int x, int y);
     // Right click on a tab item or group label: the tab and group menus.
@@ -98,10 +110,18 @@ class HostWindow final : public WindowPort {
     SystemExternals externals_;
     Workspace workspace_;
     RenameEditor rename_{workspace_, font_};
+    FindBoxControls find_box_{workspace_};
     // What the last left click in the tab bar landed on. That click may
     // have changed the bar (a label expands, a close mark removes its tab),
     // so its double-click follows the press, not a fresh hit test.
     std::optional<BarHit> pressed_bar_;
+    // The tab whose scroll indicator is being dragged, and the pointer's
+    // distance from its thumb's top.
+    std::optional<TabId> indicator_drag_;
+    int indicator_grab_ = 0;
+    // Where the pointer is while a drag selection scrolls.
+    POINT drag_point_{};
+    bool drag_timer_ = false;
     SystemInput input_port_{*this};
     InputController input_{workspace_, *this, input_port_, core::platform_file_system()};
 };

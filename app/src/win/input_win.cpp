@@ -68,4 +68,8 @@ void SystemInput::open_history_viewer() {
     show_history_viewer(host_);
 }
 
+void SystemInput::open_find() {
+    host_.open_find();
+}
+
 }  // namespace tolvar::app::win

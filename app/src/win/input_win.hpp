@@ -20,6 +20,7 @@ class SystemInput final : public InputPort {
     void open_connection_manager() override;
     void open_quick_connect() override;
     void open_history_viewer() override;
+    void open_find() override;
 
   private:
     HostWindow& host_;

@@ -65,6 +65,7 @@ class HostMenuPort final : public MenuPort {
 
     void start_rename(RenameTarget target) override { host_.start_rename(target); }
     void show_history_viewer() override { win::show_history_viewer(host_); }
+    void save_output(TabId tab) override { host_.save_output(tab); }
     void invalidate() override { InvalidateRect(host_.hwnd(), nullptr, FALSE); }
     void show_main_window() override {
         ShowWindow(host_.hwnd(), SW_RESTORE);

@@ -6,7 +6,9 @@
 #include "host_window_win.hpp"
 #include "tolvar/app/browser.hpp"
 #include "tolvar/app/layout.hpp"
+#include "tolvar/app/scrolling.hpp"
 #include "tolvar/app/selection.hpp"
+#include "tolvar/app/workspace.hpp"
 
 namespace tolvar::app::win {
 
@@ -63,6 +65,10 @@ void HostWindow::on_left_button_down(int x, int y) {
         return;
     }
     if (pane_tab) workspace_.set_active_tab(*pane_tab);
+    if (start_indicator_drag(x, y)) {
+        SetCapture(hwnd_);
+        return;
+    }
     bool selecting = false;
     if (auto state = cell_.borrow()) {
         selecting = begin_selection(**state, area, font_.cell(), chrome, x, y);
@@ -73,6 +79,11 @@ void HostWindow::on_left_button_down(int x, int y) {
 
 void HostWindow::on_left_button_up() {
     ReleaseCapture();
+    indicator_drag_.reset();
+    if (drag_timer_) {
+        KillTimer(hwnd_, k_drag_scroll_timer);
+        drag_timer_ = false;
+    }
     std::string text;
     {
         auto state = cell_.borrow();
@@ -113,10 +124,100 @@ void HostWindow::on_mouse_move(int x, int y) {
     const Rect area = client();
     const Scale chrome = scale();
     bool moved = false;
+    int scroll_lines = 0;
     if (auto state = cell_.borrow()) {
-        moved = extend_selection(**state, area, font_.cell(), chrome, x, y);
+        if (indicator_drag_) {
+            Tab* tab = (*state)->find_tab(*indicator_drag_);
+            const auto pane = pane_of_tab(**state, area, *indicator_drag_, chrome);
+            if (tab && pane) {
+                const HistoryExtent h = history_extent(*tab);
+                const Rect text = text_rect(pane->rect, pane->caption, chrome);
+                const ScrollIndicator bar =
+                    scroll_indicator(pane->rect, text, h, tab->scroll.offset(h), chrome);
+                const std::uint64_t wanted = offset_at(bar, h, y - indicator_grab_);
+                const ScrollView before = tab->scroll;
+                tab->scroll.scroll(h, static_cast<std::int64_t>(wanted) -
+                                          static_cast<std::int64_t>(tab->scroll.offset(h)));
+                moved = !(tab->scroll == before);
+            }
+        } else {
+            moved = extend_selection(**state, area, font_.cell(), chrome, x, y);
+            scroll_lines = drag_scroll_lines(**state, area, chrome, y);
+        }
+    }
+    // Held past the pane's edge, the selection scrolls on without the
+    // pointer moving.
+    drag_point_ = POINT{x, y};
+    if (scroll_lines != 0 && !drag_timer_) {
+        drag_timer_ = SetTimer(hwnd_, k_drag_scroll_timer, 50, nullptr) != 0;
+    } else if (scroll_lines == 0 && drag_timer_) {
+        KillTimer(hwnd_, k_drag_scroll_timer);
+        drag_timer_ = false;
     }
     if (moved) invalidate();
+}
+
+void HostWindow::on_drag_scroll_timer() {
+    const Rect area = client();
+    const Scale chrome = scale();
+    bool moved = false;
+    if (auto state = cell_.borrow()) {
+        const int lines = drag_scroll_lines(**state, area, chrome, drag_point_.y);
+        Tab* tab = (*state)->find_tab((*state)->selection.tab);
+        if (lines != 0 && tab) {
+            tab->scroll.scroll(history_extent(*tab), lines);
+            extend_selection(**state, area, font_.cell(), chrome, drag_point_.x, drag_point_.y);
+            moved = true;
+        }
+    }
+    if (moved) invalidate();
+}
+
+bool HostWindow::start_indicator_drag(int x, int y) {
+    const Rect area = client();
+    const Scale chrome = scale();
+    auto state = cell_.borrow();
+    if (!state) return false;
+    const std::optional<Pane> pane = pane_at(**state, area, x, y, chrome);
+    Tab* tab = pane ? (*state)->find_tab(pane->tab) : nullptr;
+    if (!tab) return false;
+    const HistoryExtent h = history_extent(*tab);
+    const std::uint64_t offset = tab->scroll.offset(h);
+    if (offset == 0) return false;
+    const Rect text = text_rect(pane->rect, pane->caption, chrome);
+    const ScrollIndicator bar = scroll_indicator(pane->rect, text, h, offset, chrome);
+    // The track is thin: a little room either side still grabs it.
+    const Rect grab{bar.track.left - chrome(2), bar.track.top, bar.track.right + chrome(1),
+                    bar.track.bottom};
+    if (!grab.contains(x, y)) return false;
+    indicator_drag_ = tab->id();
+    // On the thumb it moves with the pointer; on the track the thumb comes
+    // to the pointer first.
+    indicator_grab_ =
+        bar.thumb.contains(bar.thumb.left, y) ? y - bar.thumb.top : bar.thumb.height() / 2;
+    const std::uint64_t wanted = offset_at(bar, h, y - indicator_grab_);
+    tab->scroll.scroll(h, static_cast<std::int64_t>(wanted) - static_cast<std::int64_t>(offset));
+    (*state)->selection.state = SelectionState::None;
+    state.reset();
+    invalidate();
+    return true;
+}
+
+void HostWindow::on_mouse_wheel(int delta, int screen_x, int screen_y) {
+    POINT at{screen_x, screen_y};
+    ScreenToClient(hwnd_, &at);
+    std::optional<TabId> tab;
+    if (auto state = cell_.borrow()) {
+        if (auto pane = pane_at(**state, client(), at.x, at.y, scale())) {
+            tab = pane->tab;
+        } else if (const Tab* active = (*state)->active_tab()) {
+            tab = active->id();
+        }
+    }
+    if (!tab) return;
+    UINT lines = 3;
+    if (!SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0)) lines = 3;
+    input_.wheel(*tab, delta, lines);
 }
 
 void HostWindow::on_right_button_down(int x, int y) {

@@ -36,38 +36,51 @@ class GdiRunSink final : public RunSink {
 
 PaneStats draw_model(HDC dc, const pty::TerminalModel& model, const Tab* tab, const Rect& text,
                      const CellMetrics& raw_cell, bool focused,
-                     const std::optional<SelectionSpan>& selection) {
+                     const std::optional<SelectionSpan>& selection, const Find* find) {
     const CellMetrics cell{std::max(raw_cell.width, 1), std::max(raw_cell.height, 1),
                            raw_cell.text_height};
+    PaneStats stats;
+    stats.extent = HistoryExtent::of(model);
+    stats.offset = tab ? tab->scroll.offset(stats.extent) : 0;
+    const pty::LineNumber top = stats.extent.end - stats.offset;
     const VisibleGrid grid = visible_grid(model, text, cell);
     GdiRunSink sink(dc, text, cell, text.top);
     RunBuilder builder(cell.width, grid.cols);
+    // One line buffer for every paint: the UI thread is the only painter.
+    static pty::LineCells line;
+    std::vector<MatchSpan> spans;
     for (std::uint16_t r = 0; r < grid.rows; ++r) {
         sink.set_row_top(text.top + r * cell.height);
-        builder.row(model, r, grid.cols, selection, sink);
+        model.line(top + r, line);
+        spans.clear();
+        if (find) spans = match_spans(*find, top + r, grid.cols);
+        builder.row(line, top + r, grid.cols, selection, spans, sink);
     }
     if (focused) {
         PaneOverlay overlay;
         if (tab) {
-            overlay = pane_overlay(model, *tab, text, cell, true);
+            overlay = pane_overlay(model, *tab, text, cell, true, stats.offset);
         } else if (!model.hide_cursor()) {
             overlay.cursor = cursor_bar(text, cell, model.cursor());
         }
-        for (const GhostCell& ghost : overlay.ghost)
+        for (const GhostCell& ghost : overlay.ghost) {
             draw_text(dc, ghost.text, ghost.cell, k_ghost_text);
+        }
         if (overlay.cursor) fill(dc, *overlay.cursor, k_cursor_color);
     }
-    return {sink.runs()};
+    stats.runs = sink.runs();
+    return stats;
 }
 
 }  // namespace
 
 PaneStats paint_pane(HDC dc, const Tab& tab, const Rect& text, const CellMetrics& cell,
-                     bool focused, const std::optional<SelectionSpan>& selection) {
+                     bool focused, const std::optional<SelectionSpan>& selection,
+                     const Find* find) {
     PaneStats stats;
     if (!tab.session) return stats;
     tab.session->model().with([&](const pty::TerminalModel& model) {
-        stats = draw_model(dc, model, &tab, text, cell, focused, selection);
+        stats = draw_model(dc, model, &tab, text, cell, focused, selection, find);
     });
     return stats;
 }
@@ -75,7 +88,7 @@ PaneStats paint_pane(HDC dc, const Tab& tab, const Rect& text, const CellMetrics
 PaneStats paint_screen(HDC dc, const pty::TerminalModel& model, const Rect& text,
                        const CellMetrics& cell, bool focused,
                        const std::optional<SelectionSpan>& selection) {
-    return draw_model(dc, model, nullptr, text, cell, focused, selection);
+    return draw_model(dc, model, nullptr, text, cell, focused, selection, nullptr);
 }
 
 }  // namespace tolvar::app::win

@@ -1,4 +1,4 @@
-// Draws one session's screen into a text rectangle of a memory DC: one
+// Draws one session's view into a text rectangle of a memory DC: one
 // ExtTextOutW per colour run, then the ghost text and the cursor bar. The
 // terminal font must be selected into the DC. UI thread; takes the session's
 // model lock for the duration of one pane.
@@ -10,17 +10,24 @@
 
 #include "gdi_win.hpp"
 #include "tolvar/app/pane_painter.hpp"
+#include "tolvar/app/scrolling.hpp"
 
 namespace tolvar::app::win {
 
-// Runs drawn, for measuring a frame's cost.
+// What a paint drew: the runs, for measuring a frame's cost, and where the
+// pane's view sits, for its scroll indicator.
 struct PaneStats {
     int runs = 0;
+    HistoryExtent extent;
+    std::uint64_t offset = 0;
 };
 
-// A poisoned model lock leaves the pane as the frame's background.
+// The tab's view: its live screen, or the page of history it is scrolled
+// back to, with the find box's matches when it is over this pane. A
+// poisoned model lock leaves the pane as the frame's background.
 PaneStats paint_pane(HDC dc, const Tab& tab, const Rect& text, const CellMetrics& cell,
-                     bool focused, const std::optional<SelectionSpan>& selection);
+                     bool focused, const std::optional<SelectionSpan>& selection,
+                     const Find* find = nullptr);
 
 // The same for a bare model, without ghost text.
 PaneStats paint_screen(HDC dc, const pty::TerminalModel& model, const Rect& text,

@@ -111,12 +111,8 @@ LRESULT CALLBACK RenameEditor::editor_proc(HWND hwnd, UINT msg, WPARAM wparam,
     if (!self || !self->editing_ || self->editing_->editor != hwnd) {
         return DefWindowProcW(hwnd, msg, wparam, lparam);
     }
-    try {
-        return self->handle(hwnd, msg, wparam, lparam);
-    } catch (...) {
-        report_failure(interrupted_text(current_exception_text()));
-        return DefWindowProcW(hwnd, msg, wparam, lparam);
-    }
+    return guarded(hwnd, msg, wparam, lparam,
+                   [&] { return self->handle(hwnd, msg, wparam, lparam); });
 }
 
 LRESULT RenameEditor::handle(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {

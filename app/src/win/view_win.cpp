@@ -3,6 +3,7 @@
 #include "pane_painter_win.hpp"
 #include "tolvar/app/browser.hpp"
 #include "tolvar/app/layout.hpp"
+#include "tolvar/app/scrolling.hpp"
 #include "tolvar/app/selection.hpp"
 #include "tolvar/app/tab_bar.hpp"
 #include "tolvar/app/workspace.hpp"
@@ -83,7 +84,22 @@ void paint_caption(HDC dc, const AppState& state, const Tab& tab, const Rect& pa
                    std::optional<Rgb> block, Scale scale) {
     fill(dc, caption_rect(pane, scale), k_caption_background);
     if (block) fill(dc, caption_color_block(pane, scale), *block);
-    draw_text(dc, display_title(state, tab), caption_title_rect(pane, scale), k_caption_text, true);
+    std::string title = display_title(state, tab);
+    if (scrolled_back(tab)) title.insert(0, k_scrolled_back_mark);
+    draw_text(dc, title, caption_title_rect(pane, scale), k_caption_text, true);
+}
+
+// The bar at the right edge of a pane that shows history.
+void paint_scroll_indicator(HDC dc, const Rect& pane, const Rect& text, const PaneStats& drawn,
+                            Scale scale) {
+    if (drawn.offset == 0) return;
+    const ScrollIndicator bar = scroll_indicator(pane, text, drawn.extent, drawn.offset, scale);
+    fill(dc, bar.track, k_scroll_track);
+    fill(dc, bar.thumb, k_scroll_thumb);
+}
+
+const Find* find_over(const AppState& state, TabId tab) {
+    return state.find && state.find->tab == tab ? &state.find->find : nullptr;
 }
 
 // The tab's own colour, or else its group's.
@@ -104,8 +120,11 @@ void paint_panes(HDC dc, const Rect& client, const AppState& state, const CellMe
         if (pane.caption) {
             paint_caption(dc, state, *tab, pane.rect, tab_or_group_color(state, *tab), scale);
         }
-        paint_pane(dc, *tab, text_rect(pane.rect, pane.caption, scale), cell, active,
-                   pane_selection(state, pane.tab));
+        const Rect text = text_rect(pane.rect, pane.caption, scale);
+        const PaneStats drawn =
+            paint_pane(dc, *tab, text, cell, active, pane_selection(state, pane.tab),
+                       find_over(state, pane.tab));
+        paint_scroll_indicator(dc, pane.rect, text, drawn, scale);
         if (pane.caption) outline(dc, pane.rect, active ? k_frame_active : k_frame_inactive);
     }
 }

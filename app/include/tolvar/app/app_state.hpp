@@ -17,9 +17,11 @@
 #include <variant>
 #include <vector>
 
+#include "tolvar/app/find.hpp"
 #include "tolvar/app/geometry.hpp"
 #include "tolvar/app/notices.hpp"
 #include "tolvar/app/ports.hpp"
+#include "tolvar/app/scrolling.hpp"
 #include "tolvar/core/store.hpp"
 
 namespace tolvar::app {
@@ -63,21 +65,22 @@ constexpr std::optional<Rgb> color_rgb(std::optional<std::uint8_t> index) {
 
 enum class ViewMode { Single, TileGroup, TileAll, BrowseGroups };
 
-struct CellPoint {
-    std::uint16_t row = 0;
-    std::uint16_t col = 0;
-    friend constexpr bool operator==(CellPoint, CellPoint) = default;
-};
-
 enum class SelectionState : std::uint8_t { Finished = 0, Selecting = 1, None = 2 };
 
-// The mouse text selection, one for the whole window. Rows and columns are
-// cells of the pane's visible screen, from 0.
+// The mouse text selection, one for the whole window. Its ends are lines of
+// the session's history and screen with their cells, so it stays on its text
+// while output arrives and while the pane scrolls.
 struct MouseSelection {
     TabId tab{};
-    CellPoint anchor;  // where the button went down
-    CellPoint end;     // under the pointer
+    pty::LinePosition anchor;  // where the button went down
+    pty::LinePosition end;     // under the pointer
     SelectionState state = SelectionState::None;
+};
+
+// The find box, over one pane at a time.
+struct FindBox {
+    TabId tab{};
+    Find find;
 };
 
 struct Tab {
@@ -89,6 +92,7 @@ struct Tab {
     std::optional<std::string> profile_id;
     std::optional<std::string> suggestion;
     std::unique_ptr<Session> session;
+    ScrollView scroll;
     bool custom_title = false;
 
     TabId id() const { return id_; }
@@ -122,6 +126,7 @@ class AppState {
   public:
     core::LoadedConfig config;
     MouseSelection selection;
+    std::optional<FindBox> find;
     Notices notices;
     bool help_visible = false;
     bool tray_added = false;
@@ -190,8 +195,8 @@ class AppState {
     GroupId group_by_name(std::string_view name);
     // Restores every rule after a change: drops groups no tab needs (a group
     // without tabs of its own lives while a nested group has some), their
-    // broadcast flags and browse levels, and brings the selections back onto
-    // what exists.
+    // broadcast flags and browse levels, and brings the selections and the
+    // find box back onto what exists.
     void settle();
 
     std::vector<Tab> tabs_;

@@ -1,4 +1,4 @@
-// The help screen: its 18 rows of keys and their descriptions, and where the
+// The help screen: its rows of keys and their descriptions, and where the
 // panel, title and columns go. Pure functions; drawing is Win32.
 #pragma once
 
@@ -11,7 +11,7 @@
 
 namespace tolvar::app {
 
-inline constexpr std::size_t k_help_rows = 18;
+inline constexpr std::size_t k_help_rows = 21;
 inline constexpr std::string_view k_help_title = "tolvar (network) keys";
 
 struct HelpRow {

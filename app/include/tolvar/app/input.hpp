@@ -10,13 +10,15 @@
 #include <string_view>
 
 #include "tolvar/app/key_routing.hpp"
+#include "tolvar/app/scrolling.hpp"
 #include "tolvar/app/workspace.hpp"
 #include "tolvar/core/file_system.hpp"
 
 namespace tolvar::app {
 
 // Writes to the active tab's session, or to every tab of its group in tab
-// order when that group broadcasts. Write failures are silent.
+// order when that group broadcasts, and brings every pane written to back
+// to its live screen. Write failures are silent.
 void send_input(AppState& state, std::string_view bytes);
 
 // Paste text as sent: CR LF and LF become CR; with bracketed paste, the text
@@ -51,6 +53,8 @@ class InputPort {
     virtual void open_connection_manager() = 0;
     virtual void open_quick_connect() = 0;
     virtual void open_history_viewer() = 0;
+    // The find box over the active pane, with the focus in it.
+    virtual void open_find() = 0;
 };
 
 class InputController {
@@ -76,13 +80,22 @@ class InputController {
     // WM_CHAR, one UTF-16 unit as Windows delivered it.
     void character(char16_t unit, Modifiers modifiers);
     void paste();
+    // The lines in view: the live screen, or the page of history shown.
     void copy_screen();
+    // WM_MOUSEWHEEL over a pane: scrolls its history, or on the alternate
+    // screen sends the application three cursor keys per notch, as `less`
+    // and editors expect. `lines_per_notch` is the system's setting
+    // (WheelAccumulator::k_page for a page).
+    void wheel(TabId pane, int delta, unsigned lines_per_notch);
 
   private:
     void run_shortcut(ShortcutKey shortcut);
     void run_browser_key(BrowserKey key);
     void run_nav_arrow(NavArrow arrow);
     void run_quick_key(std::size_t index);
+    // A scroll key on the active pane; on the alternate screen, which has no
+    // history, the key goes to the application as its bytes.
+    void run_view_key(ViewKey key, VirtualKey virtual_key, Modifiers modifiers);
     void start_active_rename();
     void tab_key();
     void typed_text(std::string_view text);
@@ -100,6 +113,7 @@ class InputController {
     // to the shell.
     bool drop_next_char_ = false;
     bool took_alt_chord_ = false;
+    WheelAccumulator wheel_;
 };
 
 }  // namespace tolvar::app

@@ -74,6 +74,12 @@ struct NavArrow {
 // An arrow key held with exactly the modifiers the nav_modifier setting names.
 std::optional<NavArrow> nav_arrow(VirtualKey key, Modifiers modifiers, std::string_view setting);
 
+// Keys that move the active pane through its history, and the find box.
+// They came after the shortcut table: a quick key on the same chord keeps
+// working, so they are tried after quick keys and are no reserved chords.
+enum class ViewKey { PageBack, PageForward, LineBack, LineForward, Oldest, Live, Find };
+std::optional<ViewKey> view_key_for(VirtualKey key, Modifiers modifiers);
+
 struct QuickKeyHit {
     std::size_t index = 0;
     friend constexpr bool operator==(QuickKeyHit, QuickKeyHit) = default;
@@ -86,10 +92,11 @@ struct SendKey {
 struct NoKeyAction {
     friend constexpr bool operator==(NoKeyAction, NoKeyAction) = default;
 };
-using KeyRoute = std::variant<NoKeyAction, BrowserKey, NavArrow, ShortcutKey, QuickKeyHit, SendKey>;
+using KeyRoute =
+    std::variant<NoKeyAction, BrowserKey, NavArrow, ShortcutKey, QuickKeyHit, ViewKey, SendKey>;
 
 // The whole key-down dispatch, first taker wins: browser keys, navigation
-// arrows, shortcuts, quick keys, then the key table.
+// arrows, shortcuts, quick keys, the view keys, then the key table.
 KeyRoute route_key_down(const AppState& state, VirtualKey key, Modifiers modifiers);
 
 // Backspace sends DEL and Ctrl+Backspace BS, as terminals expect; Windows

@@ -50,6 +50,8 @@ inline constexpr unsigned k_view_tile_group = 12;
 inline constexpr unsigned k_view_tile_all = 13;
 inline constexpr unsigned k_history = 14;
 inline constexpr unsigned k_view_browse = 15;
+inline constexpr unsigned k_clear_scrollback = 16;
+inline constexpr unsigned k_save_output = 17;
 inline constexpr unsigned k_color_default = 100;
 inline constexpr unsigned k_color_first = 101;  // + colour index
 inline constexpr unsigned k_group_first = 200;  // + position in the group list
@@ -106,6 +108,9 @@ class MenuPort {
     virtual ~MenuPort() = default;
     virtual void start_rename(RenameTarget target) = 0;
     virtual void show_history_viewer() = 0;
+    // The save dialog for the tab's output, and the writing; a failure is
+    // shown by the port.
+    virtual void save_output(TabId tab) = 0;
     // Repaint the whole client area, without erasing.
     virtual void invalidate() = 0;
     // Restore the main window and bring it to the front.

@@ -1,7 +1,9 @@
-// How one session's screen becomes coloured text runs: the palette, which
-// cells share a run, the advance of every UTF-16 unit, the cursor bar and the
-// ghost text of a suggestion. Portable; the GDI calls that draw the runs are
-// Win32. Called with the session's model lock held, on the UI thread.
+// How one session's lines become coloured text runs: the palette, which
+// cells share a run, the advance of every UTF-16 unit, the selection and the
+// find matches, the cursor bar and the ghost text of a suggestion. A pane
+// shows the live screen or a page of history alike. Portable; the GDI calls
+// that draw the runs are Win32. Called with the session's model lock held,
+// on the UI thread.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "tolvar/app/app_state.hpp"
+#include "tolvar/app/find.hpp"
 #include "tolvar/app/fonts.hpp"
 #include "tolvar/app/geometry.hpp"
 #include "tolvar/pty/terminal_model.hpp"
@@ -25,17 +28,22 @@ inline constexpr Rgb k_selection_background{52, 101, 164};
 inline constexpr Rgb k_selection_foreground{240, 244, 250};
 inline constexpr Rgb k_cursor_color{225, 229, 237};
 inline constexpr Rgb k_ghost_text{120, 127, 138};
+inline constexpr Rgb k_match_background{249, 241, 165};
+inline constexpr Rgb k_current_match_background{247, 140, 60};
+inline constexpr Rgb k_match_foreground{12, 14, 18};
+inline constexpr Rgb k_scroll_track{30, 35, 44};
+inline constexpr Rgb k_scroll_thumb{120, 127, 138};
 
 // Indexes 16-255 all draw as k_high_index_color.
 Rgb palette_color(pty::Color color, bool foreground);
 
-// Cells (row first, then column) between two ends, both included, whatever
+// Cells (line first, then column) between two ends, both included, whatever
 // the order they were given in.
 struct SelectionSpan {
-    CellPoint start;
-    CellPoint end;
-    SelectionSpan(CellPoint a, CellPoint b);
-    bool contains(std::uint16_t row, std::uint16_t col) const;
+    pty::LinePosition start;
+    pty::LinePosition end;
+    SelectionSpan(pty::LinePosition a, pty::LinePosition b);
+    bool contains(pty::LineNumber line, std::uint16_t col) const;
 };
 
 // A stretch of cells with the same colours, ready for one ExtTextOutW.
@@ -56,7 +64,8 @@ class RunSink {
     ~RunSink() = default;
 };
 
-// Rows and columns of the model's screen that fit the text rectangle.
+// Rows and columns of the model's screen that fit the text rectangle; a
+// page of history is drawn on the same grid.
 struct VisibleGrid {
     std::uint16_t rows = 0;
     std::uint16_t cols = 0;
@@ -64,14 +73,17 @@ struct VisibleGrid {
 VisibleGrid visible_grid(const pty::TerminalModel& model, const Rect& text,
                          const CellMetrics& cell);
 
-// Builds the runs of one row and hands over the ones worth drawing: blank
+// Builds the runs of one line and hands over the ones worth drawing: blank
 // runs on the default background are left to the frame's fill. Keeps its
-// buffers across rows, so one builder serves a whole pane.
+// buffers across lines, so one builder serves a whole pane.
 class RunBuilder {
   public:
     RunBuilder(int cell_width, std::uint16_t visible_cols);
-    void row(const pty::TerminalModel& model, std::uint16_t r, std::uint16_t visible_cols,
-             const std::optional<SelectionSpan>& selection, RunSink& sink);
+    // Line `number`, read into `line`; the selection is drawn over the find
+    // matches, the current match over the others.
+    void row(const pty::LineCells& line, pty::LineNumber number, std::uint16_t visible_cols,
+             const std::optional<SelectionSpan>& selection, std::span<const MatchSpan> matches,
+             RunSink& sink);
 
   private:
     void flush(RunSink& sink);
@@ -104,12 +116,14 @@ std::vector<GhostCell> ghost_cells(std::string_view typed,
 
 // What a focused pane draws over its text: the suggestion's ghost text
 // (never on the alternate screen) and the cursor bar (unless the application
-// hid it). Nothing for a pane without focus.
+// hid it), both on the cursor's row wherever a scrolled-back view shows it,
+// and not at all when that row is out of view. Nothing for a pane without
+// focus.
 struct PaneOverlay {
     std::vector<GhostCell> ghost;
     std::optional<Rect> cursor;
 };
 PaneOverlay pane_overlay(const pty::TerminalModel& model, const Tab& tab, const Rect& text,
-                         const CellMetrics& cell, bool focused);
+                         const CellMetrics& cell, bool focused, std::uint64_t offset = 0);
 
 }  // namespace tolvar::app

@@ -1,7 +1,8 @@
 // The mouse text selection: starting it under the pointer, following the
-// pointer within its pane, finishing it, and the text it copies. One
-// selection for the whole window, kept in AppState. UI thread only; the text
-// is read with the session's model lock held.
+// pointer within its pane, scrolling while the pointer is past the pane's
+// edge, finishing it, and the text it copies. One selection for the whole
+// window, kept in AppState, in lines of the session's history and screen.
+// UI thread only; the text is read with the session's model lock held.
 #pragma once
 
 #include <cstddef>
@@ -28,6 +29,9 @@ bool begin_selection(AppState& state, const Rect& client, const CellMetrics& cel
 // True when the end cell changed.
 bool extend_selection(AppState& state, const Rect& client, const CellMetrics& cell, Scale scale,
                       int x, int y);
+// While a drag holds the pointer above the selection's pane (1: back into
+// history) or below it (-1), the lines to scroll at each step; 0 inside.
+int drag_scroll_lines(const AppState& state, const Rect& client, Scale scale, int y);
 
 // Button up. The span to copy from the selection's tab when the drag
 // covered more than one cell; a click on one cell selects nothing.
@@ -37,7 +41,8 @@ struct FinishedSelection {
 };
 std::optional<FinishedSelection> finish_selection(AppState& state);
 
-// The selected text as the terminal composes it, end cell included.
+// The selected text as the terminal composes it, end cell included; what
+// aged out of the history is left out.
 std::string selection_text(const pty::TerminalModel& model, const SelectionSpan& span);
 
 // Whether a selection's text goes to the clipboard: white space alone does not.

@@ -68,6 +68,8 @@ class Workspace {
     void toggle_group_broadcast(GroupId id);
     void activate_group(GroupId id);
     void commit_rename(RenameTarget target, std::string_view text);
+    // Empties the tab's history; its pane shows the live screen.
+    void clear_scrollback(TabId id);
 
     // A save point: writes the file from the state, and with it every file
     // an earlier save point failed to write. A failure keeps everything in
@@ -108,6 +110,14 @@ std::optional<std::string> usable_working_dir(const std::optional<std::string>& 
 // Stored title, or the terminal's own title unless the user gave one, with
 // "» " in front while the tab's group broadcasts.
 std::string display_title(const AppState& state, const Tab& tab);
+
+// Where the tab's session's lines stand now, read under its model lock; all
+// zero when there is no session or the lock is poisoned.
+HistoryExtent history_extent(const Tab& tab);
+// Whether the tab's pane shows history rather than its live screen.
+bool scrolled_back(const Tab& tab);
+// "↑ " before a title, for a tab whose pane is scrolled back.
+inline constexpr std::string_view k_scrolled_back_mark = "\xE2\x86\x91 ";
 
 // One record per tab, in tab-bar order, as the session list is saved.
 std::vector<core::SessionRecord> session_records(const AppState& state);

@@ -1,0 +1,64 @@
+#include "tolvar/app/output.hpp"
+
+#include <array>
+#include <cstdio>
+
+#include "tolvar/core/utf.hpp"
+
+namespace tolvar::app {
+
+namespace {
+
+constexpr std::size_t k_title_bytes = 120;
+
+bool forbidden_in_file_name(char32_t c) {
+    return c < 0x20 || c == 0x7F ||
+           std::u32string_view(U"<>:\"/\\|?*").find(c) != std::u32string_view::npos;
+}
+
+bool is_device_name(std::string_view stem) {
+    static constexpr std::array<std::string_view, 4> k_plain{"CON", "PRN", "AUX", "NUL"};
+    std::string upper(stem);
+    for (char& c : upper) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    for (const std::string_view name : k_plain) {
+        if (upper == name) return true;
+    }
+    return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) &&
+           upper[3] >= '1' && upper[3] <= '9';
+}
+
+}  // namespace
+
+std::string output_text(const pty::TerminalModel& model) {
+    std::string text =
+        model.text_range({model.history_begin(), 0}, {model.history_end() + model.rows(), 0});
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    if (!text.empty()) text.push_back('\n');
+    return text;
+}
+
+std::string output_file_name(std::string_view title, int year, int month, int day) {
+    std::string stem;
+    for (std::size_t pos = 0; pos < title.size();) {
+        const std::size_t begin = pos;
+        const char32_t c = core::next_code_point(title, pos);
+        if (stem.size() + (pos - begin) > k_title_bytes) break;
+        if (forbidden_in_file_name(c)) {
+            stem.push_back('_');
+        } else {
+            stem.append(title.substr(begin, pos - begin));
+        }
+    }
+    while (!stem.empty() && (stem.back() == '.' || stem.back() == ' ')) stem.pop_back();
+    const std::string_view trimmed = core::trim_unicode(stem);
+    stem = trimmed.empty() ? std::string("output") : std::string(trimmed);
+    if (is_device_name(stem)) stem.insert(stem.begin(), '_');
+    char date[16];
+    std::snprintf(date, sizeof date, "%04d-%02d-%02d", year, month, day);
+    stem += ' ';
+    stem += date;
+    stem += ".txt";
+    return stem;
+}
+
+}  // namespace tolvar::app

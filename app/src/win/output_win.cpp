@@ -1,0 +1,55 @@
+// "Save output…" on screen: the standard save dialog, then the tab's history
+// and screen written as UTF-8 text.
+#include <windows.h>
+
+#include <commdlg.h>
+
+#include "dialog_frame_win.hpp"
+#include "host_window_win.hpp"
+#include "tolvar/app/output.hpp"
+#include "tolvar/core/win/win32.hpp"
+
+namespace tolvar::app::win {
+
+void HostWindow::save_output(TabId id) {
+    std::string title;
+    {
+        auto state = cell_.borrow();
+        if (!state) return;
+        const Tab* tab = (*state)->find_tab(id);
+        if (!tab || !tab->session) return;
+        title = display_title(**state, *tab);
+    }
+    SYSTEMTIME today{};
+    GetLocalTime(&today);
+    std::wstring file =
+        core::win::to_wide(output_file_name(title, today.wYear, today.wMonth, today.wDay));
+    file.resize(std::max<std::size_t>(file.size() + 1, 32768), L'\0');
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = hwnd_;
+    dialog.lpstrFilter = L"Text files (*.txt)\0*.txt\0All files\0*.*\0";
+    dialog.lpstrFile = file.data();
+    dialog.nMaxFile = static_cast<DWORD>(file.size());
+    dialog.lpstrDefExt = L"txt";
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    // A dialog runs its own loop: the state is not held across it.
+    if (!GetSaveFileNameW(&dialog)) return;
+    file.resize(wcslen(file.c_str()));
+
+    std::optional<std::string> text;
+    if (auto state = cell_.borrow()) {
+        if (const Tab* tab = (*state)->find_tab(id); tab && tab->session) {
+            tab->session->model().with(
+                [&](const pty::TerminalModel& model) { text = output_text(model); });
+        }
+    }
+    if (!text) return;  // the tab closed meanwhile
+    const std::string path = core::win::from_wide(file);
+    if (auto written = core::platform_file_system().write_file(core::path_from_utf8(path), *text);
+        !written) {
+        win::error_box(hwnd_, "Cannot save the output to " + path + ": " + written.error().text);
+    }
+}
+
+}  // namespace tolvar::app::win
