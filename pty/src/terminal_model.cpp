@@ -23,7 +23,7 @@ void fill_cell(Cell& out, const CellData& c, const Marks* marks) {
     const std::uint8_t mode = c.mode();
     out.bold = (mode & k_bold) != 0;
     out.italic = (mode & k_italic) != 0;
-    out.underline = (mode & k_underline) != 0;
+    out.underline = (mode & k_underline) != 0 ? Underline::Single : Underline::None;
     out.inverse = (mode & k_inverse) != 0;
     out.wide = c.wide();
     out.wide_continuation = c.cont();
@@ -85,6 +85,9 @@ Position TerminalModel::cursor() const {
 
 bool TerminalModel::hide_cursor() const {
     return screen_->mode(Screen::k_hide_cursor);
+}
+CursorStyle TerminalModel::cursor_style() const {
+    return {};
 }
 std::string TerminalModel::title() const {
     return screen_->title();

@@ -18,8 +18,8 @@ std::string cells_of(const LineCells& line) {
     for (const Cell& c : line.cells) {
         out += c.contents + "/" + std::to_string(c.fg.bits()) + "/" + std::to_string(c.bg.bits()) +
                "/" + std::to_string(c.bold) + std::to_string(c.italic) +
-               std::to_string(c.underline) + std::to_string(c.inverse) + std::to_string(c.wide) +
-               std::to_string(c.wide_continuation) + " ";
+               std::to_string(static_cast<int>(c.underline)) + std::to_string(c.inverse) +
+               std::to_string(c.wide) + std::to_string(c.wide_continuation) + " ";
     }
     return out;
 }

@@ -276,7 +276,7 @@ TEST(Scroll, ScrollbackKeepsEveryCellExactly) {
     ASSERT_EQ(line.cells.size(), 8u);
     EXPECT_EQ(line.cells[0].contents, "A");
     EXPECT_TRUE(line.cells[0].bold);
-    EXPECT_TRUE(line.cells[0].underline);
+    EXPECT_EQ(line.cells[0].underline, pty::Underline::Single);
     EXPECT_EQ(line.cells[0].fg, Color::rgb(9, 8, 7));
     EXPECT_EQ(line.cells[0].bg, Color::indexed(200));
     EXPECT_TRUE(line.cells[1].wide);
@@ -379,9 +379,9 @@ TEST(Sgr, AttributesAndColours) {
             "\x1b[1;3;4;7ma\x1b[22;23;24;27mb\x1b[31;42mc\x1b[93;104md\x1b[38;5;200;48;2;1;2;3me"
             "\x1b[38:2:4:5:6mf\x1b[39;49mg\x1b[0;38;5;300;1mh");
     const Cell a = m.cell(0, 0);
-    EXPECT_TRUE(a.bold && a.italic && a.underline && a.inverse);
+    EXPECT_TRUE(a.bold && a.italic && a.underline != Underline::None && a.inverse);
     const Cell b = m.cell(0, 1);
-    EXPECT_FALSE(b.bold || b.italic || b.underline || b.inverse);
+    EXPECT_FALSE(b.bold || b.italic || b.underline != Underline::None || b.inverse);
     EXPECT_EQ(m.cell(0, 2).fg, Color::indexed(1));
     EXPECT_EQ(m.cell(0, 2).bg, Color::indexed(2));
     EXPECT_EQ(m.cell(0, 3).fg, Color::indexed(11));

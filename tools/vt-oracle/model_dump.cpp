@@ -24,8 +24,8 @@ std::string color(pty::Color c) {
 }
 
 std::string token(const pty::Cell& cell) {
-    const int mode = (cell.bold ? 1 : 0) | (cell.italic ? 2 : 0) | (cell.underline ? 4 : 0) |
-                     (cell.inverse ? 8 : 0);
+    const int mode = (cell.bold ? 1 : 0) | (cell.italic ? 2 : 0) |
+                     (cell.underline != pty::Underline::None ? 4 : 0) | (cell.inverse ? 8 : 0);
     std::string flags = std::string(cell.wide ? "w" : "") + (cell.wide_continuation ? "c" : "");
     if (cell.contents.empty() && flags.empty() && mode == 0 && cell.fg == pty::Color() &&
         cell.bg == pty::Color()) {

@@ -44,17 +44,33 @@ struct Position {
     friend constexpr bool operator==(Position, Position) = default;
 };
 
+// SGR 4 and its sub-parameters (4:0 to 4:5) and SGR 21.
+enum class Underline : std::uint8_t { None, Single, Double, Curly, Dotted, Dashed };
+
 // One visible cell as the view reads it.
 struct Cell {
     std::string contents;  // UTF-8: base character and its combining marks; empty when blank
     Color fg;
     Color bg;
+    Color underline_color;  // SGR 58; the default is the text colour
+    Underline underline = Underline::None;
     bool bold = false;
+    bool faint = false;
     bool italic = false;
-    bool underline = false;
     bool inverse = false;
+    bool strikethrough = false;
+    bool conceal = false;
     bool wide = false;
     bool wide_continuation = false;  // right half of the wide character to its left
+};
+
+// What DECSCUSR asked for; Default until an application asks (and after
+// it asks for 0), meaning the user's own choice.
+enum class CursorShape : std::uint8_t { Default, Block, Underline, Bar };
+struct CursorStyle {
+    CursorShape shape = CursorShape::Default;
+    bool blinking = false;
+    friend constexpr bool operator==(CursorStyle, CursorStyle) = default;
 };
 
 // A line of the scrollback: its cells as they were when it left the screen.
@@ -126,6 +142,7 @@ class TerminalModel {
     bool row_wrapped(std::uint16_t row) const;
     Position cursor() const;
     bool hide_cursor() const;
+    CursorStyle cursor_style() const;
 
     std::string title() const;
     std::string icon_name() const;
