@@ -10,25 +10,6 @@ namespace tolvar::app {
 
 namespace {
 
-constexpr std::array<Rgb, 16> k_ansi{{
-    {12, 12, 12},
-    {197, 15, 31},
-    {19, 161, 14},
-    {193, 156, 0},
-    {0, 55, 218},
-    {136, 23, 152},
-    {58, 150, 221},
-    {204, 204, 204},
-    {118, 118, 118},
-    {231, 72, 86},
-    {22, 198, 12},
-    {249, 241, 165},
-    {59, 120, 255},
-    {180, 0, 158},
-    {97, 214, 214},
-    {242, 242, 242},
-}};
-
 void append_utf16(std::u16string& out, char32_t cp) {
     if (cp < 0x10000) {
         out.push_back(static_cast<char16_t>(cp));
@@ -40,18 +21,6 @@ void append_utf16(std::u16string& out, char32_t cp) {
 }
 
 }  // namespace
-
-Rgb palette_color(pty::Color color, bool foreground) {
-    switch (color.kind()) {
-        case pty::Color::Kind::Default:
-            return foreground ? k_default_foreground : k_default_background;
-        case pty::Color::Kind::Indexed:
-            return color.index() < k_ansi.size() ? k_ansi[color.index()] : k_high_index_color;
-        case pty::Color::Kind::Rgb:
-            return {color.r(), color.g(), color.b()};
-    }
-    return foreground ? k_default_foreground : k_default_background;
-}
 
 SelectionSpan::SelectionSpan(pty::LinePosition a, pty::LinePosition b)
     : start(std::min(a, b)), end(std::max(a, b)) {}
@@ -69,7 +38,8 @@ VisibleGrid visible_grid(const pty::TerminalModel& model, const Rect& text,
                 std::min<int>(cells_in(text.width(), cell.width), model.cols()))};
 }
 
-RunBuilder::RunBuilder(int cell_width, std::uint16_t visible_cols) : cell_width_(cell_width) {
+RunBuilder::RunBuilder(const Palette& palette, int cell_width, std::uint16_t visible_cols)
+    : palette_(palette), cell_width_(cell_width) {
     text_.reserve(visible_cols);
     advances_.reserve(visible_cols);
 }
@@ -83,8 +53,8 @@ void RunBuilder::row(const pty::LineCells& line, pty::LineNumber number, std::ui
         // A line stored before the pane grew is blank past its end.
         const pty::Cell& cell = c < line.cells.size() ? line.cells[c] : k_blank;
         if (cell.wide_continuation) continue;
-        Rgb fg = palette_color(cell.fg, true);
-        Rgb bg = palette_color(cell.bg, false);
+        Rgb fg = palette_.foreground(cell.fg, cell.bold);
+        Rgb bg = palette_.background(cell.bg);
         if (cell.inverse) std::swap(fg, bg);
         while (match != matches.end() && match->end_col <= c) ++match;
         if (match != matches.end() && match->first_col <= c) {
@@ -92,8 +62,8 @@ void RunBuilder::row(const pty::LineCells& line, pty::LineNumber number, std::ui
             bg = match->current ? k_current_match_background : k_match_background;
         }
         if (selection && selection->contains(number, c)) {
-            fg = k_selection_foreground;
-            bg = k_selection_background;
+            fg = palette_.theme().selection_foreground;
+            bg = palette_.theme().selection_background;
         }
         if (cells_ > 0 && (fg != fg_ || bg != bg_)) flush(sink);
         if (cells_ == 0) {
@@ -123,7 +93,7 @@ void RunBuilder::row(const pty::LineCells& line, pty::LineNumber number, std::ui
 }
 
 void RunBuilder::flush(RunSink& sink) {
-    if (cells_ > 0 && !(blank_ && bg_ == k_default_background)) {
+    if (cells_ > 0 && !(blank_ && bg_ == palette_.theme().background)) {
         sink.draw({first_col_, cells_, fg_, bg_, text_, advances_});
     }
     text_.clear();

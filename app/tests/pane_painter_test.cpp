@@ -34,7 +34,8 @@ std::vector<Drawn> line_runs(const pty::TerminalModel& model, pty::LineNumber nu
                              std::vector<MatchSpan> matches = {}) {
     Collect sink;
     const std::uint16_t visible = cols.value_or(model.cols());
-    RunBuilder builder(k_cell.width, visible);
+    const Palette palette;
+    RunBuilder builder(palette, k_cell.width, visible);
     pty::LineCells line;
     model.line(number, line);
     builder.row(line, number, visible, selection, matches, sink);
@@ -53,12 +54,32 @@ pty::TerminalModel screen(std::string_view bytes, std::uint16_t rows = 4, std::u
     return model;
 }
 
-TEST(Palette, HighIndexesShareOneColourAndRgbIsKept) {
-    EXPECT_EQ(palette_color(pty::Color::indexed(15), true), (Rgb{242, 242, 242}));
-    EXPECT_EQ(palette_color(pty::Color::indexed(16), false), (Rgb{204, 204, 204}));
-    EXPECT_EQ(palette_color(pty::Color::indexed(100), true), (Rgb{204, 204, 204}));
-    EXPECT_EQ(palette_color(pty::Color::rgb(255, 0, 0), true), (Rgb{255, 0, 0}));
-    EXPECT_EQ(palette_color(pty::Color(), false), k_default_background);
+TEST(Palette, TheCubeAndTheGreyRampFollowXtermAndRgbIsKept) {
+    const Palette palette;
+    EXPECT_EQ(palette.indexed(15), (Rgb{242, 242, 242}));
+    EXPECT_EQ(palette.indexed(16), (Rgb{0, 0, 0}));
+    EXPECT_EQ(palette.indexed(21), (Rgb{0, 0, 255}));
+    EXPECT_EQ(palette.indexed(196), (Rgb{255, 0, 0}));
+    EXPECT_EQ(palette.indexed(102), (Rgb{135, 135, 135}));
+    EXPECT_EQ(palette.indexed(231), (Rgb{255, 255, 255}));
+    EXPECT_EQ(palette.indexed(232), (Rgb{8, 8, 8}));
+    EXPECT_EQ(palette.indexed(255), (Rgb{238, 238, 238}));
+    EXPECT_EQ(palette.foreground(pty::Color::rgb(1, 2, 3)), (Rgb{1, 2, 3}));
+    EXPECT_EQ(palette.background(pty::Color::rgb(1, 2, 3)), (Rgb{1, 2, 3}));
+    EXPECT_EQ(palette.foreground(pty::Color()), default_theme().foreground);
+    EXPECT_EQ(palette.background(pty::Color()), default_theme().background);
+}
+
+TEST(Palette, BoldBrightensOnlyTheEightBasicForegroundsUnlessTurnedOff) {
+    const Palette bright;
+    EXPECT_EQ(bright.foreground(pty::Color::indexed(1), true), default_theme().ansi[9]);
+    EXPECT_EQ(bright.foreground(pty::Color::indexed(1), false), default_theme().ansi[1]);
+    EXPECT_EQ(bright.foreground(pty::Color::indexed(9), true), default_theme().ansi[9]);
+    EXPECT_EQ(bright.foreground(pty::Color::indexed(100), true), bright.indexed(100));
+    EXPECT_EQ(bright.foreground(pty::Color(), true), default_theme().foreground);
+    EXPECT_EQ(bright.background(pty::Color::indexed(1)), default_theme().ansi[1]);
+    const Palette plain(default_theme(), false);
+    EXPECT_EQ(plain.foreground(pty::Color::indexed(1), true), default_theme().ansi[1]);
 }
 
 TEST(Runs, ColourChangesSplitRunsAndTrailingBlanksAreSkipped) {
@@ -68,7 +89,7 @@ TEST(Runs, ColourChangesSplitRunsAndTrailingBlanksAreSkipped) {
     EXPECT_EQ(runs[0].first_col, 0);
     EXPECT_EQ(runs[0].text, u"red");
     EXPECT_EQ(runs[0].fg, k_red);
-    EXPECT_EQ(runs[0].bg, k_default_background);
+    EXPECT_EQ(runs[0].bg, default_theme().background);
     EXPECT_EQ(runs[0].advances, (std::vector<int>{8, 8, 8}));
     // The default-coloured rest of the row is one run, trailing blanks included.
     EXPECT_EQ(runs[1].first_col, 3);
@@ -84,11 +105,12 @@ TEST(Runs, BlankRunsOnAColouredBackgroundAreDrawn) {
     EXPECT_EQ(runs[0].cells, 2);
 }
 
-TEST(Runs, HighIndexesAndRgbColours) {
-    const auto runs = row_runs(screen("\x1b[38;5;100mA\x1b[38;2;255;0;0mB"), 0);
-    ASSERT_GE(runs.size(), 2u);
-    EXPECT_EQ(runs[0].fg, (Rgb{204, 204, 204}));
-    EXPECT_EQ(runs[1].fg, (Rgb{255, 0, 0}));
+TEST(Runs, CubeColoursBoldBrightAndRgbAsGiven) {
+    const auto runs = row_runs(screen("\x1b[38;5;100mA\x1b[1;31mB\x1b[38;2;255;0;0mC\x1b[0m"), 0);
+    ASSERT_GE(runs.size(), 3u);
+    EXPECT_EQ(runs[0].fg, (Rgb{135, 135, 0}));
+    EXPECT_EQ(runs[1].fg, (Rgb{231, 72, 86}));
+    EXPECT_EQ(runs[2].fg, (Rgb{255, 0, 0}));
 }
 
 TEST(Runs, InverseSwapsDefaultColoursToo) {
@@ -125,13 +147,13 @@ TEST(Runs, SelectionColoursCoverTheSpanInReadingOrder) {
     ASSERT_EQ(first.size(), 2u);
     EXPECT_EQ(first[0].text, u"abcd");
     EXPECT_EQ(first[1].first_col, 4);
-    EXPECT_EQ(first[1].fg, k_selection_foreground);
-    EXPECT_EQ(first[1].bg, k_selection_background);
+    EXPECT_EQ(first[1].fg, default_theme().selection_foreground);
+    EXPECT_EQ(first[1].bg, default_theme().selection_background);
     EXPECT_EQ(first[1].cells, 16);  // to the row's end, blanks drawn in selection colour
     const auto second = row_runs(model, 1, span);
     ASSERT_EQ(second.size(), 2u);
     EXPECT_EQ(second[0].text, u"gh");
-    EXPECT_EQ(second[0].bg, k_selection_background);
+    EXPECT_EQ(second[0].bg, default_theme().selection_background);
     EXPECT_EQ(second[1].text.substr(0, 4), u"ijkl");
 }
 
@@ -145,12 +167,12 @@ TEST(Runs, FindMatchesUnderTheSelectionAndTheCurrentOneDistinct) {
     EXPECT_EQ(runs[0].bg, k_match_background);
     EXPECT_EQ(runs[0].fg, k_match_foreground);
     EXPECT_EQ(runs[1].text, u" me, ");
-    EXPECT_EQ(runs[1].bg, k_default_background);
+    EXPECT_EQ(runs[1].bg, default_theme().background);
     EXPECT_EQ(runs[2].text, u"find");
     EXPECT_EQ(runs[2].bg, k_current_match_background);
     EXPECT_EQ(runs[3].first_col, 14);
     EXPECT_EQ(runs[3].text, u"me");
-    EXPECT_EQ(runs[3].bg, k_selection_background);
+    EXPECT_EQ(runs[3].bg, default_theme().selection_background);
 }
 
 // A page of history is drawn as the lines looked on screen, colours and

@@ -121,20 +121,21 @@ TEST_F(PanePaint, RunsFillTheirCellsAndBlankRunsAreLeftAlone) {
     model.feed("\x1b[41mAB\x1b[0m  \x1b[44m\xE6\x97\xA5x\x1b[0m");
     Canvas canvas(400, 200, font_.font());
     const Rect text{10, 20, 10 + 20 * cell().width, 20 + 4 * cell().height};
-    const PaneStats stats = paint_screen(canvas.dc(), model, text, cell(), false, std::nullopt);
+    const PaneStats stats =
+        paint_screen(canvas.dc(), Palette(), model, text, cell(), false, std::nullopt);
     EXPECT_EQ(stats.runs, 2);  // the two spaces between are blank on the default background
     const int w = cell().width;
     const auto cell_corner = [&](int col) { return canvas.at(text.left + col * w, text.top); };
     EXPECT_EQ(cell_corner(0), (Rgb{197, 15, 31}));
     EXPECT_EQ(cell_corner(1), (Rgb{197, 15, 31}));
-    EXPECT_EQ(cell_corner(2), k_default_background);
+    EXPECT_EQ(cell_corner(2), default_theme().background);
     // The wide character fills two cells; the x after it starts two further.
     EXPECT_EQ(cell_corner(4), (Rgb{0, 55, 218}));
     EXPECT_EQ(cell_corner(5), (Rgb{0, 55, 218}));
     EXPECT_EQ(cell_corner(6), (Rgb{0, 55, 218}));
-    EXPECT_EQ(cell_corner(7), k_default_background);
+    EXPECT_EQ(cell_corner(7), default_theme().background);
     EXPECT_EQ(canvas.at(text.left + 7 * w - 1, text.top + cell().height - 1), (Rgb{0, 55, 218}));
-    EXPECT_EQ(canvas.at(text.left, text.top + cell().height), k_default_background);
+    EXPECT_EQ(canvas.at(text.left, text.top + cell().height), default_theme().background);
 }
 
 TEST_F(PanePaint, CursorBarAndSelectionColours) {
@@ -142,15 +143,15 @@ TEST_F(PanePaint, CursorBarAndSelectionColours) {
     model.feed("abc\r\nde");
     Canvas canvas(400, 200, font_.font());
     const Rect text{0, 0, 20 * cell().width, 4 * cell().height};
-    paint_screen(canvas.dc(), model, text, cell(), true, SelectionSpan({0, 1}, {0, 1}));
+    paint_screen(canvas.dc(), Palette(), model, text, cell(), true, SelectionSpan({0, 1}, {0, 1}));
     const int w = cell().width;
     const int h = cell().height;
-    EXPECT_EQ(canvas.at(w + 1, 0), k_selection_background);
-    EXPECT_EQ(canvas.at(2 * w + 1, 0), k_default_background);
+    EXPECT_EQ(canvas.at(w + 1, 0), default_theme().selection_background);
+    EXPECT_EQ(canvas.at(2 * w + 1, 0), default_theme().background);
     // The cursor after "de": a 2-pixel bar along the bottom of cell (1, 2).
-    EXPECT_EQ(canvas.at(2 * w, 2 * h - 1), k_cursor_color);
-    EXPECT_EQ(canvas.at(3 * w - 1, 2 * h - 2), k_cursor_color);
-    EXPECT_EQ(canvas.at(2 * w, 2 * h - 3), k_default_background);
+    EXPECT_EQ(canvas.at(2 * w, 2 * h - 1), default_theme().cursor);
+    EXPECT_EQ(canvas.at(3 * w - 1, 2 * h - 2), default_theme().cursor);
+    EXPECT_EQ(canvas.at(2 * w, 2 * h - 3), default_theme().background);
 }
 
 TEST_F(PanePaint, PaneNarrowerThanACellDrawsNothing) {
@@ -158,10 +159,11 @@ TEST_F(PanePaint, PaneNarrowerThanACellDrawsNothing) {
     model.feed("\x1b[41mred");
     Canvas canvas(100, 100, font_.font());
     const Rect text{5, 5, 5 + cell().width - 1, 5 + 4 * cell().height};
-    const PaneStats stats = paint_screen(canvas.dc(), model, text, cell(), true, std::nullopt);
+    const PaneStats stats =
+        paint_screen(canvas.dc(), Palette(), model, text, cell(), true, std::nullopt);
     EXPECT_EQ(stats.runs, 0);
     for (int y = 0; y < canvas.height(); y += 3) {
-        for (int x = 0; x < 100; x += 3) ASSERT_EQ(canvas.at(x, y), k_default_background);
+        for (int x = 0; x < 100; x += 3) ASSERT_EQ(canvas.at(x, y), default_theme().background);
     }
 }
 

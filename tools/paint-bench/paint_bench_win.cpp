@@ -96,6 +96,7 @@ Result measure(HWND window, const app::win::TerminalFont& font, app::AppState& s
     const app::win::WindowDc window_dc(window);
     const app::win::Font ui_font = app::win::create_ui_font(96);
 
+    const app::Palette palette;
     std::vector<double> times;
     for (int frame = 0; frame < 60; ++frame) {
         const auto start = std::chrono::steady_clock::now();
@@ -105,7 +106,7 @@ Result measure(HWND window, const app::win::TerminalFont& font, app::AppState& s
             const app::win::Selected buffer(dc.get(), bitmap.get());
             app::win::fill(dc.get(), {0, 0, width, height}, app::win::k_window_background);
             app::win::paint_frame(dc.get(), client, state,
-                                  app::win::FrameStyle{font, ui_font.get(), scale});
+                                  app::win::FrameStyle{font, palette, ui_font.get(), scale});
             BitBlt(window_dc.get(), 0, 0, width, height, dc.get(), 0, 0, SRCCOPY);
             GdiFlush();
         }
@@ -122,8 +123,8 @@ Result measure(HWND window, const app::win::TerminalFont& font, app::AppState& s
     const app::win::Selected terminal_font(dc.get(), font.font());
     const app::Rect text =
         app::text_rect(app::terminal_area({0, 0, width, height}, scale), false, scale);
-    const app::win::PaneStats stats =
-        app::win::paint_pane(dc.get(), *state.active_tab(), text, cell, true, std::nullopt);
+    const app::win::PaneStats stats = app::win::paint_pane(dc.get(), palette, *state.active_tab(),
+                                                           text, cell, true, std::nullopt);
     return {times[times.size() / 2], stats.runs};
 }
 

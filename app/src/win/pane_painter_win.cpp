@@ -34,8 +34,8 @@ class GdiRunSink final : public RunSink {
     int runs_ = 0;
 };
 
-PaneStats draw_model(HDC dc, const pty::TerminalModel& model, const Tab* tab, const Rect& text,
-                     const CellMetrics& raw_cell, bool focused,
+PaneStats draw_model(HDC dc, const Palette& palette, const pty::TerminalModel& model,
+                     const Tab* tab, const Rect& text, const CellMetrics& raw_cell, bool focused,
                      const std::optional<SelectionSpan>& selection, const Find* find) {
     const CellMetrics cell{std::max(raw_cell.width, 1), std::max(raw_cell.height, 1),
                            raw_cell.text_height};
@@ -44,8 +44,9 @@ PaneStats draw_model(HDC dc, const pty::TerminalModel& model, const Tab* tab, co
     stats.offset = tab ? tab->scroll.offset(stats.extent) : 0;
     const pty::LineNumber top = stats.extent.end - stats.offset;
     const VisibleGrid grid = visible_grid(model, text, cell);
+    fill(dc, text, palette.theme().background);
     GdiRunSink sink(dc, text, cell, text.top);
-    RunBuilder builder(cell.width, grid.cols);
+    RunBuilder builder(palette, cell.width, grid.cols);
     // One line buffer for every paint: the UI thread is the only painter.
     static pty::LineCells line;
     std::vector<MatchSpan> spans;
@@ -66,7 +67,7 @@ PaneStats draw_model(HDC dc, const pty::TerminalModel& model, const Tab* tab, co
         for (const GhostCell& ghost : overlay.ghost) {
             draw_text(dc, ghost.text, ghost.cell, k_ghost_text);
         }
-        if (overlay.cursor) fill(dc, *overlay.cursor, k_cursor_color);
+        if (overlay.cursor) fill(dc, *overlay.cursor, palette.theme().cursor);
     }
     stats.runs = sink.runs();
     return stats;
@@ -74,21 +75,21 @@ PaneStats draw_model(HDC dc, const pty::TerminalModel& model, const Tab* tab, co
 
 }  // namespace
 
-PaneStats paint_pane(HDC dc, const Tab& tab, const Rect& text, const CellMetrics& cell,
-                     bool focused, const std::optional<SelectionSpan>& selection,
-                     const Find* find) {
+PaneStats paint_pane(HDC dc, const Palette& palette, const Tab& tab, const Rect& text,
+                     const CellMetrics& cell, bool focused,
+                     const std::optional<SelectionSpan>& selection, const Find* find) {
     PaneStats stats;
     if (!tab.session) return stats;
     tab.session->model().with([&](const pty::TerminalModel& model) {
-        stats = draw_model(dc, model, &tab, text, cell, focused, selection, find);
+        stats = draw_model(dc, palette, model, &tab, text, cell, focused, selection, find);
     });
     return stats;
 }
 
-PaneStats paint_screen(HDC dc, const pty::TerminalModel& model, const Rect& text,
-                       const CellMetrics& cell, bool focused,
+PaneStats paint_screen(HDC dc, const Palette& palette, const pty::TerminalModel& model,
+                       const Rect& text, const CellMetrics& cell, bool focused,
                        const std::optional<SelectionSpan>& selection) {
-    return draw_model(dc, model, nullptr, text, cell, focused, selection, nullptr);
+    return draw_model(dc, palette, model, nullptr, text, cell, focused, selection, nullptr);
 }
 
 }  // namespace tolvar::app::win

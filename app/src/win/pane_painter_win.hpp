@@ -23,15 +23,16 @@ struct PaneStats {
 };
 
 // The tab's view: its live screen, or the page of history it is scrolled
-// back to, with the find box's matches when it is over this pane. A
-// poisoned model lock leaves the pane as the frame's background.
-PaneStats paint_pane(HDC dc, const Tab& tab, const Rect& text, const CellMetrics& cell,
-                     bool focused, const std::optional<SelectionSpan>& selection,
-                     const Find* find = nullptr);
+// back to, with the find box's matches when it is over this pane, on the
+// palette's background. A poisoned model lock leaves the pane as the
+// frame's background.
+PaneStats paint_pane(HDC dc, const Palette& palette, const Tab& tab, const Rect& text,
+                     const CellMetrics& cell, bool focused,
+                     const std::optional<SelectionSpan>& selection, const Find* find = nullptr);
 
 // The same for a bare model, without ghost text.
-PaneStats paint_screen(HDC dc, const pty::TerminalModel& model, const Rect& text,
-                       const CellMetrics& cell, bool focused,
+PaneStats paint_screen(HDC dc, const Palette& palette, const pty::TerminalModel& model,
+                       const Rect& text, const CellMetrics& cell, bool focused,
                        const std::optional<SelectionSpan>& selection);
 
 }  // namespace tolvar::app::win

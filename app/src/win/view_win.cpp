@@ -111,8 +111,9 @@ std::optional<Rgb> tab_or_group_color(const AppState& state, const Tab& tab) {
     return std::nullopt;
 }
 
-void paint_panes(HDC dc, const Rect& client, const AppState& state, const CellMetrics& cell,
-                 Scale scale) {
+void paint_panes(HDC dc, const Rect& client, const AppState& state, const FrameStyle& style) {
+    const CellMetrics& cell = style.terminal.cell();
+    const Scale scale = style.scale;
     for (const Pane& pane : panes(state, client, scale)) {
         const Tab* tab = state.find_tab(pane.tab);
         if (!tab) continue;
@@ -122,7 +123,7 @@ void paint_panes(HDC dc, const Rect& client, const AppState& state, const CellMe
         }
         const Rect text = text_rect(pane.rect, pane.caption, scale);
         const PaneStats drawn =
-            paint_pane(dc, *tab, text, cell, active, pane_selection(state, pane.tab),
+            paint_pane(dc, style.palette, *tab, text, cell, active, pane_selection(state, pane.tab),
                        find_over(state, pane.tab));
         paint_scroll_indicator(dc, pane.rect, text, drawn, scale);
         if (pane.caption) outline(dc, pane.rect, active ? k_frame_active : k_frame_inactive);
@@ -146,8 +147,9 @@ void paint_group_card(HDC dc, const AppState& state, const TabGroup& group, cons
               k_card_counts, true);
 }
 
-void paint_browser(HDC dc, const Rect& client, const AppState& state, const CellMetrics& cell,
-                   Scale scale) {
+void paint_browser(HDC dc, const Rect& client, const AppState& state, const FrameStyle& style) {
+    const CellMetrics& cell = style.terminal.cell();
+    const Scale scale = style.scale;
     fill(dc, breadcrumb_bar(client, scale), k_breadcrumb_background);
     draw_text(dc, breadcrumb_text(state), breadcrumb_text_rect(client, scale), k_breadcrumb_text,
               true);
@@ -168,7 +170,8 @@ void paint_browser(HDC dc, const Rect& client, const AppState& state, const Cell
             }
         } else if (const Tab* tab = state.find_tab(std::get<TabId>(entries[i]))) {
             paint_caption(dc, state, *tab, card, color_rgb(tab->color), scale);
-            paint_pane(dc, *tab, text_rect(card, true, scale), cell, selected, std::nullopt);
+            paint_pane(dc, style.palette, *tab, text_rect(card, true, scale), cell, selected,
+                       std::nullopt);
         }
         outline(dc, card, selected ? k_frame_active : k_frame_inactive);
     }
@@ -196,9 +199,9 @@ void paint_frame(HDC dc, const RECT& client_rect, const AppState& state, const F
     {
         const Selected terminal(dc, style.terminal.font());
         if (state.view_mode() == ViewMode::BrowseGroups) {
-            paint_browser(dc, client, state, style.terminal.cell(), style.scale);
+            paint_browser(dc, client, state, style);
         } else {
-            paint_panes(dc, client, state, style.terminal.cell(), style.scale);
+            paint_panes(dc, client, state, style);
         }
     }
     const Selected ui(dc, style.ui_font);

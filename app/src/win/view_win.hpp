@@ -9,6 +9,7 @@
 #include "gdi_win.hpp"
 #include "tolvar/app/app_state.hpp"
 #include "tolvar/app/fonts.hpp"
+#include "tolvar/app/palette.hpp"
 
 namespace tolvar::app::win {
 
@@ -42,6 +43,7 @@ class TerminalFont {
 // for the tab bar and the notices, and the chrome's DPI scale.
 struct FrameStyle {
     const TerminalFont& terminal;
+    const Palette& palette;
     HFONT ui_font;
     Scale scale;
 };

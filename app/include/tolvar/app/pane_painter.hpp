@@ -17,25 +17,17 @@
 #include "tolvar/app/find.hpp"
 #include "tolvar/app/fonts.hpp"
 #include "tolvar/app/geometry.hpp"
+#include "tolvar/app/palette.hpp"
 #include "tolvar/pty/terminal_model.hpp"
 
 namespace tolvar::app {
 
-inline constexpr Rgb k_default_foreground{220, 223, 228};
-inline constexpr Rgb k_default_background{12, 14, 18};
-inline constexpr Rgb k_high_index_color{204, 204, 204};
-inline constexpr Rgb k_selection_background{52, 101, 164};
-inline constexpr Rgb k_selection_foreground{240, 244, 250};
-inline constexpr Rgb k_cursor_color{225, 229, 237};
 inline constexpr Rgb k_ghost_text{120, 127, 138};
 inline constexpr Rgb k_match_background{249, 241, 165};
 inline constexpr Rgb k_current_match_background{247, 140, 60};
 inline constexpr Rgb k_match_foreground{12, 14, 18};
 inline constexpr Rgb k_scroll_track{30, 35, 44};
 inline constexpr Rgb k_scroll_thumb{120, 127, 138};
-
-// Indexes 16-255 all draw as k_high_index_color.
-Rgb palette_color(pty::Color color, bool foreground);
 
 // Cells (line first, then column) between two ends, both included, whatever
 // the order they were given in.
@@ -78,7 +70,7 @@ VisibleGrid visible_grid(const pty::TerminalModel& model, const Rect& text,
 // buffers across lines, so one builder serves a whole pane.
 class RunBuilder {
   public:
-    RunBuilder(int cell_width, std::uint16_t visible_cols);
+    RunBuilder(const Palette& palette, int cell_width, std::uint16_t visible_cols);
     // Line `number`, read into `line`; the selection is drawn over the find
     // matches, the current match over the others.
     void row(const pty::LineCells& line, pty::LineNumber number, std::uint16_t visible_cols,
@@ -88,6 +80,7 @@ class RunBuilder {
   private:
     void flush(RunSink& sink);
 
+    const Palette& palette_;
     int cell_width_;
     std::u16string text_;
     std::vector<int> advances_;
