@@ -199,7 +199,7 @@ TEST(Panes, NarrowerThanACellDrawsNothingAndNoCursor) {
     const VisibleGrid grid = visible_grid(model, text, k_cell);
     EXPECT_EQ(grid.cols, 0);
     EXPECT_TRUE(row_runs(model, 0, std::nullopt, grid.cols).empty());
-    EXPECT_FALSE(cursor_bar(text, k_cell, {0, 0}));
+    EXPECT_FALSE(cursor_cell(text, k_cell, {0, 0}));
     const Rect upside_down{10, 10, 5, 5};
     EXPECT_EQ(visible_grid(model, upside_down, k_cell).rows, 0);
     // A pane larger than the screen reads no cell past it.
@@ -208,11 +208,47 @@ TEST(Panes, NarrowerThanACellDrawsNothingAndNoCursor) {
     EXPECT_EQ(whole.cols, model.cols());
 }
 
-TEST(Cursor, BarAlongTheBottomOfTheCell) {
+TEST(Cursor, ShapesDrawnOverTheirCellAndHollowWithoutFocus) {
     const Rect text{6, 40, 806, 360};  // 100 x 20 cells
-    EXPECT_EQ(cursor_bar(text, k_cell, {2, 3}), (Rect{30, 86, 38, 88}));
-    EXPECT_FALSE(cursor_bar(text, k_cell, {20, 0}));
-    EXPECT_FALSE(cursor_bar(text, k_cell, {0, 100}));
+    const Rect cell{30, 72, 38, 88};
+    EXPECT_EQ(cursor_cell(text, k_cell, {2, 3}), cell);
+    EXPECT_FALSE(cursor_cell(text, k_cell, {20, 0}));
+    EXPECT_FALSE(cursor_cell(text, k_cell, {0, 100}));
+    using pty::CursorShape;
+    // The underline is the bar the program always drew: 2 pixels at 96 DPI.
+    EXPECT_EQ(cursor_rects(CursorShape::Underline, false, cell, 2),
+              (std::vector<Rect>{{30, 86, 38, 88}}));
+    EXPECT_EQ(cursor_rects(CursorShape::Bar, false, cell, 3),
+              (std::vector<Rect>{{30, 72, 33, 88}}));
+    EXPECT_TRUE(cursor_rects(CursorShape::Block, false, cell, 2).empty());
+    // A thickness past half the cell is held to it.
+    EXPECT_EQ(cursor_rects(CursorShape::Bar, false, cell, 50),
+              (std::vector<Rect>{{30, 72, 34, 88}}));
+    const auto hollow = cursor_rects(CursorShape::Bar, true, cell, 2);
+    ASSERT_EQ(hollow.size(), 4u);
+    EXPECT_EQ(hollow[0], (Rect{30, 72, 38, 73}));
+    EXPECT_EQ(hollow[1], (Rect{30, 87, 38, 88}));
+    EXPECT_EQ(hollow[2], (Rect{30, 73, 31, 87}));
+    EXPECT_EQ(hollow[3], (Rect{37, 73, 38, 87}));
+}
+
+TEST(Cursor, TheApplicationsShapeWinsAndBlinkingFollowsTheUsersChoice) {
+    using pty::CursorShape;
+    const pty::CursorStyle none{};
+    const pty::CursorStyle blinking_bar{CursorShape::Bar, true};
+    const pty::CursorStyle steady_block{CursorShape::Block, false};
+    const CursorPrefs as_asked{};
+    EXPECT_EQ(cursor_look(none, as_asked).shape, CursorShape::Underline);
+    EXPECT_FALSE(cursor_look(none, as_asked).blinks);
+    EXPECT_EQ(cursor_look(blinking_bar, as_asked).shape, CursorShape::Bar);
+    EXPECT_TRUE(cursor_look(blinking_bar, as_asked).blinks);
+    EXPECT_FALSE(cursor_look(steady_block, as_asked).blinks);
+    const CursorPrefs never{CursorShape::Block, false};
+    EXPECT_EQ(cursor_look(none, never).shape, CursorShape::Block);
+    EXPECT_FALSE(cursor_look(blinking_bar, never).blinks);
+    const CursorPrefs always{CursorShape::Bar, true};
+    EXPECT_TRUE(cursor_look(none, always).blinks);
+    EXPECT_FALSE(cursor_look(steady_block, always).blinks);
 }
 
 TEST(Overlay, GhostOnlyOnThePrimaryScreenCursorUnlessHidden) {
@@ -226,7 +262,7 @@ TEST(Overlay, GhostOnlyOnThePrimaryScreenCursorUnlessHidden) {
     EXPECT_EQ(overlay.ghost[0].text, u"a");
     EXPECT_EQ(overlay.ghost[0].cell, (Rect{64, 0, 72, 16}));
     EXPECT_EQ(overlay.ghost[1].text, u"t");
-    EXPECT_EQ(overlay.cursor, (Rect{64, 14, 72, 16}));
+    EXPECT_EQ(overlay.cursor_cell, (Rect{64, 0, 72, 16}));
 
     EXPECT_TRUE(pane_overlay(model, tab, text, k_cell, false).ghost.empty());
     EXPECT_FALSE(pane_overlay(model, tab, text, k_cell, false).cursor);
@@ -234,7 +270,7 @@ TEST(Overlay, GhostOnlyOnThePrimaryScreenCursorUnlessHidden) {
     // Scrolled back two lines, the cursor's row is two rows lower; scrolled
     // further than the page, it is out of view.
     overlay = pane_overlay(model, tab, text, k_cell, true, 2);
-    EXPECT_EQ(overlay.cursor, (Rect{64, 46, 72, 48}));
+    EXPECT_EQ(overlay.cursor_cell, (Rect{64, 32, 72, 48}));
     EXPECT_EQ(overlay.ghost.at(0).cell.top, 32);
     overlay = pane_overlay(model, tab, text, k_cell, true, 4);
     EXPECT_FALSE(overlay.cursor);

@@ -50,6 +50,10 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
             invalidate();
             return 0;
         case WM_SETFOCUS:
+            on_focus(true);
+            return 0;
+        case WM_KILLFOCUS:
+            on_focus(false);
             return 0;
         case WM_PAINT:
             on_paint();
@@ -66,6 +70,7 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
         case WM_ERASEBKGND:
             return 1;
         case WM_KEYDOWN:
+            restart_blink();
             on_key_down(wparam);
             return 0;
         case WM_SYSKEYDOWN:
@@ -91,6 +96,10 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
         case WM_TIMER:
             if (wparam == k_drag_scroll_timer) {
                 on_drag_scroll_timer();
+                return 0;
+            }
+            if (wparam == k_cursor_blink_timer) {
+                on_blink_timer();
                 return 0;
             }
             break;
@@ -281,10 +290,51 @@ void HostWindow::on_paint() {
     fill(dc.get(), {0, 0, width, height}, k_window_background);
     if (auto state = cell_.borrow()) {
         const Scale chrome = scale();
-        paint_frame(dc.get(), client, **state, FrameStyle{font_, palette_, ui_font_.get(), chrome});
+        paint_frame(dc.get(), client, **state,
+                    FrameStyle{font_, palette_, ui_font_.get(), chrome, CursorPrefs{}, blink_on_,
+                               window_focused_});
         paint_help(dc.get(), client, **state, font_, chrome);
     }
     BitBlt(window_dc.get(), 0, 0, width, height, dc.get(), 0, 0, SRCCOPY);
+}
+
+void HostWindow::on_focus(bool focused) {
+    window_focused_ = focused;
+    if (focused) {
+        restart_blink();
+    } else {
+        KillTimer(hwnd_, k_cursor_blink_timer);
+    }
+    invalidate();
+}
+
+void HostWindow::restart_blink() {
+    const bool was_off = !blink_on_;
+    blink_on_ = true;
+    const UINT rate = GetCaretBlinkTime();
+    // INFINITE (or 0 from a failed call): the user switched blinking off.
+    if (window_focused_ && rate != 0 && rate != INFINITE) {
+        SetTimer(hwnd_, k_cursor_blink_timer, rate, nullptr);
+    }
+    if (was_off) invalidate();
+}
+
+void HostWindow::on_blink_timer() {
+    blink_on_ = !blink_on_;
+    // Only a blinking cursor needs the paint.
+    bool blinks = false;
+    if (auto state = cell_.borrow()) {
+        if (const Tab* tab = (*state)->active_tab(); tab && tab->session) {
+            tab->session->model().with([&](const pty::TerminalModel& model) {
+                blinks = cursor_look(model.cursor_style(), CursorPrefs{}).blinks;
+            });
+        }
+    }
+    if (blinks) {
+        invalidate();
+    } else {
+        blink_on_ = true;
+    }
 }
 
 void HostWindow::create_fonts() {

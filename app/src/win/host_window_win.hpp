@@ -25,6 +25,7 @@ inline constexpr UINT WM_APP_PTY_OUTPUT = WM_APP + 100;
 inline constexpr UINT WM_APP_PTY_EXIT = WM_APP + 101;
 inline constexpr UINT k_tray_icon_id = 1;
 inline constexpr UINT_PTR k_drag_scroll_timer = 1;
+inline constexpr UINT_PTR k_cursor_blink_timer = 2;
 
 inline constexpr wchar_t k_host_class[] = L"TolvarHost";
 inline constexpr wchar_t k_connections_class[] = L"TolvarConnMgr";
@@ -99,6 +100,11 @@ class HostWindow final : public WindowPort {
     // False when the point is on no notice.
     bool on_notice_click(int x, int y);
 
+    void on_focus(bool focused);
+    // Shows the cursor and starts its blink over, as typing does.
+    void restart_blink();
+    void on_blink_timer();
+
     void add_tray_icon();
     void remove_tray_icon();
 
@@ -108,6 +114,10 @@ class HostWindow final : public WindowPort {
     Font ui_font_;
     // The colours the panes are drawn in.
     Palette palette_;
+    // The cursor blinks at the system's caret rate while the window has the
+    // focus; without it, it is hollow and still.
+    bool window_focused_ = false;
+    bool blink_on_ = true;
     ConsoleStarter starter_;
     SystemExternals externals_;
     Workspace workspace_;

@@ -1,6 +1,7 @@
 // Draws one session's view into a text rectangle of a memory DC: one
-// ExtTextOutW per colour run, then the ghost text and the cursor bar. The
-// terminal font must be selected into the DC. UI thread; takes the session's
+// ExtTextOutW per run of one colour and face, its lines and the program's
+// own box glyphs, then the ghost text and the cursor. The terminal font
+// must be selected into the DC. UI thread; takes the session's
 // model lock for the duration of one pane.
 #pragma once
 
@@ -9,6 +10,7 @@
 #include <optional>
 
 #include "gdi_win.hpp"
+#include "terminal_font_win.hpp"
 #include "tolvar/app/pane_painter.hpp"
 #include "tolvar/app/scrolling.hpp"
 
@@ -22,16 +24,28 @@ struct PaneStats {
     std::uint64_t offset = 0;
 };
 
+// What every pane of a frame is drawn with. Without a font the DC's font
+// draws everything and the lines sit where the cell metrics put them.
+struct PaneLook {
+    PaneLook(const Palette& colours) : palette(colours) {}  // NOLINT: a palette is a look
+    const Palette& palette;
+    const TerminalFont* font = nullptr;
+    CursorPrefs cursor;
+    bool blink_on = true;        // the phase of a blinking cursor
+    bool window_focused = true;  // else the cursor is hollow
+    int cursor_thickness = 2;
+};
+
 // The tab's view: its live screen, or the page of history it is scrolled
 // back to, with the find box's matches when it is over this pane, on the
 // palette's background. A poisoned model lock leaves the pane as the
 // frame's background.
-PaneStats paint_pane(HDC dc, const Palette& palette, const Tab& tab, const Rect& text,
+PaneStats paint_pane(HDC dc, const PaneLook& look, const Tab& tab, const Rect& text,
                      const CellMetrics& cell, bool focused,
                      const std::optional<SelectionSpan>& selection, const Find* find = nullptr);
 
 // The same for a bare model, without ghost text.
-PaneStats paint_screen(HDC dc, const Palette& palette, const pty::TerminalModel& model,
+PaneStats paint_screen(HDC dc, const PaneLook& look, const pty::TerminalModel& model,
                        const Rect& text, const CellMetrics& cell, bool focused,
                        const std::optional<SelectionSpan>& selection);
 

@@ -11,54 +11,6 @@
 
 namespace tolvar::app::win {
 
-namespace {
-
-Font create_font(const std::string& face, unsigned dpi, float size_pt) {
-    const std::wstring name =
-        core::win::to_wide(face.empty() ? std::string(k_fallback_face) : face);
-    return Font(CreateFontW(-font_pixel_height(dpi, size_pt), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
-                            FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                            CLEARTYPE_QUALITY, FF_MODERN, name.c_str()));
-}
-
-std::string resolve_family(HWND window, const core::FontSettings& settings) {
-    const WindowDc dc(window);
-    for (const std::string& candidate : font_candidates(settings)) {
-        const Font trial = create_font(candidate, 96, 12.0f);
-        wchar_t face[64] = {};
-        int n = 0;
-        {
-            const Selected selected(dc.get(), trial.get());
-            n = GetTextFaceW(dc.get(), 64, face);
-        }
-        if (n > 0 && same_face(candidate, core::win::from_wide(face))) return candidate;
-    }
-    return std::string(k_fallback_face);
-}
-
-}  // namespace
-
-Font TerminalFont::create(HWND window) const {
-    return create_font(family_, GetDpiForWindow(window), size_pt_);
-}
-
-void TerminalFont::setup(HWND window, const core::FontSettings& settings) {
-    size_pt_ = settings.size_pt;
-    family_ = resolve_family(window, settings);
-    Font font = create(window);
-    {
-        const WindowDc dc(window);
-        const Selected selected(dc.get(), font.get());
-        TEXTMETRICW tm;
-        if (GetTextMetricsW(dc.get(), &tm)) {
-            cell_.width = std::max<int>(tm.tmAveCharWidth, 1);
-            cell_.height = std::max<int>(tm.tmHeight + tm.tmExternalLeading, 1);
-            cell_.text_height = std::max<int>(tm.tmHeight, 1);
-        }
-    }
-    font_ = std::move(font);
-}
-
 // ------------------------------------------------------------ drawing
 
 namespace {
@@ -111,9 +63,20 @@ std::optional<Rgb> tab_or_group_color(const AppState& state, const Tab& tab) {
     return std::nullopt;
 }
 
+PaneLook pane_look(const FrameStyle& style) {
+    PaneLook look(style.palette);
+    look.font = &style.terminal;
+    look.cursor = style.cursor;
+    look.blink_on = style.blink_on;
+    look.window_focused = style.window_focused;
+    look.cursor_thickness = style.scale(2);
+    return look;
+}
+
 void paint_panes(HDC dc, const Rect& client, const AppState& state, const FrameStyle& style) {
     const CellMetrics& cell = style.terminal.cell();
     const Scale scale = style.scale;
+    const PaneLook look = pane_look(style);
     for (const Pane& pane : panes(state, client, scale)) {
         const Tab* tab = state.find_tab(pane.tab);
         if (!tab) continue;
@@ -123,7 +86,7 @@ void paint_panes(HDC dc, const Rect& client, const AppState& state, const FrameS
         }
         const Rect text = text_rect(pane.rect, pane.caption, scale);
         const PaneStats drawn =
-            paint_pane(dc, style.palette, *tab, text, cell, active, pane_selection(state, pane.tab),
+            paint_pane(dc, look, *tab, text, cell, active, pane_selection(state, pane.tab),
                        find_over(state, pane.tab));
         paint_scroll_indicator(dc, pane.rect, text, drawn, scale);
         if (pane.caption) outline(dc, pane.rect, active ? k_frame_active : k_frame_inactive);
@@ -150,6 +113,7 @@ void paint_group_card(HDC dc, const AppState& state, const TabGroup& group, cons
 void paint_browser(HDC dc, const Rect& client, const AppState& state, const FrameStyle& style) {
     const CellMetrics& cell = style.terminal.cell();
     const Scale scale = style.scale;
+    const PaneLook look = pane_look(style);
     fill(dc, breadcrumb_bar(client, scale), k_breadcrumb_background);
     draw_text(dc, breadcrumb_text(state), breadcrumb_text_rect(client, scale), k_breadcrumb_text,
               true);
@@ -170,8 +134,7 @@ void paint_browser(HDC dc, const Rect& client, const AppState& state, const Fram
             }
         } else if (const Tab* tab = state.find_tab(std::get<TabId>(entries[i]))) {
             paint_caption(dc, state, *tab, card, color_rgb(tab->color), scale);
-            paint_pane(dc, style.palette, *tab, text_rect(card, true, scale), cell, selected,
-                       std::nullopt);
+            paint_pane(dc, look, *tab, text_rect(card, true, scale), cell, selected, std::nullopt);
         }
         outline(dc, card, selected ? k_frame_active : k_frame_inactive);
     }
