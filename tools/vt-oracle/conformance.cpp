@@ -102,9 +102,10 @@ struct SgrFinder {
 };
 
 // An SGR sequence as the reference acts on it: the parameters that the
-// reference skips and the model now reads are taken out, the extended
-// colours of 38 and 48 walked as both read them. Empty when nothing is left,
-// since an empty sequence would reset.
+// reference skips and the model now reads become 999, which neither reads,
+// the extended colours of 38 and 48 walked as both read them. Nothing is
+// taken out: an empty sequence would reset, and no sequence at all would
+// leave a string before it unended.
 std::string without_newer_parameters(std::string_view params) {
     using Group = std::vector<unsigned>;
     const auto skipped_by_reference = [](const Group& g) {
@@ -154,10 +155,9 @@ std::string without_newer_parameters(std::string_view params) {
             for (; n > 0 && g < groups.size(); --n) kept.push_back(groups[g++]);
             continue;
         }
-        if (!skipped_by_reference(groups[g])) kept.push_back(groups[g]);
+        kept.push_back(skipped_by_reference(groups[g]) ? Group{999} : groups[g]);
         ++g;
     }
-    if (kept.empty()) return {};
     std::string out = "\x1b[";
     for (std::size_t g = 0; g < kept.size(); ++g) {
         if (g > 0) out += ';';
