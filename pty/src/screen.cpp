@@ -478,58 +478,83 @@ void Screen::sgr(const CsiParams& params) {
     while (params.next(c, g)) {
         if (g.count == 1) {
             const std::uint16_t n = g[0];
-            if (n == 0) {
-                attrs_ = Attrs{};
-            } else if (n == 1) {
-                attrs_.mode |= k_bold;
-            } else if (n == 3) {
-                attrs_.mode |= k_italic;
-            } else if (n == 2) {
-                attrs_.mode |= k_faint;
-            } else if (n == 4) {
-                set_underline(1);
-            } else if (n == 7) {
-                attrs_.mode |= k_inverse;
-            } else if (n == 8) {
-                attrs_.mode |= k_conceal;
-            } else if (n == 9) {
-                attrs_.mode |= k_strikethrough;
-            } else if (n == 21) {
-                set_underline(2);
-            } else if (n == 22) {
-                // As in xterm: normal intensity ends faint as well as bold.
-                attrs_.mode &= ~(k_bold | k_faint);
-            } else if (n == 23) {
-                attrs_.mode &= ~k_italic;
-            } else if (n == 24) {
-                set_underline(0);
-            } else if (n == 27) {
-                attrs_.mode &= ~k_inverse;
-            } else if (n == 28) {
-                attrs_.mode &= ~k_conceal;
-            } else if (n == 29) {
-                attrs_.mode &= ~k_strikethrough;
-            } else if (n >= 30 && n <= 37) {
-                attrs_.fg = Color::indexed(static_cast<std::uint8_t>(n - 30));
-            } else if (n == 38) {
-                if (!extended(attrs_.fg)) return;
-            } else if (n == 39) {
-                attrs_.fg = Color();
-            } else if (n >= 40 && n <= 47) {
-                attrs_.bg = Color::indexed(static_cast<std::uint8_t>(n - 40));
-            } else if (n == 48) {
-                if (!extended(attrs_.bg)) return;
-            } else if (n == 49) {
-                attrs_.bg = Color();
-            } else if (n == 58) {
-                if (!extended(color)) return;
-                set_underline_color(color);
-            } else if (n == 59) {
-                attrs_.underline_color = 0;
-            } else if (n >= 90 && n <= 97) {
-                attrs_.fg = Color::indexed(static_cast<std::uint8_t>(n - 82));
-            } else if (n >= 100 && n <= 107) {
-                attrs_.bg = Color::indexed(static_cast<std::uint8_t>(n - 92));
+            switch (n) {
+                case 0:
+                    attrs_ = Attrs{};
+                    break;
+                case 1:
+                    attrs_.mode |= k_bold;
+                    break;
+                case 2:
+                    attrs_.mode |= k_faint;
+                    break;
+                case 3:
+                    attrs_.mode |= k_italic;
+                    break;
+                case 4:
+                    set_underline(1);
+                    break;
+                case 7:
+                    attrs_.mode |= k_inverse;
+                    break;
+                case 8:
+                    attrs_.mode |= k_conceal;
+                    break;
+                case 9:
+                    attrs_.mode |= k_strikethrough;
+                    break;
+                case 21:
+                    set_underline(2);
+                    break;
+                case 22:
+                    // As in xterm: normal intensity ends faint as well as bold.
+                    attrs_.mode &= ~(k_bold | k_faint);
+                    break;
+                case 23:
+                    attrs_.mode &= ~k_italic;
+                    break;
+                case 24:
+                    set_underline(0);
+                    break;
+                case 27:
+                    attrs_.mode &= ~k_inverse;
+                    break;
+                case 28:
+                    attrs_.mode &= ~k_conceal;
+                    break;
+                case 29:
+                    attrs_.mode &= ~k_strikethrough;
+                    break;
+                case 38:
+                    if (!extended(attrs_.fg)) return;
+                    break;
+                case 39:
+                    attrs_.fg = Color();
+                    break;
+                case 48:
+                    if (!extended(attrs_.bg)) return;
+                    break;
+                case 49:
+                    attrs_.bg = Color();
+                    break;
+                case 58:
+                    if (!extended(color)) return;
+                    set_underline_color(color);
+                    break;
+                case 59:
+                    attrs_.underline_color = 0;
+                    break;
+                default:
+                    if (n >= 30 && n <= 37) {
+                        attrs_.fg = Color::indexed(static_cast<std::uint8_t>(n - 30));
+                    } else if (n >= 40 && n <= 47) {
+                        attrs_.bg = Color::indexed(static_cast<std::uint8_t>(n - 40));
+                    } else if (n >= 90 && n <= 97) {
+                        attrs_.fg = Color::indexed(static_cast<std::uint8_t>(n - 82));
+                    } else if (n >= 100 && n <= 107) {
+                        attrs_.bg = Color::indexed(static_cast<std::uint8_t>(n - 92));
+                    }
+                    break;
             }
         } else if (g.count == 2 && g[0] == 4) {
             // "4:0" to "4:5"; other styles are ignored.

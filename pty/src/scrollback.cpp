@@ -74,12 +74,17 @@ struct Writer {
         if (mode < 16 && (attrs.fg | attrs.bg) >> 26 == 0) {
             byte(mode | fg_kind << 4 | bg_kind << 6);
         } else {
-            byte((mode & 15) | k_extended_kind << 4 | bg_kind << 6);
-            byte(fg_kind | (mode >> 4) << 2 | unsigned{attrs.underline_style()} << 5);
-            varint(attrs.underline_color());
+            extended_tag(attrs);
         }
         color(attrs.fg);
         color(attrs.bg);
+    }
+    // Kept apart so that the usual run stays small enough to inline.
+    void extended_tag(const CellData& attrs) {
+        byte((attrs.mode() & 15u) | k_extended_kind << 4 | (attrs.bg >> 24 & 3) << 6);
+        byte((attrs.fg >> 24 & 3) | (attrs.mode() >> 4u) << 2 |
+             unsigned{attrs.underline_style()} << 5);
+        varint(attrs.underline_color());
     }
 };
 
