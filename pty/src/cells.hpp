@@ -12,6 +12,11 @@ struct Attrs {
     Color fg;
     Color bg;
     std::uint8_t mode = 0;
+    // With k_underline: 0 single, then double, curly, dotted, dashed (the
+    // Underline values less one). 0 without it, so equal pens compare equal.
+    std::uint8_t underline_style = 0;
+    // 0 for the text colour, else 1 + its place in the model's table.
+    std::uint16_t underline_color = 0;
     friend bool operator==(const Attrs&, const Attrs&) = default;
 };
 
@@ -19,10 +24,20 @@ inline constexpr std::uint8_t k_bold = 1;
 inline constexpr std::uint8_t k_italic = 2;
 inline constexpr std::uint8_t k_underline = 4;
 inline constexpr std::uint8_t k_inverse = 8;
+inline constexpr std::uint8_t k_faint = 16;
+inline constexpr std::uint8_t k_strikethrough = 32;
+inline constexpr std::uint8_t k_conceal = 64;
+
+// Underline colour indexes fit in 9 bits of a cell.
+inline constexpr std::uint16_t k_max_underline_colors = 511;
 
 // word: bits 0-20 the base code point (0 = no text), bit 21 wide, bit 22 wide
-// continuation, bit 23 "has combining marks", bits 24-27 the attribute mode.
-// A default cell is all zero, so blank rows are memset.
+// continuation, bit 23 "has combining marks", bits 24-30 the attribute mode.
+// fg and bg: bits 0-25 the colour (kind in bits 24-25). The bits above a
+// colour's kind carry the rest of the pen: fg bits 26-28 the underline style,
+// fg bits 29-31 and bg bits 26-31 the underline colour index (high and low
+// part). A default cell is all zero, so blank rows are memset, and text
+// without the newer attributes leaves those bits zero.
 struct CellData {
     static constexpr std::uint32_t k_cp_mask = 0x1fffff;
     static constexpr std::uint32_t k_wide = 1u << 21;
@@ -30,30 +45,37 @@ struct CellData {
     static constexpr std::uint32_t k_marks = 1u << 23;
     // Any of these sends a write down the careful path.
     static constexpr std::uint32_t k_special = k_wide | k_cont | k_marks;
+    static constexpr std::uint32_t k_color_mask = 0x03ffffff;
 
     std::uint32_t word = 0;
     std::uint32_t fg = 0;
     std::uint32_t bg = 0;
 
     static CellData blank(const Attrs& a) {
-        return {static_cast<std::uint32_t>(a.mode) << 24, a.fg.bits(), a.bg.bits()};
+        return {static_cast<std::uint32_t>(a.mode) << 24,
+                a.fg.bits() | std::uint32_t{a.underline_style} << 26 |
+                    std::uint32_t{a.underline_color} >> 6 << 29,
+                a.bg.bits() | (std::uint32_t{a.underline_color} & 63) << 26};
     }
     char32_t cp() const { return static_cast<char32_t>(word & k_cp_mask); }
     bool wide() const { return (word & k_wide) != 0; }
     bool cont() const { return (word & k_cont) != 0; }
     bool has_marks() const { return (word & k_marks) != 0; }
     std::uint8_t mode() const { return static_cast<std::uint8_t>(word >> 24); }
+    std::uint8_t underline_style() const { return static_cast<std::uint8_t>(fg >> 26 & 7); }
+    std::uint16_t underline_color() const {
+        return static_cast<std::uint16_t>(bg >> 26 | fg >> 29 << 6);
+    }
     // Text, or either half of a wide character.
     bool has_contents() const { return (word & (k_cp_mask | k_wide | k_cont)) != 0; }
     bool is_default() const { return (word | fg | bg) == 0; }
     bool same_attrs(const CellData& o) const {
         return (word >> 24) == (o.word >> 24) && fg == o.fg && bg == o.bg;
     }
-    Attrs attrs() const;
 };
 
 inline Color color_from_bits(std::uint32_t bits) {
-    switch (bits >> 24) {
+    switch (bits >> 24 & 3) {
         case 1:
             return Color::indexed(static_cast<std::uint8_t>(bits));
         case 2:
@@ -63,10 +85,6 @@ inline Color color_from_bits(std::uint32_t bits) {
         default:
             return Color();
     }
-}
-
-inline Attrs CellData::attrs() const {
-    return {color_from_bits(fg), color_from_bits(bg), mode()};
 }
 
 // Combining marks of one cell: at most five after the base character, which

@@ -213,8 +213,11 @@ class Search {
         }
         // The ring's oldest match is where the next one would have gone.
         if (limit_ > 0 && found_ > limit_) {
-            std::ranges::rotate(matches_,
-                                matches_.begin() + static_cast<std::ptrdiff_t>(found_ % limit_));
+            // Not std::ranges::rotate: clang 14 cannot compile it against
+            // libstdc++ 12, and the fuzz build uses clang.
+            std::rotate(matches_.begin(),
+                        matches_.begin() + static_cast<std::ptrdiff_t>(found_ % limit_),
+                        matches_.end());
         }
         return {std::move(matches_), found_};
     }

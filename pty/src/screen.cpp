@@ -301,6 +301,12 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
         }
         return;
     }
+    if (intermediates == " ") {
+        // DECSCUSR; without the space, CSI Ps q is DECLL, which the model
+        // does not act on.
+        if (action == 'q') set_cursor_style(params.first());
+        return;
+    }
     if (intermediates[0] != '?') return;
     switch (action) {
         case 'J':
@@ -411,9 +417,47 @@ bool rgb(std::uint16_t r, std::uint16_t g, std::uint16_t b, Color& out) {
 
 }  // namespace
 
+void Screen::set_underline_color(Color color) {
+    if (color == Color()) {
+        attrs_.underline_color = 0;
+        return;
+    }
+    const auto it = std::find(underline_colors_.begin(), underline_colors_.end(), color);
+    if (it != underline_colors_.end()) {
+        attrs_.underline_color = static_cast<std::uint16_t>(it - underline_colors_.begin() + 1);
+    } else if (underline_colors_.size() < k_max_underline_colors) {
+        underline_colors_.push_back(color);
+        attrs_.underline_color = static_cast<std::uint16_t>(underline_colors_.size());
+    } else {
+        // The table is full: the underline takes the text colour, which is
+        // what a terminal without underline colours shows anyway.
+        attrs_.underline_color = 0;
+    }
+}
+
+void Screen::set_cursor_style(std::uint16_t ps) {
+    static constexpr CursorShape shapes[] = {CursorShape::Block, CursorShape::Underline,
+                                             CursorShape::Bar};
+    if (ps == 0) {
+        cursor_style_ = {};
+    } else if (ps <= 6) {
+        cursor_style_ = {shapes[(ps - 1) / 2], ps % 2 == 1};
+    }
+}
+
 void Screen::sgr(const CsiParams& params) {
     CsiParams::Cursor c;
     CsiParams::Group g;
+    const auto set_underline = [this](std::uint16_t style) {
+        if (style == 0) {
+            attrs_.mode &= ~k_underline;
+            attrs_.underline_style = 0;
+        } else {
+            attrs_.mode |= k_underline;
+            attrs_.underline_style = static_cast<std::uint8_t>(style - 1);
+        }
+    };
+    Color color;
     // "38;5;n" and "38;2;r;g;b": the colour comes in the following
     // parameters, each a single value. Anything unusable ends the whole
     // sequence, as in the reference.
@@ -434,41 +478,99 @@ void Screen::sgr(const CsiParams& params) {
     while (params.next(c, g)) {
         if (g.count == 1) {
             const std::uint16_t n = g[0];
-            if (n == 0) {
-                attrs_ = Attrs{};
-            } else if (n == 1) {
-                attrs_.mode |= k_bold;
-            } else if (n == 3) {
-                attrs_.mode |= k_italic;
-            } else if (n == 4) {
-                attrs_.mode |= k_underline;
-            } else if (n == 7) {
-                attrs_.mode |= k_inverse;
-            } else if (n == 22) {
-                attrs_.mode &= ~k_bold;
-            } else if (n == 23) {
-                attrs_.mode &= ~k_italic;
-            } else if (n == 24) {
-                attrs_.mode &= ~k_underline;
-            } else if (n == 27) {
-                attrs_.mode &= ~k_inverse;
-            } else if (n >= 30 && n <= 37) {
-                attrs_.fg = Color::indexed(static_cast<std::uint8_t>(n - 30));
-            } else if (n == 38) {
-                if (!extended(attrs_.fg)) return;
-            } else if (n == 39) {
-                attrs_.fg = Color();
-            } else if (n >= 40 && n <= 47) {
-                attrs_.bg = Color::indexed(static_cast<std::uint8_t>(n - 40));
-            } else if (n == 48) {
-                if (!extended(attrs_.bg)) return;
-            } else if (n == 49) {
-                attrs_.bg = Color();
-            } else if (n >= 90 && n <= 97) {
-                attrs_.fg = Color::indexed(static_cast<std::uint8_t>(n - 82));
-            } else if (n >= 100 && n <= 107) {
-                attrs_.bg = Color::indexed(static_cast<std::uint8_t>(n - 92));
+            switch (n) {
+                case 0:
+                    attrs_ = Attrs{};
+                    break;
+                case 1:
+                    attrs_.mode |= k_bold;
+                    break;
+                case 2:
+                    attrs_.mode |= k_faint;
+                    break;
+                case 3:
+                    attrs_.mode |= k_italic;
+                    break;
+                case 4:
+                    set_underline(1);
+                    break;
+                case 7:
+                    attrs_.mode |= k_inverse;
+                    break;
+                case 8:
+                    attrs_.mode |= k_conceal;
+                    break;
+                case 9:
+                    attrs_.mode |= k_strikethrough;
+                    break;
+                case 21:
+                    set_underline(2);
+                    break;
+                case 22:
+                    // As in xterm: normal intensity ends faint as well as bold.
+                    attrs_.mode &= ~(k_bold | k_faint);
+                    break;
+                case 23:
+                    attrs_.mode &= ~k_italic;
+                    break;
+                case 24:
+                    set_underline(0);
+                    break;
+                case 27:
+                    attrs_.mode &= ~k_inverse;
+                    break;
+                case 28:
+                    attrs_.mode &= ~k_conceal;
+                    break;
+                case 29:
+                    attrs_.mode &= ~k_strikethrough;
+                    break;
+                case 38:
+                    if (!extended(attrs_.fg)) return;
+                    break;
+                case 39:
+                    attrs_.fg = Color();
+                    break;
+                case 48:
+                    if (!extended(attrs_.bg)) return;
+                    break;
+                case 49:
+                    attrs_.bg = Color();
+                    break;
+                case 58:
+                    if (!extended(color)) return;
+                    set_underline_color(color);
+                    break;
+                case 59:
+                    attrs_.underline_color = 0;
+                    break;
+                default:
+                    if (n >= 30 && n <= 37) {
+                        attrs_.fg = Color::indexed(static_cast<std::uint8_t>(n - 30));
+                    } else if (n >= 40 && n <= 47) {
+                        attrs_.bg = Color::indexed(static_cast<std::uint8_t>(n - 40));
+                    } else if (n >= 90 && n <= 97) {
+                        attrs_.fg = Color::indexed(static_cast<std::uint8_t>(n - 82));
+                    } else if (n >= 100 && n <= 107) {
+                        attrs_.bg = Color::indexed(static_cast<std::uint8_t>(n - 92));
+                    }
+                    break;
             }
+        } else if (g.count == 2 && g[0] == 4) {
+            // "4:0" to "4:5"; other styles are ignored.
+            if (g[1] <= 5) set_underline(g[1]);
+        } else if (g[0] == 58 && g.count >= 3 && g.count <= 6) {
+            // "58:5:n", "58:2:r:g:b" and "58:2:id:r:g:b" (the colour space id,
+            // usually empty, is ignored).
+            const int at = g.count - 3;
+            if (g[1] == 5 && g.count == 3) {
+                if (!indexed(g[2], color)) return;
+            } else if (g[1] == 2 && g.count >= 5) {
+                if (!rgb(g[at], g[at + 1], g[at + 2], color)) return;
+            } else {
+                continue;
+            }
+            set_underline_color(color);
         } else if (g.count == 3 && g[1] == 5 && (g[0] == 38 || g[0] == 48)) {
             // "38:5:n"
             if (!indexed(g[2], g[0] == 38 ? attrs_.fg : attrs_.bg)) return;
@@ -515,6 +617,9 @@ void Screen::reset() {
     alternate_ = Grid(primary_.rows(), primary_.cols(), 0, false);
     attrs_ = Attrs{};
     saved_attrs_ = Attrs{};
+    // No cell names an underline colour any more.
+    underline_colors_.clear();
+    cursor_style_ = {};
     modes_ = 0;
     mouse_mode_ = MouseMode::None;
     mouse_encoding_ = MouseEncoding::Default;

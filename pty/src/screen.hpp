@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cells.hpp"
 #include "grid.hpp"
@@ -31,7 +32,17 @@ class Screen {
     const std::string& icon_name() const { return icon_name_; }
     bool insert_mode() const { return insert_mode_; }
     bool auto_wrap() const { return auto_wrap_; }
-    std::size_t memory_bytes() const { return primary_.memory_bytes() + alternate_.memory_bytes(); }
+    CursorStyle cursor_style() const { return cursor_style_; }
+    // The colour behind a cell's underline colour index; the default (the
+    // text colour) for 0.
+    Color underline_color(std::uint16_t index) const {
+        return index == 0 || index > underline_colors_.size() ? Color()
+                                                              : underline_colors_[index - 1];
+    }
+    std::size_t memory_bytes() const {
+        return primary_.memory_bytes() + alternate_.memory_bytes() +
+               underline_colors_.capacity() * sizeof(Color);
+    }
 
     static constexpr std::uint8_t k_application_keypad = 1;
     static constexpr std::uint8_t k_application_cursor = 2;
@@ -58,6 +69,8 @@ class Screen {
     void reset();
     void decset(const CsiParams& params, bool on);
     void sgr(const CsiParams& params);
+    void set_underline_color(Color c);
+    void set_cursor_style(std::uint16_t ps);
 
     VtParser parser_;
     Grid primary_;
@@ -73,6 +86,11 @@ class Screen {
     // does, which acts on neither.
     bool insert_mode_ = false;
     bool auto_wrap_ = true;
+    CursorStyle cursor_style_;
+    // Distinct underline colours in order of first use. Cells hold 1 + the
+    // place; entries stay for the life of the model (until a reset), since
+    // any cell or history line may still name them.
+    std::vector<Color> underline_colors_;
 };
 
 }  // namespace tolvar::pty

@@ -22,12 +22,20 @@
 // byte (mode bits 0-3, foreground kind bits 4-5, background kind bits 6-7)
 // and the colour payloads (1 byte indexed, 3 bytes RGB). Tokens past the
 // last run have default attributes, so plain text has no runs at all.
+//
+// A pen with the newer attributes (faint, strikethrough, conceal, an
+// underline style or colour) writes 3 as the foreground kind, which no colour
+// has, and then: a byte with the real foreground kind (bits 0-1), faint,
+// strikethrough and conceal (bits 2-4) and the underline style (bits 5-7),
+// and a varint underline colour index, before the colour payloads. Other
+// pens encode as they always did.
 
 namespace tolvar::pty {
 namespace {
 
 constexpr std::uint32_t k_block_size = 64 * 1024;
 constexpr std::uint8_t k_generic = 0x01;
+constexpr unsigned k_extended_kind = 3;
 
 // Writes into a buffer sized beforehand for the worst case.
 struct Writer {
@@ -45,7 +53,7 @@ struct Writer {
         p = reinterpret_cast<std::uint8_t*>(core::write_utf8(cp, reinterpret_cast<char*>(p)));
     }
     void color(std::uint32_t bits) {
-        switch (bits >> 24) {
+        switch (bits >> 24 & 3) {
             case 1:
                 byte(bits & 0xff);
                 break;
@@ -60,16 +68,31 @@ struct Writer {
     }
     void run(std::size_t count, const CellData& attrs) {
         varint(count);
-        byte(attrs.mode() | (attrs.fg >> 24) << 4 | (attrs.bg >> 24) << 6);
+        const unsigned mode = attrs.mode();
+        const unsigned fg_kind = attrs.fg >> 24 & 3;
+        const unsigned bg_kind = attrs.bg >> 24 & 3;
+        if (mode < 16 && (attrs.fg | attrs.bg) >> 26 == 0) {
+            byte(mode | fg_kind << 4 | bg_kind << 6);
+        } else {
+            extended_tag(attrs);
+        }
         color(attrs.fg);
         color(attrs.bg);
+    }
+    // Kept apart so that the usual run stays small enough to inline.
+    void extended_tag(const CellData& attrs) {
+        byte((attrs.mode() & 15u) | k_extended_kind << 4 | (attrs.bg >> 24 & 3) << 6);
+        byte((attrs.fg >> 24 & 3) | (attrs.mode() >> 4u) << 2 |
+             unsigned{attrs.underline_style()} << 5);
+        varint(attrs.underline_color());
     }
 };
 
 // Worst cases per cell: a generic token (2 + 6 code points of 4 bytes) and a
-// run of its own (varint, tag, two RGB colours).
+// run of its own (varint, tag, extension byte, underline colour varint, two
+// RGB colours).
 constexpr std::size_t k_max_token = 2 + 6 * 4;
-constexpr std::size_t k_max_run = 3 + 1 + 6;
+constexpr std::size_t k_max_run = 3 + 1 + 1 + 2 + 6;
 
 std::size_t get_varint(const std::uint8_t*& p) {
     std::size_t v = 0;
@@ -321,9 +344,20 @@ bool LineReader::next(CellData& cell, Marks& marks) {
             if (runs_ < runs_end_) {
                 run_left_ = get_varint(runs_);
                 const std::uint8_t tag = *runs_++;
-                run_attrs_.word = static_cast<std::uint32_t>(tag & 0x0f) << 24;
-                run_attrs_.fg = get_color(runs_, (tag >> 4) & 3);
-                run_attrs_.bg = get_color(runs_, (tag >> 6) & 3);
+                unsigned mode = tag & 0x0f;
+                unsigned fg_kind = (tag >> 4) & 3;
+                Attrs extra;
+                if (fg_kind == k_extended_kind) {
+                    const std::uint8_t ext = *runs_++;
+                    fg_kind = ext & 3;
+                    mode |= (ext >> 2 & 7u) << 4;
+                    extra.underline_style = static_cast<std::uint8_t>(ext >> 5);
+                    extra.underline_color = static_cast<std::uint16_t>(get_varint(runs_));
+                }
+                extra.mode = static_cast<std::uint8_t>(mode);
+                run_attrs_ = CellData::blank(extra);
+                run_attrs_.fg |= get_color(runs_, fg_kind);
+                run_attrs_.bg |= get_color(runs_, (tag >> 6) & 3);
             } else {
                 run_attrs_ = CellData{};
                 run_left_ = ~std::size_t{0};

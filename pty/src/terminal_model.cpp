@@ -10,7 +10,7 @@ namespace tolvar::pty {
 namespace {
 
 // Overwrites `out` in place, so that its string keeps its storage.
-void fill_cell(Cell& out, const CellData& c, const Marks* marks) {
+void fill_cell(Cell& out, const CellData& c, const Marks* marks, const Screen& screen) {
     out.contents.clear();
     if (c.cp() != 0) {
         core::append_utf8(out.contents, c.cp());
@@ -23,8 +23,14 @@ void fill_cell(Cell& out, const CellData& c, const Marks* marks) {
     const std::uint8_t mode = c.mode();
     out.bold = (mode & k_bold) != 0;
     out.italic = (mode & k_italic) != 0;
-    out.underline = (mode & k_underline) != 0 ? Underline::Single : Underline::None;
+    out.underline = (mode & k_underline) != 0
+                        ? static_cast<Underline>(1 + std::min<int>(c.underline_style(), 4))
+                        : Underline::None;
+    out.underline_color = screen.underline_color(c.underline_color());
     out.inverse = (mode & k_inverse) != 0;
+    out.faint = (mode & k_faint) != 0;
+    out.strikethrough = (mode & k_strikethrough) != 0;
+    out.conceal = (mode & k_conceal) != 0;
     out.wide = c.wide();
     out.wide_continuation = c.cont();
 }
@@ -69,7 +75,7 @@ Cell TerminalModel::cell(std::uint16_t row, std::uint16_t col) const {
     const Grid& g = screen_->grid();
     if (row >= g.rows() || col >= g.cols()) return {};
     Cell out;
-    fill_cell(out, g.row(row)[col], g.cell_marks(row, col));
+    fill_cell(out, g.row(row)[col], g.cell_marks(row, col), *screen_);
     return out;
 }
 
@@ -87,7 +93,7 @@ bool TerminalModel::hide_cursor() const {
     return screen_->mode(Screen::k_hide_cursor);
 }
 CursorStyle TerminalModel::cursor_style() const {
-    return {};
+    return screen_->cursor_style();
 }
 std::string TerminalModel::title() const {
     return screen_->title();
@@ -186,15 +192,17 @@ void TerminalModel::line(LineNumber n, LineCells& out) const {
         std::size_t col = 0;
         CellData c;
         Marks marks;
-        while (reader.next(c, marks)) fill_cell(out.cells[col++], c, &marks);
-        for (; col < out.cells.size(); ++col) fill_cell(out.cells[col], CellData{}, nullptr);
+        while (reader.next(c, marks)) fill_cell(out.cells[col++], c, &marks, *screen_);
+        for (; col < out.cells.size(); ++col) {
+            fill_cell(out.cells[col], CellData{}, nullptr, *screen_);
+        }
     } else if (n >= end && n - end < g.rows()) {
         const auto r = static_cast<std::uint16_t>(n - end);
         out.wrapped = g.wrapped(r);
         out.cells.resize(g.cols());
         const CellData* cells = g.row(r);
         for (std::uint16_t col = 0; col < g.cols(); ++col) {
-            fill_cell(out.cells[col], cells[col], g.cell_marks(r, col));
+            fill_cell(out.cells[col], cells[col], g.cell_marks(r, col), *screen_);
         }
     } else {
         out.cells.clear();

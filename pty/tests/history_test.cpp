@@ -17,8 +17,10 @@ std::string cells_of(const LineCells& line) {
     std::string out = line.wrapped ? "w|" : "-|";
     for (const Cell& c : line.cells) {
         out += c.contents + "/" + std::to_string(c.fg.bits()) + "/" + std::to_string(c.bg.bits()) +
-               "/" + std::to_string(c.bold) + std::to_string(c.italic) +
+               "/" + std::to_string(c.underline_color.bits()) + "/" + std::to_string(c.bold) +
+               std::to_string(c.faint) + std::to_string(c.italic) +
                std::to_string(static_cast<int>(c.underline)) + std::to_string(c.inverse) +
+               std::to_string(c.strikethrough) + std::to_string(c.conceal) +
                std::to_string(c.wide) + std::to_string(c.wide_continuation) + " ";
     }
     return out;
@@ -142,6 +144,55 @@ TEST(Line, HistoryLinesAreExactlyAsTheyWereOnScreen) {
     for (LineNumber n = 0; n < 4; ++n) EXPECT_EQ(line_cells(m, n), on_screen[n]) << n;
     EXPECT_EQ(line_cells(m, 1).substr(0, 2), "w|");
     EXPECT_EQ(line_cells(m, 2).substr(0, 2), "-|");
+}
+
+TEST(Line, NewerAttributesAndUnderlineColoursReadBackFromTheHistory) {
+    // Every underline style and the other newer attributes, underline
+    // colours past the 6 bits kept in the background word, on every colour
+    // kind, cells erased with the pen, and a wide character.
+    TerminalModel m(3, 12, 10);
+    for (int i = 0; i < 70; ++i) m.feed("\x1b[58;2;" + std::to_string(i) + ";0;0m");
+    m.feed(
+        "\x1b[0;2;9;4:3;58;5;196;38;2;1;2;3mA\x1b[4:4;58:2::10:20:30;8mB\x1b[4:5;48;5;7mC"
+        "\x1b[0;21;58:2:0:0:69m\xe4\xb8\xad\x1b[4:2;59;1;2mD\x1b[0;9;58;5;3m\x1b[K\r\n");
+    m.feed("\x1b[0mplain\x1b[4m \x1b[2mf\r\n");
+    EXPECT_EQ(m.cell(0, 0).underline_color, Color::indexed(196));
+    EXPECT_EQ(m.cell(0, 1).underline_color, Color::rgb(10, 20, 30));
+    EXPECT_EQ(m.cell(0, 3).underline_color, Color::rgb(0, 0, 69));
+    EXPECT_EQ(m.cell(0, 5).underline_color, Color());
+    EXPECT_EQ(m.cell(0, 11).underline_color, Color::indexed(3));  // erased with the pen
+    std::vector<std::string> on_screen;
+    for (LineNumber n = 0; n < 2; ++n) on_screen.push_back(line_cells(m, n));
+    m.feed("\r\n\r\n\r\n");
+    ASSERT_EQ(numbers(m), "0..3");
+    for (LineNumber n = 0; n < 2; ++n) {
+        EXPECT_EQ(line_cells(m, n), on_screen[n]) << n;
+        const HistoryLine h = m.scrollback_line(n);
+        EXPECT_EQ(cells_of({h.cells, h.wrapped}), on_screen[n]) << n;
+    }
+    // Attributes never change the text that is found or copied.
+    EXPECT_EQ(found(m, "BC"), "0:1-0:3 ");
+    EXPECT_EQ(m.text_range({0, 0}, {2, 0}),
+              "ABC\xe4\xb8\xad"
+              "D\nplain f\n");
+}
+
+// Regression pin: text without the newer attributes keeps its encoding
+// byte for byte. This line takes 21 bytes (header 4, text 6, three runs of
+// 4, 2 and 5), so 3120 of them fill a 64 KiB block and one more starts the
+// next; a byte more a line would start it 149 lines sooner.
+TEST(Line, OldAttributesEncodeToTheSameBytes) {
+    TerminalModel m(2, 10, 5000);
+    const std::string line = "\x1b[1;31;48;5;200mab\x1b[0mcd\x1b[4;38;2;1;2;3mef\x1b[0m\r\n";
+    std::size_t before = 0;
+    for (int i = 0; i < 3121; ++i) {
+        before = m.scrollback_bytes();
+        m.feed(line);
+    }
+    ASSERT_EQ(m.scrollback_rows(), 3120u);
+    EXPECT_LT(m.scrollback_bytes() - before, 1000u) << "the 3120th line started a block";
+    m.feed(line);
+    EXPECT_GT(m.scrollback_bytes() - before, 60000u) << "the 3121st line fitted";
 }
 
 TEST(Line, OutsideTheLinesIsEmptyAndStorageIsReused) {

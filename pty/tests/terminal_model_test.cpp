@@ -16,6 +16,19 @@ std::string row_text(const TerminalModel& m, std::uint16_t row) {
     return m.text_between({row, 0}, {row, m.cols()});
 }
 
+// The attributes past bold and inverse, as "faint strike conceal u=N U=bits".
+std::string pen(const Cell& c) {
+    std::string out;
+    if (c.faint) out += " faint";
+    if (c.italic) out += " italic";
+    if (c.strikethrough) out += " strike";
+    if (c.conceal) out += " conceal";
+    if (c.underline != Underline::None)
+        out += " u=" + std::to_string(static_cast<int>(c.underline));
+    if (c.underline_color != Color()) out += " U=" + std::to_string(c.underline_color.bits());
+    return out;
+}
+
 // Everything the view and the input read, as one comparable string.
 std::string snapshot(const TerminalModel& m) {
     std::string out = m.visible_text() + "|" + std::to_string(m.cursor().row) + "," +
@@ -30,7 +43,7 @@ std::string snapshot(const TerminalModel& m) {
             out += cell.contents + "/" + std::to_string(cell.fg.bits()) + "/" +
                    std::to_string(cell.bg.bits()) + "/" + std::to_string(cell.bold) +
                    std::to_string(cell.inverse) + std::to_string(cell.wide) +
-                   std::to_string(cell.wide_continuation) + " ";
+                   std::to_string(cell.wide_continuation) + pen(cell) + " ";
         }
     }
     return out;
@@ -393,6 +406,149 @@ TEST(Sgr, AttributesAndColours) {
     EXPECT_EQ(m.cell(0, 6).bg, Color());
     // An out-of-range colour ends the sequence: bold after it is not applied.
     EXPECT_FALSE(m.cell(0, 7).bold);
+}
+
+TEST(Sgr, NewerAttributesSetAndResetAtEverySplit) {
+    const std::string u_rgb = " U=" + std::to_string(Color::rgb(1, 2, 3).bits());
+    const std::string u_9 = " U=" + std::to_string(Color::indexed(9).bits());
+    struct Row {
+        const char* script;
+        std::string pen;  // of the cell written after it
+        bool bold = false;
+    };
+    const Row rows[] = {
+        {"\x1b[2m", " faint"},
+        {"\x1b[1;2;22m", ""},  // 22 ends faint as well as bold
+        {"\x1b[2;1m", " faint", true},
+        {"\x1b[9m", " strike"},
+        {"\x1b[9;29m", ""},
+        {"\x1b[8m", " conceal"},
+        {"\x1b[8;28m", ""},
+        {"\x1b[4m", " u=1"},
+        {"\x1b[4:0m", ""},
+        {"\x1b[4:1m", " u=1"},
+        {"\x1b[4:2m", " u=2"},
+        {"\x1b[4:3m", " u=3"},
+        {"\x1b[4:4m", " u=4"},
+        {"\x1b[4:5m", " u=5"},
+        {"\x1b[21m", " u=2"},
+        {"\x1b[4:3;4m", " u=1"},
+        {"\x1b[4:3;24m", ""},
+        {"\x1b[4:3;4:6m", " u=3"},  // unknown styles change nothing
+        {"\x1b[4:3;4:0m", ""},
+        {"\x1b[58;5;9m", u_9},
+        {"\x1b[58:5:9m", u_9},
+        {"\x1b[58;2;1;2;3m", u_rgb},
+        {"\x1b[58:2:1:2:3m", u_rgb},
+        {"\x1b[58:2::1:2:3m", u_rgb},
+        {"\x1b[58:2:7:1:2:3m", u_rgb},  // a colour space id is ignored
+        {"\x1b[58;5;9;1m", u_9, true},  // what follows the colour goes on
+        {"\x1b[58:5:9;59m", ""},
+        {"\x1b[58;5;9;4:3;24m", u_9},  // the colour outlives the underline
+        // An unusable colour ends the sequence, as for 38 and 48.
+        {"\x1b[58;5;256;1m", ""},
+        {"\x1b[58:2:1:2:300;1m", ""},
+        {"\x1b[58;7;1m", ""},
+        {"\x1b[58m", ""},
+        {"\x1b[58:5m", ""},  // too short: skipped like 38:5
+        {"\x1b[2;3;4:3;7;8;9;58;5;9;0m", ""},
+        {"\x1b[2;3;4:3;7;8;9;58;5;9m\x1b[m", ""},
+    };
+    for (const Row& row : rows) {
+        const std::string script = std::string(row.script) + "x";
+        const TerminalModel m = fed(2, 4, script);
+        EXPECT_EQ(pen(m.cell(0, 0)), row.pen) << row.script;
+        EXPECT_EQ(m.cell(0, 0).bold, row.bold) << row.script;
+        expect_every_split_alike(2, 4, script, snapshot);
+    }
+}
+
+TEST(Sgr, NewerAttributesAreSavedRestoredAndErasedWithLikeTheOthers) {
+    const std::string all =
+        " faint strike conceal u=3 U=" + std::to_string(Color::indexed(4).bits());
+    // DECSC keeps the pen; a plain pen in between; DECRC brings it back.
+    const std::string script =
+        "a\x1b[2;9;8;4:3;58;5;4m\x1b"
+        "7\x1b[0m\x1b"
+        "8b\x1b[K\x1b[?1049h\x1b[0mc\x1b[?1049ld";
+    const TerminalModel m = fed(2, 6, script);
+    EXPECT_EQ(pen(m.cell(0, 0)), "");
+    EXPECT_EQ(pen(m.cell(0, 1)), all);
+    EXPECT_EQ(pen(m.cell(0, 4)), all) << "erased with the pen";
+    EXPECT_EQ(pen(m.cell(0, 2)), all) << "1049 restored the pen";
+    EXPECT_EQ(m.cell(0, 2).contents, "d");
+    expect_every_split_alike(2, 6, script, snapshot);
+}
+
+TEST(Sgr, UnderlineColoursPastTheTableTakeTheTextColourUntilAReset) {
+    // The model keeps 511 distinct underline colours; the 512th and later
+    // fall back to the default (the text colour) while the ones kept stay
+    // right, and a reset, which leaves no cell naming one, empties the table.
+    TerminalModel m(2, 4, 10);
+    const auto rgb_sgr = [](int i) {
+        return "\x1b[58;2;" + std::to_string(i / 256) + ";" + std::to_string(i % 256) + ";7m";
+    };
+    for (int i = 0; i < 511; ++i) m.feed(rgb_sgr(i));
+    m.feed("a" + rgb_sgr(511) + "b" + rgb_sgr(300) + "c");
+    EXPECT_EQ(m.cell(0, 0).underline_color, Color::rgb(1, 254, 7));
+    EXPECT_EQ(m.cell(0, 1).underline_color, Color());
+    EXPECT_EQ(m.cell(0, 2).underline_color, Color::rgb(1, 44, 7));
+    m.feed(
+        "\x1b"
+        "c" +
+        rgb_sgr(511) + "d");
+    EXPECT_EQ(m.cell(0, 0).underline_color, Color::rgb(1, 255, 7));
+    EXPECT_EQ(m.cell(0, 0).contents, "d");
+}
+
+TEST(Sgr, ResetClearsTheNewerAttributes) {
+    const TerminalModel m = fed(2, 4,
+                                "\x1b[2;9;8;21;58;5;1m\x1b"
+                                "cx");
+    EXPECT_EQ(pen(m.cell(0, 0)), "");
+}
+
+// ---- cursor style ---------------------------------------------------------------------
+
+std::string style(const TerminalModel& m) {
+    const CursorStyle s = m.cursor_style();
+    return std::to_string(static_cast<int>(s.shape)) + (s.blinking ? " blinking" : " steady");
+}
+
+TEST(CursorStyle, DecscusrSetsShapeAndBlinkingAtEverySplit) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"", "0 steady"},
+        {"\x1b[1 q", "1 blinking"},
+        {"\x1b[2 q", "1 steady"},
+        {"\x1b[3 q", "2 blinking"},
+        {"\x1b[4 q", "2 steady"},
+        {"\x1b[5 q", "3 blinking"},
+        {"\x1b[6 q", "3 steady"},
+        {"\x1b[6 q\x1b[0 q", "0 steady"},  // back to the user's choice
+        {"\x1b[6 q\x1b[ q", "0 steady"},
+        // Ignored: unknown values, DECLL (no space), other intermediates
+        // and private markers.
+        {"\x1b[6 q\x1b[7 q", "3 steady"},
+        {"\x1b[6 q\x1b[65535 q", "3 steady"},
+        {"\x1b[6 q\x1b[2q", "3 steady"},
+        {"\x1b[6 q\x1b[2!q", "3 steady"},
+        {"\x1b[6 q\x1b[?2 q", "3 steady"},
+        {"\x1b[6 q\x1b[2  q", "3 steady"},
+        // A reset goes back to the default; saving the cursor does not keep it.
+        {"\x1b[4 q\x1b"
+         "c",
+         "0 steady"},
+        {"\x1b[4 q\x1b"
+         "7\x1b[1 q\x1b"
+         "8",
+         "1 blinking"},
+    };
+    for (const auto& [script, expected] : rows) {
+        EXPECT_EQ(style(fed(2, 4, script)), expected) << script;
+        expect_every_split_alike(2, 4, script, style);
+    }
+    // The sequence prints nothing and moves nothing.
+    EXPECT_EQ(snapshot(fed(2, 4, "a\x1b[3 qb")), snapshot(fed(2, 4, "ab")));
 }
 
 // ---- titles -------------------------------------------------------------------------

@@ -23,12 +23,26 @@ std::string color(pty::Color c) {
     }
 }
 
+// The attributes the reference does not keep, after a fifth field that only
+// they add: faint, strikethrough, conceal, the underline style past single
+// and the underline colour.
+std::string newer_attributes(const pty::Cell& cell) {
+    std::string out = std::string(cell.faint ? "f" : "") + (cell.strikethrough ? "s" : "") +
+                      (cell.conceal ? "h" : "");
+    if (cell.underline != pty::Underline::None && cell.underline != pty::Underline::Single) {
+        out += "u" + std::to_string(static_cast<int>(cell.underline));
+    }
+    if (cell.underline_color != pty::Color()) out += "U" + color(cell.underline_color);
+    return out.empty() ? out : "/" + out;
+}
+
 std::string token(const pty::Cell& cell) {
     const int mode = (cell.bold ? 1 : 0) | (cell.italic ? 2 : 0) |
                      (cell.underline != pty::Underline::None ? 4 : 0) | (cell.inverse ? 8 : 0);
     std::string flags = std::string(cell.wide ? "w" : "") + (cell.wide_continuation ? "c" : "");
+    const std::string newer = newer_attributes(cell);
     if (cell.contents.empty() && flags.empty() && mode == 0 && cell.fg == pty::Color() &&
-        cell.bg == pty::Color()) {
+        cell.bg == pty::Color() && newer.empty()) {
         return ".";
     }
     std::string cps;
@@ -39,7 +53,7 @@ std::string token(const pty::Cell& cell) {
         cps += buf;
     }
     return cps + "/" + color(cell.fg) + "/" + color(cell.bg) + "/" + std::to_string(mode) + "/" +
-           flags;
+           flags + newer;
 }
 
 void push_tokens(std::string& out, const std::vector<std::string>& tokens) {

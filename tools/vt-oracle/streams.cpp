@@ -164,6 +164,16 @@ std::vector<Case> corpus() {
                         csi + "31;38;5;256;1ma" + csi + "0;38;2;1;2mb" + csi + "0;38;7;1mc" + csi +
                             "0;38mc" + csi + "0;38:2:300:1:1;4md" + csi + "0;1:2;4me" + csi +
                             "0;99999mf"));
+    out.push_back(fixed("SGR newer attributes", 3, 24,
+                        csi + "2ma" + csi + "1mb" + csi + "22mc" + csi + "8;9md" + csi + "28me" +
+                            csi + "29mf" + csi + "21mg" + csi + "4:3mh" + csi + "4:0mi" + csi +
+                            "4;4:5mj" + csi + "24mk" + csi + "4:1;4:9ml" + csi + "0m" + csi +
+                            "58;5;1mm" + csi + "58;2;1;31;44mn" + csi + "59;0;58:5:9mo" + csi +
+                            "58:2::1:2:3mp" + csi + "58:2:4:5:6mq" + csi + "58:5:300;1mr"));
+    out.push_back(fixed("newer attributes in the pen and the history", 2, 6,
+                        csi + "2;9;4:3;58;2;9;8;7;41mab" + csi + "K\r\n" + e + "7" + csi + "0mx" +
+                            e + "8y\r\n" + csi + "21;58:5:3m" + csi + "2Jz" + e + "cw",
+                        4));
     out.push_back(fixed(
         "erase uses the pen", 3, 8,
         csi + "43;1;7mab" + csi + "K" + csi + "2;3H" + csi + "1K" + csi + "3;1H" + csi + "2K"));
@@ -305,8 +315,9 @@ class Gen {
             if (i > 0) out += ';';
             const int r = pick(100);
             if (r < 40) {
-                static const int codes[] = {0,  1,  3,  4,  7,   22,  23, 24, 27, 30, 37, 39, 40,
-                                            47, 49, 90, 97, 100, 107, 2,  5,  9,  21, 53, 58, 59};
+                static const int codes[] = {0,  1,  3,  4,  7,  22, 23, 24,  27,  30,
+                                            37, 39, 40, 47, 49, 90, 97, 100, 107, 2,
+                                            5,  9,  21, 53, 58, 59, 8,  28,  29};
                 out += std::to_string(codes[pick(std::size(codes))]);
             } else if (r < 55) {
                 out += std::to_string(30 + pick(8) + 10 * pick(2));
@@ -315,14 +326,36 @@ class Gen {
             } else if (r < 85) {
                 out +=
                     (chance(50) ? "38;2;" : "48;2;") + number() + ";" + number() + ";" + number();
-            } else if (r < 95) {
+            } else if (r < 92) {
                 out += (chance(50) ? "38:2:" : "48:5:") + number() +
                        (out.back() == '2' || chance(50) ? ":" + number() + ":" + number() : "");
+            } else if (r < 97) {
+                out += newer();
             } else {
                 out += chance(50) ? "38" : "48;7";
             }
         }
         return out;
+    }
+
+    // Underline styles and colours, which only xterm's followers read.
+    std::string newer() {
+        switch (pick(7)) {
+            case 0:
+                return "4:" + std::to_string(pick(7));
+            case 1:
+                return "58;5;" + number();
+            case 2:
+                return "58;2;" + number() + ";" + number() + ";" + number();
+            case 3:
+                return "58:5:" + number();
+            case 4:
+                return "58:2:" + number() + ":" + number() + ":" + number();
+            case 5:
+                return "58:2::" + number() + ":" + number() + ":" + number();
+            default:
+                return chance(50) ? "59" : "58";
+        }
     }
 
     std::string esc() {
