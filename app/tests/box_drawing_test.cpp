@@ -151,10 +151,11 @@ TEST(BoxDrawing, StrokeFollowsDpiAndStaysAQuarterOfTheCell) {
 // line of its weight does, so it joins whatever the neighbour holds; an edge
 // without an arm is bare.
 TEST(BoxDrawing, EveryArmMeetsItsEdgeLikeTheStraightLine) {
-    const std::u32string arms[] = {
-        // left, up, right, down per code point, as the Unicode names give them
+    // The arms of each, left, up, right and down, as their Unicode names give
+    // them: '.' none, 'l' light, 'h' heavy, 'd' double.
+    const std::u32string glyphs =
         U"─━│┃┌┍┎┏┐┑┒┓└┕┖┗┘┙┚┛├┝┞┟┠┡┢┣┤┥┦┧┨┩┪┫┬┭┮┯┰┱┲┳┴┵┶┷┸┹┺┻┼┽┾┿╀╁╂╃╄╅╆╇╈╉╊╋"
-        U"═║╒╓╔╕╖╗╘╙╚╛╜╝╞╟╠╡╢╣╤╥╦╧╨╩╪╫╬╭╮╯╰╴╵╶╷╸╹╺╻╼╽╾╿"};
+        U"═║╒╓╔╕╖╗╘╙╚╛╜╝╞╟╠╡╢╣╤╥╦╧╨╩╪╫╬╭╮╯╰╴╵╶╷╸╹╺╻╼╽╾╿";
     const char* spec[] = {
         "l.l.", "h.h.", ".l.l", ".h.h", "..ll", "..hl", "..lh", "..hh", "l..l", "h..l", "l..h",
         "h..h", ".ll.", ".lh.", ".hl.", ".hh.", "ll..", "hl..", "lh..", "hh..", ".lll", ".lhl",
@@ -167,7 +168,7 @@ TEST(BoxDrawing, EveryArmMeetsItsEdgeLikeTheStraightLine) {
         "d.dl", "l.ld", "d.dd", "dld.", "ldl.", "ddd.", "dldl", "ldld", "dddd", "..ll", "l..l",
         "ll..", ".ll.", "l...", ".l..", "..l.", "...l", "h...", ".h..", "..h.", "...h", "l.h.",
         ".l.h", "h.l.", ".h.l"};
-    ASSERT_EQ(std::size(spec), arms[0].size());
+    ASSERT_EQ(std::size(spec), glyphs.size());
     for (const Size size : k_sizes) {
         for (const int stroke : k_strokes) {
             const auto across = [&](char weight, bool horizontal) {
@@ -181,7 +182,7 @@ TEST(BoxDrawing, EveryArmMeetsItsEdgeLikeTheStraightLine) {
                 return horizontal ? line.left() : line.top();
             };
             for (std::size_t i = 0; i < std::size(spec); ++i) {
-                const char32_t cp = arms[0][i];
+                const char32_t cp = glyphs[i];
                 const Pixels glyph(cp, size, stroke);
                 const std::set<int> none;
                 const char* s = spec[i];
