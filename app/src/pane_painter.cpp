@@ -4,6 +4,7 @@
 #include <array>
 #include <utility>
 
+#include "tolvar/app/box_drawing.hpp"
 #include "tolvar/core/utf.hpp"
 
 namespace tolvar::app {
@@ -55,8 +56,8 @@ Rgb halfway(Rgb a, Rgb b) {
 // Box drawing and block elements are the program's own; a cell with
 // combining marks keeps its font.
 bool drawn_by_program(const pty::Cell& cell) {
-    (void)cell;
-    return false;
+    std::size_t pos = 0;
+    return drawn_as_box(core::next_code_point(cell.contents, pos)) && pos == cell.contents.size();
 }
 
 }  // namespace

@@ -17,15 +17,42 @@ struct Drawn {
     Rgb bg;
     std::u16string text;
     std::vector<int> advances;
+    RunStyle style{};
+    std::vector<std::uint16_t> box_cols{};
 };
 
 struct Collect final : RunSink {
     std::vector<Drawn> runs;
     void draw(const TextRun& run) override {
+        std::vector<std::uint16_t> boxes;
+        for (const BoxCell& b : run.boxes) boxes.push_back(b.col);
         runs.push_back({run.first_col, run.cells, run.fg, run.bg, std::u16string(run.text),
-                        std::vector<int>(run.advances.begin(), run.advances.end())});
+                        std::vector<int>(run.advances.begin(), run.advances.end()), run.style,
+                        boxes});
     }
 };
+
+// Font 1 has the Greek letters, font 2 the rest past ASCII.
+struct FakeFonts final : GlyphFonts {
+    int asked = 0;
+    std::uint8_t font_for(char32_t cp) override {
+        ++asked;
+        return cp >= 0x370 && cp < 0x400 ? 1 : 2;
+    }
+};
+
+std::vector<Drawn> styled_runs(std::string_view bytes, GlyphFonts* fonts = nullptr,
+                               std::optional<std::uint16_t> block_cursor = std::nullopt) {
+    pty::TerminalModel model(2, 12);
+    model.feed(bytes);
+    Collect sink;
+    const Palette palette;
+    RunBuilder builder(palette, k_cell.width, 12, fonts);
+    pty::LineCells line;
+    model.line(model.history_end(), line);
+    builder.row(line, model.history_end(), 12, std::nullopt, {}, sink, block_cursor);
+    return sink.runs;
+}
 
 // The runs of line `number` (the live screen's row 0 is history_end()).
 std::vector<Drawn> line_runs(const pty::TerminalModel& model, pty::LineNumber number,
@@ -111,6 +138,83 @@ TEST(Runs, CubeColoursBoldBrightAndRgbAsGiven) {
     EXPECT_EQ(runs[0].fg, (Rgb{135, 135, 0}));
     EXPECT_EQ(runs[1].fg, (Rgb{231, 72, 86}));
     EXPECT_EQ(runs[2].fg, (Rgb{255, 0, 0}));
+}
+
+TEST(Runs, FacesAndFontsSplitRunsButSpacesAndBoxesJoinTheRunTheyAreIn) {
+    FakeFonts fonts;
+    const auto runs =
+        styled_runs("a \x1b[1mb c\x1b[3md\x1b[0m \xCE\xB1\xE2\x94\x80\xE2\x82\xAC", &fonts);
+    ASSERT_EQ(runs.size(), 5u);
+    EXPECT_EQ(runs[0].text, u"a ");
+    EXPECT_EQ(runs[0].style.face, 0);
+    // The space after the bold b stays bold, so "b c" is one run.
+    EXPECT_EQ(runs[1].text, u"b c");
+    EXPECT_EQ(runs[1].style.face, k_face_bold);
+    // The plain space after d keeps its face; the box after alpha keeps
+    // alpha's font and holds a space where the program draws it.
+    EXPECT_EQ(runs[2].text, u"d ");
+    EXPECT_EQ(runs[2].style.face, k_face_bold | k_face_italic);
+    EXPECT_EQ(runs[3].text, u"\u03B1 ");
+    EXPECT_EQ(runs[3].style.font, 1);
+    EXPECT_EQ(runs[3].box_cols, (std::vector<std::uint16_t>{8}));
+    EXPECT_EQ(runs[4].text, u"\u20AC  ");
+    EXPECT_EQ(runs[4].style.font, 2);
+    EXPECT_EQ(fonts.asked, 2);  // ASCII, spaces and boxes never ask
+}
+
+TEST(Runs, LinesFaintConcealAndTheBlockCursor) {
+    const Theme& theme = default_theme();
+    auto runs =
+        styled_runs("\x1b[4:3;58;5;196mx\x1b[24;9my\x1b[0;2mz\x1b[0;8msecret\x1b[0;4m \x1b[0m ");
+    ASSERT_EQ(runs.size(), 4u);
+    EXPECT_EQ(runs[0].style.underline, pty::Underline::Curly);
+    EXPECT_EQ(runs[0].style.underline_color, (Rgb{255, 0, 0}));
+    EXPECT_TRUE(runs[1].style.strikethrough);
+    EXPECT_EQ(runs[1].style.underline, pty::Underline::None);
+    // Faint: halfway to the background.
+    EXPECT_EQ(runs[2].fg, (Rgb{116, 118, 123}));
+    // Concealed text is blank, so on the default background nothing is
+    // drawn; an underlined blank is, its line in the text colour.
+    EXPECT_EQ(runs[3].first_col, 9);
+    EXPECT_EQ(runs[3].text, u" ");
+    EXPECT_EQ(runs[3].style.underline, pty::Underline::Single);
+    EXPECT_EQ(runs[3].style.underline_color, theme.foreground);
+
+    runs = styled_runs("ab", nullptr, 1);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[1].text, u"b");
+    EXPECT_EQ(runs[1].fg, theme.background);
+    EXPECT_EQ(runs[1].bg, theme.cursor);
+}
+
+TEST(Decorations, LinesStayInTheCellAndWavesJoinAtCellEdges) {
+    const LineMetrics lines{12, 13, 1, 8, 1};
+    const Rect box{16, 32, 40, 48};  // three cells of 8 x 16
+    Decoration d;
+    RunStyle style;
+    style.underline = pty::Underline::Double;
+    style.strikethrough = true;
+    decorate(style, box, 8, lines, d);
+    // The double underline does not fit under 13: it moves up to end at the bottom.
+    EXPECT_EQ(d.underline, (std::vector<Rect>{{16, 45, 40, 46}, {16, 47, 40, 48}}));
+    EXPECT_EQ(d.strike, (Rect{16, 40, 40, 41}));
+    style = {};
+    style.underline = pty::Underline::Curly;
+    decorate(style, box, 8, lines, d);
+    EXPECT_TRUE(d.underline.empty());
+    EXPECT_FALSE(d.strike);
+    ASSERT_EQ(d.wave.size(), 10u);
+    // Every cell starts its wave on the middle line, so runs join up.
+    EXPECT_EQ(d.wave[0], (Decoration::Point{16, 45}));
+    EXPECT_EQ(d.wave[3], (Decoration::Point{24, 45}));
+    EXPECT_EQ(d.wave[9], (Decoration::Point{40, 45}));
+    for (const auto& p : d.wave) EXPECT_TRUE(p.y >= 32 && p.y < 48);
+    style.underline = pty::Underline::Dashed;
+    decorate(style, box, 8, lines, d);
+    EXPECT_EQ(d.underline.size(), 3u);
+    style.underline = pty::Underline::Dotted;
+    decorate(style, box, 8, lines, d);
+    EXPECT_EQ(d.underline.size(), 12u);
 }
 
 TEST(Runs, InverseSwapsDefaultColoursToo) {

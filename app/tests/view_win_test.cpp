@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstdint>
+#include <set>
 
 #include "pane_painter_win.hpp"
 #include "tolvar/core/win/win32.hpp"
@@ -114,6 +115,7 @@ class PanePaint : public ::testing::Test {
     void SetUp() override { font_.setup(nullptr, faces(installed_face(), {})); }
     const CellMetrics& cell() const { return font_.cell(); }
     TerminalFont font_;
+    Palette palette_;
 };
 
 TEST_F(PanePaint, RunsFillTheirCellsAndBlankRunsAreLeftAlone) {
@@ -152,6 +154,119 @@ TEST_F(PanePaint, CursorBarAndSelectionColours) {
     EXPECT_EQ(canvas.at(2 * w, 2 * h - 1), default_theme().cursor);
     EXPECT_EQ(canvas.at(3 * w - 1, 2 * h - 2), default_theme().cursor);
     EXPECT_EQ(canvas.at(2 * w, 2 * h - 3), default_theme().background);
+}
+
+// Cells' backgrounds show the palette exactly; blanks make the glyphs drop
+// out of the picture.
+TEST_F(PanePaint, TheWholePaletteAndBoldBrightColoursAsPixels) {
+    pty::TerminalModel model(2, 20);
+    model.feed(
+        "\x1b[48;5;16m \x1b[48;5;196m \x1b[48;5;231m \x1b[48;5;232m \x1b[48;5;255m "
+        "\x1b[48;2;10;200;30m \x1b[0;1;31;7m \x1b[0m");
+    Canvas canvas(400, 100, font_.font());
+    const Rect text{0, 0, 20 * cell().width, 2 * cell().height};
+    PaneLook look(palette_);
+    look.font = &font_;
+    paint_screen(canvas.dc(), look, model, text, cell(), false, std::nullopt);
+    const auto at = [&](int col) {
+        return canvas.at(col * cell().width + cell().width / 2, cell().height / 2);
+    };
+    EXPECT_EQ(at(0), (Rgb{0, 0, 0}));
+    EXPECT_EQ(at(1), (Rgb{255, 0, 0}));
+    EXPECT_EQ(at(2), (Rgb{255, 255, 255}));
+    EXPECT_EQ(at(3), (Rgb{8, 8, 8}));
+    EXPECT_EQ(at(4), (Rgb{238, 238, 238}));
+    EXPECT_EQ(at(5), (Rgb{10, 200, 30}));
+    // Bold red, inverse: the bright red becomes the background.
+    EXPECT_EQ(at(6), default_theme().ansi[9]);
+}
+
+TEST_F(PanePaint, UnderlinesAndTheStrikeSitOnTheFontsLines) {
+    pty::TerminalModel model(3, 20);
+    model.feed("\x1b[4m    \x1b[0m\r\n\x1b[9m    \x1b[0m\r\n\x1b[4:3;58;2;0;255;0m    \x1b[0m");
+    Canvas canvas(400, 100, font_.font());
+    const int h = cell().height;
+    const Rect text{0, 0, 20 * cell().width, 3 * h};
+    PaneLook look(palette_);
+    look.font = &font_;
+    paint_screen(canvas.dc(), look, model, text, cell(), false, std::nullopt);
+    const LineMetrics& lines = font_.lines();
+    const Rgb fg = default_theme().foreground;
+    const Rgb bg = default_theme().background;
+    const int y = std::min(lines.underline_top, h - lines.underline_thickness);
+    for (int x = 0; x < 4 * cell().width; ++x) ASSERT_EQ(canvas.at(x, y), fg) << x;
+    EXPECT_EQ(canvas.at(4 * cell().width + 1, y), bg);
+    EXPECT_EQ(canvas.at(1, 1), bg);
+    const int strike = h + lines.strike_top;
+    for (int x = 0; x < 4 * cell().width; ++x) ASSERT_EQ(canvas.at(x, strike), fg) << x;
+    EXPECT_EQ(canvas.at(1, h + 1), bg);
+    // The curl is drawn in the underline colour, in every column and over
+    // more than one pixel row, inside its cell row.
+    std::set<int> rows;
+    for (int x = 0; x < 4 * cell().width; ++x) {
+        bool found = false;
+        for (int yy = 2 * h; yy < 3 * h; ++yy) {
+            if (canvas.at(x, yy) == Rgb{0, 255, 0}) {
+                found = true;
+                rows.insert(yy);
+            }
+        }
+        ASSERT_TRUE(found) << x;
+    }
+    EXPECT_GE(rows.size(), 3u);
+}
+
+TEST_F(PanePaint, BlockAndBarCursorsAndAHollowOneWithoutFocus) {
+    pty::TerminalModel model(2, 20);
+    model.feed("ab\x1b[2 q");
+    Canvas canvas(400, 100, font_.font());
+    const int w = cell().width;
+    const int h = cell().height;
+    const Rect text{0, 0, 20 * w, 2 * h};
+    PaneLook look(palette_);
+    look.font = &font_;
+    const Rgb cursor = default_theme().cursor;
+    const Rgb bg = default_theme().background;
+    paint_screen(canvas.dc(), look, model, text, cell(), true, std::nullopt);
+    EXPECT_EQ(canvas.at(2 * w, 0), cursor);
+    EXPECT_EQ(canvas.at(3 * w - 1, h - 1), cursor);
+    EXPECT_EQ(canvas.at(3 * w, 0), bg);
+
+    model.feed("\x1b[6 q");
+    look.cursor_thickness = 2;
+    paint_screen(canvas.dc(), look, model, text, cell(), true, std::nullopt);
+    EXPECT_EQ(canvas.at(2 * w, h / 2), cursor);
+    EXPECT_EQ(canvas.at(2 * w + 1, h / 2), cursor);
+    EXPECT_EQ(canvas.at(2 * w + 2, h / 2), bg);
+
+    look.window_focused = false;
+    paint_screen(canvas.dc(), look, model, text, cell(), true, std::nullopt);
+    EXPECT_EQ(canvas.at(2 * w + w / 2, 0), cursor);
+    EXPECT_EQ(canvas.at(2 * w + w / 2, h - 1), cursor);
+    EXPECT_EQ(canvas.at(2 * w + w / 2, h / 2), bg);
+}
+
+TEST_F(PanePaint, BoxDrawingJoinsAcrossCells) {
+    pty::TerminalModel model(3, 20);
+    // A corner, a line to its right and a line under it.
+    model.feed("\xE2\x94\x8C\xE2\x94\x80\r\n\xE2\x94\x82");
+    Canvas canvas(400, 100, font_.font());
+    const int w = cell().width;
+    const int h = cell().height;
+    const Rect text{0, 0, 20 * w, 3 * h};
+    PaneLook look(palette_);
+    look.font = &font_;
+    look.box_stroke = 1;
+    paint_screen(canvas.dc(), look, model, text, cell(), false, std::nullopt);
+    const Rgb fg = default_theme().foreground;
+    const int row = (h - 1) / 2;
+    const int col = (w - 1) / 2;
+    // The horizontal line runs unbroken from the corner's middle through the
+    // next cell; the vertical one from the corner's middle down the next row.
+    for (int x = col; x < 2 * w; ++x) ASSERT_EQ(canvas.at(x, row), fg) << x;
+    for (int y = row; y < 2 * h; ++y) ASSERT_EQ(canvas.at(col, y), fg) << y;
+    EXPECT_NE(canvas.at(col - 1, row), fg);
+    EXPECT_NE(canvas.at(col, row - 1), fg);
 }
 
 TEST_F(PanePaint, PaneNarrowerThanACellDrawsNothing) {

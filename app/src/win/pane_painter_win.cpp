@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "box_drawing_win.hpp"
+
 namespace tolvar::app::win {
 
 namespace {
@@ -14,6 +16,7 @@ class GdiRunSink final : public RunSink {
           text_(text),
           cell_(cell),
           y_(text.top),
+          box_stroke_(look.box_stroke),
           initial_font_(static_cast<HFONT>(GetCurrentObject(dc, OBJ_FONT))),
           current_font_(initial_font_),
           initial_align_(SetTextAlign(dc, TA_BASELINE | TA_LEFT | TA_NOUPDATECP)) {
@@ -53,6 +56,11 @@ class GdiRunSink final : public RunSink {
                     reinterpret_cast<const wchar_t*>(run.text.data()),
                     static_cast<UINT>(run.text.size()), run.advances.data());
         ++runs_;
+        for (const BoxCell& b : run.boxes) {
+            const int left = text_.left + cell_.width * b.col;
+            draw_box_glyph(dc_, b.cp, {left, y_, left + cell_.width, y_ + cell_.height}, run.fg,
+                           run.bg, box_stroke_);
+        }
         if (run.style.underline != pty::Underline::None || run.style.strikethrough) {
             decorate(run.style, cells, cell_.width, lines_, decoration_);
             for (const Rect& bar : decoration_.underline) fill(dc_, bar, run.style.underline_color);
@@ -81,6 +89,7 @@ class GdiRunSink final : public RunSink {
     CellMetrics cell_;
     LineMetrics lines_;
     int y_;
+    int box_stroke_;
     int runs_ = 0;
     HFONT initial_font_;
     HFONT current_font_;

@@ -34,6 +34,7 @@ struct PaneLook {
     bool blink_on = true;        // the phase of a blinking cursor
     bool window_focused = true;  // else the cursor is hollow
     int cursor_thickness = 2;
+    int box_stroke = 1;  // the light line of box drawing
 };
 
 // The tab's view: its live screen, or the page of history it is scrolled

@@ -1,6 +1,7 @@
 #include "view_win.hpp"
 
 #include "pane_painter_win.hpp"
+#include "tolvar/app/box_drawing.hpp"
 #include "tolvar/app/browser.hpp"
 #include "tolvar/app/layout.hpp"
 #include "tolvar/app/scrolling.hpp"
@@ -70,6 +71,7 @@ PaneLook pane_look(const FrameStyle& style) {
     look.blink_on = style.blink_on;
     look.window_focused = style.window_focused;
     look.cursor_thickness = style.scale(2);
+    look.box_stroke = box_stroke(style.terminal.cell().width, style.scale.dpi);
     return look;
 }
 
