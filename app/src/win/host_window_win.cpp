@@ -281,7 +281,8 @@ void HostWindow::on_paint() {
     fill(dc.get(), {0, 0, width, height}, k_window_background);
     if (auto state = cell_.borrow()) {
         const Scale chrome = scale();
-        paint_frame(dc.get(), client, **state, FrameStyle{font_, palette_, ui_font_.get(), chrome});
+        paint_frame(dc.get(), client, **state,
+                    FrameStyle{font_, (*state)->appearance.palette, ui_font_.get(), chrome});
         paint_help(dc.get(), client, **state, font_, chrome);
     }
     BitBlt(window_dc.get(), 0, 0, width, height, dc.get(), 0, 0, SRCCOPY);

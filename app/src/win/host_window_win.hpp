@@ -106,8 +106,6 @@ class HostWindow final : public WindowPort {
     StateCell cell_;
     TerminalFont font_;
     Font ui_font_;
-    // The colours the panes are drawn in.
-    Palette palette_;
     ConsoleStarter starter_;
     SystemExternals externals_;
     Workspace workspace_;
