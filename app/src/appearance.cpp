@@ -73,8 +73,9 @@ void read_ansi(const JsonValue& value, Theme& theme, std::vector<std::string>& n
         return;
     }
     if (value.items.size() != 16) {
-        notices.push_back("settings.json: \"colors.ansi\" holds " +
-                          std::to_string(value.items.size()) + " colours, not 16; " + instead);
+        const std::size_t count = value.items.size();
+        notices.push_back("settings.json: \"colors.ansi\" holds " + std::to_string(count) +
+                          (count == 1 ? " colour" : " colours") + ", not 16; " + instead);
         return;
     }
     std::array<Rgb, 16> ansi{};

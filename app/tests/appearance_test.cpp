@@ -93,7 +93,7 @@ TEST(Appearance, AMalformedValueFallsBackAloneAndIsTold) {
         {R"("colors":{"background":"#12345"})",
          R"(settings.json: "colors.background" is "#12345", not a colour like "#1e1e2e"; the theme's colour is used)"},
         {R"("colors":{"ansi":["#000000"]})",
-         R"(settings.json: "colors.ansi" holds 1 colours, not 16; the theme's sixteen are used)"},
+         R"(settings.json: "colors.ansi" holds 1 colour, not 16; the theme's sixteen are used)"},
         {R"("colors":{"ansi":"#000000"})",
          R"(settings.json: "colors.ansi" is "#000000", not a list of 16 colours; the theme's sixteen are used)"},
         {R"("colors":{"backgrund":"#000000"})",
