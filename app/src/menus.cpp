@@ -4,6 +4,7 @@
 #include <set>
 
 #include "tolvar/app/layout.hpp"
+#include "tolvar/app/themes.hpp"
 #include "tolvar/core/store.hpp"
 
 namespace tolvar::app {
@@ -29,6 +30,12 @@ std::optional<ViewMode> view_of(unsigned id) {
         default:
             return std::nullopt;
     }
+}
+
+std::optional<std::string_view> theme_of(unsigned id) {
+    const auto themes = builtin_themes();
+    if (id < k_theme_first || id - k_theme_first >= themes.size()) return std::nullopt;
+    return themes[id - k_theme_first].name;
 }
 
 // The View entries set the mode; unlike the keys they never toggle back.
@@ -59,7 +66,14 @@ bool change_state(Workspace& workspace, Change&& change) {
 
 // ------------------------------------------------------------ building
 
-Menu view_menu(ViewMode current) {
+Menu view_menu(ViewMode current, std::string_view theme) {
+    Menu themes;
+    const auto builtin = builtin_themes();
+    for (std::size_t i = 0; i < builtin.size(); ++i) {
+        themes.push_back(MenuItem::command(std::string(builtin[i].name),
+                                           k_theme_first + static_cast<unsigned>(i),
+                                           builtin[i].name == theme));
+    }
     return {
         MenuItem::command("Single", k_view_single, current == ViewMode::Single),
         MenuItem::command("Tile group\tCtrl+Shift+G", k_view_tile_group,
@@ -67,6 +81,8 @@ Menu view_menu(ViewMode current) {
         MenuItem::command("Tile all\tCtrl+Shift+A", k_view_tile_all, current == ViewMode::TileAll),
         MenuItem::command("Browse groups\tCtrl+Shift+Z", k_view_browse,
                           current == ViewMode::BrowseGroups),
+        MenuItem::separator(),
+        MenuItem::submenu("Theme", std::move(themes)),
     };
 }
 
@@ -99,7 +115,8 @@ std::optional<TabMenu> tab_menu(const AppState& state, TabId id) {
     items.push_back(MenuItem::command("History\xE2\x80\xA6\tCtrl+Shift+H", k_history));
     items.push_back(MenuItem::submenu("Color", std::move(colors)));
     items.push_back(MenuItem::submenu("Group", std::move(groups)));
-    items.push_back(MenuItem::submenu("View", view_menu(state.view_mode())));
+    items.push_back(MenuItem::submenu(
+        "View", view_menu(state.view_mode(), state.appearance.palette.theme().name)));
     if (tab.group()) {
         const TabGroup* group = state.find_group(*tab.group());
         const bool collapsed = group && group->collapsed;
@@ -153,7 +170,8 @@ std::optional<GroupMenu> group_menu(const AppState& state, GroupId id) {
         MenuItem::command("Rename group", k_rename_group),
         MenuItem::command(k_broadcast_text, k_broadcast, state.broadcasts(id)),
         MenuItem::submenu("Move group into", std::move(parents)),
-        MenuItem::submenu("View", view_menu(state.view_mode())),
+        MenuItem::submenu("View",
+                          view_menu(state.view_mode(), state.appearance.palette.theme().name)),
         MenuItem::separator(),
         MenuItem::command("Close group", k_close_group),
     };
@@ -219,6 +237,20 @@ bool run_group_item(Workspace& workspace, MenuPort& port, GroupId group, unsigne
 
 }  // namespace
 
+void choose_theme(Workspace& workspace, std::string_view name) {
+    const Theme* theme = find_theme(name);
+    if (!theme) return;
+    {
+        auto state = workspace.cell().borrow();
+        if (!state) return;
+        core::Settings& settings = (*state)->config.settings;
+        settings.theme.value = core::JsonValue::string(std::string(theme->name));
+        // What the other keys hold was told at start; it is not told again.
+        (*state)->appearance = read_appearance(settings).appearance;
+    }
+    workspace.save(ConfigFile::Settings);
+}
+
 void run_tab_command(Workspace& workspace, MenuPort& port, const TabMenu& menu, unsigned id) {
     if (id == 0) return;
     const TabId tab = menu.subject;
@@ -243,6 +275,8 @@ void run_tab_command(Workspace& workspace, MenuPort& port, const TabMenu& menu, 
         change_state(workspace, [&](AppState& state) { state.set_tab_group(tab, target); });
     } else if (auto mode = view_of(id)) {
         choose_view_mode(workspace, *mode, std::nullopt);
+    } else if (auto theme = theme_of(id)) {
+        choose_theme(workspace, *theme);
     } else {
         switch (id) {
             case k_rename:
@@ -291,6 +325,8 @@ void run_group_command(Workspace& workspace, MenuPort& port, const GroupMenu& me
     } else if (auto mode = view_of(id)) {
         choose_view_mode(workspace, *mode,
                          mode == ViewMode::TileGroup ? std::optional(group) : std::nullopt);
+    } else if (auto theme = theme_of(id)) {
+        choose_theme(workspace, *theme);
     } else {
         switch (id) {
             case k_expand_group:

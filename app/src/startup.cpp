@@ -34,10 +34,14 @@ void load_configuration(Workspace& workspace, core::FileSystem& fs,
         return;
     }
     std::vector<core::LoadProblem> problems;
+    AppearanceRead appearance;
     if (auto state = workspace.cell().borrow()) {
         problems = core::load_at_startup(fs, *data_dir, (*state)->config);
+        appearance = read_appearance((*state)->config.settings);
+        (*state)->appearance = appearance.appearance;
     }
     for (const core::LoadProblem& problem : problems) workspace.notify(load_problem_text(problem));
+    for (std::string& notice : appearance.notices) workspace.notify(std::move(notice));
 }
 
 void open_first_tabs(Workspace& workspace, core::FileSystem& fs) {

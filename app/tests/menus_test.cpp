@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "fakes.hpp"
+#include "fixtures.hpp"
 #include "test_dirs.hpp"
+#include "tolvar/app/themes.hpp"
 #include "tolvar/app/workspace.hpp"
 #include "tolvar/core/store.hpp"
 
@@ -75,10 +77,10 @@ TEST(TabMenu, UngroupedTabShowsNoGroupEntries) {
     EXPECT_EQ(outline(colors)[8], "Gray#108");
     EXPECT_EQ(outline(submenu(menu->items, "Group")),
               (std::vector<std::string>{"No group#4*", "---", "New group#3"}));
-    EXPECT_EQ(
-        outline(submenu(menu->items, "View")),
-        (std::vector<std::string>{"Single#11*", "Tile group\tCtrl+Shift+G#12",
-                                  "Tile all\tCtrl+Shift+A#13", "Browse groups\tCtrl+Shift+Z#15"}));
+    EXPECT_EQ(outline(submenu(menu->items, "View")),
+              (std::vector<std::string>{"Single#11*", "Tile group\tCtrl+Shift+G#12",
+                                        "Tile all\tCtrl+Shift+A#13",
+                                        "Browse groups\tCtrl+Shift+Z#15", "---", "Theme>"}));
     EXPECT_FALSE(tab_menu(rig.state(), TabId{77}));
 }
 
@@ -279,6 +281,54 @@ TEST(GroupMenu, TileGroupActivatesTheGroupFirst) {
     EXPECT_EQ(n.rig.state().tabs().size(), 2u);
     EXPECT_FALSE(n.rig.state().find_group(n.c));
     EXPECT_EQ(n.rig.window.reentry_refused, 0);
+}
+
+TEST(ThemeMenu, ListsTheSchemesWithTheOneInUseChecked) {
+    Rig rig;
+    rig.open();
+    const std::vector<std::string> fresh{
+        "Default#900*",       "Solarized Dark#901", "Solarized Light#902", "One Half Dark#903",
+        "One Half Light#904", "Tango Dark#905",     "Tango Light#906"};
+    EXPECT_EQ(outline(submenu(submenu(tab_menu(rig.state(), rig.id(0))->items, "View"), "Theme")),
+              fresh);
+    rig.state().appearance.palette = Palette(*find_theme("Tango Light"));
+    const Menu themes = submenu(view_menu(ViewMode::Single, "Tango Light"), "Theme");
+    EXPECT_EQ(outline(themes)[0], "Default#900");
+    EXPECT_EQ(outline(themes)[6], "Tango Light#906*");
+    const GroupId g = rig.state().new_group_for(rig.id(0));
+    EXPECT_EQ(outline(submenu(submenu(group_menu(rig.state(), g)->items, "View"), "Theme"))[6],
+              "Tango Light#906*");
+}
+
+// Choosing a scheme writes "theme" and nothing else new, repaints, and keeps
+// the user's own colours on top of the new scheme.
+TEST(ThemeMenu, AChoiceIsAppliedSavedAndRepainted) {
+    core::testing::ScratchDir dir;
+    Rig rig;
+    rig.open();
+    rig.state().config.data_dir = dir.path();
+    rig.state().config.settings = core::fresh_settings();
+    FakeMenuPort port;
+    run_tab_command(rig.ws, port, *tab_menu(rig.state(), rig.id(0)), k_theme_first + 2);
+    EXPECT_EQ(port.invalidates, 1);
+    EXPECT_EQ(rig.state().appearance.palette.theme(), *find_theme("Solarized Light"));
+    std::string expected = std::string(core::testing::k_fresh_settings_text);
+    expected.insert(expected.size() - 2, ",\n  \"theme\": \"Solarized Light\"");
+    EXPECT_EQ(core::testing::read_all(dir / "settings.json"), expected);
+
+    rig.state().config.settings.colors.value = core::parse_json(R"({"background":"#202020"})").root;
+    const GroupId g = rig.state().new_group_for(rig.id(0));
+    run_group_command(rig.ws, port, *group_menu(rig.state(), g), k_theme_first + 3);
+    EXPECT_EQ(port.invalidates, 2);
+    const Theme& now = rig.state().appearance.palette.theme();
+    EXPECT_EQ(now.name, "One Half Dark");
+    EXPECT_EQ(now.background, (Rgb{0x20, 0x20, 0x20}));
+    EXPECT_EQ(now.foreground, find_theme("One Half Dark")->foreground);
+    auto saved = core::read_settings_file(core::platform_file_system(), dir.path());
+    ASSERT_TRUE(saved && *saved);
+    EXPECT_EQ((*saved)->theme.value->text, "One Half Dark");
+    EXPECT_EQ((*saved)->colors, rig.state().config.settings.colors);
+    EXPECT_EQ(rig.window.reentry_refused, 0);
 }
 
 TEST(TrayMenu, TogglesAreCheckedAndSavedAtOnce) {

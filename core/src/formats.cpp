@@ -78,7 +78,12 @@ struct Record<Settings> {
             optional("default_working_dir", &Settings::default_working_dir),
             optional("font", &Settings::font),
             optional("keys", &Settings::keys),
-            optional("remote", &Settings::remote)};
+            optional("remote", &Settings::remote),
+            optional("theme", &Settings::theme),
+            optional("colors", &Settings::colors),
+            optional("bold_is_bright", &Settings::bold_is_bright),
+            optional("cursor_shape", &Settings::cursor_shape),
+            optional("cursor_blink", &Settings::cursor_blink)};
     }
 };
 
@@ -377,6 +382,14 @@ Status decode(const JsonValue& v, SyncMode& out) {
     return k_ok;
 }
 
+// Any complete value is taken; only a cut-short text is a failure, so the
+// syntax error is what gets reported.
+Status decode(const JsonValue& v, RawJson& out) {
+    if (v.kind == JsonValue::Kind::Absent || !v.closed) return incomplete();
+    out.value = v;
+    return k_ok;
+}
+
 template <class T>
 Status decode(const JsonValue& v, std::optional<T>& out);
 template <class T>
@@ -536,6 +549,9 @@ void encode(JsonWriter& w, const std::string& v) {
 void encode(JsonWriter& w, float v) {
     w.f32_value(v);
 }
+void encode(JsonWriter& w, const RawJson& v) {
+    if (v.value) w.value(*v.value);
+}
 void encode(JsonWriter& w, SyncMode v) {
     w.string_value(v == SyncMode::Local ? "local" : "cloud");
 }
@@ -574,6 +590,9 @@ void encode(JsonWriter& w, const std::vector<T>& v) {
 template <class T>
 void encode_members(JsonWriter& w, const T& v) {
     for_each_field(Record<T>::fields(), [&](const auto& field, std::size_t) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(v.*(field.member))>, RawJson>) {
+            if (!(v.*(field.member)).value) return;
+        }
         w.key(field.key);
         encode(w, v.*(field.member));
     });

@@ -153,6 +153,31 @@ class TreeBuilder {
 
 }  // namespace
 
+bool operator==(const JsonValue& a, const JsonValue& b) {
+    using K = JsonValue::Kind;
+    if (a.kind != b.kind || a.closed != b.closed) return false;
+    switch (a.kind) {
+        case K::Absent:
+        case K::Null:
+            return true;
+        case K::Bool:
+            return a.boolean == b.boolean;
+        case K::Int:
+            return a.int_value == b.int_value;
+        case K::Uint:
+            return a.uint_value == b.uint_value;
+        case K::Float:
+            return a.float_value == b.float_value;
+        case K::String:
+            return a.text == b.text;
+        case K::Object:
+            return a.members == b.members;
+        case K::Array:
+            return a.items == b.items;
+    }
+    return false;
+}
+
 JsonParse parse_json(std::string_view text) {
     TreeBuilder builder(text);
     nlohmann::json::sax_parse(text.begin(), text.end(), &builder,
@@ -282,6 +307,46 @@ void JsonWriter::f32_value(float value) {
         return;
     }
     out_ += format_f32(value);
+}
+
+void JsonWriter::value(const JsonValue& tree) {
+    using K = JsonValue::Kind;
+    switch (tree.kind) {
+        case K::Absent:
+        case K::Null:
+            null_value();
+            return;
+        case K::Bool:
+            bool_value(tree.boolean);
+            return;
+        case K::Uint:
+            uint_value(tree.uint_value);
+            return;
+        case K::Int:
+            before_value();
+            out_ += std::to_string(tree.int_value);
+            return;
+        case K::Float:
+            before_value();
+            out_ += std::isfinite(tree.float_value) ? format_f64(tree.float_value) : "null";
+            return;
+        case K::String:
+            string_value(tree.text);
+            return;
+        case K::Object:
+            begin_object();
+            for (const JsonMember& member : tree.members) {
+                key(member.key);
+                value(member.value);
+            }
+            end_object();
+            return;
+        case K::Array:
+            begin_array();
+            for (const JsonValue& item : tree.items) value(item);
+            end_array();
+            return;
+    }
 }
 
 std::string format_f32(float value) {

@@ -149,6 +149,50 @@ TEST(SettingsFormat, FontSizeBeyondFloatRangeIsRefused) {
               "invalid value: floating point `1e+300`, expected f32");
 }
 
+// The appearance keys are kept as written, whatever they hold, so neither a
+// wrong type nor a typo can make the file unreadable or be lost at a save.
+TEST(SettingsFormat, AppearanceKeysAreKeptAsWrittenAndWrittenBackLast) {
+    const std::string text = settings_with(
+        R"("cursor_blink":"often","theme":5,"colors":{"background":"#12345","ansi":[1,-2,0.5,null],"x":{}},"bold_is_bright":false,"cursor_shape":"beam")");
+    auto r = parse_settings(text);
+    ASSERT_TRUE(r) << r.error();
+    ASSERT_TRUE(r->theme.value);
+    EXPECT_EQ(r->theme.value->uint_value, 5u);
+    EXPECT_EQ(r->bold_is_bright.value->kind, JsonValue::Kind::Bool);
+    const std::string written = to_pretty_json(*r);
+    EXPECT_NE(
+        written.find("  },\n  \"theme\": 5,\n  \"colors\": {\n    \"background\": \"#12345\",\n"
+                     "    \"ansi\": [\n      1,\n      -2,\n      0.5,\n      null\n    ],\n"
+                     "    \"x\": {}\n  },\n  \"bold_is_bright\": false,\n"
+                     "  \"cursor_shape\": \"beam\",\n  \"cursor_blink\": \"often\"\n}"),
+        std::string::npos)
+        << written;
+    auto again = parse_settings(written);
+    ASSERT_TRUE(again) << again.error();
+    EXPECT_EQ(*again, *r);
+    EXPECT_EQ(to_pretty_json(*again), written);
+}
+
+TEST(SettingsFormat, WithoutAppearanceKeysNothingNewIsWritten) {
+    auto r = parse_settings(k_fresh_settings_text);
+    ASSERT_TRUE(r) << r.error();
+    EXPECT_FALSE(r->theme.value || r->colors.value || r->bold_is_bright.value ||
+                 r->cursor_shape.value || r->cursor_blink.value);
+    EXPECT_EQ(to_pretty_json(*r), k_fresh_settings_text);
+    // A null the user wrote is theirs too.
+    auto nulled = parse_settings(settings_with(R"("theme":null)"));
+    ASSERT_TRUE(nulled) << nulled.error();
+    EXPECT_NE(to_pretty_json(*nulled).find("\"theme\": null"), std::string::npos);
+}
+
+TEST(ReaderMessages, AppearanceKeysCutShortReportTheSyntaxError) {
+    EXPECT_NE(settings_error(std::string(k_minimal_settings) + R"(,"colors":{"ansi":["#000000")")
+                  .find("at line 1"),
+              std::string::npos);
+    EXPECT_EQ(settings_error(settings_with(R"("theme":"a","theme":"b")")),
+              "duplicate field `theme`");
+}
+
 TEST(ReaderMessages, MissingDuplicateAndUnknownVariant) {
     EXPECT_EQ(
         settings_error(

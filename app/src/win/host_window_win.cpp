@@ -291,8 +291,10 @@ void HostWindow::on_paint() {
     if (auto state = cell_.borrow()) {
         const Scale chrome = scale();
         paint_frame(dc.get(), client, **state,
-                    FrameStyle{font_, palette_, ui_font_.get(), chrome, CursorPrefs{}, blink_on_,
-                               window_focused_});
+                    FrameStyle{font_, (*state)->appearance.palette, ui_font_.get(), chrome,
+                               CursorPrefs{(*state)->appearance.cursor_shape,
+                                           (*state)->appearance.cursor_blink},
+                               blink_on_, window_focused_});
         paint_help(dc.get(), client, **state, font_, chrome);
     }
     BitBlt(window_dc.get(), 0, 0, width, height, dc.get(), 0, 0, SRCCOPY);
@@ -326,7 +328,10 @@ void HostWindow::on_blink_timer() {
     if (auto state = cell_.borrow()) {
         if (const Tab* tab = (*state)->active_tab(); tab && tab->session) {
             tab->session->model().with([&](const pty::TerminalModel& model) {
-                blinks = cursor_look(model.cursor_style(), CursorPrefs{}).blinks;
+                blinks = cursor_look(model.cursor_style(),
+                                     CursorPrefs{(*state)->appearance.cursor_shape,
+                                                 (*state)->appearance.cursor_blink})
+                             .blinks;
             });
         }
     }

@@ -112,8 +112,6 @@ class HostWindow final : public WindowPort {
     StateCell cell_;
     TerminalFont font_;
     Font ui_font_;
-    // The colours the panes are drawn in.
-    Palette palette_;
     // The cursor blinks at the system's caret rate while the window has the
     // focus; without it, it is hollow and still.
     bool window_focused_ = false;

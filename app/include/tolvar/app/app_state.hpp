@@ -17,6 +17,7 @@
 #include <variant>
 #include <vector>
 
+#include "tolvar/app/appearance.hpp"
 #include "tolvar/app/find.hpp"
 #include "tolvar/app/geometry.hpp"
 #include "tolvar/app/notices.hpp"
@@ -125,6 +126,8 @@ struct TabGroup {
 class AppState {
   public:
     core::LoadedConfig config;
+    // Read from config.settings at start and after every change to them.
+    Appearance appearance;
     MouseSelection selection;
     std::optional<FindBox> find;
     Notices notices;

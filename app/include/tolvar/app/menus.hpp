@@ -57,6 +57,7 @@ inline constexpr unsigned k_color_first = 101;  // + colour index
 inline constexpr unsigned k_group_first = 200;  // + position in the group list
 inline constexpr unsigned k_top_level = 400;
 inline constexpr unsigned k_parent_first = 401;  // + position in the offered list
+inline constexpr unsigned k_theme_first = 900;   // + position in builtin_themes()
 inline constexpr unsigned k_show = 1000;
 inline constexpr unsigned k_close_to_tray = 1001;
 inline constexpr unsigned k_quit = 1002;
@@ -84,7 +85,9 @@ struct GroupMenu {
     std::vector<GroupId> parents;  // the "Move group into" entries
 };
 
-Menu view_menu(ViewMode current);
+// The view modes and the "Theme" submenu, with the current mode and the
+// scheme in use checked.
+Menu view_menu(ViewMode current, std::string_view theme);
 // Nothing for a tab that is gone.
 std::optional<TabMenu> tab_menu(const AppState& state, TabId tab);
 // Nothing for an unknown group.
@@ -120,6 +123,10 @@ class MenuPort {
     virtual void info_box(const std::string& caption, const std::string& text) = 0;
     virtual void quit() = 0;
 };
+
+// Sets "theme" in the settings, saves them at once and recomputes the look
+// (the user's own colours still apply on top); an unknown name does nothing.
+void choose_theme(Workspace& workspace, std::string_view name);
 
 // Carry out a choice; 0 and a subject that is gone do nothing.
 void run_tab_command(Workspace& workspace, MenuPort& port, const TabMenu& menu, unsigned id);

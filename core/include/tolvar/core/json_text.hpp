@@ -28,12 +28,25 @@ struct JsonValue {
     std::string text;
     std::vector<JsonMember> members;
     std::vector<JsonValue> items;
+
+    static JsonValue string(std::string utf8) {
+        JsonValue v;
+        v.kind = Kind::String;
+        v.text = std::move(utf8);
+        return v;
+    }
 };
 
 struct JsonMember {
     std::string key;
     JsonValue value;
 };
+
+// Same kind, the same value of that kind and the same members in order.
+bool operator==(const JsonValue& a, const JsonValue& b);
+inline bool operator==(const JsonMember& a, const JsonMember& b) {
+    return a.key == b.key && a.value == b.value;
+}
 
 struct JsonParse {
     JsonValue root;
@@ -62,6 +75,9 @@ class JsonWriter {
     void string_value(std::string_view utf8);
     // Shortest text that reads back as the same float; null if not finite.
     void f32_value(float value);
+    // A parsed tree as it was read, duplicate members included; a number
+    // that is not finite becomes null, as JSON has no text for it.
+    void value(const JsonValue& tree);
 
     const std::string& text() const { return out_; }
     std::string take() { return std::move(out_); }

@@ -9,7 +9,18 @@
 #include <variant>
 #include <vector>
 
+#include "tolvar/core/json_text.hpp"
+
 namespace tolvar::core {
+
+// A value kept as the file held it, for keys the program interprets itself
+// and forgives: reading never fails on it, and a save writes it back
+// unchanged, so a typo stays for the user to fix. Nothing: the key was not
+// in the file, and it is not written.
+struct RawJson {
+    std::optional<JsonValue> value;
+    bool operator==(const RawJson&) const = default;
+};
 
 enum class SyncMode { Local, Cloud };
 
@@ -47,6 +58,12 @@ struct Settings {
     FontSettings font;
     KeySettings keys;
     RemoteSettings remote;
+    // The look of the panes; the app reads them and tells what it cannot use.
+    RawJson theme;
+    RawJson colors;
+    RawJson bold_is_bright;
+    RawJson cursor_shape;
+    RawJson cursor_blink;
     bool operator==(const Settings&) const = default;
 };
 
