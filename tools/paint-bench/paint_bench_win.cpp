@@ -3,7 +3,8 @@
 // same calls the paint handler makes. Prints the median and the number of
 // ExtTextOutW calls (colour runs) per frame for three screens: every cell
 // coloured differently from its neighbour's word, a typical shell listing,
-// and the first again as a page of history, scrolled back to. Run under Wine
+// the first again as a page of history, scrolled back to, and the first with
+// italic and underlined words among its bold ones. Run under Wine
 // with a display.
 #include <windows.h>
 
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "pane_painter_win.hpp"
+#include "tolvar/app/box_drawing.hpp"
 #include "tolvar/app/layout.hpp"
 #include "tolvar/app/workspace.hpp"
 #include "view_win.hpp"
@@ -45,6 +47,31 @@ std::string mixed_screen() {
         while (col < 200) {
             const int length = std::min(1 + word % 8, 200 - col);
             out += "\x1b[" + std::to_string(30 + word % 8) + (word % 3 == 0 ? ";1" : "");
+            if (word % 5 == 0) out += ";4" + std::to_string((word / 5) % 8);
+            if (word % 11 == 0) out += ";7";
+            out += "m";
+            for (int i = 0; i < length; ++i) out += static_cast<char>('a' + (word + i) % 26);
+            out += "\x1b[0m";
+            col += length;
+            ++word;
+        }
+        if (row < 59) out += "\r\n";
+    }
+    return out;
+}
+
+// The mixed screen with italic words and underlined ones among the bold:
+// every face of the font and the underline in one frame.
+std::string styled_screen() {
+    std::string out;
+    int word = 0;
+    for (int row = 0; row < 60; ++row) {
+        int col = 0;
+        while (col < 200) {
+            const int length = std::min(1 + word % 8, 200 - col);
+            out += "\x1b[" + std::to_string(30 + word % 8) + (word % 3 == 0 ? ";1" : "");
+            if (word % 4 == 1) out += ";3";
+            if (word % 7 == 2) out += ";4";
             if (word % 5 == 0) out += ";4" + std::to_string((word / 5) % 8);
             if (word % 11 == 0) out += ";7";
             out += "m";
@@ -104,7 +131,7 @@ Result measure(HWND window, const app::win::TerminalFont& font, app::AppState& s
             const app::win::MemoryDc dc(CreateCompatibleDC(window_dc.get()));
             const app::win::Bitmap bitmap(CreateCompatibleBitmap(window_dc.get(), width, height));
             const app::win::Selected buffer(dc.get(), bitmap.get());
-            app::win::fill(dc.get(), {0, 0, width, height}, app::win::k_window_background);
+            app::win::fill(dc.get(), {0, 0, width, height}, palette.theme().background);
             app::win::paint_frame(dc.get(), client, state,
                                   app::win::FrameStyle{font, palette, ui_font.get(), scale});
             BitBlt(window_dc.get(), 0, 0, width, height, dc.get(), 0, 0, SRCCOPY);
@@ -128,9 +155,82 @@ Result measure(HWND window, const app::win::TerminalFont& font, app::AppState& s
     return {times[times.size() / 2], stats.runs};
 }
 
+// The 256 colours and the text attributes, for the README's picture.
+std::string chart_screen() {
+    std::string out = "\x1b[1m 256 colours\x1b[0m\r\n\r\n ";
+    const auto cell = [&](int index, const char* text) {
+        out += "\x1b[48;5;" + std::to_string(index) + "m" + text;
+    };
+    for (int i = 0; i < 16; ++i) cell(i, "    ");
+    out += "\x1b[0m\r\n\r\n";
+    for (int g = 0; g < 6; ++g) {
+        out += " ";
+        for (int r = 0; r < 6; ++r) {
+            for (int b = 0; b < 6; ++b) cell(16 + 36 * r + 6 * g + b, "  ");
+            out += "\x1b[0m ";
+        }
+        out += "\r\n";
+    }
+    out += "\r\n ";
+    for (int i = 232; i < 256; ++i) cell(i, "   ");
+    out += "\x1b[0m\r\n\r\n ";
+    out +=
+        "\x1b[1mbold\x1b[0m \x1b[2mfaint\x1b[0m \x1b[3mitalic\x1b[0m \x1b[4munderline\x1b[0m "
+        "\x1b[21mdouble\x1b[0m \x1b[4:3;58;5;196mcurly\x1b[0m \x1b[9mstrike\x1b[0m "
+        "\x1b[7minverse\x1b[0m \x1b[1;31mbold red\x1b[0m \x1b[38;2;255;135;0mRGB\x1b[0m\r\n\r\n";
+    out +=
+        " \xE2\x94\x8C\xE2\x94\x80\xE2\x94\x80\xE2\x94\xAC\xE2\x94\x80\xE2\x94\x80\xE2\x94\x90"
+        "  \xE2\x96\x81\xE2\x96\x82\xE2\x96\x83\xE2\x96\x84\xE2\x96\x85\xE2\x96\x86\xE2\x96\x87"
+        "\xE2\x96\x88  \xE2\x96\x91\xE2\x96\x92\xE2\x96\x93\r\n";
+    out +=
+        " \xE2\x94\x94\xE2\x94\x80\xE2\x94\x80\xE2\x94\xB4\xE2\x94\x80\xE2\x94\x80\xE2\x94\x98"
+        "  \xE2\x95\xAD\xE2\x94\x80\xE2\x94\x80\xE2\x95\xAE "
+        "\xE2\x95\x94\xE2\x95\x90\xE2\x95\x90\xE2\x95\x97";
+    return out;
+}
+
+// Paints the chart in an 80 x 18 pane and writes it as a binary PPM.
+int write_chart(HWND window, const app::win::TerminalFont& font, app::AppState& state,
+                const wchar_t* path) {
+    app::Tab& tab = *state.active_tab();
+    tab.session->model().with([&](pty::TerminalModel& model) {
+        model.set_size(18, 80);
+        model.feed(chart_screen() + "\x1b[?25l");
+    });
+    const app::CellMetrics cell = font.cell();
+    const int width = 80 * cell.width;
+    const int height = 18 * cell.height;
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    const app::win::WindowDc window_dc(window);
+    const app::win::MemoryDc dc(CreateCompatibleDC(window_dc.get()));
+    std::uint32_t* bits = nullptr;
+    const app::win::Bitmap bitmap(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS,
+                                                   reinterpret_cast<void**>(&bits), nullptr, 0));
+    if (!bitmap || !bits) return 1;
+    const app::win::Selected buffer(dc.get(), bitmap.get());
+    const app::win::Selected terminal(dc.get(), font.font());
+    const app::Palette palette;
+    app::win::PaneLook look(palette);
+    look.font = &font;
+    look.box_stroke = app::box_stroke(cell.width, 96);
+    app::win::paint_pane(dc.get(), look, tab, {0, 0, width, height}, cell, false, std::nullopt);
+    GdiFlush();
+    FILE* out = _wfopen(path, L"wb");
+    if (!out) return 1;
+    std::fprintf(out, "P6\n%d %d\n255\n", width, height);
+    for (int i = 0; i < width * height; ++i) {
+        const unsigned char rgb[3] = {static_cast<unsigned char>(bits[i] >> 16),
+                                      static_cast<unsigned char>(bits[i] >> 8),
+                                      static_cast<unsigned char>(bits[i])};
+        std::fwrite(rgb, 1, 3, out);
+    }
+    return std::fclose(out) == 0 ? 0 : 1;
+}
+
 }  // namespace
 
-int wmain() {
+int wmain(int argc, wchar_t** argv) {
     SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
     HWND window = CreateWindowExW(0, L"STATIC", L"paint-bench", WS_POPUP | WS_VISIBLE, 0, 0, 1700,
                                   1100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
@@ -148,6 +248,10 @@ int wmain() {
     tab.session = std::make_unique<BenchSession>();
     state.add_tab(std::move(tab));
 
+    // --chart FILE: the README's picture of the palette instead of timings.
+    if (argc == 3 && std::wstring(argv[1]) == L"--chart") {
+        return write_chart(window, font, state, argv[2]);
+    }
     std::printf("font %s, cell %d x %d\n", font.family().c_str(), font.cell().width,
                 font.cell().height);
     const Result mixed = measure(window, font, state, mixed_screen());
@@ -161,6 +265,11 @@ int wmain() {
         "mixed colours, scrolled back 90 lines: %.2f ms per frame (median of 60), "
         "%d ExtTextOutW calls\n",
         back.median_ms, back.runs);
+    const Result styled = measure(window, font, state, styled_screen());
+    std::printf(
+        "mixed colours with bold, italic and underline: %.2f ms per frame (median of 60), "
+        "%d ExtTextOutW calls\n",
+        styled.median_ms, styled.runs);
     DestroyWindow(window);
     return 0;
 }

@@ -287,8 +287,8 @@ void HostWindow::on_paint() {
     const Bitmap bitmap(CreateCompatibleBitmap(window_dc.get(), width, height));
     if (!dc || !bitmap) return;
     const Selected buffer(dc.get(), bitmap.get());
-    fill(dc.get(), {0, 0, width, height}, k_window_background);
     if (auto state = cell_.borrow()) {
+        fill(dc.get(), {0, 0, width, height}, (*state)->appearance.palette.theme().background);
         const Scale chrome = scale();
         paint_frame(dc.get(), client, **state,
                     FrameStyle{font_, (*state)->appearance.palette, ui_font_.get(), chrome,
@@ -296,6 +296,8 @@ void HostWindow::on_paint() {
                                            (*state)->appearance.cursor_blink},
                                blink_on_, window_focused_});
         paint_help(dc.get(), client, **state, font_, chrome);
+    } else {
+        fill(dc.get(), {0, 0, width, height}, k_window_background);
     }
     BitBlt(window_dc.get(), 0, 0, width, height, dc.get(), 0, 0, SRCCOPY);
 }

@@ -1,6 +1,8 @@
 #include "pane_painter_win.hpp"
 
 #include <algorithm>
+#include <functional>
+#include <span>
 
 #include "box_drawing_win.hpp"
 
@@ -19,7 +21,7 @@ class GdiRunSink final : public RunSink {
           box_stroke_(look.box_stroke),
           initial_font_(static_cast<HFONT>(GetCurrentObject(dc, OBJ_FONT))),
           current_font_(initial_font_),
-          initial_align_(SetTextAlign(dc, TA_BASELINE | TA_LEFT | TA_NOUPDATECP)) {
+          initial_align_(SetTextAlign(dc, TA_TOP | TA_LEFT | TA_NOUPDATECP)) {
         if (font_) {
             lines_ = font_->lines();
         } else {
@@ -28,6 +30,7 @@ class GdiRunSink final : public RunSink {
             lines_.underline_top = std::min(lines_.baseline + 1, cell.height - 1);
             lines_.strike_top = cell.text_height / 2;
         }
+        dc_ascent_ = lines_.baseline - std::max((cell.height - cell.text_height) / 2, 0);
     }
     ~GdiRunSink() {
         SetTextAlign(dc_, initial_align_);
@@ -39,37 +42,86 @@ class GdiRunSink final : public RunSink {
     void set_row_top(int y) { y_ = y; }
     int runs() const { return runs_; }
 
+    // Runs in the font selected now are drawn at once; the others wait
+    // for finish(), which draws them a font at a time: selecting a font
+    // costs more than drawing a run.
     void draw(const TextRun& run) override {
+        ++runs_;
         const int x = text_.left + cell_.width * run.first_col;
         const Rect cells{x, y_, x + cell_.width * run.cells, y_ + cell_.height};
-        const RECT box{cells.left, cells.top, cells.right, cells.bottom};
+        HFONT wanted = current_font_;
+        int ascent = dc_ascent_;
         if (font_) {
-            HFONT wanted = font_->face(run.style.font, run.style.face);
-            if (wanted != current_font_) {
-                SelectObject(dc_, wanted);
-                current_font_ = wanted;
+            wanted = font_->face(run.style.font, run.style.face);
+            ascent = font_->ascent(run.style.font, run.style.face);
+        }
+        if (wanted == current_font_) {
+            paint(cells, ascent, run.fg, run.bg, run.style, run.text, run.advances.data(),
+                  run.boxes);
+            return;
+        }
+        deferred_.push_back({cells, ascent, run.fg, run.bg, run.style, wanted, text_store_.size(),
+                             run.text.size(), boxes_store_.size(), run.boxes.size()});
+        text_store_.append(run.text);
+        advances_store_.insert(advances_store_.end(), run.advances.begin(), run.advances.end());
+        boxes_store_.insert(boxes_store_.end(), run.boxes.begin(), run.boxes.end());
+    }
+
+    void finish() {
+        std::ranges::stable_sort(deferred_, std::less<>(), &Deferred::font);
+        for (const Deferred& d : deferred_) {
+            if (d.font != current_font_) {
+                SelectObject(dc_, d.font);
+                current_font_ = d.font;
             }
+            paint(d.cells, d.ascent, d.fg, d.bg, d.style,
+                  std::u16string_view(text_store_).substr(d.text_at, d.text_size),
+                  advances_store_.data() + d.text_at,
+                  std::span<const BoxCell>(boxes_store_).subspan(d.boxes_at, d.boxes_size));
         }
-        SetTextColor(dc_, colorref(run.fg));
-        SetBkColor(dc_, colorref(run.bg));
-        ExtTextOutW(dc_, x, y_ + lines_.baseline, ETO_OPAQUE | ETO_CLIPPED, &box,
-                    reinterpret_cast<const wchar_t*>(run.text.data()),
-                    static_cast<UINT>(run.text.size()), run.advances.data());
-        ++runs_;
-        for (const BoxCell& b : run.boxes) {
-            const int left = text_.left + cell_.width * b.col;
-            draw_box_glyph(dc_, b.cp, {left, y_, left + cell_.width, y_ + cell_.height}, run.fg,
-                           run.bg, box_stroke_);
-        }
-        if (run.style.underline != pty::Underline::None || run.style.strikethrough) {
-            decorate(run.style, cells, cell_.width, lines_, decoration_);
-            for (const Rect& bar : decoration_.underline) fill(dc_, bar, run.style.underline_color);
-            if (!decoration_.wave.empty()) draw_wave(run.style.underline_color);
-            if (decoration_.strike) fill(dc_, *decoration_.strike, run.fg);
-        }
+        deferred_.clear();
+        text_store_.clear();
+        advances_store_.clear();
+        boxes_store_.clear();
     }
 
   private:
+    struct Deferred {
+        Rect cells;
+        int ascent;
+        Rgb fg;
+        Rgb bg;
+        RunStyle style;
+        HFONT font;
+        std::size_t text_at;
+        std::size_t text_size;
+        std::size_t boxes_at;
+        std::size_t boxes_size;
+    };
+
+    // Text is drawn from its top, lowered by the terminal font's baseline
+    // less the run font's ascent, so fonts of the chain share the baseline.
+    void paint(const Rect& cells, int ascent, Rgb fg, Rgb bg, const RunStyle& style,
+               std::u16string_view text, const int* advances, std::span<const BoxCell> boxes) {
+        const RECT box{cells.left, cells.top, cells.right, cells.bottom};
+        SetTextColor(dc_, colorref(fg));
+        SetBkColor(dc_, colorref(bg));
+        ExtTextOutW(dc_, cells.left, cells.top + lines_.baseline - ascent, ETO_OPAQUE | ETO_CLIPPED,
+                    &box, reinterpret_cast<const wchar_t*>(text.data()),
+                    static_cast<UINT>(text.size()), advances);
+        for (const BoxCell& b : boxes) {
+            const int left = text_.left + cell_.width * b.col;
+            draw_box_glyph(dc_, b.cp, {left, cells.top, left + cell_.width, cells.bottom}, fg, bg,
+                           box_stroke_);
+        }
+        if (style.underline != pty::Underline::None || style.strikethrough) {
+            decorate(style, cells, cell_.width, lines_, decoration_);
+            for (const Rect& bar : decoration_.underline) fill(dc_, bar, style.underline_color);
+            if (!decoration_.wave.empty()) draw_wave(style.underline_color);
+            if (decoration_.strike) fill(dc_, *decoration_.strike, fg);
+        }
+    }
+
     void draw_wave(Rgb color) {
         points_.assign(decoration_.wave.size(), POINT{});
         const HGDIOBJ old = SelectObject(dc_, GetStockObject(DC_PEN));
@@ -90,12 +142,17 @@ class GdiRunSink final : public RunSink {
     LineMetrics lines_;
     int y_;
     int box_stroke_;
+    int dc_ascent_ = 0;
     int runs_ = 0;
     HFONT initial_font_;
     HFONT current_font_;
     UINT initial_align_;
     Decoration decoration_;
     std::vector<POINT> points_;
+    std::vector<Deferred> deferred_;
+    std::u16string text_store_;
+    std::vector<int> advances_store_;
+    std::vector<BoxCell> boxes_store_;
 };
 
 PaneStats draw_model(HDC dc, const PaneLook& look, const pty::TerminalModel& model, const Tab* tab,
@@ -128,7 +185,7 @@ PaneStats draw_model(HDC dc, const PaneLook& look, const pty::TerminalModel& mod
         block = overlay.cursor;
     }
 
-    fill(dc, text, theme.background);
+    if (look.fill_background) fill(dc, text, theme.background);
     {
         GdiRunSink sink(dc, look, text, cell);
         GlyphFonts* fonts = look.font ? &look.font->glyphs() : nullptr;
@@ -145,6 +202,7 @@ PaneStats draw_model(HDC dc, const PaneLook& look, const pty::TerminalModel& mod
                 block && block->row == r ? std::optional(block->col) : std::nullopt;
             builder.row(line, top + r, grid.cols, selection, spans, sink, block_col);
         }
+        sink.finish();
         stats.runs = sink.runs();
     }
     for (const GhostCell& ghost : overlay.ghost)

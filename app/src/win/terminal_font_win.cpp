@@ -45,6 +45,12 @@ LineMetrics line_metrics(HDC dc, const CellMetrics& cell, const TEXTMETRICW& tm)
     return lines;
 }
 
+int ascent_of(HDC dc, HFONT font) {
+    const Selected selected(dc, font);
+    TEXTMETRICW tm;
+    return GetTextMetricsW(dc, &tm) ? tm.tmAscent : 0;
+}
+
 std::string face_name(HDC dc, HFONT font) {
     const Selected selected(dc, font);
     wchar_t face[LF_FACESIZE] = {};
@@ -102,11 +108,19 @@ void TerminalFont::setup(HWND window, const core::FontSettings& settings) {
             lines_ = line_metrics(dc.get(), cell_, tm);
         }
     }
+    for (std::uint8_t f = 0; f < 4; ++f) {
+        ascents_[f] = faces[f] ? ascent_of(dc.get(), faces[f].get()) : lines_.baseline;
+    }
     faces_ = std::move(faces);
     std::vector<std::string> chain;
     for (std::size_t i = chosen + 1; i < candidates.size(); ++i) chain.push_back(candidates[i]);
     for (const char* name : k_stand_ins) chain.emplace_back(name);
     chain_.reset(std::move(chain));
+}
+
+int TerminalFont::ascent(std::uint8_t index, std::uint8_t face) const {
+    if (const auto a = chain_.ascent(index)) return *a;
+    return ascents_[face & 3];
 }
 
 HFONT TerminalFont::face(std::uint8_t index, std::uint8_t face) const {
@@ -140,6 +154,7 @@ bool TerminalFont::Chain::make(Slot& slot) {
     slot.tried = true;
     Font regular = owner_.make_face(slot.name, 0);
     if (!regular || !same_face(slot.name, face_name(dc_.get(), regular.get()))) return false;
+    slot.ascent = ascent_of(dc_.get(), regular.get());
     slot.faces[0] = std::move(regular);
     for (std::uint8_t f = 1; f < 4; ++f) slot.faces[f] = owner_.make_face(slot.name, f);
     slot.usable = true;
@@ -150,6 +165,11 @@ HFONT TerminalFont::Chain::face(std::size_t index, std::uint8_t face) const {
     if (index == 0 || index >= slots_.size() || !slots_[index].usable) return nullptr;
     const Slot& slot = slots_[index];
     return slot.faces[face] ? slot.faces[face].get() : slot.faces[0].get();
+}
+
+std::optional<int> TerminalFont::Chain::ascent(std::size_t index) const {
+    if (index == 0 || index >= slots_.size() || !slots_[index].usable) return std::nullopt;
+    return slots_[index].ascent;
 }
 
 bool TerminalFont::Chain::has_glyph(std::size_t index, char32_t cp) {

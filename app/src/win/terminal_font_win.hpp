@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <array>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -35,6 +36,9 @@ class TerminalFont {
     // Face k_face_bold | k_face_italic of font `index` of the chain; the
     // terminal font when that one could not be made.
     HFONT face(std::uint8_t index, std::uint8_t face) const;
+    // Its ascent: text is drawn from its top, at the terminal font's
+    // baseline less this, so every font of the chain shares the baseline.
+    int ascent(std::uint8_t index, std::uint8_t face) const;
     GlyphFonts& glyphs() const { return chain_; }
 
     const CellMetrics& cell() const { return cell_; }
@@ -50,6 +54,7 @@ class TerminalFont {
         void reset(std::vector<std::string> names);
         std::uint8_t font_for(char32_t cp) override;
         HFONT face(std::size_t index, std::uint8_t face) const;
+        std::optional<int> ascent(std::size_t index) const;
 
       private:
         struct Slot {
@@ -57,6 +62,7 @@ class TerminalFont {
             bool tried = false;  // made and checked to be the face asked for
             bool usable = false;
             std::array<Font, 4> faces;
+            int ascent = 0;
             SCRIPT_CACHE cache = nullptr;
         };
         bool has_glyph(std::size_t index, char32_t cp);
@@ -74,6 +80,7 @@ class TerminalFont {
     float size_pt_ = 12.0f;
     unsigned dpi_ = 96;
     std::array<Font, 4> faces_;
+    std::array<int, 4> ascents_{};
     mutable Chain chain_;
     CellMetrics cell_;
     LineMetrics lines_;

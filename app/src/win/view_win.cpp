@@ -78,7 +78,8 @@ PaneLook pane_look(const FrameStyle& style) {
 void paint_panes(HDC dc, const Rect& client, const AppState& state, const FrameStyle& style) {
     const CellMetrics& cell = style.terminal.cell();
     const Scale scale = style.scale;
-    const PaneLook look = pane_look(style);
+    PaneLook look = pane_look(style);
+    look.fill_background = false;
     for (const Pane& pane : panes(state, client, scale)) {
         const Tab* tab = state.find_tab(pane.tab);
         if (!tab) continue;

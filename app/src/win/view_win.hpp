@@ -30,7 +30,7 @@ struct FrameStyle {
 };
 
 // Draws the tab bar, the terminal area (panes, or the group browser) and the
-// notices into `dc`, a memory DC already filled with the window background.
+// notices into `dc`, a memory DC already filled with the palette's background.
 // The help screen goes on top afterwards.
 void paint_frame(HDC dc, const RECT& client, const AppState& state, const FrameStyle& style);
 
