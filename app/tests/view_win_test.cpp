@@ -55,6 +55,32 @@ TEST(FontSetup, FirstInstalledCandidateWinsElseConsolas) {
     EXPECT_GE(font.cell().height, font.cell().text_height);
 }
 
+// Liberation Mono has no U+2318 (the command key sign); DejaVu Sans Mono,
+// installed with it, has. A character no font has stays with the terminal
+// font, for GDI's own linking to try.
+TEST(FontSetup, AGlyphTheFontLacksComesFromTheFirstFallbackThatHasIt) {
+    TerminalFont font;
+    font.setup(nullptr, faces("Liberation Mono", {"No Such Face 4", "DejaVu Sans Mono"}));
+    if (font.family() != "Liberation Mono") GTEST_SKIP() << "Liberation Mono is not installed";
+    GlyphFonts& glyphs = font.glyphs();
+    EXPECT_EQ(glyphs.font_for(U'\u00E9'), 0);
+    const std::uint8_t command_key = glyphs.font_for(U'\u2318');
+    ASSERT_NE(command_key, 0);
+    EXPECT_EQ(lowercase(core::win::from_wide([&] {
+                  HDC dc = CreateCompatibleDC(nullptr);
+                  HGDIOBJ old = SelectObject(dc, font.face(command_key, k_face_bold));
+                  wchar_t face[64] = {};
+                  GetTextFaceW(dc, 64, face);
+                  SelectObject(dc, old);
+                  DeleteDC(dc);
+                  return std::wstring(face);
+              }())),
+              "dejavu sans mono");
+    // Asked again, the answer comes from what was found.
+    EXPECT_EQ(glyphs.font_for(U'\u2318'), command_key);
+    EXPECT_EQ(glyphs.font_for(U'\U0010FFFD'), 0);
+}
+
 TEST(FontSetup, SizesAreClampedTo6And72Points) {
     const auto height = [](float size) {
         TerminalFont font;
