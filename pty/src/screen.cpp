@@ -374,6 +374,9 @@ void Screen::decset(const CsiParams& params, bool on) {
             case 1003:
                 set_mouse(MouseMode::AnyMotion);
                 break;
+            case 1004:
+                flag(k_focus_events, on);
+                break;
             case 1005:
                 set_encoding(MouseEncoding::Utf8);
                 break;

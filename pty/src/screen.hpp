@@ -49,6 +49,7 @@ class Screen {
     static constexpr std::uint8_t k_hide_cursor = 4;
     static constexpr std::uint8_t k_alternate_screen = 8;
     static constexpr std::uint8_t k_bracketed_paste = 16;
+    static constexpr std::uint8_t k_focus_events = 32;
 
     // ---- the parser's performer
     void print(char32_t c) { text(c); }

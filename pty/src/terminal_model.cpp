@@ -101,6 +101,9 @@ std::string TerminalModel::title() const {
 std::string TerminalModel::icon_name() const {
     return screen_->icon_name();
 }
+bool TerminalModel::focus_reporting() const {
+    return screen_->mode(Screen::k_focus_events);
+}
 bool TerminalModel::bracketed_paste() const {
     return screen_->mode(Screen::k_bracketed_paste);
 }

@@ -367,6 +367,28 @@ TEST(Modes, TrackedModes) {
     EXPECT_EQ(m.mouse_mode(), MouseMode::None);
 }
 
+TEST(Modes, FocusReportingIsTrackedAndEndsWithAReset) {
+    const auto focus = [](const TerminalModel& m) { return std::to_string(m.focus_reporting()); };
+    TerminalModel m(2, 4);
+    EXPECT_FALSE(m.focus_reporting());
+    m.feed("\x1b[?1004h");
+    EXPECT_TRUE(m.focus_reporting());
+    m.feed("\x1b[?1004l");
+    EXPECT_FALSE(m.focus_reporting());
+    // Set among others in one sequence, and kept by other modes' resets.
+    m.feed("\x1b[?1000;1004;1006h\x1b[?1000;1006l");
+    EXPECT_TRUE(m.focus_reporting());
+    m.feed(
+        "\x1b"
+        "c");
+    EXPECT_FALSE(m.focus_reporting());
+    expect_every_split_alike(2, 4, "\x1b[?2004;1004hab\x1b[?1004l\x1b[?1004h", focus);
+    expect_every_split_alike(2, 4,
+                             "\x1b[?1004h\x1b"
+                             "c",
+                             focus);
+}
+
 TEST(Modes, InsertModeAndAutoWrapAreNotActedOn) {
     const TerminalModel m = fed(2, 4, "\x1b[4h\x1b[?7labcdef\x1b[1;1Hx");
     EXPECT_EQ(m.visible_text(), "xbcdef");

@@ -152,6 +152,9 @@ class TerminalModel {
     bool application_keypad() const;
     MouseMode mouse_mode() const;
     MouseEncoding mouse_encoding() const;
+    // Mode 1004: the application wants ESC [ I and ESC [ O as the window
+    // gains and loses the focus.
+    bool focus_reporting() const;
     // Tracked only: like the reference, the screen does not act on them.
     bool insert_mode() const;
     bool auto_wrap() const;
