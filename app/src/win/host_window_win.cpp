@@ -121,6 +121,18 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
         case WM_MBUTTONDOWN:
             on_middle_button_down(x, y);
             return 0;
+        case WM_RBUTTONDBLCLK:
+            if (reports_.press(MouseButton::Right, x, y)) return 0;
+            break;
+        case WM_MBUTTONDBLCLK:
+            if (reports_.press(MouseButton::Middle, x, y)) return 0;
+            break;
+        case WM_RBUTTONUP:
+            if (reports_.release(MouseButton::Right)) return 0;
+            break;
+        case WM_MBUTTONUP:
+            if (reports_.release(MouseButton::Middle)) return 0;
+            break;
         case WM_DPICHANGED:
             on_dpi_changed(reinterpret_cast<const RECT*>(lparam));
             return 0;
@@ -304,6 +316,7 @@ void HostWindow::on_paint() {
 
 void HostWindow::on_focus(bool focused) {
     window_focused_ = focused;
+    reports_.focus(focused);
     if (focused) {
         restart_blink();
     } else {

@@ -8,6 +8,7 @@
 
 #include "find_box_win.hpp"
 #include "input_win.hpp"
+#include "mouse_report_win.hpp"
 #include "rename_editor_win.hpp"
 #include "sessions_win.hpp"
 #include "tolvar/app/tab_bar.hpp"
@@ -132,6 +133,7 @@ class HostWindow final : public WindowPort {
     // Where the pointer is while a drag selection scrolls.
     POINT drag_point_{};
     bool drag_timer_ = false;
+    MouseReports reports_{*this};
     SystemInput input_port_{*this};
     InputController input_{workspace_, *this, input_port_, core::platform_file_system()};
 };

@@ -19,6 +19,7 @@ void HostWindow::end_rename_by_click() {
 
 void HostWindow::on_left_button_down(int x, int y) {
     end_rename_by_click();
+    if (reports_.press(MouseButton::Left, x, y)) return;
     pressed_bar_.reset();
     const Rect area = client();
     const Scale chrome = scale();
@@ -78,6 +79,7 @@ void HostWindow::on_left_button_down(int x, int y) {
 }
 
 void HostWindow::on_left_button_up() {
+    if (reports_.release(MouseButton::Left)) return;
     ReleaseCapture();
     indicator_drag_.reset();
     if (drag_timer_) {
@@ -99,6 +101,7 @@ void HostWindow::on_left_button_up() {
 }
 
 void HostWindow::on_left_double_click(int x, int y) {
+    if (reports_.press(MouseButton::Left, x, y)) return;
     const Scale chrome = scale();
     // The second click of a double-click on a notice is a click of its own.
     if (on_notice_click(x, y)) return;
@@ -121,6 +124,7 @@ void HostWindow::on_left_double_click(int x, int y) {
 }
 
 void HostWindow::on_mouse_move(int x, int y) {
+    if (reports_.motion(x, y)) return;
     const Rect area = client();
     const Scale chrome = scale();
     bool moved = false;
@@ -204,6 +208,7 @@ bool HostWindow::start_indicator_drag(int x, int y) {
 }
 
 void HostWindow::on_mouse_wheel(int delta, int screen_x, int screen_y) {
+    if (reports_.wheel(delta, screen_x, screen_y)) return;
     POINT at{screen_x, screen_y};
     ScreenToClient(hwnd_, &at);
     std::optional<TabId> tab;
@@ -222,6 +227,7 @@ void HostWindow::on_mouse_wheel(int delta, int screen_x, int screen_y) {
 
 void HostWindow::on_right_button_down(int x, int y) {
     end_rename_by_click();
+    if (reports_.press(MouseButton::Right, x, y)) return;
     const Scale chrome = scale();
     if (y < tab_bar_height(chrome)) {
         std::optional<BarHit> hit;
@@ -249,6 +255,7 @@ void HostWindow::on_bar_context_menu(const BarHit& hit, int x, int y) {
 
 void HostWindow::on_middle_button_down(int x, int y) {
     end_rename_by_click();
+    if (reports_.press(MouseButton::Middle, x, y)) return;
     std::optional<BarHit> hit;
     if (auto state = cell_.borrow()) {
         hit = bar_hit_test(**state, client().width(), x, y, scale());
