@@ -105,6 +105,8 @@ bool MouseReports::report(MouseEvent event, int x, int y, Target target, int tim
         if (target == Target::Held) {
             pane = pane_of_tab(**state, client, *held_, chrome);
         } else {
+            // The help screen and the notices lie over the panes.
+            if ((*state)->help_visible) return false;
             if (notice_hit((*state)->notices, client, x, y, chrome)) return false;
             pane = pane_at(**state, client, x, y, chrome);
         }
@@ -120,7 +122,10 @@ bool MouseReports::report(MouseEvent event, int x, int y, Target target, int tim
         if (!held && mouse_route(modes.mode, event.modifiers) == MouseRoute::Local) return false;
         // History in view is the user's to read and select; the application
         // knows only its screen.
-        if (!held && event.action == MouseAction::Press && !tab->scroll.live()) return false;
+        if (!held && event.action == MouseAction::Press &&
+            tab->scroll.offset(history_extent(*tab)) != 0) {
+            return false;
+        }
         const CellAt at = cell_at(text, host_.font().cell(), x, y);
         event.col = at.col;
         event.row = at.row;
