@@ -4,6 +4,8 @@
 #include <array>
 #include <cctype>
 
+#include "tolvar/app/layout.hpp"
+#include "tolvar/app/workspace.hpp"
 #include "tolvar/core/utf.hpp"
 
 namespace tolvar::app {
@@ -174,6 +176,52 @@ std::optional<Link> link_at(const pty::TerminalModel& model, pty::LinePosition a
     for (Link& link : links_in_line(model, at.line))
         if (link.span.start <= at && at < link.span.end) return std::move(link);
     return std::nullopt;
+}
+
+std::optional<PointedLink> link_under_pointer(const AppState& state, const Rect& client,
+                                              const CellMetrics& cell, Scale scale, int x, int y) {
+    const std::optional<Pane> pane = pane_at(state, client, x, y, scale);
+    if (!pane) return std::nullopt;
+    const Rect text = text_rect(pane->rect, pane->caption, scale);
+    if (x < text.left || y < text.top || x >= text.right || y >= text.bottom) return std::nullopt;
+    const Tab* tab = state.find_tab(pane->tab);
+    if (!tab || !tab->session) return std::nullopt;
+    const pty::LinePosition at{
+        tab->scroll.top_line(history_extent(*tab)) +
+            static_cast<pty::LineNumber>(cells_in(y - text.top, cell.height)),
+        static_cast<std::uint16_t>(std::clamp(cells_in(x - text.left, cell.width), 0, 65535))};
+    std::optional<Link> link;
+    tab->session->model().with([&](const pty::TerminalModel& model) { link = link_at(model, at); });
+    if (!link) return std::nullopt;
+    return PointedLink{pane->tab, std::move(*link)};
+}
+
+bool update_hovered_link(AppState& state, bool ctrl, const Rect& client, const CellMetrics& cell,
+                         Scale scale, int x, int y) {
+    std::optional<HoveredLink> now;
+    if (ctrl) {
+        if (auto pointed = link_under_pointer(state, client, cell, scale, x, y))
+            now = HoveredLink{pointed->tab, pointed->link.span};
+    }
+    if (now == state.hovered_link) return false;
+    state.hovered_link = now;
+    return true;
+}
+
+std::vector<Rect> link_underline(const pty::Match& span, pty::LineNumber top, std::uint16_t rows,
+                                 std::uint16_t cols, const Rect& text, const CellMetrics& cell,
+                                 int thickness) {
+    std::vector<Rect> out;
+    for (pty::LineNumber line = std::max(span.start.line, top);
+         line <= span.end.line && line < top + rows; ++line) {
+        const int first = line == span.start.line ? span.start.col : 0;
+        const int end = std::min<int>(line == span.end.line ? span.end.col : cols, cols);
+        if (end <= first) continue;
+        const int bottom = text.top + static_cast<int>(line - top + 1) * cell.height;
+        out.push_back({text.left + first * cell.width, bottom - thickness,
+                       text.left + end * cell.width, bottom});
+    }
+    return out;
 }
 
 namespace {

@@ -106,6 +106,23 @@ TEST(DetectUrls, WideCharactersAroundAUrlEndItAndCountTwoCells) {
     EXPECT_EQ(urls("https://a.de/M\xC3\xBCnchen ok"), Urls{"https://a.de/M\xC3\xBCnchen"});
 }
 
+TEST(LinkUnderline, OneLinePerRowInViewUnderTheLinksCells) {
+    constexpr Rect text{10, 40, 90, 200};
+    constexpr CellMetrics cell{8, 16, 14};
+    // Lines 5 col 6 to 7 col 3 in a 4-row, 10-column pane showing line 4 first.
+    const pty::Match wrapped{{5, 6}, {7, 3}};
+    EXPECT_EQ(link_underline(wrapped, 4, 4, 10, text, cell, 1),
+              (std::vector<Rect>{{58, 71, 90, 72}, {10, 87, 90, 88}, {10, 103, 34, 104}}));
+    // Scrolled so that only its last row shows, and then none.
+    EXPECT_EQ(link_underline(wrapped, 7, 4, 10, text, cell, 2),
+              (std::vector<Rect>{{10, 54, 34, 56}}));
+    EXPECT_TRUE(link_underline(wrapped, 8, 4, 10, text, cell, 1).empty());
+    EXPECT_TRUE(link_underline(wrapped, 0, 4, 10, text, cell, 1).empty());
+    // A link that ends at the right edge has no empty rectangle after it.
+    EXPECT_EQ(link_underline({{4, 2}, {5, 0}}, 4, 4, 10, text, cell, 1),
+              (std::vector<Rect>{{26, 55, 90, 56}}));
+}
+
 struct FakeFolders : FolderProbe {
     std::set<std::string> folders;
     mutable std::vector<std::string> asked;

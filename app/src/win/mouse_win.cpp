@@ -18,6 +18,7 @@ void HostWindow::end_rename_by_click() {
 }
 
 void HostWindow::on_left_button_down(int x, int y) {
+    if (on_link_click(x, y)) return;
     end_rename_by_click();
     pressed_bar_.reset();
     const Rect area = client();
@@ -121,6 +122,7 @@ void HostWindow::on_left_double_click(int x, int y) {
 }
 
 void HostWindow::on_mouse_move(int x, int y) {
+    on_link_hover(x, y);
     const Rect area = client();
     const Scale chrome = scale();
     bool moved = false;

@@ -8,6 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "tolvar/app/app_state.hpp"
+#include "tolvar/app/fonts.hpp"
+#include "tolvar/app/geometry.hpp"
 #include "tolvar/pty/terminal_model.hpp"
 
 namespace tolvar::app {
@@ -43,6 +46,26 @@ std::vector<Link> links_in_line(const pty::TerminalModel& model, pty::LineNumber
 // The URL under a cell, if any. The right half of a wide character counts as
 // the character.
 std::optional<Link> link_at(const pty::TerminalModel& model, pty::LinePosition at);
+
+// The link under the pointer in a pane's text, read with the tab's model
+// lock held for the call only.
+struct PointedLink {
+    TabId tab;
+    Link link;
+};
+std::optional<PointedLink> link_under_pointer(const AppState& state, const Rect& client,
+                                              const CellMetrics& cell, Scale scale, int x, int y);
+
+// Pointer move: the hovered link follows the pointer while `ctrl` is held
+// and is gone without it. True when it changed, for a repaint.
+bool update_hovered_link(AppState& state, bool ctrl, const Rect& client, const CellMetrics& cell,
+                         Scale scale, int x, int y);
+
+// The lines under a link's cells in a pane showing line `top` first, one
+// rectangle per row in view, `thickness` pixels high at the cells' bottom.
+std::vector<Rect> link_underline(const pty::Match& span, pty::LineNumber top, std::uint16_t rows,
+                                 std::uint16_t cols, const Rect& text, const CellMetrics& cell,
+                                 int thickness);
 
 // Whether a path names an existing folder, through the system.
 class FolderProbe {
