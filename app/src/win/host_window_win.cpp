@@ -86,6 +86,9 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
         case WM_CHAR:
             on_char(wparam);
             return 0;
+        case WM_SETCURSOR:
+            if (LOWORD(lparam) == HTCLIENT && on_link_cursor()) return TRUE;
+            break;
         case WM_MOUSEMOVE:
             on_mouse_move(x, y);
             return 0;

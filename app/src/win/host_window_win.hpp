@@ -100,6 +100,13 @@ class HostWindow final : public WindowPort {
     // A click on a notice row: its "x" dismisses it, its text shows it whole.
     // False when the point is on no notice.
     bool on_notice_click(int x, int y);
+    // Ctrl+click opens the link under the pointer, if the link rule allows;
+    // false when Ctrl is up or no link is there.
+    bool on_link_click(int x, int y);
+    // The hand over a link while Ctrl is held; false to leave the pointer.
+    bool on_link_cursor();
+    // The underline follows the pointer while Ctrl is held.
+    void on_link_hover(int x, int y);
 
     void on_focus(bool focused);
     // Shows the cursor and starts its blink over, as typing does.

@@ -20,6 +20,7 @@ void HostWindow::end_rename_by_click() {
 void HostWindow::on_left_button_down(int x, int y) {
     end_rename_by_click();
     if (reports_.press(MouseButton::Left, x, y)) return;
+    if (on_link_click(x, y)) return;
     pressed_bar_.reset();
     const Rect area = client();
     const Scale chrome = scale();
@@ -125,6 +126,7 @@ void HostWindow::on_left_double_click(int x, int y) {
 
 void HostWindow::on_mouse_move(int x, int y) {
     if (reports_.motion(x, y)) return;
+    on_link_hover(x, y);
     const Rect area = client();
     const Scale chrome = scale();
     bool moved = false;

@@ -4,6 +4,7 @@
 #include "tolvar/app/box_drawing.hpp"
 #include "tolvar/app/browser.hpp"
 #include "tolvar/app/layout.hpp"
+#include "tolvar/app/links.hpp"
 #include "tolvar/app/scrolling.hpp"
 #include "tolvar/app/selection.hpp"
 #include "tolvar/app/tab_bar.hpp"
@@ -92,6 +93,14 @@ void paint_panes(HDC dc, const Rect& client, const AppState& state, const FrameS
             paint_pane(dc, look, *tab, text, cell, active, pane_selection(state, pane.tab),
                        find_over(state, pane.tab));
         paint_scroll_indicator(dc, pane.rect, text, drawn, scale);
+        if (state.hovered_link && state.hovered_link->tab == pane.tab) {
+            for (const Rect& r : link_underline(
+                     state.hovered_link->span, tab->scroll.top_line(history_extent(*tab)),
+                     static_cast<std::uint16_t>(cells_in(text.height(), cell.height)),
+                     static_cast<std::uint16_t>(cells_in(text.width(), cell.width)), text, cell,
+                     scale(1)))
+                fill(dc, r, style.palette.theme().foreground);
+        }
         if (pane.caption) outline(dc, pane.rect, active ? k_frame_active : k_frame_inactive);
     }
 }

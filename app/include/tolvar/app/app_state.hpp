@@ -123,12 +123,20 @@ struct TabGroup {
     std::optional<GroupId> parent_;
 };
 
+// The link under the pointer while Ctrl is held: underlined in its pane.
+struct HoveredLink {
+    TabId tab;
+    pty::Match span;
+    friend bool operator==(const HoveredLink&, const HoveredLink&) = default;
+};
+
 class AppState {
   public:
     core::LoadedConfig config;
     // Read from config.settings at start and after every change to them.
     Appearance appearance;
     MouseSelection selection;
+    std::optional<HoveredLink> hovered_link;
     std::optional<FindBox> find;
     Notices notices;
     bool help_visible = false;

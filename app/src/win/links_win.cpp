@@ -1,0 +1,72 @@
+// Ctrl+click on a link in a pane, and the hand pointer over one.
+#include "links_win.hpp"
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include "host_window_win.hpp"
+#include "tolvar/core/win/win32.hpp"
+
+namespace tolvar::app::win {
+
+namespace {
+
+std::wstring wide(const std::string& utf8) {
+    return core::win::to_wide(utf8);
+}
+
+}  // namespace
+
+bool SystemFolders::is_folder(const std::string& path) const {
+    const DWORD attrs = GetFileAttributesW(wide(path).c_str());
+    return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool link_keys_held() {
+    return GetKeyState(VK_CONTROL) < 0;
+}
+
+bool HostWindow::on_link_click(int x, int y) {
+    if (!link_keys_held()) return false;
+    std::optional<PointedLink> pointed;
+    if (auto state = cell_.borrow())
+        pointed = link_under_pointer(**state, client(), font_.cell(), scale(), x, y);
+    if (!pointed) return false;
+    const LinkVerdict verdict = judge_link(pointed->link.target, SystemFolders{});
+    std::string failure;
+    if (verdict.action == LinkAction::Refuse) {
+        failure = "Link not opened: " + verdict.reason;
+    } else {
+        // "explore" opens a folder and fails on anything else, so a folder
+        // swapped for a program after the check is still not run.
+        const wchar_t* verb = verdict.action == LinkAction::OpenFolder ? L"explore" : L"open";
+        const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(
+            hwnd_, verb, wide(verdict.target).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        if (result <= 32) failure = "Could not open " + verdict.target + ".";
+    }
+    if (!failure.empty()) workspace_.notify(std::move(failure));
+    return true;
+}
+
+void HostWindow::on_link_hover(int x, int y) {
+    bool changed = false;
+    if (auto state = cell_.borrow())
+        changed =
+            update_hovered_link(**state, link_keys_held(), client(), font_.cell(), scale(), x, y);
+    if (changed) invalidate();
+}
+
+bool HostWindow::on_link_cursor() {
+    if (!link_keys_held()) return false;
+    POINT p{};
+    if (!GetCursorPos(&p) || !ScreenToClient(hwnd_, &p)) return false;
+    bool over = false;
+    if (auto state = cell_.borrow())
+        over = link_under_pointer(**state, client(), font_.cell(), scale(), p.x, p.y).has_value();
+    if (!over) return false;
+    SetCursor(LoadCursorW(nullptr, IDC_HAND));
+    return true;
+}
+
+}  // namespace tolvar::app::win

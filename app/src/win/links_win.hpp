@@ -1,0 +1,17 @@
+// Opening links from the panes: the system's answer to whether a path is a
+// folder, for the link rule. UI thread only.
+#pragma once
+
+#include "tolvar/app/links.hpp"
+
+namespace tolvar::app::win {
+
+class SystemFolders final : public FolderProbe {
+  public:
+    bool is_folder(const std::string& path) const override;
+};
+
+// Ctrl is held: links answer the pointer instead of the selection.
+bool link_keys_held();
+
+}  // namespace tolvar::app::win

@@ -1,0 +1,224 @@
+#include "tolvar/app/links.hpp"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace tolvar::app {
+namespace {
+
+// The URL targets found on the first line of a model fed `bytes`.
+std::vector<std::string> urls(std::string_view bytes, std::uint16_t cols = 80) {
+    pty::TerminalModel model(4, cols, 10);
+    model.feed(bytes);
+    std::vector<std::string> out;
+    for (const Link& l : links_in_line(model, model.history_end())) out.push_back(l.target);
+    return out;
+}
+
+using Urls = std::vector<std::string>;
+
+TEST(DetectUrls, SentencePunctuationAfterAUrlIsLeftOut) {
+    struct Case {
+        std::string_view text;
+        Urls want;
+    } cases[] = {
+        {"see https://example.com.", {"https://example.com"}},
+        {"https://a.org/x, https://b.org/y;", {"https://a.org/x", "https://b.org/y"}},
+        {"go to http://a.org/?q=1!", {"http://a.org/?q=1"}},
+        {"really http://a.org/...?", {"http://a.org/"}},
+        {"keep http://a.org/a.b?c=d&e=f#top", {"http://a.org/a.b?c=d&e=f#top"}},
+        {"port http://a.org:8080/", {"http://a.org:8080/"}},
+        {"file:///C:/Users/me/Documents", {"file:///C:/Users/me/Documents"}},
+        {"HTTPS://Example.COM/Path", {"HTTPS://Example.COM/Path"}},
+        {"just https:// here", {}},
+        {"xhttps://a.org notalink", {}},  // a scheme inside a word
+        {"ftp://a.org mailto:x@a.org", {}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(urls(c.text), c.want) << c.text;
+}
+
+TEST(DetectUrls, ClosingBracketsStayOnlyWhenTheUrlOpenedThem) {
+    struct Case {
+        std::string_view text;
+        Urls want;
+    } cases[] = {
+        {"https://en.wikipedia.org/wiki/Bracket_(disambiguation)",
+         {"https://en.wikipedia.org/wiki/Bracket_(disambiguation)"}},
+        {"(see https://en.wikipedia.org/wiki/C_(language))",
+         {"https://en.wikipedia.org/wiki/C_(language)"}},
+        {"(see https://a.org/x)", {"https://a.org/x"}},
+        {"(see https://a.org/x).", {"https://a.org/x"}},
+        {"[https://a.org/x]", {"https://a.org/x"}},
+        {"https://a.org/a[1]", {"https://a.org/a[1]"}},
+        {"<https://a.org/x>", {"https://a.org/x"}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(urls(c.text), c.want) << c.text;
+}
+
+TEST(DetectUrls, QuotesEndTheUrlTheyOpened) {
+    struct Case {
+        std::string_view text;
+        Urls want;
+    } cases[] = {
+        {"\"https://a.org/x\" next", {"https://a.org/x"}},
+        {"'https://a.org/it's' next", {"https://a.org/it"}},
+        {"href='https://a.org/x'>", {"https://a.org/x"}},
+        {"it's https://a.org/don't", {"https://a.org/don't"}},  // no opening quote
+        {"`https://a.org/x`", {"https://a.org/x"}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(urls(c.text), c.want) << c.text;
+}
+
+TEST(DetectUrls, AUrlWrappedAcrossRowsIsOneLink) {
+    pty::TerminalModel model(6, 10, 10);
+    model.feed("> https://example.com/long/path. end\r\nnext");
+    const pty::LineNumber top = model.history_end();
+    for (pty::LineNumber line : {top, top + 1, top + 2, top + 3}) {
+        const auto links = links_in_line(model, line);
+        ASSERT_EQ(links.size(), 1u) << line;
+        EXPECT_EQ(links[0].target, "https://example.com/long/path");
+        EXPECT_EQ(links[0].span.start, (pty::LinePosition{top, 2}));
+        EXPECT_EQ(links[0].span.end, (pty::LinePosition{top + 3, 1}));
+    }
+    EXPECT_TRUE(links_in_line(model, top + 4).empty());  // "next" starts a new line
+    auto at = link_at(model, {top + 2, 9});
+    ASSERT_TRUE(at);
+    EXPECT_EQ(at->target, "https://example.com/long/path");
+    EXPECT_FALSE(link_at(model, {top + 3, 1}));  // the period after it
+    EXPECT_FALSE(link_at(model, {top, 1}));
+}
+
+TEST(DetectUrls, WideCharactersAroundAUrlEndItAndCountTwoCells) {
+    pty::TerminalModel model(2, 40, 10);
+    // 見て https://a.jp/x です: the URL runs into the wide characters.
+    model.feed("\xE8\xA6\x8B\xE3\x81\xA6https://a.jp/x\xE3\x81\xA7\xE3\x81\x99");
+    const pty::LineNumber top = model.history_end();
+    const auto links = links_in_line(model, top);
+    ASSERT_EQ(links.size(), 1u);
+    EXPECT_EQ(links[0].target, "https://a.jp/x");
+    EXPECT_EQ(links[0].span.start, (pty::LinePosition{top, 4}));
+    EXPECT_EQ(links[0].span.end, (pty::LinePosition{top, 18}));
+    EXPECT_FALSE(link_at(model, {top, 18}));  // either half of で
+    EXPECT_FALSE(link_at(model, {top, 19}));
+    EXPECT_TRUE(link_at(model, {top, 17}));
+    // A narrow non-ASCII letter belongs to the path.
+    EXPECT_EQ(urls("https://a.de/M\xC3\xBCnchen ok"), Urls{"https://a.de/M\xC3\xBCnchen"});
+}
+
+TEST(LinkUnderline, OneLinePerRowInViewUnderTheLinksCells) {
+    constexpr Rect text{10, 40, 90, 200};
+    constexpr CellMetrics cell{8, 16, 14};
+    // Lines 5 col 6 to 7 col 3 in a 4-row, 10-column pane showing line 4 first.
+    const pty::Match wrapped{{5, 6}, {7, 3}};
+    EXPECT_EQ(link_underline(wrapped, 4, 4, 10, text, cell, 1),
+              (std::vector<Rect>{{58, 71, 90, 72}, {10, 87, 90, 88}, {10, 103, 34, 104}}));
+    // Scrolled so that only its last row shows, and then none.
+    EXPECT_EQ(link_underline(wrapped, 7, 4, 10, text, cell, 2),
+              (std::vector<Rect>{{10, 54, 34, 56}}));
+    EXPECT_TRUE(link_underline(wrapped, 8, 4, 10, text, cell, 1).empty());
+    EXPECT_TRUE(link_underline(wrapped, 0, 4, 10, text, cell, 1).empty());
+    // A link that ends at the right edge has no empty rectangle after it.
+    EXPECT_EQ(link_underline({{4, 2}, {5, 0}}, 4, 4, 10, text, cell, 1),
+              (std::vector<Rect>{{26, 55, 90, 56}}));
+}
+
+struct FakeFolders : FolderProbe {
+    std::set<std::string> folders;
+    mutable std::vector<std::string> asked;
+    bool is_folder(const std::string& path) const override {
+        asked.push_back(path);
+        return folders.count(path) != 0;
+    }
+};
+
+TEST(JudgeLink, WebAndMailAddressesOpenWithTheSchemeLowerCased) {
+    FakeFolders fs;
+    struct Case {
+        std::string_view target;
+        std::string_view want;
+    } cases[] = {
+        {"https://example.com/a?b=c", "https://example.com/a?b=c"},
+        {"HTTP://Example.com/", "http://Example.com/"},
+        {"hTtPs://x.org", "https://x.org"},
+        {"mailto:someone@example.com", "mailto:someone@example.com"},
+        {"MAILTO:a@b.c?subject=hi", "mailto:a@b.c?subject=hi"},
+    };
+    for (const Case& c : cases) {
+        const LinkVerdict v = judge_link(c.target, fs);
+        EXPECT_EQ(v.action, LinkAction::OpenUrl) << c.target;
+        EXPECT_EQ(v.target, c.want);
+    }
+    EXPECT_TRUE(fs.asked.empty());
+}
+
+TEST(JudgeLink, EverythingThatCouldStartAProgramIsRefused) {
+    FakeFolders fs;
+    for (std::string_view target : {"javascript:alert(1)",
+                                    "ms-settings:display",
+                                    "ms-msdt:/id PCWDiagnostic",
+                                    "search-ms:query=x&crumb=location:\\\\evil\\share",
+                                    "vscode://file/c:/x",
+                                    "myapp:run",
+                                    "calc.exe",
+                                    "C:\\Windows\\System32\\calc.exe",
+                                    "\\\\server\\share\\x.exe",
+                                    " https://a.org",
+                                    "https://a.org ",
+                                    "\thttps://a.org",
+                                    "http\x01s://a.org",
+                                    "https://a.org/\x1b]0;x",
+                                    "https://a.org/\r\nx",
+                                    "",
+                                    ":",
+                                    "1http://a.org",
+                                    "https:",
+                                    "https:///path",
+                                    "http:x.org",
+                                    "mailto:",
+                                    "\xFF"
+                                    "https://a.org"}) {
+        const LinkVerdict v = judge_link(target, fs);
+        EXPECT_EQ(v.action, LinkAction::Refuse) << target;
+        EXPECT_FALSE(v.reason.empty()) << target;
+        EXPECT_TRUE(v.target.empty());
+    }
+    EXPECT_TRUE(fs.asked.empty());
+}
+
+TEST(JudgeLink, FileLinksOpenOnlyExistingLocalFolders) {
+    FakeFolders fs;
+    fs.folders = {"C:\\Users\\me\\My Docs", "C:\\", "D:\\proj"};
+    struct Case {
+        std::string_view target;
+        LinkAction want;
+        std::string_view path;
+    } cases[] = {
+        {"file:///C:/Users/me/My%20Docs", LinkAction::OpenFolder, "C:\\Users\\me\\My Docs"},
+        {"FILE://localhost/D:/proj", LinkAction::OpenFolder, "D:\\proj"},
+        {"file:///C:", LinkAction::OpenFolder, "C:\\"},
+        {"file:///D:/proj#frag", LinkAction::OpenFolder, "D:\\proj"},
+        // A file, and above all a program, is never opened.
+        {"file:///C:/Windows/System32/calc.exe", LinkAction::Refuse, ""},
+        {"file:///C:/Users/me/My%20Docs/setup.exe", LinkAction::Refuse, ""},
+        // A server would be contacted, and sent the user's credentials.
+        {"file://server/share/folder", LinkAction::Refuse, ""},
+        {"file:////server/share", LinkAction::Refuse, ""},
+        {"file:///C:/Users/me/My%20Docs/../../..", LinkAction::Refuse, ""},
+        {"file:///C:/Users/me/My%20Docs/%2E%2E", LinkAction::Refuse, ""},
+        {"file:///C:/x:stream", LinkAction::Refuse, ""},
+        {"file:///C:/x%00y", LinkAction::Refuse, ""},
+        {"file:///C:/x%zz", LinkAction::Refuse, ""},
+        {"file:///C:/x%4", LinkAction::Refuse, ""},
+        {"file:///etc/passwd", LinkAction::Refuse, ""},
+        {"file:C:/Users", LinkAction::Refuse, ""},
+    };
+    for (const Case& c : cases) {
+        const LinkVerdict v = judge_link(c.target, fs);
+        EXPECT_EQ(v.action, c.want) << c.target;
+        EXPECT_EQ(v.target, c.path) << c.target;
+    }
+}
+
+}  // namespace
+}  // namespace tolvar::app

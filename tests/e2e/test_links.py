@@ -1,0 +1,91 @@
+"""Links in the real program: Ctrl+click on a URL the shell echoed starts the
+system's handler with exactly that URL, and on a search-ms: text starts
+nothing. The handlers are the test's recorder, registered in the prefix for
+the test's length and put back after it."""
+
+import pytest
+
+from harness import BACKGROUND, wait_until, windows_path
+from test_input import screen_text, wait_output, wait_prompt
+
+NO_TRAY = {"close_to_tray": False}
+URL = "https://example.test/docs/page_(1)?id=42"
+SEARCH = "search-ms:query=calc"
+PROTOCOLS = ("http", "https", "search-ms")
+
+
+def _command_key(protocol):
+    return f"HKCR\\{protocol}\\shell\\open\\command"
+
+
+@pytest.fixture
+def handlers(wine, stand_ins):
+    """The recorder as the open command of the http, https and search-ms
+    protocols; the values they had before come back after the test."""
+    recorder = stand_ins._install(stand_ins.root / "handler" / "browser.exe")
+    before = {}
+    for protocol in PROTOCOLS:
+        key = _command_key(protocol)
+        old = wine.run(["reg", "query", key, "/ve"], check=False)
+        before[protocol] = old.stdout.decode(errors="replace") if old.returncode == 0 else None
+        wine.run(["reg", "add", f"HKCR\\{protocol}", "/v", "URL Protocol", "/d", "", "/f"])
+        wine.run(["reg", "add", key, "/ve", "/d", f'"{windows_path(recorder)}" "%1"', "/f"])
+    try:
+        yield stand_ins
+    finally:
+        for protocol, old in before.items():
+            key = _command_key(protocol)
+            if old is None:
+                wine.run(["reg", "delete", f"HKCR\\{protocol}", "/f"], check=False)
+                continue
+            # "(Default)    REG_SZ    value" or "REG_EXPAND_SZ"
+            line = next((l for l in old.splitlines() if "REG_" in l), "")
+            kind, _, value = line.strip().partition("    ")[2].partition("    ")
+            wine.run(["reg", "add", key, "/ve", "/t", kind.strip() or "REG_SZ", "/d",
+                      value.strip(), "/f"], check=False)
+
+
+def ink_rows(image):
+    """Tops of the rows with ink at the left edge of the pane."""
+    tops, inside = [], False
+    for y in range(40, image.size[1]):
+        ink = any(image.getpixel((x, y)) != BACKGROUND for x in range(6, 13))
+        if ink and not inside:
+            tops.append(y)
+        inside = ink
+    return tops
+
+
+def ctrl_click_line(app, text):
+    """Ctrl+click on the third cell of the first screen row reading `text`."""
+    lines = screen_text(app).splitlines()
+    row = lines.index(text)
+    tops = ink_rows(app.screenshot())
+    # The first and the last line (the prompt) both start with ink.
+    pitch = (tops[-1] - tops[0]) / (len(lines) - 1)
+    left, top, _, _ = app.client_box()
+    y = top + tops[0] + int(row * pitch + pitch / 3)
+    app.focus()
+    app.screen.xdotool("mousemove", left + 6 + 20, y)
+    app.screen.xdotool("keydown", "Control_L")
+    app.screen.xdotool("mousemove", left + 6 + 24, y)
+    app.screen.xdotool("click", 1)
+    app.screen.xdotool("keyup", "Control_L")
+
+
+def test_ctrl_click_opens_an_echoed_url_and_never_a_search_ms_text(launch, handlers):
+    app = launch(settings=NO_TRAY, env=handlers.env())
+    wait_prompt(app)
+    # A short prompt keeps every line on one row, so lines count rows.
+    app.type("cd \\\n")
+    wait_output(app, "Z:\\>")
+    app.type(f"echo {SEARCH}\n")
+    wait_output(app, SEARCH)
+    ctrl_click_line(app, SEARCH)
+    app.type(f"echo {URL}\n")
+    wait_output(app, URL)
+    ctrl_click_line(app, URL)
+    # Had the first click started anything, it would be the first record.
+    records = handlers.wait_records(1)
+    assert len(records) == 1, records
+    assert records[0]["args"][1:] == [URL], records[0]
