@@ -4,6 +4,7 @@
 
 #include "tolvar/app/themes.hpp"
 #include "tolvar/core/json_text.hpp"
+#include "tolvar/core/utf.hpp"
 
 namespace tolvar::app {
 
@@ -211,6 +212,19 @@ AppearanceRead read_appearance(const core::Settings& settings) {
         } else {
             notices.push_back(told("cursor_blink", *value, "true or false",
                                    "the cursor blinks when a program asks"));
+        }
+    }
+
+    if (const JsonValue* value = given(settings.word_delimiters)) {
+        if (value->kind == JsonValue::Kind::String && core::is_valid_utf8(value->text)) {
+            std::u32string delimiters;
+            for (std::size_t pos = 0; pos < value->text.size();) {
+                delimiters.push_back(core::next_code_point(value->text, pos));
+            }
+            read.appearance.word_delimiters = std::move(delimiters);
+        } else {
+            notices.push_back(told("word_delimiters", *value, "a string of characters",
+                                   "the usual delimiters are used"));
         }
     }
     return read;

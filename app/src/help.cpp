@@ -24,9 +24,11 @@ std::array<HelpRow, k_help_rows> help_rows(std::string_view nav_modifier) {
         {"Shift+PgUp / Shift+PgDn", "Scroll back / forward a page"},
         {"Ctrl+Shift+Up / Down", "Scroll a line (Home oldest, End live)"},
         {"Ctrl+Shift+F", "Find in history (Enter next, Esc)"},
-        {"Ctrl+Ins", "Copy screen"},
-        {"Shift+Ins / Ctrl+Shift+Ins", "Paste"},
+        {"Ctrl+Ins / Ctrl+Shift+C", "Copy screen / selection"},
+        {"Shift+Ins / Ctrl+Shift+V", "Paste (also Ctrl+Shift+Ins)"},
         {"Drag / right-click", "Copy selection / paste"},
+        {"Double / triple-click", "Select word / line"},
+        {"Shift+click / Alt+drag", "Extend / block selection"},
         {"Ctrl+F1", "This help (Esc closes)"},
     }};
 }

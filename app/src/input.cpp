@@ -370,6 +370,16 @@ void InputController::run_view_key(ViewKey key, VirtualKey virtual_key, Modifier
         port_.open_find();
         return;
     }
+    // Also on the alternate screen: these keys never meant anything to
+    // applications here, and the user's copy and paste must still work.
+    if (key == ViewKey::Copy) {
+        copy_selection();
+        return;
+    }
+    if (key == ViewKey::Paste) {
+        paste();
+        return;
+    }
     bool changed = false;
     {
         auto guard = workspace_.cell().borrow();
@@ -401,6 +411,8 @@ void InputController::run_view_key(ViewKey key, VirtualKey virtual_key, Modifier
                 break;
             case ViewKey::Live:
             case ViewKey::Find:
+            case ViewKey::Copy:
+            case ViewKey::Paste:
                 tab->scroll.to_live();
                 break;
         }
@@ -549,6 +561,20 @@ void InputController::paste() {
             [&](const pty::TerminalModel& model) { bracketed = model.bracketed_paste(); });
     }
     send_input(**guard, paste_bytes(*text, bracketed));
+}
+
+void InputController::copy_selection() {
+    std::string text;
+    {
+        auto guard = workspace_.cell().borrow();
+        if (!guard) return;
+        const std::optional<FinishedSelection> held = held_selection(**guard);
+        const Tab* tab = held ? (*guard)->find_tab(held->tab) : nullptr;
+        if (!tab || !tab->session) return;
+        tab->session->model().with(
+            [&](const pty::TerminalModel& model) { text = selection_text(model, held->span); });
+    }
+    if (worth_copying(text)) port_.write_clipboard(text);
 }
 
 void InputController::copy_screen() {

@@ -108,6 +108,10 @@ std::optional<ViewKey> view_key_for(VirtualKey key, Modifiers m) {
             return ViewKey::Live;
         case vk::letter('F'):
             return ViewKey::Find;
+        case vk::letter('C'):
+            return ViewKey::Copy;
+        case vk::letter('V'):
+            return ViewKey::Paste;
         default:
             return std::nullopt;
     }

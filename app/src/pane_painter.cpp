@@ -23,10 +23,11 @@ void append_utf16(std::u16string& out, char32_t cp) {
 
 }  // namespace
 
-SelectionSpan::SelectionSpan(pty::LinePosition a, pty::LinePosition b)
-    : start(std::min(a, b)), end(std::max(a, b)) {}
+SelectionSpan::SelectionSpan(pty::LinePosition a, pty::LinePosition b, bool is_block)
+    : start(std::min(a, b)), end(std::max(a, b)), block(is_block) {}
 
 bool SelectionSpan::contains(pty::LineNumber line, std::uint16_t col) const {
+    if (block) return start.line <= line && line <= end.line && left() <= col && col <= right();
     const pty::LinePosition p{line, col};
     return start <= p && p <= end;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "tolvar/app/layout.hpp"
+#include "tolvar/app/word_selection.hpp"
 #include "tolvar/app/workspace.hpp"
 #include "tolvar/core/utf.hpp"
 
@@ -24,6 +25,44 @@ pty::LineNumber pane_top(const AppState& state, TabId tab) {
     return t ? t->scroll.top_line(history_extent(*t)) : 0;
 }
 
+// The word or line unit around `at`, read from the tab's model.
+CellSpan unit_at(const AppState& state, const MouseSelection& sel, pty::LinePosition at) {
+    CellSpan span{at, at};
+    const Tab* tab = state.find_tab(sel.tab);
+    if (!tab || !tab->session || sel.unit == SelectionUnit::Cell) return span;
+    tab->session->model().with([&](const pty::TerminalModel& model) {
+        span = sel.unit == SelectionUnit::Word
+                   ? word_at(model, at, state.appearance.word_delimiters)
+                   : logical_line_at(model, at);
+    });
+    return span;
+}
+
+// Moves the far end to `at`; by words or lines the unit first clicked stays
+// whole, its far side following the pointer.
+bool move_end(const AppState& state, MouseSelection& sel, pty::LinePosition at) {
+    pty::LinePosition anchor = sel.anchor;
+    pty::LinePosition end = at;
+    if (sel.unit != SelectionUnit::Cell) {
+        const CellSpan there = unit_at(state, sel, at);
+        if (there.start >= sel.unit_start) {
+            anchor = sel.unit_start;
+            end = std::max(sel.unit_end, there.end);
+        } else {
+            anchor = sel.unit_end;
+            end = there.start;
+        }
+    }
+    if (anchor == sel.anchor && end == sel.end) return false;
+    sel.anchor = anchor;
+    sel.end = end;
+    return true;
+}
+
+bool selects_something(const MouseSelection& sel) {
+    return sel.anchor != sel.end || sel.unit != SelectionUnit::Cell;
+}
+
 }  // namespace
 
 void clear_selection(AppState& state) {
@@ -31,7 +70,7 @@ void clear_selection(AppState& state) {
 }
 
 bool begin_selection(AppState& state, const Rect& client, const CellMetrics& cell, Scale scale,
-                     int x, int y) {
+                     int x, int y, ClickKind click) {
     const std::optional<Pane> pane = pane_at(state, client, x, y, scale);
     if (!pane) {
         clear_selection(state);
@@ -43,7 +82,22 @@ bool begin_selection(AppState& state, const Rect& client, const CellMetrics& cel
         return false;
     }
     const pty::LinePosition at = position_at(text, pane_top(state, pane->tab), cell, x, y);
-    state.selection = {pane->tab, at, at, SelectionState::Selecting};
+    MouseSelection& sel = state.selection;
+    if (click.extend && sel.state != SelectionState::None && sel.tab == pane->tab) {
+        sel.state = SelectionState::Selecting;
+        move_end(state, sel, at);
+        return true;
+    }
+    const SelectionUnit unit = click.count >= 3   ? SelectionUnit::Line
+                               : click.count == 2 ? SelectionUnit::Word
+                                                  : SelectionUnit::Cell;
+    sel = {pane->tab, at,
+           at,        SelectionState::Selecting,
+           unit,      click.block && unit == SelectionUnit::Cell,
+           at,        at};
+    const CellSpan first = unit_at(state, sel, at);
+    sel.anchor = sel.unit_start = first.start;
+    sel.end = sel.unit_end = first.end;
     return true;
 }
 
@@ -58,10 +112,7 @@ bool extend_selection(AppState& state, const Rect& client, const CellMetrics& ce
     // the first cell.
     x = std::max(text.left, std::min(x, text.right - 1));
     y = std::max(text.top, std::min(y, text.bottom - 1));
-    const pty::LinePosition at = position_at(text, pane_top(state, sel.tab), cell, x, y);
-    if (at == sel.end) return false;
-    sel.end = at;
-    return true;
+    return move_end(state, sel, position_at(text, pane_top(state, sel.tab), cell, x, y));
 }
 
 int drag_scroll_lines(const AppState& state, const Rect& client, Scale scale, int y) {
@@ -76,15 +127,24 @@ int drag_scroll_lines(const AppState& state, const Rect& client, Scale scale, in
 std::optional<FinishedSelection> finish_selection(AppState& state) {
     MouseSelection& sel = state.selection;
     if (sel.state != SelectionState::Selecting) return std::nullopt;
-    if (sel.anchor == sel.end) {
+    if (!selects_something(sel)) {
         sel.state = SelectionState::None;
         return std::nullopt;
     }
     sel.state = SelectionState::Finished;
-    return FinishedSelection{sel.tab, SelectionSpan(sel.anchor, sel.end)};
+    return FinishedSelection{sel.tab, SelectionSpan(sel.anchor, sel.end, sel.block)};
+}
+
+std::optional<FinishedSelection> held_selection(const AppState& state) {
+    const MouseSelection& sel = state.selection;
+    if (sel.state == SelectionState::None || !selects_something(sel)) return std::nullopt;
+    return FinishedSelection{sel.tab, SelectionSpan(sel.anchor, sel.end, sel.block)};
 }
 
 std::string selection_text(const pty::TerminalModel& model, const SelectionSpan& span) {
+    if (span.block) {
+        return block_text(model, span.start.line, span.end.line, span.left(), span.right());
+    }
     const auto past_end = static_cast<std::uint16_t>(std::min(span.end.col + 1, 65535));
     return model.text_range(span.start, {span.end.line, past_end});
 }
@@ -95,11 +155,11 @@ bool worth_copying(std::string_view text) {
 
 std::optional<SelectionSpan> pane_selection(const AppState& state, TabId tab) {
     const MouseSelection& sel = state.selection;
-    if (sel.state == SelectionState::None || sel.tab != tab || sel.anchor == sel.end ||
+    if (sel.state == SelectionState::None || sel.tab != tab || !selects_something(sel) ||
         state.view_mode() == ViewMode::BrowseGroups) {
         return std::nullopt;
     }
-    return SelectionSpan(sel.anchor, sel.end);
+    return SelectionSpan(sel.anchor, sel.end, sel.block);
 }
 
 }  // namespace tolvar::app

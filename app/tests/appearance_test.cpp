@@ -71,6 +71,10 @@ TEST(Appearance, EveryKeyIsRead) {
     EXPECT_FALSE(read.appearance.palette.bold_is_bright());
     EXPECT_EQ(read.appearance.cursor_shape, pty::CursorShape::Block);
     EXPECT_EQ(read.appearance.cursor_blink, false);
+    EXPECT_EQ(read.appearance.word_delimiters, std::u32string(k_default_word_delimiters));
+    EXPECT_EQ(
+        read_appearance(settings_of(R"("word_delimiters":" /\u65e5")")).appearance.word_delimiters,
+        U" /\u65e5");
 
     std::string ansi = R"("colors":{"ansi":[)";
     for (int i = 0; i < 16; ++i)
@@ -110,6 +114,8 @@ TEST(Appearance, AMalformedValueFallsBackAloneAndIsTold) {
          R"(settings.json: "cursor_shape" is "beam", not "bar", "block" or "underline"; "underline" is used)"},
         {R"("cursor_blink":1)",
          R"(settings.json: "cursor_blink" is 1, not true or false; the cursor blinks when a program asks)"},
+        {R"("word_delimiters":[" "])",
+         R"(settings.json: "word_delimiters" is [" "], not a string of characters; the usual delimiters are used)"},
     };
     for (const Case& c : cases) {
         const AppearanceRead read = read_appearance(settings_of(c.keys));

@@ -239,6 +239,21 @@ TEST_F(Input, CopyScreenTrimsTheEndAndSkipsBlankScreens) {
     EXPECT_EQ(port.copied, (Lines{"one\n  two"}));
 }
 
+TEST_F(Input, CtrlShiftCCopiesTheSelectionAndCtrlShiftVPastes) {
+    feed("alpha beta\r\ngamma");
+    press(vk::letter('C'), k_ctrl_shift);  // no selection: nothing, not the screen
+    EXPECT_TRUE(port.copied.empty());
+    state().selection = {tab().id(), {0, 6}, {1, 2}, SelectionState::Finished};
+    press(vk::letter('C'), k_ctrl_shift);
+    EXPECT_EQ(port.copied, (Lines{"beta\ngam"}));
+    EXPECT_EQ(written(), "");
+    // The same on the alternate screen, which has no selection keys of its own.
+    feed("\x1b[?1049h");
+    port.clipboard = "x\ny";
+    press(vk::letter('V'), k_ctrl_shift);
+    EXPECT_EQ(written(), "x\ry");
+}
+
 // ------------------------------------------------------------ scrolling back
 
 // 100 numbered lines on a 24-row screen: 77 of them in history.

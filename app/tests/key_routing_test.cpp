@@ -216,9 +216,18 @@ TEST_F(Routing, ViewKeysGiveWayToQuickKeysAndNavigationArrows) {
     EXPECT_EQ(route(key('F'), k_ctrl_shift), (KeyRoute{ViewKey::Find}));
     EXPECT_EQ(route(vk::k_prior, k_none), (KeyRoute{SendKey{"\x1b[5~"}}));
     EXPECT_TRUE(std::holds_alternative<SendKey>(route(vk::k_prior, k_ctrl_shift)));
+    EXPECT_EQ(route(key('C'), k_ctrl_shift), (KeyRoute{ViewKey::Copy}));
+    EXPECT_EQ(route(key('V'), k_ctrl_shift), (KeyRoute{ViewKey::Paste}));
+    // Ctrl+C alone stays the character that interrupts the program.
+    EXPECT_EQ(route(key('C'), k_ctrl), (KeyRoute{NoKeyAction{}}));
     EXPECT_FALSE(is_reserved_chord(key('F'), k_ctrl_shift, true));
+    EXPECT_FALSE(is_reserved_chord(key('C'), k_ctrl_shift, true));
     quick("ctrl+shift+f");  // chords name letters, digits and F keys only
     EXPECT_EQ(route(key('F'), k_ctrl_shift), (KeyRoute{QuickKeyHit{0}}));
+    quick("ctrl+shift+c");
+    quick("ctrl+shift+v");
+    EXPECT_EQ(route(key('C'), k_ctrl_shift), (KeyRoute{QuickKeyHit{1}}));
+    EXPECT_EQ(route(key('V'), k_ctrl_shift), (KeyRoute{QuickKeyHit{2}}));
     state.config.settings.keys.nav_modifier = "ctrl+shift";
     EXPECT_EQ(route(vk::k_up, k_ctrl_shift), (KeyRoute{NavArrow{0, -1}}));
     EXPECT_EQ(route(vk::k_home, k_ctrl_shift), (KeyRoute{ViewKey::Oldest}));

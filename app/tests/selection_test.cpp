@@ -39,7 +39,28 @@ struct Screen {
             [&](const pty::TerminalModel& m) { text = selection_text(m, done->span); });
         return text;
     }
+    // A press of a run of clicks, an optional drag, the release: what it copies.
+    std::optional<std::string> click(ClickKind kind, int x, int y, std::optional<int> to_x = {},
+                                     int to_y = 0) {
+        if (!begin_selection(s(), k_client, k_cell, k_96, x, y, kind)) return std::nullopt;
+        if (to_x) extend_selection(s(), k_client, k_cell, k_96, *to_x, to_y);
+        auto done = finish_selection(s());
+        if (!done) return std::nullopt;
+        return text_of(done->span);
+    }
+    std::string text_of(const SelectionSpan& span) {
+        std::string text;
+        rig.tab(1).session->model().with(
+            [&](const pty::TerminalModel& m) { text = selection_text(m, span); });
+        return text;
+    }
+    void feed(std::string_view bytes) {
+        rig.tab(1).session->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
+    }
 };
+
+constexpr ClickKind k_double{2};
+constexpr ClickKind k_triple{3};
 
 TEST(Selection, DragCopiesTheCellsIncludingTheEndCell) {
     Screen screen;
@@ -170,6 +191,82 @@ TEST(Selection, StaysOnItsLinesThroughOutputAndIsClippedAsTheyAgeOut) {
     EXPECT_EQ(text(), "second  \nthi");
     feed(2);
     EXPECT_EQ(text(), "");
+}
+
+TEST(SelectionUnits, DoubleClickTakesAWordAndTripleClickTheLine) {
+    Screen screen;
+    EXPECT_EQ(screen.click(k_double, px(7), py(0)), "line");
+    EXPECT_EQ(screen.s().selection.state, SelectionState::Finished);
+    EXPECT_EQ(screen.click(k_double, px(0), py(2)), "third");
+    // A one-letter word is a selection too, though it covers one cell.
+    screen.feed("\r\nx y");
+    EXPECT_EQ(screen.click(k_double, px(2), py(3)), "y");
+    EXPECT_TRUE(pane_selection(screen.s(), screen.rig.id(1)));
+    // Without the blanks the shell left at its end.
+    EXPECT_EQ(screen.click(k_triple, px(3), py(1)), "second");
+    EXPECT_EQ(screen.click(k_triple, px(40), py(0)), "first line");
+}
+
+TEST(SelectionUnits, TripleClickTakesEveryWrappedRowOfTheLine) {
+    Screen screen;
+    std::uint16_t cols = 0;
+    screen.rig.tab(1).session->model().with([&](const pty::TerminalModel& m) { cols = m.cols(); });
+    const std::string long_line = std::string(cols, 'a') + "bbb tail";
+    screen.feed("\r\n" + long_line + "\r\nnext");
+    EXPECT_EQ(screen.click(k_triple, px(1), py(4)), long_line);
+    EXPECT_EQ(screen.click(k_triple, px(5), py(3)), long_line);
+}
+
+TEST(SelectionUnits, DragAfterADoubleOrTripleClickExtendsByWholeUnits) {
+    Screen screen;
+    // "first line" / "second  " / "third": from "line" forward into "second".
+    EXPECT_EQ(screen.click(k_double, px(7), py(0), px(2), py(1)), "line\nsecond");
+    // Backward the clicked word stays whole and the drag takes whole words.
+    EXPECT_EQ(screen.click(k_double, px(3), py(1), px(7), py(0)), "line\nsecond");
+    EXPECT_EQ(screen.click(k_double, px(3), py(1), px(1), py(0)), "first line\nsecond");
+    EXPECT_EQ(screen.click(k_triple, px(9), py(2), px(2), py(1)), "second  \nthird");
+    EXPECT_EQ(screen.click(k_triple, px(2), py(0), px(2), py(1)), "first line\nsecond");
+}
+
+TEST(SelectionUnits, ShiftClickMovesTheFarEndOfTheSelection) {
+    Screen screen;
+    constexpr ClickKind shift{1, true};
+    ASSERT_EQ(screen.drag(px(6), py(0), px(7), py(0)), "li");
+    EXPECT_EQ(screen.click(shift, px(2), py(1)), "line\nsec");
+    // The anchor stays where the first drag began, whichever side the click is.
+    EXPECT_EQ(screen.click(shift, px(2), py(0)), "rst l");
+    // A word selection is extended by words.
+    ASSERT_EQ(screen.click(k_double, px(7), py(0)), "line");
+    EXPECT_EQ(screen.click(shift, px(1), py(2)), "line\nsecond  \nthird");
+    // With nothing selected it is a plain click.
+    clear_selection(screen.s());
+    EXPECT_FALSE(screen.click(shift, px(1), py(2)));
+}
+
+TEST(SelectionUnits, AltDragSelectsABlockCopiedAsLines) {
+    Screen screen;
+    constexpr ClickKind alt{1, false, true};
+    EXPECT_EQ(screen.click(alt, px(4), py(2), px(1), py(0)), "irst\necon\nhird");
+    const auto span = pane_selection(screen.s(), screen.rig.id(1));
+    ASSERT_TRUE(span);
+    EXPECT_TRUE(span->block);
+    EXPECT_TRUE(span->contains(1, 1));
+    EXPECT_FALSE(span->contains(1, 5));  // in a stream selection, but not the block
+    EXPECT_FALSE(span->contains(0, 0));
+    // Columns past short rows give the rows' text, trailing blanks trimmed.
+    EXPECT_EQ(screen.click(alt, px(5), py(0), px(9), py(2)), " line\nd\n");
+}
+
+TEST(SelectionUnits, HeldSelectionIsWhatTheCopyKeyTakes) {
+    Screen screen;
+    EXPECT_FALSE(held_selection(screen.s()));
+    ASSERT_TRUE(screen.click(k_double, px(7), py(0)));
+    const auto held = held_selection(screen.s());
+    ASSERT_TRUE(held);
+    EXPECT_EQ(held->tab, screen.rig.id(1));
+    EXPECT_EQ(screen.text_of(held->span), "line");
+    clear_selection(screen.s());
+    EXPECT_FALSE(held_selection(screen.s()));
 }
 
 TEST(CopySelection, WhiteSpaceAloneIsNotCopied) {

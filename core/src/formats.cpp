@@ -83,7 +83,8 @@ struct Record<Settings> {
             optional("colors", &Settings::colors),
             optional("bold_is_bright", &Settings::bold_is_bright),
             optional("cursor_shape", &Settings::cursor_shape),
-            optional("cursor_blink", &Settings::cursor_blink)};
+            optional("cursor_blink", &Settings::cursor_blink),
+            optional("word_delimiters", &Settings::word_delimiters)};
     }
 };
 

@@ -153,7 +153,7 @@ TEST(SettingsFormat, FontSizeBeyondFloatRangeIsRefused) {
 // wrong type nor a typo can make the file unreadable or be lost at a save.
 TEST(SettingsFormat, AppearanceKeysAreKeptAsWrittenAndWrittenBackLast) {
     const std::string text = settings_with(
-        R"("cursor_blink":"often","theme":5,"colors":{"background":"#12345","ansi":[1,-2,0.5,null],"x":{}},"bold_is_bright":false,"cursor_shape":"beam")");
+        R"("cursor_blink":"often","theme":5,"colors":{"background":"#12345","ansi":[1,-2,0.5,null],"x":{}},"bold_is_bright":false,"cursor_shape":"beam","word_delimiters":[1])");
     auto r = parse_settings(text);
     ASSERT_TRUE(r) << r.error();
     ASSERT_TRUE(r->theme.value);
@@ -164,7 +164,8 @@ TEST(SettingsFormat, AppearanceKeysAreKeptAsWrittenAndWrittenBackLast) {
         written.find("  },\n  \"theme\": 5,\n  \"colors\": {\n    \"background\": \"#12345\",\n"
                      "    \"ansi\": [\n      1,\n      -2,\n      0.5,\n      null\n    ],\n"
                      "    \"x\": {}\n  },\n  \"bold_is_bright\": false,\n"
-                     "  \"cursor_shape\": \"beam\",\n  \"cursor_blink\": \"often\"\n}"),
+                     "  \"cursor_shape\": \"beam\",\n  \"cursor_blink\": \"often\",\n"
+                     "  \"word_delimiters\": [\n    1\n  ]\n}"),
         std::string::npos)
         << written;
     auto again = parse_settings(written);
@@ -177,7 +178,7 @@ TEST(SettingsFormat, WithoutAppearanceKeysNothingNewIsWritten) {
     auto r = parse_settings(k_fresh_settings_text);
     ASSERT_TRUE(r) << r.error();
     EXPECT_FALSE(r->theme.value || r->colors.value || r->bold_is_bright.value ||
-                 r->cursor_shape.value || r->cursor_blink.value);
+                 r->cursor_shape.value || r->cursor_blink.value || r->word_delimiters.value);
     EXPECT_EQ(to_pretty_json(*r), k_fresh_settings_text);
     // A null the user wrote is theirs too.
     auto nulled = parse_settings(settings_with(R"("theme":null)"));

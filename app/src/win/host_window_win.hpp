@@ -6,6 +6,9 @@
 
 #include <windows.h>
 
+#include <optional>
+#include <utility>
+
 #include "find_box_win.hpp"
 #include "input_win.hpp"
 #include "mouse_report_win.hpp"
@@ -81,7 +84,8 @@ class HostWindow final : public WindowPort {
     void on_key_down(WPARAM vk);
     bool on_system_key_down(WPARAM vk);
     void on_char(WPARAM code);
-    void on_left_button_down(int x, int y);
+    // `clicks`: 2 for the second click of a double-click on a pane.
+    void on_left_button_down(int x, int y, int clicks = 1);
     void on_left_button_up();
     void on_left_double_click(int x, int y);
     void on_mouse_move(int x, int y);
@@ -139,6 +143,9 @@ class HostWindow final : public WindowPort {
     int indicator_grab_ = 0;
     // Where the pointer is while a drag selection scrolls.
     POINT drag_point_{};
+    // The last double-click on a pane: a press soon after and near it is a
+    // triple click, which Windows does not report.
+    std::optional<std::pair<LONG, POINT>> double_click_;
     bool drag_timer_ = false;
     MouseReports reports_{*this};
     SystemInput input_port_{*this};

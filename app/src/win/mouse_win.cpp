@@ -1,9 +1,13 @@
 // Mouse input of the main window: tab bar clicks, panes, the group browser,
 // the text selection and the inline rename.
+#include <cstdlib>
+#include <utility>
+
 #include "clipboard_win.hpp"
 #include "dialog_frame_win.hpp"
 #include "dialogs_win.hpp"
 #include "host_window_win.hpp"
+#include "modifiers_win.hpp"
 #include "tolvar/app/browser.hpp"
 #include "tolvar/app/layout.hpp"
 #include "tolvar/app/scrolling.hpp"
@@ -17,7 +21,22 @@ void HostWindow::end_rename_by_click() {
     if (rename_.active()) SetFocus(hwnd_);
 }
 
-void HostWindow::on_left_button_down(int x, int y) {
+namespace {
+
+// Whether a press follows a double-click closely enough, in time and place,
+// to be its third click.
+bool third_click(const std::optional<std::pair<LONG, POINT>>& double_click, int x, int y) {
+    if (!double_click) return false;
+    const auto elapsed = static_cast<DWORD>(GetMessageTime() - double_click->first);
+    const POINT at = double_click->second;
+    return elapsed <= GetDoubleClickTime() &&
+           std::abs(x - at.x) <= GetSystemMetrics(SM_CXDOUBLECLK) / 2 &&
+           std::abs(y - at.y) <= GetSystemMetrics(SM_CYDOUBLECLK) / 2;
+}
+
+}  // namespace
+
+void HostWindow::on_left_button_down(int x, int y, int clicks) {
     end_rename_by_click();
     if (reports_.press(MouseButton::Left, x, y)) return;
     if (on_link_click(x, y)) return;
@@ -71,9 +90,13 @@ void HostWindow::on_left_button_down(int x, int y) {
         SetCapture(hwnd_);
         return;
     }
+    if (clicks == 1 && third_click(double_click_, x, y)) clicks = 3;
+    if (clicks != 2) double_click_.reset();
+    const Modifiers held = current_modifiers();
     bool selecting = false;
     if (auto state = cell_.borrow()) {
-        selecting = begin_selection(**state, area, font_.cell(), chrome, x, y);
+        selecting = begin_selection(**state, area, font_.cell(), chrome, x, y,
+                                    ClickKind{clicks, held.shift, held.alt});
     }
     if (selecting) SetCapture(hwnd_);
     invalidate();
@@ -107,14 +130,18 @@ void HostWindow::on_left_double_click(int x, int y) {
     // The second click of a double-click on a notice is a click of its own.
     if (on_notice_click(x, y)) return;
     if (y >= tab_bar_height(chrome)) {
+        bool on_card = false;
         bool opened = false;
         if (auto state = cell_.borrow()) {
             const AreaHit hit = terminal_area_hit(**state, client(), x, y, chrome);
-            if (hit.kind == AreaHit::Kind::Card && browser_select(**state, hit.card)) {
-                opened = browser_open(**state);
-            }
+            on_card = hit.kind == AreaHit::Kind::Card;
+            if (on_card && browser_select(**state, hit.card)) opened = browser_open(**state);
         }
         if (opened) workspace_.refresh();
+        if (on_card) return;
+        // On a pane the second click selects the word under it.
+        double_click_ = std::pair{GetMessageTime(), POINT{x, y}};
+        on_left_button_down(x, y, 2);
         return;
     }
     // The press names the item: its click may have changed the bar (a label

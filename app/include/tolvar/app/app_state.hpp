@@ -71,11 +71,20 @@ enum class SelectionState : std::uint8_t { Finished = 0, Selecting = 1, None = 2
 // The mouse text selection, one for the whole window. Its ends are lines of
 // the session's history and screen with their cells, so it stays on its text
 // while output arrives and while the pane scrolls.
+// A double or triple click selects, and its drag extends, by whole words or
+// lines; `unit_start`..`unit_end` is the unit first clicked, which stays
+// selected whichever way the drag goes.
+enum class SelectionUnit : std::uint8_t { Cell, Word, Line };
+
 struct MouseSelection {
     TabId tab{};
     pty::LinePosition anchor;  // where the button went down
     pty::LinePosition end;     // under the pointer
     SelectionState state = SelectionState::None;
+    SelectionUnit unit = SelectionUnit::Cell;
+    bool block = false;  // a rectangle of the columns between the ends
+    pty::LinePosition unit_start;
+    pty::LinePosition unit_end;
 };
 
 // The find box, over one pane at a time.

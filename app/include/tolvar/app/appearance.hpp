@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tolvar/app/palette.hpp"
+#include "tolvar/app/word_selection.hpp"
 #include "tolvar/core/records.hpp"
 #include "tolvar/pty/terminal_model.hpp"
 
@@ -22,6 +23,8 @@ struct Appearance {
     // Nothing: the cursor blinks only when an application asks; false never,
     // true always unless an application asks for a steady one.
     std::optional<bool> cursor_blink;
+    // The characters a double-click's word stops at.
+    std::u32string word_delimiters{k_default_word_delimiters};
     friend bool operator==(const Appearance&, const Appearance&) = default;
 };
 

@@ -82,6 +82,8 @@ class InputController {
     void paste();
     // The lines in view: the live screen, or the page of history shown.
     void copy_screen();
+    // The mouse selection as the release copies it; nothing without one.
+    void copy_selection();
     // WM_MOUSEWHEEL over a pane: scrolls its history, or on the alternate
     // screen sends the application three cursor keys per notch, as `less`
     // and editors expect. `lines_per_notch` is the system's setting

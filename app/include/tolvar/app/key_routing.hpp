@@ -74,10 +74,21 @@ struct NavArrow {
 // An arrow key held with exactly the modifiers the nav_modifier setting names.
 std::optional<NavArrow> nav_arrow(VirtualKey key, Modifiers modifiers, std::string_view setting);
 
-// Keys that move the active pane through its history, and the find box.
+// Keys that move the active pane through its history, the find box, and
+// copying the selection (Ctrl+Shift+C) and pasting (Ctrl+Shift+V).
 // They came after the shortcut table: a quick key on the same chord keeps
 // working, so they are tried after quick keys and are no reserved chords.
-enum class ViewKey { PageBack, PageForward, LineBack, LineForward, Oldest, Live, Find };
+enum class ViewKey {
+    PageBack,
+    PageForward,
+    LineBack,
+    LineForward,
+    Oldest,
+    Live,
+    Find,
+    Copy,
+    Paste
+};
 std::optional<ViewKey> view_key_for(VirtualKey key, Modifiers modifiers);
 
 struct QuickKeyHit {

@@ -6,6 +6,7 @@
 // on the UI thread.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -30,12 +31,16 @@ inline constexpr Rgb k_scroll_track{30, 35, 44};
 inline constexpr Rgb k_scroll_thumb{120, 127, 138};
 
 // Cells (line first, then column) between two ends, both included, whatever
-// the order they were given in.
+// the order they were given in; a block takes only the columns between the
+// ends' columns on each of their lines.
 struct SelectionSpan {
     pty::LinePosition start;
     pty::LinePosition end;
-    SelectionSpan(pty::LinePosition a, pty::LinePosition b);
+    bool block = false;
+    SelectionSpan(pty::LinePosition a, pty::LinePosition b, bool is_block = false);
     bool contains(pty::LineNumber line, std::uint16_t col) const;
+    std::uint16_t left() const { return std::min(start.col, end.col); }
+    std::uint16_t right() const { return std::max(start.col, end.col); }
 };
 
 // Faces of the terminal font, as bits of RunStyle::face.

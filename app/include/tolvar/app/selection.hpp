@@ -20,10 +20,19 @@ namespace tolvar::app {
 // Typing and closing a tab end any selection.
 void clear_selection(AppState& state);
 
+// What the press was: the click's count in a run of quick clicks (2 selects
+// a word, 3 a line), Shift held (the current selection's far end moves here,
+// by its own unit), Alt held (a block).
+struct ClickKind {
+    int count = 1;
+    bool extend = false;
+    bool block = false;
+};
+
 // Button down below the tab bar. True when a selection started, which the
 // caller follows with a mouse capture; otherwise there is no selection.
 bool begin_selection(AppState& state, const Rect& client, const CellMetrics& cell, Scale scale,
-                     int x, int y);
+                     int x, int y, ClickKind click = {});
 
 // Pointer move: the end follows the pointer, clamped to the selection's pane.
 // True when the end cell changed.
@@ -34,15 +43,19 @@ bool extend_selection(AppState& state, const Rect& client, const CellMetrics& ce
 int drag_scroll_lines(const AppState& state, const Rect& client, Scale scale, int y);
 
 // Button up. The span to copy from the selection's tab when the drag
-// covered more than one cell; a click on one cell selects nothing.
+// covered more than one cell or the click took a word or a line; a single
+// click on one cell selects nothing.
 struct FinishedSelection {
     TabId tab;
     SelectionSpan span;
 };
 std::optional<FinishedSelection> finish_selection(AppState& state);
 
-// The selected text as the terminal composes it, end cell included; what
-// aged out of the history is left out.
+// What Ctrl+Shift+C copies: the selection shown, finished or still dragged.
+std::optional<FinishedSelection> held_selection(const AppState& state);
+
+// The selected text as the terminal composes it, end cell included; a block
+// as its lines. What aged out of the history is left out.
 std::string selection_text(const pty::TerminalModel& model, const SelectionSpan& span);
 
 // Whether a selection's text goes to the clipboard: white space alone does not.

@@ -64,6 +64,7 @@ struct Settings {
     RawJson bold_is_bright;
     RawJson cursor_shape;
     RawJson cursor_blink;
+    RawJson word_delimiters;
     bool operator==(const Settings&) const = default;
 };
 
