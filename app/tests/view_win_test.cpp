@@ -140,6 +140,12 @@ class PanePaint : public ::testing::Test {
   protected:
     void SetUp() override { font_.setup(nullptr, faces(installed_face(), {})); }
     const CellMetrics& cell() const { return font_.cell(); }
+    // The default colours, drawn with the set-up's faces and lines.
+    PaneLook terminal_look() const {
+        PaneLook look(palette_);
+        look.font = &font_;
+        return look;
+    }
     TerminalFont font_;
     Palette palette_;
 };
@@ -191,8 +197,7 @@ TEST_F(PanePaint, TheWholePaletteAndBoldBrightColoursAsPixels) {
         "\x1b[48;2;10;200;30m \x1b[0;1;31;7m \x1b[0m");
     Canvas canvas(400, 100, font_.font());
     const Rect text{0, 0, 20 * cell().width, 2 * cell().height};
-    PaneLook look(palette_);
-    look.font = &font_;
+    PaneLook look = terminal_look();
     paint_screen(canvas.dc(), look, model, text, cell(), false, std::nullopt);
     const auto at = [&](int col) {
         return canvas.at(col * cell().width + cell().width / 2, cell().height / 2);
@@ -213,8 +218,7 @@ TEST_F(PanePaint, UnderlinesAndTheStrikeSitOnTheFontsLines) {
     Canvas canvas(400, 100, font_.font());
     const int h = cell().height;
     const Rect text{0, 0, 20 * cell().width, 3 * h};
-    PaneLook look(palette_);
-    look.font = &font_;
+    PaneLook look = terminal_look();
     paint_screen(canvas.dc(), look, model, text, cell(), false, std::nullopt);
     const LineMetrics& lines = font_.lines();
     const Rgb fg = default_theme().foreground;
@@ -249,8 +253,7 @@ TEST_F(PanePaint, BlockAndBarCursorsAndAHollowOneWithoutFocus) {
     const int w = cell().width;
     const int h = cell().height;
     const Rect text{0, 0, 20 * w, 2 * h};
-    PaneLook look(palette_);
-    look.font = &font_;
+    PaneLook look = terminal_look();
     const Rgb cursor = default_theme().cursor;
     const Rgb bg = default_theme().background;
     paint_screen(canvas.dc(), look, model, text, cell(), true, std::nullopt);
@@ -280,8 +283,7 @@ TEST_F(PanePaint, BoxDrawingJoinsAcrossCells) {
     const int w = cell().width;
     const int h = cell().height;
     const Rect text{0, 0, 20 * w, 3 * h};
-    PaneLook look(palette_);
-    look.font = &font_;
+    PaneLook look = terminal_look();
     look.box_stroke = 1;
     paint_screen(canvas.dc(), look, model, text, cell(), false, std::nullopt);
     const Rgb fg = default_theme().foreground;

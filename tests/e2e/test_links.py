@@ -5,8 +5,9 @@ the test's length and put back after it."""
 
 import pytest
 
-from harness import BACKGROUND, wait_until, windows_path
+from harness import wait_until, windows_path
 from test_input import screen_text, wait_output, wait_prompt
+from test_scrollback import row_tops
 
 NO_TRAY = {"close_to_tray": False}
 URL = "https://example.test/docs/page_(1)?id=42"
@@ -45,22 +46,11 @@ def handlers(wine, stand_ins):
                       value.strip(), "/f"], check=False)
 
 
-def ink_rows(image):
-    """Tops of the rows with ink at the left edge of the pane."""
-    tops, inside = [], False
-    for y in range(40, image.size[1]):
-        ink = any(image.getpixel((x, y)) != BACKGROUND for x in range(6, 13))
-        if ink and not inside:
-            tops.append(y)
-        inside = ink
-    return tops
-
-
 def ctrl_click_line(app, text):
     """Ctrl+click on the third cell of the first screen row reading `text`."""
     lines = screen_text(app).splitlines()
     row = lines.index(text)
-    tops = ink_rows(app.screenshot())
+    tops = row_tops(app.screenshot())
     # The first and the last line (the prompt) both start with ink.
     pitch = (tops[-1] - tops[0]) / (len(lines) - 1)
     left, top, _, _ = app.client_box()

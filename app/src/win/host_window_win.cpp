@@ -13,6 +13,14 @@
 
 namespace tolvar::app::win {
 
+namespace {
+
+CursorPrefs cursor_prefs(const Appearance& appearance) {
+    return {appearance.cursor_shape, appearance.cursor_blink};
+}
+
+}  // namespace
+
 HostWindow::HostWindow()
     : starter_([this] { return hwnd_; }, font_.cell()),
       externals_([this] { return hwnd_; }),
@@ -307,9 +315,7 @@ void HostWindow::on_paint() {
         const Scale chrome = scale();
         paint_frame(dc.get(), client, **state,
                     FrameStyle{font_, (*state)->appearance.palette, ui_font_.get(), chrome,
-                               CursorPrefs{(*state)->appearance.cursor_shape,
-                                           (*state)->appearance.cursor_blink},
-                               blink_on_, window_focused_});
+                               cursor_prefs((*state)->appearance), blink_on_, window_focused_});
         paint_help(dc.get(), client, **state, font_, chrome);
     } else {
         fill(dc.get(), {0, 0, width, height}, k_window_background);
@@ -346,10 +352,8 @@ void HostWindow::on_blink_timer() {
     if (auto state = cell_.borrow()) {
         if (const Tab* tab = (*state)->active_tab(); tab && tab->session) {
             tab->session->model().with([&](const pty::TerminalModel& model) {
-                blinks = cursor_look(model.cursor_style(),
-                                     CursorPrefs{(*state)->appearance.cursor_shape,
-                                                 (*state)->appearance.cursor_blink})
-                             .blinks;
+                blinks =
+                    cursor_look(model.cursor_style(), cursor_prefs((*state)->appearance)).blinks;
             });
         }
     }

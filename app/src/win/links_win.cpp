@@ -51,20 +51,24 @@ bool HostWindow::on_link_click(int x, int y) {
 
 void HostWindow::on_link_hover(int x, int y) {
     bool changed = false;
-    if (auto state = cell_.borrow())
+    bool over = false;
+    if (auto state = cell_.borrow()) {
         changed =
             update_hovered_link(**state, link_keys_held(), client(), font_.cell(), scale(), x, y);
-    if (changed) invalidate();
+        over = (*state)->hovered_link.has_value();
+    }
+    if (!changed) return;
+    // WM_SETCURSOR came before this move: the pointer follows the new link now.
+    SetCursor(LoadCursorW(nullptr, over ? IDC_HAND : IDC_ARROW));
+    invalidate();
 }
 
 bool HostWindow::on_link_cursor() {
-    if (!link_keys_held()) return false;
-    POINT p{};
-    if (!GetCursorPos(&p) || !ScreenToClient(hwnd_, &p)) return false;
+    // The link under the pointer was found by the last move; looking again
+    // would read and scan its line once more for every move.
     bool over = false;
-    if (auto state = cell_.borrow())
-        over = link_under_pointer(**state, client(), font_.cell(), scale(), p.x, p.y).has_value();
-    if (!over) return false;
+    if (auto state = cell_.borrow()) over = (*state)->hovered_link.has_value();
+    if (!over || !link_keys_held()) return false;
     SetCursor(LoadCursorW(nullptr, IDC_HAND));
     return true;
 }

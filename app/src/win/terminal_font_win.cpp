@@ -63,20 +63,20 @@ TerminalFont::TerminalFont() : chain_(*this) {}
 TerminalFont::~TerminalFont() = default;
 
 Font TerminalFont::make_face(const std::string& name, std::uint8_t face) const {
+    return make_face(name, face, dpi_);
+}
+
+Font TerminalFont::make_face(const std::string& name, std::uint8_t face, unsigned dpi) const {
     const std::wstring wide =
         core::win::to_wide(name.empty() ? std::string(k_fallback_face) : name);
     return Font(CreateFontW(
-        -font_pixel_height(dpi_, size_pt_), 0, 0, 0, (face & k_face_bold) ? FW_BOLD : FW_NORMAL,
+        -font_pixel_height(dpi, size_pt_), 0, 0, 0, (face & k_face_bold) ? FW_BOLD : FW_NORMAL,
         (face & k_face_italic) ? TRUE : FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
         CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, FF_MODERN, wide.c_str()));
 }
 
 Font TerminalFont::create(HWND window) const {
-    const std::wstring name =
-        core::win::to_wide(family_.empty() ? std::string(k_fallback_face) : family_);
-    return Font(CreateFontW(-font_pixel_height(GetDpiForWindow(window), size_pt_), 0, 0, 0,
-                            FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                            CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, FF_MODERN, name.c_str()));
+    return make_face(family_, 0, GetDpiForWindow(window));
 }
 
 void TerminalFont::setup(HWND window, const core::FontSettings& settings) {

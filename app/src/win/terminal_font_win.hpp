@@ -74,7 +74,9 @@ class TerminalFont {
         MemoryDc dc_;
     };
 
+    // At the set-up's DPI, or at another.
     Font make_face(const std::string& name, std::uint8_t face) const;
+    Font make_face(const std::string& name, std::uint8_t face, unsigned dpi) const;
 
     std::string family_;
     float size_pt_ = 12.0f;
