@@ -145,7 +145,7 @@ LogicalLine read_logical_line(const pty::TerminalModel& model, pty::LineNumber l
         const auto& cells = out.rows[r].cells;
         for (std::size_t c = 0; c < cells.size(); ++c) {
             if (cells[c].wide_continuation) continue;
-            out.cells.push_back({cells[c].contents, cells[c].wide});
+            out.cells.push_back({cells[c].contents, cells[c].wide, cells[c].hyperlink});
             out.at.push_back({first + r, static_cast<std::uint16_t>(c)});
         }
     }
@@ -163,7 +163,27 @@ pty::LinePosition after(const LogicalLine& l, std::size_t cell) {
 std::vector<Link> links_in_line(const pty::TerminalModel& model, pty::LineNumber line) {
     const LogicalLine l = read_logical_line(model, line);
     std::vector<Link> links;
+    // A run of cells of one hyperlink is one link; a dropped link's cells are
+    // plain text again.
+    for (std::size_t i = 0; i < l.cells.size();) {
+        const std::uint32_t id = l.cells[i].hyperlink;
+        std::size_t end = i + 1;
+        while (end < l.cells.size() && l.cells[end].hyperlink == id) ++end;
+        if (id != 0) {
+            std::string target = model.hyperlink_target(id);
+            if (!target.empty())
+                links.push_back({{l.at[i], after(l, end - 1)}, std::move(target), true});
+        }
+        i = end;
+    }
+    const std::size_t hyperlinks = links.size();
+    const auto inside_hyperlink = [&](pty::LinePosition p) {
+        for (std::size_t k = 0; k < hyperlinks; ++k)
+            if (links[k].span.start <= p && p < links[k].span.end) return true;
+        return false;
+    };
     for (const CellRange& r : detect_urls(l.cells)) {
+        if (inside_hyperlink(l.at[r.first]) || inside_hyperlink(l.at[r.last - 1])) continue;
         Link link;
         link.span = {l.at[r.first], after(l, r.last - 1)};
         for (std::size_t k = r.first; k < r.last; ++k) link.target += l.cells[k].text;
@@ -201,7 +221,8 @@ bool update_hovered_link(AppState& state, bool ctrl, const Rect& client, const C
     std::optional<HoveredLink> now;
     if (ctrl) {
         if (auto pointed = link_under_pointer(state, client, cell, scale, x, y))
-            now = HoveredLink{pointed->tab, pointed->link.span};
+            now = HoveredLink{pointed->tab, pointed->link.span,
+                              pointed->link.hyperlink ? pointed->link.target : std::string()};
     }
     if (now == state.hovered_link) return false;
     state.hovered_link = now;

@@ -106,6 +106,28 @@ TEST(DetectUrls, WideCharactersAroundAUrlEndItAndCountTwoCells) {
     EXPECT_EQ(urls("https://a.de/M\xC3\xBCnchen ok"), Urls{"https://a.de/M\xC3\xBCnchen"});
 }
 
+TEST(Hyperlinks, AnApplicationsLinkNamesItsTargetAndWinsOverTheTextUnderIt) {
+    pty::TerminalModel model(5, 10, 10);
+    // ls --hyperlink: the name shows, the target is the file's address; a
+    // link whose text is itself a URL still opens the application's target.
+    model.feed(
+        "\x1b]8;;file:///C:/a\x1b\\dir\xe7\x95\x8c\x1b]8;;\x1b\\ x\r\n"
+        "\x1b]8;;https://real.test/\x07https://shown.test/\x1b]8;;\x07 https://b.test");
+    const pty::LineNumber top = model.history_end();
+    const auto first = links_in_line(model, top);
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_EQ(first[0], (Link{{{top, 0}, {top, 5}}, "file:///C:/a", true}));
+    EXPECT_EQ(link_at(model, {top, 4}), first[0]);  // the right half of the wide one
+    EXPECT_FALSE(link_at(model, {top, 6}));
+    // Wrapped over two rows: one link, and the plain URL after it.
+    const auto second = links_in_line(model, top + 2);
+    ASSERT_EQ(second.size(), 2u);
+    EXPECT_EQ(second[0], (Link{{{top + 1, 0}, {top + 2, 9}}, "https://real.test/", true}));
+    EXPECT_EQ(second[1].target, "https://b.test");
+    EXPECT_FALSE(second[1].hyperlink);
+    EXPECT_EQ(link_at(model, {top + 2, 3})->target, "https://real.test/");
+}
+
 TEST(LinkUnderline, OneLinePerRowInViewUnderTheLinksCells) {
     constexpr Rect text{10, 40, 90, 200};
     constexpr CellMetrics cell{8, 16, 14};

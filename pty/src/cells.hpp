@@ -32,7 +32,8 @@ inline constexpr std::uint8_t k_conceal = 64;
 inline constexpr std::uint16_t k_max_underline_colors = 511;
 
 // word: bits 0-20 the base code point (0 = no text), bit 21 wide, bit 22 wide
-// continuation, bit 23 "has combining marks", bits 24-30 the attribute mode.
+// continuation, bit 23 "has combining marks", bits 24-30 the attribute mode,
+// bit 31 "part of a hyperlink" (the link's id is kept beside the row).
 // fg and bg: bits 0-25 the colour (kind in bits 24-25). The bits above a
 // colour's kind carry the rest of the pen: fg bits 26-28 the underline style,
 // fg bits 29-31 and bg bits 26-31 the underline colour index (high and low
@@ -43,6 +44,7 @@ struct CellData {
     static constexpr std::uint32_t k_wide = 1u << 21;
     static constexpr std::uint32_t k_cont = 1u << 22;
     static constexpr std::uint32_t k_marks = 1u << 23;
+    static constexpr std::uint32_t k_link = 1u << 31;
     // Any of these sends a write down the careful path.
     static constexpr std::uint32_t k_special = k_wide | k_cont | k_marks;
     static constexpr std::uint32_t k_color_mask = 0x03ffffff;
@@ -61,7 +63,8 @@ struct CellData {
     bool wide() const { return (word & k_wide) != 0; }
     bool cont() const { return (word & k_cont) != 0; }
     bool has_marks() const { return (word & k_marks) != 0; }
-    std::uint8_t mode() const { return static_cast<std::uint8_t>(word >> 24); }
+    bool linked() const { return (word & k_link) != 0; }
+    std::uint8_t mode() const { return static_cast<std::uint8_t>(word >> 24 & 0x7f); }
     std::uint8_t underline_style() const { return static_cast<std::uint8_t>(fg >> 26 & 7); }
     std::uint16_t underline_color() const {
         return static_cast<std::uint16_t>(bg >> 26 | fg >> 29 << 6);

@@ -36,6 +36,7 @@ void Grid::allocate() {
     cells_.assign(std::size_t{rows_} * cols_, CellData{});
     meta_.assign(rows_, RowMeta{});
     marks_.assign(rows_, {});
+    links_.assign(rows_, {});
     order_.resize(rows_);
     std::iota(order_.begin(), order_.end(), 0u);
     base_ = 0;
@@ -69,6 +70,34 @@ void Grid::drop_marks(std::uint16_t r, std::uint16_t col) {
     std::erase_if(list, [col](const Marks& m) { return m.col == col; });
 }
 
+void Grid::link_cells(std::uint16_t r, std::uint16_t from, std::uint16_t to, std::uint32_t id) {
+    CellData* cells = row(r);
+    auto& list = links_[slot(r)];
+    for (std::uint16_t col = from; col < to; ++col) {
+        cells[col].word |= CellData::k_link;
+        // Text is written left to right, so the new column is usually last.
+        if (list.empty() || list.back().col < col) {
+            list.push_back({col, id});
+            continue;
+        }
+        const auto it = std::find_if(list.begin(), list.end(),
+                                     [col](const LinkedCell& l) { return l.col == col; });
+        if (it != list.end()) {
+            it->id = id;
+        } else {
+            list.push_back({col, id});
+        }
+    }
+}
+
+std::uint32_t Grid::cell_link(std::uint16_t r, std::uint16_t col) const {
+    if (!allocated() || !row(r)[col].linked()) return 0;
+    for (const LinkedCell& l : links_[slot(r)]) {
+        if (l.col == col) return l.id;
+    }
+    return 0;
+}
+
 void Grid::set_cell(std::uint16_t r, std::uint16_t col, char32_t c, bool wide, const Attrs& a) {
     CellData& cell = at(r, col);
     if (cell.has_marks()) drop_marks(r, col);
@@ -87,7 +116,8 @@ void Grid::clear_cell(std::uint16_t r, std::uint16_t col, const Attrs& a) {
 void Grid::clear_cell_keep_attrs(std::uint16_t r, std::uint16_t col) {
     CellData& cell = at(r, col);
     if (cell.has_marks()) drop_marks(r, col);
-    cell.word &= 0xff000000u;
+    // An empty cell is part of no link.
+    cell.word &= 0x7f000000u;
 }
 
 void Grid::append_mark(std::uint16_t r, std::uint16_t col, char32_t c) {
@@ -118,6 +148,7 @@ void Grid::clear_row(std::uint16_t r, const Attrs& a) {
     }
     m.wrapped = false;
     marks_[slot(r)].clear();
+    links_[slot(r)].clear();
 }
 
 void Grid::clear_wide(std::uint16_t r, std::uint16_t col) {
@@ -186,6 +217,7 @@ void Grid::set_size(std::uint16_t rows, std::uint16_t cols) {
         std::vector<CellData> cells(std::size_t{rows} * cols, CellData{});
         std::vector<RowMeta> meta(rows, RowMeta{});
         std::vector<std::vector<Marks>> marks(rows);
+        std::vector<std::vector<LinkedCell>> links(rows);
         const std::uint16_t keep_rows = std::min(rows, rows_);
         const std::uint16_t keep_cols = std::min(cols, cols_);
         for (std::uint16_t r = 0; r < keep_rows; ++r) {
@@ -194,10 +226,14 @@ void Grid::set_size(std::uint16_t rows, std::uint16_t cols) {
             for (const Marks& m : marks_[slot(r)]) {
                 if (m.col < keep_cols) marks[r].push_back(m);
             }
+            for (const LinkedCell& l : links_[slot(r)]) {
+                if (l.col < keep_cols) links[r].push_back(l);
+            }
         }
         cells_ = std::move(cells);
         meta_ = std::move(meta);
         marks_ = std::move(marks);
+        links_ = std::move(links);
         order_.resize(rows);
         std::iota(order_.begin(), order_.end(), 0u);
         base_ = 0;
@@ -390,6 +426,11 @@ void Grid::insert_cells(std::uint16_t count) {
         for (Marks& m : marks) {
             if (m.col >= p) m.col = static_cast<std::uint16_t>(m.col + k);
         }
+        auto& links = links_[slot(r)];
+        std::erase_if(links, [&](const LinkedCell& l) { return l.col >= p && l.col + k >= cols_; });
+        for (LinkedCell& l : links) {
+            if (l.col >= p) l.col = static_cast<std::uint16_t>(l.col + k);
+        }
         std::memmove(static_cast<void*>(cells + p + k), cells + p,
                      (cols_ - p - k) * sizeof(CellData));
         std::fill(cells + p, cells + p + k, CellData{});
@@ -425,6 +466,11 @@ void Grid::delete_cells(std::uint16_t count) {
         std::erase_if(marks, [&](const Marks& m) { return m.col >= p && m.col < p + n; });
         for (Marks& m : marks) {
             if (m.col >= p + n) m.col = static_cast<std::uint16_t>(m.col - n);
+        }
+        auto& links = links_[slot(r)];
+        std::erase_if(links, [&](const LinkedCell& l) { return l.col >= p && l.col < p + n; });
+        for (LinkedCell& l : links) {
+            if (l.col >= p + n) l.col = static_cast<std::uint16_t>(l.col - n);
         }
         std::memmove(static_cast<void*>(cells + p), cells + p + n,
                      (cols_ - p - n) * sizeof(CellData));
@@ -492,7 +538,7 @@ void Grid::archive_top_row() {
     const std::uint32_t s = slot(0);
     // Pushed even without room, so that the line numbers count it.
     scrollback_.push(RowView{&cells_[s * std::size_t{cols_}], cols_, meta_[s].extent,
-                             meta_[s].wrapped, &marks_[s]});
+                             meta_[s].wrapped, &marks_[s], &links_[s]});
     base_ = base_ + 1 == rows_ ? 0 : base_ + 1;
     clear_row(static_cast<std::uint16_t>(rows_ - 1), Attrs{});
 }
@@ -534,6 +580,8 @@ std::size_t Grid::memory_bytes() const {
                         order_.capacity() * sizeof(std::uint32_t) +
                         marks_.capacity() * sizeof(std::vector<Marks>);
     for (const auto& m : marks_) total += m.capacity() * sizeof(Marks);
+    total += links_.capacity() * sizeof(std::vector<LinkedCell>);
+    for (const auto& l : links_) total += l.capacity() * sizeof(LinkedCell);
     return total + scrollback_.bytes();
 }
 

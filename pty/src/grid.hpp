@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cells.hpp"
+#include "hyperlinks.hpp"
 #include "scrollback.hpp"
 
 namespace tolvar::pty {
@@ -45,6 +46,14 @@ class Grid {
     }
     // The combining marks of one cell; null when it has none.
     const Marks* cell_marks(std::uint16_t r, std::uint16_t col) const;
+
+    // Cells [from, to) of a row become part of link `id`.
+    void link_cells(std::uint16_t r, std::uint16_t from, std::uint16_t to, std::uint32_t id);
+    // The link of one cell; 0 when it has none.
+    std::uint32_t cell_link(std::uint16_t r, std::uint16_t col) const;
+    // The row's linked cells, by column; entries for cells that no longer
+    // carry the link bit are stale and mean nothing.
+    const std::vector<LinkedCell>& row_links(std::uint16_t r) const { return links_[slot(r)]; }
 
     // Cell edits that keep the combining marks in step.
     void set_cell(std::uint16_t r, std::uint16_t col, char32_t c, bool wide, const Attrs& a);
@@ -151,7 +160,10 @@ class Grid {
     std::vector<CellData> cells_;            // slot-major, rows_ * cols_
     std::vector<RowMeta> meta_;              // by slot
     std::vector<std::vector<Marks>> marks_;  // by slot, usually empty
-    std::vector<std::uint32_t> order_;       // ring: row index -> slot
+    // By slot, usually empty; a column's entry counts only while its cell
+    // has the link bit, so overwriting a linked cell needs no lookup here.
+    std::vector<std::vector<LinkedCell>> links_;
+    std::vector<std::uint32_t> order_;  // ring: row index -> slot
     std::uint32_t base_ = 0;
     std::vector<std::uint32_t> scratch_;
     Scrollback scrollback_;

@@ -38,6 +38,10 @@ void Screen::print_ascii(const char* p, std::size_t n) {
             *cell = CellData{pen | static_cast<unsigned char>(p[i]), blank.fg, blank.bg};
         }
         if (i > 0) {
+            if (link_ != 0) {
+                g.link_cells(g.pos.row, g.pos.col, static_cast<std::uint16_t>(g.pos.col + i),
+                             link_);
+            }
             g.pos.col = static_cast<std::uint16_t>(g.pos.col + i);
             g.touch(g.pos.row, g.pos.col);
             p += i;
@@ -69,6 +73,10 @@ void Screen::text(char32_t c) {
                 cell[1].word = CellData::k_cont;
             }
             cell[0] = first;
+            if (link_ != 0) {
+                g.link_cells(g.pos.row, g.pos.col, static_cast<std::uint16_t>(g.pos.col + w),
+                             link_);
+            }
             g.pos.col = static_cast<std::uint16_t>(g.pos.col + w);
             g.touch(g.pos.row, g.pos.col);
             return;
@@ -118,6 +126,7 @@ void Screen::text(char32_t c) {
         g.set_cell(pos.row, static_cast<std::uint16_t>(pos.col + 1), U' ', false, attrs_);
     }
     g.set_cell(pos.row, pos.col, c, w > 1, attrs_);
+    if (link_ != 0) g.link_cells(pos.row, pos.col, static_cast<std::uint16_t>(pos.col + 1), link_);
     g.col_inc(1);
     if (width > 1) {
         const Pos next = g.pos;
@@ -128,6 +137,9 @@ void Screen::text(char32_t c) {
         }
         g.clear_cell(next.row, next.col, Attrs{});
         row[next.col].word |= CellData::k_cont;
+        if (link_ != 0) {
+            g.link_cells(next.row, next.col, static_cast<std::uint16_t>(next.col + 1), link_);
+        }
         g.touch(next.row, static_cast<std::uint16_t>(next.col + 1));
         g.col_inc(1);
     }
@@ -587,6 +599,7 @@ void Screen::sgr(const CsiParams& params) {
 // ---- OSC, modes, reset ------------------------------------------------------------
 
 void Screen::osc_dispatch(const OscParams& params) {
+    if (params.count >= 1 && params.items[0] == "8") return hyperlink(params);
     if (params.count < 2) return;
     const std::string_view kind = params.items[0];
     const std::string_view value = params.items[1];
@@ -595,6 +608,24 @@ void Screen::osc_dispatch(const OscParams& params) {
     if (!(icon || title) || !core::is_valid_utf8(value)) return;
     if (icon) icon_name_.assign(value);
     if (title) title_.assign(value);
+}
+
+// OSC 8 ; params ; target: the text that follows links to the target, until
+// an OSC 8 with an empty target. A target the parser could have cut (at its
+// length or parameter limit) links nothing rather than something else.
+void Screen::hyperlink(const OscParams& params) {
+    link_ = 0;
+    if (params.count < 3 || params.count == OscParams::k_max) return;
+    const std::string_view last = params.items[params.count - 1];
+    const auto raw = static_cast<std::size_t>(last.data() + last.size() - params.items[0].data());
+    if (raw >= VtParser::k_max_osc_bytes) return;
+    // A target may hold ';', which the parser took for separators.
+    std::string target(params.items[2]);
+    for (int i = 3; i < params.count; ++i) {
+        target.push_back(';');
+        target.append(params.items[i]);
+    }
+    link_ = hyperlinks_.open(params.items[1], target);
 }
 
 void Screen::enter_alternate_grid() {
@@ -622,6 +653,8 @@ void Screen::reset() {
     saved_attrs_ = Attrs{};
     // No cell names an underline colour any more.
     underline_colors_.clear();
+    hyperlinks_.clear();
+    link_ = 0;
     cursor_style_ = {};
     modes_ = 0;
     mouse_mode_ = MouseMode::None;

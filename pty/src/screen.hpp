@@ -9,6 +9,7 @@
 
 #include "cells.hpp"
 #include "grid.hpp"
+#include "hyperlinks.hpp"
 #include "tolvar/pty/terminal_model.hpp"
 #include "vt_parser.hpp"
 
@@ -39,9 +40,11 @@ class Screen {
         return index == 0 || index > underline_colors_.size() ? Color()
                                                               : underline_colors_[index - 1];
     }
+    // The target of a cell's link; empty when it has none or it was dropped.
+    std::string_view hyperlink_target(std::uint32_t id) const { return hyperlinks_.target(id); }
     std::size_t memory_bytes() const {
         return primary_.memory_bytes() + alternate_.memory_bytes() +
-               underline_colors_.capacity() * sizeof(Color);
+               underline_colors_.capacity() * sizeof(Color) + hyperlinks_.memory_bytes();
     }
 
     static constexpr std::uint8_t k_application_keypad = 1;
@@ -72,6 +75,7 @@ class Screen {
     void sgr(const CsiParams& params);
     void set_underline_color(Color c);
     void set_cursor_style(std::uint16_t ps);
+    void hyperlink(const OscParams& params);
 
     VtParser parser_;
     Grid primary_;
@@ -92,6 +96,8 @@ class Screen {
     // place; entries stay for the life of the model (until a reset), since
     // any cell or history line may still name them.
     std::vector<Color> underline_colors_;
+    Hyperlinks hyperlinks_;
+    std::uint32_t link_ = 0;  // the link text is written into now; 0 for none
 };
 
 }  // namespace tolvar::pty

@@ -68,6 +68,7 @@ struct Writer {
     }
     void run(std::size_t count, const CellData& attrs) {
         varint(count);
+        // The link bit is not encoded; links are kept beside the lines.
         const unsigned mode = attrs.mode();
         const unsigned fg_kind = attrs.fg >> 24 & 3;
         const unsigned bg_kind = attrs.bg >> 24 & 3;
@@ -141,12 +142,24 @@ void Scrollback::push(const RowView& row) {
     if (capacity_ == 0) return;
     encode(row);
     store(row);
+    if (row.links != nullptr && !row.links->empty()) {
+        std::vector<LinkedCell> cells;
+        for (const LinkedCell& l : *row.links) {
+            if (l.col < row.cols && row.cells[l.col].linked()) cells.push_back(l);
+        }
+        if (!cells.empty()) {
+            std::sort(cells.begin(), cells.end(),
+                      [](LinkedCell a, LinkedCell b) { return a.col < b.col; });
+            linked_.push_back({pushed_ - 1, std::move(cells)});
+        }
+    }
     if (rows_.size() > capacity_) evict_oldest();
 }
 
 void Scrollback::clear() {
     blocks_.clear();
     rows_.clear();
+    linked_.clear();
     first_block_ = 0;
 }
 
@@ -260,6 +273,7 @@ void Scrollback::store(const RowView& row) {
 
 void Scrollback::evict_oldest() {
     rows_.pop_front();
+    while (!linked_.empty() && linked_.front().number < first_number()) linked_.pop_front();
     if (rows_.empty()) {
         blocks_.clear();
         return;
@@ -268,6 +282,14 @@ void Scrollback::evict_oldest() {
         blocks_.pop_front();
         ++first_block_;
     }
+}
+
+const std::vector<LinkedCell>* Scrollback::links(std::size_t line) const {
+    const std::uint64_t number = first_number() + line;
+    const auto it =
+        std::lower_bound(linked_.begin(), linked_.end(), number,
+                         [](const LinkedLine& l, std::uint64_t n) { return l.number < n; });
+    return it != linked_.end() && it->number == number ? &it->cells : nullptr;
 }
 
 LineReader Scrollback::reader(std::size_t line) const {
@@ -416,6 +438,8 @@ bool LineReader::append_simple_text(Fold fold, std::string& out, bool& ascii) co
 std::size_t Scrollback::bytes() const {
     std::size_t total = rows_.size() * sizeof(Line);
     for (const Block& b : blocks_) total += b.size;
+    for (const LinkedLine& l : linked_)
+        total += sizeof(l) + l.cells.capacity() * sizeof(LinkedCell);
     return total;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cells.hpp"
+#include "hyperlinks.hpp"
 
 namespace tolvar::pty {
 
@@ -21,6 +22,7 @@ struct RowView {
     std::uint16_t extent = 0;
     bool wrapped = false;
     const std::vector<Marks>* marks = nullptr;
+    const std::vector<LinkedCell>* links = nullptr;
 };
 
 // Walks one stored line cell by cell, straight from its encoding. Valid
@@ -80,6 +82,8 @@ class Scrollback {
     std::uint64_t end_number() const { return pushed_; }
     // Line 0 is the oldest kept.
     LineReader reader(std::size_t line) const;
+    // The linked cells of a line, by column; null for a line without links.
+    const std::vector<LinkedCell>* links(std::size_t line) const;
     // Memory held: blocks and the line index.
     std::size_t bytes() const;
 
@@ -103,6 +107,13 @@ class Scrollback {
     std::deque<Block> blocks_;
     std::uint32_t first_block_ = 0;
     std::deque<Line> rows_;
+    // Only lines with links have an entry, in line order; few lines do, so
+    // this costs nothing per line in the usual history.
+    struct LinkedLine {
+        std::uint64_t number;
+        std::vector<LinkedCell> cells;
+    };
+    std::deque<LinkedLine> linked_;
     // The row being encoded: its text and its runs.
     std::vector<std::uint8_t> text_;
     std::vector<std::uint8_t> runs_;

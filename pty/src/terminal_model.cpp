@@ -33,6 +33,18 @@ void fill_cell(Cell& out, const CellData& c, const Marks* marks, const Screen& s
     out.conceal = (mode & k_conceal) != 0;
     out.wide = c.wide();
     out.wide_continuation = c.cont();
+    out.hyperlink = 0;
+}
+
+// Gives the linked cells of a line their link ids.
+void fill_links(std::vector<Cell>& cells, const std::vector<LinkedCell>* links,
+                const CellData* live) {
+    if (links == nullptr) return;
+    for (const LinkedCell& l : *links) {
+        if (l.col < cells.size() && (live == nullptr || live[l.col].linked())) {
+            cells[l.col].hyperlink = l.id;
+        }
+    }
 }
 
 // Appends the text of columns [start, end) of a row. A row that adds nothing
@@ -76,6 +88,7 @@ Cell TerminalModel::cell(std::uint16_t row, std::uint16_t col) const {
     if (row >= g.rows() || col >= g.cols()) return {};
     Cell out;
     fill_cell(out, g.row(row)[col], g.cell_marks(row, col), *screen_);
+    out.hyperlink = g.cell_link(row, col);
     return out;
 }
 
@@ -124,6 +137,10 @@ bool TerminalModel::insert_mode() const {
 }
 bool TerminalModel::auto_wrap() const {
     return screen_->auto_wrap();
+}
+
+std::string TerminalModel::hyperlink_target(std::uint32_t id) const {
+    return std::string(screen_->hyperlink_target(id));
 }
 
 std::string TerminalModel::visible_text() const {
@@ -199,6 +216,7 @@ void TerminalModel::line(LineNumber n, LineCells& out) const {
         for (; col < out.cells.size(); ++col) {
             fill_cell(out.cells[col], CellData{}, nullptr, *screen_);
         }
+        fill_links(out.cells, history.links(static_cast<std::size_t>(n - begin)), nullptr);
     } else if (n >= end && n - end < g.rows()) {
         const auto r = static_cast<std::uint16_t>(n - end);
         out.wrapped = g.wrapped(r);
@@ -207,6 +225,7 @@ void TerminalModel::line(LineNumber n, LineCells& out) const {
         for (std::uint16_t col = 0; col < g.cols(); ++col) {
             fill_cell(out.cells[col], cells[col], g.cell_marks(r, col), *screen_);
         }
+        fill_links(out.cells, &g.row_links(r), cells);
     } else {
         out.cells.clear();
         out.wrapped = false;

@@ -136,6 +136,9 @@ struct TabGroup {
 struct HoveredLink {
     TabId tab;
     pty::Match span;
+    // An application's hyperlink shows its target before a click opens it,
+    // since its text may say something else; empty for a URL in the text.
+    std::string tip;
     friend bool operator==(const HoveredLink&, const HoveredLink&) = default;
 };
 

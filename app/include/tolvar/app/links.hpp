@@ -17,17 +17,20 @@ namespace tolvar::app {
 
 // A link in the output: its cells (end exclusive, possibly running over
 // wrapped lines) and the target it names. For a detected URL the target is
-// the text itself.
+// the text itself; an application's hyperlink names its own, which the text
+// need not show.
 struct Link {
     pty::Match span;
     std::string target;
+    bool hyperlink = false;
     friend bool operator==(const Link&, const Link&) = default;
 };
 
 // One cell of a logical line as detection reads it.
 struct LinkCell {
-    std::string_view text;  // the cell's characters; empty for a blank cell
-    bool wide = false;      // takes two cells; never part of a URL
+    std::string_view text;        // the cell's characters; empty for a blank cell
+    bool wide = false;            // takes two cells; never part of a URL
+    std::uint32_t hyperlink = 0;  // the application's link it belongs to, 0 for none
 };
 
 // The URLs (http, https, file) in a run of cells, as [first, last) cell
@@ -40,10 +43,11 @@ struct CellRange {
 };
 std::vector<CellRange> detect_urls(const std::vector<LinkCell>& cells);
 
-// Every URL of the logical line (its wrapped rows joined) holding `line`.
+// Every link of the logical line (its wrapped rows joined) holding `line`:
+// the application's hyperlinks, then the URLs in the text outside them.
 std::vector<Link> links_in_line(const pty::TerminalModel& model, pty::LineNumber line);
 
-// The URL under a cell, if any. The right half of a wide character counts as
+// The link under a cell, if any. The right half of a wide character counts as
 // the character.
 std::optional<Link> link_at(const pty::TerminalModel& model, pty::LinePosition at);
 

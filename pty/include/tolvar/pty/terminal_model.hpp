@@ -62,6 +62,9 @@ struct Cell {
     bool conceal = false;
     bool wide = false;
     bool wide_continuation = false;  // right half of the wide character to its left
+    // The application's OSC 8 hyperlink the cell belongs to, 0 for none:
+    // cells of one link share the id. TerminalModel::hyperlink_target reads it.
+    std::uint32_t hyperlink = 0;
 };
 
 // What DECSCUSR asked for; Default until an application asks (and after
@@ -158,6 +161,11 @@ class TerminalModel {
     // Tracked only: like the reference, the screen does not act on them.
     bool insert_mode() const;
     bool auto_wrap() const;
+
+    // The target of a hyperlink id from a cell, empty when the link was
+    // dropped to keep the bound on stored links (the oldest goes first) or
+    // by a reset. The application chose it: it need not match the text.
+    std::string hyperlink_target(std::uint32_t id) const;
 
     // Rows joined by '\n' except after wrapped rows, trailing '\n's removed.
     std::string visible_text() const;
