@@ -245,6 +245,17 @@ std::vector<Rect> link_underline(const pty::Match& span, pty::LineNumber top, st
     return out;
 }
 
+Rect link_tip_box(const std::vector<Rect>& underline, int row_height, int width, int height,
+                  const Rect& text) {
+    width = std::min(width, text.width());
+    height = std::min(height, text.height());
+    const int left = std::clamp(underline.front().left, text.left, text.right - width);
+    int top = underline.back().bottom;
+    if (top + height > text.bottom) top = underline.front().bottom - row_height - height;
+    top = std::clamp(top, text.top, text.bottom - height);
+    return {left, top, left + width, top + height};
+}
+
 namespace {
 
 LinkVerdict refuse(std::string reason) {

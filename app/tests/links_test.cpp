@@ -145,6 +145,21 @@ TEST(LinkUnderline, OneLinePerRowInViewUnderTheLinksCells) {
               (std::vector<Rect>{{26, 55, 90, 56}}));
 }
 
+TEST(LinkTip, BelowTheLinkAboveItAtTheBottomAndAlwaysInsideThePane) {
+    constexpr Rect text{10, 40, 210, 200};
+    // Under a link on two rows, from the link's left edge.
+    EXPECT_EQ(link_tip_box({{58, 71, 210, 72}, {10, 87, 50, 88}}, 16, 100, 20, text),
+              (Rect{58, 88, 158, 108}));
+    // Too wide to start there: moved left; wider than the pane: cut to it.
+    EXPECT_EQ(link_tip_box({{170, 71, 200, 72}}, 16, 100, 20, text), (Rect{110, 72, 210, 92}));
+    EXPECT_EQ(link_tip_box({{170, 71, 200, 72}}, 16, 500, 20, text), (Rect{10, 72, 210, 92}));
+    // On the last row: above the link's first row.
+    EXPECT_EQ(link_tip_box({{30, 199, 60, 200}}, 16, 100, 20, text), (Rect{30, 164, 130, 184}));
+    // A pane too small for either: inside it all the same.
+    EXPECT_EQ(link_tip_box({{30, 55, 60, 56}}, 16, 100, 20, {10, 40, 210, 60}),
+              (Rect{30, 40, 130, 60}));
+}
+
 struct FakeFolders : FolderProbe {
     std::set<std::string> folders;
     mutable std::vector<std::string> asked;

@@ -25,10 +25,13 @@ def handlers(wine, stand_ins):
     protocols; the values they had before come back after the test."""
     recorder = stand_ins._install(stand_ins.root / "handler" / "browser.exe")
     before = {}
+    marked = {}
     for protocol in PROTOCOLS:
         key = _command_key(protocol)
         old = wine.run(["reg", "query", key, "/ve"], check=False)
         before[protocol] = old.stdout.decode(errors="replace") if old.returncode == 0 else None
+        marked[protocol] = wine.run(["reg", "query", f"HKCR\\{protocol}", "/v", "URL Protocol"],
+                                    check=False).returncode == 0
         wine.run(["reg", "add", f"HKCR\\{protocol}", "/v", "URL Protocol", "/d", "", "/f"])
         wine.run(["reg", "add", key, "/ve", "/d", f'"{windows_path(recorder)}" "%1"', "/f"])
     try:
@@ -39,6 +42,9 @@ def handlers(wine, stand_ins):
             if old is None:
                 wine.run(["reg", "delete", f"HKCR\\{protocol}", "/f"], check=False)
                 continue
+            if not marked[protocol]:
+                wine.run(["reg", "delete", f"HKCR\\{protocol}", "/v", "URL Protocol", "/f"],
+                         check=False)
             # "(Default)    REG_SZ    value" or "REG_EXPAND_SZ"
             line = next((l for l in old.splitlines() if "REG_" in l), "")
             kind, _, value = line.strip().partition("    ")[2].partition("    ")

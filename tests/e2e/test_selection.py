@@ -35,6 +35,8 @@ def test_double_and_triple_clicks_copy_a_word_and_a_line(launch, screen):
     wait_prompt(app)
     app.type(f"for /l %i in (1,1,12) do @echo l%i {PATH} end\n")
     wait_output(app, f"l12 {PATH} end")
+    # The prompt after the output moves nothing under the clicks to come.
+    wait_prompt(app)
     x, y = line_point(app, f"l12 {PATH} end")
     app.focus()
     assert copied_by(screen, lambda: screen.click(x, y, repeat=2)) == PATH

@@ -79,6 +79,8 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
             return 1;
         case WM_KEYDOWN:
             restart_blink();
+            // Not for the repeats while it is held.
+            if (wparam == VK_CONTROL && (lparam & (1 << 30)) == 0) on_link_keys();
             on_key_down(wparam);
             return 0;
         case WM_SYSKEYDOWN:
@@ -89,6 +91,7 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
             break;
         case WM_KEYUP:
         case WM_SYSKEYUP:
+            if (wparam == VK_CONTROL) on_link_keys();
             if (input_.key_up(static_cast<VirtualKey>(wparam))) return 0;
             break;
         case WM_CHAR:

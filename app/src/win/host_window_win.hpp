@@ -111,6 +111,9 @@ class HostWindow final : public WindowPort {
     bool on_link_cursor();
     // The underline follows the pointer while Ctrl is held.
     void on_link_hover(int x, int y);
+    // Ctrl went down or up with the pointer still: the link under it shows
+    // or goes at once.
+    void on_link_keys();
 
     void on_focus(bool focused);
     // Shows the cursor and starts its blink over, as typing does.

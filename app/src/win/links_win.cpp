@@ -63,6 +63,12 @@ void HostWindow::on_link_hover(int x, int y) {
     invalidate();
 }
 
+void HostWindow::on_link_keys() {
+    POINT p{};
+    if (!GetCursorPos(&p) || !ScreenToClient(hwnd_, &p)) return;
+    on_link_hover(p.x, p.y);
+}
+
 bool HostWindow::on_link_cursor() {
     // The link under the pointer was found by the last move; looking again
     // would read and scan its line once more for every move.

@@ -9,6 +9,7 @@
 #include "tolvar/app/selection.hpp"
 #include "tolvar/app/tab_bar.hpp"
 #include "tolvar/app/workspace.hpp"
+#include "tolvar/core/utf.hpp"
 #include "tolvar/core/win/win32.hpp"
 
 namespace tolvar::app::win {
@@ -76,6 +77,23 @@ PaneLook pane_look(const FrameStyle& style) {
     return look;
 }
 
+// The target an application's link opens, which its text may not show.
+void paint_link_tip(HDC dc, const std::string& tip, const std::vector<Rect>& underline,
+                    const Rect& text, const FrameStyle& style) {
+    const Selected ui(dc, style.ui_font);
+    const std::u16string label = core::utf8_to_utf16(tip);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, reinterpret_cast<const wchar_t*>(label.data()),
+                          static_cast<int>(label.size()), &size);
+    const int pad = style.scale(6);
+    const Rect box = link_tip_box(underline, style.terminal.cell().height, size.cx + 2 * pad,
+                                  size.cy + style.scale(6), text);
+    fill(dc, box, k_notice_background);
+    outline(dc, box, k_notice_rule);
+    draw_text(dc, label, {box.left + pad, box.top, box.right - pad, box.bottom}, k_notice_text,
+              true);
+}
+
 void paint_panes(HDC dc, const Rect& client, const AppState& state, const FrameStyle& style) {
     const CellMetrics& cell = style.terminal.cell();
     const Scale scale = style.scale;
@@ -94,12 +112,14 @@ void paint_panes(HDC dc, const Rect& client, const AppState& state, const FrameS
                        find_over(state, pane.tab));
         paint_scroll_indicator(dc, pane.rect, text, drawn, scale);
         if (state.hovered_link && state.hovered_link->tab == pane.tab) {
-            for (const Rect& r : link_underline(
-                     state.hovered_link->span, tab->scroll.top_line(history_extent(*tab)),
-                     static_cast<std::uint16_t>(cells_in(text.height(), cell.height)),
-                     static_cast<std::uint16_t>(cells_in(text.width(), cell.width)), text, cell,
-                     scale(1)))
-                fill(dc, r, style.palette.theme().foreground);
+            const std::vector<Rect> underline =
+                link_underline(state.hovered_link->span, tab->scroll.top_line(history_extent(*tab)),
+                               static_cast<std::uint16_t>(cells_in(text.height(), cell.height)),
+                               static_cast<std::uint16_t>(cells_in(text.width(), cell.width)), text,
+                               cell, scale(1));
+            for (const Rect& r : underline) fill(dc, r, style.palette.theme().foreground);
+            if (!underline.empty() && !state.hovered_link->tip.empty())
+                paint_link_tip(dc, state.hovered_link->tip, underline, text, style);
         }
         if (pane.caption) outline(dc, pane.rect, active ? k_frame_active : k_frame_inactive);
     }

@@ -71,6 +71,12 @@ std::vector<Rect> link_underline(const pty::Match& span, pty::LineNumber top, st
                                  std::uint16_t cols, const Rect& text, const CellMetrics& cell,
                                  int thickness);
 
+// Where the target of a hovered hyperlink shows: a box `width` x `height`
+// under the link's last row in view (`underline`, not empty), above its
+// first row when there is no room below, kept inside the pane's text.
+Rect link_tip_box(const std::vector<Rect>& underline, int row_height, int width, int height,
+                  const Rect& text);
+
 // Whether a path names an existing folder, through the system.
 class FolderProbe {
   public:
