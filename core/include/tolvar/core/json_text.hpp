@@ -29,18 +29,22 @@ struct JsonValue {
     std::vector<JsonMember> members;
     std::vector<JsonValue> items;
 
-    static JsonValue string(std::string utf8) {
-        JsonValue v;
-        v.kind = Kind::String;
-        v.text = std::move(utf8);
-        return v;
-    }
+    static JsonValue string(std::string utf8);
 };
 
 struct JsonMember {
     std::string key;
     JsonValue value;
 };
+
+// Out of the class: a JsonValue can be made only once JsonMember is complete
+// (clang checks it where the body stands).
+inline JsonValue JsonValue::string(std::string utf8) {
+    JsonValue v;
+    v.kind = Kind::String;
+    v.text = std::move(utf8);
+    return v;
+}
 
 // Same kind, the same value of that kind and the same members in order.
 bool operator==(const JsonValue& a, const JsonValue& b);
