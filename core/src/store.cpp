@@ -34,25 +34,61 @@ std::uint32_t schema_of(const SessionsFile& r) {
     return r.schema_version;
 }
 
-// A file that does not exist reads as nothing, which is not an error.
 template <class T, class Parse>
-StoreResult<std::optional<T>> read_file_record(FileSystem& fs, const Path& dir,
-                                               std::string_view file_name, Parse parse) {
-    auto bytes = fs.read_file(in_dir(dir, file_name));
-    if (!bytes) {
-        if (bytes.error().not_found) return std::optional<T>{};
-        return unexpected(StoreError::io(bytes.error()));
-    }
-    if (!is_valid_utf8(*bytes)) {
+StoreResult<T> parse_record(std::string_view file_name, std::string_view text, Parse parse) {
+    if (!is_valid_utf8(text)) {
         return unexpected(StoreError::io(IoError{0, "stream did not contain valid UTF-8", false}));
     }
-    std::string_view text = *bytes;
     while (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     auto record = parse(text);
     if (!record) return unexpected(message_error(file_name, record.error()));
     if (auto ok = check_schema_version(file_name, schema_of(*record)); !ok) {
         return unexpected(ok.error());
     }
+    return std::move(*record);
+}
+
+// A save that had to delete the file before renaming the new one into place
+// leaves only the temporary file (the new content, written in full before the
+// delete) and the backup (the old content) when it is cut off between the
+// two. Reading that as "no file" would seed a fresh one, and the next save
+// would then replace the backup too: the newest whole content is put back
+// instead. Without a temporary file no save was cut off (the user removed
+// the file to start afresh), and nothing is brought back.
+template <class T, class Parse>
+std::optional<T> recover_record(FileSystem& fs, const Path& dir, std::string_view file_name,
+                                Parse parse) {
+    const Path target = in_dir(dir, file_name);
+    if (fs.type_of(in_dir(dir, std::string(file_name) + ".tmp")) != FileType::Regular) return {};
+    for (const char* suffix : {".tmp", ".bak"}) {
+        const Path left = in_dir(dir, std::string(file_name) + suffix);
+        auto bytes = fs.read_file(left);
+        if (!bytes) continue;
+        auto record = parse_record<T>(file_name, *bytes, parse);
+        if (!record) continue;
+        // Put back under its name, so the next save keeps it as the backup;
+        // if that fails the content is still read and written at that save.
+        if (std::string_view(suffix) == ".tmp") {
+            (void)fs.rename_replace(left, target);
+        } else {
+            (void)fs.copy_file(left, target);
+        }
+        return std::move(*record);
+    }
+    return std::nullopt;
+}
+
+// A file that does not exist reads as nothing, which is not an error.
+template <class T, class Parse>
+StoreResult<std::optional<T>> read_file_record(FileSystem& fs, const Path& dir,
+                                               std::string_view file_name, Parse parse) {
+    auto bytes = fs.read_file(in_dir(dir, file_name));
+    if (!bytes) {
+        if (bytes.error().not_found) return recover_record<T>(fs, dir, file_name, parse);
+        return unexpected(StoreError::io(bytes.error()));
+    }
+    auto record = parse_record<T>(file_name, *bytes, parse);
+    if (!record) return unexpected(std::move(record.error()));
     return std::optional<T>(std::move(*record));
 }
 
@@ -127,8 +163,10 @@ void note_unwritten(std::vector<LoadProblem>& problems, std::string_view file_na
 
 std::vector<LoadProblem> load_at_startup(FileSystem& fs, const Path& dir, LoadedConfig& config) {
     std::vector<LoadProblem> problems;
-    const bool settings_existed = fs.exists(in_dir(dir, k_settings_file));
+    // First run: no file, and nothing left of one by a cut-off save.
+    bool settings_existed = true;
     if (auto r = read_settings_file(fs, dir)) {
+        settings_existed = r->has_value();
         config.settings = r->has_value() ? std::move(**r) : fresh_settings();
     } else {
         problems.push_back(keep_unreadable(fs, dir, k_settings_file, std::move(r.error())));
@@ -139,8 +177,9 @@ std::vector<LoadProblem> load_at_startup(FileSystem& fs, const Path& dir, Loaded
     } else {
         problems.push_back(keep_unreadable(fs, dir, k_profiles_file, std::move(r.error())));
     }
-    const bool aliases_existed = fs.exists(in_dir(dir, k_aliases_file));
+    bool aliases_existed = true;
     if (auto r = read_aliases_file(fs, dir)) {
+        aliases_existed = r->has_value();
         if (r->has_value()) {
             config.aliases = std::move((*r)->aliases);
             config.quick_keys = std::move((*r)->quick_keys);

@@ -293,6 +293,56 @@ TEST(WriteAtomic, FailedDeleteOrSecondRenameIsReported) {
     EXPECT_EQ(read_all(dir / "f.json.bak"), "old");
 }
 
+// Pins the loss of every profile when a save was cut off between deleting
+// the file and renaming the new one: the start read "no file", and the next
+// save replaced the backup as well.
+TEST(LoadAtStartup, ASaveCutOffAfterTheDeleteIsFoundInItsTemporaryOrBackupFile) {
+    ScratchDir dir;
+    LoadedConfig config;
+    ASSERT_TRUE(load_at_startup(real_fs(), dir.path(), config).empty());
+    ConnectionProfile one;
+    one.id = "p1";
+    one.name = "one";
+    ConnectionProfile two = one;
+    two.id = "p2";
+    two.name = "two";
+    ASSERT_TRUE(save_profiles(real_fs(), dir.path(), {one}));
+    ASSERT_TRUE(save_profiles(real_fs(), dir.path(), {one}));
+    // The second save's rename is refused, then the process dies after the
+    // delete: only the temporary file and the backup remain.
+    FaultyFileSystem fs;
+    fs.fail_renames = 2;
+    ASSERT_FALSE(save_profiles(fs, dir.path(), {one, two}));
+    ASSERT_FALSE(real_fs().exists(dir / "profiles.json"));
+
+    LoadedConfig after;
+    EXPECT_TRUE(load_at_startup(real_fs(), dir.path(), after).empty());
+    ASSERT_EQ(after.profiles.size(), 2u);
+    EXPECT_EQ(after.profiles[1].name, "two");
+    EXPECT_TRUE(real_fs().exists(dir / "profiles.json"));  // back under its name
+
+    // A temporary file cut short: the backup holds the last whole content.
+    ASSERT_TRUE(real_fs().remove_file(dir / "profiles.json"));
+    write_all(dir / "profiles.json.tmp", "{\"schema_version\": 1, \"profi");
+    LoadedConfig from_backup;
+    load_at_startup(real_fs(), dir.path(), from_backup);
+    EXPECT_EQ(from_backup.profiles.size(), 1u);
+
+    // Quick keys that came back are not replaced by the first-run ones.
+    ASSERT_TRUE(save_aliases(real_fs(), dir.path(), {}, {}));
+    ASSERT_TRUE(real_fs().rename_replace(dir / "aliases.json", dir / "aliases.json.tmp"));
+    LoadedConfig aliases;
+    load_at_startup(real_fs(), dir.path(), aliases);
+    EXPECT_TRUE(aliases.quick_keys.empty());
+
+    // Without a temporary file the user removed it: a fresh start.
+    ASSERT_TRUE(real_fs().remove_file(dir / "profiles.json"));
+    ASSERT_TRUE(real_fs().remove_file(dir / "profiles.json.tmp"));
+    LoadedConfig fresh;
+    load_at_startup(real_fs(), dir.path(), fresh);
+    EXPECT_TRUE(fresh.profiles.empty());
+}
+
 TEST(WriteAtomic, ADirectoryInTheWayFailsWithoutBackup) {
     ScratchDir dir;
     ASSERT_TRUE(real_fs().create_directories(dir / "f.json"));
