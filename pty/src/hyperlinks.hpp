@@ -22,6 +22,13 @@ struct LinkedCell {
     friend bool operator==(LinkedCell, LinkedCell) = default;
 };
 
+// Consecutive cells of one link, as the history keeps them.
+struct LinkRun {
+    std::uint16_t col = 0;
+    std::uint16_t count = 0;
+    std::uint32_t id = 0;
+};
+
 class Hyperlinks {
   public:
     static constexpr std::size_t k_max_links = 1024;

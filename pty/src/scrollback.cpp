@@ -150,7 +150,17 @@ void Scrollback::push(const RowView& row) {
         if (!cells.empty()) {
             std::sort(cells.begin(), cells.end(),
                       [](LinkedCell a, LinkedCell b) { return a.col < b.col; });
-            linked_.push_back({pushed_ - 1, std::move(cells)});
+            std::vector<LinkRun> runs;
+            for (const LinkedCell& c : cells) {
+                if (!runs.empty() && runs.back().id == c.id &&
+                    runs.back().col + runs.back().count == c.col) {
+                    ++runs.back().count;
+                } else {
+                    runs.push_back({c.col, 1, c.id});
+                }
+            }
+            runs.shrink_to_fit();
+            linked_.push_back({pushed_ - 1, std::move(runs)});
         }
     }
     if (rows_.size() > capacity_) evict_oldest();
@@ -284,12 +294,12 @@ void Scrollback::evict_oldest() {
     }
 }
 
-const std::vector<LinkedCell>* Scrollback::links(std::size_t line) const {
+const std::vector<LinkRun>* Scrollback::links(std::size_t line) const {
     const std::uint64_t number = first_number() + line;
     const auto it =
         std::lower_bound(linked_.begin(), linked_.end(), number,
                          [](const LinkedLine& l, std::uint64_t n) { return l.number < n; });
-    return it != linked_.end() && it->number == number ? &it->cells : nullptr;
+    return it != linked_.end() && it->number == number ? &it->runs : nullptr;
 }
 
 LineReader Scrollback::reader(std::size_t line) const {
@@ -438,8 +448,7 @@ bool LineReader::append_simple_text(Fold fold, std::string& out, bool& ascii) co
 std::size_t Scrollback::bytes() const {
     std::size_t total = rows_.size() * sizeof(Line);
     for (const Block& b : blocks_) total += b.size;
-    for (const LinkedLine& l : linked_)
-        total += sizeof(l) + l.cells.capacity() * sizeof(LinkedCell);
+    for (const LinkedLine& l : linked_) total += sizeof(l) + l.runs.capacity() * sizeof(LinkRun);
     return total;
 }
 

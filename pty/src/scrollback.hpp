@@ -82,8 +82,8 @@ class Scrollback {
     std::uint64_t end_number() const { return pushed_; }
     // Line 0 is the oldest kept.
     LineReader reader(std::size_t line) const;
-    // The linked cells of a line, by column; null for a line without links.
-    const std::vector<LinkedCell>* links(std::size_t line) const;
+    // The links of a line in column order; null for a line without links.
+    const std::vector<LinkRun>* links(std::size_t line) const;
     // Memory held: blocks and the line index.
     std::size_t bytes() const;
 
@@ -111,7 +111,7 @@ class Scrollback {
     // this costs nothing per line in the usual history.
     struct LinkedLine {
         std::uint64_t number;
-        std::vector<LinkedCell> cells;
+        std::vector<LinkRun> runs;
     };
     std::deque<LinkedLine> linked_;
     // The row being encoded: its text and its runs.

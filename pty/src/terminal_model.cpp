@@ -37,13 +37,17 @@ void fill_cell(Cell& out, const CellData& c, const Marks* marks, const Screen& s
 }
 
 // Gives the linked cells of a line their link ids.
-void fill_links(std::vector<Cell>& cells, const std::vector<LinkedCell>* links,
+void fill_links(std::vector<Cell>& cells, const std::vector<LinkedCell>& links,
                 const CellData* live) {
-    if (links == nullptr) return;
-    for (const LinkedCell& l : *links) {
-        if (l.col < cells.size() && (live == nullptr || live[l.col].linked())) {
-            cells[l.col].hyperlink = l.id;
-        }
+    for (const LinkedCell& l : links) {
+        if (l.col < cells.size() && live[l.col].linked()) cells[l.col].hyperlink = l.id;
+    }
+}
+void fill_links(std::vector<Cell>& cells, const std::vector<LinkRun>* runs) {
+    if (runs == nullptr) return;
+    for (const LinkRun& r : *runs) {
+        for (std::size_t c = r.col; c < std::size_t{r.col} + r.count && c < cells.size(); ++c)
+            cells[c].hyperlink = r.id;
     }
 }
 
@@ -216,7 +220,7 @@ void TerminalModel::line(LineNumber n, LineCells& out) const {
         for (; col < out.cells.size(); ++col) {
             fill_cell(out.cells[col], CellData{}, nullptr, *screen_);
         }
-        fill_links(out.cells, history.links(static_cast<std::size_t>(n - begin)), nullptr);
+        fill_links(out.cells, history.links(static_cast<std::size_t>(n - begin)));
     } else if (n >= end && n - end < g.rows()) {
         const auto r = static_cast<std::uint16_t>(n - end);
         out.wrapped = g.wrapped(r);
@@ -225,7 +229,7 @@ void TerminalModel::line(LineNumber n, LineCells& out) const {
         for (std::uint16_t col = 0; col < g.cols(); ++col) {
             fill_cell(out.cells[col], cells[col], g.cell_marks(r, col), *screen_);
         }
-        fill_links(out.cells, &g.row_links(r), cells);
+        fill_links(out.cells, g.row_links(r), cells);
     } else {
         out.cells.clear();
         out.wrapped = false;
