@@ -13,12 +13,9 @@ namespace tolvar::core {
 namespace {
 
 using testing::read_all;
+using testing::real_fs;
 using testing::ScratchDir;
 using testing::write_all;
-
-FileSystem& real_fs() {
-    return platform_file_system();
-}
 
 struct Example {
     LoadedConfig config;

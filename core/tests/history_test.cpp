@@ -8,12 +8,9 @@ namespace tolvar::core {
 namespace {
 
 using testing::read_all;
+using testing::real_fs;
 using testing::ScratchDir;
 using testing::write_all;
-
-FileSystem& real_fs() {
-    return platform_file_system();
-}
 
 std::vector<HistoryEntry> read_ok(const Path& dir, std::string_view id) {
     auto r = read_history(real_fs(), dir, id);

@@ -10,12 +10,9 @@ namespace {
 
 using testing::FaultyFileSystem;
 using testing::read_all;
+using testing::real_fs;
 using testing::ScratchDir;
 using testing::write_all;
-
-FileSystem& real_fs() {
-    return platform_file_system();
-}
 
 constexpr std::string_view k_seeded_aliases = R"({
   "schema_version": 1,

@@ -37,6 +37,10 @@ class ScratchDir {
     Path path_;
 };
 
+inline FileSystem& real_fs() {
+    return platform_file_system();
+}
+
 inline std::string read_all(const Path& p) {
     std::ifstream in(p, std::ios::binary);
     std::ostringstream out;
