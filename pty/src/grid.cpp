@@ -17,6 +17,10 @@ std::uint16_t sat_add(std::uint16_t a, std::uint16_t b) {
     return static_cast<std::uint16_t>(s > 0xffff ? 0xffff : s);
 }
 
+bool before_col(const LinkedCell& l, std::uint16_t col) {
+    return l.col < col;
+}
+
 std::uint16_t sat_sub(std::uint16_t a, std::uint16_t b) {
     return a > b ? static_cast<std::uint16_t>(a - b) : 0;
 }
@@ -70,6 +74,8 @@ void Grid::drop_marks(std::uint16_t r, std::uint16_t col) {
     std::erase_if(list, [col](const Marks& m) { return m.col == col; });
 }
 
+// A row's list is kept in column order, so that a redraw over linked cells
+// finds each entry by halving rather than by a walk along the row.
 void Grid::link_cells(std::uint16_t r, std::uint16_t from, std::uint16_t to, std::uint32_t id) {
     CellData* cells = row(r);
     auto& list = links_[slot(r)];
@@ -80,22 +86,20 @@ void Grid::link_cells(std::uint16_t r, std::uint16_t from, std::uint16_t to, std
             list.push_back({col, id});
             continue;
         }
-        const auto it = std::find_if(list.begin(), list.end(),
-                                     [col](const LinkedCell& l) { return l.col == col; });
-        if (it != list.end()) {
+        const auto it = std::lower_bound(list.begin(), list.end(), col, before_col);
+        if (it->col == col) {
             it->id = id;
         } else {
-            list.push_back({col, id});
+            list.insert(it, {col, id});
         }
     }
 }
 
 std::uint32_t Grid::cell_link(std::uint16_t r, std::uint16_t col) const {
     if (!allocated() || !row(r)[col].linked()) return 0;
-    for (const LinkedCell& l : links_[slot(r)]) {
-        if (l.col == col) return l.id;
-    }
-    return 0;
+    const auto& list = links_[slot(r)];
+    const auto it = std::lower_bound(list.begin(), list.end(), col, before_col);
+    return it != list.end() && it->col == col ? it->id : 0;
 }
 
 void Grid::set_cell(std::uint16_t r, std::uint16_t col, char32_t c, bool wide, const Attrs& a) {

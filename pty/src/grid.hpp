@@ -51,8 +51,8 @@ class Grid {
     void link_cells(std::uint16_t r, std::uint16_t from, std::uint16_t to, std::uint32_t id);
     // The link of one cell; 0 when it has none.
     std::uint32_t cell_link(std::uint16_t r, std::uint16_t col) const;
-    // The row's linked cells, by column; entries for cells that no longer
-    // carry the link bit are stale and mean nothing.
+    // The row's linked cells in column order; entries for cells that no
+    // longer carry the link bit are stale and mean nothing.
     const std::vector<LinkedCell>& row_links(std::uint16_t r) const { return links_[slot(r)]; }
 
     // Cell edits that keep the combining marks in step.

@@ -143,22 +143,18 @@ void Scrollback::push(const RowView& row) {
     encode(row);
     store(row);
     if (row.links != nullptr && !row.links->empty()) {
-        std::vector<LinkedCell> cells;
-        for (const LinkedCell& l : *row.links) {
-            if (l.col < row.cols && row.cells[l.col].linked()) cells.push_back(l);
-        }
-        if (!cells.empty()) {
-            std::sort(cells.begin(), cells.end(),
-                      [](LinkedCell a, LinkedCell b) { return a.col < b.col; });
-            std::vector<LinkRun> runs;
-            for (const LinkedCell& c : cells) {
-                if (!runs.empty() && runs.back().id == c.id &&
-                    runs.back().col + runs.back().count == c.col) {
-                    ++runs.back().count;
-                } else {
-                    runs.push_back({c.col, 1, c.id});
-                }
+        // The grid keeps them in column order; stale entries are skipped.
+        std::vector<LinkRun> runs;
+        for (const LinkedCell& c : *row.links) {
+            if (c.col >= row.cols || !row.cells[c.col].linked()) continue;
+            if (!runs.empty() && runs.back().id == c.id &&
+                runs.back().col + runs.back().count == c.col) {
+                ++runs.back().count;
+            } else {
+                runs.push_back({c.col, 1, c.id});
             }
+        }
+        if (!runs.empty()) {
             runs.shrink_to_fit();
             linked_.push_back({pushed_ - 1, std::move(runs)});
         }

@@ -84,6 +84,20 @@ TEST(Hyperlinks, EditsMoveOrDropTheLinkWithTheCells) {
     EXPECT_EQ(links_of(m, m.history_end()).substr(0, 2), "..");
 }
 
+TEST(Hyperlinks, LinksWrittenOutOfColumnOrderReadBackInPlaceAndInTheHistory) {
+    // A full-screen program redraws a row's links in any order.
+    TerminalModel m(1, 8, 10);
+    m.feed("\x1b[5G" + open_link("https://b.test") + "bbb" + "\x1b[1G" +
+           open_link("https://a.test") + "aa" + "\x1b[6G" + open_link("https://c.test") + "c" +
+           "\x1b[3G" + open_link("https://a.test") + "a" + k_close);
+    const std::string want =
+        "a>https://a.test a>https://a.test a>https://a.test .b>https://b.test c>https://c.test "
+        "b>https://b.test .";
+    EXPECT_EQ(links_of(m, m.history_end()), want);
+    m.feed("\r\n");
+    EXPECT_EQ(links_of(m, m.history_begin()), want);
+}
+
 TEST(Hyperlinks, LinesKeepTheirLinksInTheHistoryUntilTheyAreDropped) {
     TerminalModel m(2, 6, 3);
     m.feed(open_link("https://a.test") + "one" + k_close + "\r\ntwo\r\n" +
