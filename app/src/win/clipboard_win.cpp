@@ -5,6 +5,21 @@
 #include "tolvar/core/utf.hpp"
 
 namespace tolvar::app::win {
+namespace {
+
+// Another program (a clipboard manager; Wine's own clipboard bridge right
+// after another client took the selection) may hold the clipboard open for a
+// moment; one refusal would lose the copy or the paste. A tenth of a second
+// at most on the UI thread.
+bool open_clipboard(HWND owner) {
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        if (OpenClipboard(owner)) return true;
+        Sleep(10);
+    }
+    return false;
+}
+
+}  // namespace
 
 void put_clipboard_text(HWND owner, std::string_view utf8) {
     const std::u16string text = core::utf8_to_utf16(utf8);
@@ -18,7 +33,7 @@ void put_clipboard_text(HWND owner, std::string_view utf8) {
     }
     std::memcpy(target, text.c_str(), bytes);
     GlobalUnlock(memory);
-    if (!OpenClipboard(owner)) {
+    if (!open_clipboard(owner)) {
         GlobalFree(memory);
         return;
     }
@@ -29,7 +44,7 @@ void put_clipboard_text(HWND owner, std::string_view utf8) {
 }
 
 std::optional<std::string> read_clipboard_text(HWND owner) {
-    if (!OpenClipboard(owner)) return std::nullopt;
+    if (!open_clipboard(owner)) return std::nullopt;
     std::optional<std::string> result;
     if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
         if (const auto* units = static_cast<const char16_t*>(GlobalLock(data))) {

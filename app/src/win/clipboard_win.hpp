@@ -1,4 +1,5 @@
-// Clipboard text in and out, CF_UNICODETEXT only. Failures are silent: the
+// Clipboard text in and out, CF_UNICODETEXT only. A clipboard held open by
+// another program is tried again for a moment; failures are then silent: the
 // clipboard is an interactive convenience, never worth a message. UI thread.
 #pragma once
 
