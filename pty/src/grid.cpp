@@ -268,7 +268,7 @@ void Grid::restore_cursor() {
     origin_mode = saved_origin_mode;
 }
 
-void Grid::set_scroll_region(std::uint16_t top, std::uint16_t bottom) {
+void Grid::set_scroll_region(std::uint16_t top, std::uint16_t bottom, bool home) {
     bottom = std::min(bottom, static_cast<std::uint16_t>(rows_ - 1));
     if (top < bottom) {
         scroll_top = top;
@@ -277,7 +277,19 @@ void Grid::set_scroll_region(std::uint16_t top, std::uint16_t bottom) {
         scroll_top = 0;
         scroll_bottom = static_cast<std::uint16_t>(rows_ - 1);
     }
-    pos = {scroll_top, 0};
+    pos = {home && !origin_mode ? std::uint16_t{0} : scroll_top, 0};
+}
+
+void Grid::align() {
+    for (std::uint16_t r = 0; r < rows_; ++r) {
+        clear_row(r, Attrs{});
+        CellData* cells = row(r);
+        for (std::uint16_t c = 0; c < cols_; ++c) cells[c].word = U'E';
+        touch(r, cols_);
+    }
+    scroll_top = 0;
+    scroll_bottom = static_cast<std::uint16_t>(rows_ - 1);
+    pos = {};
 }
 
 void Grid::set_origin_mode(bool on) {
@@ -437,12 +449,14 @@ void Grid::insert_cells(std::uint16_t count) {
         }
         std::memmove(static_cast<void*>(cells + p + k), cells + p,
                      (cols_ - p - k) * sizeof(CellData));
-        std::fill(cells + p, cells + p + k, CellData{});
+        const CellData blank = CellData::blank(fill);
+        std::fill(cells + p, cells + p + k, blank);
         if (cont) cells[p].word |= CellData::k_cont;
         RowMeta& m = meta_[slot(r)];
         if (m.extent > p)
             m.extent = static_cast<std::uint16_t>(std::min<unsigned>(m.extent + k, cols_));
         if (cont) touch(r, static_cast<std::uint16_t>(p + 1));
+        if (!blank.is_default()) touch(r, static_cast<std::uint16_t>(p + k));
     }
     set_wrapped(r, false);
     if (cells[cols_ - 1].wide()) clear_cell_keep_attrs(r, static_cast<std::uint16_t>(cols_ - 1));
@@ -478,7 +492,9 @@ void Grid::delete_cells(std::uint16_t count) {
         }
         std::memmove(static_cast<void*>(cells + p), cells + p + n,
                      (cols_ - p - n) * sizeof(CellData));
-        std::fill(cells + cols_ - n, cells + cols_, CellData{});
+        const CellData blank = CellData::blank(fill);
+        std::fill(cells + cols_ - n, cells + cols_, blank);
+        if (!blank.is_default()) touch(r, cols_);
     }
     set_wrapped(r, false);
 }
@@ -544,7 +560,7 @@ void Grid::archive_top_row() {
     scrollback_.push(RowView{&cells_[s * std::size_t{cols_}], cols_, meta_[s].extent,
                              meta_[s].wrapped, &marks_[s], &links_[s]});
     base_ = base_ + 1 == rows_ ? 0 : base_ + 1;
-    clear_row(static_cast<std::uint16_t>(rows_ - 1), Attrs{});
+    clear_row(static_cast<std::uint16_t>(rows_ - 1), fill);
 }
 
 void Grid::rotate_up(std::uint16_t top, std::uint16_t bottom, std::uint16_t k) {
@@ -560,7 +576,7 @@ void Grid::rotate_up(std::uint16_t top, std::uint16_t bottom, std::uint16_t k) {
             ring(static_cast<std::uint16_t>(r)) = scratch_[r - top];
     }
     for (unsigned r = bottom + 1u - k; r <= bottom; ++r)
-        clear_row(static_cast<std::uint16_t>(r), Attrs{});
+        clear_row(static_cast<std::uint16_t>(r), fill);
 }
 
 void Grid::rotate_down(std::uint16_t top, std::uint16_t bottom, std::uint16_t k) {
@@ -576,7 +592,7 @@ void Grid::rotate_down(std::uint16_t top, std::uint16_t bottom, std::uint16_t k)
             ring(static_cast<std::uint16_t>(r)) = scratch_[r - top];
     }
     for (unsigned r = top; r < top + unsigned{k}; ++r)
-        clear_row(static_cast<std::uint16_t>(r), Attrs{});
+        clear_row(static_cast<std::uint16_t>(r), fill);
 }
 
 std::size_t Grid::memory_bytes() const {

@@ -72,6 +72,9 @@ class Grid {
     std::uint16_t scroll_bottom = 0;
     bool origin_mode = false;
     bool saved_origin_mode = false;
+    // The pen of rows and cells that scrolling, inserting and deleting bring
+    // in: the default, or the background colour alone as xterm does.
+    Attrs fill;
 
     // Puts the cursor row back inside the grid: only a cursor restored after
     // the grid shrank can be outside, and the reference crashes on it.
@@ -87,7 +90,12 @@ class Grid {
     void set_pos(Pos p);
     void save_cursor();
     void restore_cursor();
-    void set_scroll_region(std::uint16_t top, std::uint16_t bottom);
+    // `home`: the cursor goes home, as in xterm; else to the region's first
+    // row, as in the reference.
+    void set_scroll_region(std::uint16_t top, std::uint16_t bottom, bool home);
+    // DECALN: every cell an 'E' in the default pen, the region the whole
+    // screen, the cursor home.
+    void align();
     void set_origin_mode(bool on);
 
     void row_inc_clamp(std::uint16_t count);

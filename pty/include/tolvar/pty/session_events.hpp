@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstddef>
 #include <functional>
+#include <string_view>
 #include <span>
 
 #include "tolvar/pty/pty_session.hpp"
@@ -55,5 +56,15 @@ using ReadOutput = std::function<std::size_t(std::span<char> buffer)>;
 // events.ended(id), exactly once, whatever failed on the way.
 void pump_output(const ReadOutput& read, SharedModel& model, OutputSignal& signal,
                  SessionEvents& events, SessionId id) noexcept;
+
+// Writes bytes to the session's input; false when the write failed.
+using WriteInput = std::function<bool(std::string_view bytes)>;
+
+// The same for a session whose bytes reach the model unchanged (a serial
+// port): the model answers the application's device questions and `answer`
+// sends the replies back. Behind a pseudo console the console host answers
+// them itself.
+void pump_output(const ReadOutput& read, SharedModel& model, OutputSignal& signal,
+                 SessionEvents& events, SessionId id, const WriteInput& answer) noexcept;
 
 }  // namespace tolvar::pty
