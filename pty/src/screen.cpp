@@ -23,6 +23,7 @@ void Screen::set_size(std::uint16_t rows, std::uint16_t cols) {
 
 void Screen::set_departures(std::uint32_t mask) {
     departures_ = mask;
+    update_text_path();
     pen_changed();
 }
 
@@ -55,7 +56,7 @@ constexpr char16_t k_dec_graphics[32] = {
 // ---- text ---------------------------------------------------------------------
 
 void Screen::print_ascii(const char* p, std::size_t n) {
-    if (ascii_takes_text_path()) {
+    if (text_special_) {
         for (std::size_t i = 0; i < n; ++i) text(static_cast<unsigned char>(p[i]));
         return;
     }
@@ -96,16 +97,18 @@ void Screen::print_ascii(const char* p, std::size_t n) {
     }
 }
 
-void Screen::text(char32_t c) {
+void Screen::special_text(char32_t c) {
     if (c >= 0x5f && c < 0x7f && charsets_.in_graphics()) c = k_dec_graphics[c - 0x5f];
+    place(c, insert_mode_ && departs(departure::insert_mode));
+}
+
+void Screen::place(char32_t c, bool insert) {
     const int w = char_width(c);
     if (w < 0) return;  // controls are never drawn
-    if (w > 0) last_char_ = c;
     Grid& g = active();
     g.clamp_cursor_row();  // reference crashes below the grid
     const std::uint16_t cols = g.cols();
-    const bool inserting = insert_mode_ && w > 0 && departs(departure::insert_mode);
-    if (w > 0 && g.pos.col + w <= cols && !inserting) {
+    if (w > 0 && g.pos.col + w <= cols && !insert) {
         // It fits where the cursor is, over plain cells: the common case,
         // which needs none of the wrapping and wide-character repairs below.
         CellData* cell = g.row(g.pos.row) + g.pos.col;
@@ -118,6 +121,7 @@ void Screen::text(char32_t c) {
                 cell[1].word = CellData::k_cont;
             }
             cell[0] = first;
+            last_char_ = c;
             if (link_ != 0) {
                 g.link_cells(g.pos.row, g.pos.col, static_cast<std::uint16_t>(g.pos.col + w),
                              link_);
@@ -143,7 +147,7 @@ void Screen::text(char32_t c) {
     }
     g.col_wrap(width, wrap);
     const Pos pos = g.pos;
-    if (inserting) {
+    if (insert && width > 0) {
         // The row moves right to make room; what passes the edge is lost,
         // and the row still continues where it did.
         const bool continues = g.wrapped(pos.row);
@@ -173,6 +177,7 @@ void Screen::text(char32_t c) {
         return;
     }
 
+    last_char_ = c;
     CellData* row = g.row(pos.row);
     if (row[pos.col].cont() && pos.col > 0) {
         g.clear_cell(pos.row, static_cast<std::uint16_t>(pos.col - 1), attrs_);
@@ -224,9 +229,11 @@ void Screen::execute(std::uint8_t byte) {
             break;
         case 14:  // SO
             if (departs(departure::charsets)) charsets_.shift = 1;
+            update_text_path();
             break;
         case 15:  // SI
             charsets_.shift = 0;
+            update_text_path();
             break;
         default:
             // The bell makes no sound and no flash; the other controls do
@@ -239,6 +246,7 @@ void Screen::designate(std::string_view intermediates, std::uint8_t final) {
     if (!departs(departure::charsets)) return;
     // G0 and G1; any set but DEC special graphics is taken as ASCII.
     charsets_.graphics[intermediates == ")" ? 1 : 0] = final == '0';
+    update_text_path();
 }
 
 void Screen::tab_forward(Grid& g) {
@@ -476,6 +484,7 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
                 CsiParams::Group group;
                 while (params.next(c, group)) {
                     if (group.is(4)) insert_mode_ = action == 'h';
+                    update_text_path();
                 }
                 break;
             }
@@ -840,6 +849,7 @@ void Screen::restore_cursor() {
     const SavedPen& saved = saved_pen();
     attrs_ = saved.attrs;
     charsets_ = saved.charsets;
+    update_text_path();
     pen_changed();
 }
 
@@ -864,6 +874,7 @@ void Screen::reset() {
     mouse_encoding_ = MouseEncoding::Default;
     insert_mode_ = false;
     auto_wrap_ = true;
+    update_text_path();
     pen_changed();
 }
 

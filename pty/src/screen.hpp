@@ -82,11 +82,18 @@ class Screen {
 
     Grid& active() { return alternate_screen() ? alternate_ : primary_; }
     bool departs(std::uint32_t d) const { return (departures_ & d) != 0; }
-    void text(char32_t c);
-    // Text that print_ascii cannot store as it comes: line drawing or insert mode.
-    bool ascii_takes_text_path() const {
-        return departs(departure::insert_mode) ? insert_mode_ || charsets_.in_graphics()
-                                               : charsets_.in_graphics();
+    void text(char32_t c) {
+        if (text_special_) [[unlikely]] return special_text(c);
+        place(c, false);
+    }
+    void special_text(char32_t c);
+    // Puts one character at the cursor; `insert` shifts the row right first.
+    void place(char32_t c, bool insert);
+    // Whether text needs more than storing: line drawing or insert mode. Kept
+    // in text_special_ so that the usual path tests one flag.
+    void update_text_path() {
+        text_special_ =
+            charsets_.in_graphics() || (insert_mode_ && departs(departure::insert_mode));
     }
     void settle_pending_wrap(Grid& g);
     // The pen erased and scrolled-in cells take.
@@ -134,6 +141,7 @@ class Screen {
     std::vector<bool> tab_stops_;
     // The last character drawn, for REP; 0 after a control.
     char32_t last_char_ = 0;
+    bool text_special_ = false;
     bool answering_ = false;
     std::string answers_;
     std::string title_;
