@@ -2,8 +2,15 @@
 // kept beside it. Internal to the terminal model.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+
 #include "tolvar/pty/terminal_model.hpp"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tolvar::pty {
 
@@ -98,5 +105,52 @@ struct Marks {
     std::uint8_t count = 0;
     char32_t cps[k_max] = {};
 };
+
+#if defined(__SSE2__)
+// store_ascii's vectors: four cells (three vectors) a step; returns how many
+// cells it stored (n rounded down to four).
+inline std::size_t store_ascii_fours(CellData* out, const char* p, std::size_t n,
+                                     std::uint32_t pen, std::uint32_t fg, std::uint32_t bg) {
+    const auto word = static_cast<int>(pen);
+    const auto f = static_cast<int>(fg);
+    const auto b = static_cast<int>(bg);
+    // Four cells are the twelve words  w0 f b w1 | f b w2 f | b w3 f b.
+    const __m128i c0 = _mm_setr_epi32(word, f, b, word);
+    const __m128i c1 = _mm_setr_epi32(f, b, word, f);
+    const __m128i c2 = _mm_setr_epi32(b, word, f, b);
+    const __m128i m0 = _mm_setr_epi32(-1, 0, 0, -1);
+    const __m128i m1 = _mm_setr_epi32(0, 0, -1, 0);
+    const __m128i m2 = _mm_setr_epi32(0, -1, 0, 0);
+    const __m128i zero = _mm_setzero_si128();
+    std::size_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        int four;
+        std::memcpy(&four, p + i, 4);
+        __m128i w = _mm_cvtsi32_si128(four);
+        w = _mm_unpacklo_epi16(_mm_unpacklo_epi8(w, zero), zero);  // the bytes as words
+        const __m128i v0 = _mm_or_si128(c0, _mm_and_si128(_mm_shuffle_epi32(w, 0x40), m0));
+        const __m128i v1 = _mm_or_si128(c1, _mm_and_si128(_mm_shuffle_epi32(w, 0xaa), m1));
+        const __m128i v2 = _mm_or_si128(c2, _mm_and_si128(_mm_shuffle_epi32(w, 0xff), m2));
+        auto* dst = reinterpret_cast<char*>(out + i);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), v0);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16), v1);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 32), v2);
+    }
+    return i;
+}
+#endif
+
+// Stores n cells of printable ASCII in one pen: the cell words are `pen` with
+// the byte, fg and bg as given; the plain-text path's stores.
+inline void store_ascii(CellData* out, const char* p, std::size_t n, std::uint32_t pen,
+                        std::uint32_t fg, std::uint32_t bg) {
+    static_assert(sizeof(CellData) == 12);
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Short runs are done before the vectors would be set up.
+    if (n >= 8) i = store_ascii_fours(out, p, n, pen, fg, bg);
+#endif
+    for (; i < n; ++i) out[i] = CellData{pen | static_cast<unsigned char>(p[i]), fg, bg};
+}
 
 }  // namespace tolvar::pty

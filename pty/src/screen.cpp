@@ -73,12 +73,18 @@ void Screen::print_ascii(const char* p, std::size_t n) {
             --n;
             continue;
         }
-        CellData* row = g.row(g.pos.row);
+        const std::uint32_t slot = g.slot_of(g.pos.row);
+        CellData* row = g.slot_cells(slot);
         const std::size_t span = std::min<std::size_t>(n, cols - g.pos.col);
         std::size_t i = 0;
-        for (CellData* cell = row + g.pos.col; i < span; ++i, ++cell) {
-            if (cell->word & CellData::k_special) break;
-            *cell = CellData{pen | static_cast<unsigned char>(p[i]), blank.fg, blank.bg};
+        if (!g.slot_special(slot)) {
+            store_ascii(row + g.pos.col, p, span, pen, blank.fg, blank.bg);
+            i = span;
+        } else {
+            for (CellData* cell = row + g.pos.col; i < span; ++i, ++cell) {
+                if (cell->word & CellData::k_special) break;
+                *cell = CellData{pen | static_cast<unsigned char>(p[i]), blank.fg, blank.bg};
+            }
         }
         if (i > 0) {
             if (link_ != 0) {
@@ -86,7 +92,7 @@ void Screen::print_ascii(const char* p, std::size_t n) {
                              link_);
             }
             g.pos.col = static_cast<std::uint16_t>(g.pos.col + i);
-            g.touch(g.pos.row, g.pos.col);
+            g.touch_slot(slot, g.pos.col);
             p += i;
             n -= i;
         }
@@ -111,7 +117,8 @@ void Screen::place(char32_t c, bool insert) {
     if (w > 0 && g.pos.col + w <= cols && !insert) {
         // It fits where the cursor is, over plain cells: the common case,
         // which needs none of the wrapping and wide-character repairs below.
-        CellData* cell = g.row(g.pos.row) + g.pos.col;
+        const std::uint32_t slot = g.slot_of(g.pos.row);
+        CellData* cell = g.slot_cells(slot) + g.pos.col;
         if (((cell[0].word | cell[w - 1].word) & CellData::k_special) == 0) {
             CellData first = CellData::blank(attrs_);
             first.word |= static_cast<std::uint32_t>(c);
@@ -119,6 +126,7 @@ void Screen::place(char32_t c, bool insert) {
                 first.word |= CellData::k_wide;
                 cell[1] = CellData{};
                 cell[1].word = CellData::k_cont;
+                g.mark_slot_special(slot);
             }
             cell[0] = first;
             last_char_ = c;
@@ -127,7 +135,7 @@ void Screen::place(char32_t c, bool insert) {
                              link_);
             }
             g.pos.col = static_cast<std::uint16_t>(g.pos.col + w);
-            g.touch(g.pos.row, g.pos.col);
+            g.touch_slot(slot, g.pos.col);
             return;
         }
     }
@@ -197,6 +205,7 @@ void Screen::place(char32_t c, bool insert) {
         }
         g.clear_cell(next.row, next.col, Attrs{});
         row[next.col].word |= CellData::k_cont;
+        g.mark_special(next.row);
         if (link_ != 0) {
             g.link_cells(next.row, next.col, static_cast<std::uint16_t>(next.col + 1), link_);
         }

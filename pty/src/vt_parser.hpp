@@ -10,6 +10,10 @@
 #include <string>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tolvar::pty {
 
 // The numeric parameters of a CSI sequence: at most 32 values, grouped into
@@ -163,6 +167,30 @@ class VtParser {
 
 // ---------------------------------------------------------------------------
 
+// The end of the run of printable ASCII (0x20..0x7e) that starts at p:
+// sixteen bytes a step where SSE2 is there.
+inline const std::uint8_t* printable_end(const std::uint8_t* p, const std::uint8_t* end) {
+    // Short runs (words between colour changes) end before a vector is worth
+    // loading.
+    for (const std::uint8_t* scalar_end = end - p > 8 ? p + 8 : end; p < scalar_end; ++p) {
+        if (*p < 0x20 || *p >= 0x7f) return p;
+    }
+#if defined(__SSE2__)
+    // Signed compares: bytes from 0x80 are negative, so not above 0x1f.
+    const __m128i low = _mm_set1_epi8(0x1f);
+    const __m128i high = _mm_set1_epi8(0x7f);
+    while (end - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i printable = _mm_and_si128(_mm_cmpgt_epi8(v, low), _mm_cmplt_epi8(v, high));
+        const unsigned others = ~static_cast<unsigned>(_mm_movemask_epi8(printable)) & 0xffffu;
+        if (others != 0) return p + __builtin_ctz(others);
+        p += 16;
+    }
+#endif
+    while (p < end && *p >= 0x20 && *p < 0x7f) ++p;
+    return p;
+}
+
 template <class P>
 void VtParser::advance(P& performer, std::string_view bytes) {
     const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
@@ -172,7 +200,7 @@ void VtParser::advance(P& performer, std::string_view bytes) {
         if (state_ == Ground && byte >= 0x20 && byte < 0x7f) {
             // Printable ASCII runs skip the table: the common case by far.
             const auto* run = p;
-            while (p < end && *p >= 0x20 && *p < 0x7f) ++p;
+            p = printable_end(p, end);
             performer.print_ascii(reinterpret_cast<const char*>(run),
                                   static_cast<std::size_t>(p - run));
             continue;
