@@ -28,6 +28,7 @@ void Screen::set_departures(std::uint32_t mask) {
 }
 
 void Screen::pen_changed() {
+    pen_ = CellData::blank(attrs_);
     const Attrs fill = departs(departure::background_erase) ? erase_pen() : Attrs{};
     primary_.fill = fill;
     alternate_.fill = fill;
@@ -64,8 +65,8 @@ void Screen::print_ascii(const char* p, std::size_t n) {
     Grid& g = active();
     g.clamp_cursor_row();  // reference crashes below the grid
     const std::uint16_t cols = g.cols();
-    const std::uint32_t pen = CellData::blank(attrs_).word;
-    const CellData blank = CellData::blank(attrs_);
+    const std::uint32_t pen = pen_.word;
+    const CellData blank = pen_;
     while (n > 0) {
         if (g.pos.col >= cols) {
             // Wrapping, and anything unusual, takes the careful path.
@@ -120,7 +121,7 @@ void Screen::place(char32_t c, bool insert) {
         const std::uint32_t slot = g.slot_of(g.pos.row);
         CellData* cell = g.slot_cells(slot) + g.pos.col;
         if (((cell[0].word | cell[w - 1].word) & CellData::k_special) == 0) {
-            CellData first = CellData::blank(attrs_);
+            CellData first = pen_;
             first.word |= static_cast<std::uint32_t>(c);
             if (w == 2) {
                 first.word |= CellData::k_wide;

@@ -131,6 +131,8 @@ class Screen {
     Grid primary_;
     Grid alternate_;
     Attrs attrs_;
+    // attrs_ as a blank cell, kept by pen_changed for the text paths.
+    CellData pen_;
     Charsets charsets_;
     // DECSC's pen for the primary and the alternate screen, as xterm keeps
     // one per screen; the reference shares the first.

@@ -218,7 +218,9 @@ void VtParser::advance(P& performer, std::string_view bytes) {
         if (state_ == Ground && byte >= 0x20 && byte < 0x7f) {
             // Printable ASCII runs skip the table: the common case by far.
             const auto* run = p;
-            p = printable_end(p, end);
+            // A character alone (after a cursor move, say) needs no scan.
+            const bool alone = p + 1 == end || p[1] < 0x20 || p[1] >= 0x7f;
+            p = alone ? p + 1 : printable_end(p + 1, end);
             performer.print_ascii(reinterpret_cast<const char*>(run),
                                   static_cast<std::size_t>(p - run));
             continue;
