@@ -37,7 +37,7 @@ std::string output_text(const pty::TerminalModel& model) {
     return text;
 }
 
-std::string output_file_name(std::string_view title, int year, int month, int day) {
+std::string file_name_stem(std::string_view title, std::string_view fallback) {
     std::string stem;
     for (std::size_t pos = 0; pos < title.size();) {
         const std::size_t begin = pos;
@@ -51,8 +51,13 @@ std::string output_file_name(std::string_view title, int year, int month, int da
     }
     while (!stem.empty() && (stem.back() == '.' || stem.back() == ' ')) stem.pop_back();
     const std::string_view trimmed = core::trim_unicode(stem);
-    stem = trimmed.empty() ? std::string("output") : std::string(trimmed);
+    stem = trimmed.empty() ? std::string(fallback) : std::string(trimmed);
     if (is_device_name(stem)) stem.insert(stem.begin(), '_');
+    return stem;
+}
+
+std::string output_file_name(std::string_view title, int year, int month, int day) {
+    std::string stem = file_name_stem(title, "output");
     char date[16];
     std::snprintf(date, sizeof date, "%04d-%02d-%02d", year, month, day);
     stem += ' ';

@@ -21,4 +21,7 @@ std::string output_text(const pty::TerminalModel& model);
 // Long titles are cut at a character boundary.
 std::string output_file_name(std::string_view title, int year, int month, int day);
 
+// The title part of such a name: `fallback` when nothing of the title is left.
+std::string file_name_stem(std::string_view title, std::string_view fallback);
+
 }  // namespace tolvar::app

@@ -1,0 +1,70 @@
+#include "tolvar/app/session_log.hpp"
+
+#include <cstdio>
+
+#include "tolvar/app/output.hpp"
+
+namespace tolvar::app {
+
+namespace {
+
+// Line n's text ending in a line feed for each line that does not continue.
+std::string lines_text(const pty::TerminalModel& model, pty::LineNumber from, pty::LineNumber to) {
+    if (from >= to) return {};
+    std::string text = model.text_range({from, 0}, {to, 0});
+    if (text.empty() || text.back() != '\n') text.push_back('\n');
+    return text;
+}
+
+bool wrapped(const pty::TerminalModel& model, pty::LineNumber n, pty::LineCells& scratch) {
+    model.line(n, scratch);
+    return scratch.wrapped;
+}
+
+}  // namespace
+
+std::string LogLines::scrolled(const pty::TerminalModel& model) {
+    if (next_ < model.history_begin()) {
+        lost_ += model.history_begin() - next_;
+        next_ = model.history_begin();
+    }
+    // Up to the end of the last run of lines that has ended.
+    pty::LineNumber end = model.history_end();
+    // The end took screen lines that have not scrolled off yet.
+    if (end <= next_) return {};
+    pty::LineCells scratch;
+    while (end > next_ && wrapped(model, end - 1, scratch)) --end;
+    std::string text = lines_text(model, next_, end);
+    next_ = end;
+    return text;
+}
+
+std::string LogLines::rest(const pty::TerminalModel& model) {
+    std::string text = scrolled(model);
+    pty::LineNumber end = model.history_end();
+    if (!model.alternate_screen()) {
+        pty::LineCells scratch;
+        for (std::uint16_t r = model.rows(); r > 0; --r) {
+            model.line(model.history_end() + r - 1, scratch);
+            bool blank = true;
+            for (const pty::Cell& c : scratch.cells) blank = blank && c.contents.empty();
+            if (!blank) {
+                end = model.history_end() + r;
+                break;
+            }
+        }
+    }
+    text += lines_text(model, next_, end);
+    next_ = end;
+    return text;
+}
+
+std::string log_file_name(std::string_view title, int year, int month, int day, int hour,
+                          int minute, int second) {
+    char when[32];
+    std::snprintf(when, sizeof when, " %04d-%02d-%02d %02d-%02d-%02d.log", year, month, day, hour,
+                  minute, second);
+    return file_name_stem(title, "session") + when;
+}
+
+}  // namespace tolvar::app
