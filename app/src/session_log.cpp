@@ -1,6 +1,8 @@
 #include "tolvar/app/session_log.hpp"
 
+#include <chrono>
 #include <cstdio>
+#include <exception>
 
 #include "tolvar/app/output.hpp"
 
@@ -57,6 +59,73 @@ std::string LogLines::rest(const pty::TerminalModel& model) {
     text += lines_text(model, next_, end);
     next_ = end;
     return text;
+}
+
+LogWriter::LogWriter(core::FileSystem& fs, core::Path path, Failed failed)
+    : fs_(fs), path_(std::move(path)), on_failure_(std::move(failed)), thread_([this] { run(); }) {}
+
+LogWriter::~LogWriter() {
+    {
+        const std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_one();
+    thread_.join();
+}
+
+void LogWriter::write(std::string_view text) {
+    const std::lock_guard lock(mutex_);
+    if (failed_) return;
+    if (queued_.size() + text.size() > k_max_queued) {
+        dropped_ += text.size();
+        return;
+    }
+    queued_.append(text);
+}
+
+bool LogWriter::failed() const {
+    const std::lock_guard lock(mutex_);
+    return failed_;
+}
+
+void LogWriter::run() noexcept {
+    std::string batch;
+    for (bool last = false; !last;) {
+        std::uint64_t dropped = 0;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait_for(lock, std::chrono::seconds(1), [this] { return stopping_; });
+            last = stopping_;
+            batch.swap(queued_);
+            std::swap(dropped, dropped_);
+        }
+        if (dropped != 0) {
+            batch += "[" + std::to_string(dropped) +
+                     " bytes of output not logged: the disk did not keep up]\n";
+        }
+        if (batch.empty()) continue;
+        std::string failure;
+        try {
+            const auto written = fs_.append_file(path_, batch);
+            if (!written) failure = written.error().text;
+        } catch (const std::exception& e) {
+            failure = e.what();
+        } catch (...) {
+            failure = "unknown error";
+        }
+        batch.clear();
+        if (failure.empty()) continue;
+        {
+            const std::lock_guard lock(mutex_);
+            failed_ = true;
+            queued_.clear();
+        }
+        try {
+            on_failure_("Logging to " + core::path_to_utf8(path_) + " stopped: " + failure);
+        } catch (...) {
+        }
+        return;
+    }
 }
 
 std::string log_file_name(std::string_view title, int year, int month, int day, int hour,

@@ -2,6 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "tolvar/core/platform.hpp"
+
 namespace tolvar::app {
 namespace {
 
@@ -70,6 +79,61 @@ TEST(SessionLog, FileNameFromTheTitleAndTheStartTime) {
     EXPECT_EQ(log_file_name("web: prod", 2026, 12, 8, 9, 5, 3), "web_ prod 2026-12-08 09-05-03.log");
     EXPECT_EQ(log_file_name(" ", 2026, 1, 2, 23, 59, 59), "session 2026-01-02 23-59-59.log");
     EXPECT_EQ(log_file_name("nul", 2026, 1, 2, 0, 0, 0), "_nul 2026-01-02 00-00-00.log");
+}
+
+std::filesystem::path scratch_dir(const char* name) {
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("tolvar-log-" + std::to_string(core::system_time_100ns()) + name);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+std::string read_all(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+TEST(LogWriter, WritesWithinASecondAndTheRestAtTheEnd) {
+    const auto dir = scratch_dir("a");
+    const auto file = dir / "s.log";
+    {
+        LogWriter writer(core::platform_file_system(), file, [](const std::string&) {});
+        writer.write("one\n");
+        // Flushed within a second without an end; polled, not slept.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (read_all(file) != "one\n" && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_EQ(read_all(file), "one\n");
+        writer.write("two\n");
+    }
+    EXPECT_EQ(read_all(file), "one\ntwo\n");
+    std::filesystem::remove_all(dir);
+}
+
+TEST(LogWriter, AFailedWriteEndsTheLogWithOneSentence) {
+    // The folder is gone: every append fails.
+    const auto dir = scratch_dir("b");
+    std::filesystem::remove_all(dir);
+    std::atomic<int> calls{0};
+    std::string message;
+    {
+        LogWriter writer(core::platform_file_system(), dir / "s.log",
+                         [&](const std::string& m) {
+                             message = m;
+                             ++calls;
+                         });
+        writer.write("lost\n");
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!writer.failed() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_TRUE(writer.failed());
+        writer.write("more\n");  // taken and dropped, without a second notice
+    }
+    EXPECT_EQ(calls.load(), 1);
+    EXPECT_NE(message.find("stopped"), std::string::npos) << message;
+    EXPECT_NE(message.find("s.log"), std::string::npos) << message;
 }
 
 }  // namespace

@@ -6,9 +6,15 @@
 // model lock, the writing is the caller's.
 #pragma once
 
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 
+#include "tolvar/core/file_system.hpp"
 #include "tolvar/pty/terminal_model.hpp"
 
 namespace tolvar::app {
@@ -33,6 +39,42 @@ class LogLines {
   private:
     pty::LineNumber next_;
     std::uint64_t lost_ = 0;
+};
+
+// Appends a log's text to its file on a thread of its own, so that neither
+// the reader thread nor the UI waits for the disk: write() only queues; the
+// queue is written at least once a second and when the writer ends. The
+// first failed write (disk full, folder gone) ends the log: `failed` is
+// called once, on the writer's thread, with a sentence for the user, and
+// nothing more is written. A queue the disk cannot keep up with is cut at
+// k_max_queued bytes, with a line in the log saying how much was left out.
+class LogWriter {
+  public:
+    static constexpr std::size_t k_max_queued = 16u << 20;
+    using Failed = std::function<void(const std::string& message)>;
+
+    LogWriter(core::FileSystem& fs, core::Path path, Failed failed);
+    ~LogWriter();  // writes what is queued, then ends
+    LogWriter(const LogWriter&) = delete;
+    LogWriter& operator=(const LogWriter&) = delete;
+
+    void write(std::string_view text);
+    const core::Path& path() const { return path_; }
+    bool failed() const;
+
+  private:
+    void run() noexcept;
+
+    core::FileSystem& fs_;
+    const core::Path path_;
+    const Failed on_failure_;
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::string queued_;
+    std::uint64_t dropped_ = 0;
+    bool stopping_ = false;
+    bool failed_ = false;
+    std::thread thread_;
 };
 
 // "{title} {yyyy-mm-dd} {hh-mm-ss}.log", the title made safe as for "Save
