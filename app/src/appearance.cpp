@@ -197,6 +197,14 @@ AppearanceRead read_appearance(const core::Settings& settings) {
     }
     read.appearance.palette = Palette(theme, bold_is_bright);
 
+    if (const JsonValue* value = given(settings.log_all_sessions)) {
+        if (const auto on = flag(value)) {
+            read.appearance.log_all_sessions = *on;
+        } else {
+            notices.push_back(told("log_all_sessions", *value, "true or false", "false is used"));
+        }
+    }
+
     if (const JsonValue* value = given(settings.cursor_shape)) {
         if (const auto shape = shape_of(*value)) {
             read.appearance.cursor_shape = *shape;

@@ -127,6 +127,7 @@ std::optional<TabMenu> tab_menu(const AppState& state, TabId id) {
         items.push_back(MenuItem::command(k_broadcast_text, k_broadcast, state.broadcasts(tab)));
     }
     items.push_back(MenuItem::command("Save output\xE2\x80\xA6", k_save_output));
+    items.push_back(MenuItem::command("Log to file", k_log_to_file, tab.log != nullptr));
     items.push_back(MenuItem::command("Clear scrollback", k_clear_scrollback));
     items.push_back(MenuItem::separator());
     items.push_back(MenuItem::command("Close\tCtrl+Shift+W", k_close));
@@ -189,6 +190,7 @@ Menu tray_menu(const core::Settings& settings) {
         MenuItem::separator(),
         MenuItem::command("Check for updates\xE2\x80\xA6", k_check_updates),
         MenuItem::command("Open settings folder", k_settings_folder),
+        MenuItem::command("Open logs folder", k_logs_folder),
         MenuItem::command("Remote bridge\xE2\x80\xA6", k_remote_bridge),
         MenuItem::separator(),
         MenuItem::command("Quit", k_quit),
@@ -288,6 +290,9 @@ void run_tab_command(Workspace& workspace, MenuPort& port, const TabMenu& menu, 
             case k_save_output:
                 port.save_output(tab);
                 break;
+            case k_log_to_file:
+                workspace.toggle_log(tab);
+                break;
             case k_clear_scrollback:
                 workspace.clear_scrollback(tab);
                 break;
@@ -379,6 +384,9 @@ void run_tray_command(Workspace& workspace, MenuPort& port, unsigned id) {
             if (dir) port.open_in_shell(core::path_to_utf8(*dir));
             break;
         }
+        case k_logs_folder:
+            if (auto dir = workspace.logs_folder()) port.open_in_shell(core::path_to_utf8(*dir));
+            break;
         case k_remote_bridge: {
             core::RemoteSettings remote;
             {

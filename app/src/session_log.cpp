@@ -88,6 +88,36 @@ bool LogWriter::failed() const {
     return failed_;
 }
 
+std::string LogWriter::failure() const {
+    const std::lock_guard lock(mutex_);
+    return failure_;
+}
+
+namespace {
+
+pty::LineNumber next_line(pty::SharedModel& model) {
+    pty::LineNumber next = 0;
+    model.with([&](const pty::TerminalModel& m) { next = m.history_end(); });
+    return next;
+}
+
+}  // namespace
+
+TabLog::TabLog(pty::SharedModel& model, std::unique_ptr<LogWriter> writer)
+    : model_(model), lines_(next_line(model)), writer_(std::move(writer)) {}
+
+TabLog::~TabLog() {
+    std::string text;
+    model_.with([&](const pty::TerminalModel& m) { text = lines_.rest(m); });
+    writer_->write(text);
+}
+
+void TabLog::take() {
+    std::string text;
+    model_.with([&](const pty::TerminalModel& m) { text = lines_.scrolled(m); });
+    if (!text.empty()) writer_->write(text);
+}
+
 void LogWriter::run() noexcept {
     std::string batch;
     for (bool last = false; !last;) {
@@ -115,13 +145,16 @@ void LogWriter::run() noexcept {
         }
         batch.clear();
         if (failure.empty()) continue;
+        const std::string message =
+            "Logging to " + core::path_to_utf8(path_) + " stopped: " + failure;
         {
             const std::lock_guard lock(mutex_);
             failed_ = true;
+            failure_ = message;
             queued_.clear();
         }
         try {
-            on_failure_("Logging to " + core::path_to_utf8(path_) + " stopped: " + failure);
+            on_failure_(message);
         } catch (...) {
         }
         return;

@@ -6,6 +6,7 @@
 #include "tolvar/core/history.hpp"
 #include "tolvar/core/ids.hpp"
 #include "tolvar/core/json_text.hpp"
+#include "tolvar/core/platform.hpp"
 #include "tolvar/core/utf.hpp"
 
 namespace tolvar::app {
@@ -83,6 +84,9 @@ std::optional<TabId> Workspace::start_tab(OpenRequest request) {
     tab.color = request.color;
     tab.profile_id = std::move(request.profile_id);
     tab.session = std::move(*session);
+    if (state.appearance.log_all_sessions && state.config.data_dir) {
+        start_log(tab, *state.config.data_dir);
+    }
     return state.add_tab(std::move(tab), request.group);
 }
 
@@ -259,6 +263,80 @@ void Workspace::clear_scrollback(TabId id) {
 }
 
 // ------------------------------------------------------------ telling and saving
+
+namespace {
+
+core::Path logs_folder_of(const core::Path& data_dir) {
+    return data_dir / "logs";
+}
+
+}  // namespace
+
+bool Workspace::start_log(Tab& tab, const core::Path& data_dir) {
+    if (!tab.session || tab.log) return true;
+    const core::Path dir = logs_folder_of(data_dir);
+    if (auto made = fs_.create_directories(dir); !made) {
+        pending_log_notices_.push_back("Cannot log to " + core::path_to_utf8(dir) + ": " +
+                                       made.error().text);
+        return false;
+    }
+    const core::LocalTime t = core::local_time_now();
+    const core::Path path =
+        dir / core::path_from_utf8(log_file_name(tab.title, t.year, t.month, t.day, t.hour,
+                                                 t.minute, t.second));
+    tab.log = std::make_unique<TabLog>(
+        tab.session->model(),
+        std::make_unique<LogWriter>(fs_, path, [wake = wake_from_writer](const std::string&) {
+            wake();
+        }));
+    return true;
+}
+
+void Workspace::toggle_log(TabId id) {
+    {
+        auto guard = cell_.borrow();
+        if (!guard) return;
+        Tab* tab = (*guard)->find_tab(id);
+        if (!tab) return;
+        if (tab->log) {
+            tab->log.reset();  // writes the screen's rest, then the writer ends
+        } else if (const auto& dir = (*guard)->config.data_dir) {
+            start_log(*tab, *dir);
+        }
+    }
+    take_logs();
+}
+
+void Workspace::take_logs() {
+    std::vector<std::string> told;
+    if (auto guard = cell_.borrow()) {
+        for (const Tab& each : (*guard)->tabs()) {
+            Tab& tab = *(*guard)->find_tab(each.id());
+            if (!tab.log) continue;
+            if (tab.log->writer().failed()) {
+                told.push_back(tab.log->writer().failure());
+                tab.log.reset();
+                continue;
+            }
+            tab.log->take();
+        }
+    }
+    told.insert(told.end(), pending_log_notices_.begin(), pending_log_notices_.end());
+    pending_log_notices_.clear();
+    for (std::string& text : told) notify(std::move(text));
+}
+
+std::optional<core::Path> Workspace::logs_folder() {
+    std::optional<core::Path> dir;
+    if (auto state = cell_.borrow()) dir = (*state)->config.data_dir;
+    if (!dir) return std::nullopt;
+    const core::Path logs = logs_folder_of(*dir);
+    if (auto made = fs_.create_directories(logs); !made) {
+        notify("Cannot open " + core::path_to_utf8(logs) + ": " + made.error().text);
+        return std::nullopt;
+    }
+    return logs;
+}
 
 void Workspace::notify(std::string text) {
     bool added = false;

@@ -70,7 +70,7 @@ TEST(TabMenu, UngroupedTabShowsNoGroupEntries) {
         outline(menu->items),
         (std::vector<std::string>{"Rename\tCtrl+Shift+R#1", "History\xE2\x80\xA6\tCtrl+Shift+H#14",
                                   "Color>", "Group>", "View>", "Save output\xE2\x80\xA6#17",
-                                  "Clear scrollback#16", "---", "Close\tCtrl+Shift+W#2"}));
+                                  "Log to file#18", "Clear scrollback#16", "---", "Close\tCtrl+Shift+W#2"}));
     const Menu& colors = submenu(menu->items, "Color");
     ASSERT_EQ(colors.size(), 9u);
     EXPECT_EQ(outline(colors)[0], "Default#100*");
@@ -100,7 +100,7 @@ TEST(TabMenu, GroupedTabInACollapsedBroadcastingGroup) {
               (std::vector<std::string>{
                   "New tab in group#7", "Rename group#5", "Expand group\tCtrl+Shift+E#8",
                   "Broadcast input to group\tCtrl+Shift+B#6*", "Save output\xE2\x80\xA6#17",
-                  "Clear scrollback#16", "---", "Close\tCtrl+Shift+W#2"}));
+                  "Log to file#18", "Clear scrollback#16", "---", "Close\tCtrl+Shift+W#2"}));
     EXPECT_EQ(outline(submenu(menu->items, "Group")),
               (std::vector<std::string>{"No group#4", "Web#200", "Db#201*", "---", "New group#3"}));
     EXPECT_EQ(outline(submenu(menu->items, "View"))[2], "Tile all\tCtrl+Shift+A#13*");
@@ -342,7 +342,7 @@ TEST(TrayMenu, TogglesAreCheckedAndSavedAtOnce) {
                   "Show tolvar#1000", "---", "Close to tray#1001*",
                   "Restore previous sessions on start#1003", "Track command history#1006", "---",
                   "Check for updates\xE2\x80\xA6#1007", "Open settings folder#1008",
-                  "Remote bridge\xE2\x80\xA6#1009", "---", "Quit#1002"}));
+                  "Open logs folder#1010", "Remote bridge\xE2\x80\xA6#1009", "---", "Quit#1002"}));
 
     FakeMenuPort port;
     run_tray_command(rig.ws, port, k_track_history);

@@ -9,6 +9,9 @@
 #include <sstream>
 #include <thread>
 
+#include "fakes.hpp"
+#include "test_dirs.hpp"
+#include "tolvar/app/menus.hpp"
 #include "tolvar/core/platform.hpp"
 
 namespace tolvar::app {
@@ -134,6 +137,86 @@ TEST(LogWriter, AFailedWriteEndsTheLogWithOneSentence) {
     EXPECT_EQ(calls.load(), 1);
     EXPECT_NE(message.find("stopped"), std::string::npos) << message;
     EXPECT_NE(message.find("s.log"), std::string::npos) << message;
+}
+
+class QuietMenuPort final : public MenuPort {
+  public:
+    void start_rename(RenameTarget) override {}
+    void show_history_viewer() override {}
+    void save_output(TabId) override {}
+    void invalidate() override {}
+    void show_main_window() override {}
+    void open_in_shell(const std::string&) override {}
+    void info_box(const std::string&, const std::string&) override {}
+    void quit() override {}
+};
+
+// The files in a folder.
+std::vector<std::filesystem::path> files_in(const std::filesystem::path& dir) {
+    std::vector<std::filesystem::path> out;
+    if (!std::filesystem::exists(dir)) return out;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) out.push_back(e.path());
+    return out;
+}
+
+TEST(LogToFile, TheTabMenuStartsAndEndsALogOfWhatTheSessionShowed) {
+    core::testing::ScratchDir data;
+    testing::Rig rig;
+    rig.state().config.data_dir = data.path();
+    rig.ws.open_tab({.title = "build: web"});
+    const auto feed = [&](std::string_view bytes) {
+        rig.tab(0).session->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
+        rig.ws.take_logs();  // as a paint does
+    };
+    feed("before the log\r\n");
+    QuietMenuPort port;
+    run_tab_command(rig.ws, port, *tab_menu(rig.state(), rig.id(0)), menu_id::k_log_to_file);
+    ASSERT_TRUE(rig.tab(0).log);
+    EXPECT_TRUE(tab_menu(rig.state(), rig.id(0))->items[6].checked);
+    for (int i = 0; i < 30; ++i) feed("\x1b[32mline " + std::to_string(i) + "\x1b[0m\r\n");
+    feed("50%\r100%");
+    run_tab_command(rig.ws, port, *tab_menu(rig.state(), rig.id(0)), menu_id::k_log_to_file);
+    EXPECT_FALSE(rig.tab(0).log);
+
+    const auto logs = files_in(data.path() / "logs");
+    ASSERT_EQ(logs.size(), 1u);
+    const std::string name = logs[0].filename().string();
+    EXPECT_TRUE(name.starts_with("build_ web ")) << name;
+    EXPECT_TRUE(name.ends_with(".log")) << name;
+    const std::string text = read_all(logs[0]);
+    // The screen at the start is part of the log; the history before it not.
+    EXPECT_TRUE(text.starts_with("before the log\n")) << text;
+    EXPECT_EQ(text.find('\x1b'), std::string::npos);
+    EXPECT_NE(text.find("line 0\nline 1\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("line 29\n100%\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("50%"), std::string::npos);
+}
+
+TEST(LogToFile, AllSessionsLogFromTheStartAndATabClosedEndsItsLog) {
+    core::testing::ScratchDir data;
+    testing::Rig rig;
+    rig.state().config.data_dir = data.path();
+    rig.state().appearance.log_all_sessions = true;
+    rig.ws.open_tab({.title = "one"});
+    ASSERT_TRUE(rig.tab(0).log);
+    rig.tab(0).session->model().with([](pty::TerminalModel& m) { m.feed("echoed\r\n"); });
+    rig.ws.close_tab(rig.id(0));
+    const auto logs = files_in(data.path() / "logs");
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_EQ(read_all(logs[0]), "echoed\n");
+}
+
+TEST(LogToFile, ALogThatCannotStartIsTold) {
+    core::testing::ScratchDir data;
+    testing::Rig rig;
+    // A file where the logs folder would be.
+    std::ofstream(data.path() / "logs") << "in the way";
+    rig.state().config.data_dir = data.path();
+    rig.open();
+    rig.ws.toggle_log(rig.id(0));
+    EXPECT_FALSE(rig.tab(0).log);
+    ASSERT_EQ(rig.notices().size(), 1u);
+    EXPECT_TRUE(rig.notices()[0].starts_with("Cannot log to ")) << rig.notices()[0];
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // on Windows.
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 
 #include "tolvar/core/platform.hpp"
 #include "tolvar/core/utf.hpp"
@@ -13,6 +14,13 @@ std::int64_t system_time_100ns() {
     return duration_cast<duration<std::int64_t, std::ratio<1, 10'000'000>>>(
                system_clock::now().time_since_epoch())
         .count();
+}
+
+LocalTime local_time_now() {
+    const std::time_t now = std::time(nullptr);
+    std::tm t{};
+    localtime_r(&now, &t);
+    return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
 }
 
 std::optional<std::string> environment_variable(std::string_view name) {

@@ -15,6 +15,12 @@ std::int64_t system_time_100ns() {
     return since_1601 - k_1601_to_1970;
 }
 
+LocalTime local_time_now() {
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}
+
 std::optional<std::string> environment_variable(std::string_view name) {
     const std::wstring wname = win::to_wide(name);
     DWORD size = GetEnvironmentVariableW(wname.c_str(), nullptr, 0);

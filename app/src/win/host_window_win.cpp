@@ -176,6 +176,8 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
 
 void HostWindow::on_create() {
     core::FileSystem& fs = core::platform_file_system();
+    // A log's writer thread asks for a paint, which tells its failure.
+    workspace_.wake_from_writer = [hwnd = hwnd_] { InvalidateRect(hwnd, nullptr, FALSE); };
     load_configuration(workspace_, fs, core::resolve_data_dir());
     add_tray_icon();
     create_fonts();
@@ -295,6 +297,7 @@ void HostWindow::error_box(const std::string& text) {
 // ------------------------------------------------------------ painting
 
 void HostWindow::on_paint() {
+    workspace_.take_logs();
     acknowledge_output(cell_);
     // A view on a history that was cleared, or that aged out under it, is
     // brought back onto what exists before anything is drawn from it.

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "tolvar/app/appearance.hpp"
+#include "tolvar/app/session_log.hpp"
 #include "tolvar/app/find.hpp"
 #include "tolvar/app/geometry.hpp"
 #include "tolvar/app/notices.hpp"
@@ -102,6 +103,9 @@ struct Tab {
     std::optional<std::string> profile_id;
     std::optional<std::string> suggestion;
     std::unique_ptr<Session> session;
+    // While "Log to file" is on. After the session, so that it ends first
+    // and can still read the screen.
+    std::unique_ptr<TabLog> log;
     ScrollView scroll;
     bool custom_title = false;
 

@@ -25,6 +25,8 @@ struct Appearance {
     std::optional<bool> cursor_blink;
     // The characters a double-click's word stops at.
     std::u32string word_delimiters{k_default_word_delimiters};
+    // "log_all_sessions": every new session starts its log.
+    bool log_all_sessions = false;
     friend bool operator==(const Appearance&, const Appearance&) = default;
 };
 

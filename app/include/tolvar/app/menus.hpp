@@ -52,6 +52,7 @@ inline constexpr unsigned k_history = 14;
 inline constexpr unsigned k_view_browse = 15;
 inline constexpr unsigned k_clear_scrollback = 16;
 inline constexpr unsigned k_save_output = 17;
+inline constexpr unsigned k_log_to_file = 18;
 inline constexpr unsigned k_color_default = 100;
 inline constexpr unsigned k_color_first = 101;  // + colour index
 inline constexpr unsigned k_group_first = 200;  // + position in the group list
@@ -66,6 +67,7 @@ inline constexpr unsigned k_track_history = 1006;
 inline constexpr unsigned k_check_updates = 1007;
 inline constexpr unsigned k_settings_folder = 1008;
 inline constexpr unsigned k_remote_bridge = 1009;
+inline constexpr unsigned k_logs_folder = 1010;
 }  // namespace menu_id
 
 inline constexpr char k_product_page[] = "https://tolvar.app/";

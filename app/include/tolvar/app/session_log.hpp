@@ -9,21 +9,24 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
 
 #include "tolvar/core/file_system.hpp"
+#include "tolvar/pty/shared_model.hpp"
 #include "tolvar/pty/terminal_model.hpp"
 
 namespace tolvar::app {
 
 class LogLines {
   public:
-    // Logs from the model's next line to scroll off; the lines already in
-    // the history when logging starts are not logged.
+    // Logs from the screen's first line on: what the screen shows when
+    // logging starts is logged, the history before it is not.
     explicit LogLines(const pty::TerminalModel& model) : next_(model.history_end()) {}
+    explicit LogLines(pty::LineNumber first) : next_(first) {}
 
     // The lines that entered the history since the last call, each ending
     // in a line feed; a wrapped run is taken whole once it has ended. Lines
@@ -61,6 +64,8 @@ class LogWriter {
     void write(std::string_view text);
     const core::Path& path() const { return path_; }
     bool failed() const;
+    // The sentence `failed` was given; empty while the log goes on.
+    std::string failure() const;
 
   private:
     void run() noexcept;
@@ -74,7 +79,28 @@ class LogWriter {
     std::uint64_t dropped_ = 0;
     bool stopping_ = false;
     bool failed_ = false;
+    std::string failure_;
     std::thread thread_;
+};
+
+// A tab's log while it is on: the lines taken from its session's model and
+// their writer. Taking and the end read the model under its lock (UI
+// thread); the end writes the screen's rest and lets the writer finish.
+class TabLog {
+  public:
+    TabLog(pty::SharedModel& model, std::unique_ptr<LogWriter> writer);
+    ~TabLog();
+    TabLog(const TabLog&) = delete;
+    TabLog& operator=(const TabLog&) = delete;
+
+    // Queues what has scrolled off since the last call.
+    void take();
+    const LogWriter& writer() const { return *writer_; }
+
+  private:
+    pty::SharedModel& model_;
+    LogLines lines_;
+    std::unique_ptr<LogWriter> writer_;
 };
 
 // "{title} {yyyy-mm-dd} {hh-mm-ss}.log", the title made safe as for "Save

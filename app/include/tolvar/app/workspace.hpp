@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -73,6 +74,16 @@ class Workspace {
     void commit_rename(RenameTarget target, std::string_view text);
     // Empties the tab's history; its pane shows the live screen.
     void clear_scrollback(TabId id);
+    // "Log to file": starts the tab's log in the logs folder, or ends it.
+    void toggle_log(TabId id);
+    // The logs' text since the last paint, queued for their writers; a log
+    // whose writing failed ends here with its notice. UI thread, at paint.
+    void take_logs();
+    // %APPDATA%\tolvar\logs, made when missing; nothing when it cannot be.
+    std::optional<core::Path> logs_folder();
+    // Called from a log's writer thread when a write failed, so that the
+    // next paint tells it: the window asks for one.
+    std::function<void()> wake_from_writer = [] {};
 
     // A save point: writes the file from the state, and with it every file
     // an earlier save point failed to write. A failure keeps everything in
@@ -92,6 +103,8 @@ class Workspace {
     // tab is left.
     void after_close(bool any_left);
     void flush_saves();
+    // Starts the log of a tab being made; false with a notice when it cannot.
+    bool start_log(Tab& tab, const core::Path& data_dir);
 
     StateCell& cell_;
     SessionStarter& starter_;
@@ -102,6 +115,8 @@ class Workspace {
     // Files waiting to be written, and those whose failure has been told,
     // each with the notice that told it.
     std::uint8_t unsaved_ = 0;
+    // Logs that could not start while the state was borrowed, told next.
+    std::vector<std::string> pending_log_notices_;
     std::array<std::optional<std::uint64_t>, 3> failure_notice_{};
 };
 

@@ -14,6 +14,12 @@ namespace tolvar::core {
 // when the clock reads earlier.
 std::int64_t system_time_100ns();
 
+// The wall clock in the user's time zone, to the second.
+struct LocalTime {
+    int year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+};
+LocalTime local_time_now();
+
 // The variable's value as UTF-8, or nothing when it is unset or its value is
 // not valid Unicode.
 std::optional<std::string> environment_variable(std::string_view name);

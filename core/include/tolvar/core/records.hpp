@@ -65,6 +65,7 @@ struct Settings {
     RawJson cursor_shape;
     RawJson cursor_blink;
     RawJson word_delimiters;
+    RawJson log_all_sessions;
     bool operator==(const Settings&) const = default;
 };
 
