@@ -58,6 +58,7 @@ TEST(Appearance, WithoutTheKeysItIsTodaysLookAndTellsNothing) {
 TEST(Appearance, EveryKeyIsRead) {
     const AppearanceRead read = read_appearance(settings_of(
         R"("theme":"tango dark","bold_is_bright":false,"cursor_shape":"Block","cursor_blink":false,)"
+        R"("log_all_sessions":true,)"
         R"("colors":{"background":"#101010","selection_foreground":"#ABCDEF"})"));
     EXPECT_TRUE(read.notices.empty()) << read.notices.front();
     const Theme& theme = read.appearance.palette.theme();
@@ -69,6 +70,7 @@ TEST(Appearance, EveryKeyIsRead) {
     EXPECT_EQ(theme.foreground, tango.foreground);
     EXPECT_EQ(theme.ansi, tango.ansi);
     EXPECT_FALSE(read.appearance.palette.bold_is_bright());
+    EXPECT_TRUE(read.appearance.log_all_sessions);
     EXPECT_EQ(read.appearance.cursor_shape, pty::CursorShape::Block);
     EXPECT_EQ(read.appearance.cursor_blink, false);
     EXPECT_EQ(read.appearance.word_delimiters, std::u32string(k_default_word_delimiters));
@@ -110,6 +112,8 @@ TEST(Appearance, AMalformedValueFallsBackAloneAndIsTold) {
          R"(settings.json: "theme" is 7, not one of Default, Solarized Dark, Solarized Light, One Half Dark, One Half Light, Tango Dark, Tango Light; Default is used)"},
         {R"("bold_is_bright":"no")",
          R"(settings.json: "bold_is_bright" is "no", not true or false; true is used)"},
+        {R"("log_all_sessions":"yes")",
+         R"(settings.json: "log_all_sessions" is "yes", not true or false; false is used)"},
         {R"("cursor_shape":"beam")",
          R"(settings.json: "cursor_shape" is "beam", not "bar", "block" or "underline"; "underline" is used)"},
         {R"("cursor_blink":1)",
