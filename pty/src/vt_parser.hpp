@@ -225,6 +225,20 @@ void VtParser::advance(P& performer, std::string_view bytes) {
                                   static_cast<std::size_t>(p - run));
             continue;
         }
+        if (byte == 0x1b && state_ == Ground && end - p >= 2 && p[1] == '[') {
+            // ESC [ from the ground: the table's two steps at once.
+            perform(performer, Clear, byte);
+            state_ = CsiEntry;
+            p += 2;
+            continue;
+        }
+        if ((state_ == CsiParam || state_ == CsiEntry) && byte >= 0x40 && byte <= 0x7e) {
+            // A final byte: dispatch and back to the ground, as the table does.
+            ++p;
+            perform(performer, CsiDispatch, byte);
+            state_ = Ground;
+            continue;
+        }
         if ((state_ == CsiParam || state_ == CsiEntry) && byte >= '0' && byte <= ';') {
             // Parameter digits and separators, the bulk of SGR and cursor
             // sequences, skip the table too.
