@@ -399,6 +399,7 @@ class Screen:
 
     def set_clipboard(self, text: str):
         self.release_clipboard()
+        before = self._windows_clipboard_sequence()
         # -quiet keeps xclip in the foreground, serving the selection until
         # another client takes it; we own it and end it.
         env = dict(os.environ, DISPLAY=self.display.name)
@@ -408,18 +409,21 @@ class Screen:
         self._clipboard_owner.stdin.write(text.encode())
         self._clipboard_owner.stdin.close()
         wait_until(lambda: self.clipboard() == text, 5, "the clipboard to hold the text")
-        if self.probe:
+        if before is not None:
             # Wine takes the X text in on its own time, and a copy made
             # before that is replaced by it; so give it a moment. Some runs
             # of Wine never take it in at all, which leaves no race to wait
             # out, so the wait is not a check.
             deadline = time.monotonic() + 3
-            while self._windows_clipboard() != text and time.monotonic() < deadline:
+            while (self._windows_clipboard_sequence() == before
+                   and time.monotonic() < deadline):
                 time.sleep(0.05)
 
-    def _windows_clipboard(self):
+    def _windows_clipboard_sequence(self):
+        if not self.probe:
+            return None
         answer = self.probe("clipboard", check=False)
-        return answer["text"] if answer else None
+        return answer["sequence"] if answer else None
 
     def release_clipboard(self):
         if self._clipboard_owner:

@@ -547,31 +547,18 @@ int cmd_stats(int argc, wchar_t** argv) {
     return 0;
 }
 
-// The text on the Windows clipboard, as Wine's programs see it: a test that
-// puts text on the X clipboard waits for this before a program copies, or
-// Wine's late import of the X text would replace the program's copy.
+// The Windows clipboard's sequence number, which every change to it moves:
+// a test that puts text on the X clipboard waits for Wine's import to move it
+// before a program copies, or the late import would replace the program's
+// copy. Read without opening the clipboard, so no owner is asked to render
+// anything and the answer never waits.
 int cmd_clipboard() {
-    bool open = false;
-    for (int attempt = 0; attempt < 50 && !(open = OpenClipboard(nullptr)); ++attempt) Sleep(10);
-    if (!open) return 1;
-    std::string text;
-    bool has_text = false;
-    if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        if (const auto* wide = static_cast<const wchar_t*>(GlobalLock(data))) {
-            text = from_wide(wide);
-            has_text = true;
-            GlobalUnlock(data);
-        }
-    }
-    CloseClipboard();
     Json json;
     json.begin_object();
+    json.key("sequence");
+    json.value(std::int64_t{GetClipboardSequenceNumber()});
     json.key("text");
-    if (has_text) {
-        json.value(text);
-    } else {
-        json.value(false);
-    }
+    json.value(IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE);
     json.end_object();
     print(json);
     return 0;
