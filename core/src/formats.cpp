@@ -84,7 +84,8 @@ struct Record<Settings> {
             optional("bold_is_bright", &Settings::bold_is_bright),
             optional("cursor_shape", &Settings::cursor_shape),
             optional("cursor_blink", &Settings::cursor_blink),
-            optional("word_delimiters", &Settings::word_delimiters)};
+            optional("word_delimiters", &Settings::word_delimiters),
+            optional("close_on_exit", &Settings::close_on_exit)};
     }
 };
 

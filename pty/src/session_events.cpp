@@ -5,7 +5,7 @@
 namespace tolvar::pty {
 
 void pump_output(const ReadOutput& read, SharedModel& model, OutputSignal& signal,
-                 SessionEvents& events, SessionId id) noexcept {
+                 SessionEvents& events, SessionId id, const ReadEnd& how_it_ended) noexcept {
     std::array<char, k_output_chunk> buffer{};
     // An exception here (from a read or an owner that broke its contract)
     // ends the output early; the owner still hears of the end.
@@ -19,8 +19,13 @@ void pump_output(const ReadOutput& read, SharedModel& model, OutputSignal& signa
         }
     } catch (...) {
     }
+    SessionEnd end;
     try {
-        events.ended(id);
+        if (how_it_ended) end = how_it_ended();
+    } catch (...) {
+    }
+    try {
+        events.ended(id, end);
     } catch (...) {
     }
 }

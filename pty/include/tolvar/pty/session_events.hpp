@@ -23,9 +23,9 @@ class SessionEvents {
     // Output has been fed to the model. False when the owner could not be
     // told (its queue is full): the next chunk tries again.
     virtual bool output(SessionId id) = 0;
-    // The output has ended; called exactly once, after every output call,
-    // and never lost.
-    virtual void ended(SessionId id) = 0;
+    // The output has ended, and how the program ended; called exactly once,
+    // after every output call, and never lost.
+    virtual void ended(SessionId id, SessionEnd end) = 0;
 };
 
 // "Output not yet taken in": while it is set, the reader sends no further
@@ -49,11 +49,14 @@ inline constexpr std::size_t k_output_chunk = 8192;
 // Fills `buffer` with the next output; 0 when the output has ended or the
 // read failed.
 using ReadOutput = std::function<std::size_t(std::span<char> buffer)>;
+// How the program ended, asked once its output has ended.
+using ReadEnd = std::function<SessionEnd()>;
 
 // Reads chunks until the output ends, feeding each to `model` (a poisoned
 // model drops it) and notifying through `signal` and `events`; then calls
-// events.ended(id), exactly once, whatever failed on the way.
+// events.ended(id, how_it_ended()), exactly once, whatever failed on the way
+// (an unknown end when that too fails).
 void pump_output(const ReadOutput& read, SharedModel& model, OutputSignal& signal,
-                 SessionEvents& events, SessionId id) noexcept;
+                 SessionEvents& events, SessionId id, const ReadEnd& how_it_ended) noexcept;
 
 }  // namespace tolvar::pty
