@@ -113,6 +113,8 @@ std::optional<TabMenu> tab_menu(const AppState& state, TabId id) {
     Menu& items = menu.items;
     items.push_back(MenuItem::command("Rename\tCtrl+Shift+R", k_rename));
     items.push_back(MenuItem::command("History\xE2\x80\xA6\tCtrl+Shift+H", k_history));
+    items.push_back(MenuItem::command("Restart session", k_restart));
+    items.push_back(MenuItem::command("Duplicate tab", k_duplicate));
     items.push_back(MenuItem::submenu("Color", std::move(colors)));
     items.push_back(MenuItem::submenu("Group", std::move(groups)));
     items.push_back(MenuItem::submenu(
@@ -290,6 +292,12 @@ void run_tab_command(Workspace& workspace, MenuPort& port, const TabMenu& menu, 
                 break;
             case k_clear_scrollback:
                 workspace.clear_scrollback(tab);
+                break;
+            case k_restart:
+                workspace.restart_tab(tab);
+                break;
+            case k_duplicate:
+                workspace.duplicate_tab(tab);
                 break;
             case k_no_group:
                 change_state(workspace,
