@@ -113,8 +113,6 @@ std::optional<TabMenu> tab_menu(const AppState& state, TabId id) {
     Menu& items = menu.items;
     items.push_back(MenuItem::command("Rename\tCtrl+Shift+R", k_rename));
     items.push_back(MenuItem::command("History\xE2\x80\xA6\tCtrl+Shift+H", k_history));
-    items.push_back(MenuItem::command("Restart session", k_restart));
-    items.push_back(MenuItem::command("Duplicate tab", k_duplicate));
     items.push_back(MenuItem::submenu("Color", std::move(colors)));
     items.push_back(MenuItem::submenu("Group", std::move(groups)));
     items.push_back(MenuItem::submenu(
@@ -128,6 +126,8 @@ std::optional<TabMenu> tab_menu(const AppState& state, TabId id) {
             collapsed ? k_expand_text : "Collapse group\tCtrl+Shift+E", k_collapse_group));
         items.push_back(MenuItem::command(k_broadcast_text, k_broadcast, state.broadcasts(tab)));
     }
+    items.push_back(MenuItem::command("Restart session", k_restart));
+    items.push_back(MenuItem::command("Duplicate tab", k_duplicate));
     items.push_back(MenuItem::command("Save output\xE2\x80\xA6", k_save_output));
     items.push_back(MenuItem::command("Clear scrollback", k_clear_scrollback));
     items.push_back(MenuItem::separator());

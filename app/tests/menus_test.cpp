@@ -69,9 +69,9 @@ TEST(TabMenu, UngroupedTabShowsNoGroupEntries) {
     EXPECT_EQ(
         outline(menu->items),
         (std::vector<std::string>{"Rename\tCtrl+Shift+R#1", "History\xE2\x80\xA6\tCtrl+Shift+H#14",
-                                  "Restart session#18", "Duplicate tab#19", "Color>", "Group>",
-                                  "View>", "Save output\xE2\x80\xA6#17", "Clear scrollback#16",
-                                  "---", "Close\tCtrl+Shift+W#2"}));
+                                  "Color>", "Group>", "View>", "Restart session#18",
+                                  "Duplicate tab#19", "Save output\xE2\x80\xA6#17",
+                                  "Clear scrollback#16", "---", "Close\tCtrl+Shift+W#2"}));
     const Menu& colors = submenu(menu->items, "Color");
     ASSERT_EQ(colors.size(), 9u);
     EXPECT_EQ(outline(colors)[0], "Default#100*");
@@ -97,17 +97,18 @@ TEST(TabMenu, GroupedTabInACollapsedBroadcastingGroup) {
     auto menu = tab_menu(rig.state(), rig.id(1));
     ASSERT_TRUE(menu);
     const auto items = outline(menu->items);
-    EXPECT_EQ(std::vector<std::string>(items.begin() + 7, items.end()),
-              (std::vector<std::string>{
-                  "New tab in group#7", "Rename group#5", "Expand group\tCtrl+Shift+E#8",
-                  "Broadcast input to group\tCtrl+Shift+B#6*", "Save output\xE2\x80\xA6#17",
-                  "Clear scrollback#16", "---", "Close\tCtrl+Shift+W#2"}));
+    EXPECT_EQ(
+        std::vector<std::string>(items.begin() + 5, items.end()),
+        (std::vector<std::string>{
+            "New tab in group#7", "Rename group#5", "Expand group\tCtrl+Shift+E#8",
+            "Broadcast input to group\tCtrl+Shift+B#6*", "Restart session#18", "Duplicate tab#19",
+            "Save output\xE2\x80\xA6#17", "Clear scrollback#16", "---", "Close\tCtrl+Shift+W#2"}));
     EXPECT_EQ(outline(submenu(menu->items, "Group")),
               (std::vector<std::string>{"No group#4", "Web#200", "Db#201*", "---", "New group#3"}));
     EXPECT_EQ(outline(submenu(menu->items, "View"))[2], "Tile all\tCtrl+Shift+A#13*");
 
     rig.state().find_group(db)->collapsed = false;
-    EXPECT_EQ(outline(tab_menu(rig.state(), rig.id(1))->items)[9],
+    EXPECT_EQ(outline(tab_menu(rig.state(), rig.id(1))->items)[7],
               "Collapse group\tCtrl+Shift+E#8");
 }
 
