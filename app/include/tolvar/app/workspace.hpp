@@ -101,7 +101,8 @@ class Workspace {
     std::unique_ptr<Session> start_session(const std::optional<std::string>& command);
     // What a restart or duplicate of the tab runs: its profile's plan when
     // the profile still exists and opens a console, else its own command.
-    // A plan error is the "Cannot connect: ..." text.
+    // A plan error is the "Cannot connect: ..." text; an empty error, a tab
+    // that is gone.
     Expected<std::optional<std::string>, std::string> relaunch_command(TabId id);
     // The save and the relayout of a close, or the end of the window when no
     // tab is left.
