@@ -9,6 +9,9 @@ namespace {
 
 constexpr char32_t k_first = 0x2500;
 constexpr char32_t k_last = 0x259F;
+// The scan lines 1, 3, 7 and 9 of DEC special graphics; few fonts have them.
+constexpr char32_t k_first_scan = 0x23BA;
+constexpr char32_t k_last_scan = 0x23BD;
 
 enum class Weight : std::uint8_t { none, light, heavy, doubled };
 
@@ -387,7 +390,7 @@ void blocks(char32_t cp, int w, int h, Builder& out) {
 }  // namespace
 
 bool drawn_as_box(char32_t cp) {
-    return cp >= k_first && cp <= k_last;
+    return (cp >= k_first && cp <= k_last) || (cp >= k_first_scan && cp <= k_last_scan);
 }
 
 int box_stroke(int cell_width, unsigned dpi) {
@@ -398,6 +401,14 @@ int box_stroke(int cell_width, unsigned dpi) {
 BoxGlyph box_glyph(char32_t cp, int cell_width, int cell_height, int light_stroke) {
     if (!drawn_as_box(cp) || cell_width <= 0 || cell_height <= 0) return {};
     Builder out(cell_width, cell_height);
+    if (cp <= k_last_scan) {
+        // Scan line n of nine, 5 being the middle line; so 1 is the top row
+        // and 9 the bottom one.
+        static constexpr int k_scan[] = {1, 3, 7, 9};
+        const int s = std::max(1, std::min(light_stroke, cell_height / 4));
+        const int y = (k_scan[cp - k_first_scan] - 1) * (cell_height - s) / 8;
+        return BoxGlyph{{BoxFill{Rect{0, y, cell_width, y + s}}}};
+    }
     if (cp >= 0x2580) {
         blocks(cp, cell_width, cell_height, out);
         return out.take();

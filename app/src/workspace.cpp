@@ -139,6 +139,18 @@ void Workspace::open_profile(const core::ConnectionProfile& profile) {
     open_tab(std::move(request));
 }
 
+void Workspace::open_ssh_alias(std::string_view alias) {
+    auto launch = proto::ssh_alias_plan(alias, launch_system_);
+    if (!launch) {
+        window_.error_box("Cannot connect: " + launch.error().display());
+        return;
+    }
+    OpenRequest request;
+    request.command = std::get<proto::Console>(*launch).command_line;
+    request.title = std::string(alias);
+    open_tab(std::move(request));
+}
+
 void Workspace::new_tab_in_group(GroupId id) {
     const std::optional<TabId> tab = start_tab({});
     if (!tab) return;

@@ -125,6 +125,8 @@ TEST(BoxDrawing, TheWholeRangeIsDrawnAndNothingBeyond) {
     EXPECT_TRUE(drawn_as_box(0x259F));
     EXPECT_FALSE(drawn_as_box(0x25A0));
     EXPECT_TRUE(box_glyph(0x25A0, 8, 16, 1).fills.empty());
+    EXPECT_FALSE(drawn_as_box(0x23B9));
+    EXPECT_FALSE(drawn_as_box(0x23BE));
     EXPECT_TRUE(box_glyph(U'─', 0, 16, 1).fills.empty());
     // Every code point leaves some ink, inside its cell (checked by Pixels).
     for (const Size size : k_sizes) {
@@ -133,6 +135,24 @@ TEST(BoxDrawing, TheWholeRangeIsDrawnAndNothingBeyond) {
                 EXPECT_GT(Pixels(cp, size, stroke).lit(), 0) << where(size, stroke, cp);
             }
         }
+    }
+}
+
+TEST(BoxDrawing, ScanLinesRunAcrossTheCellFromTopToBottom) {
+    // DEC special graphics o, p, r and s: scan lines 1, 3, 7 and 9.
+    for (const Size size : k_sizes) {
+        int last_top = -1;
+        for (char32_t cp = 0x23BA; cp <= 0x23BD; ++cp) {
+            const BoxGlyph g = box_glyph(cp, size.w, size.h, 1);
+            ASSERT_EQ(g.fills.size(), 1u);
+            const Rect r = g.fills[0].rect;
+            EXPECT_EQ(r.left, 0);
+            EXPECT_EQ(r.right, size.w);
+            EXPECT_GT(r.top, last_top);
+            last_top = r.top;
+        }
+        EXPECT_EQ(box_glyph(0x23BA, size.w, size.h, 1).fills[0].rect.top, 0);
+        EXPECT_EQ(box_glyph(0x23BD, size.w, size.h, 1).fills[0].rect.bottom, size.h);
     }
 }
 

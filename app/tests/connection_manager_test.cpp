@@ -5,6 +5,7 @@
 #include <deque>
 
 #include "fakes.hpp"
+#include "memory_ssh_files.hpp"
 #include "test_dirs.hpp"
 #include "tolvar/core/store.hpp"
 
@@ -28,6 +29,8 @@ class FakeSurface final : public ManagerSurface {
         questions.push_back(question);
         return answer;
     }
+    void inform(const std::string& text) override { told.push_back(text); }
+    void set_editable(bool e) override { editable = e; }
     std::optional<core::ConnectionProfile> edit_profile(
         const std::optional<core::ConnectionProfile>& profile) override {
         edited.push_back(profile);
@@ -43,6 +46,8 @@ class FakeSurface final : public ManagerSurface {
     std::optional<std::size_t> selection;
     bool answer = true;
     std::vector<std::string> questions;
+    std::vector<std::string> told;
+    bool editable = true;
     std::deque<std::optional<core::ConnectionProfile>> editor_results;
     std::vector<std::optional<core::ConnectionProfile>> edited;
     bool ended = false;
@@ -255,6 +260,134 @@ TEST(Finish, AnUnchangedListIsNotWritten) {
     EXPECT_FALSE(core::platform_file_system().exists(dir / "profiles.json"));
     ASSERT_EQ(rig.externals.started.size(), 1u);
     EXPECT_EQ(rig.externals.started[0].program, "C:\\PF\\TightVNC\\tvnviewer.exe");
+}
+
+// ------------------------------------------------------------ SSH configuration
+
+std::vector<proto::SshConfigHost> config_hosts() {
+    return {{"web", "web.example.com", "alice", "2222"},
+            {"db", "db", std::nullopt, "22"},
+            {"odd", "odd", std::nullopt, "ssh"}};
+}
+
+const std::string k_from = " \xE2\x80\x94 from SSH configuration";
+
+TEST(SshHosts, ListedAfterTheProfilesAndFilteredLikeThem) {
+    ConnectionManager m(sample(), config_hosts());
+    FakeSurface s;
+    m.refresh(s);
+    ASSERT_EQ(s.lines.size(), 8u);
+    EXPECT_EQ(s.lines[5], "web \xE2\x80\x94 ssh alice@web.example.com:2222" + k_from);
+    EXPECT_EQ(s.lines[6], "db \xE2\x80\x94 ssh db:22" + k_from);
+
+    // The alias, the resolved host, user and port, and the source all count.
+    using V = std::vector<std::size_t>;
+    s.filter = " EXAMPLE";
+    m.refresh(s);
+    EXPECT_EQ(m.shown(), (V{1}));
+    EXPECT_EQ(m.shown_ssh_hosts(), (V{0}));
+    EXPECT_EQ(s.lines.size(), 2u);
+    EXPECT_EQ(matching_ssh_hosts(config_hosts(), "alice@"), (V{0}));
+    EXPECT_EQ(matching_ssh_hosts(config_hosts(), "from ssh config"), (V{0, 1, 2}));
+    EXPECT_EQ(matching_ssh_hosts(config_hosts(), "db:22"), (V{1}));
+    EXPECT_EQ(matching_profiles(sample(), "from ssh config"), (V{}));
+}
+
+TEST(SshHosts, NeitherEditedNorDeletedAndTheButtonsFollowTheSelection) {
+    ConnectionManager m(sample(), config_hosts());
+    FakeSurface s;
+    m.refresh(s);
+    EXPECT_TRUE(s.editable);
+    s.selection = 4;
+    m.move_selection(s, 1);  // onto the first host
+    EXPECT_FALSE(s.editable);
+    m.move_selection(s, -1);
+    EXPECT_TRUE(s.editable);
+    s.selection = 6;
+    m.selection_changed(s);
+    EXPECT_FALSE(s.editable);
+
+    m.on_key(s, ManagerKey::F2, false);
+    m.on_key(s, ManagerKey::Delete, false);
+    EXPECT_TRUE(s.edited.empty());
+    EXPECT_TRUE(s.questions.empty());
+    EXPECT_EQ(s.told, (std::vector<std::string>{
+                          "\"db\" comes from the SSH configuration and cannot be edited here. "
+                          "Duplicate makes a profile of it that can.",
+                          "\"db\" comes from the SSH configuration and cannot be deleted here. "
+                          "Duplicate makes a profile of it that can."}));
+    EXPECT_FALSE(m.modified());
+    EXPECT_EQ(m.ssh_hosts(), config_hosts());
+
+    // A filter that leaves only profiles gives the buttons back.
+    s.filter = "shell";
+    m.refresh(s);
+    EXPECT_TRUE(s.editable);
+}
+
+TEST(SshHosts, DuplicateMakesAStoredSshProfileOfTheAlias) {
+    ConnectionManager m(sample(), config_hosts());
+    FakeSurface s;
+    m.refresh(s);
+    s.selection = 5;
+    m.duplicate(s);
+    ASSERT_EQ(m.profiles().size(), 6u);
+    const core::ConnectionProfile& made = m.profiles()[5];
+    EXPECT_EQ(made.id.rfind("p-", 0), 0u);
+    EXPECT_EQ(made.name, "web");
+    // The host stays the alias, so ssh still applies the configuration.
+    EXPECT_EQ(made.kind, core::ProfileKind(core::Ssh{"web", 2222, "alice", std::nullopt, {}}));
+    EXPECT_TRUE(m.modified());
+    EXPECT_EQ(m.ssh_hosts().size(), 3u);  // the host is still listed
+    EXPECT_EQ(s.lines.size(), 9u);
+
+    s.selection = 8;  // "odd", whose Port ssh would refuse
+    m.duplicate(s);
+    EXPECT_EQ(m.profiles().size(), 6u);
+    EXPECT_EQ(s.told, (std::vector<std::string>{
+                          "Cannot make a profile of \"odd\": invalid profile: bad port: \"ssh\""}));
+}
+
+TEST(SshHosts, ConnectRunsSshWithTheAliasAloneAndSavesNothing) {
+    core::testing::ScratchDir dir;
+    Rig rig;
+    rig.state().config.data_dir = dir.path();
+    ConnectionManager m(sample(), config_hosts());
+    FakeSurface s;
+    m.refresh(s);
+    s.selection = 1;
+    m.connect(s);  // a profile first, then the host: the last choice counts
+    s.selection = 5;
+    m.connect(s);
+    EXPECT_EQ(m.chosen(), nullptr);
+    ASSERT_NE(m.chosen_ssh_host(), nullptr);
+    EXPECT_TRUE(s.ended);
+
+    finish_connection_manager(rig.ws, m);
+    ASSERT_EQ(rig.starter.commands.size(), 1u);
+    EXPECT_EQ(rig.starter.commands[0], "ssh.exe web");
+    EXPECT_EQ(rig.titles(), (std::vector<std::string>{"web"}));
+    EXPECT_EQ(rig.tab(0).profile_id, std::nullopt);
+    EXPECT_FALSE(core::platform_file_system().exists(dir / "profiles.json"));
+}
+
+TEST(SshHosts, ReadEveryOpeningWithUnreadableFilesInNotices) {
+    Rig rig;
+    proto::testing::MemoryFiles files;
+    files.files["C:\\Users\\ann\\.ssh\\config"] = "Host one\nHost *\n  User u\n";
+    files.unreadable.insert("C:\\ProgramData\\ssh\\ssh_config");
+    const proto::SshConfigLocations where{"C:\\Users\\ann", "C:\\ProgramData"};
+    auto hosts = read_ssh_hosts(rig.ws, files, where);
+    EXPECT_EQ(hosts, (std::vector<proto::SshConfigHost>{{"one", "one", "u", "22"}}));
+    EXPECT_EQ(rig.notices(),
+              (std::vector<std::string>{"Cannot read the SSH configuration "
+                                        "C:\\ProgramData\\ssh\\ssh_config: Access is denied. "
+                                        "Its hosts are not listed."}));
+    files.files["C:\\Users\\ann\\.ssh\\config"] = "Host two\n";
+    hosts = read_ssh_hosts(rig.ws, files, where);
+    ASSERT_EQ(hosts.size(), 1u);
+    EXPECT_EQ(hosts[0].alias, "two");
+    EXPECT_EQ(rig.notices().size(), 1u);  // the same failure is not told twice
 }
 
 }  // namespace

@@ -131,6 +131,12 @@ LaunchResult<LaunchPlan> build_launch_plan(const core::ProfileKind& kind, Launch
     return std::visit(Visitor{system}, kind);
 }
 
+LaunchResult<LaunchPlan> ssh_alias_plan(std::string_view alias, LaunchSystem& system) {
+    if (auto valid = validate_host(alias); !valid) return unexpected(valid.error());
+    const std::string args[] = {std::string(alias)};
+    return LaunchPlan(Console{join_command_line(find_ssh_program(system), args)});
+}
+
 std::string find_ssh_program(LaunchSystem& system) {
     // An empty value would make the path relative, and a planted
     // System32\OpenSSH\ssh.exe in the current directory would run.

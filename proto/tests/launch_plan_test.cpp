@@ -144,6 +144,16 @@ TEST_F(PlanTest, SshProgramIsFoundUnderSystemRoot) {
     EXPECT_EQ(command_line(core::Ssh{"h", 22}), "ssh.exe h");
 }
 
+TEST_F(PlanTest, SshAliasAloneAndHeldToTheHostRules) {
+    system.files.insert(k_ssh);
+    auto alias = ssh_alias_plan("web-1.lan", system);
+    ASSERT_TRUE(alias);
+    EXPECT_EQ(std::get<Console>(*alias).command_line, std::string(k_ssh) + " web-1.lan");
+    EXPECT_EQ(ssh_alias_plan("-oProxyCommand=calc", system).error().display(),
+              "invalid profile: host must not start with '-'");
+    EXPECT_FALSE(ssh_alias_plan("a b", system));
+}
+
 TEST_F(PlanTest, RdpFileText) {
     const auto text = [](core::Rdp rdp) { return rdp_file_text(rdp); };
     EXPECT_EQ(text({"srv1", 3389}), "full address:s:srv1\r\nscreen mode id:i:1\r\n");

@@ -2,8 +2,15 @@
 // kept beside it. Internal to the terminal model.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+
 #include "tolvar/pty/terminal_model.hpp"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tolvar::pty {
 
@@ -98,5 +105,67 @@ struct Marks {
     std::uint8_t count = 0;
     char32_t cps[k_max] = {};
 };
+
+#if defined(__SSE2__)
+// Four cells from the words w (w0 w1 w2 w3) and fb (f b f b): the twelve
+// words  w0 f b w1 | f b w2 f | b w3 f b.
+inline void store_four_cells(char* dst, __m128i w, __m128i fb) {
+    const __m128i low = _mm_unpacklo_epi32(w, fb);   // w0 f w1 b
+    const __m128i high = _mm_unpackhi_epi32(w, fb);  // w2 f w3 b
+    const __m128i v0 = _mm_shuffle_epi32(low, 0xb4);  // w0 f b w1
+    const __m128i v1 = _mm_castps_si128(
+        _mm_shuffle_ps(_mm_castsi128_ps(fb), _mm_castsi128_ps(high), 0x44));  // f b w2 f
+    const __m128i v2 = _mm_shuffle_epi32(high, 0xdb);  // b w3 f b
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), v0);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 16), v1);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 32), v2);
+}
+
+// store_ascii's vectors for n >= 4: sixteen cells a step, then four, the
+// last four overlapping the ones before when n is not a multiple of four.
+inline void store_ascii_fours(CellData* out, const char* p, std::size_t n,
+                                     std::uint32_t pen, std::uint32_t fg, std::uint32_t bg) {
+    const __m128i fb = _mm_setr_epi32(static_cast<int>(fg), static_cast<int>(bg),
+                                      static_cast<int>(fg), static_cast<int>(bg));
+    // The pen's upper half, which the bytes' zero-extension takes in.
+    const __m128i word = _mm_set1_epi16(static_cast<short>(pen >> 16));
+    const __m128i zero = _mm_setzero_si128();
+    auto* dst = reinterpret_cast<char*>(out);
+    std::size_t i = 0;
+    for (; i + 16 <= n; i += 16, dst += 16 * sizeof(CellData)) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i low = _mm_unpacklo_epi8(bytes, zero);
+        const __m128i high = _mm_unpackhi_epi8(bytes, zero);
+        store_four_cells(dst, _mm_unpacklo_epi16(low, word), fb);
+        store_four_cells(dst + 48, _mm_unpackhi_epi16(low, word), fb);
+        store_four_cells(dst + 96, _mm_unpacklo_epi16(high, word), fb);
+        store_four_cells(dst + 144, _mm_unpackhi_epi16(high, word), fb);
+    }
+    const auto four_at = [&](std::size_t at) {
+        int four;
+        std::memcpy(&four, p + at, 4);
+        const __m128i bytes = _mm_cvtsi32_si128(four);
+        store_four_cells(reinterpret_cast<char*>(out + at),
+                         _mm_unpacklo_epi16(_mm_unpacklo_epi8(bytes, zero), word), fb);
+    };
+    for (; i + 4 <= n; i += 4) four_at(i);
+    // The last one to three cells: the last four again, overlapping.
+    if (i < n) four_at(n - 4);
+}
+#endif
+
+// Stores n cells of printable ASCII in one pen: the cell words are `pen` (the
+// attribute bits alone, nothing in its low half) with
+// the byte, fg and bg as given; the plain-text path's stores.
+inline void store_ascii(CellData* out, const char* p, std::size_t n, std::uint32_t pen,
+                        std::uint32_t fg, std::uint32_t bg) {
+    static_assert(sizeof(CellData) == 12);
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Short runs are done before the vectors would be set up.
+    if (n >= 8) return store_ascii_fours(out, p, n, pen, fg, bg);
+#endif
+    for (; i < n; ++i) out[i] = CellData{pen | static_cast<unsigned char>(p[i]), fg, bg};
+}
 
 }  // namespace tolvar::pty

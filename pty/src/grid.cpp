@@ -43,7 +43,18 @@ void Grid::allocate() {
     links_.assign(rows_, {});
     order_.resize(rows_);
     std::iota(order_.begin(), order_.end(), 0u);
-    base_ = 0;
+    ring_base_ = 0;
+    sync_ring();
+}
+
+void Grid::sync_ring() {
+    if (ring_base_ != 0) {
+        const auto first = order_.begin() + ring_top_;
+        std::rotate(first, first + ring_base_, first + ring_size_);
+        ring_base_ = 0;
+    }
+    ring_top_ = scroll_top;
+    ring_size_ = order_.empty() ? 0u : scroll_bottom + 1u - scroll_top;
 }
 
 const CellData* Grid::row(std::uint16_t r) const {
@@ -108,6 +119,7 @@ void Grid::set_cell(std::uint16_t r, std::uint16_t col, char32_t c, bool wide, c
     cell = CellData::blank(a);
     cell.word |= static_cast<std::uint32_t>(c) | (wide ? CellData::k_wide : 0);
     touch(r, static_cast<std::uint16_t>(col + 1));
+    if (wide) mark_special(r);
 }
 
 void Grid::clear_cell(std::uint16_t r, std::uint16_t col, const Attrs& a) {
@@ -125,23 +137,31 @@ void Grid::clear_cell_keep_attrs(std::uint16_t r, std::uint16_t col) {
 }
 
 void Grid::append_mark(std::uint16_t r, std::uint16_t col, char32_t c) {
-    CellData& cell = at(r, col);
-    Marks* marks = cell.has_marks() ? find_marks(r, col) : nullptr;
+    const std::uint32_t s = slot_of(r);
+    CellData& cell = slot_cells(s)[col];
+    auto& list = marks_[s];
+    Marks* marks = nullptr;
+    if (cell.has_marks()) {
+        for (Marks& m : list) {
+            if (m.col == col) marks = &m;
+        }
+    }
     const int count = cell.cp() == 0 ? 0 : 1 + (marks ? marks->count : 0);
     if (count > Marks::k_max) return;
     if (cell.cp() == 0) cell.word |= U' ';
     if (marks == nullptr) {
-        marks_[slot(r)].push_back(Marks{col, 0, {}});
-        marks = &marks_[slot(r)].back();
+        marks = &list.emplace_back(Marks{col, 0, {}});
         cell.word |= CellData::k_marks;
+        mark_slot_special(s);
     }
     marks->cps[marks->count++] = c;
-    touch(r, static_cast<std::uint16_t>(col + 1));
+    touch_slot(s, static_cast<std::uint16_t>(col + 1));
 }
 
 void Grid::clear_row(std::uint16_t r, const Attrs& a) {
-    CellData* cells = row(r);
-    RowMeta& m = meta_[slot(r)];
+    const std::uint32_t s = slot_of(r);
+    CellData* cells = slot_cells(s);
+    RowMeta& m = meta_[s];
     const CellData blank = CellData::blank(a);
     if (blank.is_default()) {
         std::memset(static_cast<void*>(cells), 0, m.extent * sizeof(CellData));
@@ -151,8 +171,9 @@ void Grid::clear_row(std::uint16_t r, const Attrs& a) {
         m.extent = cols_;
     }
     m.wrapped = false;
-    marks_[slot(r)].clear();
-    links_[slot(r)].clear();
+    m.special = false;
+    marks_[s].clear();
+    links_[s].clear();
 }
 
 void Grid::clear_wide(std::uint16_t r, std::uint16_t col) {
@@ -212,6 +233,7 @@ void Grid::clear() {
     scroll_bottom = static_cast<std::uint16_t>(rows_ - 1);
     origin_mode = false;
     saved_origin_mode = false;
+    sync_ring();
 }
 
 void Grid::set_size(std::uint16_t rows, std::uint16_t cols) {
@@ -227,6 +249,7 @@ void Grid::set_size(std::uint16_t rows, std::uint16_t cols) {
         for (std::uint16_t r = 0; r < keep_rows; ++r) {
             std::copy_n(row(r), keep_cols, &cells[std::size_t{r} * cols]);
             meta[r].extent = std::min(meta_[slot(r)].extent, keep_cols);
+            meta[r].special = meta_[slot(r)].special;
             for (const Marks& m : marks_[slot(r)]) {
                 if (m.col < keep_cols) marks[r].push_back(m);
             }
@@ -240,12 +263,13 @@ void Grid::set_size(std::uint16_t rows, std::uint16_t cols) {
         links_ = std::move(links);
         order_.resize(rows);
         std::iota(order_.begin(), order_.end(), 0u);
-        base_ = 0;
+        ring_base_ = 0;
     }
     rows_ = rows;
     cols_ = cols;
     if (scroll_bottom >= rows_) scroll_bottom = static_cast<std::uint16_t>(rows_ - 1);
     if (scroll_bottom < scroll_top) scroll_top = 0;
+    sync_ring();
     row_clamp_bottom(false);
     col_clamp();
 }
@@ -268,7 +292,7 @@ void Grid::restore_cursor() {
     origin_mode = saved_origin_mode;
 }
 
-void Grid::set_scroll_region(std::uint16_t top, std::uint16_t bottom) {
+void Grid::set_scroll_region(std::uint16_t top, std::uint16_t bottom, bool home) {
     bottom = std::min(bottom, static_cast<std::uint16_t>(rows_ - 1));
     if (top < bottom) {
         scroll_top = top;
@@ -277,7 +301,21 @@ void Grid::set_scroll_region(std::uint16_t top, std::uint16_t bottom) {
         scroll_top = 0;
         scroll_bottom = static_cast<std::uint16_t>(rows_ - 1);
     }
-    pos = {scroll_top, 0};
+    sync_ring();
+    pos = {home && !origin_mode ? std::uint16_t{0} : scroll_top, 0};
+}
+
+void Grid::align() {
+    for (std::uint16_t r = 0; r < rows_; ++r) {
+        clear_row(r, Attrs{});
+        CellData* cells = row(r);
+        for (std::uint16_t c = 0; c < cols_; ++c) cells[c].word = U'E';
+        touch(r, cols_);
+    }
+    scroll_top = 0;
+    scroll_bottom = static_cast<std::uint16_t>(rows_ - 1);
+    sync_ring();
+    pos = {};
 }
 
 void Grid::set_origin_mode(bool on) {
@@ -437,12 +475,14 @@ void Grid::insert_cells(std::uint16_t count) {
         }
         std::memmove(static_cast<void*>(cells + p + k), cells + p,
                      (cols_ - p - k) * sizeof(CellData));
-        std::fill(cells + p, cells + p + k, CellData{});
+        const CellData blank = CellData::blank(fill);
+        std::fill(cells + p, cells + p + k, blank);
         if (cont) cells[p].word |= CellData::k_cont;
         RowMeta& m = meta_[slot(r)];
         if (m.extent > p)
             m.extent = static_cast<std::uint16_t>(std::min<unsigned>(m.extent + k, cols_));
         if (cont) touch(r, static_cast<std::uint16_t>(p + 1));
+        if (!blank.is_default()) touch(r, static_cast<std::uint16_t>(p + k));
     }
     set_wrapped(r, false);
     if (cells[cols_ - 1].wide()) clear_cell_keep_attrs(r, static_cast<std::uint16_t>(cols_ - 1));
@@ -478,7 +518,9 @@ void Grid::delete_cells(std::uint16_t count) {
         }
         std::memmove(static_cast<void*>(cells + p), cells + p + n,
                      (cols_ - p - n) * sizeof(CellData));
-        std::fill(cells + cols_ - n, cells + cols_, CellData{});
+        const CellData blank = CellData::blank(fill);
+        std::fill(cells + cols_ - n, cells + cols_, blank);
+        if (!blank.is_default()) touch(r, cols_);
     }
     set_wrapped(r, false);
 }
@@ -543,40 +585,38 @@ void Grid::archive_top_row() {
     // Pushed even without room, so that the line numbers count it.
     scrollback_.push(RowView{&cells_[s * std::size_t{cols_}], cols_, meta_[s].extent,
                              meta_[s].wrapped, &marks_[s], &links_[s]});
-    base_ = base_ + 1 == rows_ ? 0 : base_ + 1;
-    clear_row(static_cast<std::uint16_t>(rows_ - 1), Attrs{});
+    // The ring is the whole screen here: no scroll region is set.
+    ring_base_ = ring_base_ + 1 == ring_size_ ? 0 : ring_base_ + 1;
+    clear_row(static_cast<std::uint16_t>(rows_ - 1), fill);
+}
+
+void Grid::turn_order(std::uint16_t top, std::uint16_t bottom, std::uint16_t k, bool up) {
+    if (top == ring_top_ && bottom + 1u == ring_top_ + ring_size_) {
+        const std::uint32_t turn = k % ring_size_;
+        ring_base_ = up ? ring_base_ + turn : ring_base_ + ring_size_ - turn;
+        if (ring_base_ >= ring_size_) ring_base_ -= ring_size_;
+        return;
+    }
+    // Lines inserted or deleted inside the region, or rows outside it: the
+    // entries move, in one pass.
+    sync_ring();
+    const auto first = order_.begin() + top;
+    const auto last = order_.begin() + bottom + 1;
+    std::rotate(first, up ? first + k : last - k, last);
 }
 
 void Grid::rotate_up(std::uint16_t top, std::uint16_t bottom, std::uint16_t k) {
     if (k == 0) return;
-    if (top == 0 && bottom == rows_ - 1) {
-        base_ = (base_ + k) % rows_;
-    } else {
-        scratch_.clear();
-        for (unsigned r = top; r <= bottom; ++r)
-            scratch_.push_back(ring(static_cast<std::uint16_t>(r)));
-        std::rotate(scratch_.begin(), scratch_.begin() + k, scratch_.end());
-        for (unsigned r = top; r <= bottom; ++r)
-            ring(static_cast<std::uint16_t>(r)) = scratch_[r - top];
-    }
+    turn_order(top, bottom, k, true);
     for (unsigned r = bottom + 1u - k; r <= bottom; ++r)
-        clear_row(static_cast<std::uint16_t>(r), Attrs{});
+        clear_row(static_cast<std::uint16_t>(r), fill);
 }
 
 void Grid::rotate_down(std::uint16_t top, std::uint16_t bottom, std::uint16_t k) {
     if (k == 0) return;
-    if (top == 0 && bottom == rows_ - 1) {
-        base_ = (base_ + rows_ - k) % rows_;
-    } else {
-        scratch_.clear();
-        for (unsigned r = top; r <= bottom; ++r)
-            scratch_.push_back(ring(static_cast<std::uint16_t>(r)));
-        std::rotate(scratch_.begin(), scratch_.end() - k, scratch_.end());
-        for (unsigned r = top; r <= bottom; ++r)
-            ring(static_cast<std::uint16_t>(r)) = scratch_[r - top];
-    }
+    turn_order(top, bottom, k, false);
     for (unsigned r = top; r < top + unsigned{k}; ++r)
-        clear_row(static_cast<std::uint16_t>(r), Attrs{});
+        clear_row(static_cast<std::uint16_t>(r), fill);
 }
 
 std::size_t Grid::memory_bytes() const {

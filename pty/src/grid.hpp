@@ -2,8 +2,10 @@
 // region and, for the primary grid, the scrollback. Internal to the terminal
 // model; single-threaded.
 //
-// Row moves (scrolling, inserting and deleting lines) move ring entries, never
-// cells. Each row remembers how far from the left it may hold anything but
+// Row moves (scrolling, inserting and deleting lines) move entries of the
+// row order, never cells; scrolling the scroll region (the whole screen
+// without one) only turns a ring over the region's entries, a constant cost
+// per line whatever the region's height. Each row remembers how far from the left it may hold anything but
 // default cells, so clearing and archiving a short line costs its length.
 #pragma once
 
@@ -44,6 +46,24 @@ class Grid {
         auto& m = meta_[slot(r)];
         if (m.extent < end) m.extent = end;
     }
+    // Whether the row may hold wide characters or combining marks; notes
+    // that it may.
+    bool row_special(std::uint16_t r) const { return meta_[slot(r)].special; }
+    void mark_special(std::uint16_t r) { meta_[slot(r)].special = true; }
+
+    // The same by a row's slot, for the text paths, which look the slot up
+    // once per write.
+    std::uint32_t slot_of(std::uint16_t r) {
+        ensure_allocated();
+        return slot(r);
+    }
+    CellData* slot_cells(std::uint32_t s) { return &cells_[s * std::size_t{cols_}]; }
+    bool slot_special(std::uint32_t s) const { return meta_[s].special; }
+    void mark_slot_special(std::uint32_t s) { meta_[s].special = true; }
+    void touch_slot(std::uint32_t s, std::uint16_t end) {
+        auto& m = meta_[s];
+        if (m.extent < end) m.extent = end;
+    }
     // The combining marks of one cell; null when it has none.
     const Marks* cell_marks(std::uint16_t r, std::uint16_t col) const;
 
@@ -72,6 +92,9 @@ class Grid {
     std::uint16_t scroll_bottom = 0;
     bool origin_mode = false;
     bool saved_origin_mode = false;
+    // The pen of rows and cells that scrolling, inserting and deleting bring
+    // in: the default, or the background colour alone as xterm does.
+    Attrs fill;
 
     // Puts the cursor row back inside the grid: only a cursor restored after
     // the grid shrank can be outside, and the reference crashes on it.
@@ -87,7 +110,12 @@ class Grid {
     void set_pos(Pos p);
     void save_cursor();
     void restore_cursor();
-    void set_scroll_region(std::uint16_t top, std::uint16_t bottom);
+    // `home`: the cursor goes home, as in xterm; else to the region's first
+    // row, as in the reference.
+    void set_scroll_region(std::uint16_t top, std::uint16_t bottom, bool home);
+    // DECALN: every cell an 'E' in the default pen, the region the whole
+    // screen, the cursor home.
+    void align();
     void set_origin_mode(bool on);
 
     void row_inc_clamp(std::uint16_t count);
@@ -126,15 +154,17 @@ class Grid {
     struct RowMeta {
         std::uint16_t extent = 0;
         bool wrapped = false;
+        // May hold wide halves or combining marks, which a write over them
+        // must repair; until then text is stored without looking.
+        bool special = false;
     };
 
     std::uint32_t slot(std::uint16_t r) const {
-        std::uint32_t i = base_ + r;
-        return order_[i >= rows_ ? i - rows_ : i];
-    }
-    std::uint32_t& ring(std::uint16_t r) {
-        std::uint32_t i = base_ + r;
-        return order_[i >= rows_ ? i - rows_ : i];
+        const unsigned offset = unsigned{r} - ring_top_;
+        if (offset >= ring_size_) return order_[r];
+        unsigned i = offset + ring_base_;
+        if (i >= ring_size_) i -= ring_size_;
+        return order_[ring_top_ + i];
     }
     void ensure_allocated() {
         if (cells_.empty()) allocate();
@@ -153,6 +183,11 @@ class Grid {
     // to the other end are blanked.
     void rotate_up(std::uint16_t top, std::uint16_t bottom, std::uint16_t k);
     void rotate_down(std::uint16_t top, std::uint16_t bottom, std::uint16_t k);
+    // Moves the entries of rows [top, bottom] by k, up or down.
+    void turn_order(std::uint16_t top, std::uint16_t bottom, std::uint16_t k, bool up);
+    // Puts the ring's turn into the order itself and makes the ring the
+    // scroll region.
+    void sync_ring();
     void archive_top_row();
 
     std::uint16_t rows_;
@@ -163,9 +198,12 @@ class Grid {
     // By slot, usually empty; a column's entry counts only while its cell
     // has the link bit, so overwriting a linked cell needs no lookup here.
     std::vector<std::vector<LinkedCell>> links_;
-    std::vector<std::uint32_t> order_;  // ring: row index -> slot
-    std::uint32_t base_ = 0;
-    std::vector<std::uint32_t> scratch_;
+    // Row index -> slot; rows [ring_top_, ring_top_ + ring_size_) read it
+    // turned by ring_base_.
+    std::vector<std::uint32_t> order_;
+    std::uint32_t ring_top_ = 0;
+    std::uint32_t ring_size_ = 0;
+    std::uint32_t ring_base_ = 0;
     Scrollback scrollback_;
 };
 

@@ -13,11 +13,54 @@ Screen::Screen(std::uint16_t rows, std::uint16_t cols, std::size_t scrollback)
 void Screen::set_size(std::uint16_t rows, std::uint16_t cols) {
     primary_.set_size(rows, cols);
     alternate_.set_size(rows, cols);
+    if (!tab_stops_.empty()) {
+        // New columns get the usual stops; the set ones stay.
+        const std::size_t old = tab_stops_.size();
+        tab_stops_.resize(cols);
+        for (std::size_t c = old; c < cols; ++c) tab_stops_[c] = c % 8 == 0 && c > 0;
+    }
 }
+
+void Screen::set_departures(std::uint32_t mask) {
+    departures_ = mask;
+    update_text_path();
+    pen_changed();
+}
+
+void Screen::pen_changed() {
+    const Attrs fill = departs(departure::background_erase) ? erase_pen() : Attrs{};
+    primary_.fill = fill;
+    alternate_.fill = fill;
+}
+
+void Screen::settle_pending_wrap(Grid& g) {
+    // xterm keeps the cursor on the last column with the wrap pending; a
+    // move starts from there and forgets the wrap.
+    if (departs(departure::pending_wrap) && g.pos.col >= g.cols()) {
+        g.pos.col = static_cast<std::uint16_t>(g.cols() - 1);
+    }
+}
+
+namespace {
+
+// DEC special graphics for 0x5f to 0x7e: the VT100's line-drawing set.
+constexpr char16_t k_dec_graphics[32] = {
+    u' ',      u'\u25c6', u'\u2592', u'\u2409', u'\u240c', u'\u240d', u'\u240a', u'\u00b0',
+    u'\u00b1', u'\u2424', u'\u240b', u'\u2518', u'\u2510', u'\u250c', u'\u2514', u'\u253c',
+    u'\u23ba', u'\u23bb', u'\u2500', u'\u23bc', u'\u23bd', u'\u251c', u'\u2524', u'\u2534',
+    u'\u252c', u'\u2502', u'\u2264', u'\u2265', u'\u03c0', u'\u2260', u'\u00a3', u'\u00b7',
+};
+
+}  // namespace
 
 // ---- text ---------------------------------------------------------------------
 
 void Screen::print_ascii(const char* p, std::size_t n) {
+    if (text_special_) {
+        for (std::size_t i = 0; i < n; ++i) text(static_cast<unsigned char>(p[i]));
+        return;
+    }
+    last_char_ = static_cast<unsigned char>(p[n - 1]);
     Grid& g = active();
     g.clamp_cursor_row();  // reference crashes below the grid
     const std::uint16_t cols = g.cols();
@@ -30,12 +73,18 @@ void Screen::print_ascii(const char* p, std::size_t n) {
             --n;
             continue;
         }
-        CellData* row = g.row(g.pos.row);
+        const std::uint32_t slot = g.slot_of(g.pos.row);
+        CellData* row = g.slot_cells(slot);
         const std::size_t span = std::min<std::size_t>(n, cols - g.pos.col);
         std::size_t i = 0;
-        for (CellData* cell = row + g.pos.col; i < span; ++i, ++cell) {
-            if (cell->word & CellData::k_special) break;
-            *cell = CellData{pen | static_cast<unsigned char>(p[i]), blank.fg, blank.bg};
+        if (!g.slot_special(slot)) {
+            store_ascii(row + g.pos.col, p, span, pen, blank.fg, blank.bg);
+            i = span;
+        } else {
+            for (CellData* cell = row + g.pos.col; i < span; ++i, ++cell) {
+                if (cell->word & CellData::k_special) break;
+                *cell = CellData{pen | static_cast<unsigned char>(p[i]), blank.fg, blank.bg};
+            }
         }
         if (i > 0) {
             if (link_ != 0) {
@@ -43,7 +92,7 @@ void Screen::print_ascii(const char* p, std::size_t n) {
                              link_);
             }
             g.pos.col = static_cast<std::uint16_t>(g.pos.col + i);
-            g.touch(g.pos.row, g.pos.col);
+            g.touch_slot(slot, g.pos.col);
             p += i;
             n -= i;
         }
@@ -54,16 +103,22 @@ void Screen::print_ascii(const char* p, std::size_t n) {
     }
 }
 
-void Screen::text(char32_t c) {
+void Screen::special_text(char32_t c) {
+    if (c >= 0x5f && c < 0x7f && charsets_.in_graphics()) c = k_dec_graphics[c - 0x5f];
+    place(c, insert_mode_ && departs(departure::insert_mode));
+}
+
+void Screen::place(char32_t c, bool insert) {
     const int w = char_width(c);
     if (w < 0) return;  // controls are never drawn
     Grid& g = active();
     g.clamp_cursor_row();  // reference crashes below the grid
     const std::uint16_t cols = g.cols();
-    if (w > 0 && g.pos.col + w <= cols) {
+    if (w > 0 && g.pos.col + w <= cols && !insert) {
         // It fits where the cursor is, over plain cells: the common case,
         // which needs none of the wrapping and wide-character repairs below.
-        CellData* cell = g.row(g.pos.row) + g.pos.col;
+        const std::uint32_t slot = g.slot_of(g.pos.row);
+        CellData* cell = g.slot_cells(slot) + g.pos.col;
         if (((cell[0].word | cell[w - 1].word) & CellData::k_special) == 0) {
             CellData first = CellData::blank(attrs_);
             first.word |= static_cast<std::uint32_t>(c);
@@ -71,14 +126,16 @@ void Screen::text(char32_t c) {
                 first.word |= CellData::k_wide;
                 cell[1] = CellData{};
                 cell[1].word = CellData::k_cont;
+                g.mark_slot_special(slot);
             }
             cell[0] = first;
+            last_char_ = c;
             if (link_ != 0) {
                 g.link_cells(g.pos.row, g.pos.col, static_cast<std::uint16_t>(g.pos.col + w),
                              link_);
             }
             g.pos.col = static_cast<std::uint16_t>(g.pos.col + w);
-            g.touch(g.pos.row, g.pos.col);
+            g.touch_slot(slot, g.pos.col);
             return;
         }
     }
@@ -92,9 +149,19 @@ void Screen::text(char32_t c) {
     if (g.pos.col > static_cast<std::uint16_t>(cols - width)) {
         const CellData& last = g.row(g.pos.row)[cols - 1];
         if (last.has_contents() || last.cont()) wrap = true;
+        // Past the last column the wrap was pending, and the row goes on
+        // here whatever an erase did to its last cell since, as in xterm.
+        if (g.pos.col >= cols && departs(departure::pending_wrap)) wrap = true;
     }
     g.col_wrap(width, wrap);
     const Pos pos = g.pos;
+    if (insert && width > 0) {
+        // The row moves right to make room; what passes the edge is lost,
+        // and the row still continues where it did.
+        const bool continues = g.wrapped(pos.row);
+        g.insert_cells(width);
+        g.set_wrapped(pos.row, continues);
+    }
 
     if (width == 0) {
         // Combining characters join the cell before the cursor, or the last
@@ -118,6 +185,7 @@ void Screen::text(char32_t c) {
         return;
     }
 
+    last_char_ = c;
     CellData* row = g.row(pos.row);
     if (row[pos.col].cont() && pos.col > 0) {
         g.clear_cell(pos.row, static_cast<std::uint16_t>(pos.col - 1), attrs_);
@@ -137,6 +205,7 @@ void Screen::text(char32_t c) {
         }
         g.clear_cell(next.row, next.col, Attrs{});
         row[next.col].word |= CellData::k_cont;
+        g.mark_special(next.row);
         if (link_ != 0) {
             g.link_cells(next.row, next.col, static_cast<std::uint16_t>(next.col + 1), link_);
         }
@@ -149,31 +218,142 @@ void Screen::text(char32_t c) {
 
 void Screen::execute(std::uint8_t byte) {
     Grid& g = active();
+    last_char_ = 0;
     switch (byte) {
         case 8:
+            settle_pending_wrap(g);
             g.col_dec(1);
             break;
         case 9:
-            g.col_tab();
+            tab_forward(g);
             break;
         case 10:
         case 11:
         case 12:
+            settle_pending_wrap(g);
             g.row_inc_scroll(1);
             break;
         case 13:
             g.col_set(0);
             break;
+        case 14:  // SO
+            if (departs(departure::charsets)) charsets_.shift = 1;
+            update_text_path();
+            break;
+        case 15:  // SI
+            charsets_.shift = 0;
+            update_text_path();
+            break;
         default:
-            // The bell makes no sound and no flash; shift in and out and the
-            // other controls do nothing.
+            // The bell makes no sound and no flash; the other controls do
+            // nothing.
             break;
     }
 }
 
+void Screen::designate(std::string_view intermediates, std::uint8_t final) {
+    if (!departs(departure::charsets)) return;
+    // G0 and G1; any set but DEC special graphics is taken as ASCII.
+    charsets_.graphics[intermediates == ")" ? 1 : 0] = final == '0';
+    update_text_path();
+}
+
+void Screen::tab_forward(Grid& g) {
+    if (tab_stops_.empty()) return g.col_tab();
+    const std::uint16_t cols = g.cols();
+    std::uint16_t col = static_cast<std::uint16_t>(g.pos.col + 1);
+    while (col < cols && !tab_stops_[col]) ++col;
+    g.col_set(col);  // clamped to the last column when no stop is left
+}
+
+void Screen::set_tab_stop(Grid& g) {
+    if (!departs(departure::tab_stops)) return;
+    if (tab_stops_.empty()) {
+        tab_stops_.assign(g.cols(), false);
+        for (std::size_t c = 8; c < tab_stops_.size(); c += 8) tab_stops_[c] = true;
+    }
+    tab_stops_[std::min<std::size_t>(g.pos.col, g.cols() - 1u)] = true;
+}
+
+void Screen::clear_tab_stops(std::uint16_t ps, Grid& g) {
+    if (!departs(departure::tab_stops)) return;
+    if (ps == 3) {
+        tab_stops_.assign(g.cols(), false);
+    } else if (ps == 0) {
+        set_tab_stop(g);  // makes the table
+        tab_stops_[std::min<std::size_t>(g.pos.col, g.cols() - 1u)] = false;
+    }
+}
+
+void Screen::repeat(std::uint16_t count) {
+    if (last_char_ == 0 || !departs(departure::repeat)) return;
+    // A screenful is the most a repeat can show.
+    const Grid& g = active();
+    const unsigned n = std::min<unsigned>(count, unsigned{g.rows()} * g.cols());
+    const char32_t c = last_char_;
+    for (unsigned i = 0; i < n; ++i) text(c);
+}
+
+void Screen::align() {
+    if (!departs(departure::alignment)) return;
+    Grid& g = active();
+    g.origin_mode = false;
+    g.align();
+}
+
+void Screen::column_mode() {
+    // The width stays the window's; what DECCOLM does besides is done.
+    if (!departs(departure::alignment)) return;
+    Grid& g = active();
+    g.erase_all(erase_pen());
+    g.set_scroll_region(0, static_cast<std::uint16_t>(g.rows() - 1), true);
+    g.pos = {};
+}
+
+void Screen::answer(const CsiParams& params, std::string_view intermediates, char action) {
+    if (!answering_) return;
+    const Grid& g = active();
+    std::string reply;
+    if (action == 'c' && params.first() == 0) {
+        // A VT220 with ANSI colour; a VT100-class secondary answer, as the
+        // terminals that programs know best give.
+        reply = intermediates.empty() ? "\x1b[?62;22c" : "\x1b[>1;10;0c";
+    } else if (action == 'n' && intermediates.empty() && params.first() == 5) {
+        reply = "\x1b[0n";
+    } else if (action == 'n' && params.first() == 6) {
+        const unsigned top = g.origin_mode ? g.scroll_top : 0;
+        const unsigned row = g.pos.row + 1u - std::min<unsigned>(top, g.pos.row);
+        const unsigned col = std::min<unsigned>(g.pos.col, g.cols() - 1u) + 1u;
+        reply = "\x1b[" + std::string(intermediates) + std::to_string(row) + ";" +
+                std::to_string(col) + (intermediates.empty() ? "R" : ";1R");
+    }
+    // An application that asks and never reads is not given unbounded memory.
+    if (answers_.size() + reply.size() <= 4096) answers_ += reply;
+}
+
 void Screen::esc_dispatch(std::string_view intermediates, std::uint8_t byte) {
+    last_char_ = 0;
+    if (intermediates == "(" || intermediates == ")") return designate(intermediates, byte);
+    if (intermediates == "#") {
+        if (byte == '8') align();
+        return;
+    }
     if (!intermediates.empty()) return;
+    Grid& g = active();
     switch (byte) {
+        case 'D':
+            if (!departs(departure::index_next_line)) break;
+            settle_pending_wrap(g);
+            g.row_inc_scroll(1);
+            break;
+        case 'E':
+            if (!departs(departure::index_next_line)) break;
+            g.col_set(0);
+            g.row_inc_scroll(1);
+            break;
+        case 'H':
+            set_tab_stop(g);
+            break;
         case '7':
             save_cursor();
             break;
@@ -187,7 +367,8 @@ void Screen::esc_dispatch(std::string_view intermediates, std::uint8_t byte) {
             clear_mode(k_application_keypad);
             break;
         case 'M':
-            active().row_dec_scroll(1);
+            settle_pending_wrap(g);
+            g.row_dec_scroll(1);
             break;
         case 'c':
             reset();
@@ -215,20 +396,26 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
                 g.insert_cells(n);
                 break;
             case 'A':
+                settle_pending_wrap(g);
                 g.row_dec_clamp(n);
                 break;
             case 'B':
+                settle_pending_wrap(g);
                 g.row_inc_clamp(n);
                 break;
             case 'C':
                 g.col_inc_clamp(n);
                 break;
             case 'D':
+                settle_pending_wrap(g);
                 g.col_dec(n);
                 break;
             case 'G':
                 g.col_set(static_cast<std::uint16_t>(n - 1));
                 break;
+            case 'f':
+                if (!departs(departure::hvp)) break;
+                [[fallthrough]];
             case 'H':
                 g.set_pos({static_cast<std::uint16_t>(n - 1),
                            static_cast<std::uint16_t>(param_or(params.second(), 1) - 1)});
@@ -236,13 +423,13 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
             case 'J':
                 switch (params.first()) {
                     case 0:
-                        g.erase_all_forward(attrs_);
+                        g.erase_all_forward(erase_pen());
                         break;
                     case 1:
-                        g.erase_all_backward(attrs_);
+                        g.erase_all_backward(erase_pen());
                         break;
                     case 2:
-                        g.erase_all(attrs_);
+                        g.erase_all(erase_pen());
                         break;
                     case 3:
                         // Erase saved lines, as xterm does; the reference
@@ -256,13 +443,13 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
             case 'K':
                 switch (params.first()) {
                     case 0:
-                        g.erase_row_forward(attrs_);
+                        g.erase_row_forward(erase_pen());
                         break;
                     case 1:
-                        g.erase_row_backward(attrs_);
+                        g.erase_row_backward(erase_pen());
                         break;
                     case 2:
-                        g.erase_row(attrs_);
+                        g.erase_row(erase_pen());
                         break;
                     default:
                         break;
@@ -284,10 +471,21 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
                 g.scroll_down(n);
                 break;
             case 'X':
-                g.erase_cells(n, attrs_);
+                g.erase_cells(n, erase_pen());
+                break;
+            case 'b':
+                repeat(n);
+                break;
+            case 'c':
+            case 'n':
+                answer(params, intermediates, action);
                 break;
             case 'd':
+                settle_pending_wrap(g);
                 g.row_set(static_cast<std::uint16_t>(n - 1));
+                break;
+            case 'g':
+                clear_tab_stops(params.first(), g);
                 break;
             case 'h':
             case 'l': {
@@ -295,17 +493,20 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
                 CsiParams::Group group;
                 while (params.next(c, group)) {
                     if (group.is(4)) insert_mode_ = action == 'h';
+                    update_text_path();
                 }
                 break;
             }
             case 'm':
                 sgr(params);
+                pen_changed();
                 break;
             case 'r': {
                 const std::uint16_t top = param_or(params.first(), 1);
                 const std::uint16_t bottom = param_or(params.second(), g.rows());
                 g.set_scroll_region(static_cast<std::uint16_t>(top - 1),
-                                    static_cast<std::uint16_t>(bottom - 1));
+                                    static_cast<std::uint16_t>(bottom - 1),
+                                    departs(departure::region_home));
                 break;
             }
             default:
@@ -319,8 +520,15 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
         if (action == 'q') set_cursor_style(params.first());
         return;
     }
+    if (intermediates == ">") {
+        if (action == 'c') answer(params, intermediates, action);
+        return;
+    }
     if (intermediates[0] != '?') return;
     switch (action) {
+        case 'n':
+            answer(params, intermediates, action);
+            break;
         case 'J':
             csi_dispatch(params, {}, 'J');
             break;
@@ -361,6 +569,9 @@ void Screen::decset(const CsiParams& params, bool on) {
         switch (group[0]) {
             case 1:
                 flag(k_application_cursor, on);
+                break;
+            case 3:
+                column_mode();
                 break;
             case 6:
                 active().set_origin_mode(on);
@@ -592,6 +803,10 @@ void Screen::sgr(const CsiParams& params) {
         } else if (g.count == 5 && g[1] == 2 && (g[0] == 38 || g[0] == 48)) {
             // "38:2:r:g:b"
             if (!rgb(g[2], g[3], g[4], g[0] == 38 ? attrs_.fg : attrs_.bg)) return;
+        } else if (g.count == 6 && g[1] == 2 && (g[0] == 38 || g[0] == 48) &&
+                   departs(departure::sgr_colour_space)) {
+            // "38:2:id:r:g:b", the form ITU T.416 gives, the id usually empty.
+            if (!rgb(g[3], g[4], g[5], g[0] == 38 ? attrs_.fg : attrs_.bg)) return;
         }
     }
 }
@@ -635,12 +850,16 @@ void Screen::enter_alternate_grid() {
 
 void Screen::save_cursor() {
     active().save_cursor();
-    saved_attrs_ = attrs_;
+    saved_pen() = {attrs_, charsets_};
 }
 
 void Screen::restore_cursor() {
     active().restore_cursor();
-    attrs_ = saved_attrs_;
+    const SavedPen& saved = saved_pen();
+    attrs_ = saved.attrs;
+    charsets_ = saved.charsets;
+    update_text_path();
+    pen_changed();
 }
 
 void Screen::reset() {
@@ -650,7 +869,10 @@ void Screen::reset() {
     primary_.drop_scrollback();
     alternate_ = Grid(primary_.rows(), primary_.cols(), 0, false);
     attrs_ = Attrs{};
-    saved_attrs_ = Attrs{};
+    saved_[0] = saved_[1] = SavedPen{};
+    charsets_ = Charsets{};
+    tab_stops_.clear();
+    last_char_ = 0;
     // No cell names an underline colour any more.
     underline_colors_.clear();
     hyperlinks_.clear();
@@ -661,6 +883,8 @@ void Screen::reset() {
     mouse_encoding_ = MouseEncoding::Default;
     insert_mode_ = false;
     auto_wrap_ = true;
+    update_text_path();
+    pen_changed();
 }
 
 }  // namespace tolvar::pty

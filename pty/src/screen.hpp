@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "cells.hpp"
@@ -20,6 +21,9 @@ class Screen {
     Screen(std::uint16_t rows, std::uint16_t cols, std::size_t scrollback);
 
     void feed(std::string_view bytes) { parser_.advance(*this, bytes); }
+    void set_answering(bool on) { answering_ = on; }
+    std::string take_answers() { return std::exchange(answers_, {}); }
+    void set_departures(std::uint32_t mask);
     void set_size(std::uint16_t rows, std::uint16_t cols);
     void clear_scrollback() { primary_.drop_scrollback(); }
 
@@ -63,8 +67,54 @@ class Screen {
     void osc_dispatch(const OscParams& params);
 
   private:
+    // The character sets G0 and G1 and which of them is in use; ASCII or
+    // DEC special graphics (line drawing).
+    struct Charsets {
+        bool graphics[2] = {false, false};
+        std::uint8_t shift = 0;  // 0: G0 (SI), 1: G1 (SO)
+        bool in_graphics() const { return graphics[shift]; }
+    };
+    // What DECSC keeps beside the grid's position.
+    struct SavedPen {
+        Attrs attrs;
+        Charsets charsets;
+    };
+
     Grid& active() { return alternate_screen() ? alternate_ : primary_; }
-    void text(char32_t c);
+    bool departs(std::uint32_t d) const { return (departures_ & d) != 0; }
+    void text(char32_t c) {
+        if (text_special_) [[unlikely]] return special_text(c);
+        place(c, false);
+    }
+    void special_text(char32_t c);
+    // Puts one character at the cursor; `insert` shifts the row right first.
+    void place(char32_t c, bool insert);
+    // Whether text needs more than storing: line drawing or insert mode. Kept
+    // in text_special_ so that the usual path tests one flag.
+    void update_text_path() {
+        text_special_ =
+            charsets_.in_graphics() || (insert_mode_ && departs(departure::insert_mode));
+    }
+    void settle_pending_wrap(Grid& g);
+    // The pen erased and scrolled-in cells take.
+    Attrs erase_pen() const {
+        if (!departs(departure::background_erase)) return attrs_;
+        Attrs a;
+        a.bg = attrs_.bg;
+        return a;
+    }
+    void pen_changed();
+    void designate(std::string_view intermediates, std::uint8_t final);
+    void tab_forward(Grid& g);
+    void set_tab_stop(Grid& g);
+    void clear_tab_stops(std::uint16_t ps, Grid& g);
+    void repeat(std::uint16_t count);
+    void align();
+    void column_mode();
+    void answer(const CsiParams& params, std::string_view intermediates, char action);
+    SavedPen& saved_pen() {
+        return saved_[departs(departure::saved_cursor_per_screen) && alternate_screen() ? 1 : 0];
+    }
     void set_mode(std::uint8_t m) { modes_ |= m; }
     void clear_mode(std::uint8_t m) { modes_ &= static_cast<std::uint8_t>(~m); }
     void enter_alternate_grid();
@@ -81,14 +131,25 @@ class Screen {
     Grid primary_;
     Grid alternate_;
     Attrs attrs_;
-    Attrs saved_attrs_;
+    Charsets charsets_;
+    // DECSC's pen for the primary and the alternate screen, as xterm keeps
+    // one per screen; the reference shares the first.
+    SavedPen saved_[2];
+    std::uint32_t departures_ = departure::all;
+    // Tab stops by column, made at the first ESC H or CSI g; empty means
+    // every eighth column.
+    std::vector<bool> tab_stops_;
+    // The last character drawn, for REP; 0 after a control.
+    char32_t last_char_ = 0;
+    bool text_special_ = false;
+    bool answering_ = false;
+    std::string answers_;
     std::string title_;
     std::string icon_name_;
     std::uint8_t modes_ = 0;
     MouseMode mouse_mode_ = MouseMode::None;
     MouseEncoding mouse_encoding_ = MouseEncoding::Default;
-    // Tracked for applications that ask; the screen behaves as the reference
-    // does, which acts on neither.
+    // Insert mode is acted on; auto-wrap only tracked.
     bool insert_mode_ = false;
     bool auto_wrap_ = true;
     CursorStyle cursor_style_;

@@ -72,6 +72,18 @@ void TerminalModel::feed(std::string_view bytes) {
     screen_->feed(bytes);
 }
 
+void TerminalModel::set_answering(bool on) {
+    screen_->set_answering(on);
+}
+
+std::string TerminalModel::take_answers() {
+    return screen_->take_answers();
+}
+
+void TerminalModel::set_departures(std::uint32_t mask) {
+    screen_->set_departures(mask);
+}
+
 void TerminalModel::set_size(std::uint16_t rows, std::uint16_t cols) {
     // A grid always has a row and a column.
     screen_->set_size(std::max<std::uint16_t>(rows, 1), std::max<std::uint16_t>(cols, 1));

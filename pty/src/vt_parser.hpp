@@ -10,6 +10,10 @@
 #include <string>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tolvar::pty {
 
 // The numeric parameters of a CSI sequence: at most 32 values, grouped into
@@ -163,6 +167,48 @@ class VtParser {
 
 // ---------------------------------------------------------------------------
 
+// The end of the run of printable ASCII (0x20..0x7e) that starts at p:
+// sixteen bytes a step where SSE2 is there.
+inline const std::uint8_t* printable_end(const std::uint8_t* p, const std::uint8_t* end) {
+#if defined(__SSE2__)
+    // Signed compares: bytes from 0x80 are negative, so not above 0x1f.
+    const __m128i low = _mm_set1_epi8(0x1f);
+    const __m128i high = _mm_set1_epi8(0x7f);
+    const auto printable = [&](const std::uint8_t* at) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        return _mm_and_si128(_mm_cmpgt_epi8(v, low), _mm_cmplt_epi8(v, high));
+    };
+    const auto others_in = [&](const std::uint8_t* at) {
+        return ~static_cast<unsigned>(_mm_movemask_epi8(printable(at))) & 0xffffu;
+    };
+    // A run that goes past its first sixteen bytes is a line of text, which
+    // runs long: four vectors a step while all are printable.
+    if (end - p >= 16) {
+        if (const unsigned others = others_in(p); others != 0) return p + __builtin_ctz(others);
+        p += 16;
+    }
+    while (end - p >= 64) {
+        const __m128i v[4] = {printable(p), printable(p + 16), printable(p + 32),
+                              printable(p + 48)};
+        const __m128i all = _mm_and_si128(_mm_and_si128(v[0], v[1]), _mm_and_si128(v[2], v[3]));
+        if (_mm_movemask_epi8(all) != 0xffff) {
+            for (int k = 0;; ++k, p += 16) {
+                const unsigned others = ~static_cast<unsigned>(_mm_movemask_epi8(v[k])) & 0xffffu;
+                if (others != 0) return p + __builtin_ctz(others);
+            }
+        }
+        p += 64;
+    }
+    while (end - p >= 16) {
+        const unsigned others = others_in(p);
+        if (others != 0) return p + __builtin_ctz(others);
+        p += 16;
+    }
+#endif
+    while (p < end && *p >= 0x20 && *p < 0x7f) ++p;
+    return p;
+}
+
 template <class P>
 void VtParser::advance(P& performer, std::string_view bytes) {
     const auto* p = reinterpret_cast<const std::uint8_t*>(bytes.data());
@@ -172,7 +218,7 @@ void VtParser::advance(P& performer, std::string_view bytes) {
         if (state_ == Ground && byte >= 0x20 && byte < 0x7f) {
             // Printable ASCII runs skip the table: the common case by far.
             const auto* run = p;
-            while (p < end && *p >= 0x20 && *p < 0x7f) ++p;
+            p = printable_end(p, end);
             performer.print_ascii(reinterpret_cast<const char*>(run),
                                   static_cast<std::size_t>(p - run));
             continue;

@@ -149,7 +149,7 @@ TEST(Line, HistoryLinesAreExactlyAsTheyWereOnScreen) {
 TEST(Line, NewerAttributesAndUnderlineColoursReadBackFromTheHistory) {
     // Every underline style and the other newer attributes, underline
     // colours past the 6 bits kept in the background word, on every colour
-    // kind, cells erased with the pen, and a wide character.
+    // kind, cells erased, and a wide character.
     TerminalModel m(3, 12, 10);
     for (int i = 0; i < 70; ++i) m.feed("\x1b[58;2;" + std::to_string(i) + ";0;0m");
     m.feed(
@@ -160,7 +160,7 @@ TEST(Line, NewerAttributesAndUnderlineColoursReadBackFromTheHistory) {
     EXPECT_EQ(m.cell(0, 1).underline_color, Color::rgb(10, 20, 30));
     EXPECT_EQ(m.cell(0, 3).underline_color, Color::rgb(0, 0, 69));
     EXPECT_EQ(m.cell(0, 5).underline_color, Color());
-    EXPECT_EQ(m.cell(0, 11).underline_color, Color::indexed(3));  // erased with the pen
+    EXPECT_EQ(m.cell(0, 11).underline_color, Color());  // erased: the background only
     std::vector<std::string> on_screen;
     for (LineNumber n = 0; n < 2; ++n) on_screen.push_back(line_cells(m, n));
     m.feed("\r\n\r\n\r\n");

@@ -213,5 +213,25 @@ TEST(SessionEndWord, EveryCodeAndTheUnknownEndRoundTrip) {
     EXPECT_EQ(end_from_word(std::uint64_t{3} << 32), SessionEnd{});
 }
 
+// A serial session's application asks for the cursor position and the
+// device attributes; the replies go back in order, one write per chunk, and
+// a pseudo console's session (no writer) answers nothing.
+TEST_F(Pump, AnswersGoBackWhenTheSessionHasAWriter) {
+    source.chunks = {"ab\x1b[6n", "\x1b[c\x1b[5", "n"};
+    std::vector<std::string> written;
+    pump_output(source.reader(), model, signal, events, 7, nullptr, [&](std::string_view bytes) {
+        written.emplace_back(bytes);
+        return true;
+    });
+    EXPECT_EQ(written, (std::vector<std::string>{"\x1b[1;3R", "\x1b[?62;22c", "\x1b[0n"}));
+    EXPECT_EQ(events.calls.back(), "ended 7");
+
+    FakeSource quiet{{"\x1b[6n"}};
+    SharedModel other(4, 20);
+    OutputSignal fresh;
+    pump_output(quiet.reader(), other, fresh, events, 8, nullptr);
+    other.with([](TerminalModel& m) { EXPECT_EQ(m.take_answers(), ""); });
+}
+
 }  // namespace
 }  // namespace tolvar::pty

@@ -84,8 +84,8 @@ def probe(wine):
 
 
 @pytest.fixture
-def screen(display):
-    s = Screen(display)
+def screen(display, probe):
+    s = Screen(display, probe)
     yield s
     s.release_clipboard()
 

@@ -360,8 +360,9 @@ def _x(display: Display, *args, timeout: float = 10, check: bool = True) -> subp
 class Screen:
     """Input, screenshots and the clipboard on the X side."""
 
-    def __init__(self, display: Display):
+    def __init__(self, display: Display, probe: "Probe | None" = None):
         self.display = display
+        self.probe = probe
         self._clipboard_owner: subprocess.Popen | None = None
 
     def xdotool(self, *args, timeout: float = 10) -> str:
@@ -407,6 +408,15 @@ class Screen:
         self._clipboard_owner.stdin.write(text.encode())
         self._clipboard_owner.stdin.close()
         wait_until(lambda: self.clipboard() == text, 5, "the clipboard to hold the text")
+        if self.probe:
+            # Wine takes the X text in on its own time; a copy made before
+            # that would be replaced by it.
+            wait_until(lambda: self._windows_clipboard() == text, 10,
+                       "Wine's clipboard to hold the text")
+
+    def _windows_clipboard(self):
+        answer = self.probe("clipboard", check=False)
+        return answer["text"] if answer else None
 
     def release_clipboard(self):
         if self._clipboard_owner:

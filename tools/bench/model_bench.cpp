@@ -1,5 +1,5 @@
 // Ingest speed and memory of the terminal model beside other terminal cores,
-// on the same payloads in the same run: five workloads fed in 8192-byte chunks
+// on the same payloads in the same run: fourteen workloads fed in 8192-byte chunks
 // to a 50 x 200 screen with 10 000 lines of scrollback, median of 5 runs.
 // Then the model's history as the view reads it: a search for text that is
 // not there over a full history, and the decoding of one page of it.
@@ -138,6 +138,120 @@ std::string short_lines(std::size_t bytes) {
     std::mt19937 rng(5);
     std::string out;
     while (out.size() < bytes) out += word(rng) + " " + std::to_string(rng() % 1000) + "\r\n";
+    return out;
+}
+
+// ---- the shapes of the field's standard throughput benchmark
+
+// A line of words as wide as the screen, less one column.
+std::string full_line(std::mt19937& rng) {
+    std::string line;
+    while (line.size() < k_cols - 1) line += word(rng) + ' ';
+    line.resize(k_cols - 1);
+    return line;
+}
+
+// Lines entering a scroll region at its top (reverse index at the region's
+// first row) or at its bottom (line feed at its last row), as a pager or a
+// multiplexer's pane scrolls.
+std::string region_scroll(std::size_t bytes, int top, int bottom, bool at_top, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::string out = "\x1b[" + std::to_string(top) + ";" + std::to_string(bottom) + "r";
+    const std::string place = "\x1b[" + std::to_string(at_top ? top : bottom) + ";1H";
+    while (out.size() < bytes) {
+        out += place;
+        if (at_top) out += "\x1bM";
+        out += full_line(rng);
+        if (!at_top) out += "\r\n";
+    }
+    return out;
+}
+std::string region_full_top(std::size_t bytes) {
+    return region_scroll(bytes, 1, k_rows, true, 11);
+}
+std::string region_full_bottom(std::size_t bytes) {
+    return region_scroll(bytes, 1, k_rows, false, 12);
+}
+std::string region_half_top(std::size_t bytes) {
+    return region_scroll(bytes, 1, k_rows / 2, false, 13);
+}
+std::string region_half_bottom(std::size_t bytes) {
+    return region_scroll(bytes, k_rows / 2 + 1, k_rows, true, 14);
+}
+
+// One character at a random cell each time.
+std::string random_motion(std::size_t bytes) {
+    std::mt19937 rng(15);
+    std::string out;
+    while (out.size() < bytes) {
+        out += "\x1b[" + std::to_string(1 + rng() % k_rows) + ";" +
+               std::to_string(1 + rng() % k_cols) + "H" + static_cast<char>('a' + rng() % 26);
+    }
+    return out;
+}
+
+// Screens redrawn on the alternate screen: `cells` picks how each cell or
+// word is written.
+template <class Row>
+std::string alternate_redraws(std::size_t bytes, unsigned seed, Row row) {
+    std::mt19937 rng(seed);
+    std::string out = "\x1b[?1049h";
+    while (out.size() < bytes) {
+        out += "\x1b[H";
+        for (int r = 0; r < k_rows; ++r) {
+            row(rng, out);
+            out += r + 1 < k_rows ? "\r\n" : "";
+        }
+    }
+    return out;
+}
+
+// Every cell in its own 256-colour or RGB colours and attributes.
+std::string dense_cells(std::size_t bytes) {
+    return alternate_redraws(bytes, 16, [](std::mt19937& rng, std::string& out) {
+        for (int c = 0; c < k_cols; ++c) {
+            out += "\x1b[" + std::to_string(rng() % 2) + ";38;5;" + std::to_string(rng() % 256) +
+                   ";48;2;" + std::to_string(rng() % 256) + ";" + std::to_string(rng() % 256) +
+                   ";" + std::to_string(rng() % 256) + (rng() % 2 ? ";4" : ";7") + "m" +
+                   static_cast<char>('!' + rng() % 94);
+        }
+        out += "\x1b[0m";
+    });
+}
+
+// An editor's redraw: runs of a few words in one colour, a line number.
+std::string medium_cells(std::size_t bytes) {
+    int number = 0;
+    return alternate_redraws(bytes, 17, [&](std::mt19937& rng, std::string& out) {
+        out += "\x1b[33m" + std::to_string(1000 + number++ % 9000) + " \x1b[0m";
+        int width = 5;
+        while (width < k_cols - 12) {
+            out += "\x1b[" + std::to_string(30 + rng() % 8) + "m";
+            for (int w = 0; w < 3; ++w) {
+                const std::string text = word(rng);
+                out += text + ' ';
+                width += static_cast<int>(text.size()) + 1;
+            }
+        }
+        out += "\x1b[0m\x1b[K";
+    });
+}
+
+// Plain text filling the alternate screen: nothing scrolls.
+std::string plain_alternate(std::size_t bytes) {
+    return alternate_redraws(bytes, 18,
+                             [](std::mt19937& rng, std::string& out) { out += full_line(rng); });
+}
+
+// Text with lone 0xEE bytes (an invalid UTF-8 lead) between words.
+std::string invalid_utf8(std::size_t bytes) {
+    std::mt19937 rng(19);
+    std::string out;
+    while (out.size() < bytes) {
+        std::string line;
+        while (line.size() < k_cols - 12) line += word(rng) + (rng() % 3 ? " " : "\xee ");
+        out += line + "\r\n";
+    }
     return out;
 }
 
@@ -349,6 +463,15 @@ int main(int argc, char** argv) {
         {"dense ASCII lines", dense_ascii},         {"SGR-heavy text", sgr_heavy},
         {"wide and combining", wide_and_combining}, {"cursor-addressed redraw", cursor_redraw},
         {"short lines scrolling", short_lines},
+        {"scroll region, full height, text at the top", region_full_top},
+        {"scroll region, full height, text at the bottom", region_full_bottom},
+        {"scroll region, top half, text at its bottom", region_half_top},
+        {"scroll region, bottom half, text at its top", region_half_bottom},
+        {"random cursor motion", random_motion},
+        {"dense cells, alternate screen", dense_cells},
+        {"medium cells, alternate screen", medium_cells},
+        {"plain text, alternate screen", plain_alternate},
+        {"invalid UTF-8", invalid_utf8},
     };
     const bool history = std::string("history").find(only) != std::string::npos;
     if (std::none_of(std::begin(workloads), std::end(workloads), [&](const Workload& w) {

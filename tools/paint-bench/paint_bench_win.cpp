@@ -168,17 +168,35 @@ std::string chart_screen() {
     return out;
 }
 
-// Paints the chart in an 80 x 18 pane and writes it as a binary PPM.
-int write_chart(HWND window, const app::win::TerminalFont& font, app::AppState& state,
-                const wchar_t* path) {
+// A line-drawing test pattern in DEC special graphics, as tmux, mc and
+// vttest draw it: corners, tees, a cross, lines and the other symbols.
+std::string line_drawing_screen() {
+    const std::string dec = "\x1b(0", ascii = "\x1b(B";
+    std::string out = "\x1b[1m DEC special graphics (ESC ( 0)\x1b[0m\r\n\r\n";
+    const char* rows[] = {
+        "lqqqqqqwqqqqqqk   lqqqqqqqqqqqqqqqqqk",  //
+        "x      x      x   x ` a f g ~ { | } x",  //
+        "tqqqqqqnqqqqqqu   x j k l m n t u v x",  //
+        "x      x      x   x w o p q r s y z x",  //
+        "mqqqqqqvqqqqqqj   mqqqqqqqqqqqqqqqqqj",
+    };
+    for (const char* row : rows) out += " " + dec + row + ascii + "\r\n";
+    return out + "\r\n \x1b[32m" + dec + "lqk" + ascii + " in colour, \x1b[7m" + dec + "x" +
+           ascii + "\x1b[27m inverse\x1b[0m";
+}
+
+// Paints `screen` in an 80-column pane of `rows` rows and writes it as a
+// binary PPM.
+int write_picture(HWND window, const app::win::TerminalFont& font, app::AppState& state,
+                  const wchar_t* path, const std::string& screen, std::uint16_t rows) {
     app::Tab& tab = *state.active_tab();
     tab.session->model().with([&](pty::TerminalModel& model) {
-        model.set_size(18, 80);
-        model.feed(chart_screen() + "\x1b[?25l");
+        model.set_size(rows, 80);
+        model.feed(screen + "\x1b[?25l");
     });
     const app::CellMetrics cell = font.cell();
     const int width = 80 * cell.width;
-    const int height = 18 * cell.height;
+    const int height = rows * cell.height;
     BITMAPINFO info{};
     info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     const app::win::WindowDc window_dc(window);
@@ -227,9 +245,13 @@ int wmain(int argc, wchar_t** argv) {
     tab.session = std::make_unique<BenchSession>();
     state.add_tab(std::move(tab));
 
-    // --chart FILE: the README's picture of the palette instead of timings.
+    // --chart FILE and --line-drawing FILE: the pictures in the README and
+    // docs instead of timings.
     if (argc == 3 && std::wstring(argv[1]) == L"--chart") {
-        return write_chart(window, font, state, argv[2]);
+        return write_picture(window, font, state, argv[2], chart_screen(), 18);
+    }
+    if (argc == 3 && std::wstring(argv[1]) == L"--line-drawing") {
+        return write_picture(window, font, state, argv[2], line_drawing_screen(), 10);
     }
     std::printf("font %s, cell %d x %d\n", font.family().c_str(), font.cell().width,
                 font.cell().height);

@@ -7,6 +7,7 @@
 //   probe post (HWND | --class NAME [--pid N]) MSG WPARAM LPARAM
 //   probe click HWND CONTROL_ID
 //   probe stats HWND
+//   probe clipboard
 //   probe serve
 //
 // "serve" reads one command per line from standard input (the arguments
@@ -546,6 +547,36 @@ int cmd_stats(int argc, wchar_t** argv) {
     return 0;
 }
 
+// The text on the Windows clipboard, as Wine's programs see it: a test that
+// puts text on the X clipboard waits for this before a program copies, or
+// Wine's late import of the X text would replace the program's copy.
+int cmd_clipboard() {
+    bool open = false;
+    for (int attempt = 0; attempt < 50 && !(open = OpenClipboard(nullptr)); ++attempt) Sleep(10);
+    if (!open) return 1;
+    std::string text;
+    bool has_text = false;
+    if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* wide = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = from_wide(wide);
+            has_text = true;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    Json json;
+    json.begin_object();
+    json.key("text");
+    if (has_text) {
+        json.value(text);
+    } else {
+        json.value(false);
+    }
+    json.end_object();
+    print(json);
+    return 0;
+}
+
 int run(int argc, wchar_t** argv) {
     if (argc < 2) return usage();
     const std::wstring command = argv[1];
@@ -555,6 +586,7 @@ int run(int argc, wchar_t** argv) {
     if (command == L"post") return cmd_post(argc, argv);
     if (command == L"click") return cmd_click(argc, argv);
     if (command == L"stats") return cmd_stats(argc, argv);
+    if (command == L"clipboard") return cmd_clipboard();
     return usage();
 }
 

@@ -273,13 +273,13 @@ class Gen {
 
     std::string control() {
         static const char controls[] = {'\r', '\n', '\r', '\n', '\b', '\t', 0x0b, 0x0c,
-                                        0x07, 0x0e, 0x00, 0x18, 0x1a, 0x05, 0x7f};
+                                        0x07, 0x0e, 0x0f, 0x00, 0x18, 0x1a, 0x05, 0x7f};
         if (chance(30)) return "\r\n";
         return std::string(1, controls[pick(std::size(controls))]);
     }
 
     std::string csi() {
-        static const char finals[] = "@ABCDGHJKLMPSTXdhlmrfEFIZ`acegnsuq";
+        static const char finals[] = "@ABCDGHJKLMPSTXdhlmrfEFIZ`abcegnsuq";
         static const char* modes[] = {"1",    "6",    "7",    "9",    "25",   "47",
                                       "1000", "1002", "1003", "1005", "1006", "1047",
                                       "1049", "2004", "3",    "12"};
@@ -360,7 +360,7 @@ class Gen {
 
     std::string esc() {
         static const char finals[] = "78=>McgDEHZ\\";
-        if (chance(10)) return std::string("\x1b") + "(#% "[pick(4)] + "B8G0"[pick(4)];
+        if (chance(10)) return std::string("\x1b") + "(#% )"[pick(5)] + "B8G0"[pick(4)];
         return std::string("\x1b") + finals[pick(sizeof(finals) - 1)];
     }
 

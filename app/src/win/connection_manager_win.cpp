@@ -4,7 +4,10 @@
 #include "dialogs_win.hpp"
 #include "host_window_win.hpp"
 #include "tolvar/app/connection_manager.hpp"
+#include "tolvar/core/file_system.hpp"
 #include "tolvar/core/win/win32.hpp"
+#include "tolvar/proto/launch_plan.hpp"
+#include "tolvar/proto/ssh_config.hpp"
 
 namespace tolvar::app::win {
 
@@ -77,6 +80,7 @@ class ManagerDialog final : public Dialog, public ManagerSurface {
                 break;
             case k_list:
                 if (code == LBN_DBLCLK) manager_.connect(*this);
+                if (code == LBN_SELCHANGE) manager_.selection_changed(*this);
                 break;
             case k_connect:
                 if (code == BN_CLICKED) manager_.connect(*this);
@@ -120,6 +124,13 @@ class ManagerDialog final : public Dialog, public ManagerSurface {
         return question_box(frame_->hwnd(), question);
     }
 
+    void inform(const std::string& text) override { info_box(frame_->hwnd(), "Connections", text); }
+
+    void set_editable(bool editable) override {
+        EnableWindow(frame_->control(k_edit), editable);
+        EnableWindow(frame_->control(k_delete), editable);
+    }
+
     std::optional<core::ConnectionProfile> edit_profile(
         const std::optional<core::ConnectionProfile>& profile) override {
         return win::edit_profile(frame_->hwnd(), profile);
@@ -141,7 +152,11 @@ void show_connection_manager(HostWindow& host) {
         if (!state) return;
         profiles = (*state)->config.profiles;
     }
-    ConnectionManager manager(std::move(profiles));
+    // Read at every opening, so a change to the files shows the next time.
+    proto::FileSystemSshConfigFiles files(core::platform_file_system());
+    std::vector<proto::SshConfigHost> ssh_hosts = read_ssh_hosts(
+        host.workspace(), files, proto::ssh_config_locations(proto::platform_launch_system()));
+    ConnectionManager manager(std::move(profiles), std::move(ssh_hosts));
     ManagerDialog dialog(manager);
     if (!run_dialog(host.hwnd(), k_connections_class, "Connections", 520, 416, dialog)) return;
     finish_connection_manager(host.workspace(), manager);

@@ -1,4 +1,5 @@
-// Box drawing and block elements (U+2500..U+259F) as the rectangles that
+// Box drawing and block elements (U+2500..U+259F, and the scan lines
+// U+23BA..U+23BD of DEC line drawing) as the rectangles that
 // cover one cell, so frames, bars and shades join across cells at any font
 // and size instead of showing the font's gaps. Pure geometry, no drawing;
 // plain values, any thread.
@@ -10,7 +11,8 @@
 
 namespace tolvar::app {
 
-// The whole range U+2500..U+259F; the font draws nothing of it.
+// The whole range U+2500..U+259F and U+23BA..U+23BD; the font draws nothing
+// of them.
 bool drawn_as_box(char32_t cp);
 
 // The light line's thickness: one pixel per 96 DPI, as the font's own strokes

@@ -59,6 +59,9 @@ class Workspace {
     // plan error is shown as "Cannot connect: ...".
     void open_profile(const core::ConnectionProfile& profile);
     proto::LaunchResult<proto::LaunchPlan> plan(const core::ProfileKind& kind);
+    // A host of the user's SSH configuration: a tab titled with its alias
+    // that runs ssh with the alias alone.
+    void open_ssh_alias(std::string_view alias);
     // Closing the last tab destroys the main window.
     void close_tab(TabId id);
     void close_group(GroupId id);

@@ -59,6 +59,12 @@ LaunchSystem& platform_launch_system();
 LaunchResult<LaunchPlan> build_launch_plan(const core::ProfileKind& kind,
                                            LaunchSystem& system = platform_launch_system());
 
+// ssh with a Host alias of the user's SSH configuration and nothing else, so
+// that OpenSSH applies the whole configuration; the alias is held to the
+// host rules, as it becomes ssh's own argument.
+LaunchResult<LaunchPlan> ssh_alias_plan(std::string_view alias,
+                                        LaunchSystem& system = platform_launch_system());
+
 // The OpenSSH client under %SystemRoot%, or the bare "ssh.exe" for the
 // system's own search when it is not there.
 std::string find_ssh_program(LaunchSystem& system = platform_launch_system());

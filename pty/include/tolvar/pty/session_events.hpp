@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <functional>
 #include <span>
+#include <string_view>
 
 #include "tolvar/pty/pty_session.hpp"
 #include "tolvar/pty/shared_model.hpp"
@@ -52,11 +53,19 @@ using ReadOutput = std::function<std::size_t(std::span<char> buffer)>;
 // How the program ended, asked once its output has ended.
 using ReadEnd = std::function<SessionEnd()>;
 
+// Writes bytes to the session's input; false when the write failed.
+using WriteInput = std::function<bool(std::string_view bytes)>;
+
 // Reads chunks until the output ends, feeding each to `model` (a poisoned
 // model drops it) and notifying through `signal` and `events`; then calls
 // events.ended(id, how_it_ended()), exactly once, whatever failed on the way
 // (an unknown end when that too fails).
+// With `answer`, for a session whose bytes reach the model unchanged (a
+// serial port), the model answers the application's device questions and
+// `answer` sends the replies back. Behind a pseudo console the console host
+// answers them itself.
 void pump_output(const ReadOutput& read, SharedModel& model, OutputSignal& signal,
-                 SessionEvents& events, SessionId id, const ReadEnd& how_it_ended) noexcept;
+                 SessionEvents& events, SessionId id, const ReadEnd& how_it_ended,
+                 const WriteInput& answer = nullptr) noexcept;
 
 }  // namespace tolvar::pty

@@ -1,6 +1,7 @@
 // The terminal model: a VT/xterm parser driving a primary grid with scrollback
-// and an alternate grid. It never answers the application and draws nothing.
-// Not thread-safe: sessions share it through SharedModel.
+// and an alternate grid. It draws nothing, and answers the application's
+// questions only when asked to (set_answering). Not thread-safe: sessions
+// share it through SharedModel.
 #pragma once
 
 #include <cstddef>
@@ -115,6 +116,26 @@ struct Found {
 };
 
 enum class MouseMode : std::uint8_t { None, Press, PressRelease, ButtonMotion, AnyMotion };
+
+// Where the model follows xterm rather than the vt100 reference it is
+// otherwise measured against, because real programs rely on xterm's way. All
+// are on; the conformance test turns them off to tell which one explains a
+// difference from the reference.
+namespace departure {
+inline constexpr std::uint32_t background_erase = 1u << 0;  // erase and scroll in the background colour
+inline constexpr std::uint32_t charsets = 1u << 1;          // ESC ( 0, ESC ) 0, SO, SI
+inline constexpr std::uint32_t hvp = 1u << 2;               // CSI f
+inline constexpr std::uint32_t index_next_line = 1u << 3;   // ESC D, ESC E
+inline constexpr std::uint32_t tab_stops = 1u << 4;         // ESC H, CSI g
+inline constexpr std::uint32_t insert_mode = 1u << 5;       // CSI 4 h acted on
+inline constexpr std::uint32_t repeat = 1u << 6;            // CSI b
+inline constexpr std::uint32_t region_home = 1u << 7;       // DECSTBM homes the cursor
+inline constexpr std::uint32_t saved_cursor_per_screen = 1u << 8;  // DECSC and 1049
+inline constexpr std::uint32_t sgr_colour_space = 1u << 9;  // 38:2:id:r:g:b
+inline constexpr std::uint32_t alignment = 1u << 10;        // ESC # 8, CSI ? 3 h
+inline constexpr std::uint32_t pending_wrap = 1u << 11;     // moves and wraps from the last column
+inline constexpr std::uint32_t all = (1u << 12) - 1;
+}  // namespace departure
 enum class MouseEncoding : std::uint8_t { Default, Utf8, Sgr };
 
 class Screen;
@@ -133,6 +154,17 @@ class TerminalModel {
 
     // Processes a chunk of output bytes; sequences may be split across chunks.
     void feed(std::string_view bytes);
+
+    // With answering on, device attribute and status requests (DA1, DA2,
+    // DSR, CPR) queue their replies for take_answers. Off by default: behind
+    // a pseudo console the console host answers them itself, and a second
+    // answer would reach the application as typed input.
+    void set_answering(bool on);
+    // The replies queued since the last call, in order; empty when none.
+    std::string take_answers();
+    // The departures from the reference in effect (departure::all unless a
+    // test changed them).
+    void set_departures(std::uint32_t mask);
     // Resizes both grids without reflow: rows are truncated or padded.
     void set_size(std::uint16_t rows, std::uint16_t cols);
 
@@ -158,7 +190,8 @@ class TerminalModel {
     // Mode 1004: the application wants ESC [ I and ESC [ O as the window
     // gains and loses the focus.
     bool focus_reporting() const;
-    // Tracked only: like the reference, the screen does not act on them.
+    // Insert mode (CSI 4 h) shifts the row right under new text; auto-wrap
+    // (DECAWM) is tracked only.
     bool insert_mode() const;
     bool auto_wrap() const;
 

@@ -1,0 +1,482 @@
+#include "tolvar/proto/ssh_config.hpp"
+
+#include <algorithm>
+#include <unordered_set>
+#include <utility>
+
+#include "tolvar/proto/command_line.hpp"
+#include "tolvar/proto/launch_plan.hpp"
+#include "tolvar/proto/rules.hpp"
+
+namespace tolvar::proto {
+
+// ------------------------------------------------------------ the seam
+
+Expected<std::string, core::IoError> FileSystemSshConfigFiles::read_file(const std::string& path) {
+    return fs_.read_file(core::path_from_utf8(path));
+}
+
+Expected<std::vector<SshConfigFiles::Entry>, core::IoError>
+FileSystemSshConfigFiles::list_directory(const std::string& path) {
+    auto listed = fs_.list_directory(core::path_from_utf8(path));
+    if (!listed) return unexpected(std::move(listed.error()));
+    std::vector<Entry> entries;
+    entries.reserve(listed->size());
+    for (const core::DirEntry& entry : *listed) {
+        entries.push_back(
+            {core::path_to_utf8(entry.name), entry.type == core::FileType::Directory});
+    }
+    return entries;
+}
+
+SshConfigLocations ssh_config_locations(LaunchSystem& system) {
+    return {system.environment_variable("USERPROFILE").value_or(""),
+            system.environment_variable("ProgramData").value_or("")};
+}
+
+namespace {
+
+char ascii_lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// '*' and '?' over ASCII-folded text; iterative, so a pattern of many stars
+// costs no more than text times pattern.
+bool wildcard_match(std::string_view pattern, std::string_view text) {
+    std::size_t p = 0;
+    std::size_t t = 0;
+    std::size_t star = std::string_view::npos;
+    std::size_t resume = 0;
+    while (t < text.size()) {
+        if (p < pattern.size() &&
+            (pattern[p] == '?' || ascii_lower(pattern[p]) == ascii_lower(text[t]))) {
+            ++p;
+            ++t;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            resume = t;
+        } else if (star != std::string_view::npos) {
+            p = star + 1;
+            t = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
+}
+
+bool has_wildcard(std::string_view text) {
+    return text.find_first_of("*?") != std::string_view::npos;
+}
+
+// ------------------------------------------------------------ lines
+
+bool is_blank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}
+
+struct Line {
+    std::string keyword;  // lower case
+    std::vector<std::string> args;
+};
+
+// A line as ssh splits it: the keyword, one optional '=', then arguments in
+// single or double quotes with backslash escapes of quotes, backslashes and
+// (outside quotes) spaces; an unquoted '#' at the start of an argument ends
+// the line. Nothing for a blank or comment line, or for quotes left open,
+// which ssh refuses.
+std::optional<Line> split_line(std::string_view text) {
+    while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
+    std::size_t i = 0;
+    while (i < text.size() && is_blank(text[i])) ++i;
+    const std::size_t start = i;
+    while (i < text.size() && !is_blank(text[i]) && text[i] != '=') ++i;
+    if (i == start || text[start] == '#') return std::nullopt;
+    Line line;
+    line.keyword.reserve(i - start);
+    for (std::size_t k = start; k < i; ++k) line.keyword += ascii_lower(text[k]);
+    while (i < text.size() && is_blank(text[i])) ++i;
+    if (i < text.size() && text[i] == '=') ++i;
+
+    while (i < text.size()) {
+        if (text[i] == ' ' || text[i] == '\t') {
+            ++i;
+            continue;
+        }
+        if (text[i] == '#') break;
+        std::string arg;
+        char quote = 0;
+        for (; i < text.size(); ++i) {
+            const char c = text[i];
+            if (c == '\\' && i + 1 < text.size()) {
+                const char next = text[i + 1];
+                if (next == '\'' || next == '"' || next == '\\' || (quote == 0 && next == ' ')) {
+                    ++i;
+                    arg += next;
+                } else {
+                    arg += c;  // C:\Users stays as written
+                }
+            } else if (quote == 0 && (c == ' ' || c == '\t')) {
+                break;
+            } else if (quote == 0 && (c == '"' || c == '\'')) {
+                quote = c;
+            } else if (quote != 0 && c == quote) {
+                quote = 0;
+            } else {
+                arg += c;
+            }
+        }
+        if (quote != 0) return std::nullopt;
+        line.args.push_back(std::move(arg));
+    }
+    return line;
+}
+
+// ------------------------------------------------------------ reading
+
+// What resolving needs of the files, in the order ssh meets it, includes
+// spliced in place.
+struct Directive {
+    enum class Kind { FileStart, Host, Match, HostName, User, Port, IncludeStart, IncludeEnd };
+    Kind kind;
+    std::vector<std::string> args;  // Host patterns, or the one value of a setting
+};
+
+constexpr std::string_view k_bom = "\xEF\xBB\xBF";
+
+class Reader {
+  public:
+    Reader(SshConfigFiles& files, std::string home) : files_(files), home_(std::move(home)) {}
+
+    void read_top(const std::string& path, const std::string& base) {
+        directives.push_back({Directive::Kind::FileStart, {}});
+        read(path, base, 0);
+    }
+
+    std::vector<Directive> directives;
+    std::vector<std::string> failures;
+
+  private:
+    void tell_once(bool& told, std::string text) {
+        if (told) return;
+        told = true;
+        failures.push_back(std::move(text));
+    }
+
+    // Each directive and each of its arguments counts.
+    bool room_for_directive(std::size_t args = 0) {
+        if (weight_ + 1 + args <= k_ssh_config_directives) {
+            weight_ += 1 + args;
+            return true;
+        }
+        tell_once(told_directives_,
+                  "The SSH configuration holds more than " +
+                      std::to_string(k_ssh_config_directives) +
+                      " Host patterns, HostName, User, Port and Include lines; the rest is "
+                      "not read.");
+        return false;
+    }
+
+    void read(const std::string& path, const std::string& base, int depth) {
+        if (files_read_ >= k_ssh_config_files) {
+            tell_once(told_files_, "The SSH configuration includes more than " +
+                                       std::to_string(k_ssh_config_files) +
+                                       " files; the rest are not read.");
+            return;
+        }
+        ++files_read_;
+        auto text = files_.read_file(path);
+        if (!text) {
+            if (!text.error().not_found) {
+                failures.push_back("Cannot read the SSH configuration " + path + ": " +
+                                   text.error().text + ". Its hosts are not listed.");
+            }
+            return;
+        }
+        std::string_view rest = *text;
+        if (rest.starts_with(k_bom)) rest.remove_prefix(k_bom.size());
+        bool in_match = false;
+        while (!rest.empty()) {
+            const std::size_t end = rest.find('\n');
+            const std::string_view raw = rest.substr(0, end);
+            rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+            auto line = split_line(raw);
+            if (!line) continue;
+            if (!take(*line, base, depth, in_match)) return;
+        }
+    }
+
+    // False once the directive budget is spent.
+    bool take(Line& line, const std::string& base, int depth, bool& in_match) {
+        using Kind = Directive::Kind;
+        const std::string& key = line.keyword;
+        std::optional<Kind> kind;
+        if (key == "host") {
+            in_match = false;
+            kind = Kind::Host;
+        } else if (key == "match") {
+            in_match = true;
+            kind = Kind::Match;
+        } else if (key == "include") {
+            // Nothing of a Match block applies here, its includes neither.
+            if (!in_match) return include(line.args, base, depth);
+            return true;
+        } else if (key == "hostname") {
+            kind = Kind::HostName;
+        } else if (key == "user") {
+            kind = Kind::User;
+        } else if (key == "port") {
+            kind = Kind::Port;
+        }
+        if (!kind) return true;
+        if (*kind != Kind::Host && *kind != Kind::Match) {
+            if (line.args.empty()) return true;  // ssh refuses it; it sets nothing
+            line.args.resize(1);
+        }
+        if (!room_for_directive(line.args.size())) return false;
+        directives.push_back({*kind, std::move(line.args)});
+        return true;
+    }
+
+    bool include(const std::vector<std::string>& args, const std::string& base, int depth) {
+        for (const std::string& arg : args) {
+            if (arg.empty()) continue;
+            const std::string path = resolve(arg, base);
+            if (depth + 1 > k_ssh_include_depth) {
+                tell_once(told_depth_, "The SSH configuration's includes nest deeper than " +
+                                           std::to_string(k_ssh_include_depth) +
+                                           " levels (do they include each other?); " + path +
+                                           " and the deeper ones are not read.");
+                continue;
+            }
+            for (const std::string& file : expand(path)) {
+                if (!room_for_directive()) return false;
+                directives.push_back({Directive::Kind::IncludeStart, {}});
+                read(file, base, depth + 1);
+                // The end is kept even past the budget: it restores the
+                // state of the including block.
+                directives.push_back({Directive::Kind::IncludeEnd, {}});
+                if (told_directives_) return false;
+            }
+        }
+        return true;
+    }
+
+    // "~" is the user's profile; other relative paths lie below the folder
+    // of the file that was read first (~\.ssh or %ProgramData%\ssh).
+    std::string resolve(const std::string& arg, const std::string& base) const {
+        std::string path;
+        if (arg == "~" || arg.starts_with("~/") || arg.starts_with("~\\")) {
+            path = home_ + arg.substr(1);
+        } else if (arg.front() == '/' || arg.front() == '\\' ||
+                   (arg.size() >= 2 && arg[1] == ':' &&
+                    ((arg[0] >= 'a' && arg[0] <= 'z') || (arg[0] >= 'A' && arg[0] <= 'Z')))) {
+            path = arg;
+        } else {
+            path = join_windows_path(base, arg);
+        }
+        std::ranges::replace(path, '/', '\\');
+        return path;
+    }
+
+    // The files a path with wildcards names, in name order as glob gives
+    // them; a path without any is itself, read or found missing later.
+    std::vector<std::string> expand(const std::string& path) {
+        std::vector<std::string> found;
+        expand_into(path, found);
+        return found;
+    }
+
+    void expand_into(const std::string& path, std::vector<std::string>& found) {
+        const std::size_t wild = path.find_first_of("*?");
+        if (wild == std::string::npos) {
+            found.push_back(path);
+            return;
+        }
+        const std::size_t slash = path.rfind('\\', wild);
+        const std::size_t name_end = path.find('\\', wild);
+        std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash);
+        if (dir.empty() || dir.back() == ':') dir += '\\';
+        const std::size_t name_start = slash == std::string::npos ? 0 : slash + 1;
+        const std::string pattern = path.substr(
+            name_start, name_end == std::string::npos ? std::string::npos : name_end - name_start);
+        const bool last = name_end == std::string::npos;
+
+        auto entries = files_.list_directory(dir);
+        if (!entries) {
+            if (!entries.error().not_found) {
+                failures.push_back("Cannot read the SSH configuration folder " + dir + ": " +
+                                   entries.error().text + ". Its hosts are not listed.");
+            }
+            return;
+        }
+        std::ranges::sort(*entries, {}, &SshConfigFiles::Entry::name);
+        for (const SshConfigFiles::Entry& entry : *entries) {
+            // As glob: a wildcard does not match a leading dot.
+            if (entry.name.starts_with('.') && !pattern.starts_with('.')) continue;
+            if (entry.directory == last || !wildcard_match(pattern, entry.name)) continue;
+            if (found.size() >= k_ssh_config_files) return;
+            std::string match = join_windows_path(dir, entry.name);
+            if (last) {
+                found.push_back(std::move(match));
+            } else {
+                expand_into(match + path.substr(name_end), found);
+            }
+        }
+    }
+
+    SshConfigFiles& files_;
+    std::string home_;
+    std::size_t files_read_ = 0;
+    std::size_t weight_ = 0;
+    bool told_depth_ = false;
+    bool told_files_ = false;
+    bool told_directives_ = false;
+};
+
+// ------------------------------------------------------------ resolving
+
+// A Host line applies when one of its patterns matches and none of its
+// negated ones does.
+bool host_line_matches(const std::vector<std::string>& patterns, std::string_view alias) {
+    bool matched = false;
+    for (const std::string& pattern : patterns) {
+        if (pattern.empty()) continue;
+        const bool negated = pattern.front() == '!';
+        const std::string_view body = std::string_view(pattern).substr(negated ? 1 : 0);
+        if (!wildcard_match(body, alias)) continue;
+        if (negated) return false;
+        matched = true;
+    }
+    return matched;
+}
+
+std::string expand_host_name(std::string_view value, std::string_view alias) {
+    std::string out;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '%' && i + 1 < value.size() &&
+            (value[i + 1] == 'h' || value[i + 1] == '%')) {
+            out += value[i + 1] == 'h' ? alias : "%";
+            ++i;
+        } else {
+            out += value[i];
+        }
+    }
+    return out;
+}
+
+// First value wins, over both files and every block that applies, as ssh
+// walks them for this alias.
+SshConfigHost resolve_host(const std::vector<Directive>& directives, const std::string& alias) {
+    using Kind = Directive::Kind;
+    struct Saved {
+        bool active;
+        bool never;
+    };
+    std::optional<std::string> host_name;
+    std::optional<std::string> user;
+    std::optional<std::string> port;
+    bool active = true;
+    // Inside a file included from a block that does not apply, no Host line
+    // applies either.
+    bool never = false;
+    std::vector<Saved> saved;
+    for (const Directive& d : directives) {
+        switch (d.kind) {
+            case Kind::FileStart:
+                active = true;
+                never = false;
+                saved.clear();
+                break;
+            case Kind::Host:
+                active = !never && host_line_matches(d.args, alias);
+                break;
+            case Kind::Match:
+                active = false;
+                break;
+            case Kind::IncludeStart:
+                saved.push_back({active, never});
+                never = never || !active;
+                break;
+            case Kind::IncludeEnd:
+                if (!saved.empty()) {
+                    active = saved.back().active;
+                    never = saved.back().never;
+                    saved.pop_back();
+                }
+                break;
+            case Kind::HostName:
+                if (active && !host_name) host_name = d.args.front();
+                break;
+            case Kind::User:
+                if (active && !user) user = d.args.front();
+                break;
+            case Kind::Port:
+                if (active && !port) port = d.args.front();
+                break;
+        }
+        if (host_name && user && port) break;
+    }
+    SshConfigHost host;
+    host.alias = alias;
+    host.host_name = host_name ? expand_host_name(*host_name, alias) : alias;
+    host.user = std::move(user);
+    if (port) host.port = std::move(*port);
+    return host;
+}
+
+}  // namespace
+
+bool ssh_pattern_matches(std::string_view pattern, std::string_view host) {
+    return wildcard_match(pattern, host);
+}
+
+SshConfigListing read_ssh_config(SshConfigFiles& files, const SshConfigLocations& where) {
+    Reader reader(files, where.home);
+    if (!where.home.empty()) {
+        const std::string dir = join_windows_path(where.home, ".ssh");
+        reader.read_top(join_windows_path(dir, "config"), dir);
+    }
+    if (!where.program_data.empty()) {
+        const std::string dir = join_windows_path(where.program_data, "ssh");
+        reader.read_top(join_windows_path(dir, "ssh_config"), dir);
+    }
+
+    SshConfigListing listing;
+    listing.failures = std::move(reader.failures);
+    std::vector<std::string> aliases;
+    std::unordered_set<std::string> seen;  // ASCII-folded: ssh matches them so
+    bool full = false;
+    for (const Directive& d : reader.directives) {
+        if (full) break;
+        if (d.kind != Directive::Kind::Host) continue;
+        for (const std::string& token : d.args) {
+            if (token.empty() || token.front() == '!' || has_wildcard(token)) continue;
+            // An alias becomes ssh's own argument: the host rules keep it
+            // from reading as an option or carrying anything but a name.
+            if (!validate_host(token)) continue;
+            std::string folded = token;
+            for (char& c : folded) c = ascii_lower(c);
+            if (seen.contains(folded)) continue;
+            if (aliases.size() >= k_ssh_config_hosts) {
+                full = true;
+                break;
+            }
+            seen.insert(std::move(folded));
+            aliases.push_back(token);
+        }
+    }
+    if (full) {
+        listing.failures.push_back("The SSH configuration names more than " +
+                                   std::to_string(k_ssh_config_hosts) + " hosts; the first " +
+                                   std::to_string(k_ssh_config_hosts) + " are listed.");
+    }
+    listing.hosts.reserve(aliases.size());
+    for (const std::string& alias : aliases) {
+        listing.hosts.push_back(resolve_host(reader.directives, alias));
+    }
+    return listing;
+}
+
+}  // namespace tolvar::proto

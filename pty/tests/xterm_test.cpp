@@ -1,0 +1,271 @@
+// Where the model follows xterm rather than the vt100 reference: byte
+// scripts of what real programs send, each also fed split at every byte.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "model_scripts.hpp"
+#include "tolvar/pty/terminal_model.hpp"
+
+namespace tolvar::pty {
+namespace {
+
+std::string row_text(const TerminalModel& m, std::uint16_t row) {
+    return m.text_between({row, 0}, {row, m.cols()});
+}
+
+// A cell that took only the background colour blue (SGR 44).
+void expect_blue_blank(const Cell& c, const char* what) {
+    EXPECT_EQ(c.contents, "") << what;
+    EXPECT_EQ(c.bg, Color::indexed(4)) << what;
+    EXPECT_FALSE(c.inverse || c.bold || c.underline != Underline::None) << what;
+}
+
+TEST(BackgroundErase, ScrolledInLinesAndErasedCellsTakeTheBackgroundAlone) {
+    // vim with a colour scheme that paints the background scrolls with line
+    // feeds, SU/SD, IL/DL and reverse index in a region, and erases with EL,
+    // ED, ECH, ICH and DCH while the pen carries bold, underline or inverse.
+    const char* pen = "\x1b[1;4;7;44m";
+    struct Case {
+        const char* script;
+        std::uint16_t row, col;
+    };
+    const Case cases[] = {
+        {"\r\n\r\n\r\n", 3, 0},                  // line feed at the bottom
+        {"\x1b[S", 3, 0},                        // SU
+        {"\x1b[T", 0, 0},                        // SD
+        {"\x1b[2;1H\x1b[L", 1, 0},               // IL
+        {"\x1b[2;1H\x1b[M", 3, 0},               // DL
+        {"\x1b[2;3r\x1b[2;1H\x1bM", 1, 0},        // reverse index in a region
+        {"\x1b[2;3r\x1b[3;1H\n", 2, 0},           // line feed in a region
+        {"\x1b[1;2H\x1b[K", 0, 3},                // EL
+        {"\x1b[1;2H\x1b[J", 2, 2},                // ED
+        {"\x1b[1;2H\x1b[2X", 0, 2},               // ECH
+        {"\x1b[1;2H\x1b[@", 0, 1},                // ICH
+        {"\x1b[1;2H\x1b[P", 0, 3},                // DCH
+    };
+    for (const Case& c : cases) {
+        const std::string script = std::string("abcd\r\nefgh\r\nijkl\r\nmnop") + pen + c.script;
+        const TerminalModel m = fed(4, 4, script);
+        expect_blue_blank(m.cell(c.row, c.col), c.script);
+        expect_every_split_alike(4, 4, script, snapshot);
+    }
+    // A scrolled-in line keeps its colour in the history.
+    TerminalModel m = fed(2, 3, "\x1b[44m\r\n\r\n\r\n\r\n\r\n");
+    ASSERT_GE(m.scrollback_rows(), 1u);
+    EXPECT_EQ(m.scrollback_line(m.scrollback_rows() - 1).cells.at(0).bg, Color::indexed(4));
+}
+
+TEST(Charsets, DecSpecialGraphicsDrawLinesAndSaveWithTheCursor) {
+    // tmux, mc and dialog draw borders this way outside a UTF-8 locale, and
+    // ncurses does for its ACS characters; vttest checks the whole set.
+    const std::string box = "\x1b(0lqwk\x1b(B\r\n\x1b)0\x0ex\x0f|\x0ex\x0f\r\n\x1b(0mqvj~`a";
+    const TerminalModel m = fed(3, 8, box);
+    EXPECT_EQ(row_text(m, 0), "\u250c\u2500\u252c\u2510");
+    EXPECT_EQ(row_text(m, 1), "\u2502|\u2502");
+    EXPECT_EQ(row_text(m, 2), "\u2514\u2500\u2534\u2518\u00b7\u25c6\u2592");
+    expect_every_split_alike(3, 8, box, snapshot);
+
+    // DECSC keeps the designations and DECRC brings them back; a reset ends them.
+    const std::string saved = "\x1b(0\x1b" "7\x1b(Bq\x1b" "8q\x1b" "cq";
+    EXPECT_EQ(fed(1, 4, saved).visible_text(), "q");
+    EXPECT_EQ(fed(1, 4, "\x1b(0\x1b" "7\x1b(Bq\x1b" "8q").visible_text(), "\u2500");
+    expect_every_split_alike(1, 4, saved, snapshot);
+    // Text beyond ASCII is never mapped.
+    EXPECT_EQ(fed(1, 4, "\x1b(0\xc3\xa9q").visible_text(), "\u00e9\u2500");
+}
+
+TEST(Cursor, HvpIndexAndNextLine) {
+    // vttest and DEC-era full-screen programs position with CSI f and move
+    // with ESC D (index) and ESC E (next line).
+    const std::string script = "\x1b[2;3fX\x1b" "DY\x1b" "EZ";
+    const TerminalModel m = fed(4, 5, script);
+    EXPECT_EQ(row_text(m, 1), "  X");
+    EXPECT_EQ(row_text(m, 2), "   Y");
+    EXPECT_EQ(row_text(m, 3), "Z");
+    expect_every_split_alike(4, 5, script, snapshot);
+    // Index at the bottom scrolls, into the history.
+    TerminalModel bottom = fed(2, 3, "a\x1b" "D\x1b" "Db");
+    EXPECT_EQ(bottom.scrollback_rows(), 1u);
+    EXPECT_EQ(row_text(bottom, 1), " b");
+}
+
+TEST(Tabs, StopsAreSetAndClearedAndKeptAcrossAResize) {
+    // tabs(1) (`tabs -4`) clears every stop with CSI 3 g and sets its own
+    // with ESC H; CSI g clears the one under the cursor.
+    const std::string script = "\x1b[3g\x1b[3G\x1bH\x1b[6G\x1bH\r\ta\tb\tc\x1b[1;3H\x1b[g\r\n\td";
+    const TerminalModel m = fed(2, 10, script);
+    EXPECT_EQ(row_text(m, 0), "  a  b   c");
+    EXPECT_EQ(row_text(m, 1), "     d");
+    expect_every_split_alike(2, 10, script, snapshot);
+    // New columns take the usual stops; set ones stay.
+    TerminalModel wider = fed(1, 10, "\x1b[3g\x1b[3G\x1bH");
+    wider.set_size(1, 20);
+    wider.feed("\r\ta\tb");
+    EXPECT_EQ(row_text(wider, 0), "  a" + std::string(13, ' ') + "b");
+    // Past the last stop a tab goes to the last column.
+    EXPECT_EQ(fed(1, 6, "\x1b[3g\tx").cursor().col, 6);
+}
+
+TEST(Modes, InsertModeShiftsTextRight) {
+    // readline and zsh insert in the middle of a line with smir/rmir on
+    // terminals whose terminfo has them.
+    const std::string script = "abcd\r\x1b[4hXY\x1b[4lZ";
+    const TerminalModel m = fed(1, 6, script);
+    EXPECT_EQ(m.visible_text(), "XYZbcd");
+    expect_every_split_alike(1, 6, script, snapshot);
+    // Wide characters make room for both halves; the edge drops what passes it.
+    EXPECT_EQ(fed(1, 4, "abcd\r\x1b[4h\xe4\xb8\xad").visible_text(), "\xe4\xb8\xad" "ab");
+}
+
+TEST(Repeat, RepeatsTheLastCharacterUpToAScreenful) {
+    // ncurses sends REP (the rep capability of xterm-256color) for runs of
+    // one character, line-drawing ones included.
+    const std::string script = "a\x1b[3b-\x1b(0q\x1b[2b\x1b(B";
+    const TerminalModel m = fed(1, 10, script);
+    EXPECT_EQ(m.visible_text(), "aaaa-\u2500\u2500\u2500");
+    expect_every_split_alike(1, 10, script, snapshot);
+    // Nothing after a control, and no more than a screenful however large.
+    EXPECT_EQ(fed(1, 4, "a\r\x1b[3b").visible_text(), "a");
+    const TerminalModel big = fed(2, 3, "x\x1b[65535b", 10);
+    EXPECT_EQ(big.scrollback_rows(), 1u);  // seven in all: the first and six more
+}
+
+TEST(Regions, SettingAScrollRegionHomesTheCursor) {
+    // vim, tmux and less set a region and then write where the cursor is
+    // left: home, or the region's top in origin mode.
+    const std::string script = "\x1b[5;5H\x1b[2;4rX";
+    const TerminalModel m = fed(5, 5, script);
+    EXPECT_EQ(row_text(m, 0), "X");
+    expect_every_split_alike(5, 5, script, snapshot);
+    const TerminalModel origin = fed(5, 5, "\x1b[?6h\x1b[2;4rX");
+    EXPECT_EQ(row_text(origin, 1), "X");
+}
+
+TEST(Modes, TheAlternateScreenKeepsItsOwnSavedCursor) {
+    // vim and less save the cursor with ESC 7 inside the alternate screen;
+    // leaving it (1049) restores the primary screen's cursor and pen.
+    const std::string script =
+        "\x1b[2;2H\x1b[31m\x1b[?1049h\x1b[5;1H\x1b[32m\x1b" "7\x1b[0m\x1b[?1049lX";
+    const TerminalModel m = fed(6, 5, script);
+    EXPECT_EQ(row_text(m, 1), " X");
+    EXPECT_EQ(m.cell(1, 1).fg, Color::indexed(1));
+    expect_every_split_alike(6, 5, script, snapshot);
+    // Inside, ESC 8 returns to the alternate screen's own saved place.
+    const TerminalModel inside = fed(6, 5, "\x1b[?1049h\x1b[4;3H\x1b" "7\x1b[H\x1b" "8Y");
+    EXPECT_EQ(row_text(inside, 3), "  Y");
+}
+
+TEST(Sgr, ColonFormsWithAColourSpace) {
+    // neovim and kitty-aware programs send ITU T.416's colon forms.
+    const std::string script =
+        "\x1b[38:2::1:2:3;48:2::4:5:6ma\x1b[38:2:7:8:9;48:5:10mb\x1b[4:3;58:2::11:12:13mc";
+    const TerminalModel m = fed(1, 4, script);
+    EXPECT_EQ(m.cell(0, 0).fg, Color::rgb(1, 2, 3));
+    EXPECT_EQ(m.cell(0, 0).bg, Color::rgb(4, 5, 6));
+    EXPECT_EQ(m.cell(0, 1).fg, Color::rgb(7, 8, 9));
+    EXPECT_EQ(m.cell(0, 1).bg, Color::indexed(10));
+    EXPECT_EQ(m.cell(0, 2).underline, Underline::Curly);
+    EXPECT_EQ(m.cell(0, 2).underline_color, Color::rgb(11, 12, 13));
+    expect_every_split_alike(1, 4, script, snapshot);
+}
+
+TEST(Alignment, DecalnFillsAndDeccolmClears) {
+    // vttest's screen alignment pattern and its column-mode tests.
+    const std::string script = "\x1b[2;3r\x1b[3;3H\x1b#8";
+    TerminalModel m = fed(3, 3, script);
+    EXPECT_EQ(m.visible_text(), "EEE\nEEE\nEEE");
+    EXPECT_EQ(m.cursor(), (Position{0, 0}));
+    m.feed("\x1b[3;1H\n");  // the region is the whole screen again
+    EXPECT_EQ(m.scrollback_rows(), 1u);
+    expect_every_split_alike(3, 3, script, snapshot);
+    const std::string columns = "ab\r\ncd\x1b[2;3r\x1b[?3h";
+    const TerminalModel cleared = fed(3, 3, columns);
+    EXPECT_EQ(cleared.visible_text(), "");
+    EXPECT_EQ(cleared.cursor(), (Position{0, 0}));
+    EXPECT_EQ(cleared.cols(), 3);
+    expect_every_split_alike(3, 3, columns, snapshot);
+}
+
+TEST(PendingWrap, MovesStartFromTheLastColumnAndTheWrapSurvivesAnErase) {
+    // bash and zsh redraw a line that ends exactly at the edge with BS, CUU
+    // and EL; grep --color ends its matches with EL.
+    struct Case {
+        const char* script;
+        const char* text;
+        Position cursor;
+    };
+    const Case cases[] = {
+        {"abcd\bX", "abXd", {0, 3}},
+        {"\n\nabcd\x1b[AX", "\n   X\nabcd", {1, 4}},
+        {"abcd\nX", "abcd\n   X", {1, 4}},
+        {"abcd\x1b[DX", "abXd", {0, 3}},
+        {"abcd\x1b[Kef", "abcdef", {1, 2}},
+        {"abcd\x1b[2Kef", "ef", {1, 2}},
+    };
+    for (const Case& c : cases) {
+        const TerminalModel m = fed(3, 4, c.script);
+        EXPECT_EQ(m.visible_text(), c.text) << c.script;
+        EXPECT_EQ(m.cursor(), c.cursor) << c.script;
+        expect_every_split_alike(3, 4, c.script, snapshot);
+    }
+    // The erased row still continues on the next, so a copy joins them.
+    EXPECT_TRUE(fed(3, 4, "abcd\x1b[2Kef").row_wrapped(0));
+}
+
+// Feeds `script` whole, split at every byte and byte by byte to answering
+// models; each gives `expected`.
+void expect_answers(std::uint16_t rows, std::uint16_t cols, std::string_view script,
+                    const std::string& expected) {
+    const auto run = [&](auto feed) {
+        TerminalModel m(rows, cols, 10);
+        m.set_answering(true);
+        std::string out;
+        feed(m, out);
+        return out + m.take_answers();
+    };
+    EXPECT_EQ(run([&](TerminalModel& m, std::string&) { m.feed(script); }), expected) << script;
+    for (std::size_t split = 1; split < script.size(); ++split) {
+        const std::string got = run([&](TerminalModel& m, std::string& out) {
+            m.feed(script.substr(0, split));
+            out += m.take_answers();
+            m.feed(script.substr(split));
+        });
+        ASSERT_EQ(got, expected) << "split at " << split;
+    }
+}
+
+TEST(Answers, DeviceAttributesStatusAndCursorPosition) {
+    // vim asks for the secondary attributes and the cursor position at
+    // start; bash's checkwinsize helpers and resize(1) ask for the position.
+    expect_answers(5, 10, "\x1b[c\x1b[0c", "\x1b[?62;22c\x1b[?62;22c");
+    expect_answers(5, 10, "\x1b[>c\x1b[>0c", "\x1b[>1;10;0c\x1b[>1;10;0c");
+    expect_answers(5, 10, "\x1b[5n", "\x1b[0n");
+    expect_answers(5, 10, "\x1b[3;4H\x1b[6n\x1b[?6n", "\x1b[3;4R\x1b[?3;4;1R");
+    // In origin mode rows count from the region; past the edge is the last column.
+    expect_answers(5, 10, "\x1b[2;4r\x1b[?6h\x1b[2;1H\x1b[6n", "\x1b[2;1R");
+    expect_answers(5, 4, "abcd\x1b[6n", "\x1b[1;4R");
+    // Questions the model does not answer, and none unless asked.
+    expect_answers(5, 10, "\x1b[1c\x1b[7n\x1b[>1c", "");
+    TerminalModel quiet(5, 10);
+    quiet.feed("\x1b[c\x1b[6n");
+    EXPECT_EQ(quiet.take_answers(), "");
+    // A flood of questions nobody reads stays bounded.
+    TerminalModel flood(5, 10);
+    flood.set_answering(true);
+    for (int i = 0; i < 10000; ++i) flood.feed("\x1b[c");
+    EXPECT_LE(flood.take_answers().size(), 4096u);
+}
+
+TEST(Departures, TurnedOffTheModelActsAsTheReference) {
+    // The conformance test relies on this to tell which departure explains a
+    // difference.
+    TerminalModel m(5, 5, 10);
+    m.set_departures(0);
+    m.feed("\x1b[5;5H\x1b[2;4rX\x1b(0q\x1b[3b\x1b[44m\x1b[K");
+    EXPECT_EQ(row_text(m, 1), "Xq");
+    EXPECT_EQ(m.cell(1, 3).bg, Color::indexed(4));
+}
+
+}  // namespace
+}  // namespace tolvar::pty
