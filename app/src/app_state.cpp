@@ -59,6 +59,19 @@ TabId AppState::add_tab(Tab tab, const std::optional<std::string>& group_name) {
     return id;
 }
 
+TabId AppState::insert_tab_after(Tab tab, TabId after) {
+    const std::optional<std::size_t> position = position_of(after);
+    if (!position) return add_tab(std::move(tab));
+    tab.id_ = TabId{++next_tab_id_};
+    // Right after a member of its group keeps the group's tabs adjacent.
+    tab.group_ = tabs_[*position].group_;
+    const TabId id = tab.id_;
+    tabs_.insert(tabs_.begin() + static_cast<std::ptrdiff_t>(*position + 1), std::move(tab));
+    active_ = id;
+    settle();
+    return id;
+}
+
 std::optional<Tab> AppState::remove_tab(TabId id) {
     const std::optional<std::size_t> position = position_of(id);
     if (!position) return std::nullopt;

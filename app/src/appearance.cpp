@@ -26,17 +26,13 @@ std::string shown(const JsonValue& value) {
     return text;
 }
 
-// `settings.json: "key" is VALUE, not EXPECTED; CONSEQUENCE`.
 std::string told(std::string_view key, const JsonValue& value, std::string_view expected,
                  std::string_view consequence) {
-    return "settings.json: \"" + std::string(key) + "\" is " + shown(value) + ", not " +
-           std::string(expected) + "; " + std::string(consequence);
+    return setting_notice(key, value, expected, consequence);
 }
 
-// A key that is absent or null says nothing.
 const JsonValue* given(const core::RawJson& raw) {
-    if (!raw.value || raw.value->kind == JsonValue::Kind::Null) return nullptr;
-    return &*raw.value;
+    return given_setting(raw);
 }
 
 constexpr char k_like_a_colour[] = "a colour like \"#1e1e2e\"";
@@ -128,15 +124,6 @@ std::optional<bool> flag(const JsonValue* value) {
     return value->boolean;
 }
 
-bool same_ascii_case_blind(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] + 32) : a[i];
-        if (x != b[i]) return false;
-    }
-    return true;
-}
-
 std::optional<pty::CursorShape> shape_of(const JsonValue& value) {
     if (value.kind != JsonValue::Kind::String) return std::nullopt;
     if (same_ascii_case_blind(value.text, "bar")) return pty::CursorShape::Bar;
@@ -146,6 +133,26 @@ std::optional<pty::CursorShape> shape_of(const JsonValue& value) {
 }
 
 }  // namespace
+
+std::string setting_notice(std::string_view key, const core::JsonValue& value,
+                           std::string_view expected, std::string_view consequence) {
+    return "settings.json: \"" + std::string(key) + "\" is " + shown(value) + ", not " +
+           std::string(expected) + "; " + std::string(consequence);
+}
+
+const core::JsonValue* given_setting(const core::RawJson& raw) {
+    if (!raw.value || raw.value->kind == JsonValue::Kind::Null) return nullptr;
+    return &*raw.value;
+}
+
+bool same_ascii_case_blind(std::string_view a, std::string_view lower) {
+    if (a.size() != lower.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] + 32) : a[i];
+        if (x != lower[i]) return false;
+    }
+    return true;
+}
 
 std::optional<Rgb> parse_color(std::string_view text) {
     if (text.size() != 7 || text[0] != '#') return std::nullopt;

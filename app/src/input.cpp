@@ -39,9 +39,10 @@ std::size_t count_scalar_values(std::string_view utf8) {
 
 void send_input(AppState& state, std::string_view bytes) {
     Tab* active = state.active_tab();
-    if (!active) return;
+    // An ended tab takes nothing, and sends nothing to the tabs beside it.
+    if (!active || active->ended) return;
     const auto write = [&](const Tab& tab) {
-        if (!tab.session) return;
+        if (!tab.session || tab.ended) return;
         tab.session->write(bytes);
         // What is typed belongs at the prompt, in view.
         state.find_tab(tab.id())->scroll.to_live();
@@ -430,6 +431,7 @@ void InputController::wheel(TabId pane, int delta, unsigned lines_per_notch) {
         if (!tab || !tab->session) return;
         const HistoryExtent h = history_extent(*tab);
         if (h.alternate) {
+            if (tab->ended) return;
             // Three lines a notch whatever the setting, as other terminals do.
             const int lines = wheel_.add(delta, 3).lines;
             bool application_cursor = false;
@@ -454,6 +456,8 @@ void InputController::wheel(TabId pane, int delta, unsigned lines_per_notch) {
 void InputController::send_and_record(std::string_view bytes, std::string_view line) {
     auto state = workspace_.cell().borrow();
     if (!state) return;
+    // Nothing was sent, so nothing was run.
+    if (const Tab* tab = (*state)->active_tab(); tab && tab->ended) return;
     send_input(**state, bytes);
     append_history_line(**state, fs_, line, now_seconds());
 }
@@ -488,6 +492,20 @@ void InputController::character(char16_t unit, Modifiers modifiers) {
         case CharRoute::TabKey:
             tab_key();
             break;
+        case CharRoute::Restart:
+        case CharRoute::CloseEnded: {
+            std::optional<TabId> active;
+            if (auto state = workspace_.cell().borrow(); state && (*state)->active_tab()) {
+                active = (*state)->active();
+            }
+            if (!active) break;
+            if (route == CharRoute::Restart) {
+                workspace_.restart_tab(*active);
+            } else {
+                workspace_.close_tab(*active);
+            }
+            break;
+        }
         case CharRoute::Text:
             if (auto text = surrogates_.push(unit)) typed_text(*text);
             break;

@@ -126,6 +126,8 @@ std::optional<TabMenu> tab_menu(const AppState& state, TabId id) {
             collapsed ? k_expand_text : "Collapse group\tCtrl+Shift+E", k_collapse_group));
         items.push_back(MenuItem::command(k_broadcast_text, k_broadcast, state.broadcasts(tab)));
     }
+    items.push_back(MenuItem::command("Restart session", k_restart));
+    items.push_back(MenuItem::command("Duplicate tab", k_duplicate));
     items.push_back(MenuItem::command("Save output\xE2\x80\xA6", k_save_output));
     items.push_back(MenuItem::command("Log to file", k_log_to_file, tab.log != nullptr));
     items.push_back(MenuItem::command("Clear scrollback", k_clear_scrollback));
@@ -295,6 +297,12 @@ void run_tab_command(Workspace& workspace, MenuPort& port, const TabMenu& menu, 
                 break;
             case k_clear_scrollback:
                 workspace.clear_scrollback(tab);
+                break;
+            case k_restart:
+                workspace.restart_tab(tab);
+                break;
+            case k_duplicate:
+                workspace.duplicate_tab(tab);
                 break;
             case k_no_group:
                 change_state(workspace,

@@ -1,6 +1,7 @@
 #include "tolvar/app/startup.hpp"
 
 #include "tolvar/app/resume.hpp"
+#include "tolvar/app/session_end.hpp"
 
 namespace tolvar::app {
 
@@ -35,13 +36,16 @@ void load_configuration(Workspace& workspace, core::FileSystem& fs,
     }
     std::vector<core::LoadProblem> problems;
     AppearanceRead appearance;
+    std::optional<std::string> close_on_exit;
     if (auto state = workspace.cell().borrow()) {
         problems = core::load_at_startup(fs, *data_dir, (*state)->config);
         appearance = read_appearance((*state)->config.settings);
         (*state)->appearance = appearance.appearance;
+        close_on_exit = read_close_on_exit((*state)->config.settings).notice;
     }
     for (const core::LoadProblem& problem : problems) workspace.notify(load_problem_text(problem));
     for (std::string& notice : appearance.notices) workspace.notify(std::move(notice));
+    if (close_on_exit) workspace.notify(std::move(*close_on_exit));
 }
 
 void open_first_tabs(Workspace& workspace, core::FileSystem& fs) {

@@ -141,8 +141,7 @@ BarItemLook bar_item_look(const AppState& state, const BarItem& item) {
     if (const TabId* id = std::get_if<TabId>(&item)) {
         const Tab* tab = state.find_tab(*id);
         if (!tab) return look;
-        look.text = display_title(state, *tab);
-        if (scrolled_back(*tab)) look.text.insert(0, k_scrolled_back_mark);
+        look.text = marked_title(state, *tab);
         if (*id == state.active()) look.background = k_bar_item_active_background;
         std::optional<Rgb> group_color;
         if (tab->group()) {

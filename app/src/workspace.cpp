@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "tolvar/app/session_end.hpp"
 #include "tolvar/core/history.hpp"
 #include "tolvar/core/ids.hpp"
 #include "tolvar/core/json_text.hpp"
@@ -55,14 +56,14 @@ std::string save_failure_text(ConfigFile file, const core::StoreError& error) {
 
 // ------------------------------------------------------------ opening
 
-std::optional<TabId> Workspace::start_tab(OpenRequest request) {
+std::unique_ptr<Session> Workspace::start_session(const std::optional<std::string>& command) {
     std::optional<std::string> configured_dir;
     {
         auto state = cell_.borrow();
-        if (!state) return std::nullopt;
+        if (!state) return nullptr;
         configured_dir = (*state)->config.settings.default_working_dir;
     }
-    SessionRequest start{request.command, usable_working_dir(configured_dir)};
+    SessionRequest start{command, usable_working_dir(configured_dir)};
     if (configured_dir && !start.working_dir) {
         notify("default_working_dir " + core::debug_quote(*configured_dir) +
                " is not a folder; new tabs start in the folder tolvar started in.");
@@ -70,8 +71,14 @@ std::optional<TabId> Workspace::start_tab(OpenRequest request) {
     auto session = starter_.start(start);
     if (!session) {
         notify(std::move(session.error()));
-        return std::nullopt;
+        return nullptr;
     }
+    return std::move(*session);
+}
+
+std::optional<TabId> Workspace::start_tab(OpenRequest request) {
+    std::unique_ptr<Session> session = start_session(request.command);
+    if (!session) return std::nullopt;
     auto guard = cell_.borrow();
     if (!guard) return std::nullopt;
     AppState& state = **guard;
@@ -83,7 +90,8 @@ std::optional<TabId> Workspace::start_tab(OpenRequest request) {
                               : "Terminal " + std::to_string(state.tabs().size() + 1);
     tab.color = request.color;
     tab.profile_id = std::move(request.profile_id);
-    tab.session = std::move(*session);
+    tab.command = std::move(request.command);
+    tab.session = std::move(session);
     if (state.appearance.log_all_sessions && state.config.data_dir) {
         start_log(tab, *state.config.data_dir);
     }
@@ -262,6 +270,138 @@ void Workspace::clear_scrollback(TabId id) {
     window_.invalidate();
 }
 
+// ------------------------------------------------------------ ended sessions
+
+void Workspace::session_ended(pty::SessionId id, pty::SessionEnd end) {
+    std::optional<TabId> closing;
+    {
+        auto guard = cell_.borrow();
+        if (!guard) return;
+        AppState& state = **guard;
+        Tab* tab = state.tab_of_session(id);
+        if (!tab || tab->ended) return;
+        if (closes_tab(read_close_on_exit(state.config.settings).rule, end)) {
+            closing = tab->id();
+        } else {
+            tab->ended = end;
+            tab->input_line.clear();
+            tab->suggestion.reset();
+            tab->scroll.to_live();
+            if (tab->session) {
+                tab->session->model().with(
+                    [end](pty::TerminalModel& model) { write_exit_line(model, end); });
+            }
+        }
+    }
+    if (closing) {
+        close_tab(*closing);
+    } else {
+        window_.invalidate();
+    }
+}
+
+Expected<std::optional<std::string>, std::string> Workspace::relaunch_command(TabId id) {
+    std::optional<std::string> command;
+    std::optional<core::ConnectionProfile> profile;
+    {
+        auto guard = cell_.borrow();
+        if (!guard) return unexpected(std::string());
+        const Tab* tab = (*guard)->find_tab(id);
+        if (!tab) return unexpected(std::string());
+        command = tab->command;
+        if (tab->profile_id) {
+            if (const auto* found = find_profile((*guard)->config.profiles, *tab->profile_id)) {
+                profile = *found;
+            }
+        }
+    }
+    // The profile as it is now: an edit made after a failed connection is
+    // what the user restarts for.
+    if (!profile) return command;
+    auto launch = plan(profile->kind);
+    if (!launch) return unexpected("Cannot connect: " + launch.error().display());
+    if (const auto* console = std::get_if<proto::Console>(&*launch)) {
+        return std::optional<std::string>(console->command_line);
+    }
+    return command;
+}
+
+void Workspace::restart_tab(TabId id) {
+    auto command = relaunch_command(id);
+    if (!command) {
+        if (!command.error().empty()) notify(std::move(command.error()));
+        return;
+    }
+    std::unique_ptr<Session> session = start_session(*command);
+    if (!session) return;
+    {
+        auto guard = cell_.borrow();
+        if (!guard) return;
+        AppState& state = **guard;
+        if (Tab* tab = state.find_tab(id)) {
+            // A log covers one start of the session: the old one ends on the
+            // old screen, and a new file starts with the new session.
+            const bool logging = tab->log != nullptr || state.appearance.log_all_sessions;
+            tab->log.reset();
+            // The old session goes after the borrow, with the new one's
+            // place taken: dropping it ends its program.
+            std::swap(tab->session, session);
+            if (logging && state.config.data_dir) start_log(*tab, *state.config.data_dir);
+            tab->command = std::move(*command);
+            tab->ended.reset();
+            tab->input_line.clear();
+            tab->suggestion.reset();
+            tab->scroll.to_live();
+            if (state.selection.tab == id) state.selection.state = SelectionState::None;
+            if (state.hovered_link && state.hovered_link->tab == id) state.hovered_link.reset();
+            if (state.find && state.find->tab == id) {
+                tab->session->model().with(
+                    [&](const pty::TerminalModel& model) { state.find->find.refresh(model); });
+            }
+        }
+    }
+    session.reset();
+    refresh();
+}
+
+std::optional<TabId> Workspace::duplicate_tab(TabId id) {
+    Tab copy;
+    {
+        auto guard = cell_.borrow();
+        if (!guard) return std::nullopt;
+        const Tab* tab = (*guard)->find_tab(id);
+        if (!tab) return std::nullopt;
+        copy.color = tab->color;
+        copy.custom_title = tab->custom_title;
+        if (tab->custom_title) copy.title = tab->title;
+        copy.profile_id = tab->profile_id;
+    }
+    auto command = relaunch_command(id);
+    if (!command) {
+        if (!command.error().empty()) notify(std::move(command.error()));
+        return std::nullopt;
+    }
+    copy.session = start_session(*command);
+    if (!copy.session) return std::nullopt;
+    copy.command = std::move(*command);
+    TabId added{};
+    {
+        auto guard = cell_.borrow();
+        if (!guard) return std::nullopt;
+        AppState& state = **guard;
+        copy.record_id = core::new_id('s');
+        copy.history = load_history_lines(fs_, state, copy.record_id);
+        if (!copy.custom_title) copy.title = "Terminal " + std::to_string(state.tabs().size() + 1);
+        if (state.appearance.log_all_sessions && state.config.data_dir) {
+            start_log(copy, *state.config.data_dir);
+        }
+        added = state.insert_tab_after(std::move(copy), id);
+    }
+    save_session_list();
+    refresh();
+    return added;
+}
+
 // ------------------------------------------------------------ telling and saving
 
 namespace {
@@ -281,9 +421,14 @@ bool Workspace::start_log(Tab& tab, const core::Path& data_dir) {
         return false;
     }
     const core::LocalTime t = core::local_time_now();
-    const core::Path path =
-        dir / core::path_from_utf8(log_file_name(tab.title, t.year, t.month, t.day, t.hour,
-                                                 t.minute, t.second));
+    const std::string name =
+        log_file_name(tab.title, t.year, t.month, t.day, t.hour, t.minute, t.second);
+    // Two starts of one title in one second get files of their own.
+    core::Path path = dir / core::path_from_utf8(name);
+    for (int n = 2; fs_.exists(path) && n < 100; ++n) {
+        path = dir / core::path_from_utf8(name.substr(0, name.size() - 4) + " (" +
+                                          std::to_string(n) + ").log");
+    }
     tab.log = std::make_unique<TabLog>(
         tab.session->model(),
         std::make_unique<LogWriter>(fs_, path, [wake = wake_from_writer](const std::string&) {
@@ -410,6 +555,13 @@ std::string display_title(const AppState& state, const Tab& tab) {
         });
     }
     if (state.broadcasts(tab)) title = "\xC2\xBB " + title;
+    return title;
+}
+
+std::string marked_title(const AppState& state, const Tab& tab) {
+    std::string title = display_title(state, tab);
+    if (scrolled_back(tab)) title.insert(0, k_scrolled_back_mark);
+    if (tab.ended) title.insert(0, k_ended_mark);
     return title;
 }
 

@@ -74,7 +74,7 @@ TEST(AppStateRules, HoldAfterEveryChangeOfRandomSequences) {
             return s.groups()[pick(s.groups().size())].id();
         };
         for (int step = 0; step < 120; ++step) {
-            switch (pick(15)) {
+            switch (pick(16)) {
                 case 0:
                 case 1: {
                     Tab tab;
@@ -134,6 +134,19 @@ TEST(AppStateRules, HoldAfterEveryChangeOfRandomSequences) {
                         s.selection = {s.active(), {0, 0}, {0, 2}, SelectionState::Finished};
                     }
                     break;
+                case 15: {  // a duplicate, beside a tab or one that closed meanwhile
+                    const TabId original = any_tab();
+                    const TabId copy = s.insert_tab_after(Tab{}, original);
+                    ASSERT_EQ(s.active(), copy);
+                    if (const auto at = s.position_of(original)) {
+                        ASSERT_EQ(s.position_of(copy), *at + 1);
+                        ASSERT_EQ(s.find_tab(copy)->group(), s.find_tab(original)->group());
+                    } else {
+                        ASSERT_EQ(s.position_of(copy), s.tabs().size() - 1);
+                        ASSERT_FALSE(s.find_tab(copy)->group());
+                    }
+                    break;
+                }
             }
             for (const TabGroup& g : s.groups()) seen.insert(g.id());
             ASSERT_TRUE(rules_hold(s, seen)) << "run " << run << ", step " << step;

@@ -156,6 +156,59 @@ TEST_F(Input, BroadcastingGroupsReceiveEveryKeystroke) {
     EXPECT_TRUE(tab(1).history.empty());
 }
 
+// ------------------------------------------------------------ a tab whose program ended
+
+TEST_F(Input, AnEndedTabSendsNothingAnywhereAndTracksNothing) {
+    rig.open(2);
+    const GroupId web = state().new_group_for(rig.id(0));
+    for (std::size_t i : {1, 2}) state().set_tab_group(rig.id(i), web);
+    state().set_active(rig.id(1));
+    rig.ws.toggle_group_broadcast(web);
+    rig.ws.session_ended(tab(1).session->id(), pty::SessionEnd{3});
+    ASSERT_TRUE(tab(1).ended);
+    state().config.quick_keys.push_back({"Ctrl+Shift+F9", core::SendText{"deploy\r"}});
+    port.clipboard = "rm -rf build\n";
+
+    type(u"ls\tx");
+    press(vk::k_up);
+    press(vk::k_f1 + 8, k_ctrl_shift);  // the quick key
+    input.paste();
+    type(u"\x7f");
+    for (std::size_t i : {0, 1, 2}) EXPECT_EQ(written(i), "") << i;
+    EXPECT_TRUE(tab(1).history.empty());
+    EXPECT_EQ(tab(1).input_line, "");
+
+    // From a live tab of the group, the ended one is left out.
+    state().set_active(rig.id(0));
+    type(u"pwd\r");
+    EXPECT_EQ(written(0), "pwd\r");
+    EXPECT_EQ(written(1), "");
+    EXPECT_EQ(written(2), "pwd\r");
+}
+
+TEST_F(Input, EnterRestartsAnEndedTabAndEscClosesIt) {
+    rig.open();
+    const TabId first = rig.id(0);
+    rig.ws.session_ended(tab(0).session->id(), pty::SessionEnd{3});
+    const pty::SessionId ended_session = tab(0).session->id();
+    state().set_active(first);
+    type(u"\r", k_shift);  // modifiers do not matter to Enter but Ctrl and Alt
+    ASSERT_EQ(rig.id(0), first);
+    EXPECT_FALSE(tab(0).ended);
+    EXPECT_NE(tab(0).session->id(), ended_session);
+    type(u"dir\r");
+    EXPECT_EQ(written(0), "dir\r") << "the new session takes input";
+
+    rig.ws.session_ended(tab(1).session->id(), pty::SessionEnd{1});
+    state().set_active(rig.id(1));
+    type(u"\x1b");
+    ASSERT_EQ(state().tabs().size(), 1u);
+    EXPECT_EQ(rig.id(0), first);
+    // Esc on a live tab is the shell's.
+    type(u"\x1b");
+    EXPECT_EQ(written(0), "dir\r\x1b");
+}
+
 // ------------------------------------------------------------ Tab: aliases and completion
 
 TEST_F(Input, AliasExpandsOnTabReplacingItsNameAndRecordsTheLine) {

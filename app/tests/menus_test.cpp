@@ -69,8 +69,9 @@ TEST(TabMenu, UngroupedTabShowsNoGroupEntries) {
     EXPECT_EQ(
         outline(menu->items),
         (std::vector<std::string>{"Rename\tCtrl+Shift+R#1", "History\xE2\x80\xA6\tCtrl+Shift+H#14",
-                                  "Color>", "Group>", "View>", "Save output\xE2\x80\xA6#17",
-                                  "Log to file#18", "Clear scrollback#16", "---", "Close\tCtrl+Shift+W#2"}));
+                                  "Color>", "Group>", "View>", "Restart session#18",
+                                  "Duplicate tab#19", "Save output\xE2\x80\xA6#17", "Log to file#20",
+                                  "Clear scrollback#16", "---", "Close\tCtrl+Shift+W#2"}));
     const Menu& colors = submenu(menu->items, "Color");
     ASSERT_EQ(colors.size(), 9u);
     EXPECT_EQ(outline(colors)[0], "Default#100*");
@@ -96,11 +97,12 @@ TEST(TabMenu, GroupedTabInACollapsedBroadcastingGroup) {
     auto menu = tab_menu(rig.state(), rig.id(1));
     ASSERT_TRUE(menu);
     const auto items = outline(menu->items);
-    EXPECT_EQ(std::vector<std::string>(items.begin() + 5, items.end()),
-              (std::vector<std::string>{
-                  "New tab in group#7", "Rename group#5", "Expand group\tCtrl+Shift+E#8",
-                  "Broadcast input to group\tCtrl+Shift+B#6*", "Save output\xE2\x80\xA6#17",
-                  "Log to file#18", "Clear scrollback#16", "---", "Close\tCtrl+Shift+W#2"}));
+    EXPECT_EQ(
+        std::vector<std::string>(items.begin() + 5, items.end()),
+        (std::vector<std::string>{
+            "New tab in group#7", "Rename group#5", "Expand group\tCtrl+Shift+E#8",
+            "Broadcast input to group\tCtrl+Shift+B#6*", "Restart session#18", "Duplicate tab#19",
+            "Save output\xE2\x80\xA6#17", "Log to file#20", "Clear scrollback#16", "---", "Close\tCtrl+Shift+W#2"}));
     EXPECT_EQ(outline(submenu(menu->items, "Group")),
               (std::vector<std::string>{"No group#4", "Web#200", "Db#201*", "---", "New group#3"}));
     EXPECT_EQ(outline(submenu(menu->items, "View"))[2], "Tile all\tCtrl+Shift+A#13*");
@@ -174,6 +176,25 @@ TEST(TabMenu, ClearScrollbackEmptiesOnlyItsTabAndSaveOutputAsksForAFile) {
     EXPECT_GT(history_extent(rig.tab(0)).kept(), 0u);
     run_tab_command(rig.ws, port, *tab_menu(rig.state(), rig.id(0)), k_save_output);
     EXPECT_EQ(port.saved, std::vector<TabId>{rig.id(0)});
+}
+
+TEST(TabMenu, RestartAndDuplicateActOnTheirSubject) {
+    Rig rig;
+    rig.ws.open_tab({.command = "pwsh", .group = "Web"});
+    rig.open();
+    FakeMenuPort port;
+    const TabId subject = rig.id(0);
+    const pty::SessionId before = rig.tab(0).session->id();
+    run_tab_command(rig.ws, port, *tab_menu(rig.state(), subject), k_restart);
+    EXPECT_EQ(rig.id(0), subject);
+    EXPECT_NE(rig.tab(0).session->id(), before);
+    EXPECT_EQ(rig.starter.commands.back(), "pwsh");
+
+    run_tab_command(rig.ws, port, *tab_menu(rig.state(), subject), k_duplicate);
+    ASSERT_EQ(rig.state().tabs().size(), 3u);
+    EXPECT_EQ(rig.tab(1).command, "pwsh");
+    EXPECT_EQ(rig.tab(1).group(), rig.tab(0).group());
+    EXPECT_GT(port.invalidates, 0);
 }
 
 TEST(TabMenu, GroupEntriesAreHeldByIdNotPosition) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -172,7 +173,9 @@ TEST(LogToFile, TheTabMenuStartsAndEndsALogOfWhatTheSessionShowed) {
     QuietMenuPort port;
     run_tab_command(rig.ws, port, *tab_menu(rig.state(), rig.id(0)), menu_id::k_log_to_file);
     ASSERT_TRUE(rig.tab(0).log);
-    EXPECT_TRUE(tab_menu(rig.state(), rig.id(0))->items[6].checked);
+    for (const MenuItem& item : tab_menu(rig.state(), rig.id(0))->items) {
+        if (item.id == menu_id::k_log_to_file) EXPECT_TRUE(item.checked);
+    }
     for (int i = 0; i < 30; ++i) feed("\x1b[32mline " + std::to_string(i) + "\x1b[0m\r\n");
     feed("50%\r100%");
     run_tab_command(rig.ws, port, *tab_menu(rig.state(), rig.id(0)), menu_id::k_log_to_file);
@@ -204,6 +207,26 @@ TEST(LogToFile, AllSessionsLogFromTheStartAndATabClosedEndsItsLog) {
     const auto logs = files_in(data.path() / "logs");
     ASSERT_EQ(logs.size(), 1u);
     EXPECT_EQ(read_all(logs[0]), "echoed\n");
+}
+
+TEST(LogToFile, ARestartEndsTheLogAndStartsAnotherForTheNewSession) {
+    core::testing::ScratchDir data;
+    testing::Rig rig;
+    rig.state().config.data_dir = data.path();
+    rig.open();
+    rig.ws.toggle_log(rig.id(0));
+    rig.tab(0).session->model().with([](pty::TerminalModel& m) { m.feed("first run\r\n"); });
+    rig.ws.restart_tab(rig.id(0));
+    ASSERT_TRUE(rig.tab(0).log);
+    rig.tab(0).session->model().with([](pty::TerminalModel& m) { m.feed("second run\r\n"); });
+    rig.ws.toggle_log(rig.id(0));
+    // One file per start, even within one second.
+    std::vector<std::string> texts;
+    for (const auto& f : files_in(data.path() / "logs")) texts.push_back(read_all(f));
+    ASSERT_EQ(texts.size(), 2u);
+    std::sort(texts.begin(), texts.end());
+    EXPECT_EQ(texts[0], "first run\n");
+    EXPECT_EQ(texts[1], "second run\n");
 }
 
 TEST(LogToFile, ALogThatCannotStartIsTold) {

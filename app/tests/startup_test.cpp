@@ -39,6 +39,23 @@ TEST(Startup, UnreadableFilesAreToldWithTheReasonAndTheCopy) {
     EXPECT_EQ(rig.state().config.data_dir, dir.path());
 }
 
+// The file keeps reading, and the value stays in it for the user to mend.
+TEST(Startup, AnUnusableCloseOnExitIsToldAndTheFileStillApplies) {
+    core::testing::ScratchDir dir;
+    core::testing::write_all(dir / "settings.json",
+                             R"({"close_to_tray":false,"restore_sessions_on_start":false,)"
+                             R"("track_history":true,"sync_mode":"local","close_on_exit":"nevr"})");
+    Rig rig;
+    load_configuration(rig.ws, rig.fs, core::Path(dir.path()));
+    EXPECT_EQ(rig.notices(), (std::vector<std::string>{
+                                 "settings.json: \"close_on_exit\" is \"nevr\", not "
+                                 "\"graceful\", \"always\" or \"never\"; \"graceful\" is used"}));
+    EXPECT_TRUE(rig.state().config.settings.track_history);
+    rig.ws.save(ConfigFile::Settings);
+    EXPECT_NE(core::testing::read_all(dir / "settings.json").find(R"("close_on_exit": "nevr")"),
+              std::string::npos);
+}
+
 TEST(Startup, ProblemTexts) {
     EXPECT_EQ(load_problem_text({core::LoadProblem::Kind::NotWritten, "aliases.json",
                                  core::StoreError::message("disk full"), std::nullopt}),

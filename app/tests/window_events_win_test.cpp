@@ -68,19 +68,25 @@ class TestWindow {
     std::vector<Posted> posted_;
 };
 
-TEST(WindowEvents, PostsTheSessionMessagesWithTheId) {
+TEST(WindowEvents, PostsTheSessionMessagesWithTheIdAndTheEnd) {
     EXPECT_EQ(WM_APP_PTY_OUTPUT, 0x8064u);
     EXPECT_EQ(WM_APP_PTY_EXIT, 0x8065u);
     TestWindow window;
     WindowEvents events(window.hwnd());
     EXPECT_TRUE(events.output(41));
-    std::thread([&] { events.ended(42); }).join();  // from another thread, as a reader does
-    ASSERT_TRUE(window.pump_until_posted(2));
+    // From another thread, as a reader does.
+    std::thread([&] { events.ended(42, pty::SessionEnd{0xC000013Au}); }).join();
+    std::thread([&] { events.ended(43, pty::SessionEnd{}); }).join();
+    ASSERT_TRUE(window.pump_until_posted(3));
     EXPECT_EQ(window.posted()[0].message, WM_APP_PTY_OUTPUT);
     EXPECT_EQ(window.posted()[0].wparam, 41u);
     EXPECT_EQ(window.posted()[1].message, WM_APP_PTY_EXIT);
     EXPECT_EQ(window.posted()[1].wparam, 42u);
-    for (const Posted& p : window.posted()) EXPECT_EQ(p.lparam, 0);
+    EXPECT_EQ(window.posted()[0].lparam, 0);
+    EXPECT_EQ(pty::end_from_word(static_cast<std::uint64_t>(window.posted()[1].lparam)),
+              pty::SessionEnd{0xC000013Au});
+    EXPECT_EQ(pty::end_from_word(static_cast<std::uint64_t>(window.posted()[2].lparam)),
+              pty::SessionEnd{});
 }
 
 // Pins the fault of a retry that never gives up: a reader ending after the
@@ -93,7 +99,7 @@ TEST(WindowEvents, NoWindowLeftEndsTheRetry) {
     EXPECT_FALSE(events->output(1));
     const HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::thread([events, done] {
-        events->ended(1);
+        events->ended(1, {});
         SetEvent(done);
     }).detach();
     const bool returned = WaitForSingleObject(done, 5000) == WAIT_OBJECT_0;
@@ -110,7 +116,7 @@ TEST(WindowEvents, EndArrivesEvenWhenTheQueueWasFull) {
     while (queued < 20000 && PostMessageW(window.hwnd(), WM_NULL, 0, 0)) ++queued;
     if (queued == 20000) GTEST_SKIP() << "this system does not limit a thread's message queue";
     EXPECT_FALSE(events.output(7)) << "a full queue refuses the notice";
-    std::thread reader([&] { events.ended(7); });
+    std::thread reader([&] { events.ended(7, {}); });
     Sleep(300);  // the end is refused while nothing is taken from the queue
     EXPECT_TRUE(window.pump_until_posted(1)) << "the end was lost";
     reader.join();

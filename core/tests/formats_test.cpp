@@ -174,11 +174,26 @@ TEST(SettingsFormat, AppearanceKeysAreKeptAsWrittenAndWrittenBackLast) {
     EXPECT_EQ(to_pretty_json(*again), written);
 }
 
+// A value the program cannot use must not make the file unreadable either.
+TEST(SettingsFormat, CloseOnExitIsKeptAsWrittenWhateverItHolds) {
+    for (const std::string value : {"\"never\"", "\"sometimes\"", "3", "[true]"}) {
+        auto r = parse_settings(settings_with("\"close_on_exit\":" + value));
+        ASSERT_TRUE(r) << value << ": " << r.error();
+        ASSERT_TRUE(r->close_on_exit.value) << value;
+        const std::string written = to_pretty_json(*r);
+        auto again = parse_settings(written);
+        ASSERT_TRUE(again) << again.error();
+        EXPECT_EQ(*again, *r) << written;
+        EXPECT_NE(written.find("\"close_on_exit\": "), std::string::npos) << written;
+    }
+}
+
 TEST(SettingsFormat, WithoutAppearanceKeysNothingNewIsWritten) {
     auto r = parse_settings(k_fresh_settings_text);
     ASSERT_TRUE(r) << r.error();
     EXPECT_FALSE(r->theme.value || r->colors.value || r->bold_is_bright.value ||
-                 r->cursor_shape.value || r->cursor_blink.value || r->word_delimiters.value);
+                 r->cursor_shape.value || r->cursor_blink.value || r->word_delimiters.value ||
+                 r->close_on_exit.value);
     EXPECT_EQ(to_pretty_json(*r), k_fresh_settings_text);
     // A null the user wrote is theirs too.
     auto nulled = parse_settings(settings_with(R"("theme":null)"));

@@ -78,8 +78,23 @@ struct Reader {
     std::shared_ptr<OutputSignal> signal;
     std::shared_ptr<SessionEvents> events;
     UniqueHandle output;
+    // The reader's own handle to the child, for its exit code; none when it
+    // could not be duplicated.
+    UniqueHandle process;
     SessionId id;
 };
+
+// The output ends when the pseudo console closes, which follows the child's
+// exit; a read that failed for another reason leaves the child running, and
+// its end is then unknown rather than waited for.
+constexpr DWORD k_exit_wait_ms = 2000;
+
+SessionEnd how_it_ended(HANDLE process) {
+    if (!process || WaitForSingleObject(process, k_exit_wait_ms) != WAIT_OBJECT_0) return {};
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process, &code)) return {};
+    return {code};
+}
 
 // Touches only its own Reader: the session may be gone long before the pipe
 // ends.
@@ -95,7 +110,8 @@ DWORD WINAPI read_output(void* param) noexcept {
             }
             return read;
         },
-        *reader->model, *reader->signal, *reader->events, reader->id);
+        *reader->model, *reader->signal, *reader->events, reader->id,
+        [process = reader->process.get()] { return how_it_ended(process); });
     return 0;
 }
 
@@ -207,8 +223,13 @@ Expected<PtySession, StartError> PtySession::start(const std::optional<std::stri
     auto signal = std::make_shared<OutputSignal>();
     // The reader starts last, so that only its failure has a child to end;
     // its pipe end, still in `reader`, then closes before the console.
-    auto reader = std::make_unique<Reader>(
-        Reader{model, signal, std::move(events), std::move(output_read), id});
+    HANDLE raw_process = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), process.get(), GetCurrentProcess(), &raw_process,
+                         SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, 0)) {
+        raw_process = nullptr;
+    }
+    auto reader = std::make_unique<Reader>(Reader{
+        model, signal, std::move(events), std::move(output_read), UniqueHandle(raw_process), id});
     const HANDLE thread = CreateThread(nullptr, 0, read_output, reader.get(), 0, nullptr);
     if (!thread) {
         const DWORD code = GetLastError();

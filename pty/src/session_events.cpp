@@ -6,12 +6,8 @@
 namespace tolvar::pty {
 
 void pump_output(const ReadOutput& read, SharedModel& model, OutputSignal& signal,
-                 SessionEvents& events, SessionId id) noexcept {
-    pump_output(read, model, signal, events, id, nullptr);
-}
-
-void pump_output(const ReadOutput& read, SharedModel& model, OutputSignal& signal,
-                 SessionEvents& events, SessionId id, const WriteInput& answer) noexcept {
+                 SessionEvents& events, SessionId id, const ReadEnd& how_it_ended,
+                 const WriteInput& answer) noexcept {
     std::array<char, k_output_chunk> buffer{};
     std::string replies;
     // An exception here (from a read or an owner that broke its contract)
@@ -33,8 +29,13 @@ void pump_output(const ReadOutput& read, SharedModel& model, OutputSignal& signa
         }
     } catch (...) {
     }
+    SessionEnd end;
     try {
-        events.ended(id);
+        if (how_it_ended) end = how_it_ended();
+    } catch (...) {
+    }
+    try {
+        events.ended(id, end);
     } catch (...) {
     }
 }

@@ -29,9 +29,15 @@ class RecordingEvents final : public SessionEvents {
         calls_.push_back({Call::Output, id});
         return true;
     }
-    void ended(SessionId id) override {
+    void ended(SessionId id, SessionEnd end) override {
         std::lock_guard lock(mutex_);
         calls_.push_back({Call::Ended, id});
+        last_end_ = end;
+    }
+
+    SessionEnd last_end() const {
+        std::lock_guard lock(mutex_);
+        return last_end_;
     }
 
     std::size_t outputs() const { return count(Call::Output); }
@@ -55,6 +61,7 @@ class RecordingEvents final : public SessionEvents {
 
     mutable std::mutex mutex_;
     std::vector<Call> calls_;
+    SessionEnd last_end_;
 };
 
 // Polls until `done` or the deadline.
@@ -165,16 +172,17 @@ TEST_F(Session, OutputNotifiesOnceUntilTakenIn) {
         << "output after an acknowledgement notifies again";
 }
 
-TEST_F(Session, ChildExitEndsOutputOnceAndLastAndLaterWritesAreDropped) {
+TEST_F(Session, ChildExitEndsOutputOnceAndLastWithItsCodeAndLaterWritesAreDropped) {
     auto session = std::make_unique<PtySession>(start());
     ASSERT_TRUE(prompt_ready(*session)) << visible_text(*session);
 
     session->acknowledge_output();
-    session->write("exit\r");
+    session->write("exit 3\r");
     ASSERT_TRUE(wait_until([&] { return events_->ends() > 0; })) << "no end after the child left";
     Sleep(300);
     EXPECT_TRUE(events_->ended_last()) << "nothing follows the end";
     EXPECT_EQ(events_->ends(), 1u);
+    EXPECT_EQ(events_->last_end(), SessionEnd{3}) << "the shell's exit code";
 
     // Far more than a pipe buffer: a write that waited for a reader would hang.
     if (!finishes_within(5000, [&] { session->write(std::string(1 << 20, 'x')); })) {

@@ -84,9 +84,13 @@ class RecordingEvents final : public SessionEvents {
         }
         return true;
     }
-    void ended(SessionId id) override { calls.push_back("ended " + std::to_string(id)); }
+    void ended(SessionId id, SessionEnd end) override {
+        calls.push_back("ended " + std::to_string(id));
+        ends.push_back(end);
+    }
 
     std::vector<std::string> calls;
+    std::vector<SessionEnd> ends;
     int refusals = 0;
     bool throw_on_output = false;
 };
@@ -121,12 +125,13 @@ std::string screen(const SharedModel& model) {
 
 class Pump : public ::testing::Test {
   protected:
-    void run() { pump_output(source.reader(), model, signal, events, 7); }
+    void run() { pump_output(source.reader(), model, signal, events, 7, how_it_ended); }
 
     SharedModel model{4, 20};
     OutputSignal signal;
     RecordingEvents events;
     FakeSource source{{"one ", "two ", "three ", "four ", "five"}};
+    ReadEnd how_it_ended = [] { return SessionEnd{0}; };
 };
 
 TEST_F(Pump, FloodNotifiesOnceWhileNobodyAcknowledges) {
@@ -169,9 +174,43 @@ TEST_F(Pump, EndsExactlyOnceAfterAFailure) {
     throwing.throw_on_output = true;
     FakeSource other{{"a", "b"}};
     OutputSignal fresh;
-    pump_output(other.reader(), model, fresh, throwing, 8);
+    pump_output(other.reader(), model, fresh, throwing, 8, nullptr);
     EXPECT_EQ(throwing.calls.back(), "ended 8");
     EXPECT_EQ(std::count(throwing.calls.begin(), throwing.calls.end(), "ended 8"), 1);
+    EXPECT_EQ(throwing.ends, (std::vector<SessionEnd>{{}}));
+}
+
+// The exit code is what keeps a failed session's tab open, so it is read
+// once the output is over (the program has gone by then) and carried to the
+// owner; a read that fails makes an unknown end, not a lost one.
+TEST_F(Pump, TheEndCarriesTheExitCodeReadAfterTheLastOutput) {
+    std::size_t reads_when_asked = 0;
+    how_it_ended = [&] {
+        reads_when_asked = source.buffer_sizes.size();
+        return SessionEnd{3};
+    };
+    run();
+    EXPECT_EQ(reads_when_asked, source.chunks.size() + 1) << "asked before the output ended";
+    EXPECT_EQ(events.ends, (std::vector<SessionEnd>{{3}}));
+
+    RecordingEvents other_events;
+    FakeSource other{{"a"}};
+    OutputSignal fresh;
+    pump_output(other.reader(), model, fresh, other_events, 9,
+                []() -> SessionEnd { throw std::runtime_error("no code"); });
+    EXPECT_EQ(other_events.calls, (std::vector<std::string>{"output 9", "ended 9"}));
+    EXPECT_EQ(other_events.ends, (std::vector<SessionEnd>{{}}));
+}
+
+TEST(SessionEndWord, EveryCodeAndTheUnknownEndRoundTrip) {
+    for (const SessionEnd end : {SessionEnd{}, SessionEnd{0}, SessionEnd{3}, SessionEnd{259},
+                                 SessionEnd{0xC000013Au}, SessionEnd{0xFFFFFFFFu}}) {
+        EXPECT_EQ(end_from_word(end_word(end)), end) << end_word(end);
+    }
+    EXPECT_NE(end_word(SessionEnd{0}), end_word(SessionEnd{}));
+    // A word no session sent (a stray message) reads as an unknown end.
+    EXPECT_EQ(end_from_word(7), SessionEnd{});
+    EXPECT_EQ(end_from_word(std::uint64_t{3} << 32), SessionEnd{});
 }
 
 // A serial session's application asks for the cursor position and the
@@ -180,7 +219,7 @@ TEST_F(Pump, EndsExactlyOnceAfterAFailure) {
 TEST_F(Pump, AnswersGoBackWhenTheSessionHasAWriter) {
     source.chunks = {"ab\x1b[6n", "\x1b[c\x1b[5", "n"};
     std::vector<std::string> written;
-    pump_output(source.reader(), model, signal, events, 7, [&](std::string_view bytes) {
+    pump_output(source.reader(), model, signal, events, 7, nullptr, [&](std::string_view bytes) {
         written.emplace_back(bytes);
         return true;
     });
@@ -190,7 +229,7 @@ TEST_F(Pump, AnswersGoBackWhenTheSessionHasAWriter) {
     FakeSource quiet{{"\x1b[6n"}};
     SharedModel other(4, 20);
     OutputSignal fresh;
-    pump_output(quiet.reader(), other, fresh, events, 8);
+    pump_output(quiet.reader(), other, fresh, events, 8, nullptr);
     other.with([](TerminalModel& m) { EXPECT_EQ(m.take_answers(), ""); });
 }
 

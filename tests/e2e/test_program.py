@@ -132,15 +132,20 @@ def test_without_appdata_the_program_runs_and_writes_nothing(launch, tmp_path):
     assert not any(tmp_path.rglob("*.json"))
 
 
+# lParam of a session end with exit code 0: a program that ended cleanly.
+CLEAN_EXIT = 1 << 32
+
+
 def _cycle(app, first_id, count=20):
     """Opens `count` tabs beside the first one, then ends them exactly as a
-    session's reader does when its child ends. Session ids count from 1."""
+    session's reader does when its child exits cleanly. Session ids count
+    from 1."""
     for _ in range(count):
         app.post(WM_APP_NEW_TAB)
     wait_sessions(app, count + 1, timeout=90)
     opened = app.stats()
     for session_id in range(first_id, first_id + count):
-        app.post(WM_APP_PTY_EXIT, session_id)
+        app.post(WM_APP_PTY_EXIT, session_id, CLEAN_EXIT)
     wait_sessions(app, 1, timeout=90)
     return opened
 

@@ -164,7 +164,8 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
             on_pty_output(wparam);
             return 0;
         case WM_APP_PTY_EXIT:
-            on_pty_exit(wparam);
+            workspace_.session_ended(wparam,
+                                     pty::end_from_word(static_cast<std::uint64_t>(lparam)));
             return 0;
         default:
             break;
@@ -398,14 +399,6 @@ void HostWindow::on_pty_output(pty::SessionId id) {
     bool known = true;
     if (auto state = cell_.borrow()) known = (*state)->tab_of_session(id) != nullptr;
     if (known) invalidate();
-}
-
-void HostWindow::on_pty_exit(pty::SessionId id) {
-    std::optional<TabId> tab;
-    if (auto state = cell_.borrow()) {
-        if (const Tab* t = (*state)->tab_of_session(id)) tab = t->id();
-    }
-    if (tab) workspace_.close_tab(*tab);
 }
 
 void HostWindow::on_failures() {

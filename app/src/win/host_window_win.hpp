@@ -22,9 +22,9 @@ namespace tolvar::app::win {
 
 inline constexpr UINT WM_APP_NEW_TAB = WM_APP + 1;
 inline constexpr UINT WM_APP_TRAY = WM_APP + 2;
-// From a session's reader thread, wParam = session id, lParam = 0: output was
-// fed to the model (one until the next paint takes it in), and the output
-// ended (nothing follows for that id).
+// From a session's reader thread, wParam = session id: output was fed to the
+// model (lParam 0; one until the next paint takes it in), and the output
+// ended (lParam the end_word of how the program ended; nothing follows).
 inline constexpr UINT WM_APP_PTY_OUTPUT = WM_APP + 100;
 inline constexpr UINT WM_APP_PTY_EXIT = WM_APP + 101;
 inline constexpr UINT k_tray_icon_id = 1;
@@ -75,7 +75,6 @@ class HostWindow final : public WindowPort {
     void on_close();
     void on_tray(WPARAM icon, LPARAM mouse_message);
     void on_pty_output(pty::SessionId id);
-    void on_pty_exit(pty::SessionId id);
     // Failures reported where nothing could show them.
     void on_failures();
     void on_dpi_changed(const RECT* suggested);

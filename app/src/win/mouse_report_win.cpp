@@ -87,7 +87,7 @@ void MouseReports::focus(bool focused) {
     auto state = host_.state().borrow();
     if (!state) return;
     Tab* tab = (*state)->active_tab();
-    if (!tab || !tab->session) return;
+    if (!tab || !tab->session || tab->ended) return;
     bool wanted = false;
     tab->session->model().with(
         [&](const pty::TerminalModel& model) { wanted = model.focus_reporting(); });
@@ -111,7 +111,8 @@ bool MouseReports::report(MouseEvent event, int x, int y, Target target, int tim
             pane = pane_at(**state, client, x, y, chrome);
         }
         Tab* tab = pane ? (*state)->find_tab(pane->tab) : nullptr;
-        if (!tab || !tab->session) return false;
+        // An ended tab's pane is the user's to select in.
+        if (!tab || !tab->session || tab->ended) return false;
         const Rect text = text_rect(pane->rect, pane->caption, chrome);
         if (target == Target::Pointer && !text.contains(x, y)) return false;
         ReportModes modes;

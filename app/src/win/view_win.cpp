@@ -39,9 +39,7 @@ void paint_caption(HDC dc, const AppState& state, const Tab& tab, const Rect& pa
                    std::optional<Rgb> block, Scale scale) {
     fill(dc, caption_rect(pane, scale), k_caption_background);
     if (block) fill(dc, caption_color_block(pane, scale), *block);
-    std::string title = display_title(state, tab);
-    if (scrolled_back(tab)) title.insert(0, k_scrolled_back_mark);
-    draw_text(dc, title, caption_title_rect(pane, scale), k_caption_text, true);
+    draw_text(dc, marked_title(state, tab), caption_title_rect(pane, scale), k_caption_text, true);
 }
 
 // The bar at the right edge of a pane that shows history.

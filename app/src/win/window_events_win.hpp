@@ -1,5 +1,6 @@
 // A session's reports to the main window as posted messages: WM_APP_PTY_OUTPUT
-// and WM_APP_PTY_EXIT, wParam = session id, lParam = 0. Called on the
+// (lParam 0) and WM_APP_PTY_EXIT (lParam the end_word of how the program
+// ended), wParam = session id. Called on the
 // sessions' reader threads; holds nothing but the window handle.
 #pragma once
 
@@ -15,7 +16,7 @@ class WindowEvents final : public pty::SessionEvents {
     bool output(pty::SessionId id) override;
     // Retried while the window's queue is full; given up once the window is
     // gone, when nobody is left to tell.
-    void ended(pty::SessionId id) override;
+    void ended(pty::SessionId id, pty::SessionEnd end) override;
 
   private:
     const HWND window_;

@@ -103,6 +103,11 @@ struct Tab {
     std::optional<std::string> profile_id;
     std::optional<std::string> suggestion;
     std::unique_ptr<Session> session;
+    // The command line the session was started with; nothing: the default shell.
+    std::optional<std::string> command;
+    // Set when the program ended and the tab stayed: its pane shows the last
+    // screen and the exit line, and nothing typed is sent anywhere.
+    std::optional<pty::SessionEnd> ended;
     // While "Log to file" is on. After the session, so that it ends first
     // and can still read the screen.
     std::unique_ptr<TabLog> log;
@@ -196,6 +201,9 @@ class AppState {
     // so closing a tab left of the active one activates its right neighbour;
     // the mouse selection ends.
     std::optional<Tab> remove_tab(TabId id);
+    // Places the tab right after `after`, in its group, and makes it active;
+    // appended without a group when `after` is gone.
+    TabId insert_tab_after(Tab tab, TabId after);
     void set_active(TabId id);
     void cycle_active(bool backwards);
     // Joining a group moves the tab after the group's last tab (or leaves it

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tolvar/app/palette.hpp"
@@ -43,6 +44,16 @@ AppearanceRead read_appearance(const core::Settings& settings);
 
 // The scheme the settings name, Default when none or an unknown one.
 const Theme& chosen_theme(const core::Settings& settings);
+
+// The notice for a settings value that falls back: `settings.json: "key" is
+// VALUE, not EXPECTED; CONSEQUENCE`, a long value cut short.
+std::string setting_notice(std::string_view key, const core::JsonValue& value,
+                           std::string_view expected, std::string_view consequence);
+// The value of a key the app reads itself; nothing when absent or null,
+// which both mean the default and tell nothing.
+const core::JsonValue* given_setting(const core::RawJson& raw);
+// Whether `a` equals `lower` (in lower case) ignoring the case of ASCII letters.
+bool same_ascii_case_blind(std::string_view a, std::string_view lower);
 
 // "#rrggbb" in either case of hex digits; nothing for anything else.
 std::optional<Rgb> parse_color(std::string_view text);

@@ -121,6 +121,9 @@ enum class CharRoute {
     HideHelp,  // Esc under the help screen
     TabKey,    // alias trigger, then completion, then a Tab byte
     Text,      // tracked and sent
+    // On a tab whose program ended, where nothing else typed goes anywhere:
+    Restart,     // Enter
+    CloseEnded,  // Esc
 };
 // `unit` is the character after swap_backspace.
 CharRoute route_char(const AppState& state, char16_t unit, Modifiers modifiers);

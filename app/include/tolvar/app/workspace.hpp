@@ -85,6 +85,18 @@ class Workspace {
     // next paint tells it: the window asks for one.
     std::function<void()> wake_from_writer = [] {};
 
+    // A session's program ended: its tab closes, or stays under the exit
+    // line, as close_on_exit says. An id no tab holds (a session the user
+    // closed) or a tab that already ended changes nothing.
+    void session_ended(pty::SessionId id, pty::SessionEnd end);
+    // Starts the tab's profile, as it is now, or its command again in the
+    // same tab, which keeps its title, group, colour, record id and typed
+    // lines. A start that fails leaves the tab as it was and says why.
+    void restart_tab(TabId id);
+    // The tab's profile or command in a new tab right after it, in its
+    // group, with its colour and the title the user gave it.
+    std::optional<TabId> duplicate_tab(TabId id);
+
     // A save point: writes the file from the state, and with it every file
     // an earlier save point failed to write. A failure keeps everything in
     // memory and is told once, until a save of that file succeeds again.
@@ -99,6 +111,13 @@ class Workspace {
   private:
     // Opens without saving or laying out.
     std::optional<TabId> start_tab(OpenRequest request);
+    // A session for `command`; nothing, with a notice, when it cannot start.
+    std::unique_ptr<Session> start_session(const std::optional<std::string>& command);
+    // What a restart or duplicate of the tab runs: its profile's plan when
+    // the profile still exists and opens a console, else its own command.
+    // A plan error is the "Cannot connect: ..." text; an empty error, a tab
+    // that is gone.
+    Expected<std::optional<std::string>, std::string> relaunch_command(TabId id);
     // The save and the relayout of a close, or the end of the window when no
     // tab is left.
     void after_close(bool any_left);
@@ -128,6 +147,9 @@ std::optional<std::string> usable_working_dir(const std::optional<std::string>& 
 // Stored title, or the terminal's own title unless the user gave one, with
 // "» " in front while the tab's group broadcasts.
 std::string display_title(const AppState& state, const Tab& tab);
+// The title as the tab bar and pane captions show it: display_title with
+// "[ended] " in front once the program ended, and "↑ " while scrolled back.
+std::string marked_title(const AppState& state, const Tab& tab);
 
 // Where the tab's session's lines stand now, read under its model lock; all
 // zero when there is no session or the lock is poisoned.

@@ -65,6 +65,8 @@ struct Settings {
     RawJson cursor_shape;
     RawJson cursor_blink;
     RawJson word_delimiters;
+    // Whether a tab closes when its program ends; read by the app likewise.
+    RawJson close_on_exit;
     RawJson log_all_sessions;
     bool operator==(const Settings&) const = default;
 };

@@ -29,6 +29,23 @@ std::string choose_command_line(const std::optional<std::string>& command,
 // choose_command_line with the process's COMSPEC.
 std::string session_command_line(const std::optional<std::string>& command);
 
+// How a session's program ended: its exit code, or nothing when the output
+// ended while the program still ran or its code could not be read.
+struct SessionEnd {
+    std::optional<std::uint32_t> exit_code;
+    friend bool operator==(const SessionEnd&, const SessionEnd&) = default;
+};
+
+// A SessionEnd in one 64-bit word, as a window message carries it: 0 for an
+// unknown code, the code with bit 32 set otherwise.
+constexpr std::uint64_t end_word(SessionEnd end) {
+    return end.exit_code ? (std::uint64_t{1} << 32) | *end.exit_code : 0;
+}
+constexpr SessionEnd end_from_word(std::uint64_t word) {
+    if ((word >> 32) != 1) return {};
+    return {static_cast<std::uint32_t>(word)};
+}
+
 struct GridSize {
     std::uint16_t rows = 1;
     std::uint16_t cols = 1;

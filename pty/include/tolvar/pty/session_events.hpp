@@ -7,8 +7,8 @@
 #include <atomic>
 #include <cstddef>
 #include <functional>
-#include <string_view>
 #include <span>
+#include <string_view>
 
 #include "tolvar/pty/pty_session.hpp"
 #include "tolvar/pty/shared_model.hpp"
@@ -24,9 +24,9 @@ class SessionEvents {
     // Output has been fed to the model. False when the owner could not be
     // told (its queue is full): the next chunk tries again.
     virtual bool output(SessionId id) = 0;
-    // The output has ended; called exactly once, after every output call,
-    // and never lost.
-    virtual void ended(SessionId id) = 0;
+    // The output has ended, and how the program ended; called exactly once,
+    // after every output call, and never lost.
+    virtual void ended(SessionId id, SessionEnd end) = 0;
 };
 
 // "Output not yet taken in": while it is set, the reader sends no further
@@ -50,21 +50,22 @@ inline constexpr std::size_t k_output_chunk = 8192;
 // Fills `buffer` with the next output; 0 when the output has ended or the
 // read failed.
 using ReadOutput = std::function<std::size_t(std::span<char> buffer)>;
-
-// Reads chunks until the output ends, feeding each to `model` (a poisoned
-// model drops it) and notifying through `signal` and `events`; then calls
-// events.ended(id), exactly once, whatever failed on the way.
-void pump_output(const ReadOutput& read, SharedModel& model, OutputSignal& signal,
-                 SessionEvents& events, SessionId id) noexcept;
+// How the program ended, asked once its output has ended.
+using ReadEnd = std::function<SessionEnd()>;
 
 // Writes bytes to the session's input; false when the write failed.
 using WriteInput = std::function<bool(std::string_view bytes)>;
 
-// The same for a session whose bytes reach the model unchanged (a serial
-// port): the model answers the application's device questions and `answer`
-// sends the replies back. Behind a pseudo console the console host answers
-// them itself.
+// Reads chunks until the output ends, feeding each to `model` (a poisoned
+// model drops it) and notifying through `signal` and `events`; then calls
+// events.ended(id, how_it_ended()), exactly once, whatever failed on the way
+// (an unknown end when that too fails).
+// With `answer`, for a session whose bytes reach the model unchanged (a
+// serial port), the model answers the application's device questions and
+// `answer` sends the replies back. Behind a pseudo console the console host
+// answers them itself.
 void pump_output(const ReadOutput& read, SharedModel& model, OutputSignal& signal,
-                 SessionEvents& events, SessionId id, const WriteInput& answer) noexcept;
+                 SessionEvents& events, SessionId id, const ReadEnd& how_it_ended,
+                 const WriteInput& answer = nullptr) noexcept;
 
 }  // namespace tolvar::pty
