@@ -126,10 +126,12 @@ std::optional<TabMenu> tab_menu(const AppState& state, TabId id) {
             collapsed ? k_expand_text : "Collapse group\tCtrl+Shift+E", k_collapse_group));
         items.push_back(MenuItem::command(k_broadcast_text, k_broadcast, state.broadcasts(tab)));
     }
+    // Newer entries go above the older ones, so that the entries people reach
+    // by key from the bottom stay where they were.
+    items.push_back(MenuItem::command("Log to file", k_log_to_file, tab.log != nullptr));
     items.push_back(MenuItem::command("Restart session", k_restart));
     items.push_back(MenuItem::command("Duplicate tab", k_duplicate));
     items.push_back(MenuItem::command("Save output\xE2\x80\xA6", k_save_output));
-    items.push_back(MenuItem::command("Log to file", k_log_to_file, tab.log != nullptr));
     items.push_back(MenuItem::command("Clear scrollback", k_clear_scrollback));
     items.push_back(MenuItem::separator());
     items.push_back(MenuItem::command("Close\tCtrl+Shift+W", k_close));

@@ -69,8 +69,8 @@ TEST(TabMenu, UngroupedTabShowsNoGroupEntries) {
     EXPECT_EQ(
         outline(menu->items),
         (std::vector<std::string>{"Rename\tCtrl+Shift+R#1", "History\xE2\x80\xA6\tCtrl+Shift+H#14",
-                                  "Color>", "Group>", "View>", "Restart session#18",
-                                  "Duplicate tab#19", "Save output\xE2\x80\xA6#17", "Log to file#20",
+                                  "Color>", "Group>", "View>", "Log to file#20", "Restart session#18",
+                                  "Duplicate tab#19", "Save output\xE2\x80\xA6#17",
                                   "Clear scrollback#16", "---", "Close\tCtrl+Shift+W#2"}));
     const Menu& colors = submenu(menu->items, "Color");
     ASSERT_EQ(colors.size(), 9u);
@@ -101,8 +101,8 @@ TEST(TabMenu, GroupedTabInACollapsedBroadcastingGroup) {
         std::vector<std::string>(items.begin() + 5, items.end()),
         (std::vector<std::string>{
             "New tab in group#7", "Rename group#5", "Expand group\tCtrl+Shift+E#8",
-            "Broadcast input to group\tCtrl+Shift+B#6*", "Restart session#18", "Duplicate tab#19",
-            "Save output\xE2\x80\xA6#17", "Log to file#20", "Clear scrollback#16", "---", "Close\tCtrl+Shift+W#2"}));
+            "Broadcast input to group\tCtrl+Shift+B#6*", "Log to file#20", "Restart session#18", "Duplicate tab#19",
+            "Save output\xE2\x80\xA6#17", "Clear scrollback#16", "---", "Close\tCtrl+Shift+W#2"}));
     EXPECT_EQ(outline(submenu(menu->items, "Group")),
               (std::vector<std::string>{"No group#4", "Web#200", "Db#201*", "---", "New group#3"}));
     EXPECT_EQ(outline(submenu(menu->items, "View"))[2], "Tile all\tCtrl+Shift+A#13*");
