@@ -7,40 +7,18 @@ import json
 
 import harness
 from harness import WM_APP_NEW_TAB, wait_until
+from test_dialogs import open_bar_menu, visible_menus
 from test_input import screen_text, wait_prompt, wait_screen
+from test_program import sessions, wait_sessions
 
 NO_TRAY = {"close_to_tray": False}
 SHOTS = harness.ARTIFACTS / "screenshots"  # pictures for the README, copied by hand
 EXIT_LINE = "[exited with code 3 \u2014 Enter restarts, Esc closes]"
 
 
-def sessions(app):
-    data = app.read_json("sessions.json")
-    return data["sessions"] if data else None
-
-
-def wait_sessions(app, count, timeout=20):
-    wait_until(lambda: (s := sessions(app)) is not None and len(s) == count, timeout,
-               f"sessions.json listing {count} tabs")
-    return sessions(app)
-
-
-def visible_menus(app):
-    return [w for w in app.windows("#32768") if w["visible"]]
-
-
 def tab_menu_choice(app, x, *keys):
-    """Right-clicks the tab at x until its menu shows (under Wine the first
-    click after a menu choice is sometimes swallowed), then presses `keys`."""
-    for _ in range(3):
-        app.click(x, 17, button=3)
-        try:
-            wait_until(lambda: visible_menus(app), 3, "the tab menu")
-            break
-        except harness.WaitTimeout:
-            continue
-    else:
-        raise harness.WaitTimeout("no tab menu after three right clicks")
+    """Opens the tab menu at x, then presses `keys`."""
+    open_bar_menu(app, x)
     app.key(*keys)
     wait_until(lambda: not visible_menus(app), 10, "the menu to close")
 
