@@ -267,13 +267,17 @@ void Screen::tab_forward(Grid& g) {
     g.col_set(col);  // clamped to the last column when no stop is left
 }
 
-void Screen::set_tab_stop(Grid& g) {
-    if (!departs(departure::tab_stops)) return;
+// The stop under the cursor, the table made with the usual stops first.
+std::vector<bool>::reference Screen::tab_stop_at_cursor(const Grid& g) {
     if (tab_stops_.empty()) {
         tab_stops_.assign(g.cols(), false);
         for (std::size_t c = 8; c < tab_stops_.size(); c += 8) tab_stops_[c] = true;
     }
-    tab_stops_[std::min<std::size_t>(g.pos.col, g.cols() - 1u)] = true;
+    return tab_stops_[std::min<std::size_t>(g.pos.col, g.cols() - 1u)];
+}
+
+void Screen::set_tab_stop(Grid& g) {
+    if (departs(departure::tab_stops)) tab_stop_at_cursor(g) = true;
 }
 
 void Screen::clear_tab_stops(std::uint16_t ps, Grid& g) {
@@ -281,8 +285,7 @@ void Screen::clear_tab_stops(std::uint16_t ps, Grid& g) {
     if (ps == 3) {
         tab_stops_.assign(g.cols(), false);
     } else if (ps == 0) {
-        set_tab_stop(g);  // makes the table
-        tab_stops_[std::min<std::size_t>(g.pos.col, g.cols() - 1u)] = false;
+        tab_stop_at_cursor(g) = false;
     }
 }
 
