@@ -10,63 +10,88 @@ namespace tolvar::pty {
 
 using core::win::UniqueHandle;
 
-// Owns the pseudo console, which is closed exactly once: when the session is
-// dropped or, earlier, as soon as the child exits. A pseudo console need not
-// end its output when its child exits (under Wine it never does), and without
-// the watch a shell that exited would leave its reader, and its tab, waiting
-// until the user closed it.
-class PseudoConsole {
-  public:
-    explicit PseudoConsole(HPCON console) : console_(console) {}
-    PseudoConsole(const PseudoConsole&) = delete;
-    PseudoConsole& operator=(const PseudoConsole&) = delete;
-    ~PseudoConsole() {
-        // Waits for a running callback, so none can outlive this object.
-        if (wait_) UnregisterWaitEx(wait_, INVALID_HANDLE_VALUE);
-        close();
-    }
+namespace {
 
-    // Only while starting, before anything else can close it.
-    HPCON handle() const { return console_; }
-
-    // Best effort: if no watch can be registered, the console simply lives
-    // until the session is dropped.
-    void close_when_exits(HANDLE process) {
-        if (!RegisterWaitForSingleObject(&wait_, process, on_exit, this, INFINITE,
-                                         WT_EXECUTEONLYONCE)) {
-            wait_ = nullptr;
-        }
-    }
-
-    HRESULT resize(COORD size) {
-        std::lock_guard lock(mutex_);
-        return console_ ? ResizePseudoConsole(console_, size) : E_HANDLE;
-    }
+// The console, shared by the session and the watch on its child, so that
+// whichever is last frees it: the watch may still be running when the
+// session goes.
+struct ConsoleState {
+    explicit ConsoleState(HPCON handle) : console(handle) {}
 
     void close() {
-        HPCON console;
+        HPCON handle;
         {
-            std::lock_guard lock(mutex_);
-            console = std::exchange(console_, nullptr);
+            std::lock_guard lock(mutex);
+            handle = std::exchange(console, nullptr);
         }
         // Outside the lock: on older Windows this waits for the console host
         // to exit, and a resize must not wait behind it.
-        if (console) ClosePseudoConsole(console);
+        if (handle) ClosePseudoConsole(handle);
+    }
+
+    std::mutex mutex;
+    HPCON console;
+};
+
+// Owned by its pool callback alone, which frees it: a session that goes
+// first never cancels the wait (it ends the child, which fires it), because
+// under Wine a callback was seen running after a blocking cancellation had
+// returned, on a freed console.
+struct Watch {
+    std::shared_ptr<ConsoleState> state;
+    UniqueHandle process;
+};
+
+void CALLBACK on_child_exit(PTP_CALLBACK_INSTANCE, void* context, PTP_WAIT wait,
+                            TP_WAIT_RESULT) noexcept {
+    const std::unique_ptr<Watch> watch(static_cast<Watch*>(context));
+    try {
+        watch->state->close();
+    } catch (...) {
+        // The lock could not be taken: dropping the session closes it.
+    }
+    CloseThreadpoolWait(wait);
+}
+
+}  // namespace
+
+// Closed exactly once: when the session is dropped or, earlier, as soon as
+// the child exits. A pseudo console need not end its output when its child
+// exits (under Wine it never does), and without the watch a shell that
+// exited would leave its reader, and its tab, waiting until the user closed
+// it.
+class PseudoConsole {
+  public:
+    explicit PseudoConsole(HPCON console) : state_(std::make_shared<ConsoleState>(console)) {}
+    PseudoConsole(const PseudoConsole&) = delete;
+    PseudoConsole& operator=(const PseudoConsole&) = delete;
+    ~PseudoConsole() { state_->close(); }
+
+    // Only while starting, before anything else can close it.
+    HPCON handle() const { return state_->console; }
+
+    // Best effort: without a watch the console simply lives until the
+    // session is dropped. The session ends the child before dropping this.
+    void close_when_exits(HANDLE process) {
+        HANDLE own = nullptr;
+        if (!DuplicateHandle(GetCurrentProcess(), process, GetCurrentProcess(), &own, SYNCHRONIZE,
+                             FALSE, 0)) {
+            return;
+        }
+        auto watch = std::make_unique<Watch>(Watch{state_, UniqueHandle(own)});
+        const PTP_WAIT wait = CreateThreadpoolWait(on_child_exit, watch.get(), nullptr);
+        if (!wait) return;
+        SetThreadpoolWait(wait, watch->process.get(), nullptr);
+        watch.release();
+    }
+
+    HRESULT resize(COORD size) {
+        std::lock_guard lock(state_->mutex);
+        return state_->console ? ResizePseudoConsole(state_->console, size) : E_HANDLE;
     }
 
   private:
-    static void CALLBACK on_exit(void* self, BOOLEAN) noexcept {
-        try {
-            static_cast<PseudoConsole*>(self)->close();
-        } catch (...) {
-            // The lock could not be taken and the console is still open:
-            // dropping the session closes it.
-        }
-    }
-
-    std::mutex mutex_;
-    HPCON console_;
-    HANDLE wait_ = nullptr;
+    std::shared_ptr<ConsoleState> state_;
 };
 
 namespace {
