@@ -66,6 +66,7 @@ def _kill_around(app, rng, seconds, action):
     time.sleep(max(0.0, started + rng.uniform(0, seconds) - time.monotonic()))
     _kill(app, pids)
     worker.join(20)
+    return started
 
 
 def _quietly(action):
@@ -92,6 +93,15 @@ def _as_the_start_reads_it(folder, name):
         except (OSError, ValueError):
             continue
     return None
+
+
+def _cut_mid_save(folder, name, since):
+    """True when the kill came inside a save: its temporary file, written
+    since then, was never renamed over the file."""
+    try:
+        return (folder / (name + ".tmp")).stat().st_mtime >= since - 0.05
+    except OSError:
+        return False
 
 
 def _every_file_reads(folder):
@@ -166,6 +176,7 @@ def test_soak_kills_while_saving_the_settings(launch, tmp_path):
     seed = {"close_to_tray": False, "restore_sessions_on_start": True}
     outcomes = {"old": 0, "new": 0}
     latencies = []
+    cut = 0
     for kill in range(KILLS):
         app = _start_and_check_sessions(launch, appdata, kill == 0, settings=seed)
         # The start read the whole file it found: its first toggle writes it
@@ -185,12 +196,15 @@ def test_soak_kills_while_saving_the_settings(launch, tmp_path):
         key = rng.choice(sorted(TOGGLES))
         new = dict(flipped, **{key: not flipped[key]})
         open_tray_menu(app)
+        since = time.time()
         _kill_around(app, rng, TOGGLE_SECONDS, lambda: app.key(*TOGGLES[key]))
+        cut += _cut_mid_save(folder, "settings.json", since)
         _every_file_reads(folder)
         outcomes[_outcome(_as_the_start_reads_it(folder, "settings.json"), flipped, new,
                           "settings.json")] += 1
     print(f"kills: {KILLS} during settings saves; the file held its old content after "
-          f"{outcomes['old']}, its new after {outcomes['new']}; a toggle took "
+          f"{outcomes['old']}, its new after {outcomes['new']}; {cut} cut a save between its "
+          f"temporary file and the rename; a toggle took "
           f"{sorted(latencies)[len(latencies) // 2]:.2f} s (median) from the keys to the file")
 
 
@@ -253,6 +267,7 @@ def test_soak_kills_while_saving_the_profiles(launch, tmp_path):
     seed = {"close_to_tray": False, "restore_sessions_on_start": True}
     outcomes = {"old": 0, "new": 0}
     done = {"add": 0, "edit": 0, "delete": 0}
+    cut = 0
     for kill in range(KILLS):
         app = _start_and_check_sessions(launch, appdata, kill == 0, settings=seed,
                                         files={"profiles.json": profiles_file(SHELL, DESK)})
@@ -269,7 +284,9 @@ def test_soak_kills_while_saving_the_profiles(launch, tmp_path):
         done[op] += 1
         wait_until(lambda: _listed(manager) == names, 10, f"the {op} in the list")
         # Closing the manager saves the edit; the kill comes around that save.
+        since = time.time()
         _kill_around(app, rng, CLOSE_SECONDS, lambda: manager.key("Escape"))
+        cut += _cut_mid_save(folder, "profiles.json", since)
         _every_file_reads(folder)
         found = _as_the_start_reads_it(folder, "profiles.json")
         if found == old:
@@ -283,4 +300,5 @@ def test_soak_kills_while_saving_the_profiles(launch, tmp_path):
             outcomes["new"] += 1
     print(f"kills: {KILLS} during profile saves ({done['add']} adds, {done['edit']} edits, "
           f"{done['delete']} deletes); the file held its old content after {outcomes['old']}, "
-          f"its new after {outcomes['new']}")
+          f"its new after {outcomes['new']}; {cut} cut a save between its temporary file and "
+          f"the rename")
