@@ -149,7 +149,7 @@ def test_soak_kills_while_saving_the_session_list(launch, tmp_path):
 
 
 # Seconds from the start of the keys within which a kill falls: about twice
-# the time the keys take to reach the save under Wine (0.15 to 0.2 s).
+# the time the keys take to reach the save under Wine (0.15 to 0.25 s).
 TOGGLE_SECONDS = 0.3
 CLOSE_SECONDS = 0.3
 # The tray menu's toggles that leave the start as it is, and the keys that
@@ -295,8 +295,7 @@ def test_soak_kills_while_saving_the_profiles(launch, tmp_path):
             assert _names(found) == names, f"profiles.json after the kill: {found!r}"
             # Untouched profiles are kept as they were.
             kept = [p for p in old["profiles"] if p["name"] in names]
-            assert all(p in found["profiles"] for p in kept if op != "edit" or p is not
-                       old["profiles"][0])
+            assert all(p in found["profiles"] for p in kept)
             outcomes["new"] += 1
     print(f"kills: {KILLS} during profile saves ({done['add']} adds, {done['edit']} edits, "
           f"{done['delete']} deletes); the file held its old content after {outcomes['old']}, "
