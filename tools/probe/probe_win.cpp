@@ -8,6 +8,7 @@
 //   probe click HWND CONTROL_ID
 //   probe stats HWND
 //   probe clipboard
+//   probe ping HWND COUNT INTERVAL_MS
 //   probe serve
 //
 // "serve" reads one command per line from standard input (the arguments
@@ -564,6 +565,51 @@ int cmd_clipboard() {
     return 0;
 }
 
+// WM_NULL round trips to a window, one every INTERVAL_MS: how long its
+// thread takes to answer a message while it works. A trip the window does
+// not answer within the send timeout counts as that timeout.
+int cmd_ping(int argc, wchar_t** argv) {
+    if (argc != 5) return usage();
+    const auto number = parse_number(argv[2]);
+    const auto count = parse_number(argv[3]);
+    const auto interval = parse_number(argv[4]);
+    if (!number || !count || !interval || *count < 1 || *count > 10000 || *interval < 0)
+        return usage();
+    const HWND target = to_hwnd(*number);
+    if (!IsWindow(target)) return 1;
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    std::vector<std::int64_t> trips;
+    std::int64_t unanswered = 0;
+    for (std::int64_t i = 0; i < *count; ++i) {
+        if (i) Sleep(static_cast<DWORD>(*interval));
+        LARGE_INTEGER before, after;
+        QueryPerformanceCounter(&before);
+        DWORD_PTR result = 0;
+        const bool answered = SendMessageTimeoutW(target, WM_NULL, 0, 0, SMTO_NORMAL,
+                                                  k_send_timeout_ms, &result) != 0;
+        QueryPerformanceCounter(&after);
+        if (!answered) {
+            if (!IsWindow(target)) return 1;
+            ++unanswered;
+        }
+        trips.push_back((after.QuadPart - before.QuadPart) * 1000000 / frequency.QuadPart);
+    }
+    Json json;
+    json.begin_object();
+    json.key("hwnd");
+    json.value(hwnd_number(target));
+    json.key("unanswered");
+    json.value(unanswered);
+    json.key("trips_us");
+    json.begin_array();
+    for (const auto trip : trips) json.value(trip);
+    json.end_array();
+    json.end_object();
+    print(json);
+    return 0;
+}
+
 int run(int argc, wchar_t** argv) {
     if (argc < 2) return usage();
     const std::wstring command = argv[1];
@@ -574,6 +620,7 @@ int run(int argc, wchar_t** argv) {
     if (command == L"click") return cmd_click(argc, argv);
     if (command == L"stats") return cmd_stats(argc, argv);
     if (command == L"clipboard") return cmd_clipboard();
+    if (command == L"ping") return cmd_ping(argc, argv);
     return usage();
 }
 
