@@ -687,7 +687,7 @@ class App:
         data = self.read_json("sessions.json")
         return None if data is None else data["sessions"]
 
-    def wait_sessions(self, count: int, timeout: float = 20) -> list[dict]:
+    def wait_sessions(self, count: int, timeout: float = 45) -> list[dict]:
         """Waits until sessions.json lists exactly `count` records."""
         seen = []
 
