@@ -12,20 +12,6 @@ namespace {
 
 using core::JsonValue;
 
-constexpr std::size_t k_longest_shown = 60;
-
-// The value as the user wrote it, cut short when it is long.
-std::string shown(const JsonValue& value) {
-    core::JsonWriter writer(core::JsonWriter::Style::Compact);
-    writer.value(value);
-    std::string text = writer.take();
-    if (text.size() > k_longest_shown) {
-        text.resize(k_longest_shown);
-        text += "\xE2\x80\xA6";
-    }
-    return text;
-}
-
 std::string told(std::string_view key, const JsonValue& value, std::string_view expected,
                  std::string_view consequence) {
     return setting_notice(key, value, expected, consequence);
@@ -136,7 +122,7 @@ std::optional<pty::CursorShape> shape_of(const JsonValue& value) {
 
 std::string setting_notice(std::string_view key, const core::JsonValue& value,
                            std::string_view expected, std::string_view consequence) {
-    return "settings.json: \"" + std::string(key) + "\" is " + shown(value) + ", not " +
+    return "settings.json: \"" + std::string(key) + "\" is " + core::shown_json(value) + ", not " +
            std::string(expected) + "; " + std::string(consequence);
 }
 

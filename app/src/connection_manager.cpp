@@ -7,6 +7,7 @@
 #include "tolvar/core/lowercase.hpp"
 #include "tolvar/core/utf.hpp"
 #include "tolvar/proto/rules.hpp"
+#include "tolvar/proto/serial_line.hpp"
 
 namespace tolvar::app {
 
@@ -31,8 +32,13 @@ std::string kind_summary(const core::ProfileKind& kind) {
     if (const auto* rdp = std::get_if<core::Rdp>(&kind)) {
         return "rdp " + host_port(rdp->host, rdp->port);
     }
-    const auto& vnc = std::get<core::Vnc>(kind);
-    return "vnc " + host_port(vnc.host, vnc.port);
+    if (const auto* vnc = std::get_if<core::Vnc>(&kind)) {
+        return "vnc " + host_port(vnc->host, vnc->port);
+    }
+    const auto& serial = std::get<core::Serial>(kind);
+    // A port the rules refuse is still listed, as written, for the user to edit.
+    const auto read = proto::read_serial(serial);
+    return "serial " + (read ? proto::line_summary(read->line) : serial.port);
 }
 
 std::string profile_line(const core::ConnectionProfile& profile) {

@@ -4,6 +4,7 @@
 
 #include "tolvar/core/ids.hpp"
 #include "tolvar/core/utf.hpp"
+#include "tolvar/proto/serial_line.hpp"
 
 namespace tolvar::app {
 
@@ -31,15 +32,17 @@ std::string joined(const std::vector<std::string>& args) {
 }  // namespace
 
 KindLayout kind_layout(int kind) {
-    switch (kind < 0 ? 0 : kind > 3 ? 3 : kind) {
+    switch (kind < 0 ? 0 : kind > k_serial_kind ? k_serial_kind : kind) {
         case 0:
             return {{"Command", "", "", "", ""}, false};
         case 1:
             return {{"Host", "Port", "User", "Identity file", "Extra args"}, false};
         case 2:
             return {{"Host", "Port", "User", "Domain", ""}, true};
-        default:
+        case 3:
             return {{"Host", "Port", "Viewer path", "Extra args", ""}, false};
+        default:
+            return {{"Port", "Baud rate", "Data bits", "", ""}, false, true};
     }
 }
 
@@ -55,6 +58,14 @@ ProfileFields fields_of(const core::ConnectionProfile& profile) {
             using Kind = std::decay_t<decltype(kind)>;
             if constexpr (std::is_same_v<Kind, core::LocalShell>) {
                 f.rows[0] = kind.command;
+            } else if constexpr (std::is_same_v<Kind, core::Serial>) {
+                const proto::SerialLine line = proto::read_serial_settings(kind).line;
+                f.rows[0] = kind.port;
+                f.rows[1] = std::to_string(line.baud);
+                f.rows[2] = std::to_string(line.data_bits);
+                f.parity = static_cast<int>(line.parity);
+                f.stop_bits = static_cast<int>(line.stop_bits);
+                f.flow_control = static_cast<int>(line.flow_control);
             } else {
                 f.rows[0] = kind.host;
                 f.rows[1] = std::to_string(kind.port);
@@ -90,6 +101,20 @@ std::uint16_t read_port(std::string_view text, std::uint16_t fallback) {
     return value == 0 ? fallback : static_cast<std::uint16_t>(value);
 }
 
+std::optional<std::uint32_t> read_whole_number(std::string_view text, std::uint32_t fallback,
+                                               std::uint32_t low, std::uint32_t high) {
+    const std::string_view digits = core::trim_unicode(text);
+    if (digits.empty()) return fallback;
+    std::uint64_t value = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + static_cast<unsigned>(c - '0');
+        if (value > high) return std::nullopt;
+    }
+    if (value < low) return std::nullopt;
+    return static_cast<std::uint32_t>(value);
+}
+
 std::vector<std::string> split_extra_args(std::string_view text) {
     std::string repaired;
     if (!core::is_valid_utf8(text)) {
@@ -116,7 +141,29 @@ Expected<core::ConnectionProfile, std::string> accept_fields(
     if (profile.name.empty()) return unexpected(std::string("A profile name is required."));
 
     const std::string first = trimmed(f.rows[0]);
-    if (f.kind < 1) {
+    if (f.kind >= k_serial_kind) {
+        if (first.empty()) return unexpected(std::string("A port is required."));
+        const auto baud = read_whole_number(f.rows[1], proto::k_default_baud, 1, proto::k_max_baud);
+        if (!baud) {
+            return unexpected(std::string("The baud rate must be a whole number from 1 to 10000000."));
+        }
+        const auto bits = read_whole_number(f.rows[2], proto::k_default_data_bits, 5, 8);
+        if (!bits) return unexpected(std::string("Data bits must be 5, 6, 7 or 8."));
+        const auto pick = [](int index, std::size_t count) {
+            return index < 0 || static_cast<std::size_t>(index) >= count
+                       ? std::size_t{0}
+                       : static_cast<std::size_t>(index);
+        };
+        proto::SerialLine line;
+        line.port = first;
+        line.baud = *baud;
+        line.data_bits = static_cast<std::uint8_t>(*bits);
+        line.parity = static_cast<proto::Parity>(pick(f.parity, k_parity_labels.size()));
+        line.stop_bits = static_cast<proto::StopBits>(pick(f.stop_bits, k_stop_bits_labels.size()));
+        line.flow_control =
+            static_cast<proto::FlowControl>(pick(f.flow_control, k_flow_control_labels.size()));
+        profile.kind = proto::stored_serial(line);
+    } else if (f.kind < 1) {
         if (first.empty()) return unexpected(std::string("A shell command is required."));
         profile.kind = core::LocalShell{first};
     } else {

@@ -17,9 +17,14 @@ std::optional<OpenRequest> resume_request(const core::SessionRecord& record,
         }
         auto plan = workspace.plan(profile->kind);
         if (!plan) return std::nullopt;
-        const auto* console = std::get_if<proto::Console>(&*plan);
-        if (!console) return std::nullopt;
-        request.command = console->command_line;
+        if (auto* port = std::get_if<proto::SerialPort>(&*plan)) {
+            for (std::string& notice : port->notices) workspace.notify(std::move(notice));
+            request.serial = std::move(port->line);
+        } else if (const auto* console = std::get_if<proto::Console>(&*plan)) {
+            request.command = console->command_line;
+        } else {
+            return std::nullopt;
+        }
         request.profile_id = profile->id;
     }
     request.title = record.title ? record.title

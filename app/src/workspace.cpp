@@ -56,14 +56,17 @@ std::string save_failure_text(ConfigFile file, const core::StoreError& error) {
 
 // ------------------------------------------------------------ opening
 
-std::unique_ptr<Session> Workspace::start_session(const std::optional<std::string>& command) {
+std::unique_ptr<Session> Workspace::start_session(const Launch& launch) {
+    SessionRequest start;
+    start.serial = launch.serial;
     std::optional<std::string> configured_dir;
-    {
+    if (!launch.serial) {
         auto state = cell_.borrow();
         if (!state) return nullptr;
         configured_dir = (*state)->config.settings.default_working_dir;
+        start.command = launch.command;
+        start.working_dir = usable_working_dir(configured_dir);
     }
-    SessionRequest start{command, usable_working_dir(configured_dir)};
     if (configured_dir && !start.working_dir) {
         notify("default_working_dir " + core::debug_quote(*configured_dir) +
                " is not a folder; new tabs start in the folder tolvar started in.");
@@ -77,7 +80,7 @@ std::unique_ptr<Session> Workspace::start_session(const std::optional<std::strin
 }
 
 std::optional<TabId> Workspace::start_tab(OpenRequest request) {
-    std::unique_ptr<Session> session = start_session(request.command);
+    std::unique_ptr<Session> session = start_session({request.command, request.serial});
     if (!session) return std::nullopt;
     auto guard = cell_.borrow();
     if (!guard) return std::nullopt;
@@ -91,6 +94,7 @@ std::optional<TabId> Workspace::start_tab(OpenRequest request) {
     tab.color = request.color;
     tab.profile_id = std::move(request.profile_id);
     tab.command = std::move(request.command);
+    tab.serial = std::move(request.serial);
     tab.session = std::move(session);
     if (state.appearance.log_all_sessions && state.config.data_dir) {
         start_log(tab, *state.config.data_dir);
@@ -135,7 +139,12 @@ void Workspace::open_profile(const core::ConnectionProfile& profile) {
         return;
     }
     OpenRequest request;
-    request.command = std::get<proto::Console>(*launch).command_line;
+    if (auto* port = std::get_if<proto::SerialPort>(&*launch)) {
+        for (std::string& notice : port->notices) notify(std::move(notice));
+        request.serial = std::move(port->line);
+    } else {
+        request.command = std::get<proto::Console>(*launch).command_line;
+    }
     request.color = profile.color;
     request.title = profile.name;
     request.group = profile.group;
@@ -300,15 +309,15 @@ void Workspace::session_ended(pty::SessionId id, pty::SessionEnd end) {
     }
 }
 
-Expected<std::optional<std::string>, std::string> Workspace::relaunch_command(TabId id) {
-    std::optional<std::string> command;
+Expected<Workspace::Launch, std::string> Workspace::relaunch(TabId id) {
+    Launch ran;
     std::optional<core::ConnectionProfile> profile;
     {
         auto guard = cell_.borrow();
         if (!guard) return unexpected(std::string());
         const Tab* tab = (*guard)->find_tab(id);
         if (!tab) return unexpected(std::string());
-        command = tab->command;
+        ran = {tab->command, tab->serial};
         if (tab->profile_id) {
             if (const auto* found = find_profile((*guard)->config.profiles, *tab->profile_id)) {
                 profile = *found;
@@ -317,22 +326,26 @@ Expected<std::optional<std::string>, std::string> Workspace::relaunch_command(Ta
     }
     // The profile as it is now: an edit made after a failed connection is
     // what the user restarts for.
-    if (!profile) return command;
+    if (!profile) return ran;
     auto launch = plan(profile->kind);
     if (!launch) return unexpected("Cannot connect: " + launch.error().display());
     if (const auto* console = std::get_if<proto::Console>(&*launch)) {
-        return std::optional<std::string>(console->command_line);
+        return Launch{console->command_line, std::nullopt};
     }
-    return command;
+    if (auto* port = std::get_if<proto::SerialPort>(&*launch)) {
+        for (std::string& notice : port->notices) notify(std::move(notice));
+        return Launch{std::nullopt, std::move(port->line)};
+    }
+    return ran;
 }
 
 void Workspace::restart_tab(TabId id) {
-    auto command = relaunch_command(id);
-    if (!command) {
-        if (!command.error().empty()) notify(std::move(command.error()));
+    auto launch = relaunch(id);
+    if (!launch) {
+        if (!launch.error().empty()) notify(std::move(launch.error()));
         return;
     }
-    std::unique_ptr<Session> session = start_session(*command);
+    std::unique_ptr<Session> session = start_session(*launch);
     if (!session) return;
     {
         auto guard = cell_.borrow();
@@ -347,7 +360,8 @@ void Workspace::restart_tab(TabId id) {
             // place taken: dropping it ends its program.
             std::swap(tab->session, session);
             if (logging && state.config.data_dir) start_log(*tab, *state.config.data_dir);
-            tab->command = std::move(*command);
+            tab->command = std::move(launch->command);
+            tab->serial = std::move(launch->serial);
             tab->ended.reset();
             tab->input_line.clear();
             tab->suggestion.reset();
@@ -376,14 +390,15 @@ std::optional<TabId> Workspace::duplicate_tab(TabId id) {
         if (tab->custom_title) copy.title = tab->title;
         copy.profile_id = tab->profile_id;
     }
-    auto command = relaunch_command(id);
-    if (!command) {
-        if (!command.error().empty()) notify(std::move(command.error()));
+    auto launch = relaunch(id);
+    if (!launch) {
+        if (!launch.error().empty()) notify(std::move(launch.error()));
         return std::nullopt;
     }
-    copy.session = start_session(*command);
+    copy.session = start_session(*launch);
     if (!copy.session) return std::nullopt;
-    copy.command = std::move(*command);
+    copy.command = std::move(launch->command);
+    copy.serial = std::move(launch->serial);
     TabId added{};
     {
         auto guard = cell_.borrow();

@@ -75,6 +75,13 @@ TEST(ProfileLines, KindSummaries) {
     EXPECT_EQ(profile_line(p[2]), "Desk \xE2\x80\x94 rdp desk.local:3389");
     EXPECT_EQ(profile_line(p[3]), "Lab VNC \xE2\x80\x94 vnc 10.0.0.9:5901");
     EXPECT_EQ(profile_line(p[4]), "Mirror \xE2\x80\x94 ssh rdp-gw.internal:2222");
+    core::Serial board{"COM4"};
+    board.parity.value = core::JsonValue::string("even");
+    EXPECT_EQ(profile_line(profile("p-6", "Board", board)),
+              "Board \xE2\x80\x94 serial COM4 9600 8E1");
+    // A port the rules refuse is still listed, as written, to be edited.
+    EXPECT_EQ(profile_line(profile("p-7", "Bad", core::Serial{"C:\\x"})),
+              "Bad \xE2\x80\x94 serial C:\\x");
 }
 
 TEST(Filter, MatchesNameAndSummaryWhateverTheCaseAndSpaces) {

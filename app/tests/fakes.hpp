@@ -40,6 +40,7 @@ class FakeStarter final : public SessionStarter {
         const pty::SessionId id = next_id++;
         commands.push_back(request.command);
         working_dirs.push_back(request.working_dir);
+        serials.push_back(request.serial);
         if (fail_next) return unexpected(*std::exchange(fail_next, std::nullopt));
         return std::unique_ptr<Session>(std::make_unique<FakeSession>(id, &closed));
     }
@@ -49,6 +50,7 @@ class FakeStarter final : public SessionStarter {
     std::optional<std::string> fail_next;
     std::vector<std::optional<std::string>> commands;
     std::vector<std::optional<std::string>> working_dirs;
+    std::vector<std::optional<proto::SerialLine>> serials;
     std::vector<pty::SessionId> closed;
 };
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tolvar/proto/serial_line.hpp"
+
 namespace tolvar::app {
 namespace {
 
@@ -19,8 +21,11 @@ TEST(KindLayout, RowsAndCheckBoxesPerKind) {
     EXPECT_EQ(kind_layout(1).labels[4], "Extra args");
     EXPECT_TRUE(kind_layout(2).check_boxes);
     EXPECT_EQ(kind_layout(2).labels[4], "");
-    EXPECT_EQ(kind_layout(7).labels[2], "Viewer path");
+    EXPECT_EQ(kind_layout(3).labels[2], "Viewer path");
     EXPECT_FALSE(kind_layout(3).check_boxes);
+    EXPECT_EQ(kind_layout(7).labels[1], "Baud rate");
+    EXPECT_TRUE(kind_layout(k_serial_kind).serial_lists);
+    EXPECT_FALSE(kind_layout(3).serial_lists);
 }
 
 TEST(ReadPort, NumbersOrTheKindsDefault) {
@@ -113,6 +118,56 @@ TEST(FieldsOf, RoundTripThroughTheEditor) {
     core::ConnectionProfile rdp{"p-2", "R", core::Rdp{"r", 3390, std::nullopt, "D", true, true},
                                 std::nullopt, std::nullopt};
     EXPECT_EQ(accept_fields(fields_of(rdp), rdp)->kind, rdp.kind);
+}
+
+TEST(SerialFields, BlankRowsAreTheDefaultsAndBadNumbersKeepTheEditorOpen) {
+    ProfileFields f = named(k_serial_kind, {" COM3 ", "", "", "ignored", ""});
+    f.parity = -1;
+    const auto plain = accept_fields(f, std::nullopt);
+    ASSERT_TRUE(plain);
+    const auto read = proto::read_serial(std::get<core::Serial>(plain->kind));
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->line, proto::SerialLine{"COM3"});
+
+    f.rows[0] = "";
+    EXPECT_EQ(accept_fields(f, std::nullopt).error(), "A port is required.");
+    f.rows[0] = "COM3";
+    for (const char* baud : {"0", "fast", "10000001", "-9600", "96 00"}) {
+        f.rows[1] = baud;
+        EXPECT_EQ(accept_fields(f, std::nullopt).error(),
+                  "The baud rate must be a whole number from 1 to 10000000.")
+            << baud;
+    }
+    f.rows[1] = "115200";
+    for (const char* bits : {"4", "9", "eight"}) {
+        f.rows[2] = bits;
+        EXPECT_EQ(accept_fields(f, std::nullopt).error(), "Data bits must be 5, 6, 7 or 8.");
+    }
+}
+
+TEST(SerialFields, RoundTripThroughTheEditor) {
+    const proto::SerialLine line{"\\.\COM12", 115200, 7, proto::Parity::Space,
+                                 proto::StopBits::OneAndHalf, proto::FlowControl::RtsCts};
+    const core::ConnectionProfile profile{"p-3", "Switch", proto::stored_serial(line), "lab", {}};
+    const ProfileFields f = fields_of(profile);
+    EXPECT_EQ(f.kind, k_serial_kind);
+    EXPECT_EQ(f.rows, (std::array<std::string, k_field_rows>{"\\.\COM12", "115200", "7", "", ""}));
+    EXPECT_EQ(f.parity, 4);
+    EXPECT_EQ(f.stop_bits, 1);
+    EXPECT_EQ(f.flow_control, 2);
+    EXPECT_EQ(accept_fields(f, profile)->kind, profile.kind);
+
+    // A stored value the line cannot use shows as its default, and saving
+    // writes what the editor showed.
+    core::Serial odd{"COM1"};
+    odd.parity.value = core::JsonValue::string("sometimes");
+    odd.baud.value = core::JsonValue::string("x");
+    const core::ConnectionProfile typo{"p-4", "T", odd, {}, {}};
+    const ProfileFields shown = fields_of(typo);
+    EXPECT_EQ(shown.parity, 0);
+    EXPECT_EQ(shown.rows[1], "9600");
+    EXPECT_EQ(accept_fields(shown, typo)->kind,
+              core::ProfileKind(proto::stored_serial(proto::SerialLine{"COM1"})));
 }
 
 }  // namespace

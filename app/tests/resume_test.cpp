@@ -57,6 +57,19 @@ TEST(Resume, OutsideClientsAndBrokenPlansAreSkippedWithoutLeavingFiles) {
     EXPECT_TRUE(rig.window.errors.empty());
 }
 
+TEST(Resume, ASerialProfileOpensItsPortAgain) {
+    Rig rig;
+    core::Serial stored{"COM9"};
+    stored.parity.value = core::JsonValue::string("EVEN");
+    rig.state().config.profiles = {{"p-s", "Board", stored}};
+    ASSERT_TRUE(resume_sessions(rig.ws, {core::SessionRecord{"s-1", "p-s"}}));
+    proto::SerialLine line{"COM9"};
+    line.parity = proto::Parity::Even;
+    EXPECT_EQ(rig.starter.serials.at(0), line);
+    EXPECT_EQ(rig.tab(0).profile_id, "p-s");
+    EXPECT_EQ(rig.tab(0).title, "Board");
+}
+
 TEST(Resume, SharedGroupNamesShareOneGroupAndSitTogether) {
     Rig rig;
     resume_sessions(rig.ws, {core::SessionRecord{"a", {}, {}, "G"}, core::SessionRecord{"b"},

@@ -272,6 +272,51 @@ TEST_F(Ended, RestartTakesTheProfileAsItIsNow) {
     EXPECT_EQ(rig.starter.commands.back(), "ssh.exe web02");
 }
 
+// A serial tab runs no program: its port is what opens, reopens on Enter and
+// is duplicated, always from the profile as it is now.
+TEST_F(Ended, ASerialTabOpensItsPortAgainAndALostPortKeepsTheTab) {
+    rig.state().config.settings.default_working_dir = "C:\\";
+    core::Serial stored{"COM3"};
+    stored.baud.value = core::JsonValue::string("fast");
+    rig.state().config.profiles.push_back({"p-s", "Switch", stored, "Lab", {}});
+    rig.ws.open_profile(rig.state().config.profiles[0]);
+    ASSERT_EQ(rig.state().tabs().size(), 1u);
+    EXPECT_EQ(rig.starter.serials.back(), proto::SerialLine{"COM3"});
+    EXPECT_EQ(rig.starter.commands.back(), std::nullopt);
+    EXPECT_EQ(rig.starter.working_dirs.back(), std::nullopt);
+    EXPECT_EQ(rig.tab(0).title, "Switch");
+    EXPECT_EQ(rig.tab(0).serial, proto::SerialLine{"COM3"});
+    ASSERT_EQ(rig.notices().size(), 1u);
+    EXPECT_EQ(rig.notices()[0].rfind("profiles.json: COM3: \"baud\" is \"fast\"", 0), 0u);
+
+    // The port went away: an end with no code, which graceful keeps.
+    rig.ws.session_ended(rig.tab(0).session->id(), SessionEnd{});
+    ASSERT_TRUE(rig.tab(0).ended);
+    core::JsonValue fast;
+    fast.kind = core::JsonValue::Kind::Uint;
+    fast.uint_value = 115200;
+    std::get<core::Serial>(rig.state().config.profiles[0].kind).baud.value = fast;
+    rig.ws.restart_tab(rig.id(0));
+    EXPECT_FALSE(rig.tab(0).ended);
+    ASSERT_TRUE(rig.starter.serials.back());
+    EXPECT_EQ(rig.starter.serials.back()->baud, 115200u);
+
+    ASSERT_TRUE(rig.ws.duplicate_tab(rig.id(0)));
+    EXPECT_EQ(rig.starter.serials.back()->baud, 115200u);
+    EXPECT_EQ(rig.tab(1).serial, rig.starter.serials.back());
+
+    // Deleted: the port the tab had open; refused: the user is told.
+    rig.state().config.profiles[0].kind = core::Serial{"\\\\server\\share"};
+    const pty::SessionId running = rig.tab(0).session->id();
+    rig.ws.restart_tab(rig.id(0));
+    EXPECT_EQ(rig.tab(0).session->id(), running);
+    EXPECT_EQ(rig.notices().back(), "Cannot connect: invalid profile: port must be a name like "
+                                    "COM3 or \\\\.\\COM10, not a path");
+    rig.state().config.profiles.clear();
+    rig.ws.restart_tab(rig.id(0));
+    EXPECT_EQ(rig.starter.serials.back()->baud, 115200u);
+}
+
 TEST_F(Ended, AFailedRestartKeepsTheEndedTab) {
     rig.open();
     rig.ws.session_ended(rig.tab(0).session->id(), SessionEnd{3});

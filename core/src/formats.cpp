@@ -135,6 +135,19 @@ struct Record<Vnc> {
 };
 
 template <>
+struct Record<Serial> {
+    static constexpr std::string_view name = "Serial";
+    static constexpr std::string_view tag = "serial";
+    static constexpr auto fields() {
+        return std::tuple{required("port", &Serial::port), optional("baud", &Serial::baud),
+                          optional("data_bits", &Serial::data_bits),
+                          optional("parity", &Serial::parity),
+                          optional("stop_bits", &Serial::stop_bits),
+                          optional("flow_control", &Serial::flow_control)};
+    }
+};
+
+template <>
 struct Record<ConnectionProfile> {
     static constexpr std::string_view name = "ConnectionProfile";
     static constexpr auto fields() {

@@ -461,4 +461,18 @@ std::string debug_quote(std::string_view utf8) {
     return out;
 }
 
+std::string shown_json(const JsonValue& value) {
+    constexpr std::size_t longest = 60;
+    JsonWriter writer(JsonWriter::Style::Compact);
+    writer.value(value);
+    std::string text = writer.take();
+    if (text.size() > longest) {
+        std::size_t cut = longest;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+        text.resize(cut);
+        text += "\xE2\x80\xA6";
+    }
+    return text;
+}
+
 }  // namespace tolvar::core

@@ -300,11 +300,33 @@ TEST(ProfileKindFormat, TagErrors) {
     };
     EXPECT_EQ(err(R"({"host":"h"})"), "missing field `type`");
     EXPECT_EQ(err(R"({"type":"telnet"})"),
-              "unknown variant `telnet`, expected one of `local_shell`, `ssh`, `rdp`, `vnc`");
+              "unknown variant `telnet`, expected one of `local_shell`, `ssh`, `rdp`, `vnc`, `serial`");
     EXPECT_EQ(err(R"({"type":"ssh","type":"ssh","host":"h"})"), "duplicate field `type`");
     EXPECT_EQ(err(R"({"type":"ssh","host":"h","port":65536})"),
               "invalid value: integer `65536`, expected u16");
     EXPECT_EQ(err(R"({"type":"local_shell"})"), "missing field `command`");
+    EXPECT_EQ(err(R"({"type":"serial","baud":9600})"), "missing field `port`");
+}
+
+// Only the port is the reader's business: any other value stays as written,
+// for the connection to judge and the next save to keep.
+TEST(ProfileKindFormat, SerialKeepsItsSettingsAsWritten) {
+    const std::string text =
+        R"({"schema_version":1,"profiles":[{"id":"p","name":"n","kind":{"type":"serial",)"
+        R"("port":"COM3","baud":"fast","parity":"odd","stop_bits":1.5,"flow_control":null}}]})";
+    auto r = parse_profiles_file(text);
+    ASSERT_TRUE(r) << r.error();
+    const auto& serial = std::get<Serial>(r->profiles.at(0).kind);
+    EXPECT_EQ(serial.port, "COM3");
+    ASSERT_TRUE(serial.baud.value);
+    EXPECT_EQ(serial.baud.value->text, "fast");
+    EXPECT_FALSE(serial.data_bits.value);
+    EXPECT_EQ(serial.flow_control.value->kind, JsonValue::Kind::Null);
+    const std::string written = to_pretty_json(*r);
+    EXPECT_EQ(written.find("data_bits"), std::string::npos);
+    EXPECT_NE(written.find("\"baud\": \"fast\""), std::string::npos) << written;
+    EXPECT_NE(written.find("\"stop_bits\": 1.5"), std::string::npos) << written;
+    EXPECT_EQ(parse_profiles_file(written).value(), *r);
 }
 
 TEST(ProfileFormat, ColourAboveByteRangeFails) {
@@ -320,7 +342,9 @@ TEST(ProfileFormat, EveryKindRoundTrips) {
         {ConnectionProfile{"p1", "a", LocalShell{"pwsh -NoLogo"}, "g", 3},
          ConnectionProfile{"p2", "b", Ssh{"h", 2222, "u", "k", {"-A", "x y"}}, {}, 255},
          ConnectionProfile{"p3", "c", Rdp{"r", 3390, "u", "d", true, true}, {}, {}},
-         ConnectionProfile{"p4", "d", Vnc{"v", 5901, "C:\\v.exe", {"-x"}}, {}, {}}}};
+         ConnectionProfile{"p4", "d", Vnc{"v", 5901, "C:\\v.exe", {"-x"}}, {}, {}},
+         ConnectionProfile{"p5", "e", Serial{"COM3", {}, {}, {JsonValue::string("even")}, {}, {}},
+                           "lab", {}}}};
     auto r = parse_profiles_file(to_pretty_json(file));
     ASSERT_TRUE(r) << r.error();
     EXPECT_EQ(*r, file);

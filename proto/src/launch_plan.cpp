@@ -127,6 +127,11 @@ LaunchResult<LaunchPlan> build_launch_plan(const core::ProfileKind& kind, Launch
         LaunchResult<LaunchPlan> operator()(const core::Ssh& k) { return ssh_plan(k, system); }
         LaunchResult<LaunchPlan> operator()(const core::Rdp& k) { return rdp_plan(k, system); }
         LaunchResult<LaunchPlan> operator()(const core::Vnc& k) { return vnc_plan(k, system); }
+        LaunchResult<LaunchPlan> operator()(const core::Serial& k) {
+            auto read = read_serial(k);
+            if (!read) return unexpected(read.error());
+            return LaunchPlan(SerialPort{std::move(read->line), std::move(read->notices)});
+        }
     };
     return std::visit(Visitor{system}, kind);
 }

@@ -112,7 +112,7 @@ def test_manager_creates_an_ssh_profile_filters_and_connects(launch, stand_ins):
     manager.key("Insert")
     editor = Dialog(app, "TolvarProfileEd")
     assert editor.title == "New profile"
-    assert editor.items(200) == (["Local shell", "SSH", "RDP", "VNC"], 0)
+    assert editor.items(200) == (["Local shell", "SSH", "RDP", "VNC", "Serial"], 0)
     assert editor.items(203)[0][0] == "Default" and len(editor.items(203)[0]) == 9
     assert [editor.control(i)["visible"] for i in range(210, 215)] == [True] + [False] * 4
     editor.type("Prod")  # the name edit has the focus

@@ -1,5 +1,7 @@
 // The profile editor window (class TolvarProfileEd): its controls, the kind
 // layout, and moving the fields in and out for the portable rules.
+#include <algorithm>
+
 #include "dialog_frame_win.hpp"
 #include "dialogs_win.hpp"
 #include "host_window_win.hpp"
@@ -18,6 +20,9 @@ enum : int {
     k_first_row = 210,
     k_fullscreen = 230,
     k_admin = 231,
+    k_parity = 232,
+    k_stop_bits = 233,
+    k_flow_control = 234,
     k_ok = 240,
     k_cancel = 241,
 };
@@ -81,6 +86,33 @@ class EditorDialog final : public Dialog {
         SendMessageW(fullscreen, BM_SETCHECK, fields.fullscreen ? BST_CHECKED : BST_UNCHECKED, 0);
         SendMessageW(admin, BM_SETCHECK, fields.admin ? BST_CHECKED : BST_UNCHECKED, 0);
 
+        // The serial lists stand where rows 4 and 5 and the check boxes do,
+        // which a serial profile does not show.
+        const struct {
+            int id;
+            const char* label;
+            std::vector<std::string_view> items;
+            int selected;
+            int y;
+        } lists[] = {
+            {k_parity, "Parity", {k_parity_labels.begin(), k_parity_labels.end()}, fields.parity,
+             226},
+            {k_stop_bits, "Stop bits", {k_stop_bits_labels.begin(), k_stop_bits_labels.end()},
+             fields.stop_bits, 256},
+            {k_flow_control, "Flow control",
+             {k_flow_control_labels.begin(), k_flow_control_labels.end()}, fields.flow_control,
+             282},
+        };
+        for (std::size_t i = 0; i < std::size(lists); ++i) {
+            list_labels_[i] = frame.add_control(L"STATIC", lists[i].label, 0, -1, 12,
+                                                lists[i].y + 4, 130, 20);
+            HWND combo = frame.add_control(L"COMBOBOX", "", k_combo_style, lists[i].id, 150,
+                                           lists[i].y, 260, 120);
+            add_items(combo, lists[i].items);
+            SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(std::max(lists[i].selected, 0)),
+                         0);
+        }
+
         frame.add_control(L"BUTTON", "OK", 0, k_ok, 238, 312, 80, 28);
         frame.add_control(L"BUTTON", "Cancel", 0, k_cancel, 326, 312, 84, 28);
         apply_layout(frame, fields.kind);
@@ -114,6 +146,11 @@ class EditorDialog final : public Dialog {
         const int boxes = layout.check_boxes ? SW_SHOW : SW_HIDE;
         ShowWindow(frame.control(k_fullscreen), boxes);
         ShowWindow(frame.control(k_admin), boxes);
+        const int lists = layout.serial_lists ? SW_SHOW : SW_HIDE;
+        for (const int id : {k_parity, k_stop_bits, k_flow_control}) {
+            ShowWindow(frame.control(id), lists);
+        }
+        for (HWND label : list_labels_) ShowWindow(label, lists);
     }
 
     void accept(DialogFrame& frame) {
@@ -127,6 +164,9 @@ class EditorDialog final : public Dialog {
         }
         fields.fullscreen = checked(frame.control(k_fullscreen));
         fields.admin = checked(frame.control(k_admin));
+        fields.parity = selection_of(frame.control(k_parity));
+        fields.stop_bits = selection_of(frame.control(k_stop_bits));
+        fields.flow_control = selection_of(frame.control(k_flow_control));
         auto profile = accept_fields(fields, input_);
         if (!profile) {
             error_box(frame.hwnd(), profile.error());
@@ -139,6 +179,7 @@ class EditorDialog final : public Dialog {
     const std::optional<core::ConnectionProfile>& input_;
     std::optional<core::ConnectionProfile> result_;
     std::array<HWND, k_field_rows> labels_{};
+    std::array<HWND, 3> list_labels_{};
 };
 
 }  // namespace

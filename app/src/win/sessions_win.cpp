@@ -37,6 +37,12 @@ Expected<std::unique_ptr<Session>, std::string> ConsoleStarter::start(
     const HWND window = window_();
     const pty::GridSize size =
         single_view_size(client_to_fit(window), cell_, Scale{GetDpiForWindow(window)});
+    if (request.serial) {
+        auto port = pty::SerialSession::open(*request.serial, size,
+                                             std::make_shared<WindowEvents>(window));
+        if (!port) return unexpected(std::move(port.error()));
+        return std::unique_ptr<Session>(std::make_unique<PortSession>(std::move(*port)));
+    }
     auto session = pty::PtySession::start(request.command, request.working_dir, size,
                                           std::make_shared<WindowEvents>(window));
     if (!session) return unexpected(session.error().display());

@@ -1,6 +1,6 @@
 // The Windows implementations of the workspace's session and launch seams:
-// pseudo-console sessions reporting to the main window, and profile plans
-// started with the system's clients. UI thread only.
+// pseudo-console and serial sessions reporting to the main window, and
+// profile plans started with the system's clients. UI thread only.
 #pragma once
 
 #include <windows.h>
@@ -11,6 +11,7 @@
 #include "tolvar/app/fonts.hpp"
 #include "tolvar/app/ports.hpp"
 #include "tolvar/pty/win/pty_session.hpp"
+#include "tolvar/pty/win/serial_session.hpp"
 
 namespace tolvar::app::win {
 
@@ -25,6 +26,19 @@ class ConsoleSession final : public Session {
 
   private:
     pty::PtySession session_;
+};
+
+class PortSession final : public Session {
+  public:
+    explicit PortSession(pty::SerialSession session) : session_(std::move(session)) {}
+    pty::SessionId id() const override { return session_.id(); }
+    void write(std::string_view bytes) override { session_.write(bytes); }
+    void resize(std::uint16_t rows, std::uint16_t cols) override { session_.resize(rows, cols); }
+    pty::SharedModel& model() const override { return session_.model(); }
+    void acknowledge_output() override { session_.acknowledge_output(); }
+
+  private:
+    pty::SerialSession session_;
 };
 
 // Starts sessions that report to the main window, sized for its client area

@@ -105,6 +105,8 @@ struct Tab {
     std::unique_ptr<Session> session;
     // The command line the session was started with; nothing: the default shell.
     std::optional<std::string> command;
+    // The port a serial tab opened, which a restart opens again.
+    std::optional<proto::SerialLine> serial;
     // Set when the program ended and the tab stayed: its pane shows the last
     // screen and the exit line, and nothing typed is sent anywhere.
     std::optional<pty::SessionEnd> ended;

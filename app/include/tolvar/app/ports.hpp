@@ -16,7 +16,8 @@
 
 namespace tolvar::app {
 
-// One child program in a pseudo console. Destroying it ends the child.
+// One child program in a pseudo console, or an open serial port. Destroying
+// it ends the child or closes the port.
 class Session {
   public:
     virtual ~Session() = default;
@@ -31,6 +32,9 @@ class Session {
 struct SessionRequest {
     std::optional<std::string> command;      // the default shell when absent
     std::optional<std::string> working_dir;  // an existing directory, or inherit
+    // A serial port to read and write instead of a program; then the two
+    // above do not apply.
+    std::optional<proto::SerialLine> serial;
 };
 
 class SessionStarter {

@@ -29,6 +29,8 @@ struct OpenRequest {
     std::optional<std::string> group;
     std::optional<std::string> profile_id;
     std::optional<std::string> record_id;
+    // A serial tab: the port instead of a command.
+    std::optional<proto::SerialLine> serial;
 };
 
 using RenameTarget = TabOrGroup;
@@ -111,13 +113,18 @@ class Workspace {
   private:
     // Opens without saving or laying out.
     std::optional<TabId> start_tab(OpenRequest request);
-    // A session for `command`; nothing, with a notice, when it cannot start.
-    std::unique_ptr<Session> start_session(const std::optional<std::string>& command);
+    // What a tab runs: a command (nothing: the default shell), or a port.
+    struct Launch {
+        std::optional<std::string> command;
+        std::optional<proto::SerialLine> serial;
+    };
+    // A session for the launch; nothing, with a notice, when it cannot start.
+    std::unique_ptr<Session> start_session(const Launch& launch);
     // What a restart or duplicate of the tab runs: its profile's plan when
-    // the profile still exists and opens a console, else its own command.
-    // A plan error is the "Cannot connect: ..." text; an empty error, a tab
+    // the profile still exists and opens a tab, else what the tab ran. A
+    // plan error is the "Cannot connect: ..." text; an empty error, a tab
     // that is gone.
-    Expected<std::optional<std::string>, std::string> relaunch_command(TabId id);
+    Expected<Launch, std::string> relaunch(TabId id);
     // The save and the relayout of a close, or the end of the window when no
     // tab is left.
     void after_close(bool any_left);

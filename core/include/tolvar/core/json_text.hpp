@@ -111,4 +111,8 @@ std::string format_f64(double value);
 // \" \\ \t \r \n \0, and \u{hex} for other characters that do not print.
 std::string debug_quote(std::string_view utf8);
 
+// A value as the user wrote it, in compact JSON, cut short (with "…") past
+// 60 bytes at a character boundary: the form notices show values in.
+std::string shown_json(const JsonValue& value);
+
 }  // namespace tolvar::core

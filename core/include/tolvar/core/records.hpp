@@ -105,7 +105,20 @@ struct Vnc {
     bool operator==(const Vnc&) const = default;
 };
 
-using ProfileKind = std::variant<LocalShell, Ssh, Rdp, Vnc>;
+// A serial port read and written directly. Every key but the port is kept as
+// the file held it: the connection reads them and tells what it cannot use,
+// so a typo in one never makes the whole profiles file unreadable.
+struct Serial {
+    std::string port;
+    RawJson baud;
+    RawJson data_bits;
+    RawJson parity;
+    RawJson stop_bits;
+    RawJson flow_control;
+    bool operator==(const Serial&) const = default;
+};
+
+using ProfileKind = std::variant<LocalShell, Ssh, Rdp, Vnc, Serial>;
 
 struct ConnectionProfile {
     std::string id;

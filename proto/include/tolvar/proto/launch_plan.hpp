@@ -1,6 +1,7 @@
 // Turns a profile's kind into what to run: a command line for a new terminal
-// tab, or an outside client with its arguments and temporary file. Not the
-// start itself. UI thread; the RDP file counter is the only shared state.
+// tab, a serial port for one, or an outside client with its arguments and
+// temporary file. Not the start itself. UI thread; the RDP file counter is the
+// only shared state.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include "tolvar/core/file_system.hpp"
 #include "tolvar/core/records.hpp"
 #include "tolvar/proto/launch_error.hpp"
+#include "tolvar/proto/serial_line.hpp"
 
 namespace tolvar::proto {
 
@@ -31,7 +33,15 @@ struct External {
     bool operator==(const External&) const = default;
 };
 
-using LaunchPlan = std::variant<Console, External>;
+// Read and written directly by a tab, with no pseudo console between; the
+// notices tell the line settings that fell back to their defaults.
+struct SerialPort {
+    SerialLine line;
+    std::vector<std::string> notices;
+    bool operator==(const SerialPort&) const = default;
+};
+
+using LaunchPlan = std::variant<Console, External, SerialPort>;
 
 // What building a plan asks of the system. Paths are UTF-8 text in the
 // system's own form.
