@@ -219,9 +219,11 @@ Expected<SerialSession, std::string> SerialSession::open(const proto::SerialLine
                                                          std::shared_ptr<SessionEvents> events) {
     const SessionId id = take_session_id();
     const std::string settings = proto::line_summary(line).substr(line.port.size() + 1);
+    // Some refusals (GetCommState on NUL under Wine) set no error code.
     const auto failed = [&line](std::string_view what, DWORD code) {
-        return unexpected("Cannot connect: " + line.port + std::string(what) + ": " +
-                          reason_of(code));
+        std::string text = "Cannot connect: " + line.port + std::string(what);
+        if (code != ERROR_SUCCESS) text += ": " + reason_of(code);
+        return unexpected(std::move(text));
     };
 
     const std::wstring path = core::win::to_wide(proto::device_path(line.port));

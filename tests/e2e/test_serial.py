@@ -134,12 +134,18 @@ def test_a_serial_tab_talks_to_the_device_and_reopens_a_lost_port(launch, line):
     assert [r["id"] for r in app.sessions()] == ["s-1-0"]
 
 
-def test_a_missing_port_says_why(launch):
-    app = serial_start(launch, port="COM41")
+@pytest.mark.parametrize("port, told", [
+    ("COM41", "Cannot connect: COM41: "),
+    # Opens, but is no port: refused before anything is written to it.
+    ("NUL", "Cannot connect: NUL is not a serial port"),
+])
+def test_a_port_that_cannot_open_says_why(launch, port, told):
+    app = serial_start(launch, port=port)
     wait_until(lambda: notice_rows(app) >= 1, 30, "the open failure's notice")
     text = read_notice(app)
-    assert text.startswith("Cannot connect: COM41: "), text
-    assert "(os error" in text, text
+    assert text.startswith(told), text
+    if port == "COM41":
+        assert "(os error" in text, text
 
 
 def test_a_serial_profile_made_in_the_editor_opens_from_the_manager(launch, line):
