@@ -9,6 +9,7 @@
 #include "help_win.hpp"
 #include "tolvar/app/layout.hpp"
 #include "tolvar/app/startup.hpp"
+#include "tolvar/core/platform.hpp"
 #include "tolvar/core/utf.hpp"
 
 namespace tolvar::app::win {
@@ -19,10 +20,30 @@ CursorPrefs cursor_prefs(const Appearance& appearance) {
     return {appearance.cursor_shape, appearance.cursor_blink};
 }
 
+std::optional<core::Path> startup_trace_file() {
+    auto name = core::environment_variable("TOLVAR_STARTUP_TRACE");
+    if (!name || name->empty()) return std::nullopt;
+    return core::path_from_utf8(*name);
+}
+
+// Both times in the system's 100 ns units; under Wine the creation time is
+// when the parent asked for the process, before Wine loads anything in it.
+std::int64_t microseconds_since_process_start() {
+    FILETIME created{}, exited{}, kernel{}, user{}, now{};
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return -1;
+    GetSystemTimePreciseAsFileTime(&now);
+    const auto ticks = [](const FILETIME& t) {
+        return static_cast<std::int64_t>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) |
+                                         t.dwLowDateTime);
+    };
+    return (ticks(now) - ticks(created)) / 10;
+}
+
 }  // namespace
 
 HostWindow::HostWindow()
-    : starter_([this] { return hwnd_; }, font_.cell()),
+    : trace_(core::platform_file_system(), startup_trace_file()),
+      starter_([this] { return hwnd_; }, font_.cell()),
       externals_([this] { return hwnd_; }),
       workspace_(cell_, starter_, *this, externals_, proto::platform_launch_system(),
                  core::platform_file_system()) {}
@@ -182,6 +203,9 @@ void HostWindow::on_create() {
     load_configuration(workspace_, fs, core::resolve_data_dir());
     add_tray_icon();
     create_fonts();
+    if (trace_.wants(StartupMark::TabsOpening)) {
+        trace_.record(StartupMark::TabsOpening, microseconds_since_process_start());
+    }
     open_first_tabs(workspace_, fs);
 }
 
@@ -300,12 +324,20 @@ void HostWindow::error_box(const std::string& text) {
 void HostWindow::on_paint() {
     workspace_.take_logs();
     acknowledge_output(cell_);
+    bool shows_output = false;
     // A view on a history that was cleared, or that aged out under it, is
     // brought back onto what exists before anything is drawn from it.
     if (auto state = cell_.borrow()) {
         for (const Tab& tab : (*state)->tabs()) {
             Tab& own = *(*state)->find_tab(tab.id());
             own.scroll.settle(history_extent(own));
+        }
+        // Read before drawing: output that comes during the paint may not be in it.
+        if (const Tab* tab = (*state)->active_tab();
+            tab && tab->session && trace_.wants(StartupMark::PromptPainted)) {
+            tab->session->model().with([&](const pty::TerminalModel& model) {
+                shows_output = !model.visible_text().empty();
+            });
         }
     }
     const PaintDc window_dc(hwnd_);
@@ -328,6 +360,16 @@ void HostWindow::on_paint() {
         fill(dc.get(), {0, 0, width, height}, k_window_background);
     }
     BitBlt(window_dc.get(), 0, 0, width, height, dc.get(), 0, 0, SRCCOPY);
+    trace_paint(shows_output);
+}
+
+void HostWindow::trace_paint(bool showed_output) {
+    if (trace_.wants(StartupMark::WindowPainted)) {
+        trace_.record(StartupMark::WindowPainted, microseconds_since_process_start());
+    }
+    if (showed_output && trace_.wants(StartupMark::PromptPainted)) {
+        trace_.record(StartupMark::PromptPainted, microseconds_since_process_start());
+    }
 }
 
 void HostWindow::on_focus(bool focused) {

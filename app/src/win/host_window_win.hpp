@@ -14,6 +14,7 @@
 #include "mouse_report_win.hpp"
 #include "rename_editor_win.hpp"
 #include "sessions_win.hpp"
+#include "tolvar/app/startup.hpp"
 #include "tolvar/app/tab_bar.hpp"
 #include "tolvar/app/workspace.hpp"
 #include "view_win.hpp"
@@ -70,6 +71,8 @@ class HostWindow final : public WindowPort {
     LRESULT handle(UINT msg, WPARAM wparam, LPARAM lparam);
 
     void on_create();
+    // The marks of the first paints, for the start-up benchmark.
+    void trace_paint(bool showed_output);
     void on_destroy();
     void on_paint();
     void on_close();
@@ -124,6 +127,7 @@ class HostWindow final : public WindowPort {
 
     HWND hwnd_ = nullptr;
     StateCell cell_;
+    StartupTrace trace_;
     TerminalFont font_;
     Font ui_font_;
     // The cursor blinks at the system's caret rate while the window has the
