@@ -4,6 +4,7 @@
 
 #include "fakes.hpp"
 #include "test_dirs.hpp"
+#include "tolvar/core/platform.hpp"
 
 namespace tolvar::app {
 namespace {
@@ -91,6 +92,24 @@ TEST(Startup, TheLastRunsTabsReopenOrOneShellDoes) {
     EXPECT_EQ(broken.state().tabs().size(), 1u);
     ASSERT_EQ(broken.notices().size(), 1u);
     EXPECT_EQ(broken.notices()[0].rfind("Cannot read sessions.json: ", 0), 0u);
+}
+
+TEST(Startup, EachTraceMarkIsWrittenOnceAndOnlyWithAFile) {
+    core::testing::ScratchDir dir;
+    core::FileSystem& fs = core::platform_file_system();
+    StartupTrace trace(fs, dir / "trace.txt");
+    EXPECT_TRUE(trace.wants(StartupMark::PromptPainted));
+    trace.record(StartupMark::WindowPainted, 81234, 40000);
+    trace.record(StartupMark::WindowPainted, 99999, 50000);  // a later paint
+    trace.record(StartupMark::PromptPainted, 190001, 60000);
+    EXPECT_FALSE(trace.wants(StartupMark::WindowPainted));
+    EXPECT_TRUE(trace.wants(StartupMark::TabsOpening));
+    EXPECT_EQ(core::testing::read_all(dir / "trace.txt"),
+              "window_painted 81234 40000\nprompt_painted 190001 60000\n");
+
+    StartupTrace off(fs, std::nullopt);
+    EXPECT_FALSE(off.wants(StartupMark::WindowPainted));
+    off.record(StartupMark::WindowPainted, 1, 1);
 }
 
 }  // namespace

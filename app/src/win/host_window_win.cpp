@@ -26,17 +26,18 @@ std::optional<core::Path> startup_trace_file() {
     return core::path_from_utf8(*name);
 }
 
-// Both times in the system's 100 ns units; under Wine the creation time is
-// when the parent asked for the process, before Wine loads anything in it.
-std::int64_t microseconds_since_process_start() {
+// The system's 100 ns units. Under Wine the creation time is when the
+// parent asked for the process, before Wine loads anything in it.
+void mark(StartupTrace& trace, StartupMark mark) {
+    if (!trace.wants(mark)) return;
     FILETIME created{}, exited{}, kernel{}, user{}, now{};
-    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return -1;
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return;
     GetSystemTimePreciseAsFileTime(&now);
     const auto ticks = [](const FILETIME& t) {
         return static_cast<std::int64_t>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) |
                                          t.dwLowDateTime);
     };
-    return (ticks(now) - ticks(created)) / 10;
+    trace.record(mark, (ticks(now) - ticks(created)) / 10, (ticks(kernel) + ticks(user)) / 10);
 }
 
 }  // namespace
@@ -203,9 +204,7 @@ void HostWindow::on_create() {
     load_configuration(workspace_, fs, core::resolve_data_dir());
     add_tray_icon();
     create_fonts();
-    if (trace_.wants(StartupMark::TabsOpening)) {
-        trace_.record(StartupMark::TabsOpening, microseconds_since_process_start());
-    }
+    mark(trace_, StartupMark::TabsOpening);
     open_first_tabs(workspace_, fs);
 }
 
@@ -364,12 +363,8 @@ void HostWindow::on_paint() {
 }
 
 void HostWindow::trace_paint(bool showed_output) {
-    if (trace_.wants(StartupMark::WindowPainted)) {
-        trace_.record(StartupMark::WindowPainted, microseconds_since_process_start());
-    }
-    if (showed_output && trace_.wants(StartupMark::PromptPainted)) {
-        trace_.record(StartupMark::PromptPainted, microseconds_since_process_start());
-    }
+    mark(trace_, StartupMark::WindowPainted);
+    if (showed_output) mark(trace_, StartupMark::PromptPainted);
 }
 
 void HostWindow::on_focus(bool focused) {

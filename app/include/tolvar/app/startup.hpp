@@ -29,9 +29,11 @@ std::string load_problem_text(const core::LoadProblem& problem);
 enum class StartupMark : std::uint8_t { WindowPainted, TabsOpening, PromptPainted };
 
 // With a file named (TOLVAR_STARTUP_TRACE), each mark is appended to it once
-// as "name microseconds", the time since the process was created; without
-// one nothing is done. A failed write loses the mark only: the benchmark
-// reports a mark missing, and the program is not disturbed for it.
+// as "name microseconds cpu", the time since the process was created and the
+// processor time it has used, both in microseconds; without one nothing is
+// done. The processor time is what a loaded machine disturbs least. A failed
+// write loses the mark only: the benchmark reports a mark missing, and the
+// program is not disturbed for it.
 class StartupTrace {
   public:
     StartupTrace(core::FileSystem& fs, std::optional<core::Path> file)
@@ -40,7 +42,7 @@ class StartupTrace {
     bool wants(StartupMark mark) const {
         return file_ && !written_[static_cast<std::size_t>(mark)];
     }
-    void record(StartupMark mark, std::int64_t microseconds);
+    void record(StartupMark mark, std::int64_t microseconds, std::int64_t cpu_microseconds);
 
   private:
     core::FileSystem& fs_;
