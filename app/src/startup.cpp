@@ -49,6 +49,7 @@ void load_configuration(Workspace& workspace, core::FileSystem& fs,
 }
 
 void open_first_tabs(Workspace& workspace, core::FileSystem& fs) {
+    workspace.hold_session_list(false);
     std::optional<core::Path> dir;
     bool resume = false;
     if (auto state = workspace.cell().borrow()) {

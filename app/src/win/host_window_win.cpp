@@ -173,8 +173,14 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
             on_dpi_changed(reinterpret_cast<const RECT*>(lparam));
             return 0;
         case WM_APP_NEW_TAB:
+            // Sent from outside before the posted start came: the last
+            // run's tabs still come first.
+            open_first_tabs_once();
             workspace_.open_tab({});
             return 1;
+        case WM_APP_FIRST_TABS:
+            open_first_tabs_once();
+            return 0;
         case WM_APP_TRAY:
             if (wparam != k_tray_icon_id) break;
             on_tray(wparam, lparam);
@@ -202,10 +208,24 @@ void HostWindow::on_create() {
     // A log's writer thread asks for a paint, which tells its failure.
     workspace_.wake_from_writer = [hwnd = hwnd_] { InvalidateRect(hwnd, nullptr, FALSE); };
     load_configuration(workspace_, fs, core::resolve_data_dir());
+    // Before the window shows: under Wine the icon's window, made later,
+    // took the activation from the main window, whose menus then did not open.
     add_tray_icon();
     create_fonts();
+    // Each session costs a console host and a process (under Wine 50 ms and
+    // more): with ten resumed tabs the window stayed blank for half a second.
+    // The entry paints before it reads this message; until then the file
+    // still holds the last run's tabs, which a close must not overwrite.
+    workspace_.hold_session_list(true);
+    first_tabs_pending_ = true;
+    PostMessageW(hwnd_, WM_APP_FIRST_TABS, 0, 0);
+}
+
+void HostWindow::open_first_tabs_once() {
+    if (!first_tabs_pending_) return;
+    first_tabs_pending_ = false;
     mark(trace_, StartupMark::TabsOpening);
-    open_first_tabs(workspace_, fs);
+    open_first_tabs(workspace_, core::platform_file_system());
 }
 
 void HostWindow::on_destroy() {

@@ -1,7 +1,7 @@
 // The start-up steps that need no window of their own: loading the
 // configuration, with what failed told as notices, and opening the first
-// tabs (the last run's, or one shell). The main window calls them in order
-// around creating its fonts and icon. UI thread only.
+// tabs (the last run's, or one shell). The main window loads while it is
+// created and opens the tabs after its first paint. UI thread only.
 #pragma once
 
 #include <array>
