@@ -70,9 +70,9 @@ void StartupTrace::record(StartupMark mark, std::int64_t microseconds,
     written_[static_cast<std::size_t>(mark)] = true;
     static constexpr std::array<const char*, 3> k_names{"window_painted", "tabs_opening",
                                                         "prompt_painted"};
-    const std::string line =
-        std::string(k_names[static_cast<std::size_t>(mark)]) + " " + std::to_string(microseconds) +
-        " " + std::to_string(cpu_microseconds) + "\n";
+    const std::string line = std::string(k_names[static_cast<std::size_t>(mark)]) + " " +
+                             std::to_string(microseconds) + " " + std::to_string(cpu_microseconds) +
+                             "\n";
     (void)fs_.append_file(*file_, line);
 }
 

@@ -22,9 +22,9 @@ void trace_paint() {
                                       t.dwLowDateTime);
     };
     char line[80];
-    const int size = std::snprintf(line, sizeof line, "window_painted %lld %lld\n",
-                                   (ticks(now) - ticks(created)) / 10,
-                                   (ticks(kernel) + ticks(user)) / 10);
+    const int size =
+        std::snprintf(line, sizeof line, "window_painted %lld %lld\n",
+                      (ticks(now) - ticks(created)) / 10, (ticks(kernel) + ticks(user)) / 10);
     HANDLE out = CreateFileW(file, FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (out == INVALID_HANDLE_VALUE) return;

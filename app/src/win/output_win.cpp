@@ -37,8 +37,8 @@ void HostWindow::save_output(TabId id) {
     const auto show_dialog =
         system_function<decltype(GetSaveFileNameW)>(L"comdlg32.dll", "GetSaveFileNameW");
     if (!show_dialog) {
-        win::error_box(hwnd_, "Cannot show the save dialog: " +
-                                  core::win::error_text(GetLastError()));
+        win::error_box(hwnd_,
+                       "Cannot show the save dialog: " + core::win::error_text(GetLastError()));
         return;
     }
     // A dialog runs its own loop: the state is not held across it.
