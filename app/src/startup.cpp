@@ -49,6 +49,7 @@ void load_configuration(Workspace& workspace, core::FileSystem& fs,
 }
 
 void open_first_tabs(Workspace& workspace, core::FileSystem& fs) {
+    workspace.hold_session_list(false);
     std::optional<core::Path> dir;
     bool resume = false;
     if (auto state = workspace.cell().borrow()) {
@@ -61,6 +62,18 @@ void open_first_tabs(Workspace& workspace, core::FileSystem& fs) {
         if (resume_sessions(workspace, saved.sessions)) return;
     }
     workspace.open_tab({});
+}
+
+void StartupTrace::record(StartupMark mark, std::int64_t microseconds,
+                          std::int64_t cpu_microseconds) {
+    if (!wants(mark)) return;
+    written_[static_cast<std::size_t>(mark)] = true;
+    static constexpr std::array<const char*, 3> k_names{"window_painted", "tabs_opening",
+                                                        "prompt_painted"};
+    const std::string line = std::string(k_names[static_cast<std::size_t>(mark)]) + " " +
+                             std::to_string(microseconds) + " " + std::to_string(cpu_microseconds) +
+                             "\n";
+    (void)fs_.append_file(*file_, line);
 }
 
 }  // namespace tolvar::app

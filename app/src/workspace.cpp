@@ -527,6 +527,7 @@ void Workspace::flush_saves() {
         for (const ConfigFile file :
              {ConfigFile::Settings, ConfigFile::Profiles, ConfigFile::Sessions}) {
             if (!(unsaved_ & bit(file))) continue;
+            if (file == ConfigFile::Sessions && session_list_held_) continue;
             std::optional<std::uint64_t>& notice = failure_notice_[static_cast<std::size_t>(file)];
             if (auto saved = save_file(fs_, *state.config.data_dir, file, state)) {
                 unsaved_ &= static_cast<std::uint8_t>(~bit(file));

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "fakes.hpp"
 #include "test_dirs.hpp"
+#include "tolvar/core/formats.hpp"
+#include "tolvar/core/platform.hpp"
 
 namespace tolvar::app {
 namespace {
@@ -91,6 +95,67 @@ TEST(Startup, TheLastRunsTabsReopenOrOneShellDoes) {
     EXPECT_EQ(broken.state().tabs().size(), 1u);
     ASSERT_EQ(broken.notices().size(), 1u);
     EXPECT_EQ(broken.notices()[0].rfind("Cannot read sessions.json: ", 0), 0u);
+}
+
+std::vector<std::string> saved_ids(const core::testing::ScratchDir& dir) {
+    auto file = core::parse_sessions_file(core::testing::read_all(dir / "sessions.json"));
+    std::vector<std::string> ids;
+    if (file) {
+        for (const core::SessionRecord& record : file->sessions) ids.push_back(record.id);
+    }
+    return ids;
+}
+
+// The window paints before its first tabs open; a close in between (the
+// window destroyed, the session ending) saved the empty tab list over the
+// last run's, and every tab to resume was lost.
+TEST(Startup, AListHeldUntilTheFirstTabsKeepsTheLastRunsTabs) {
+    core::testing::ScratchDir dir;
+    ASSERT_TRUE(core::save_sessions(core::platform_file_system(), dir.path(), {{"s-1"}, {"s-2"}}));
+    Rig rig;
+    rig.state().config.data_dir = dir.path();
+    rig.state().config.settings.restore_sessions_on_start = true;
+    rig.ws.hold_session_list(true);
+    rig.ws.save_session_list();  // the close's save
+    rig.ws.save(ConfigFile::Settings);
+    EXPECT_EQ(saved_ids(dir), (std::vector<std::string>{"s-1", "s-2"}));
+    EXPECT_TRUE(std::filesystem::exists(dir / "settings.json"));  // only the list waits
+
+    open_first_tabs(rig.ws, rig.fs);  // ends the hold
+    ASSERT_EQ(rig.state().tabs().size(), 2u);
+    rig.ws.close_tab(rig.id(0));
+    EXPECT_EQ(saved_ids(dir), (std::vector<std::string>{"s-2"}));
+}
+
+// Held, the save stays due: the next save point of any file makes it.
+TEST(Startup, AHeldSaveIsMadeByTheNextSavePointAfterTheHold) {
+    core::testing::ScratchDir dir;
+    Rig rig;
+    rig.state().config.data_dir = dir.path();
+    rig.ws.hold_session_list(true);
+    rig.ws.save_session_list();
+    EXPECT_FALSE(std::filesystem::exists(dir / "sessions.json"));
+    rig.ws.hold_session_list(false);
+    rig.ws.save(ConfigFile::Settings);
+    EXPECT_TRUE(std::filesystem::exists(dir / "sessions.json"));
+}
+
+TEST(Startup, EachTraceMarkIsWrittenOnceAndOnlyWithAFile) {
+    core::testing::ScratchDir dir;
+    core::FileSystem& fs = core::platform_file_system();
+    StartupTrace trace(fs, dir / "trace.txt");
+    EXPECT_TRUE(trace.wants(StartupMark::PromptPainted));
+    trace.record(StartupMark::WindowPainted, 81234, 40000);
+    trace.record(StartupMark::WindowPainted, 99999, 50000);  // a later paint
+    trace.record(StartupMark::PromptPainted, 190001, 60000);
+    EXPECT_FALSE(trace.wants(StartupMark::WindowPainted));
+    EXPECT_TRUE(trace.wants(StartupMark::TabsOpening));
+    EXPECT_EQ(core::testing::read_all(dir / "trace.txt"),
+              "window_painted 81234 40000\nprompt_painted 190001 60000\n");
+
+    StartupTrace off(fs, std::nullopt);
+    EXPECT_FALSE(off.wants(StartupMark::WindowPainted));
+    off.record(StartupMark::WindowPainted, 1, 1);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "help_win.hpp"
 #include "tolvar/app/layout.hpp"
 #include "tolvar/app/startup.hpp"
+#include "tolvar/core/platform.hpp"
 #include "tolvar/core/utf.hpp"
 
 namespace tolvar::app::win {
@@ -19,10 +20,31 @@ CursorPrefs cursor_prefs(const Appearance& appearance) {
     return {appearance.cursor_shape, appearance.cursor_blink};
 }
 
+std::optional<core::Path> startup_trace_file() {
+    auto name = core::environment_variable("TOLVAR_STARTUP_TRACE");
+    if (!name || name->empty()) return std::nullopt;
+    return core::path_from_utf8(*name);
+}
+
+// The system's 100 ns units. Under Wine the creation time is when the
+// parent asked for the process, before Wine loads anything in it.
+void mark(StartupTrace& trace, StartupMark mark) {
+    if (!trace.wants(mark)) return;
+    FILETIME created{}, exited{}, kernel{}, user{}, now{};
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return;
+    GetSystemTimePreciseAsFileTime(&now);
+    const auto ticks = [](const FILETIME& t) {
+        return static_cast<std::int64_t>((static_cast<std::uint64_t>(t.dwHighDateTime) << 32) |
+                                         t.dwLowDateTime);
+    };
+    trace.record(mark, (ticks(now) - ticks(created)) / 10, (ticks(kernel) + ticks(user)) / 10);
+}
+
 }  // namespace
 
 HostWindow::HostWindow()
-    : starter_([this] { return hwnd_; }, font_.cell()),
+    : trace_(core::platform_file_system(), startup_trace_file()),
+      starter_([this] { return hwnd_; }, font_.cell()),
       externals_([this] { return hwnd_; }),
       workspace_(cell_, starter_, *this, externals_, proto::platform_launch_system(),
                  core::platform_file_system()) {}
@@ -151,8 +173,14 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
             on_dpi_changed(reinterpret_cast<const RECT*>(lparam));
             return 0;
         case WM_APP_NEW_TAB:
+            // Sent from outside before the posted start came: the last
+            // run's tabs still come first.
+            open_first_tabs_once();
             workspace_.open_tab({});
             return 1;
+        case WM_APP_FIRST_TABS:
+            open_first_tabs_once();
+            return 0;
         case WM_APP_TRAY:
             if (wparam != k_tray_icon_id) break;
             on_tray(wparam, lparam);
@@ -180,9 +208,24 @@ void HostWindow::on_create() {
     // A log's writer thread asks for a paint, which tells its failure.
     workspace_.wake_from_writer = [hwnd = hwnd_] { InvalidateRect(hwnd, nullptr, FALSE); };
     load_configuration(workspace_, fs, core::resolve_data_dir());
+    // Before the window shows: under Wine the icon's window, made later,
+    // took the activation from the main window, whose menus then did not open.
     add_tray_icon();
     create_fonts();
-    open_first_tabs(workspace_, fs);
+    // Each session costs a console host and a process (under Wine 50 ms and
+    // more): with ten resumed tabs the window stayed blank for half a second.
+    // The entry paints before it reads this message; until then the file
+    // still holds the last run's tabs, which a close must not overwrite.
+    workspace_.hold_session_list(true);
+    first_tabs_pending_ = true;
+    PostMessageW(hwnd_, WM_APP_FIRST_TABS, 0, 0);
+}
+
+void HostWindow::open_first_tabs_once() {
+    if (!first_tabs_pending_) return;
+    first_tabs_pending_ = false;
+    mark(trace_, StartupMark::TabsOpening);
+    open_first_tabs(workspace_, core::platform_file_system());
 }
 
 void HostWindow::on_destroy() {
@@ -300,12 +343,20 @@ void HostWindow::error_box(const std::string& text) {
 void HostWindow::on_paint() {
     workspace_.take_logs();
     acknowledge_output(cell_);
+    bool shows_output = false;
     // A view on a history that was cleared, or that aged out under it, is
     // brought back onto what exists before anything is drawn from it.
     if (auto state = cell_.borrow()) {
         for (const Tab& tab : (*state)->tabs()) {
             Tab& own = *(*state)->find_tab(tab.id());
             own.scroll.settle(history_extent(own));
+        }
+        // Read before drawing: output that comes during the paint may not be in it.
+        if (const Tab* tab = (*state)->active_tab();
+            tab && tab->session && trace_.wants(StartupMark::PromptPainted)) {
+            tab->session->model().with([&](const pty::TerminalModel& model) {
+                shows_output = !model.visible_text().empty();
+            });
         }
     }
     const PaintDc window_dc(hwnd_);
@@ -328,6 +379,12 @@ void HostWindow::on_paint() {
         fill(dc.get(), {0, 0, width, height}, k_window_background);
     }
     BitBlt(window_dc.get(), 0, 0, width, height, dc.get(), 0, 0, SRCCOPY);
+    trace_paint(shows_output);
+}
+
+void HostWindow::trace_paint(bool showed_output) {
+    mark(trace_, StartupMark::WindowPainted);
+    if (showed_output) mark(trace_, StartupMark::PromptPainted);
 }
 
 void HostWindow::on_focus(bool focused) {

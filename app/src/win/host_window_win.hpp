@@ -14,6 +14,7 @@
 #include "mouse_report_win.hpp"
 #include "rename_editor_win.hpp"
 #include "sessions_win.hpp"
+#include "tolvar/app/startup.hpp"
 #include "tolvar/app/tab_bar.hpp"
 #include "tolvar/app/workspace.hpp"
 #include "view_win.hpp"
@@ -22,6 +23,9 @@ namespace tolvar::app::win {
 
 inline constexpr UINT WM_APP_NEW_TAB = WM_APP + 1;
 inline constexpr UINT WM_APP_TRAY = WM_APP + 2;
+// Posted by the window's creation to itself: the first tabs open once the
+// window has painted.
+inline constexpr UINT WM_APP_FIRST_TABS = WM_APP + 4;
 // From a session's reader thread, wParam = session id: output was fed to the
 // model (lParam 0; one until the next paint takes it in), and the output
 // ended (lParam the end_word of how the program ended; nothing follows).
@@ -70,6 +74,10 @@ class HostWindow final : public WindowPort {
     LRESULT handle(UINT msg, WPARAM wparam, LPARAM lparam);
 
     void on_create();
+    // The first tabs, once: the first paint does not wait for them.
+    void open_first_tabs_once();
+    // The marks of the first paints, for the start-up benchmark.
+    void trace_paint(bool showed_output);
     void on_destroy();
     void on_paint();
     void on_close();
@@ -124,6 +132,8 @@ class HostWindow final : public WindowPort {
 
     HWND hwnd_ = nullptr;
     StateCell cell_;
+    bool first_tabs_pending_ = false;
+    StartupTrace trace_;
     TerminalFont font_;
     Font ui_font_;
     // The cursor blinks at the system's caret rate while the window has the

@@ -51,6 +51,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                         CW_USEDEFAULT, scale(1000), scale(650), nullptr, nullptr, instance, &host);
     if (!hwnd) return 1;
     ShowWindow(hwnd, SW_SHOW);
+    // The first paint now, ahead of the start of the sessions the window
+    // posted to itself (a posted message would come before the paint).
+    UpdateWindow(hwnd);
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

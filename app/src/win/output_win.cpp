@@ -6,6 +6,7 @@
 
 #include "dialog_frame_win.hpp"
 #include "host_window_win.hpp"
+#include "system_library_win.hpp"
 #include "tolvar/app/output.hpp"
 #include "tolvar/core/win/win32.hpp"
 
@@ -33,8 +34,15 @@ void HostWindow::save_output(TabId id) {
     dialog.nMaxFile = static_cast<DWORD>(file.size());
     dialog.lpstrDefExt = L"txt";
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    const auto show_dialog =
+        system_function<decltype(GetSaveFileNameW)>(L"comdlg32.dll", "GetSaveFileNameW");
+    if (!show_dialog) {
+        win::error_box(hwnd_,
+                       "Cannot show the save dialog: " + core::win::error_text(GetLastError()));
+        return;
+    }
     // A dialog runs its own loop: the state is not held across it.
-    if (!GetSaveFileNameW(&dialog)) return;
+    if (!show_dialog(&dialog)) return;
     file.resize(wcslen(file.c_str()));
 
     std::optional<std::string> text;

@@ -104,6 +104,11 @@ class Workspace {
     // memory and is told once, until a save of that file succeeds again.
     void save(ConfigFile file);
     void save_session_list() { save(ConfigFile::Sessions); }
+    // Held from the window's creation until the first tabs open after its
+    // first paint: until then the file is the last run's list, still to be
+    // resumed, and a close in between must not write an empty list over it.
+    // A held save stays due and is made by the next save point after.
+    void hold_session_list(bool held) { session_list_held_ = held; }
     // Shows a notice and repaints; a text already shown is not repeated.
     void notify(std::string text);
 
@@ -141,6 +146,7 @@ class Workspace {
     // Files waiting to be written, and those whose failure has been told,
     // each with the notice that told it.
     std::uint8_t unsaved_ = 0;
+    bool session_list_held_ = false;
     // Logs that could not start while the state was borrowed, told next.
     std::vector<std::string> pending_log_notices_;
     std::array<std::optional<std::uint64_t>, 3> failure_notice_{};
