@@ -19,6 +19,9 @@ template <class... F>
 struct Overloaded : F... {
     using F::operator()...;
 };
+// Clang before 17 deduces no aggregate's arguments without it.
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;
 
 constexpr std::string_view k_paste_start = "\x1b[200~";
 constexpr std::string_view k_paste_end = "\x1b[201~";

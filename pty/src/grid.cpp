@@ -272,6 +272,10 @@ void Grid::set_size(std::uint16_t rows, std::uint16_t cols) {
     sync_ring();
     row_clamp_bottom(false);
     col_clamp();
+    // A cursor saved before the grid shrank must come back on it: off the
+    // grid, what the application writes next would go nowhere.
+    saved_pos.row = std::min(saved_pos.row, static_cast<std::uint16_t>(rows_ - 1));
+    saved_pos.col = std::min(saved_pos.col, static_cast<std::uint16_t>(cols_ - 1));
 }
 
 void Grid::set_pos(Pos p) {

@@ -1,20 +1,57 @@
 // Feeds arbitrary bytes to the terminal model between resizes, reading
 // everything the view reads after each step. Any crash or sanitizer report
-// is a fault.
+// is a fault, and so is a cursor off the grid or a history over its cap.
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string_view>
 
 #include "tolvar/pty/terminal_model.hpp"
 
 namespace {
 
-// Input: a sequence of steps. A step is a control byte then its payload:
+using tolvar::pty::TerminalModel;
+
+// Input: a header byte, then steps. The header picks the starting size and
+// history cap (small: reading is what an execution costs, and edges at the
+// grid's borders show on any size), whether the model answers, and whether
+// one departure is off (a second header byte names it). A step is a control
+// byte then its payload:
 //   low two bits 0, 1: feed the next (control >> 2) + 1 bytes
-//   2: resize to the next two bytes, (rows % 40) + 1 by (cols % 100) + 1
-//   3: read cells, cursor, texts and the scrollback
-void read_all(const tolvar::pty::TerminalModel& m, std::uint8_t a, std::uint8_t b) {
+//   2: resize to the next two bytes, (rows % 16) + 1 by (cols % 90) + 1
+//   3: read the cursor, the history and a text range; clear the history
+//      when the next byte ends in 0xF
+constexpr std::array<std::array<std::uint16_t, 2>, 8> k_sizes{
+    {{6, 10}, {1, 1}, {2, 3}, {4, 12}, {3, 40}, {10, 5}, {6, 10}, {8, 20}}};
+constexpr std::array<std::size_t, 4> k_scrollbacks{16, 0, 1, 5};
+// Reads in between steps: the first few find what a step left inconsistent;
+// more only repeat them at a cost.
+constexpr int k_max_reads = 4;
+
+std::size_t g_scrollback = 0;
+
+// Between steps the cheap reads that find what a step left inconsistent; at
+// the end everything the view reads, cell by cell and by search as well.
+void read(TerminalModel& m, std::uint8_t a, std::uint8_t b, bool all) {
+    // A pending wrap holds the cursor one past the last column.
+    const auto cursor = m.cursor();
+    if (cursor.row >= m.rows() || cursor.col > m.cols()) std::abort();
+    if (m.scrollback_rows() > g_scrollback) std::abort();
+    (void)m.take_answers();
+    if (m.scrollback_rows() > 0) (void)m.scrollback_line(a % m.scrollback_rows());
+    // The history as the view reads it, from before its start to past the screen.
+    tolvar::pty::LineCells cells;
+    const tolvar::pty::LineNumber first =
+        m.history_begin() - std::min<std::uint64_t>(m.history_begin(), 2);
+    for (auto n = first; n < m.history_end() + m.rows() + 2; ++n) {
+        m.line(n, cells);
+        for (const auto& cell : cells.cells)
+            if (cell.hyperlink != 0) (void)m.hyperlink_target(cell.hyperlink);
+    }
+    (void)m.text_range({first + a % 7, b}, {m.history_end() + b % 45, a});
+    if (!all) return;
     for (std::uint16_t r = 0; r < m.rows(); ++r) {
         for (std::uint16_t c = 0; c < m.cols(); ++c) (void)m.cell(r, c);
         (void)m.row_wrapped(r);
@@ -23,22 +60,25 @@ void read_all(const tolvar::pty::TerminalModel& m, std::uint8_t a, std::uint8_t 
     (void)m.text_between({static_cast<std::uint16_t>(a % 45), static_cast<std::uint16_t>(b)},
                          {static_cast<std::uint16_t>(b % 45), static_cast<std::uint16_t>(a * 3)});
     (void)m.title();
-    if (m.scrollback_rows() > 0) (void)m.scrollback_line(a % m.scrollback_rows());
-    // The history as the view reads it, from before its start to past the screen.
-    tolvar::pty::LineCells cells;
-    const tolvar::pty::LineNumber first =
-        m.history_begin() - std::min<std::uint64_t>(m.history_begin(), 2);
-    for (auto n = first; n < m.history_end() + m.rows() + 2; ++n) m.line(n, cells);
-    (void)m.text_range({first + a % 7, b}, {m.history_end() + b % 45, a});
+    (void)m.icon_name();
+    (void)m.memory_bytes();
     const char queries[][4] = {"a", "e\xcc\x81", "\xc4\xb0", " ", "ab"};
-    (void)m.find(queries[a % 5], b % 2 == 0);
+    (void)m.find(queries[(a + b) % 5], b % 3 == 0, 3);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    tolvar::pty::TerminalModel m(24, 80, 64);
-    std::size_t i = 0;
+    if (size == 0) return 0;
+    const std::uint8_t header = data[0];
+    std::size_t i = 1;
+    const auto [rows, cols] = k_sizes[header & 7];
+    g_scrollback = k_scrollbacks[(header >> 3) & 3];
+    TerminalModel m(rows, cols, g_scrollback);
+    if (header & 0x20) m.set_answering(true);
+    if ((header & 0x40) && i < size)
+        m.set_departures(tolvar::pty::departure::all & ~(1u << (data[i++] % 12)));
+    int reads = 0;
     while (i < size) {
         const std::uint8_t control = data[i++];
         switch (control & 3) {
@@ -50,16 +90,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 break;
             }
             case 2:
-                if (i + 2 > size) return 0;
-                m.set_size(static_cast<std::uint16_t>(data[i] % 40 + 1),
-                           static_cast<std::uint16_t>(data[i + 1] % 100 + 1));
+                if (i + 2 > size) {
+                    i = size;
+                    break;
+                }
+                m.set_size(static_cast<std::uint16_t>(data[i] % 16 + 1),
+                           static_cast<std::uint16_t>(data[i + 1] % 90 + 1));
                 i += 2;
                 break;
             default:
-                read_all(m, i < size ? data[i] : 0, i + 1 < size ? data[i + 1] : 0);
+                if (reads++ < k_max_reads) {
+                    const std::uint8_t a = i < size ? data[i] : 0;
+                    read(m, a, i + 1 < size ? data[i + 1] : 0, false);
+                    if (a % 16 == 15) m.clear_scrollback();
+                }
                 break;
         }
     }
-    read_all(m, 0, 0);
+    read(m, 0, 0, true);
     return 0;
 }

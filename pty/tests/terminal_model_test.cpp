@@ -603,6 +603,27 @@ TEST(Mended, CursorRestoredOutsideAGridThatShrank) {
     EXPECT_LT(m.cursor().row, 3);
 }
 
+TEST(Mended, CursorSavedBeforeAShrinkComesBackOnTheGrid) {
+    // Restored below the grid, the cursor stayed there and the text written
+    // next was lost; found by the fuzz target.
+    TerminalModel decrc = fed(10, 10,
+                              "\x1b[9;9H\x1b"
+                              "7");
+    decrc.set_size(3, 3);
+    decrc.feed(
+        "\x1b"
+        "8x");
+    EXPECT_EQ(decrc.cell(2, 2).contents, "x");
+
+    // Leaving the alternate screen restores the primary's cursor.
+    TerminalModel alt = fed(6, 10, "\x1b[5;3H\x1b[?1049h");
+    alt.set_size(2, 19);
+    alt.feed("\x1b[?1049l");
+    EXPECT_EQ(alt.cursor(), (Position{1, 2}));
+    alt.feed("xyz");
+    EXPECT_EQ(alt.visible_text(), "\n  xyz");
+}
+
 TEST(Mended, WideCharacterCutByANarrowingResize) {
     // The reference reaches for the missing right half.
     TerminalModel m = fed(2, 4, "ab\xe4\xb8\xad");
