@@ -77,11 +77,21 @@ void expect_contained(const Path& dir, const Example& e, const std::string& name
             ASSERT_EQ(read_all(*p.kept_as), bytes);
         }
     }
-    if (name != "settings.json") ASSERT_EQ(l.config.settings, e.config.settings);
-    if (name != "profiles.json") ASSERT_EQ(l.config.profiles, e.config.profiles);
-    if (name != "aliases.json") ASSERT_EQ(l.config.aliases, e.config.aliases);
-    if (name != "sessions.json") ASSERT_EQ(l.sessions.sessions, e.sessions);
-    if (!reported) ASSERT_EQ(real_fs().read_file(dir / name).value(), bytes);
+    if (name != "settings.json") {
+        ASSERT_EQ(l.config.settings, e.config.settings);
+    }
+    if (name != "profiles.json") {
+        ASSERT_EQ(l.config.profiles, e.config.profiles);
+    }
+    if (name != "aliases.json") {
+        ASSERT_EQ(l.config.aliases, e.config.aliases);
+    }
+    if (name != "sessions.json") {
+        ASSERT_EQ(l.sessions.sessions, e.sessions);
+    }
+    if (!reported) {
+        ASSERT_EQ(real_fs().read_file(dir / name).value(), bytes);
+    }
     write_all(dir / name, before);
 }
 
