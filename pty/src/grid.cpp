@@ -272,10 +272,6 @@ void Grid::set_size(std::uint16_t rows, std::uint16_t cols) {
     sync_ring();
     row_clamp_bottom(false);
     col_clamp();
-    // A cursor saved before the grid shrank must come back on it: off the
-    // grid, what the application writes next would go nowhere.
-    saved_pos.row = std::min(saved_pos.row, static_cast<std::uint16_t>(rows_ - 1));
-    saved_pos.col = std::min(saved_pos.col, static_cast<std::uint16_t>(cols_ - 1));
 }
 
 void Grid::set_pos(Pos p) {
@@ -291,9 +287,17 @@ void Grid::save_cursor() {
     saved_origin_mode = origin_mode;
 }
 
-void Grid::restore_cursor() {
+void Grid::restore_cursor(bool onto_grid) {
     pos = saved_pos;
     origin_mode = saved_origin_mode;
+    // A cursor saved before the grid shrank comes back on it, as in xterm:
+    // off the grid, what the application writes next would go nowhere.
+    // Clamped here rather than at the shrink, so that a grid grown back in
+    // between restores the position as saved.
+    if (onto_grid) {
+        pos.row = std::min(pos.row, static_cast<std::uint16_t>(rows_ - 1));
+        pos.col = std::min(pos.col, static_cast<std::uint16_t>(cols_ - 1));
+    }
 }
 
 void Grid::set_scroll_region(std::uint16_t top, std::uint16_t bottom, bool home) {

@@ -109,7 +109,8 @@ class Grid {
     void set_size(std::uint16_t rows, std::uint16_t cols);
     void set_pos(Pos p);
     void save_cursor();
-    void restore_cursor();
+    // onto_grid: clamped to the grid, which may have shrunk since the save.
+    void restore_cursor(bool onto_grid);
     // `home`: the cursor goes home, as in xterm; else to the region's first
     // row, as in the reference.
     void set_scroll_region(std::uint16_t top, std::uint16_t bottom, bool home);

@@ -858,7 +858,7 @@ void Screen::save_cursor() {
 }
 
 void Screen::restore_cursor() {
-    active().restore_cursor();
+    active().restore_cursor(departs(departure::restore_on_grid));
     const SavedPen& saved = saved_pen();
     attrs_ = saved.attrs;
     charsets_ = saved.charsets;

@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TerminalModel m(rows, cols, g_scrollback);
     if (header & 0x20) m.set_answering(true);
     if ((header & 0x40) && i < size)
-        m.set_departures(tolvar::pty::departure::all & ~(1u << (data[i++] % 12)));
+        m.set_departures(tolvar::pty::departure::all & ~(1u << (data[i++] % 13)));
     int reads = 0;
     while (i < size) {
         const std::uint8_t control = data[i++];

@@ -622,6 +622,13 @@ TEST(Mended, CursorSavedBeforeAShrinkComesBackOnTheGrid) {
     EXPECT_EQ(alt.cursor(), (Position{1, 2}));
     alt.feed("xyz");
     EXPECT_EQ(alt.visible_text(), "\n  xyz");
+
+    // Grown back before the restore, the grid takes the position as saved.
+    TerminalModel regrown = fed(10, 20, "\x1b[3;18H\x1b" "7");
+    regrown.set_size(4, 2);
+    regrown.set_size(8, 20);
+    regrown.feed("\x1b" "8");
+    EXPECT_EQ(regrown.cursor(), (Position{2, 17}));
 }
 
 TEST(Mended, WideCharacterCutByANarrowingResize) {

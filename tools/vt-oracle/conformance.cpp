@@ -105,6 +105,10 @@ const Accepted k_accepted[] = {
      "it, so BS lands a column right and the next text wraps a row low), and the text that "
      "follows wraps and continues the row even when an erase emptied its last cell since "
      "(the reference ends the row there, so a copy breaks the line)."},
+    {"cursor restored onto the grid",
+     "a cursor saved before the grid shrank comes back inside it (DECRC, and leaving the "
+     "alternate screen), as in xterm; the reference restores it outside the grid, where the "
+     "text written next is lost, or panics on it."},
     {"several departures",
      "a difference that no single departure above makes, only two or more of them together; "
      "accepted under the same condition."},
@@ -133,6 +137,7 @@ const Departure k_departures[] = {
     {pty::departure::sgr_colour_space, "colour space form"},
     {pty::departure::alignment, "alignment and column mode"},
     {pty::departure::pending_wrap, "pending wrap"},
+    {pty::departure::restore_on_grid, "cursor restored onto the grid"},
 };
 
 // Whether a stream holds an erase of saved lines (CSI 3 J or CSI ? 3 J,
