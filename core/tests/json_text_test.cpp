@@ -1,4 +1,5 @@
 #include "tolvar/core/json_text.hpp"
+#include "tolvar/core/utf.hpp"
 
 #include <gtest/gtest.h>
 
@@ -106,6 +107,17 @@ TEST(DebugQuote, EscapesLikeMessagesShowValues) {
     EXPECT_EQ(debug_quote("\x1b[1m\x7f"), R"("\u{1b}[1m\u{7f}")");
     EXPECT_EQ(debug_quote("\xc2\x85"), R"("\u{85}")");
     EXPECT_EQ(debug_quote("caf\xc3\xa9 \xe2\x86\x92"), "\"caf\xc3\xa9 \xe2\x86\x92\"");
+}
+
+// Notices show values this way; a long one used to be cut inside a
+// character, which left invalid UTF-8 in the notice.
+TEST(ShownJson, LongValuesAreCutAtACharacterBoundary) {
+    EXPECT_EQ(shown_json(JsonValue::string("odd")), "\"odd\"");
+    const std::string arrows = "\xe2\x86\x92\xe2\x86\x92";
+    const std::string cut = shown_json(JsonValue::string(std::string(58, 'a') + arrows));
+    EXPECT_EQ(cut, "\"" + std::string(58, 'a') + "\xe2\x80\xa6");
+    EXPECT_TRUE(is_valid_utf8(cut));
+    EXPECT_EQ(shown_json(JsonValue::string(std::string(70, 'b'))).size(), 60u + 3u);
 }
 
 }  // namespace
