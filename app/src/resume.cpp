@@ -17,14 +17,10 @@ std::optional<OpenRequest> resume_request(const core::SessionRecord& record,
         }
         auto plan = workspace.plan(profile->kind);
         if (!plan) return std::nullopt;
-        if (auto* port = std::get_if<proto::SerialPort>(&*plan)) {
-            for (std::string& notice : port->notices) workspace.notify(std::move(notice));
-            request.serial = std::move(port->line);
-        } else if (const auto* console = std::get_if<proto::Console>(&*plan)) {
-            request.command = console->command_line;
-        } else {
-            return std::nullopt;
-        }
+        auto tab = workspace.tab_launch(*plan);
+        if (!tab) return std::nullopt;
+        request.command = std::move(tab->command);
+        request.serial = std::move(tab->serial);
         request.profile_id = profile->id;
     }
     request.title = record.title ? record.title

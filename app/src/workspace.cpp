@@ -128,6 +128,17 @@ proto::LaunchResult<proto::LaunchPlan> Workspace::plan(const core::ProfileKind& 
     return proto::build_launch_plan(kind, launch_system_);
 }
 
+std::optional<Workspace::Launch> Workspace::tab_launch(proto::LaunchPlan& plan) {
+    if (const auto* console = std::get_if<proto::Console>(&plan)) {
+        return Launch{console->command_line, std::nullopt};
+    }
+    if (auto* port = std::get_if<proto::SerialPort>(&plan)) {
+        for (std::string& notice : port->notices) notify(std::move(notice));
+        return Launch{std::nullopt, std::move(port->line)};
+    }
+    return std::nullopt;
+}
+
 void Workspace::open_profile(const core::ConnectionProfile& profile) {
     auto launch = plan(profile.kind);
     if (!launch) {
@@ -138,13 +149,10 @@ void Workspace::open_profile(const core::ConnectionProfile& profile) {
         externals_.start_external(*external);
         return;
     }
+    Launch tab = *tab_launch(*launch);
     OpenRequest request;
-    if (auto* port = std::get_if<proto::SerialPort>(&*launch)) {
-        for (std::string& notice : port->notices) notify(std::move(notice));
-        request.serial = std::move(port->line);
-    } else {
-        request.command = std::get<proto::Console>(*launch).command_line;
-    }
+    request.command = std::move(tab.command);
+    request.serial = std::move(tab.serial);
     request.color = profile.color;
     request.title = profile.name;
     request.group = profile.group;
@@ -329,13 +337,7 @@ Expected<Workspace::Launch, std::string> Workspace::relaunch(TabId id) {
     if (!profile) return ran;
     auto launch = plan(profile->kind);
     if (!launch) return unexpected("Cannot connect: " + launch.error().display());
-    if (const auto* console = std::get_if<proto::Console>(&*launch)) {
-        return Launch{console->command_line, std::nullopt};
-    }
-    if (auto* port = std::get_if<proto::SerialPort>(&*launch)) {
-        for (std::string& notice : port->notices) notify(std::move(notice));
-        return Launch{std::nullopt, std::move(port->line)};
-    }
+    if (auto tab = tab_launch(*launch)) return std::move(*tab);
     return ran;
 }
 

@@ -41,12 +41,14 @@ Expected<std::unique_ptr<Session>, std::string> ConsoleStarter::start(
         auto port = pty::SerialSession::open(*request.serial, size,
                                              std::make_shared<WindowEvents>(window));
         if (!port) return unexpected(std::move(port.error()));
-        return std::unique_ptr<Session>(std::make_unique<PortSession>(std::move(*port)));
+        return std::unique_ptr<Session>(
+            std::make_unique<SessionOf<pty::SerialSession>>(std::move(*port)));
     }
     auto session = pty::PtySession::start(request.command, request.working_dir, size,
                                           std::make_shared<WindowEvents>(window));
     if (!session) return unexpected(session.error().display());
-    return std::unique_ptr<Session>(std::make_unique<ConsoleSession>(std::move(*session)));
+    return std::unique_ptr<Session>(
+        std::make_unique<SessionOf<pty::PtySession>>(std::move(*session)));
 }
 
 void acknowledge_output(StateCell& cell) {

@@ -15,9 +15,12 @@
 
 namespace tolvar::app::win {
 
-class ConsoleSession final : public Session {
+// A pseudo-console session (pty::PtySession) or a serial one
+// (pty::SerialSession) as the workspace sees it.
+template <class Running>
+class SessionOf final : public Session {
   public:
-    explicit ConsoleSession(pty::PtySession session) : session_(std::move(session)) {}
+    explicit SessionOf(Running session) : session_(std::move(session)) {}
     pty::SessionId id() const override { return session_.id(); }
     void write(std::string_view bytes) override { session_.write(bytes); }
     void resize(std::uint16_t rows, std::uint16_t cols) override { session_.resize(rows, cols); }
@@ -25,20 +28,7 @@ class ConsoleSession final : public Session {
     void acknowledge_output() override { session_.acknowledge_output(); }
 
   private:
-    pty::PtySession session_;
-};
-
-class PortSession final : public Session {
-  public:
-    explicit PortSession(pty::SerialSession session) : session_(std::move(session)) {}
-    pty::SessionId id() const override { return session_.id(); }
-    void write(std::string_view bytes) override { session_.write(bytes); }
-    void resize(std::uint16_t rows, std::uint16_t cols) override { session_.resize(rows, cols); }
-    pty::SharedModel& model() const override { return session_.model(); }
-    void acknowledge_output() override { session_.acknowledge_output(); }
-
-  private:
-    pty::SerialSession session_;
+    Running session_;
 };
 
 // Starts sessions that report to the main window, sized for its client area

@@ -62,6 +62,14 @@ class Workspace {
     // plan error is shown as "Cannot connect: ...".
     void open_profile(const core::ConnectionProfile& profile);
     proto::LaunchResult<proto::LaunchPlan> plan(const core::ProfileKind& kind);
+    // What a tab runs: a command (nothing: the default shell), or a port.
+    struct Launch {
+        std::optional<std::string> command;
+        std::optional<proto::SerialLine> serial;
+    };
+    // What a plan runs in a tab, with the notices of a serial line told;
+    // nothing for an outside client.
+    std::optional<Launch> tab_launch(proto::LaunchPlan& plan);
     // A host of the user's SSH configuration: a tab titled with its alias
     // that runs ssh with the alias alone.
     void open_ssh_alias(std::string_view alias);
@@ -118,11 +126,6 @@ class Workspace {
   private:
     // Opens without saving or laying out.
     std::optional<TabId> start_tab(OpenRequest request);
-    // What a tab runs: a command (nothing: the default shell), or a port.
-    struct Launch {
-        std::optional<std::string> command;
-        std::optional<proto::SerialLine> serial;
-    };
     // A session for the launch; nothing, with a notice, when it cannot start.
     std::unique_ptr<Session> start_session(const Launch& launch);
     // What a restart or duplicate of the tab runs: its profile's plan when
