@@ -74,13 +74,20 @@ LogWriter::~LogWriter() {
 }
 
 void LogWriter::write(std::string_view text) {
-    const std::lock_guard lock(mutex_);
-    if (failed_) return;
-    if (queued_.size() + text.size() > k_max_queued) {
-        dropped_ += text.size();
-        return;
+    bool soon = false;
+    {
+        const std::lock_guard lock(mutex_);
+        if (failed_) return;
+        if (queued_.size() + text.size() > k_max_queued) {
+            dropped_ += text.size();
+            return;
+        }
+        // Once a second alone would cap a log at the queue's size a second,
+        // dropping a flood that the disk could well keep up with.
+        soon = queued_.size() < k_write_soon && queued_.size() + text.size() >= k_write_soon;
+        queued_.append(text);
     }
-    queued_.append(text);
+    if (soon) wake_.notify_one();
 }
 
 bool LogWriter::failed() const {
@@ -124,7 +131,8 @@ void LogWriter::run() noexcept {
         std::uint64_t dropped = 0;
         {
             std::unique_lock lock(mutex_);
-            wake_.wait_for(lock, std::chrono::seconds(1), [this] { return stopping_; });
+            wake_.wait_for(lock, std::chrono::seconds(1),
+                           [this] { return stopping_ || queued_.size() >= k_write_soon; });
             last = stopping_;
             batch.swap(queued_);
             std::swap(dropped, dropped_);

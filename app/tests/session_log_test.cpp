@@ -116,6 +116,26 @@ TEST(LogWriter, WritesWithinASecondAndTheRestAtTheEnd) {
     std::filesystem::remove_all(dir);
 }
 
+// Written once a second alone, a log lost whatever passed its queue's 16 MB
+// in a second, with a line blaming the disk.
+TEST(LogWriter, AFloodTheDiskKeepsUpWithIsLoggedWhole) {
+    const auto dir = scratch_dir("c");
+    const auto file = dir / "s.log";
+    const std::string piece(64 << 10, 'x');
+    constexpr int k_pieces = 512;  // 32 MiB in about a second
+    {
+        LogWriter writer(core::platform_file_system(), file, [](const std::string&) {});
+        for (int i = 0; i < k_pieces; ++i) {
+            writer.write(piece);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+    const std::string text = read_all(file);
+    EXPECT_EQ(text.size(), piece.size() * k_pieces);
+    EXPECT_EQ(text.find("not logged"), std::string::npos);
+    std::filesystem::remove_all(dir);
+}
+
 TEST(LogWriter, AFailedWriteEndsTheLogWithOneSentence) {
     // The folder is gone: every append fails.
     const auto dir = scratch_dir("b");

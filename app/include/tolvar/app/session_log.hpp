@@ -46,7 +46,8 @@ class LogLines {
 
 // Appends a log's text to its file on a thread of its own, so that neither
 // the reader thread nor the UI waits for the disk: write() only queues; the
-// queue is written at least once a second and when the writer ends. The
+// queue is written at least once a second, as soon as it holds
+// k_write_soon bytes, and when the writer ends. The
 // first failed write (disk full, folder gone) ends the log: `failed` is
 // called once, on the writer's thread, with a sentence for the user, and
 // nothing more is written. A queue the disk cannot keep up with is cut at
@@ -54,6 +55,7 @@ class LogLines {
 class LogWriter {
   public:
     static constexpr std::size_t k_max_queued = 16u << 20;
+    static constexpr std::size_t k_write_soon = 1u << 20;
     using Failed = std::function<void(const std::string& message)>;
 
     LogWriter(core::FileSystem& fs, core::Path path, Failed failed);
