@@ -1,8 +1,11 @@
 #include "tolvar/pty/win/pty_session.hpp"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <mutex>
 #include <span>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -96,7 +99,8 @@ class PseudoConsole {
 
 namespace {
 
-// What the reader thread owns. Destroyed in reverse order: the output pipe
+// What the reader owns, and frees with its last callback: the session may be
+// gone long before the pipe ends. Destroyed in reverse order: the output pipe
 // closes before the shared objects go.
 struct Reader {
     std::shared_ptr<SharedModel> model;
@@ -107,6 +111,9 @@ struct Reader {
     // could not be duplicated.
     UniqueHandle process;
     SessionId id;
+    PTP_IO io = nullptr;
+    OVERLAPPED overlapped{};
+    std::array<char, k_output_chunk> buffer{};
 };
 
 // The output ends when the pseudo console closes, which follows the child's
@@ -114,30 +121,102 @@ struct Reader {
 // its end is then unknown rather than waited for.
 constexpr DWORD k_exit_wait_ms = 2000;
 
-SessionEnd how_it_ended(HANDLE process) {
-    if (!process || WaitForSingleObject(process, k_exit_wait_ms) != WAIT_OBJECT_0) return {};
+// Of a child that has exited.
+SessionEnd exit_of(HANDLE process) {
     DWORD code = 0;
     if (!GetExitCodeProcess(process, &code)) return {};
     return {code};
 }
 
-// Touches only its own Reader: the session may be gone long before the pipe
-// ends.
-DWORD WINAPI read_output(void* param) noexcept {
-    const std::unique_ptr<Reader> reader(static_cast<Reader*>(param));
-    const HANDLE output = reader->output.get();
-    pump_output(
-        [output](std::span<char> buffer) -> std::size_t {
-            DWORD read = 0;
-            if (!ReadFile(output, buffer.data(), static_cast<DWORD>(buffer.size()), &read,
-                          nullptr)) {
-                return 0;
-            }
-            return read;
-        },
-        *reader->model, *reader->signal, *reader->events, reader->id,
-        [process = reader->process.get()] { return how_it_ended(process); });
-    return 0;
+void CALLBACK on_exit_known(PTP_CALLBACK_INSTANCE, void* context, PTP_WAIT wait,
+                            TP_WAIT_RESULT result) noexcept {
+    const std::unique_ptr<Reader> reader(static_cast<Reader*>(context));
+    CloseThreadpoolWait(wait);
+    const SessionEnd end = result == WAIT_OBJECT_0 ? exit_of(reader->process.get()) : SessionEnd{};
+    end_output(*reader->events, reader->id, [end] { return end; });
+}
+
+// Waits for the child's exit on the pool, not on a pool thread, so that a
+// hundred tabs ending at once hold no thread each.
+void end_reading(std::unique_ptr<Reader> reader) noexcept {
+    reader->output.reset();
+    // Released by the system once the callback that may be calling this returns.
+    CloseThreadpoolIo(std::exchange(reader->io, nullptr));
+    if (reader->process) {
+        if (const PTP_WAIT wait = CreateThreadpoolWait(on_exit_known, reader.get(), nullptr)) {
+            // Relative, in units of 100 ns.
+            ULARGE_INTEGER due{};
+            due.QuadPart = static_cast<ULONGLONG>(-static_cast<LONGLONG>(k_exit_wait_ms) * 10000);
+            FILETIME timeout{due.LowPart, due.HighPart};
+            SetThreadpoolWait(wait, reader->process.get(), &timeout);
+            reader.release();
+            return;
+        }
+    }
+    const HANDLE process = reader->process.get();
+    end_output(*reader->events, reader->id, [process] {
+        if (!process || WaitForSingleObject(process, k_exit_wait_ms) != WAIT_OBJECT_0) {
+            return SessionEnd{};
+        }
+        return exit_of(process);
+    });
+}
+
+// Starts the next read; false when the output has ended. Once it returns
+// true the reader belongs to the read's callback, which may already run.
+bool read_next(Reader& reader) noexcept {
+    reader.overlapped = OVERLAPPED{};
+    StartThreadpoolIo(reader.io);
+    if (ReadFile(reader.output.get(), reader.buffer.data(),
+                 static_cast<DWORD>(reader.buffer.size()), nullptr, &reader.overlapped) ||
+        GetLastError() == ERROR_IO_PENDING) {
+        return true;
+    }
+    CancelThreadpoolIo(reader.io);
+    return false;
+}
+
+void CALLBACK on_read(PTP_CALLBACK_INSTANCE, void* context, void*, ULONG result,
+                      ULONG_PTR bytes, PTP_IO) noexcept {
+    auto* reader = static_cast<Reader*>(context);
+    const bool more =
+        result == NO_ERROR &&
+        feed_output(std::string_view(reader->buffer.data(), bytes), *reader->model,
+                    *reader->signal, *reader->events, reader->id) &&
+        read_next(*reader);
+    if (!more) end_reading(std::unique_ptr<Reader>(reader));
+}
+
+// Room for several chunks, so that the console host rarely waits for a read.
+constexpr DWORD k_output_pipe_buffer = 8 * k_output_chunk;
+
+// Both ends of the output pipe. The reading end is overlapped, so that the
+// system's pool reads every session's output: a thread per session cost
+// about a megabyte each under Wine. The console host writes synchronously.
+Expected<std::pair<UniqueHandle, UniqueHandle>, DWORD> output_pipe() {
+    static std::atomic<unsigned> serial{0};
+    DWORD code = ERROR_PIPE_BUSY;
+    // A name already taken (by anyone) is refused, and the next one tried.
+    for (int attempt = 0; attempt < 8 && code == ERROR_PIPE_BUSY; ++attempt) {
+        const std::wstring name = L"\\\\.\\pipe\\tolvar-output-" +
+                                  std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                  std::to_wstring(serial.fetch_add(1)) + L"-" +
+                                  std::to_wstring(GetTickCount64());
+        UniqueHandle read(CreateNamedPipeW(
+            name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+            PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0,
+            k_output_pipe_buffer, 0, nullptr));
+        if (!read) {
+            code = GetLastError();
+            if (code == ERROR_ACCESS_DENIED) code = ERROR_PIPE_BUSY;
+            continue;
+        }
+        UniqueHandle write(
+            CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!write) return unexpected(GetLastError());
+        return std::pair{std::move(read), std::move(write)};
+    }
+    return unexpected(code);
 }
 
 // CreatePseudoConsole reports system errors wrapped in an HRESULT; their
@@ -205,11 +284,9 @@ Expected<PtySession, StartError> PtySession::start(const std::optional<std::stri
     }
     UniqueHandle input_read(raw_read);
     UniqueHandle input_write(raw_write);
-    if (!CreatePipe(&raw_read, &raw_write, nullptr, 0)) {
-        return failed("its pipes could not be created", GetLastError());
-    }
-    UniqueHandle output_read(raw_read);
-    UniqueHandle output_write(raw_write);
+    auto output = output_pipe();
+    if (!output) return failed("its pipes could not be created", output.error());
+    auto [output_read, output_write] = std::move(output).value();
 
     HPCON raw_console = nullptr;
     const COORD console_size{static_cast<SHORT>(size.cols), static_cast<SHORT>(size.rows)};
@@ -255,14 +332,14 @@ Expected<PtySession, StartError> PtySession::start(const std::optional<std::stri
     }
     auto reader = std::make_unique<Reader>(Reader{
         model, signal, std::move(events), std::move(output_read), UniqueHandle(raw_process), id});
-    const HANDLE thread = CreateThread(nullptr, 0, read_output, reader.get(), 0, nullptr);
-    if (!thread) {
+    reader->io = CreateThreadpoolIo(reader->output.get(), on_read, reader.get(), nullptr);
+    if (!reader->io) {
         const DWORD code = GetLastError();
         TerminateProcess(process.get(), 1);
         return failed("its output reader could not start", code);
     }
-    reader.release();
-    CloseHandle(thread);
+    // A first read that fails ends the session as any later one would.
+    if (Reader* raw = reader.release(); !read_next(*raw)) end_reading(std::unique_ptr<Reader>(raw));
     console->close_when_exits(process.get());
 
     return PtySession(std::move(model), std::move(signal), id, std::move(console),

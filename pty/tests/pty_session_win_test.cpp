@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -20,6 +21,19 @@ namespace tolvar::pty {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Whatever the sessions leave behind (a console host, a shell a session
+// ended before it ran) dies with this program: left running, it would hold
+// the test runner's output pipe, which waits for it until its timeout.
+const bool g_descendants_die_with_the_test = [] {
+    const HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    if (!job) return false;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    return SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
+                                   sizeof limits) &&
+           AssignProcessToJobObject(job, GetCurrentProcess());
+}();
 
 // Records what a session reports, from its reader thread.
 class RecordingEvents final : public SessionEvents {
@@ -285,6 +299,48 @@ TEST_F(Session, PoisonedModelDropsOutputButSessionStillEnds) {
 
     session->write("exit\r");
     EXPECT_TRUE(wait_until([&] { return events_->ends() == 1; }));
+}
+
+// Threads of this process now.
+std::size_t thread_count() {
+    const core::win::UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+    std::size_t count = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot.get(), &entry); more;
+         more = Thread32Next(snapshot.get(), &entry)) {
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+    }
+    return count;
+}
+
+// A thread of its own cost each session about a megabyte under Wine, most of
+// what an idle tab cost: sessions read on the system's pool instead.
+TEST_F(Session, IdleSessionsHoldNoThreadEach) {
+    std::vector<PtySession> sessions;
+    sessions.push_back(start());
+    ASSERT_TRUE(prompt_ready(sessions.back())) << visible_text(sessions.back());
+    const std::size_t before = thread_count();
+    constexpr std::size_t k_more = 12;
+    for (std::size_t i = 0; i < k_more; ++i) {
+        auto more = PtySession::start(std::nullopt, std::nullopt, k_size, events_);
+        // Under Wine one start in a few hundred, among many at once, fails
+        // with an internal error (the new process dies before it runs).
+        if (!more) more = PtySession::start(std::nullopt, std::nullopt, k_size, events_);
+        ASSERT_TRUE(more) << more.error().display();
+        sessions.push_back(std::move(more).value());
+    }
+    for (PtySession& session : sessions) {
+        ASSERT_TRUE(prompt_ready(session)) << visible_text(session);
+    }
+    // The pool's idle workers leave after a few seconds.
+    EXPECT_TRUE(wait_until([&] { return thread_count() <= before + 3; }, 20000))
+        << thread_count() << " threads, " << before << " with one session";
+    sessions.back().write("echo still here\r");
+    EXPECT_TRUE(wait_until([&] {
+        sessions.back().acknowledge_output();
+        return shows(sessions.back(), "\nstill here\n");
+    })) << visible_text(sessions.back());
 }
 
 // The program named in a start failure is the one the system would run.

@@ -77,6 +77,20 @@ int wmain() {
     si.hStdInput = in;
     si.hStdOutput = out;
     si.hStdError = err;
+    // The command dies with the shim, as a shell started directly dies when
+    // its session ends it: left running, it would hold the console and the
+    // test's output pipes. The shim joins the job itself, so that whatever it
+    // starts is in it from birth; the job ends when its one handle closes.
+    // Best effort: without a job the command simply runs.
+    if (const HANDLE job = CreateJobObjectW(nullptr, nullptr)) {
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits,
+                                     sizeof limits) ||
+            !AssignProcessToJobObject(job, GetCurrentProcess())) {
+            CloseHandle(job);
+        }
+    }
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
                         &pi)) {

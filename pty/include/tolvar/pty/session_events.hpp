@@ -1,7 +1,8 @@
 // How a session reports to its owner: the events interface the owner
-// implements, the flag that coalesces output notifications, and the reader
-// loop that feeds output to the model. The loop runs on the session's reader
-// thread; the flag is shared by that thread and the session's owner.
+// implements, the flag that coalesces output notifications, and the reader's
+// steps that feed output to the model. They run where the session reads (a
+// thread of its own or the system's pool), one chunk at a time; the flag is
+// shared by that reader and the session's owner.
 #pragma once
 
 #include <atomic>
@@ -15,9 +16,9 @@
 
 namespace tolvar::pty {
 
-// How a session tells its owner about output and about its end. Called on
-// the session's reader thread; implementations must be thread-safe and
-// must not block.
+// How a session tells its owner about output and about its end. Called by
+// the session's reader, for one session never from two threads at once;
+// implementations must be thread-safe and must not block.
 class SessionEvents {
   public:
     virtual ~SessionEvents() = default;
@@ -56,14 +57,22 @@ using ReadEnd = std::function<SessionEnd()>;
 // Writes bytes to the session's input; false when the write failed.
 using WriteInput = std::function<bool(std::string_view bytes)>;
 
-// Reads chunks until the output ends, feeding each to `model` (a poisoned
-// model drops it) and notifying through `signal` and `events`; then calls
-// events.ended(id, how_it_ended()), exactly once, whatever failed on the way
-// (an unknown end when that too fails).
-// With `answer`, for a session whose bytes reach the model unchanged (a
-// serial port), the model answers the application's device questions and
-// `answer` sends the replies back. Behind a pseudo console the console host
-// answers them itself.
+// The reader's steps, for a reader driven by completions rather than a loop
+// of its own. feed_output takes one chunk into `model` (a poisoned model
+// drops it) and notifies through `signal` and `events`; with `answer`, for a
+// session whose bytes reach the model unchanged (a serial port), the model
+// answers the application's device questions and `answer` sends the replies
+// back (behind a pseudo console the console host answers them itself). False
+// when the output must end: an owner or a read broke its contract.
+bool feed_output(std::string_view chunk, SharedModel& model, OutputSignal& signal,
+                 SessionEvents& events, SessionId id, const WriteInput& answer = nullptr) noexcept;
+// Tells the owner of the end, exactly once after the last feed_output; an
+// unknown end when `how_it_ended` fails.
+void end_output(SessionEvents& events, SessionId id, const ReadEnd& how_it_ended) noexcept;
+
+// Reads chunks until the output ends and feeds each as feed_output does; then
+// calls events.ended(id, how_it_ended()), exactly once, whatever failed on
+// the way.
 void pump_output(const ReadOutput& read, SharedModel& model, OutputSignal& signal,
                  SessionEvents& events, SessionId id, const ReadEnd& how_it_ended,
                  const WriteInput& answer = nullptr) noexcept;

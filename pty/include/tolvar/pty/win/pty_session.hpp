@@ -1,6 +1,6 @@
 // A child program running in a Windows pseudo console, and the detached
-// reader thread that feeds its output to a SharedModel and reports through
-// the owner's SessionEvents. A session is used only on the UI thread; the
+// reader, overlapped reads completed on the system's thread pool, that feeds
+// its output to a SharedModel and reports through the owner's SessionEvents. A session is used only on the UI thread; the
 // reader shares nothing with it but the model and the output signal.
 #pragma once
 
@@ -25,7 +25,7 @@ class PtySession {
   public:
     // Starts `command` (or the COMSPEC shell) in a new pseudo console of
     // `size`, in `working_dir` as given (none: the current directory), and
-    // its reader thread, which reports to `events` (not null). A failed start still
+    // its reader, which reports to `events` (not null). A failed start still
     // spends its session id, and leaves no process or handle behind.
     static Expected<PtySession, StartError> start(const std::optional<std::string>& command,
                                                   const std::optional<std::string>& working_dir,
