@@ -1,8 +1,13 @@
 #include "tolvar/app/session_log.hpp"
 
+#include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <exception>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 #include "tolvar/app/output.hpp"
 
@@ -61,43 +66,125 @@ std::string LogLines::rest(const pty::TerminalModel& model) {
     return text;
 }
 
+struct LogWriter::State {
+    State(core::FileSystem& file_system, core::Path file, Failed failed)
+        : fs(file_system), path(std::move(file)), on_failure(std::move(failed)) {}
+
+    void run() noexcept;
+
+    core::FileSystem& fs;
+    const core::Path path;
+    const Failed on_failure;
+    mutable std::mutex mutex;
+    std::condition_variable wake;
+    std::condition_variable ended;
+    std::string queued;
+    std::uint64_t dropped = 0;
+    bool stopping = false;
+    bool done = false;
+    bool failed = false;
+    std::string failure;
+};
+
+namespace {
+
+// The writers left to finish alone; process-wide, as the disk is. Never
+// destroyed: a thread still writing at exit must find it.
+struct Finishing {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::pair<std::thread, std::shared_ptr<LogWriter::State>>> writers;
+
+    // Joins those that are done, which takes no time.
+    void reap() {
+        std::erase_if(writers, [](auto& writer) {
+            if (!writer.second->done) return false;
+            writer.first.join();
+            return true;
+        });
+    }
+};
+
+Finishing& finishing() {
+    static auto* const writers = new Finishing;
+    return *writers;
+}
+
+}  // namespace
+
 LogWriter::LogWriter(core::FileSystem& fs, core::Path path, Failed failed)
-    : fs_(fs), path_(std::move(path)), on_failure_(std::move(failed)), thread_([this] { run(); }) {}
+    : state_(std::make_shared<State>(fs, std::move(path), std::move(failed))),
+      thread_([state = state_] {
+          state->run();
+          // Told under the finishing lock too, so that finish_all, which
+          // waits on that lock's condition, cannot miss it.
+          Finishing& all = finishing();
+          {
+              const std::lock_guard lock(all.mutex);
+              const std::lock_guard own(state->mutex);
+              state->done = true;
+          }
+          state->ended.notify_all();
+          all.changed.notify_all();
+      }) {}
 
 LogWriter::~LogWriter() {
-    {
-        const std::lock_guard lock(mutex_);
-        stopping_ = true;
+    std::unique_lock lock(state_->mutex);
+    state_->stopping = true;
+    state_->wake.notify_one();
+    const bool done = state_->ended.wait_for(lock, k_end_wait, [this] { return state_->done; });
+    lock.unlock();
+    if (done) {
+        thread_.join();
+        return;
     }
-    wake_.notify_one();
-    thread_.join();
+    Finishing& all = finishing();
+    const std::lock_guard finishing_lock(all.mutex);
+    all.reap();
+    all.writers.emplace_back(std::move(thread_), state_);
+}
+
+bool LogWriter::finish_all(std::chrono::milliseconds limit) {
+    Finishing& all = finishing();
+    std::unique_lock lock(all.mutex);
+    const bool finished = all.changed.wait_for(lock, limit, [&] {
+        return std::all_of(all.writers.begin(), all.writers.end(),
+                           [](const auto& writer) { return writer.second->done; });
+    });
+    all.reap();
+    return finished;
+}
+
+const core::Path& LogWriter::path() const {
+    return state_->path;
 }
 
 void LogWriter::write(std::string_view text) {
+    State& s = *state_;
     bool soon = false;
     {
-        const std::lock_guard lock(mutex_);
-        if (failed_) return;
-        if (queued_.size() + text.size() > k_max_queued) {
-            dropped_ += text.size();
+        const std::lock_guard lock(s.mutex);
+        if (s.failed) return;
+        if (s.queued.size() + text.size() > k_max_queued) {
+            s.dropped += text.size();
             return;
         }
         // Once a second alone would cap a log at the queue's size a second,
         // dropping a flood that the disk could well keep up with.
-        soon = queued_.size() < k_write_soon && queued_.size() + text.size() >= k_write_soon;
-        queued_.append(text);
+        soon = s.queued.size() < k_write_soon && s.queued.size() + text.size() >= k_write_soon;
+        s.queued.append(text);
     }
-    if (soon) wake_.notify_one();
+    if (soon) s.wake.notify_one();
 }
 
 bool LogWriter::failed() const {
-    const std::lock_guard lock(mutex_);
-    return failed_;
+    const std::lock_guard lock(state_->mutex);
+    return state_->failed;
 }
 
 std::string LogWriter::failure() const {
-    const std::lock_guard lock(mutex_);
-    return failure_;
+    const std::lock_guard lock(state_->mutex);
+    return state_->failure;
 }
 
 namespace {
@@ -125,44 +212,43 @@ void TabLog::take() {
     if (!text.empty()) writer_->write(text);
 }
 
-void LogWriter::run() noexcept {
+void LogWriter::State::run() noexcept {
     std::string batch;
     for (bool last = false; !last;) {
-        std::uint64_t dropped = 0;
+        std::uint64_t lost = 0;
         {
-            std::unique_lock lock(mutex_);
-            wake_.wait_for(lock, std::chrono::seconds(1),
-                           [this] { return stopping_ || queued_.size() >= k_write_soon; });
-            last = stopping_;
-            batch.swap(queued_);
-            std::swap(dropped, dropped_);
+            std::unique_lock lock(mutex);
+            wake.wait_for(lock, std::chrono::seconds(1),
+                          [this] { return stopping || queued.size() >= k_write_soon; });
+            last = stopping;
+            batch.swap(queued);
+            std::swap(lost, dropped);
         }
-        if (dropped != 0) {
-            batch += "[" + std::to_string(dropped) +
+        if (lost != 0) {
+            batch += "[" + std::to_string(lost) +
                      " bytes of output not logged: the disk did not keep up]\n";
         }
         if (batch.empty()) continue;
-        std::string failure;
+        std::string error;
         try {
-            const auto written = fs_.append_file(path_, batch);
-            if (!written) failure = written.error().text;
+            const auto written = fs.append_file(path, batch);
+            if (!written) error = written.error().text;
         } catch (const std::exception& e) {
-            failure = e.what();
+            error = e.what();
         } catch (...) {
-            failure = "unknown error";
+            error = "unknown error";
         }
         batch.clear();
-        if (failure.empty()) continue;
-        const std::string message =
-            "Logging to " + core::path_to_utf8(path_) + " stopped: " + failure;
+        if (error.empty()) continue;
+        const std::string message = "Logging to " + core::path_to_utf8(path) + " stopped: " + error;
         {
-            const std::lock_guard lock(mutex_);
-            failed_ = true;
-            failure_ = message;
-            queued_.clear();
+            const std::lock_guard lock(mutex);
+            failed = true;
+            failure = message;
+            queued.clear();
         }
         try {
-            on_failure_(message);
+            on_failure(message);
         } catch (...) {
         }
         return;

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -134,6 +136,77 @@ TEST(LogWriter, AFloodTheDiskKeepsUpWithIsLoggedWhole) {
     EXPECT_EQ(text.size(), piece.size() * k_pieces);
     EXPECT_EQ(text.find("not logged"), std::string::npos);
     std::filesystem::remove_all(dir);
+}
+
+// Appends wait until the gate opens, as on a disk that stopped answering;
+// nothing else is used.
+class GatedFileSystem final : public core::FileSystem {
+  public:
+    void open() {
+        {
+            const std::lock_guard lock(mutex_);
+            open_ = true;
+        }
+        changed_.notify_all();
+    }
+    std::string appended() const {
+        const std::lock_guard lock(mutex_);
+        return appended_;
+    }
+
+    Expected<void, core::IoError> append_file(const core::Path&, std::string_view b) override {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return open_; });
+        appended_.append(b);
+        return {};
+    }
+    Expected<std::string, core::IoError> read_file(const core::Path&) override { return unused(); }
+    Expected<void, core::IoError> write_file(const core::Path&, std::string_view) override {
+        return unused();
+    }
+    std::optional<char> last_byte(const core::Path&) override { return std::nullopt; }
+    Expected<void, core::IoError> create_directories(const core::Path&) override {
+        return unused();
+    }
+    bool exists(const core::Path&) override { return false; }
+    core::FileType type_of(const core::Path&) override { return core::FileType::None; }
+    Expected<void, core::IoError> copy_file(const core::Path&, const core::Path&) override {
+        return unused();
+    }
+    Expected<void, core::IoError> rename_replace(const core::Path&, const core::Path&) override {
+        return unused();
+    }
+    Expected<void, core::IoError> remove_file(const core::Path&) override { return unused(); }
+    Expected<std::vector<core::DirEntry>, core::IoError> list_directory(
+        const core::Path&) override {
+        return unused();
+    }
+
+  private:
+    static Unexpected<core::IoError> unused() {
+        return unexpected(core::IoError{0, "not used here"});
+    }
+
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    bool open_ = false;
+    std::string appended_;
+};
+
+// Ending a log joined its writer on the UI thread, which then hung for as
+// long as the disk did.
+TEST(LogWriter, EndingALogDoesNotWaitForADiskThatHangs) {
+    GatedFileSystem fs;
+    const auto started = std::chrono::steady_clock::now();
+    {
+        LogWriter writer(fs, "s.log", [](const std::string&) {});
+        writer.write("last words\n");
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+    EXPECT_FALSE(LogWriter::finish_all(std::chrono::milliseconds(50)));
+    fs.open();
+    EXPECT_TRUE(LogWriter::finish_all(std::chrono::seconds(10)));
+    EXPECT_EQ(fs.appended(), "last words\n") << "left to finish, it still writes everything";
 }
 
 TEST(LogWriter, AFailedWriteEndsTheLogWithOneSentence) {

@@ -2,8 +2,11 @@
 // the message loop.
 #include <windows.h>
 
+#include <chrono>
+
 #include "dialog_frame_win.hpp"
 #include "host_window_win.hpp"
+#include "tolvar/app/session_log.hpp"
 
 using namespace tolvar::app::win;
 
@@ -22,24 +25,9 @@ bool register_class(HINSTANCE instance, HCURSOR cursor, const wchar_t* name, UIN
     return RegisterClassExW(&wc) != 0;
 }
 
-}  // namespace
-
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    HCURSOR cursor = LoadCursorW(nullptr, IDC_ARROW);
-    if (!instance || !cursor) return 1;
-
-    if (!register_class(instance, cursor, k_host_class, CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS,
-                        HostWindow::window_proc, nullptr)) {
-        return 1;
-    }
-    const auto face = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-    for (const wchar_t* dialog :
-         {k_connections_class, k_profile_editor_class, k_prompt_class, k_history_class}) {
-        register_class(instance, cursor, dialog, CS_VREDRAW | CS_HREDRAW, dialog_frame_proc, face);
-    }
-
+// The main window and its message loop; everything it owns is gone when
+// this returns.
+int run_window(HINSTANCE instance) {
     // Outlives the window: operations still on the stack when the window is
     // destroyed (closing the last tab) keep a valid object.
     HostWindow host;
@@ -61,4 +49,28 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         DispatchMessageW(&msg);
     }
     return 0;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    HCURSOR cursor = LoadCursorW(nullptr, IDC_ARROW);
+    if (!instance || !cursor) return 1;
+
+    if (!register_class(instance, cursor, k_host_class, CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS,
+                        HostWindow::window_proc, nullptr)) {
+        return 1;
+    }
+    const auto face = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+    for (const wchar_t* dialog :
+         {k_connections_class, k_profile_editor_class, k_prompt_class, k_history_class}) {
+        register_class(instance, cursor, dialog, CS_VREDRAW | CS_HREDRAW, dialog_frame_proc, face);
+    }
+
+    const int code = run_window(instance);
+    // A log whose disk was slow to take its last lines is still writing.
+    tolvar::app::LogWriter::finish_all(std::chrono::seconds(10));
+    return code;
 }

@@ -6,7 +6,7 @@
 // model lock, the writing is the caller's.
 #pragma once
 
-#include <condition_variable>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -45,43 +45,45 @@ class LogLines {
 };
 
 // Appends a log's text to its file on a thread of its own, so that neither
-// the reader thread nor the UI waits for the disk: write() only queues; the
-// queue is written at least once a second, as soon as it holds
-// k_write_soon bytes, and when the writer ends. The
-// first failed write (disk full, folder gone) ends the log: `failed` is
-// called once, on the writer's thread, with a sentence for the user, and
-// nothing more is written. A queue the disk cannot keep up with is cut at
-// k_max_queued bytes, with a line in the log saying how much was left out.
+// the reader nor the UI waits for the disk: write() only queues; the queue
+// is written at least once a second, as soon as it holds k_write_soon
+// bytes, and when the writer ends. The first failed write (disk full, folder
+// gone) ends the log: `failed` is called once, on the writer's thread, with a
+// sentence for the user, and nothing more is written. A queue the disk
+// cannot keep up with is cut at k_max_queued bytes, with a line in the log
+// saying how much was left out.
 class LogWriter {
   public:
     static constexpr std::size_t k_max_queued = 16u << 20;
     static constexpr std::size_t k_write_soon = 1u << 20;
+    // How long ending a writer waits for its last write before leaving it to
+    // finish alone.
+    static constexpr std::chrono::milliseconds k_end_wait{100};
     using Failed = std::function<void(const std::string& message)>;
 
+    // `fs` outlives the writer, and any writer left to finish until
+    // finish_all.
     LogWriter(core::FileSystem& fs, core::Path path, Failed failed);
-    ~LogWriter();  // writes what is queued, then ends
+    // Writes what is queued; a disk that takes longer than k_end_wait is
+    // left to finish it alone, for the caller (the UI) must not hang on it.
+    ~LogWriter();
     LogWriter(const LogWriter&) = delete;
     LogWriter& operator=(const LogWriter&) = delete;
 
     void write(std::string_view text);
-    const core::Path& path() const { return path_; }
+    const core::Path& path() const;
     bool failed() const;
     // The sentence `failed` was given; empty while the log goes on.
     std::string failure() const;
 
-  private:
-    void run() noexcept;
+    // Waits up to `limit` for the writers left to finish; false when one has
+    // not (a disk that stopped answering). For the program's exit.
+    static bool finish_all(std::chrono::milliseconds limit);
 
-    core::FileSystem& fs_;
-    const core::Path path_;
-    const Failed on_failure_;
-    mutable std::mutex mutex_;
-    std::condition_variable wake_;
-    std::string queued_;
-    std::uint64_t dropped_ = 0;
-    bool stopping_ = false;
-    bool failed_ = false;
-    std::string failure_;
+    struct State;
+
+  private:
+    std::shared_ptr<State> state_;
     std::thread thread_;
 };
 
