@@ -266,8 +266,13 @@ TEST(LogToFile, TheTabMenuStartsAndEndsALogOfWhatTheSessionShowed) {
     QuietMenuPort port;
     run_tab_command(rig.ws, port, *tab_menu(rig.state(), rig.id(0)), menu_id::k_log_to_file);
     ASSERT_TRUE(rig.tab(0).log);
-    for (const MenuItem& item : tab_menu(rig.state(), rig.id(0))->items) {
-        if (item.id == menu_id::k_log_to_file) EXPECT_TRUE(item.checked);
+    // Held: a loop over the items of the returned menu itself read freed memory.
+    const auto menu = tab_menu(rig.state(), rig.id(0));
+    ASSERT_TRUE(menu);
+    for (const MenuItem& item : menu->items) {
+        if (item.id == menu_id::k_log_to_file) {
+            EXPECT_TRUE(item.checked);
+        }
     }
     for (int i = 0; i < 30; ++i) feed("\x1b[32mline " + std::to_string(i) + "\x1b[0m\r\n");
     feed("50%\r100%");
