@@ -146,12 +146,12 @@ TEST(SerialFields, BlankRowsAreTheDefaultsAndBadNumbersKeepTheEditorOpen) {
 }
 
 TEST(SerialFields, RoundTripThroughTheEditor) {
-    const proto::SerialLine line{"\\.\COM12", 115200, 7, proto::Parity::Space,
+    const proto::SerialLine line{"\\\\.\\COM12", 115200, 7, proto::Parity::Space,
                                  proto::StopBits::OneAndHalf, proto::FlowControl::RtsCts};
     const core::ConnectionProfile profile{"p-3", "Switch", proto::stored_serial(line), "lab", {}};
     const ProfileFields f = fields_of(profile);
     EXPECT_EQ(f.kind, k_serial_kind);
-    EXPECT_EQ(f.rows, (std::array<std::string, k_field_rows>{"\\.\COM12", "115200", "7", "", ""}));
+    EXPECT_EQ(f.rows, (std::array<std::string, k_field_rows>{"\\\\.\\COM12", "115200", "7", "", ""}));
     EXPECT_EQ(f.parity, 4);
     EXPECT_EQ(f.stop_bits, 1);
     EXPECT_EQ(f.flow_control, 2);
