@@ -1,6 +1,7 @@
 #include "tolvar/proto/ssh_config.hpp"
 
 #include <algorithm>
+#include <deque>
 #include <span>
 #include <unordered_map>
 #include <unordered_set>
@@ -172,7 +173,9 @@ class Reader {
         read(path, base, 0);
     }
 
-    std::vector<Directive> directives;
+    // Pieces, not one block: a list of thousands would be copied and
+    // grown by fresh pages at every doubling.
+    std::deque<Directive> directives;
     std::vector<std::string> failures;
 
   private:
@@ -416,7 +419,9 @@ std::string expand_host_name(std::string_view value, std::string_view alias) {
 
 // First value wins, over both files and every block that applies, as ssh
 // walks them for this alias.
-SshConfigHost resolve_host(const std::vector<Directive>& directives, const std::string& alias) {
+using DirectiveIt = std::deque<Directive>::const_iterator;
+
+SshConfigHost resolve_host(DirectiveIt first, DirectiveIt last, const std::string& alias) {
     using Kind = Directive::Kind;
     struct Saved {
         bool active;
@@ -430,7 +435,8 @@ SshConfigHost resolve_host(const std::vector<Directive>& directives, const std::
     // applies either.
     bool never = false;
     std::vector<Saved> saved;
-    for (const Directive& d : directives) {
+    for (; first != last; ++first) {
+        const Directive& d = *first;
         switch (d.kind) {
             case Kind::FileStart:
                 active = true;
@@ -503,7 +509,7 @@ SshConfigListing read_ssh_config(SshConfigFiles& files, const SshConfigLocations
             if (token.empty() || token.front() == '!' || has_wildcard(token)) continue;
             // An alias becomes ssh's own argument: the host rules keep it
             // from reading as an option or carrying anything but a name.
-            if (!validate_host(token)) continue;
+            if (!host_is_valid(token)) continue;
             std::string folded = token;
             for (char& c : folded) c = ascii_lower(c);
             if (seen.contains(folded)) continue;
@@ -520,9 +526,16 @@ SshConfigListing read_ssh_config(SshConfigFiles& files, const SshConfigLocations
                                    std::to_string(k_ssh_config_hosts) + " hosts; the first " +
                                    std::to_string(k_ssh_config_hosts) + " are listed.");
     }
+    // Nothing after the last setting changes what any alias resolves to.
+    const auto last_setting = std::find_if(
+        reader.directives.crbegin(), reader.directives.crend(), [](const Directive& d) {
+            return d.kind == Directive::Kind::HostName || d.kind == Directive::Kind::User ||
+                   d.kind == Directive::Kind::Port;
+        });
+    const DirectiveIt walked_end = last_setting.base();
     listing.hosts.reserve(aliases.size());
     for (const std::string& alias : aliases) {
-        listing.hosts.push_back(resolve_host(reader.directives, alias));
+        listing.hosts.push_back(resolve_host(reader.directives.cbegin(), walked_end, alias));
     }
     return listing;
 }

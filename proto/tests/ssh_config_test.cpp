@@ -85,6 +85,14 @@ TEST(SshConfigResolve, DefaultsWildcardsNegationAndTokens) {
                              }));
 }
 
+TEST(SshConfigResolve, HostsAfterTheLastSettingKeepWhatCameBefore) {
+    EXPECT_EQ(read_user("User all\nHost a\n  Port 1\nHost b c\nHost d\n").hosts,
+              (std::vector<SshConfigHost>{host("a", "a", "all", "1"), host("b", "b", "all"),
+                                          host("c", "c", "all"), host("d", "d", "all")}));
+    EXPECT_EQ(read_user("Host a b\nHost c\n").hosts,
+              (std::vector<SshConfigHost>{host("a", "a"), host("b", "b"), host("c", "c")}));
+}
+
 TEST(SshConfigSyntax, EqualsCaseQuotesCommentsLineEndsAndBom) {
     const auto listing = read_user(
         "\xEF\xBB\xBF"
