@@ -1,5 +1,6 @@
 #include "tolvar/proto/rules.hpp"
 
+#include <algorithm>
 #include <array>
 
 #include "tolvar/core/json_text.hpp"
@@ -36,6 +37,10 @@ LaunchResult<void> check_no_controls(std::string_view label, std::string_view va
         }
     }
     return {};
+}
+
+bool host_is_valid(std::string_view host) {
+    return !host.empty() && host.front() != '-' && std::ranges::all_of(host, is_host_char);
 }
 
 LaunchResult<void> validate_host(std::string_view host) {

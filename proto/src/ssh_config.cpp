@@ -1,6 +1,9 @@
 #include "tolvar/proto/ssh_config.hpp"
 
 #include <algorithm>
+#include <deque>
+#include <span>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
@@ -76,8 +79,21 @@ bool is_blank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
 }
 
+// The keywords the listing reads; every other one is passed over.
+enum class Keyword { Other, Host, Match, Include, HostName, User, Port };
+
+Keyword keyword_of(std::string_view lower) {
+    if (lower == "host") return Keyword::Host;
+    if (lower == "match") return Keyword::Match;
+    if (lower == "include") return Keyword::Include;
+    if (lower == "hostname") return Keyword::HostName;
+    if (lower == "user") return Keyword::User;
+    if (lower == "port") return Keyword::Port;
+    return Keyword::Other;
+}
+
 struct Line {
-    std::string keyword;  // lower case
+    Keyword keyword = Keyword::Other;
     std::vector<std::string> args;
 };
 
@@ -94,8 +110,10 @@ std::optional<Line> split_line(std::string_view text) {
     while (i < text.size() && !is_blank(text[i]) && text[i] != '=') ++i;
     if (i == start || text[start] == '#') return std::nullopt;
     Line line;
-    line.keyword.reserve(i - start);
-    for (std::size_t k = start; k < i; ++k) line.keyword += ascii_lower(text[k]);
+    std::string keyword;
+    keyword.reserve(i - start);
+    for (std::size_t k = start; k < i; ++k) keyword += ascii_lower(text[k]);
+    line.keyword = keyword_of(keyword);
     while (i < text.size() && is_blank(text[i])) ++i;
     if (i < text.size() && text[i] == '=') ++i;
 
@@ -136,11 +154,12 @@ std::optional<Line> split_line(std::string_view text) {
 // ------------------------------------------------------------ reading
 
 // What resolving needs of the files, in the order ssh meets it, includes
-// spliced in place.
+// spliced in place. The arguments are those of the reader's split lines, so
+// a file included many times is not copied each time.
 struct Directive {
     enum class Kind { FileStart, Host, Match, HostName, User, Port, IncludeStart, IncludeEnd };
     Kind kind;
-    std::vector<std::string> args;  // Host patterns, or the one value of a setting
+    std::span<const std::string> args;  // Host patterns, or the one value of a setting
 };
 
 constexpr std::string_view k_bom = "\xEF\xBB\xBF";
@@ -154,7 +173,9 @@ class Reader {
         read(path, base, 0);
     }
 
-    std::vector<Directive> directives;
+    // Pieces, not one block: a list of thousands would be copied and
+    // grown by fresh pages at every doubling.
+    std::deque<Directive> directives;
     std::vector<std::string> failures;
 
   private:
@@ -186,56 +207,85 @@ class Reader {
             return;
         }
         ++files_read_;
-        auto text = files_.read_file(path);
-        if (!text) {
-            if (!text.error().not_found) {
+        const FileLines& file = lines_of(path);
+        if (file.error) {
+            if (!file.error->not_found) {
                 failures.push_back("Cannot read the SSH configuration " + path + ": " +
-                                   text.error().text + ". Its hosts are not listed.");
+                                   file.error->text + ". Its hosts are not listed.");
             }
             return;
         }
-        std::string_view rest = *text;
-        if (rest.starts_with(k_bom)) rest.remove_prefix(k_bom.size());
         bool in_match = false;
-        while (!rest.empty()) {
-            const std::size_t end = rest.find('\n');
-            const std::string_view raw = rest.substr(0, end);
-            rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
-            auto line = split_line(raw);
-            if (!line) continue;
-            if (!take(*line, base, depth, in_match)) return;
+        for (const Line& line : file.lines) {
+            if (!take(line, base, depth, in_match)) return;
         }
     }
 
+    // A file is read and split once per listing however often it is
+    // included: a loop of includes would otherwise read it again at every
+    // level, up to the file budget.
+    struct FileLines {
+        std::optional<core::IoError> error;
+        std::vector<Line> lines;
+    };
+
+    const FileLines& lines_of(const std::string& path) {
+        if (auto it = files_cache_.find(path); it != files_cache_.end()) return it->second;
+        FileLines file;
+        auto text = files_.read_file(path);
+        if (!text) {
+            file.error = std::move(text.error());
+        } else {
+            std::string_view rest = *text;
+            if (rest.starts_with(k_bom)) rest.remove_prefix(k_bom.size());
+            while (!rest.empty()) {
+                const std::size_t end = rest.find('\n');
+                const std::string_view raw = rest.substr(0, end);
+                rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+                auto line = split_line(raw);
+                if (line && line->keyword != Keyword::Other) file.lines.push_back(std::move(*line));
+            }
+        }
+        // The map's nodes stay put, so the reference and the directives'
+        // spans outlive later reads.
+        return files_cache_.emplace(path, std::move(file)).first->second;
+    }
+
     // False once the directive budget is spent.
-    bool take(Line& line, const std::string& base, int depth, bool& in_match) {
+    bool take(const Line& line, const std::string& base, int depth, bool& in_match) {
         using Kind = Directive::Kind;
-        const std::string& key = line.keyword;
-        std::optional<Kind> kind;
-        if (key == "host") {
-            in_match = false;
-            kind = Kind::Host;
-        } else if (key == "match") {
-            in_match = true;
-            kind = Kind::Match;
-        } else if (key == "include") {
-            // Nothing of a Match block applies here, its includes neither.
-            if (!in_match) return include(line.args, base, depth);
-            return true;
-        } else if (key == "hostname") {
-            kind = Kind::HostName;
-        } else if (key == "user") {
-            kind = Kind::User;
-        } else if (key == "port") {
-            kind = Kind::Port;
+        Kind kind = Kind::Host;
+        switch (line.keyword) {
+            case Keyword::Other:
+                return true;
+            case Keyword::Host:
+                in_match = false;
+                break;
+            case Keyword::Match:
+                in_match = true;
+                kind = Kind::Match;
+                break;
+            case Keyword::Include:
+                // Nothing of a Match block applies here, its includes neither.
+                if (!in_match) return include(line.args, base, depth);
+                return true;
+            case Keyword::HostName:
+                kind = Kind::HostName;
+                break;
+            case Keyword::User:
+                kind = Kind::User;
+                break;
+            case Keyword::Port:
+                kind = Kind::Port;
+                break;
         }
-        if (!kind) return true;
-        if (*kind != Kind::Host && *kind != Kind::Match) {
-            if (line.args.empty()) return true;  // ssh refuses it; it sets nothing
-            line.args.resize(1);
+        std::span<const std::string> args = line.args;
+        if (kind != Kind::Host && kind != Kind::Match) {
+            if (args.empty()) return true;  // ssh refuses it; it sets nothing
+            args = args.first(1);
         }
-        if (!room_for_directive(line.args.size())) return false;
-        directives.push_back({*kind, std::move(line.args)});
+        if (!room_for_directive(args.size())) return false;
+        directives.push_back({kind, args});
         return true;
     }
 
@@ -328,6 +378,7 @@ class Reader {
 
     SshConfigFiles& files_;
     std::string home_;
+    std::unordered_map<std::string, FileLines> files_cache_;
     std::size_t files_read_ = 0;
     std::size_t weight_ = 0;
     bool told_depth_ = false;
@@ -339,7 +390,7 @@ class Reader {
 
 // A Host line applies when one of its patterns matches and none of its
 // negated ones does.
-bool host_line_matches(const std::vector<std::string>& patterns, std::string_view alias) {
+bool host_line_matches(std::span<const std::string> patterns, std::string_view alias) {
     bool matched = false;
     for (const std::string& pattern : patterns) {
         if (pattern.empty()) continue;
@@ -368,7 +419,9 @@ std::string expand_host_name(std::string_view value, std::string_view alias) {
 
 // First value wins, over both files and every block that applies, as ssh
 // walks them for this alias.
-SshConfigHost resolve_host(const std::vector<Directive>& directives, const std::string& alias) {
+using DirectiveIt = std::deque<Directive>::const_iterator;
+
+SshConfigHost resolve_host(DirectiveIt first, DirectiveIt last, const std::string& alias) {
     using Kind = Directive::Kind;
     struct Saved {
         bool active;
@@ -382,7 +435,8 @@ SshConfigHost resolve_host(const std::vector<Directive>& directives, const std::
     // applies either.
     bool never = false;
     std::vector<Saved> saved;
-    for (const Directive& d : directives) {
+    for (; first != last; ++first) {
+        const Directive& d = *first;
         switch (d.kind) {
             case Kind::FileStart:
                 active = true;
@@ -455,7 +509,7 @@ SshConfigListing read_ssh_config(SshConfigFiles& files, const SshConfigLocations
             if (token.empty() || token.front() == '!' || has_wildcard(token)) continue;
             // An alias becomes ssh's own argument: the host rules keep it
             // from reading as an option or carrying anything but a name.
-            if (!validate_host(token)) continue;
+            if (!host_is_valid(token)) continue;
             std::string folded = token;
             for (char& c : folded) c = ascii_lower(c);
             if (seen.contains(folded)) continue;
@@ -472,9 +526,16 @@ SshConfigListing read_ssh_config(SshConfigFiles& files, const SshConfigLocations
                                    std::to_string(k_ssh_config_hosts) + " hosts; the first " +
                                    std::to_string(k_ssh_config_hosts) + " are listed.");
     }
+    // Nothing after the last setting changes what any alias resolves to.
+    const auto last_setting = std::find_if(
+        reader.directives.crbegin(), reader.directives.crend(), [](const Directive& d) {
+            return d.kind == Directive::Kind::HostName || d.kind == Directive::Kind::User ||
+                   d.kind == Directive::Kind::Port;
+        });
+    const DirectiveIt walked_end = last_setting.base();
     listing.hosts.reserve(aliases.size());
     for (const std::string& alias : aliases) {
-        listing.hosts.push_back(resolve_host(reader.directives, alias));
+        listing.hosts.push_back(resolve_host(reader.directives.cbegin(), walked_end, alias));
     }
     return listing;
 }

@@ -111,6 +111,13 @@ TEST(HostRule, AllowedCharactersOnly) {
     EXPECT_EQ(failure(validate_host("a\"b\\")), "host contains invalid characters: \"a\\\"b\\\\\"");
 }
 
+TEST(HostRule, ThePredicateAgreesWithTheRule) {
+    for (const char* host : {"a-b.c_d:0", "h-", "", "-", "-h", "my host", "h\xc3\xa9te", "[::1]",
+                             "a%b", "a\"b\\", "A.Z"}) {
+        EXPECT_EQ(host_is_valid(host), static_cast<bool>(validate_host(host))) << host;
+    }
+}
+
 TEST(ControlRule, C0DeleteAndC1ByCodePoint) {
     EXPECT_TRUE(check_no_controls("command", ""));
     EXPECT_TRUE(check_no_controls("command", "plain \xc2\xa0 \xe2\x80\xa8 \xc2\xa0"));

@@ -27,6 +27,8 @@ LaunchResult<QuickTarget> parse_quick_target(std::string_view line);
 LaunchResult<void> check_no_controls(std::string_view label, std::string_view value);
 
 LaunchResult<void> validate_host(std::string_view host);
+// The same rule without the sentence, for callers that only sort names.
+bool host_is_valid(std::string_view host);
 
 // Strict decimal 1..65535 with an optional leading '+'.
 LaunchResult<std::uint16_t> parse_port(std::string_view text);
