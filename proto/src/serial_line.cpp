@@ -60,7 +60,9 @@ std::string one_of(const std::array<std::string_view, N>& names) {
     std::string text = "one of ";
     for (std::size_t i = 0; i < N; ++i) {
         if (i > 0) text += i + 1 == N ? " or " : ", ";
-        text += "\"" + std::string(names[i]) + "\"";
+        text += '"';
+        text += names[i];
+        text += '"';
     }
     return text;
 }
