@@ -4,7 +4,6 @@
 #include <array>
 #include <atomic>
 #include <mutex>
-#include <span>
 #include <string>
 #include <utility>
 #include <vector>
