@@ -96,10 +96,16 @@ int wmain() {
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    // Suspended until it is in the job, so nothing it starts escapes.
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                        nullptr, &si, &pi))
-        return fail("cannot start the program");
+    // Suspended until it is in the job, so nothing it starts escapes. Under
+    // Wine a start now and then fails with an internal error (the new process
+    // died before it ran); another try starts it.
+    BOOL started = FALSE;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                                 nullptr, nullptr, &si, &pi);
+        if (!started && GetLastError() != ERROR_INTERNAL_ERROR) break;
+    }
+    if (!started) return fail("cannot start the program");
     if (!AssignProcessToJobObject(job, pi.hProcess)) {
         TerminateProcess(pi.hProcess, 1);
         return fail("cannot put the program in the job");
