@@ -6,7 +6,7 @@ the test's length and put back after it."""
 import pytest
 
 from harness import wait_until, windows_path
-from test_input import screen_text, wait_output, wait_prompt
+from test_input import wait_output, wait_prompt, wait_screen
 from test_scrollback import row_tops
 
 NO_TRAY = {"close_to_tray": False}
@@ -54,7 +54,7 @@ def handlers(wine, stand_ins):
 
 def ctrl_click_line(app, text):
     """Ctrl+click on the third cell of the first screen row reading `text`."""
-    lines = screen_text(app).splitlines()
+    lines = wait_screen(app, lambda t: text in t.splitlines(), f"the line {text!r}").splitlines()
     row = lines.index(text)
     tops = row_tops(app.screenshot())
     # The first and the last line (the prompt) both start with ink.

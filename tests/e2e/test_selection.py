@@ -4,15 +4,17 @@ selection again."""
 
 import harness
 from harness import wait_until
-from test_input import wait_output, wait_prompt
-from test_scrollback import NO_TRAY, row_tops, view_lines
+from test_input import wait_output, wait_prompt, wait_screen
+from test_scrollback import NO_TRAY, row_tops
 
 PATH = "/srv/data/some-dir/file_name.txt"
 
 
 def line_point(app, text):
     """A screen point a dozen cells into the row that shows `text`."""
-    lines = view_lines(app)
+    # A read of the screen can come back empty when Wine takes in an older
+    # X clipboard over the program's copy, so the read is polled.
+    lines = wait_screen(app, lambda t: text in t.splitlines(), f"the line {text!r}").splitlines()
     row = len(lines) - 1 - lines[::-1].index(text)
     left, top, _, _ = app.client_box()
     rows = row_tops(app.screenshot())
