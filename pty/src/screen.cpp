@@ -56,7 +56,7 @@ constexpr char16_t k_dec_graphics[32] = {
 
 // ---- text ---------------------------------------------------------------------
 
-void Screen::print_ascii(const char* p, std::size_t n) {
+void Screen::print_run(const char* p, std::size_t n) {
     if (text_special_) {
         for (std::size_t i = 0; i < n; ++i) text(static_cast<unsigned char>(p[i]));
         return;
@@ -392,6 +392,12 @@ std::uint16_t param_or(std::uint16_t v, std::uint16_t fallback) {
 }  // namespace
 
 void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediates, char action) {
+    if (action == 'm' && intermediates.empty()) {
+        // Colours and attributes, the commonest sequence by far.
+        sgr(params);
+        pen_changed();
+        return;
+    }
     Grid& g = active();
     if (intermediates.empty()) {
         const std::uint16_t n = param_or(params.first(), 1);
@@ -501,10 +507,6 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
                 }
                 break;
             }
-            case 'm':
-                sgr(params);
-                pen_changed();
-                break;
             case 'r': {
                 const std::uint16_t top = param_or(params.first(), 1);
                 const std::uint16_t bottom = param_or(params.second(), g.rows());

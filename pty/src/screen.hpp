@@ -60,7 +60,10 @@ class Screen {
 
     // ---- the parser's performer
     void print(char32_t c) { text(c); }
-    void print_ascii(const char* p, std::size_t n);
+    void print_ascii(const char* p, std::size_t n) {
+        if (n == 1 && !text_special_ && link_ == 0 && print_one(*p)) return;
+        print_run(p, n);
+    }
     void execute(std::uint8_t byte);
     void esc_dispatch(std::string_view intermediates, std::uint8_t byte);
     void csi_dispatch(const CsiParams& params, std::string_view intermediates, char action);
@@ -81,6 +84,22 @@ class Screen {
     };
 
     Grid& active() { return alternate_screen() ? alternate_ : primary_; }
+    // A character alone (after a cursor move or a colour change) where
+    // storing it is all there is to do; false when it needs more.
+    bool print_one(char c) {
+        Grid& g = active();
+        g.clamp_cursor_row();  // reference crashes below the grid
+        if (g.pos.col >= g.cols()) return false;
+        const std::uint32_t slot = g.slot_of(g.pos.row);
+        CellData* cell = g.slot_cells(slot) + g.pos.col;
+        if (g.slot_special(slot) && (cell->word & CellData::k_special) != 0) return false;
+        *cell = CellData{pen_.word | static_cast<unsigned char>(c), pen_.fg, pen_.bg};
+        last_char_ = static_cast<unsigned char>(c);
+        g.pos.col = static_cast<std::uint16_t>(g.pos.col + 1);
+        g.touch_slot(slot, g.pos.col);
+        return true;
+    }
+    void print_run(const char* p, std::size_t n);
     bool departs(std::uint32_t d) const { return (departures_ & d) != 0; }
     void text(char32_t c) {
         if (text_special_) [[unlikely]] return special_text(c);

@@ -5,8 +5,10 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -61,6 +63,103 @@ class CsiParams {
         values_[len_++] = v;
         ++open_;
     }
+    // Takes parameter bytes ('0'-'9', ':', ';') from p on, `value` being the
+    // one read so far, as the table's Param action would one at a time (a
+    // value stops at 0xffff; once the slots are full the rest is dropped);
+    // returns where they end. Kept in locals: stores to the byte-wide group
+    // sizes would otherwise make the compiler reload every member.
+    const std::uint8_t* take(const std::uint8_t* p, const std::uint8_t* end,
+                             std::uint16_t& value) {
+        int len = len_;
+        int open = open_;
+        std::uint64_t v = value;
+        while (p < end) {
+            unsigned d = static_cast<unsigned>(*p) - '0';
+            if (d <= 9 && v == 0 && len < k_max_values && end - p >= 4) {
+                // A number of one to three digits, the usual kind, without
+                // the loop's tests of the end (a value cut off by the chunk
+                // before takes the loop below).
+                const unsigned d1 = static_cast<unsigned>(p[1]) - '0';
+                if (d1 > 9) {
+                    v = d;
+                    d = d1;
+                    p += 1;
+                } else if (const unsigned d2 = static_cast<unsigned>(p[2]) - '0'; d2 > 9) {
+                    v = d * 10 + d1;
+                    d = d2;
+                    p += 2;
+                } else if (const unsigned d3 = static_cast<unsigned>(p[3]) - '0'; d3 > 9) {
+                    v = d * 100 + d1 * 10 + d2;
+                    d = d3;
+                    p += 3;
+                }
+            }
+            if (d <= 9) {
+                // A run of digits unclamped: nine of them cannot overflow
+                // 64 bits, even after a value cut off by the chunk before.
+                const std::uint8_t* const run = p;
+                const std::uint64_t before = v;
+                do {
+                    v = v * 10 + d;
+                    if (++p == end) break;
+                    d = static_cast<unsigned>(*p) - '0';
+                } while (d <= 9);
+                if (len == k_max_values) {
+                    v = before;
+                } else if (p - run > 9) {
+                    v = before;
+                    for (const std::uint8_t* q = run; q < p && v < 0xffff; ++q) v = v * 10 + (*q - '0');
+                }
+                if (v > 0xffff) v = 0xffff;
+                if (p == end) break;
+            }
+            if (d > ';' - '0') break;  // neither ':' nor ';'
+            ++p;
+            if (len == k_max_values) continue;
+            if (d == ';' - '0') {
+                group_size_[len - open] = static_cast<std::uint8_t>(open + 1);
+                open = 0;
+            } else {
+                ++open;
+            }
+            values_[len++] = static_cast<std::uint16_t>(v);
+            v = 0;
+        }
+        len_ = len;
+        open_ = open;
+        value = static_cast<std::uint16_t>(v);
+        return p;
+    }
+    // Eight bytes as a number, each digit's byte 0 to 9 and every other byte
+    // 10 or more.
+    static std::uint64_t digit_bytes(const std::uint8_t* p) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        if constexpr (std::endian::native == std::endian::big) w = byteswap(w);
+        return w ^ 0x3030303030303030u;
+    }
+    // How many of the eight bytes at p are digits before the first that is not.
+    static int leading_digits(const std::uint8_t* p) {
+        const std::uint64_t x = digit_bytes(p);
+        // The high bit of each byte from 10 up; a carry out of a byte only
+        // reaches bytes after the first non-digit.
+        const std::uint64_t others = ((x + 0x7676767676767676u) | x) & 0x8080808080808080u;
+        return others == 0 ? 8 : std::countr_zero(others) / 8;
+    }
+    // The value of the n (1 to 7) digits at p: moved to the top bytes and
+    // combined in pairs, fours and eights.
+    static std::uint64_t digits_value(const std::uint8_t* p, int n) {
+        std::uint64_t x = digit_bytes(p) << (64 - 8 * n);
+        x = (x * 10 + (x >> 8)) & 0x00ff00ff00ff00ffu;
+        x = (x * 100 + (x >> 16)) & 0x0000ffff0000ffffu;
+        return (x * 10000 + (x >> 32)) & 0xffffffffu;
+    }
+    static std::uint64_t byteswap(std::uint64_t w) {
+        std::uint64_t r = 0;
+        for (int i = 0; i < 8; ++i, w >>= 8) r = r << 8 | (w & 0xff);
+        return r;
+    }
+
     // Closes a parameter left open when the value slots ran out, so that the
     // walk never meets an unset group size.
     void close_open_group() {
@@ -135,6 +234,12 @@ class VtParser {
     using Table = std::array<std::array<std::uint8_t, 256>, 16>;
     static const Table k_table;
 
+    // A CSI sequence from just after its ESC [, in one go when it is whole
+    // in the buffer; returns where the parser goes on.
+    template <class P>
+    const std::uint8_t* csi(P& performer, const std::uint8_t* p, const std::uint8_t* end);
+    template <class P>
+    void dispatch_csi(P& performer, std::uint8_t final_byte);
     template <class P>
     void change_state(P& performer, State next, Action action, std::uint8_t byte);
     template <class P>
@@ -226,16 +331,13 @@ void VtParser::advance(P& performer, std::string_view bytes) {
             continue;
         }
         if (byte == 0x1b && state_ == Ground && end - p >= 2 && p[1] == '[') {
-            // ESC [ from the ground: the table's two steps at once.
-            perform(performer, Clear, byte);
-            state_ = CsiEntry;
-            p += 2;
+            p = csi(performer, p + 2, end);
             continue;
         }
         if ((state_ == CsiParam || state_ == CsiEntry) && byte >= 0x40 && byte <= 0x7e) {
             // A final byte: dispatch and back to the ground, as the table does.
             ++p;
-            perform(performer, CsiDispatch, byte);
+            dispatch_csi(performer, byte);
             state_ = Ground;
             continue;
         }
@@ -243,7 +345,7 @@ void VtParser::advance(P& performer, std::string_view bytes) {
             // Parameter digits and separators, the bulk of SGR and cursor
             // sequences, skip the table too.
             state_ = CsiParam;
-            while (p < end && *p >= '0' && *p <= ';') param(*p++);
+            p = params_.take(p, end, param_);
             continue;
         }
         if (state_ == Ground && byte >= 0xc2 && byte <= 0xf4) {
@@ -265,6 +367,47 @@ void VtParser::advance(P& performer, std::string_view bytes) {
         change_state(performer, static_cast<State>(change & 0x0f), static_cast<Action>(change >> 4),
                      byte);
     }
+}
+
+template <class P>
+const std::uint8_t* VtParser::csi(P& performer, const std::uint8_t* p, const std::uint8_t* end) {
+    n_intermediates_ = 0;
+    param_ = 0;
+    params_.clear();
+    state_ = CsiEntry;
+    if (p == end) return p;
+    if (*p >= 0x3c && *p <= 0x3f) {
+        intermediates_[n_intermediates_++] = static_cast<char>(*p++);
+        state_ = CsiParam;
+    }
+    const std::uint8_t* const params_end = params_.take(p, end, param_);
+    if (params_end != p) state_ = CsiParam;
+    p = params_end;
+    if (p < end && *p >= 0x20 && *p <= 0x2f) {
+        state_ = CsiIntermediate;
+        for (; p < end && *p >= 0x20 && *p <= 0x2f; ++p) {
+            if (n_intermediates_ < 2) intermediates_[n_intermediates_++] = static_cast<char>(*p);
+        }
+    }
+    if (p < end && *p >= 0x40 && *p <= 0x7e) {
+        dispatch_csi(performer, *p);
+        state_ = Ground;
+        return p + 1;
+    }
+    // Cut off by the chunk's end or something unusual: the table goes on
+    // from the state these bytes led to.
+    return p;
+}
+
+template <class P>
+void VtParser::dispatch_csi(P& performer, std::uint8_t final_byte) {
+    if (params_.full()) {
+        params_.close_open_group();
+    } else {
+        params_.push(param_);
+    }
+    performer.csi_dispatch(params_, std::string_view(intermediates_, n_intermediates_),
+                           static_cast<char>(final_byte));
 }
 
 template <class P>
@@ -307,13 +450,7 @@ void VtParser::perform(P& performer, Action action, std::uint8_t byte) {
             osc_put(byte);
             break;
         case CsiDispatch:
-            if (params_.full()) {
-                params_.close_open_group();
-            } else {
-                params_.push(param_);
-            }
-            performer.csi_dispatch(params_, std::string_view(intermediates_, n_intermediates_),
-                                   static_cast<char>(byte));
+            dispatch_csi(performer, byte);
             break;
         case EscDispatch:
             performer.esc_dispatch(std::string_view(intermediates_, n_intermediates_), byte);
