@@ -136,8 +136,7 @@ void Grid::clear_cell_keep_attrs(std::uint16_t r, std::uint16_t col) {
     cell.word &= 0x7f000000u;
 }
 
-void Grid::append_mark(std::uint16_t r, std::uint16_t col, char32_t c) {
-    const std::uint32_t s = slot_of(r);
+void Grid::append_mark(std::uint32_t s, std::uint16_t col, char32_t c) {
     CellData& cell = slot_cells(s)[col];
     auto& list = marks_[s];
     Marks* marks = nullptr;

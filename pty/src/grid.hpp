@@ -79,7 +79,8 @@ class Grid {
     void set_cell(std::uint16_t r, std::uint16_t col, char32_t c, bool wide, const Attrs& a);
     void clear_cell(std::uint16_t r, std::uint16_t col, const Attrs& a);
     void clear_cell_keep_attrs(std::uint16_t r, std::uint16_t col);
-    void append_mark(std::uint16_t r, std::uint16_t col, char32_t c);
+    // Adds a combining mark to a cell of the row in slot s (slot_of).
+    void append_mark(std::uint32_t s, std::uint16_t col, char32_t c);
     void clear_row(std::uint16_t r, const Attrs& a);
     void erase_cell(std::uint16_t r, std::uint16_t col, const Attrs& a);
     // erase_cell on every column of [from, to), in order.

@@ -115,7 +115,29 @@ void Screen::place(char32_t c, bool insert) {
     Grid& g = active();
     g.clamp_cursor_row();  // reference crashes below the grid
     const std::uint16_t cols = g.cols();
-    if (w > 0 && g.pos.col + w <= cols && !insert) {
+    if (w == 0) {
+        // Combining characters join the cell before the cursor, or the last
+        // cell of the previous row when this row continues it; the cursor
+        // stays, so nothing wraps.
+        std::uint16_t row = g.pos.row;
+        std::uint16_t col = 0;
+        if (g.pos.col > 0) {
+            col = static_cast<std::uint16_t>(g.pos.col - 1);
+        } else if (row > 0 && g.wrapped(static_cast<std::uint16_t>(row - 1))) {
+            --row;
+            col = static_cast<std::uint16_t>(cols - 1);
+        } else {
+            return;
+        }
+        const std::uint32_t slot = g.slot_of(row);
+        if (g.slot_cells(slot)[col].cont()) {
+            if (col == 0) return;  // reference crashes
+            --col;
+        }
+        g.append_mark(slot, col, c);
+        return;
+    }
+    if (g.pos.col + w <= cols && !insert) {
         // It fits where the cursor is, over plain cells: the common case,
         // which needs none of the wrapping and wide-character repairs below.
         const std::uint32_t slot = g.slot_of(g.pos.row);
@@ -162,28 +184,6 @@ void Screen::place(char32_t c, bool insert) {
         const bool continues = g.wrapped(pos.row);
         g.insert_cells(width);
         g.set_wrapped(pos.row, continues);
-    }
-
-    if (width == 0) {
-        // Combining characters join the cell before the cursor, or the last
-        // cell of the previous row when this row continues it.
-        if (pos.col > 0) {
-            std::uint16_t col = static_cast<std::uint16_t>(pos.col - 1);
-            if (g.row(pos.row)[col].cont()) {
-                if (col == 0) return;  // reference crashes
-                --col;
-            }
-            g.append_mark(pos.row, col, c);
-        } else if (pos.row > 0 && g.wrapped(static_cast<std::uint16_t>(pos.row - 1))) {
-            const auto prev = static_cast<std::uint16_t>(pos.row - 1);
-            std::uint16_t col = static_cast<std::uint16_t>(cols - 1);
-            if (g.row(prev)[col].cont()) {
-                if (col == 0) return;  // reference crashes
-                --col;
-            }
-            g.append_mark(prev, col, c);
-        }
-        return;
     }
 
     last_char_ = c;
