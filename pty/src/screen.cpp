@@ -162,6 +162,12 @@ void Screen::place(char32_t c, bool insert) {
             return;
         }
     }
+    place_repairing(c, w, insert);
+}
+
+void Screen::place_repairing(char32_t c, int w, bool insert) {
+    Grid& g = active();
+    const std::uint16_t cols = g.cols();
     // A wide character on a one-column grid is placed like a narrow one
     // (reference crashes).
     const auto width = static_cast<std::uint16_t>(w > cols ? 1 : w);

@@ -108,6 +108,9 @@ class Screen {
     void special_text(char32_t c);
     // Puts one character at the cursor; `insert` shifts the row right first.
     void place(char32_t c, bool insert);
+    // place() where the cell needs wrapping, inserting or a wide character's
+    // repairs; kept apart so that the usual path stays small.
+    void place_repairing(char32_t c, int w, bool insert);
     // Whether text needs more than storing: line drawing or insert mode. Kept
     // in text_special_ so that the usual path tests one flag.
     void update_text_path() {
