@@ -72,7 +72,7 @@ class Pinger:
 
 
 @pytest.mark.soak
-@pytest.mark.deadline(3000)
+@pytest.mark.deadline(5400)
 def test_soak_hostile_output_keeps_the_window_answering_and_memory_bounded(launch, wine,
                                                                            tmp_path):
     app = launch(settings=NO_TRAY)
