@@ -5,10 +5,8 @@
 #pragma once
 
 #include <array>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -68,8 +66,7 @@ class CsiParams {
     // value stops at 0xffff; once the slots are full the rest is dropped);
     // returns where they end. Kept in locals: stores to the byte-wide group
     // sizes would otherwise make the compiler reload every member.
-    const std::uint8_t* take(const std::uint8_t* p, const std::uint8_t* end,
-                             std::uint16_t& value) {
+    const std::uint8_t* take(const std::uint8_t* p, const std::uint8_t* end, std::uint16_t& value) {
         int len = len_;
         int open = open_;
         std::uint64_t v = value;
@@ -108,7 +105,8 @@ class CsiParams {
                     v = before;
                 } else if (p - run > 9) {
                     v = before;
-                    for (const std::uint8_t* q = run; q < p && v < 0xffff; ++q) v = v * 10 + (*q - '0');
+                    for (const std::uint8_t* q = run; q < p && v < 0xffff; ++q)
+                        v = v * 10 + (*q - '0');
                 }
                 if (v > 0xffff) v = 0xffff;
                 if (p == end) break;
@@ -130,36 +128,6 @@ class CsiParams {
         value = static_cast<std::uint16_t>(v);
         return p;
     }
-    // Eight bytes as a number, each digit's byte 0 to 9 and every other byte
-    // 10 or more.
-    static std::uint64_t digit_bytes(const std::uint8_t* p) {
-        std::uint64_t w;
-        std::memcpy(&w, p, 8);
-        if constexpr (std::endian::native == std::endian::big) w = byteswap(w);
-        return w ^ 0x3030303030303030u;
-    }
-    // How many of the eight bytes at p are digits before the first that is not.
-    static int leading_digits(const std::uint8_t* p) {
-        const std::uint64_t x = digit_bytes(p);
-        // The high bit of each byte from 10 up; a carry out of a byte only
-        // reaches bytes after the first non-digit.
-        const std::uint64_t others = ((x + 0x7676767676767676u) | x) & 0x8080808080808080u;
-        return others == 0 ? 8 : std::countr_zero(others) / 8;
-    }
-    // The value of the n (1 to 7) digits at p: moved to the top bytes and
-    // combined in pairs, fours and eights.
-    static std::uint64_t digits_value(const std::uint8_t* p, int n) {
-        std::uint64_t x = digit_bytes(p) << (64 - 8 * n);
-        x = (x * 10 + (x >> 8)) & 0x00ff00ff00ff00ffu;
-        x = (x * 100 + (x >> 16)) & 0x0000ffff0000ffffu;
-        return (x * 10000 + (x >> 32)) & 0xffffffffu;
-    }
-    static std::uint64_t byteswap(std::uint64_t w) {
-        std::uint64_t r = 0;
-        for (int i = 0; i < 8; ++i, w >>= 8) r = r << 8 | (w & 0xff);
-        return r;
-    }
-
     // Closes a parameter left open when the value slots ran out, so that the
     // walk never meets an unset group size.
     void close_open_group() {
@@ -253,6 +221,12 @@ class VtParser {
     void osc_end(P& performer);
     void osc_put(std::uint8_t byte);
     void param(std::uint8_t byte);
+    // The table's Clear action: a new sequence's parameters and intermediates.
+    void clear() {
+        n_intermediates_ = 0;
+        param_ = 0;
+        params_.clear();
+    }
 
     State state_ = Ground;
     char intermediates_[2] = {};
@@ -371,9 +345,7 @@ void VtParser::advance(P& performer, std::string_view bytes) {
 
 template <class P>
 const std::uint8_t* VtParser::csi(P& performer, const std::uint8_t* p, const std::uint8_t* end) {
-    n_intermediates_ = 0;
-    param_ = 0;
-    params_.clear();
+    clear();
     state_ = CsiEntry;
     if (p == end) return p;
     if (*p >= 0x3c && *p <= 0x3f) {
@@ -462,9 +434,7 @@ void VtParser::perform(P& performer, Action action, std::uint8_t byte) {
             param(byte);
             break;
         case Clear:
-            n_intermediates_ = 0;
-            param_ = 0;
-            params_.clear();
+            clear();
             break;
         case BeginUtf8:
             utf8(performer, byte);
