@@ -419,6 +419,21 @@ class Screen:
                    and time.monotonic() < deadline):
                 time.sleep(0.05)
 
+    def mark_clipboard(self, text: str):
+        """Puts a marker on the clipboard, so that a program's copy shows as a
+        change of it.
+
+        Put there from the Windows side: text from an X program is taken in
+        by Wine on its own time, sometimes after the program's copy, which it
+        then replaces.
+        """
+        if not self.probe:
+            self.set_clipboard(text)
+            return
+        self.release_clipboard()
+        self.probe("set-clipboard", text.encode().hex())
+        wait_until(lambda: self.clipboard() == text, 5, "the clipboard to hold the marker")
+
     def _windows_clipboard_sequence(self):
         if not self.probe:
             return None

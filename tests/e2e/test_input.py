@@ -39,7 +39,7 @@ SENTINEL = "-- nothing copied yet --"
 def screen_text(app):
     """The active session's screen, copied with Ctrl+Insert; empty when
     nothing came (a blank screen copies nothing)."""
-    app.screen.set_clipboard(SENTINEL)
+    app.screen.mark_clipboard(SENTINEL)
     app.key("ctrl+Insert")
     try:
         return wait_until(lambda: (text := app.screen.clipboard()) != SENTINEL and text, 3,

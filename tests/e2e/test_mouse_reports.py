@@ -29,7 +29,7 @@ def test_a_drag_goes_to_the_application_and_shift_keeps_it_local(launch, screen)
     # With Shift the drag selects locally: the start of the first row is
     # copied, and nothing more goes to the application.
     first_row = screen_text(app).splitlines()[0]
-    screen.set_clipboard("-- nothing --")
+    screen.mark_clipboard("-- nothing --")
     screen.xdotool("keydown", "shift", "mousemove", left + 7, top + 45, "mousedown", 1)
     screen.xdotool("mousemove", left + 200, top + 45)
     screen.xdotool("mouseup", 1, "keyup", "shift")

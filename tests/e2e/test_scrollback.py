@@ -113,7 +113,7 @@ def test_a_drag_copies_across_history_and_the_live_screen(launch, screen):
     rows = row_tops(app.screenshot())
     y0 = top + rows[0] + 2
     y1 = top + rows[8] + 2
-    screen.set_clipboard("-- nothing --")
+    screen.mark_clipboard("-- nothing --")
     app.focus()
     screen.xdotool("mousemove", left + 7, y0, "mousedown", 1)
     screen.xdotool("mousemove", left + 400, y1)

@@ -12,8 +12,6 @@ PATH = "/srv/data/some-dir/file_name.txt"
 
 def line_point(app, text):
     """A screen point a dozen cells into the row that shows `text`."""
-    # A read of the screen can come back empty when Wine takes in an older
-    # X clipboard over the program's copy, so the read is polled.
     lines = wait_screen(app, lambda t: text in t.splitlines(), f"the line {text!r}").splitlines()
     row = len(lines) - 1 - lines[::-1].index(text)
     left, top, _, _ = app.client_box()
@@ -26,7 +24,7 @@ def line_point(app, text):
 
 
 def copied_by(screen, action):
-    screen.set_clipboard("-- nothing --")
+    screen.mark_clipboard("-- nothing --")
     action()
     return wait_until(lambda: (t := screen.clipboard()) != "-- nothing --" and t, 10,
                       "the selection on the clipboard")

@@ -234,7 +234,7 @@ def test_drag_selection_copies_exactly_the_selected_text(launch, screen):
 
     def x_of(col):
         return left + 6 + col * cell_width + cell_width // 2
-    screen.set_clipboard("before")
+    screen.mark_clipboard("before")
     # A click on one cell selects and copies nothing.
     screen.click(x_of(3), y)
     assert screen.clipboard() == "before"

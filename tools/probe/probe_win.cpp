@@ -8,6 +8,7 @@
 //   probe click HWND CONTROL_ID
 //   probe stats HWND
 //   probe clipboard
+//   probe set-clipboard HEX
 //   probe ping HWND COUNT INTERVAL_MS
 //   probe serve
 //
@@ -24,6 +25,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -116,6 +118,9 @@ int usage() {
         "       probe post (HWND | --class NAME [--pid N]) MSG WPARAM LPARAM\n"
         "       probe click HWND CONTROL_ID\n"
         "       probe stats HWND\n"
+        "       probe clipboard\n"
+        "       probe set-clipboard HEX\n"
+        "       probe ping HWND COUNT INTERVAL_MS\n"
         "       probe serve\n";
     DWORD written = 0;
     WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, sizeof text - 1, &written, nullptr);
@@ -565,6 +570,48 @@ int cmd_clipboard() {
     return 0;
 }
 
+// Puts text (UTF-8, in hexadecimal so that line ends pass the serve
+// protocol) on the Windows clipboard. A marker put there from the Windows
+// side leaves Wine nothing to import from X later, so a program's copy made
+// after it cannot be replaced by it.
+int cmd_set_clipboard(int argc, wchar_t** argv) {
+    if (argc != 3) return usage();
+    const std::wstring hex = argv[2];
+    if (hex.size() % 2) return usage();
+    std::string utf8;
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        const auto nibble = [](wchar_t c) -> int {
+            if (c >= L'0' && c <= L'9') return c - L'0';
+            if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+            if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+            return -1;
+        };
+        const int high = nibble(hex[i]), low = nibble(hex[i + 1]);
+        if (high < 0 || low < 0) return usage();
+        utf8.push_back(static_cast<char>(high * 16 + low));
+    }
+    const std::wstring text = tolvar::core::win::to_wide(utf8);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
+    if (!memory) return 1;
+    void* bytes = GlobalLock(memory);
+    std::memcpy(bytes, text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    // Another process may hold the clipboard open for a moment.
+    bool open = false;
+    for (int attempt = 0; attempt < 50 && !(open = OpenClipboard(nullptr) != FALSE); ++attempt)
+        Sleep(20);
+    if (!open) {
+        GlobalFree(memory);
+        return 1;
+    }
+    EmptyClipboard();
+    const bool set = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+    if (!set) GlobalFree(memory);
+    CloseClipboard();
+    if (!set) return 1;
+    return cmd_clipboard();
+}
+
 // WM_NULL round trips to a window, one every INTERVAL_MS: how long its
 // thread takes to answer a message while it works. A trip the window does
 // not answer within the send timeout counts as that timeout.
@@ -620,6 +667,7 @@ int run(int argc, wchar_t** argv) {
     if (command == L"click") return cmd_click(argc, argv);
     if (command == L"stats") return cmd_stats(argc, argv);
     if (command == L"clipboard") return cmd_clipboard();
+    if (command == L"set-clipboard") return cmd_set_clipboard(argc, argv);
     if (command == L"ping") return cmd_ping(argc, argv);
     return usage();
 }
