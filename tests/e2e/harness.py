@@ -394,7 +394,14 @@ class Screen:
         self.xdotool("mousemove", x, y, "click", "--repeat", repeat, "--delay", 80, button)
 
     def clipboard(self) -> str | None:
-        result = _x(self.display, "xclip", "-selection", "clipboard", "-o", check=False)
+        """The X clipboard's text; None when there is none or its owner does
+        not answer in time (Wine's clipboard thread can stall for seconds
+        under load), so that a poll asks again."""
+        try:
+            result = _x(self.display, "xclip", "-selection", "clipboard", "-o", check=False,
+                        timeout=5)
+        except subprocess.TimeoutExpired:
+            return None
         return result.stdout.decode() if result.returncode == 0 else None
 
     def set_clipboard(self, text: str):
@@ -432,7 +439,7 @@ class Screen:
             return
         self.release_clipboard()
         self.probe("set-clipboard", text.encode().hex())
-        wait_until(lambda: self.clipboard() == text, 5, "the clipboard to hold the marker")
+        wait_until(lambda: self.clipboard() == text, 15, "the clipboard to hold the marker")
 
     def _windows_clipboard_sequence(self):
         if not self.probe:

@@ -237,7 +237,7 @@ def test_drag_selection_copies_exactly_the_selected_text(launch, screen):
     screen.mark_clipboard("before")
     # A click on one cell selects and copies nothing.
     screen.click(x_of(3), y)
-    assert screen.clipboard() == "before"
+    assert wait_until(screen.clipboard, 15, "the clipboard's text") == "before"
 
     # From the "d" of "world" back to the "h" of "hello": the same text as forwards.
     screen.xdotool("mousemove", "--sync", x_of(10), y, "mousedown", 1,
