@@ -106,63 +106,44 @@ void Screen::print_run(const char* p, std::size_t n) {
 
 void Screen::special_text(char32_t c) {
     if (c >= 0x5f && c < 0x7f && charsets_.in_graphics()) c = k_dec_graphics[c - 0x5f];
-    place(c, insert_mode_ && departs(departure::insert_mode));
+    place(c, char_width(c), insert_mode_ && departs(departure::insert_mode));
 }
 
-void Screen::place(char32_t c, bool insert) {
-    const int w = char_width(c);
+void Screen::place(char32_t c, int w, bool insert) {
     if (w < 0) return;  // controls are never drawn
+    if (w == 0) return place_mark(c);
+    if (!insert && place_plain(c, w)) return;
+    active().clamp_cursor_row();  // reference crashes below the grid
+    place_repairing(c, w, insert);
+}
+
+void Screen::link_placed(int w) {
+    Grid& g = active();
+    g.link_cells(g.pos.row, g.pos.col, static_cast<std::uint16_t>(g.pos.col + w), link_);
+}
+
+void Screen::place_mark(char32_t c) {
+    // Combining characters join the cell before the cursor, or the last
+    // cell of the previous row when this row continues it; the cursor
+    // stays, so nothing wraps.
     Grid& g = active();
     g.clamp_cursor_row();  // reference crashes below the grid
-    const std::uint16_t cols = g.cols();
-    if (w == 0) {
-        // Combining characters join the cell before the cursor, or the last
-        // cell of the previous row when this row continues it; the cursor
-        // stays, so nothing wraps.
-        std::uint16_t row = g.pos.row;
-        std::uint16_t col = 0;
-        if (g.pos.col > 0) {
-            col = static_cast<std::uint16_t>(g.pos.col - 1);
-        } else if (row > 0 && g.wrapped(static_cast<std::uint16_t>(row - 1))) {
-            --row;
-            col = static_cast<std::uint16_t>(cols - 1);
-        } else {
-            return;
-        }
-        const std::uint32_t slot = g.slot_of(row);
-        if (g.slot_cells(slot)[col].cont()) {
-            if (col == 0) return;  // reference crashes
-            --col;
-        }
-        g.append_mark(slot, col, c);
+    std::uint16_t row = g.pos.row;
+    std::uint16_t col = 0;
+    if (g.pos.col > 0) {
+        col = static_cast<std::uint16_t>(g.pos.col - 1);
+    } else if (row > 0 && g.wrapped(static_cast<std::uint16_t>(row - 1))) {
+        --row;
+        col = static_cast<std::uint16_t>(g.cols() - 1);
+    } else {
         return;
     }
-    if (g.pos.col + w <= cols && !insert) {
-        // It fits where the cursor is, over plain cells: the common case,
-        // which needs none of the wrapping and wide-character repairs below.
-        const std::uint32_t slot = g.slot_of(g.pos.row);
-        CellData* cell = g.slot_cells(slot) + g.pos.col;
-        if (((cell[0].word | cell[w - 1].word) & CellData::k_special) == 0) {
-            CellData first = pen_;
-            first.word |= static_cast<std::uint32_t>(c);
-            if (w == 2) {
-                first.word |= CellData::k_wide;
-                cell[1] = CellData{};
-                cell[1].word = CellData::k_cont;
-                g.mark_slot_special(slot);
-            }
-            cell[0] = first;
-            last_char_ = c;
-            if (link_ != 0) {
-                g.link_cells(g.pos.row, g.pos.col, static_cast<std::uint16_t>(g.pos.col + w),
-                             link_);
-            }
-            g.pos.col = static_cast<std::uint16_t>(g.pos.col + w);
-            g.touch_slot(slot, g.pos.col);
-            return;
-        }
+    const std::uint32_t slot = g.slot_of(row);
+    if (g.slot_cells(slot)[col].cont()) {
+        if (col == 0) return;  // reference crashes
+        --col;
     }
-    place_repairing(c, w, insert);
+    g.append_mark(slot, col, c);
 }
 
 void Screen::place_repairing(char32_t c, int w, bool insert) {

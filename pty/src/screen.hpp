@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cells.hpp"
+#include "char_width.hpp"
 #include "grid.hpp"
 #include "hyperlinks.hpp"
 #include "tolvar/pty/terminal_model.hpp"
@@ -103,11 +104,41 @@ class Screen {
     bool departs(std::uint32_t d) const { return (departures_ & d) != 0; }
     void text(char32_t c) {
         if (text_special_) [[unlikely]] return special_text(c);
-        place(c, false);
+        const int w = char_width(c);
+        if (w > 0 && place_plain(c, w)) return;
+        place(c, w, false);
     }
     void special_text(char32_t c);
-    // Puts one character at the cursor; `insert` shifts the row right first.
-    void place(char32_t c, bool insert);
+    // Puts a character of width w (1 or 2) at the cursor when it fits there
+    // over plain cells: the usual case, small enough to inline into the
+    // parser. False when it needs place() instead.
+    bool place_plain(char32_t c, int w) {
+        Grid& g = active();
+        g.clamp_cursor_row();  // reference crashes below the grid
+        if (g.pos.col + w > g.cols()) return false;
+        const std::uint32_t slot = g.slot_of(g.pos.row);
+        CellData* cell = g.slot_cells(slot) + g.pos.col;
+        if (((cell[0].word | cell[w - 1].word) & CellData::k_special) != 0) return false;
+        CellData first = pen_;
+        first.word |= static_cast<std::uint32_t>(c);
+        if (w == 2) {
+            first.word |= CellData::k_wide;
+            cell[1] = CellData{CellData::k_cont, 0, 0};
+            g.mark_slot_special(slot);
+        }
+        cell[0] = first;
+        last_char_ = c;
+        if (link_ != 0) link_placed(w);
+        g.pos.col = static_cast<std::uint16_t>(g.pos.col + w);
+        g.touch_slot(slot, g.pos.col);
+        return true;
+    }
+    void link_placed(int w);
+    // Puts a character of width w (char_width's) at the cursor; `insert`
+    // shifts the row right first.
+    void place(char32_t c, int w, bool insert);
+    // A combining character, which joins the cell before the cursor.
+    void place_mark(char32_t c);
     // place() where the cell needs wrapping, inserting or a wide character's
     // repairs; kept apart so that the usual path stays small.
     void place_repairing(char32_t c, int w, bool insert);

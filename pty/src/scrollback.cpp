@@ -37,6 +37,17 @@ constexpr std::uint32_t k_block_size = 64 * 1024;
 constexpr std::uint8_t k_generic = 0x01;
 constexpr unsigned k_extended_kind = 3;
 
+// The plane's three-byte characters, nearly all non-ASCII text, first.
+[[gnu::always_inline]] inline std::uint8_t* put_utf8(std::uint8_t* p, char32_t cp) {
+    if (cp >= 0x800 && cp < 0x10000) {
+        p[0] = static_cast<std::uint8_t>(0xe0 | cp >> 12);
+        p[1] = static_cast<std::uint8_t>(0x80 | (cp >> 6 & 0x3f));
+        p[2] = static_cast<std::uint8_t>(0x80 | (cp & 0x3f));
+        return p + 3;
+    }
+    return reinterpret_cast<std::uint8_t*>(core::write_utf8(cp, reinterpret_cast<char*>(p)));
+}
+
 // Writes into a buffer sized beforehand for the worst case.
 struct Writer {
     std::uint8_t* p;
@@ -49,9 +60,7 @@ struct Writer {
         }
         byte(static_cast<unsigned>(v));
     }
-    void utf8(char32_t cp) {
-        p = reinterpret_cast<std::uint8_t*>(core::write_utf8(cp, reinterpret_cast<char*>(p)));
-    }
+    void utf8(char32_t cp) { p = put_utf8(p, cp); }
     void color(std::uint32_t bits) {
         switch (bits >> 24 & 3) {
             case 1:
@@ -197,55 +206,67 @@ void Scrollback::encode(const RowView& row) {
                                                                          : nullptr;
     };
 
+    // Locals, since every byte stored through a writer could alias what is
+    // read through row.
+    const CellData* const cells = row.cells;
+    const std::uint16_t cols = row.cols;
+    std::uint8_t* out = text.p;
     CellData run;  // attributes of the open run; starts as the defaults
     std::size_t run_len = 0;
     for (std::uint16_t col = 0; col < n;) {
-        const CellData& c = row.cells[col];
+        const CellData& c = cells[col];
         if (!c.same_attrs(run)) {
             if (run_len > 0) runs.run(run_len, run);
             run = c;
             run_len = 0;
         }
         ++run_len;
-        const char32_t cp = c.cp();
-        if ((c.word & CellData::k_special) == 0 && (cp == 0 || (cp >= 0x20 && cp < 0x7f))) {
+        // The character with its wide, continuation and marks bits.
+        const std::uint32_t low = c.word & 0xffffffu;
+        if (low < 0x7f && (low >= 0x20 || low == 0)) {
             // Plain ASCII in the run's attributes, the usual case: one byte a
             // cell, in a tight loop.
-            text.byte(cp);
+            *out++ = static_cast<std::uint8_t>(low);
             ++col;
             const std::uint32_t mode = run.word & 0xff000000u;
             while (col < n) {
-                const CellData& next = row.cells[col];
+                const CellData& next = cells[col];
                 const std::uint32_t ch = next.word ^ mode;
                 if (ch >= 0x7f || (ch < 0x20 && ch != 0) || next.fg != run.fg ||
                     next.bg != run.bg) {
                     break;
                 }
-                text.byte(ch);
+                *out++ = static_cast<std::uint8_t>(ch);
                 ++run_len;
                 ++col;
             }
             continue;
         }
-        if (cp >= 0x80 && !c.has_marks() && !c.cont()) {
-            const bool wide = char_width(cp) == 2;
-            const bool implied_cont = col + 1 < row.cols &&
-                                      row.cells[col + 1].word == CellData::k_cont &&
-                                      row.cells[col + 1].fg == 0 && row.cells[col + 1].bg == 0;
-            if (wide == c.wide() && (!wide || implied_cont)) {
-                text.utf8(cp);
-                col += wide ? 2 : 1;
+        if (low >= 0x80 && (low & (CellData::k_cont | CellData::k_marks)) == 0) {
+            // One character whose width the decoder can tell from the
+            // character alone; after a wide one the continuation is implied
+            // when it is plain.
+            const char32_t cp = low & CellData::k_cp_mask;
+            const bool wide = (low & CellData::k_wide) != 0;
+            if ((char_width(cp) == 2) == wide &&
+                (!wide || (col + 1 < cols && cells[col + 1].word == CellData::k_cont &&
+                           (cells[col + 1].fg | cells[col + 1].bg) == 0))) {
+                out = put_utf8(out, cp);
+                col = static_cast<std::uint16_t>(col + (wide ? 2 : 1));
                 continue;
             }
         }
+        const char32_t cp = c.cp();
         const Marks* cell_marks = c.has_marks() ? marks_at(col) : nullptr;
         const int count = cp == 0 ? 0 : 1 + (cell_marks ? cell_marks->count : 0);
-        text.byte(k_generic);
-        text.byte(static_cast<unsigned>(count | (c.wide() ? 8 : 0) | (c.cont() ? 16 : 0)));
-        if (cp != 0) text.utf8(cp);
-        for (int i = 0; cell_marks && i < cell_marks->count; ++i) text.utf8(cell_marks->cps[i]);
+        *out++ = k_generic;
+        *out++ = static_cast<std::uint8_t>(count | (c.wide() ? 8 : 0) | (c.cont() ? 16 : 0));
+        if (cp != 0) out = put_utf8(out, cp);
+        for (int i = 0; cell_marks && i < cell_marks->count; ++i)
+            out = put_utf8(out, cell_marks->cps[i]);
         ++col;
     }
+    text.p = out;
     if (run_len > 0 && !run.is_default()) runs.run(run_len, run);
     text_len_ = static_cast<std::size_t>(text.p - text_.data());
     runs_len_ = static_cast<std::size_t>(runs.p - runs_.data());

@@ -195,6 +195,62 @@ TEST(Line, OldAttributesEncodeToTheSameBytes) {
     EXPECT_GT(m.scrollback_bytes() - before, 60000u) << "the 3121st line fitted";
 }
 
+// Rows of every kind of cell mixed at random: ASCII, wide characters
+// (some at the last column, where they do not fit), marks on narrow and wide
+// characters and on nothing, characters outside the plane, C1-range and
+// ambiguous ones, links, and pens that change inside runs of each. Every
+// row reads back from the history exactly as it was on screen, and the
+// bytes it takes are pinned: the history's size per cell must not grow.
+TEST(Line, MixedRowsReadBackExactlyAndTakeTheSameBytes) {
+    const char* const pieces[] = {
+        "a", "Z", " ", "~", "\xe4\xb8\xad", "\xe9\xbe\x8d", "\xcc\x81", "e\xcc\x81\xcc\x88",
+        "\xe4\xb8\xad\xcc\x81", "\xf0\x9f\x98\x80", "\xc2\xa0", "\xc3\xa9", "\xe2\x80\x94",
+        "\xce\xa9", "\x1b[1m", "\x1b[7m", "\x1b[0m", "\x1b[31m", "\x1b[48;5;200m",
+        "\x1b[38;2;1;2;3m", "\x1b[4:3m", "\x1b]8;;http://x/\x1b\\", "\x1b]8;;\x1b\\",
+        "\x1b[K", "\x1b[2@", "\x1b[P", "\x1b[3G",
+    };
+    std::uint32_t seed = 7;
+    const auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    TerminalModel m(6, 23, 10000);
+    std::size_t pushed = 0;
+    // The lines at which a block of the history started: where the bytes
+    // of the lines before filled one.
+    std::vector<LineNumber> block_starts;
+    for (int round = 0; round < 600; ++round) {
+        std::string rows;
+        for (int r = 0; r < 6; ++r) {
+            rows += "\x1b[" + std::to_string(r + 1) + ";1H\x1b[0m\x1b[2K";
+            // At most 10 pieces of at most two columns: nothing wraps.
+            for (int i = next() % 11; i > 0; --i) rows += pieces[next() % std::size(pieces)];
+            // A wide character in the last two columns, or in the last one
+            // where it does not fit and goes to the next row (not on the
+            // last row, where it would scroll).
+            if (next() % 3 == 0) rows += r < 5 && next() % 2 ? "\x1b[23G\xe4\xb8\xad" : "\x1b[22G\xe9\xbe\x8d";
+        }
+        m.feed(rows);
+        ASSERT_EQ(m.history_end(), pushed) << round;
+        std::vector<std::string> on_screen;
+        for (int r = 0; r < 6; ++r) on_screen.push_back(line_cells(m, m.history_end() + r));
+        m.feed("\x1b[0m\x1b]8;;\x1b\\\x1b[6;1H");
+        for (int r = 0; r < 6; ++r) {
+            const std::size_t before = m.scrollback_bytes();
+            m.feed("\n");
+            if (m.scrollback_bytes() - before > 60000) block_starts.push_back(m.history_end());
+        }
+        for (int r = 0; r < 6; ++r) {
+            ASSERT_EQ(line_cells(m, pushed + r), on_screen[r]) << "round " << round << " row " << r;
+            const HistoryLine h = m.scrollback_line(pushed + r);
+            ASSERT_EQ(cells_of({h.cells, h.wrapped}), on_screen[r]) << "round " << round;
+        }
+        pushed += 6;
+        ASSERT_EQ(m.history_end(), pushed) << round;
+    }
+    EXPECT_EQ(block_starts, (std::vector<LineNumber>{1, 3100}));
+}
+
 TEST(Line, OutsideTheLinesIsEmptyAndStorageIsReused) {
     TerminalModel m = fed(2, 40, "w\r\nx\r\ny\r\nz", 2);
     m.feed("\r\n");  // line 0 is evicted
