@@ -28,6 +28,12 @@ struct BmpWidths {
 extern const BmpWidths k_bmp_widths;
 }  // namespace width_tables
 
+// The table's width of a character of the plane, controls not told apart:
+// for the encoders, which only ask whether it is wide.
+inline unsigned bmp_width(std::uint32_t c) {
+    return (width_tables::k_bmp_widths.bits[c >> 2] >> (2 * (c & 3))) & 3;
+}
+
 // Columns a character takes: 0, 1 or 2; -1 for C0 and C1 controls and DEL.
 // Ambiguous-width characters are narrow.
 inline int char_width(char32_t c) {

@@ -199,41 +199,42 @@ void Scrollback::encode(const RowView& row) {
             marks = sorted_marks_;
         }
     }
-    std::size_t next_marks = 0;
-    const auto marks_at = [&](std::uint16_t col) -> const Marks* {
-        while (next_marks < marks.size() && marks[next_marks].col < col) ++next_marks;
-        return next_marks < marks.size() && marks[next_marks].col == col ? &marks[next_marks]
-                                                                         : nullptr;
-    };
-
+    const Marks* next_marks = marks.data();
+    const Marks* const marks_end = next_marks + marks.size();
     // Locals, since every byte stored through a writer could alias what is
     // read through row.
     const CellData* const cells = row.cells;
     const std::uint16_t cols = row.cols;
     std::uint8_t* out = text.p;
-    CellData run;  // attributes of the open run; starts as the defaults
+    // The open run's attributes (the word's top byte), the defaults first;
+    // apart, so that they stay in registers.
+    std::uint32_t run_word = 0;
+    std::uint32_t run_fg = 0;
+    std::uint32_t run_bg = 0;
     std::size_t run_len = 0;
     for (std::uint16_t col = 0; col < n;) {
         const CellData& c = cells[col];
-        if (!c.same_attrs(run)) {
-            if (run_len > 0) runs.run(run_len, run);
-            run = c;
+        const std::uint32_t word = c.word;
+        if (((word ^ run_word) >> 24 | (c.fg ^ run_fg) | (c.bg ^ run_bg)) != 0) {
+            if (run_len > 0) runs.run(run_len, CellData{run_word, run_fg, run_bg});
+            run_word = word & 0xff000000u;
+            run_fg = c.fg;
+            run_bg = c.bg;
             run_len = 0;
         }
         ++run_len;
         // The character with its wide, continuation and marks bits.
-        const std::uint32_t low = c.word & 0xffffffu;
+        const std::uint32_t low = word & 0xffffffu;
         if (low < 0x7f && (low >= 0x20 || low == 0)) {
             // Plain ASCII in the run's attributes, the usual case: one byte a
             // cell, in a tight loop.
             *out++ = static_cast<std::uint8_t>(low);
             ++col;
-            const std::uint32_t mode = run.word & 0xff000000u;
             while (col < n) {
                 const CellData& next = cells[col];
-                const std::uint32_t ch = next.word ^ mode;
-                if (ch >= 0x7f || (ch < 0x20 && ch != 0) || next.fg != run.fg ||
-                    next.bg != run.bg) {
+                const std::uint32_t ch = next.word ^ run_word;
+                if (ch >= 0x7f || (ch < 0x20 && ch != 0) || next.fg != run_fg ||
+                    next.bg != run_bg) {
                     break;
                 }
                 *out++ = static_cast<std::uint8_t>(ch);
@@ -242,32 +243,61 @@ void Scrollback::encode(const RowView& row) {
             }
             continue;
         }
-        if (low >= 0x80 && (low & (CellData::k_cont | CellData::k_marks)) == 0) {
-            // One character whose width the decoder can tell from the
-            // character alone; after a wide one the continuation is implied
-            // when it is plain.
-            const char32_t cp = low & CellData::k_cp_mask;
-            const bool wide = (low & CellData::k_wide) != 0;
-            if ((char_width(cp) == 2) == wide &&
-                (!wide || (col + 1 < cols && cells[col + 1].word == CellData::k_cont &&
-                           (cells[col + 1].fg | cells[col + 1].bg) == 0))) {
+        // One character whose width the decoder can tell from the character
+        // alone; after a wide one the continuation is implied when it is
+        // plain. Characters of the plane first, which is nearly all text.
+        const std::uint32_t cp = low & ~CellData::k_wide;
+        const bool wide = cp != low;
+        const auto implied_cont = [&] {
+            return col + 1 < cols && cells[col + 1].word == CellData::k_cont &&
+                   (cells[col + 1].fg | cells[col + 1].bg) == 0;
+        };
+        if (cp - 0x80 < 0x10000 - 0x80) {
+            if ((bmp_width(cp) == 2) == wide && (!wide || implied_cont())) {
+                if (cp < 0x800) {
+                    out[0] = static_cast<std::uint8_t>(0xc0 | cp >> 6);
+                    out[1] = static_cast<std::uint8_t>(0x80 | (cp & 0x3f));
+                    out += 2;
+                } else {
+                    out[0] = static_cast<std::uint8_t>(0xe0 | cp >> 12);
+                    out[1] = static_cast<std::uint8_t>(0x80 | (cp >> 6 & 0x3f));
+                    out[2] = static_cast<std::uint8_t>(0x80 | (cp & 0x3f));
+                    out += 3;
+                }
+                col = static_cast<std::uint16_t>(col + (wide ? 2 : 1));
+                continue;
+            }
+        } else if (cp >= 0x10000 && cp <= CellData::k_cp_mask) {
+            if ((char_width(cp) == 2) == wide && (!wide || implied_cont())) {
                 out = put_utf8(out, cp);
                 col = static_cast<std::uint16_t>(col + (wide ? 2 : 1));
                 continue;
             }
         }
-        const char32_t cp = c.cp();
-        const Marks* cell_marks = c.has_marks() ? marks_at(col) : nullptr;
-        const int count = cp == 0 ? 0 : 1 + (cell_marks ? cell_marks->count : 0);
-        *out++ = k_generic;
-        *out++ = static_cast<std::uint8_t>(count | (c.wide() ? 8 : 0) | (c.cont() ? 16 : 0));
-        if (cp != 0) out = put_utf8(out, cp);
-        for (int i = 0; cell_marks && i < cell_marks->count; ++i)
-            out = put_utf8(out, cell_marks->cps[i]);
+        // Anything else: a generic token.
+        const char32_t base = low & CellData::k_cp_mask;
+        int marks_count = 0;
+        const char32_t* mark_cps = nullptr;
+        if ((low & CellData::k_marks) != 0) {
+            while (next_marks != marks_end && next_marks->col < col) ++next_marks;
+            if (next_marks != marks_end && next_marks->col == col) {
+                marks_count = next_marks->count;
+                mark_cps = next_marks->cps;
+            }
+        }
+        static_assert(CellData::k_wide >> 18 == 8 && CellData::k_cont >> 18 == 16);
+        out[0] = k_generic;
+        out[1] = static_cast<std::uint8_t>((base == 0 ? 0 : 1 + marks_count) | (low >> 18 & 24));
+        out += 2;
+        if (base != 0) {
+            out = put_utf8(out, base);
+            for (int i = 0; i < marks_count; ++i) out = put_utf8(out, mark_cps[i]);
+        }
         ++col;
     }
     text.p = out;
-    if (run_len > 0 && !run.is_default()) runs.run(run_len, run);
+    if (run_len > 0 && (run_word | run_fg | run_bg) != 0)
+        runs.run(run_len, CellData{run_word, run_fg, run_bg});
     text_len_ = static_cast<std::size_t>(text.p - text_.data());
     runs_len_ = static_cast<std::size_t>(runs.p - runs_.data());
 }

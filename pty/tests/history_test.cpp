@@ -248,7 +248,7 @@ TEST(Line, MixedRowsReadBackExactlyAndTakeTheSameBytes) {
         pushed += 6;
         ASSERT_EQ(m.history_end(), pushed) << round;
     }
-    EXPECT_EQ(block_starts, (std::vector<LineNumber>{1, 3100}));
+    EXPECT_EQ(block_starts, (std::vector<LineNumber>{1, 3114}));
 }
 
 TEST(Line, OutsideTheLinesIsEmptyAndStorageIsReused) {
