@@ -61,6 +61,7 @@ class Screen {
 
     // ---- the parser's performer
     void print(char32_t c) { text(c); }
+    void print_points(const char32_t* points, std::size_t n);
     void print_ascii(const char* p, std::size_t n) {
         if (n == 1 && !text_special_ && link_ == 0 && print_one(*p)) return;
         print_run(p, n);
@@ -134,6 +135,9 @@ class Screen {
         return true;
     }
     void link_placed(int w);
+    // Stores characters of a run at the cursor while each is stored plainly
+    // (place_plain's case, or a mark on the cell before); the count stored.
+    std::size_t place_points(const char32_t* points, std::size_t n);
     // Puts a character of width w (char_width's) at the cursor; `insert`
     // shifts the row right first.
     void place(char32_t c, int w, bool insert);

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -156,7 +157,8 @@ class VtParser {
     static constexpr std::size_t k_max_osc_bytes = 1024;
 
     // Performer: print(char32_t), print_ascii(const char*, std::size_t),
-    // execute(std::uint8_t), esc_dispatch(std::string_view intermediates,
+    // print_points(const char32_t*, std::size_t) (characters in order, as
+    // print would take them one by one), execute(std::uint8_t), esc_dispatch(std::string_view intermediates,
     // std::uint8_t), csi_dispatch(const CsiParams&, std::string_view
     // intermediates, char), osc_dispatch(const OscParams&).
     template <class P>
@@ -206,6 +208,9 @@ class VtParser {
     // in the buffer; returns where the parser goes on.
     template <class P>
     const std::uint8_t* csi(P& performer, const std::uint8_t* p, const std::uint8_t* end);
+    template <class P>
+    const std::uint8_t* text_run(P& performer, const std::uint8_t* p, const std::uint8_t* end,
+                                 int first);
     template <class P>
     void dispatch_csi(P& performer, std::uint8_t final_byte);
     template <class P>
@@ -326,8 +331,12 @@ void VtParser::advance(P& performer, std::string_view bytes) {
             // A whole, valid multi-byte character in the buffer skips the
             // table and the byte-at-a-time decoder; anything else takes them.
             if (const int n = utf8_whole(p, end); n > 0) {
-                performer.print(utf8_point_);
-                p += n;
+                if (utf8_point_ >= 0xa0) {
+                    p = text_run(performer, p, end, n);
+                } else {
+                    performer.print(utf8_point_);
+                    p += n;
+                }
                 continue;
             }
         }
@@ -341,6 +350,37 @@ void VtParser::advance(P& performer, std::string_view bytes) {
         change_state(performer, static_cast<State>(change & 0x0f), static_cast<Action>(change >> 4),
                      byte);
     }
+}
+
+// Text from a whole multi-byte character on goes to the performer in one
+// call, as long as its characters are whole in the buffer and printable
+// (no C1 control, so that widths come from the table alone): a lone ASCII
+// character between them too (the letter under a combining mark), while
+// longer ASCII text ends the run and takes the ASCII path.
+template <class P>
+const std::uint8_t* VtParser::text_run(P& performer, const std::uint8_t* p,
+                                       const std::uint8_t* end, int first) {
+    char32_t points[64];
+    std::size_t count = 0;
+    points[count++] = utf8_point_;
+    p += first;
+    while (p < end && count < std::size(points)) {
+        const std::uint8_t byte = *p;
+        if (byte >= 0x20 && byte < 0x7f) {
+            if (end - p < 2 || p[1] < 0x80) break;
+            points[count++] = byte;
+            ++p;
+            continue;
+        }
+        if (byte < 0xc2 || byte > 0xf4) break;
+        const int n = utf8_whole(p, end);
+        // C1 controls are not text.
+        if (n == 0 || utf8_point_ < 0xa0) break;
+        points[count++] = utf8_point_;
+        p += n;
+    }
+    performer.print_points(points, count);
+    return p;
 }
 
 template <class P>

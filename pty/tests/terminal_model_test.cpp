@@ -38,6 +38,13 @@ TEST(Text, CursorWaitsPastTheLastColumnUntilTheNextCharacter) {
     EXPECT_EQ(m.visible_text(), "abcde\nx");
 }
 
+// REP repeats the last character stored, also when the text before it
+// began by wrapping.
+TEST(Text, RepeatTakesTheLastCharacterOfTextThatWrapped) {
+    EXPECT_EQ(fed(2, 3, "\x1b[3Gxab\x1b[b").visible_text(), "  xabb");
+    EXPECT_EQ(fed(2, 4, "\xe4\xb8\xad" "e\xcc\x81\x1b[b").visible_text(), "\xe4\xb8\xad" "e\xcc\x81" "e");
+}
+
 TEST(Text, Controls) {
     const TerminalModel m = fed(3, 20,
                                 "ab\bc\tx\rZ\n\x0b"

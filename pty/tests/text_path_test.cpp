@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "cells.hpp"
+#include "char_width.hpp"
+#include "model_scripts.hpp"
 #include "vt_parser.hpp"
 
 namespace tolvar::pty {
@@ -29,6 +31,47 @@ TEST(TextPath, StoredCellsMatchOneAtATimeForEveryLength) {
         }
         EXPECT_EQ(got.front().word, 1u);
         EXPECT_EQ(got.back().bg, 3u);
+    }
+}
+
+// Runs of text take widths from the plane's table alone; it must agree with
+// the full rules on every character such a run can hold.
+TEST(TextPath, ThePlanesTableGivesEveryPrintableCharacterItsWidth) {
+    for (char32_t c = 0x20; c < 0x10000; ++c) {
+        if (c == 0x7f) c = 0xa0;
+        ASSERT_EQ(static_cast<int>(bmp_width(c)), char_width(c)) << std::hex << std::uint32_t{c};
+    }
+}
+
+// Text of wide characters, combining marks (also on a wide character, on a
+// continuation, at a row's start and after a wrap), letters between them,
+// C1 controls and broken sequences, in pens and links, with insert mode and
+// line drawing, at the last columns: fed whole, where runs of it are placed
+// together, it leaves the same model as fed a byte at a time, where each
+// character is placed alone.
+TEST(TextPath, RunsOfTextPlaceAsCharactersOneByOne) {
+    const char* const pieces[] = {
+        "a", "\xe4\xb8\xad", "\xe9\xbe\x8d", "\xcc\x81", "\xcd\xa3", "\xf0\x9f\x98\x80",
+        "\xc2\x85", "\xc2\xa0", "\xc3\xa9", "\xe2\x80\x8b", "\xe4\xb8", "\xff", "ab",
+        "\r", "\n", "\x1b[31m", "\x1b[0m", "\x1b[4h", "\x1b[4l", "\x1b(0", "\x1b(B",
+        "\x1b]8;;http://x/\x1b\\", "\x1b]8;;\x1b\\", "\x1b[9G", "\x1b[10G", "\x1b[D", "\x1b[b",
+    };
+    std::mt19937 rng(5);
+    for (int round = 0; round < 400; ++round) {
+        std::string text;
+        for (int i = 0; i < 60; ++i) text += pieces[rng() % std::size(pieces)];
+        TerminalModel whole(4, 10, 20);
+        whole.feed(text);
+        TerminalModel bytes(4, 10, 20);
+        for (char b : text) bytes.feed(std::string_view(&b, 1));
+        ASSERT_EQ(snapshot(whole), snapshot(bytes)) << round;
+        for (std::uint16_t r = 0; r < 4; ++r) {
+            for (std::uint16_t c = 0; c < 10; ++c) {
+                ASSERT_EQ(whole.cell(r, c).contents, bytes.cell(r, c).contents) << round;
+                ASSERT_EQ(whole.cell(r, c).wide, bytes.cell(r, c).wide) << round;
+                ASSERT_EQ(whole.cell(r, c).hyperlink, bytes.cell(r, c).hyperlink) << round;
+            }
+        }
     }
 }
 

@@ -168,6 +168,7 @@ struct SgrFinder {
 
     void print(char32_t) {}
     void print_ascii(const char*, std::size_t) {}
+    void print_points(const char32_t*, std::size_t) {}
     void execute(std::uint8_t) {}
     void esc_dispatch(std::string_view, std::uint8_t) {}
     void osc_dispatch(const pty::OscParams&) {}
