@@ -141,8 +141,12 @@ void Grid::append_mark(std::uint32_t s, std::uint16_t col, char32_t c) {
     auto& list = marks_[s];
     Marks* marks = nullptr;
     if (cell.has_marks()) {
-        for (Marks& m : list) {
-            if (m.col == col) marks = &m;
+        // The newest entry of a column counts; it is usually the last.
+        for (auto it = list.rbegin(); it != list.rend(); ++it) {
+            if (it->col == col) {
+                marks = &*it;
+                break;
+            }
         }
     }
     const int count = cell.cp() == 0 ? 0 : 1 + (marks ? marks->count : 0);

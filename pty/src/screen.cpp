@@ -106,61 +106,25 @@ void Screen::print_run(const char* p, std::size_t n) {
     last_char_ = last;
 }
 
-void Screen::print_points(const char32_t* points, std::size_t n) {
-    std::size_t i = 0;
-    while (i < n) {
-        if (!text_special_ && link_ == 0) {
-            i += place_points(points + i, n - i);
-            if (i == n) break;
-        }
-        // Wrapping, a wide character's half, and anything unusual.
-        text(points[i++]);
-    }
+void Screen::TextRun::begin() {
+    usable_ = !s_.text_special_ && s_.link_ == 0;
+    if (!usable_) return;
+    Grid& g = s_.active();
+    g.clamp_cursor_row();  // reference crashes below the grid
+    grid_ = &g;
+    cols_ = g.cols();
+    slot_ = g.slot_of(g.pos.row);
+    row_ = g.slot_cells(slot_);
+    pen_ = s_.pen_;
+    col_ = g.pos.col;
+    wide_ = false;
 }
 
-std::size_t Screen::place_points(const char32_t* points, std::size_t n) {
-    Grid& g = active();
-    g.clamp_cursor_row();  // reference crashes below the grid
-    const std::uint16_t cols = g.cols();
-    const std::uint32_t slot = g.slot_of(g.pos.row);
-    CellData* const row = g.slot_cells(slot);
-    const CellData pen = pen_;
-    std::uint16_t col = g.pos.col;
-    bool wide = false;
-    std::size_t i = 0;
-    for (; i < n; ++i) {
-        const char32_t c = points[i];
-        // Printable ASCII or from U+00A0 on (the parser's runs), so the
-        // plane's table gives the width; wide and narrow are stored alike,
-        // without a branch the mix of the two would mispredict.
-        const int w = c < 0x10000 ? static_cast<int>(bmp_width(c)) : char_width(c);
-        if (w > 0) {
-            if (col + w > cols) break;
-            CellData* const cell = row + col;
-            if (((cell[0].word | cell[w - 1].word) & CellData::k_special) != 0) break;
-            const bool two = w == 2;
-            // The continuation, or the cell itself again, before the cell.
-            cell[two] = two ? CellData{CellData::k_cont, 0, 0} : cell[0];
-            cell[0] = CellData{pen.word | c | (two ? CellData::k_wide : 0), pen.fg, pen.bg};
-            wide |= two;
-            col = static_cast<std::uint16_t>(col + w);
-            last_char_ = c;
-        } else if (w == 0 && col > 0) {
-            // As place_mark, on this row.
-            std::uint16_t at = static_cast<std::uint16_t>(col - 1);
-            if (row[at].cont()) {
-                if (at == 0) break;
-                --at;
-            }
-            g.append_mark(slot, at, c);
-        } else {
-            break;
-        }
-    }
-    if (wide) g.mark_slot_special(slot);
-    g.pos.col = col;
-    g.touch_slot(slot, col);
-    return i;
+void Screen::TextRun::end() {
+    if (!usable_) return;
+    if (wide_) grid_->mark_slot_special(slot_);
+    grid_->pos.col = col_;
+    grid_->touch_slot(slot_, col_);
 }
 
 void Screen::special_text(char32_t c) {

@@ -61,7 +61,58 @@ class Screen {
 
     // ---- the parser's performer
     void print(char32_t c) { text(c); }
-    void print_points(const char32_t* points, std::size_t n);
+    // Characters of a run of text, placed as the parser decodes them, with
+    // the row and the pen looked up once. place() is false for a character
+    // that needs more than storing (a wrap, a wide character's half, a mark
+    // at a row's start, a link, insert mode, line drawing): then end() puts
+    // the cursor where the run got to, the character goes to print(), and
+    // begin() goes on from there. Only for printable ASCII and characters
+    // from U+00A0 on, whose widths the plane's table gives.
+    class TextRun {
+      public:
+        explicit TextRun(Screen& s) : s_(s) { begin(); }
+        void begin();
+        void end();
+        [[gnu::always_inline]] bool place(char32_t c) {
+            if (!usable_) return false;
+            const int w = c < 0x10000 ? static_cast<int>(bmp_width(c)) : char_width(c);
+            if (w > 0) {
+                if (col_ + w > cols_) return false;
+                CellData* const cell = row_ + col_;
+                if (((cell[0].word | cell[w - 1].word) & CellData::k_special) != 0) return false;
+                const bool two = w == 2;
+                // The continuation, or the cell itself again, before the
+                // cell: wide and narrow alike, with no branch to mispredict.
+                cell[two] = two ? CellData{CellData::k_cont, 0, 0} : cell[0];
+                cell[0] = CellData{pen_.word | c | (two ? CellData::k_wide : 0), pen_.fg, pen_.bg};
+                wide_ |= two;
+                col_ = static_cast<std::uint16_t>(col_ + w);
+                s_.last_char_ = c;
+                return true;
+            }
+            if (w < 0 || col_ == 0) return false;
+            // As place_mark, on this row.
+            std::uint16_t at = static_cast<std::uint16_t>(col_ - 1);
+            if (row_[at].cont()) {
+                if (at == 0) return false;
+                --at;
+            }
+            grid_->append_mark(slot_, at, c);
+            return true;
+        }
+
+      private:
+        Screen& s_;
+        Grid* grid_ = nullptr;
+        CellData* row_ = nullptr;
+        CellData pen_;
+        std::uint32_t slot_ = 0;
+        std::uint16_t col_ = 0;
+        std::uint16_t cols_ = 0;
+        bool wide_ = false;
+        bool usable_ = false;
+    };
+    TextRun text_run() { return TextRun(*this); }
     void print_ascii(const char* p, std::size_t n) {
         if (n == 1 && !text_special_ && link_ == 0 && print_one(*p)) return;
         print_run(p, n);
@@ -135,9 +186,6 @@ class Screen {
         return true;
     }
     void link_placed(int w);
-    // Stores characters of a run at the cursor while each is stored plainly
-    // (place_plain's case, or a mark on the cell before); the count stored.
-    std::size_t place_points(const char32_t* points, std::size_t n);
     // Puts a character of width w (char_width's) at the cursor; `insert`
     // shifts the row right first.
     void place(char32_t c, int w, bool insert);

@@ -157,8 +157,9 @@ class VtParser {
     static constexpr std::size_t k_max_osc_bytes = 1024;
 
     // Performer: print(char32_t), print_ascii(const char*, std::size_t),
-    // print_points(const char32_t*, std::size_t) (characters in order, as
-    // print would take them one by one), execute(std::uint8_t), esc_dispatch(std::string_view intermediates,
+    // text_run() (an object with place(char32_t) -> bool, end() and begin():
+    // characters placed in order as print would take them, false for one
+    // it leaves to print), execute(std::uint8_t), esc_dispatch(std::string_view intermediates,
     // std::uint8_t), csi_dispatch(const CsiParams&, std::string_view
     // intermediates, char), osc_dispatch(const OscParams&).
     template <class P>
@@ -352,23 +353,28 @@ void VtParser::advance(P& performer, std::string_view bytes) {
     }
 }
 
-// Text from a whole multi-byte character on goes to the performer in one
-// call, as long as its characters are whole in the buffer and printable
+// Text from a whole multi-byte character on goes to the performer's text
+// run, as long as its characters are whole in the buffer and printable
 // (no C1 control, so that widths come from the table alone): a lone ASCII
 // character between them too (the letter under a combining mark), while
 // longer ASCII text ends the run and takes the ASCII path.
 template <class P>
 const std::uint8_t* VtParser::text_run(P& performer, const std::uint8_t* p,
                                        const std::uint8_t* end, int first) {
-    char32_t points[64];
-    std::size_t count = 0;
-    points[count++] = utf8_point_;
+    auto run = performer.text_run();
+    const auto put = [&](char32_t c) {
+        if (run.place(c)) return;
+        run.end();
+        performer.print(c);
+        run.begin();
+    };
+    put(utf8_point_);
     p += first;
-    while (p < end && count < std::size(points)) {
+    while (p < end) {
         const std::uint8_t byte = *p;
         if (byte >= 0x20 && byte < 0x7f) {
             if (end - p < 2 || p[1] < 0x80) break;
-            points[count++] = byte;
+            put(byte);
             ++p;
             continue;
         }
@@ -376,10 +382,10 @@ const std::uint8_t* VtParser::text_run(P& performer, const std::uint8_t* p,
         const int n = utf8_whole(p, end);
         // C1 controls are not text.
         if (n == 0 || utf8_point_ < 0xa0) break;
-        points[count++] = utf8_point_;
+        put(utf8_point_);
         p += n;
     }
-    performer.print_points(points, count);
+    run.end();
     return p;
 }
 

@@ -168,7 +168,12 @@ struct SgrFinder {
 
     void print(char32_t) {}
     void print_ascii(const char*, std::size_t) {}
-    void print_points(const char32_t*, std::size_t) {}
+    struct TextRun {
+        bool place(char32_t) { return true; }
+        void end() {}
+        void begin() {}
+    };
+    TextRun text_run() { return {}; }
     void execute(std::uint8_t) {}
     void esc_dispatch(std::string_view, std::uint8_t) {}
     void osc_dispatch(const pty::OscParams&) {}
