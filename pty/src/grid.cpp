@@ -139,8 +139,17 @@ void Grid::clear_cell_keep_attrs(std::uint16_t r, std::uint16_t col) {
 void Grid::append_mark(std::uint32_t s, std::uint16_t col, char32_t c) {
     CellData& cell = slot_cells(s)[col];
     auto& list = marks_[s];
+    if (!cell.has_marks()) {
+        // The first mark, the usual case; a mark on nothing joins a space.
+        if (cell.cp() == 0) cell.word |= U' ';
+        list.push_back(Marks{col, 1, {c}});
+        cell.word |= CellData::k_marks;
+        mark_slot_special(s);
+        touch_slot(s, static_cast<std::uint16_t>(col + 1));
+        return;
+    }
     Marks* marks = nullptr;
-    if (cell.has_marks()) {
+    {
         // The newest entry of a column counts; it is usually the last.
         for (auto it = list.rbegin(); it != list.rend(); ++it) {
             if (it->col == col) {

@@ -1,6 +1,7 @@
 #include "scrollback.hpp"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <span>
 
@@ -211,15 +212,21 @@ void Scrollback::encode(const RowView& row) {
     std::uint32_t run_word = 0;
     std::uint32_t run_fg = 0;
     std::uint32_t run_bg = 0;
+    std::uint64_t run_colors = 0;  // fg and bg as they lie in a cell
     std::size_t run_len = 0;
     for (std::uint16_t col = 0; col < n;) {
         const CellData& c = cells[col];
         const std::uint32_t word = c.word;
-        if (((word ^ run_word) >> 24 | (c.fg ^ run_fg) | (c.bg ^ run_bg)) != 0) {
+        std::uint64_t colors;
+        static_assert(offsetof(CellData, bg) == offsetof(CellData, fg) + 4);
+        std::memcpy(&colors, reinterpret_cast<const char*>(&c) + offsetof(CellData, fg),
+                    sizeof colors);
+        if (((word ^ run_word) >> 24 | (colors ^ run_colors)) != 0) {
             if (run_len > 0) runs.run(run_len, CellData{run_word, run_fg, run_bg});
             run_word = word & 0xff000000u;
             run_fg = c.fg;
             run_bg = c.bg;
+            run_colors = colors;
             run_len = 0;
         }
         ++run_len;

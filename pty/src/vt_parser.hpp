@@ -378,9 +378,23 @@ const std::uint8_t* VtParser::text_run(P& performer, const std::uint8_t* p,
             ++p;
             continue;
         }
+        // Two and three bytes with no narrowed second byte, nearly all text,
+        // decoded here; the rest as everywhere.
+        if (byte >= 0xc2 && byte < 0xe0 && end - p >= 2 && (p[1] & 0xc0) == 0x80) {
+            const char32_t c = (byte & 0x1fu) << 6 | (p[1] & 0x3fu);
+            if (c < 0xa0) break;  // C1 controls are not text
+            put(c);
+            p += 2;
+            continue;
+        }
+        if (byte >= 0xe1 && byte < 0xf0 && byte != 0xed && end - p >= 3 &&
+            ((p[1] & 0xc0) | (p[2] & 0xc0) << 8) == 0x8080) {
+            put((byte & 0x0fu) << 12 | (p[1] & 0x3fu) << 6 | (p[2] & 0x3fu));
+            p += 3;
+            continue;
+        }
         if (byte < 0xc2 || byte > 0xf4) break;
         const int n = utf8_whole(p, end);
-        // C1 controls are not text.
         if (n == 0 || utf8_point_ < 0xa0) break;
         put(utf8_point_);
         p += n;
