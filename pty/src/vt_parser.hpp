@@ -362,42 +362,38 @@ template <class P>
 const std::uint8_t* VtParser::text_run(P& performer, const std::uint8_t* p,
                                        const std::uint8_t* end, int first) {
     auto run = performer.text_run();
-    const auto put = [&](char32_t c) {
-        if (run.place(c)) return;
-        run.end();
-        performer.print(c);
-        run.begin();
-    };
-    put(utf8_point_);
-    p += first;
-    while (p < end) {
+    // One place for every character, so that placing it inlines here.
+    char32_t c = utf8_point_;
+    int n = first;
+    for (;;) {
+        if (!run.place(c)) {
+            run.end();
+            performer.print(c);
+            run.begin();
+        }
+        p += n;
+        if (p == end) break;
         const std::uint8_t byte = *p;
         if (byte >= 0x20 && byte < 0x7f) {
             if (end - p < 2 || p[1] < 0x80) break;
-            put(byte);
-            ++p;
-            continue;
-        }
-        // Two and three bytes with no narrowed second byte, nearly all text,
-        // decoded here; the rest as everywhere.
-        if (byte >= 0xc2 && byte < 0xe0 && end - p >= 2 && (p[1] & 0xc0) == 0x80) {
-            const char32_t c = (byte & 0x1fu) << 6 | (p[1] & 0x3fu);
+            c = byte;
+            n = 1;
+        } else if (byte >= 0xc2 && byte < 0xe0 && end - p >= 2 && (p[1] & 0xc0) == 0x80) {
+            // Two and three bytes with no narrowed second byte, nearly all
+            // text, are decoded here; the rest as everywhere.
+            c = (byte & 0x1fu) << 6 | (p[1] & 0x3fu);
             if (c < 0xa0) break;  // C1 controls are not text
-            put(c);
-            p += 2;
-            continue;
+            n = 2;
+        } else if (byte >= 0xe1 && byte < 0xf0 && byte != 0xed && end - p >= 3 &&
+                   ((p[1] & 0xc0) | (p[2] & 0xc0) << 8) == 0x8080) {
+            c = (byte & 0x0fu) << 12 | (p[1] & 0x3fu) << 6 | (p[2] & 0x3fu);
+            n = 3;
+        } else {
+            if (byte < 0xc2 || byte > 0xf4) break;
+            n = utf8_whole(p, end);
+            if (n == 0 || utf8_point_ < 0xa0) break;
+            c = utf8_point_;
         }
-        if (byte >= 0xe1 && byte < 0xf0 && byte != 0xed && end - p >= 3 &&
-            ((p[1] & 0xc0) | (p[2] & 0xc0) << 8) == 0x8080) {
-            put((byte & 0x0fu) << 12 | (p[1] & 0x3fu) << 6 | (p[2] & 0x3fu));
-            p += 3;
-            continue;
-        }
-        if (byte < 0xc2 || byte > 0xf4) break;
-        const int n = utf8_whole(p, end);
-        if (n == 0 || utf8_point_ < 0xa0) break;
-        put(utf8_point_);
-        p += n;
     }
     run.end();
     return p;
