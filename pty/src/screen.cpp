@@ -61,8 +61,6 @@ void Screen::print_run(const char* p, std::size_t n) {
         for (std::size_t i = 0; i < n; ++i) text(static_cast<unsigned char>(p[i]));
         return;
     }
-    // Set after the stores: a wrap on the way sets it through place().
-    const auto last = static_cast<unsigned char>(p[n - 1]);
     Grid& g = active();
     g.clamp_cursor_row();  // reference crashes below the grid
     const std::uint16_t cols = g.cols();
@@ -103,8 +101,12 @@ void Screen::print_run(const char* p, std::size_t n) {
             --n;
         }
     }
-    last_char_ = last;
+    // Set after the stores, since a wrap on the way sets it through place();
+    // every byte has been taken, so the last is the one before p.
+    last_char_ = static_cast<unsigned char>(p[-1]);
 }
+
+void Screen::print(char32_t c) { text(c); }
 
 void Screen::TextRun::begin() {
     usable_ = !s_.text_special_ && s_.link_ == 0;

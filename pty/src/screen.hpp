@@ -60,7 +60,9 @@ class Screen {
     static constexpr std::uint8_t k_focus_events = 32;
 
     // ---- the parser's performer
-    void print(char32_t c) { text(c); }
+    // Out of line: the parser's actions call it for what its fast paths
+    // leave, and inlined it would weigh on every one of them.
+    void print(char32_t c);
     // Characters of a run of text, placed as the parser decodes them, with
     // the row and the pen looked up once. place() is false for a character
     // that needs more than storing (a wrap, a wide character's half, a mark
