@@ -120,6 +120,9 @@ void Screen::TextRun::begin() {
     pen_ = s_.pen_;
     col_ = g.pos.col;
     wide_ = false;
+    // A cursor restored past the edge (the restore-on-grid departure off,
+    // as in the reference) is the per-character path's to handle.
+    if (col_ > cols_) usable_ = false;
 }
 
 void Screen::TextRun::end() {
@@ -155,6 +158,11 @@ void Screen::place_mark(char32_t c) {
     g.clamp_cursor_row();  // reference crashes below the grid
     std::uint16_t row = g.pos.row;
     std::uint16_t col = 0;
+    if (g.pos.col > g.cols()) {
+        // Past the edge (a cursor restored off the grid, as in the
+        // reference) there is no cell before the cursor to join.
+        return;
+    }
     if (g.pos.col > 0) {
         col = static_cast<std::uint16_t>(g.pos.col - 1);
     } else if (row > 0 && g.wrapped(static_cast<std::uint16_t>(row - 1))) {

@@ -14,6 +14,12 @@
 namespace tolvar::pty {
 namespace {
 
+std::string cells_text(const HistoryLine& line) {
+    std::string out;
+    for (const Cell& c : line.cells) out += c.contents + (c.wide ? "W" : "") + "|";
+    return out;
+}
+
 TEST(TextPath, StoredCellsMatchOneAtATimeForEveryLength) {
     std::mt19937 rng(1);
     for (std::size_t n = 0; n <= 70; ++n) {
@@ -73,6 +79,48 @@ TEST(TextPath, RunsOfTextPlaceAsCharactersOneByOne) {
             }
         }
     }
+}
+
+// With the restore-on-grid departure off, a restored cursor may lie past the
+// edge, as in the reference. Text from there takes the per-character path:
+// a run that started there wrote nothing, but marked its row as reaching
+// past its last column, and that row's trip into the history read beyond it.
+TEST(TextPath, TextFromACursorPastTheEdgeKeepsEveryRowInItsColumns) {
+    const std::string after = "\x1b" "8\xe4\xb8\xad\xcc\x81" "a\xcc\x88\r\n\r\n\r\n\r\n";
+    TerminalModel whole(3, 40, 10);
+    TerminalModel bytes(3, 40, 10);
+    for (TerminalModel* m : {&whole, &bytes}) {
+        m->set_departures(departure::all & ~departure::restore_on_grid);
+        m->feed("\x1b[1;35H\x1b" "7");
+        m->set_size(3, 20);
+    }
+    whole.feed(after);
+    for (char b : after) bytes.feed(std::string_view(&b, 1));
+    EXPECT_EQ(snapshot(whole), snapshot(bytes));
+    ASSERT_GT(whole.scrollback_rows(), 0u);
+    for (std::size_t i = 0; i < whole.scrollback_rows(); ++i) {
+        EXPECT_EQ(whole.scrollback_line(i).cells.size(), 20u) << i;
+        EXPECT_EQ(cells_text(whole.scrollback_line(i)), cells_text(bytes.scrollback_line(i))) << i;
+    }
+}
+
+// There, a combining mark has no cell before the cursor to join: it wrote
+// into the cell one past the row's end, the next row's first.
+TEST(TextPath, AMarkAfterACursorPastTheEdgeJoinsNoCell) {
+    TerminalModel m(3, 40, 10);
+    m.set_departures(departure::all & ~departure::restore_on_grid);
+    m.feed("\x1b[1;35H\x1b" "7");
+    m.set_size(3, 20);
+    m.feed("\x1b[2;1Hx\x1b[3;1Hy\x1b" "8\xcc\x81\xcc\x88");
+    for (std::uint16_t r = 0; r < 3; ++r) {
+        for (std::uint16_t c = 0; c < 20; ++c) {
+            const std::string want = r == 1 && c == 0 ? "x" : r == 2 && c == 0 ? "y" : "";
+            EXPECT_EQ(m.cell(r, c).contents, want) << r << " " << c;
+        }
+    }
+    m.feed("\r\n\r\n\r\n\r\n");
+    for (std::size_t i = 0; i < m.scrollback_rows(); ++i)
+        EXPECT_EQ(m.scrollback_line(i).cells.size(), 20u) << i;
 }
 
 TEST(TextPath, ThePrintableRunEndsAtTheFirstOtherByteWhereverItIs) {
