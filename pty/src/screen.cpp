@@ -153,16 +153,17 @@ void Screen::link_placed(int w) {
 void Screen::place_mark(char32_t c) {
     // Combining characters join the cell before the cursor, or the last
     // cell of the previous row when this row continues it; the cursor
-    // stays, so nothing wraps.
+    // stays, so nothing wraps, but for a cursor restored past the edge (the
+    // restore-on-grid departure off, as in the reference): that one wraps
+    // first, as before a character.
     Grid& g = active();
     g.clamp_cursor_row();  // reference crashes below the grid
+    if (g.pos.col > g.cols()) {
+        const CellData& last = g.row(g.pos.row)[g.cols() - 1];
+        g.col_wrap(0, last.has_contents() || last.cont() || departs(departure::pending_wrap));
+    }
     std::uint16_t row = g.pos.row;
     std::uint16_t col = 0;
-    if (g.pos.col > g.cols()) {
-        // Past the edge (a cursor restored off the grid, as in the
-        // reference) there is no cell before the cursor to join.
-        return;
-    }
     if (g.pos.col > 0) {
         col = static_cast<std::uint16_t>(g.pos.col - 1);
     } else if (row > 0 && g.wrapped(static_cast<std::uint16_t>(row - 1))) {

@@ -104,9 +104,10 @@ TEST(TextPath, TextFromACursorPastTheEdgeKeepsEveryRowInItsColumns) {
     }
 }
 
-// There, a combining mark has no cell before the cursor to join: it wrote
-// into the cell one past the row's end, the next row's first.
-TEST(TextPath, AMarkAfterACursorPastTheEdgeJoinsNoCell) {
+// There, a combining mark wraps the cursor first, as a character does, and
+// joins the last cell of the row it left, as in the reference. It used to
+// join the cell one past the row's end, the next row's first.
+TEST(TextPath, AMarkAfterACursorPastTheEdgeWrapsFirst) {
     TerminalModel m(3, 40, 10);
     m.set_departures(departure::all & ~departure::restore_on_grid);
     m.feed("\x1b[1;35H\x1b" "7");
@@ -114,10 +115,14 @@ TEST(TextPath, AMarkAfterACursorPastTheEdgeJoinsNoCell) {
     m.feed("\x1b[2;1Hx\x1b[3;1Hy\x1b" "8\xcc\x81\xcc\x88");
     for (std::uint16_t r = 0; r < 3; ++r) {
         for (std::uint16_t c = 0; c < 20; ++c) {
-            const std::string want = r == 1 && c == 0 ? "x" : r == 2 && c == 0 ? "y" : "";
+            const std::string want = r == 0 && c == 19   ? " \xcc\x81\xcc\x88"
+                                     : r == 1 && c == 0 ? "x"
+                                     : r == 2 && c == 0 ? "y"
+                                                        : "";
             EXPECT_EQ(m.cell(r, c).contents, want) << r << " " << c;
         }
     }
+    EXPECT_EQ(m.cursor(), (Position{1, 0}));
     m.feed("\r\n\r\n\r\n\r\n");
     for (std::size_t i = 0; i < m.scrollback_rows(); ++i)
         EXPECT_EQ(m.scrollback_line(i).cells.size(), 20u) << i;
