@@ -28,9 +28,7 @@ def sessions(app):
 
 
 def wait_sessions(app, count, timeout=20):
-    wait_until(lambda: (s := sessions(app)) is not None and len(s) == count, timeout,
-               f"sessions.json listing {count} tabs")
-    return sessions(app)
+    return app.wait_sessions(count, timeout)
 
 
 def test_first_start_writes_fresh_files_and_opens_one_tab(app):
