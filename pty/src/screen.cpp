@@ -158,10 +158,7 @@ void Screen::place_mark(char32_t c) {
     // first, as before a character.
     Grid& g = active();
     g.clamp_cursor_row();  // reference crashes below the grid
-    if (g.pos.col > g.cols()) {
-        const CellData& last = g.row(g.pos.row)[g.cols() - 1];
-        g.col_wrap(0, last.has_contents() || last.cont() || departs(departure::pending_wrap));
-    }
+    if (g.pos.col > g.cols()) g.col_wrap(0, continues_at_edge(g));
     std::uint16_t row = g.pos.row;
     std::uint16_t col = 0;
     if (g.pos.col > 0) {
@@ -180,6 +177,16 @@ void Screen::place_mark(char32_t c) {
     g.append_mark(slot, col, c);
 }
 
+// Only when the last column already holds something: a character that does
+// not fit the columns left just moves to the next line. Past the last column
+// the wrap was pending, and the row goes on whatever an erase did to its last
+// cell since, as in xterm.
+bool Screen::continues_at_edge(Grid& g) const {
+    const CellData& last = g.row(g.pos.row)[g.cols() - 1];
+    return last.has_contents() || last.cont() ||
+           (g.pos.col >= g.cols() && departs(departure::pending_wrap));
+}
+
 void Screen::place_repairing(char32_t c, int w, bool insert) {
     Grid& g = active();
     const std::uint16_t cols = g.cols();
@@ -187,17 +194,7 @@ void Screen::place_repairing(char32_t c, int w, bool insert) {
     // (reference crashes).
     const auto width = static_cast<std::uint16_t>(w > cols ? 1 : w);
 
-    // Wrap only when the last column already holds something; a character
-    // that does not fit the columns left just moves to the next line.
-    bool wrap = false;
-    if (g.pos.col > static_cast<std::uint16_t>(cols - width)) {
-        const CellData& last = g.row(g.pos.row)[cols - 1];
-        if (last.has_contents() || last.cont()) wrap = true;
-        // Past the last column the wrap was pending, and the row goes on
-        // here whatever an erase did to its last cell since, as in xterm.
-        if (g.pos.col >= cols && departs(departure::pending_wrap)) wrap = true;
-    }
-    g.col_wrap(width, wrap);
+    g.col_wrap(width, g.pos.col > static_cast<std::uint16_t>(cols - width) && continues_at_edge(g));
     const Pos pos = g.pos;
     if (insert && width > 0) {
         // The row moves right to make room; what passes the edge is lost,

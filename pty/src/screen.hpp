@@ -196,6 +196,8 @@ class Screen {
     // place() where the cell needs wrapping, inserting or a wide character's
     // repairs; kept apart so that the usual path stays small.
     void place_repairing(char32_t c, int w, bool insert);
+    // Whether leaving the cursor's row at its edge continues the row.
+    bool continues_at_edge(Grid& g) const;
     // Whether text needs more than storing: line drawing or insert mode. Kept
     // in text_special_ so that the usual path tests one flag.
     void update_text_path() {

@@ -9,7 +9,7 @@ import harness
 from harness import WM_APP_NEW_TAB, wait_until
 from test_dialogs import open_bar_menu, visible_menus
 from test_input import screen_text, wait_prompt, wait_screen
-from test_program import sessions, wait_sessions
+from test_program import wait_sessions
 
 NO_TRAY = {"close_to_tray": False}
 SHOTS = harness.ARTIFACTS / "screenshots"  # pictures for the README, copied by hand
@@ -36,7 +36,7 @@ def test_a_failed_shell_keeps_its_tab_enter_restarts_it_and_esc_closes_it(launch
     lines = text.splitlines()
     assert "before-the-end" in lines
     assert lines[-1] == EXIT_LINE, lines[-3:]
-    assert app.running and sessions(app) == [record]
+    assert app.running and app.sessions() == [record]
     SHOTS.mkdir(parents=True, exist_ok=True)
     app.screenshot().save(SHOTS / "ended-tab.png")
 
@@ -49,7 +49,7 @@ def test_a_failed_shell_keeps_its_tab_enter_restarts_it_and_esc_closes_it(launch
     prompt_screen = wait_screen(app, lambda t: EXIT_LINE not in t and t.rstrip().endswith(">"),
                                 "a new prompt")
     assert "typed-into-nothing" not in prompt_screen
-    assert sessions(app) == [record]
+    assert app.sessions() == [record]
     app.type("echo after-restart\n")
     wait_screen(app, lambda t: "after-restart" in t.splitlines(), "the restarted shell's echo")
 
@@ -58,7 +58,7 @@ def test_a_failed_shell_keeps_its_tab_enter_restarts_it_and_esc_closes_it(launch
     wait_screen(app, lambda t: EXIT_LINE in t, "the exit line again")
     app.key("Escape")
     assert app.wait_exit() == 0
-    assert sessions(app) == []
+    assert app.sessions() == []
 
 
 def test_close_on_exit_always_closes_a_failed_tab(launch):

@@ -22,11 +22,6 @@ WM_LBUTTONUP = 0x0202
 NO_TRAY = {"close_to_tray": False}
 
 
-def sessions(app):
-    data = app.read_json("sessions.json")
-    return data["sessions"] if data else None
-
-
 def wait_sessions(app, count, timeout=20):
     return app.wait_sessions(count, timeout)
 
@@ -41,7 +36,7 @@ def test_first_start_writes_fresh_files_and_opens_one_tab(app):
     names = sorted(p.name for p in app.data_dir.iterdir())
     assert names == ["aliases.json", "history", "sessions.json", "settings.json"]
     assert (app.data_dir / "history").is_dir()
-    assert sessions(app)[0]["id"].startswith("s-")
+    assert app.sessions()[0]["id"].startswith("s-")
 
 
 def test_new_tab_message_from_another_program_opens_a_tab(app):
@@ -62,7 +57,7 @@ def test_shell_exit_closes_its_tab_and_the_last_tab_ends_the_program(launch):
     assert app.running
     app.type("exit\r")
     assert app.wait_exit() == 0
-    assert sessions(app) == []
+    assert app.sessions() == []
 
 
 def test_shell_exit_ends_a_one_tab_program_within_a_second(launch):

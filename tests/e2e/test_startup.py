@@ -19,11 +19,6 @@ def read_trace(path):
             for name, _, rest in (line.partition(" ") for line in lines) if rest}
 
 
-def sessions(app):
-    data = app.read_json("sessions.json")
-    return data["sessions"] if data else None
-
-
 def test_resumed_tabs_start_after_the_window_first_paints(launch, tmp_path):
     # Each session costs a console host and a process (50 ms and more under
     # Wine); started before the first paint, they kept the window blank for
@@ -33,7 +28,7 @@ def test_resumed_tabs_start_after_the_window_first_paints(launch, tmp_path):
     app = launch(settings={**NO_TRAY, "restore_sessions_on_start": True}, files=seeded,
                  env={"TOLVAR_STARTUP_TRACE": harness.windows_path(trace)})
     # Rewritten by the program (it writes every field), not merely kept.
-    saved = wait_until(lambda: (s := sessions(app)) and all("profile_id" in r for r in s)
+    saved = wait_until(lambda: (s := app.sessions()) and all("profile_id" in r for r in s)
                        and s, 45, "the resumed tabs' list saved")
     # The tabs of one group sit together, as they did before the change.
     assert [r["id"] for r in saved] == ["s-1-0", "s-1-2", "s-1-1", "s-1-3"]
