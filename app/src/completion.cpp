@@ -66,17 +66,141 @@ void recompute_suggestion(Tab& tab, bool autocomplete) {
     }
 }
 
-void append_history_line(AppState& state, core::FileSystem& fs, std::string_view text,
-                         std::uint64_t now_seconds) {
+void append_history_line(const core::LoadedConfig& config, Tab& tab, core::FileSystem& fs,
+                         std::string_view text, std::uint64_t now_seconds) {
     const std::string_view line = core::strip_line_end(text);
     if (!core::is_recordable_line(line)) return;
-    Tab* tab = state.active_tab();
-    if (!tab) return;
-    tab->history.emplace_back(line);
-    tab->suggestion.reset();
-    const core::LoadedConfig& config = state.config;
+    tab.history.emplace_back(line);
+    tab.suggestion.reset();
     if (!config.settings.track_history || !config.data_dir) return;
-    (void)core::append_history_entry(fs, *config.data_dir, tab->record_id, line, now_seconds);
+    (void)core::append_history_entry(fs, *config.data_dir, tab.record_id, line, now_seconds);
+}
+
+namespace {
+
+// A wrapped line longer than this many rows is read no further back: its
+// start is then not found, and what it holds is not recorded.
+constexpr int k_max_wrapped_rows = 256;
+
+std::string_view trim_end(std::string_view text) {
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\n')) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+pty::LineNumber cursor_line(const pty::TerminalModel& model) {
+    return model.history_end() + model.cursor().row;
+}
+
+// Whether `line` goes on in the next one: wrapped, or filled to its last
+// column, as a console that breaks long lines itself leaves them.
+bool continues(const pty::TerminalModel& model, pty::LineNumber line, pty::LineCells& cells) {
+    model.line(line, cells);
+    return cells.wrapped || (!cells.cells.empty() && cells.cells.size() >= model.cols() &&
+                             !cells.cells.back().contents.empty());
+}
+
+// The first row of the run of continued rows that holds `line`.
+std::optional<pty::LineNumber> line_start(const pty::TerminalModel& model, pty::LineNumber line) {
+    pty::LineCells cells;
+    for (int i = 0; i < k_max_wrapped_rows; ++i) {
+        if (line == model.history_begin() || !continues(model, line - 1, cells)) return line;
+        --line;
+    }
+    return std::nullopt;
+}
+
+// The text of rows `start` up to `end`, then of row `end` up to column
+// `col`, read as one line.
+std::string joined_text(const pty::TerminalModel& model, pty::LineNumber start,
+                        pty::LineNumber end, std::uint16_t col) {
+    std::string text;
+    for (pty::LineNumber line = start; line < end; ++line) {
+        text += model.text_range({line, 0}, {line, model.cols()});
+    }
+    return text + model.text_range({end, 0}, {end, col});
+}
+
+bool ends_with_typed(std::string_view shown, std::string_view typed) {
+    typed = trim_end(typed);
+    return !typed.empty() && trim_end(shown).ends_with(typed);
+}
+
+bool echoed_from(const pty::TerminalModel& model, pty::LineNumber start, std::string_view typed) {
+    const pty::Position cursor = model.cursor();
+    const pty::LineNumber line = cursor_line(model);
+    if (ends_with_typed(joined_text(model, start, line, cursor.col), typed)) return true;
+    // At the last column the cursor may stand on the character just written,
+    // waiting to wrap.
+    return cursor.col + 1 == model.cols() &&
+           ends_with_typed(joined_text(model, start, line, model.cols()), typed);
+}
+
+enum class Echo { Seen, Waiting, Missing };
+
+Echo echo_of(const pty::TerminalModel& model, const SubmittedLine& line) {
+    if (model.alternate_screen() != line.alternate || line.start < model.history_begin()) {
+        return Echo::Missing;
+    }
+    const pty::LineNumber cursor = cursor_line(model);
+    if (cursor < line.start) return Echo::Missing;
+    pty::LineNumber end = line.start;
+    pty::LineCells cells;
+    for (int i = 0; i < k_max_wrapped_rows && end < cursor && continues(model, end, cells); ++i) {
+        ++end;
+    }
+    if (cursor <= end) return echoed_from(model, line.start, line.text) ? Echo::Seen : Echo::Waiting;
+    // The cursor has left the line: what it holds now is all it will hold.
+    return ends_with_typed(joined_text(model, line.start, end, model.cols()), line.text)
+               ? Echo::Seen
+               : Echo::Missing;
+}
+
+// Nothing while the line waits; otherwise whether to record it.
+std::optional<bool> settle(Tab& tab, bool waiting_allowed) {
+    if (!tab.submitted) return std::nullopt;
+    Echo echo = Echo::Missing;
+    if (tab.session && !tab.ended) {
+        (void)tab.session->model().with(
+            [&](const pty::TerminalModel& model) { echo = echo_of(model, *tab.submitted); });
+    }
+    if (echo == Echo::Waiting && waiting_allowed) return std::nullopt;
+    return echo == Echo::Seen;
+}
+
+}  // namespace
+
+bool echoed_before_cursor(const pty::TerminalModel& model, std::string_view typed) {
+    const std::optional<pty::LineNumber> start = line_start(model, cursor_line(model));
+    return start && echoed_from(model, *start, typed);
+}
+
+void submit_line(const core::LoadedConfig& config, Tab& tab, core::FileSystem& fs,
+                 std::string_view text, std::uint64_t now_seconds) {
+    if (tab.submitted) {
+        const bool record = settle(tab, false).value_or(false);
+        SubmittedLine earlier = *std::exchange(tab.submitted, std::nullopt);
+        if (record) append_history_line(config, tab, fs, earlier.text, now_seconds);
+    }
+    const std::string_view line = core::strip_line_end(text);
+    if (!core::is_recordable_line(line) || !tab.session || tab.ended) return;
+    std::optional<SubmittedLine> submitted;
+    (void)tab.session->model().with([&](const pty::TerminalModel& model) {
+        if (auto start = line_start(model, cursor_line(model))) {
+            submitted = SubmittedLine{std::string(line), *start, model.alternate_screen()};
+        }
+    });
+    tab.submitted = std::move(submitted);
+    settle_submitted_line(config, tab, fs, now_seconds);
+}
+
+void settle_submitted_line(const core::LoadedConfig& config, Tab& tab, core::FileSystem& fs,
+                           std::uint64_t now_seconds) {
+    const std::optional<bool> record = settle(tab, true);
+    if (!record) return;
+    SubmittedLine line = *std::exchange(tab.submitted, std::nullopt);
+    if (*record) append_history_line(config, tab, fs, line.text, now_seconds);
 }
 
 std::optional<std::string> accept_suggestion(AppState& state) {
@@ -87,6 +211,13 @@ std::optional<std::string> accept_suggestion(AppState& state) {
         !suggestion->starts_with(tab->input_line)) {
         return std::nullopt;
     }
+    bool echoed = false;
+    if (tab->session) {
+        (void)tab->session->model().with([&](const pty::TerminalModel& model) {
+            echoed = echoed_before_cursor(model, tab->input_line);
+        });
+    }
+    if (!echoed) return std::nullopt;
     std::string tail = suggestion->substr(tab->input_line.size());
     tab->input_line = std::move(*suggestion);
     return tail;

@@ -40,13 +40,18 @@ std::size_t count_scalar_values(std::string_view utf8) {
 
 // ------------------------------------------------------------ pure helpers
 
-void send_input(AppState& state, std::string_view bytes) {
+namespace {
+
+// The tabs typed input reaches: the active tab, or its whole group while the
+// group broadcasts. An ended active tab takes nothing, and sends nothing to
+// the tabs beside it.
+template <class Bytes>
+void send_each(AppState& state, const Bytes& bytes_for) {
     Tab* active = state.active_tab();
-    // An ended tab takes nothing, and sends nothing to the tabs beside it.
     if (!active || active->ended) return;
     const auto write = [&](const Tab& tab) {
         if (!tab.session || tab.ended) return;
-        tab.session->write(bytes);
+        tab.session->write(bytes_for(tab));
         // What is typed belongs at the prompt, in view.
         state.find_tab(tab.id())->scroll.to_live();
     };
@@ -58,6 +63,23 @@ void send_input(AppState& state, std::string_view bytes) {
         return;
     }
     write(*active);
+}
+
+}  // namespace
+
+void send_input(AppState& state, std::string_view bytes) {
+    send_each(state, [&](const Tab&) { return bytes; });
+}
+
+void send_paste(AppState& state, std::string_view text) {
+    // Each tab's program asked for bracketing or not; the active tab's answer
+    // is nobody else's.
+    send_each(state, [&](const Tab& tab) {
+        bool bracketed = false;
+        tab.session->model().with(
+            [&](const pty::TerminalModel& model) { bracketed = model.bracketed_paste(); });
+        return paste_bytes(text, bracketed);
+    });
 }
 
 std::string paste_bytes(std::string_view text, bool bracketed) {
@@ -460,9 +482,10 @@ void InputController::send_and_record(std::string_view bytes, std::string_view l
     auto state = workspace_.cell().borrow();
     if (!state) return;
     // Nothing was sent, so nothing was run.
-    if (const Tab* tab = (*state)->active_tab(); tab && tab->ended) return;
+    Tab* tab = (*state)->active_tab();
+    if (!tab || tab->ended) return;
+    submit_line((*state)->config, *tab, fs_, line, now_seconds());
     send_input(**state, bytes);
-    append_history_line(**state, fs_, line, now_seconds());
 }
 
 void InputController::toggle_help() {
@@ -527,13 +550,13 @@ void InputController::tab_key() {
                                        ? alias_for_line(state.config.aliases, tab->input_line)
                                        : nullptr;
         if (alias) {
-            send_input(state, alias_bytes(*alias));
             const std::string_view line = tab->input_line;
             std::string expanded(line.substr(0, line.size() - trailing_word(line).size()));
             expanded += alias->expansion;
+            if (alias->send_enter) submit_line(state.config, *tab, fs_, expanded, now_seconds());
+            send_input(state, alias_bytes(*alias));
             tab->input_line = alias->send_enter ? std::string() : expanded;
             recompute_suggestion(*tab, settings.autocomplete_history);
-            if (alias->send_enter) append_history_line(state, fs_, expanded, now_seconds());
             repaint = true;
         } else if (auto tail = accept_suggestion(state)) {
             send_input(state, *tail);
@@ -554,15 +577,15 @@ void InputController::typed_text(std::string_view text) {
         AppState& state = **guard;
         repaint = state.selection.state != SelectionState::None;
         clear_selection(state);
-        std::vector<std::string> completed;
         if (Tab* tab = state.active_tab()) {
             const std::optional<std::string> before = tab->suggestion;
-            completed = track_typed(tab->input_line, text);
+            // Before the Enter is sent: the echo of the line is on screen now
+            // or comes with the output that follows.
+            for (const std::string& line : track_typed(tab->input_line, text)) {
+                submit_line(state.config, *tab, fs_, line, now_seconds());
+            }
             recompute_suggestion(*tab, state.config.settings.autocomplete_history);
             repaint = repaint || before != tab->suggestion;
-        }
-        for (const std::string& line : completed) {
-            append_history_line(state, fs_, line, now_seconds());
         }
         send_input(state, text);
     }
@@ -576,12 +599,7 @@ void InputController::paste() {
     if (!text) return;
     auto guard = workspace_.cell().borrow();
     if (!guard) return;
-    bool bracketed = false;
-    if (const Tab* tab = (*guard)->active_tab(); tab && tab->session) {
-        tab->session->model().with(
-            [&](const pty::TerminalModel& model) { bracketed = model.bracketed_paste(); });
-    }
-    send_input(**guard, paste_bytes(*text, bracketed));
+    send_paste(**guard, *text);
 }
 
 void InputController::copy_selection() {

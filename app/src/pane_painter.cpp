@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "tolvar/app/box_drawing.hpp"
+#include "tolvar/app/completion.hpp"
 #include "tolvar/core/utf.hpp"
 
 namespace tolvar::app {
@@ -299,7 +300,10 @@ PaneOverlay pane_overlay(const pty::TerminalModel& model, const Tab& tab, const 
     // Scrolled back, the cursor's row sits lower in the page, or below it.
     if (cursor.row + offset >= model.rows()) return overlay;
     cursor.row = static_cast<std::uint16_t>(cursor.row + offset);
-    if (!model.alternate_screen()) {
+    // Only after text the session echoed: at a prompt that reads without
+    // echo, a suggestion would draw a command over what is being typed.
+    if (!model.alternate_screen() && tab.suggestion &&
+        echoed_before_cursor(model, tab.input_line)) {
         overlay.ghost = ghost_cells(tab.input_line, tab.suggestion, text, cell, cursor,
                                     visible_grid(model, text, cell).cols);
     }

@@ -197,18 +197,18 @@ pty::LineNumber next_line(pty::SharedModel& model) {
 
 }  // namespace
 
-TabLog::TabLog(pty::SharedModel& model, std::unique_ptr<LogWriter> writer)
-    : model_(model), lines_(next_line(model)), writer_(std::move(writer)) {}
+TabLog::TabLog(std::shared_ptr<pty::SharedModel> model, std::unique_ptr<LogWriter> writer)
+    : model_(std::move(model)), lines_(next_line(*model_)), writer_(std::move(writer)) {}
 
 TabLog::~TabLog() {
     std::string text;
-    model_.with([&](const pty::TerminalModel& m) { text = lines_.rest(m); });
+    model_->with([&](const pty::TerminalModel& m) { text = lines_.rest(m); });
     writer_->write(text);
 }
 
 void TabLog::take() {
     std::string text;
-    model_.with([&](const pty::TerminalModel& m) { text = lines_.scrolled(m); });
+    model_->with([&](const pty::TerminalModel& m) { text = lines_.scrolled(m); });
     if (!text.empty()) writer_->write(text);
 }
 

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "tolvar/app/completion.hpp"
 #include "tolvar/app/session_end.hpp"
 #include "tolvar/core/history.hpp"
 #include "tolvar/core/ids.hpp"
@@ -367,6 +368,7 @@ void Workspace::restart_tab(TabId id) {
             tab->ended.reset();
             tab->input_line.clear();
             tab->suggestion.reset();
+            tab->submitted.reset();
             tab->scroll.to_live();
             if (state.selection.tab == id) state.selection.state = SelectionState::None;
             if (state.hovered_link && state.hovered_link->tab == id) state.hovered_link.reset();
@@ -447,11 +449,24 @@ bool Workspace::start_log(Tab& tab, const core::Path& data_dir) {
                                           std::to_string(n) + ").log");
     }
     tab.log = std::make_unique<TabLog>(
-        tab.session->model(),
+        tab.session->shared_model(),
         std::make_unique<LogWriter>(fs_, path, [wake = wake_from_writer](const std::string&) {
             wake();
         }));
     return true;
+}
+
+void Workspace::end_all_tabs() {
+    std::vector<Tab> tabs;
+    if (auto state = cell_.borrow()) {
+        while (!(*state)->tabs().empty()) {
+            tabs.push_back(std::move(*(*state)->remove_tab((*state)->tabs().front().id())));
+        }
+    }
+    // Outside the borrow: ending a log waits briefly for its disk, and a
+    // session's close for its console.
+    for (Tab& tab : tabs) tab.log.reset();
+    for (Tab& tab : tabs) tab.session.reset();
 }
 
 void Workspace::toggle_log(TabId id) {
@@ -469,23 +484,94 @@ void Workspace::toggle_log(TabId id) {
     take_logs();
 }
 
+void Workspace::take_log(Tab& tab, std::vector<std::string>& told) {
+    if (!tab.log) return;
+    if (tab.log->writer().failed()) {
+        told.push_back(tab.log->writer().failure());
+        tab.log.reset();
+        return;
+    }
+    tab.log->take();
+}
+
+namespace {
+
+bool model_failed(const Tab& tab) {
+    return tab.session && tab.session->model().poisoned();
+}
+
+std::uint64_t now_seconds() {
+    return core::unix_seconds(core::system_time_100ns());
+}
+
+}  // namespace
+
 void Workspace::take_logs() {
     std::vector<std::string> told;
+    std::vector<TabId> failed;
     if (auto guard = cell_.borrow()) {
         for (const Tab& each : (*guard)->tabs()) {
             Tab& tab = *(*guard)->find_tab(each.id());
-            if (!tab.log) continue;
-            if (tab.log->writer().failed()) {
-                told.push_back(tab.log->writer().failure());
-                tab.log.reset();
-                continue;
-            }
-            tab.log->take();
+            take_log(tab, told);
+            settle_submitted_line((*guard)->config, tab, fs_, now_seconds());
+            if (model_failed(tab)) failed.push_back(tab.id());
         }
     }
     told.insert(told.end(), pending_log_notices_.begin(), pending_log_notices_.end());
     pending_log_notices_.clear();
     for (std::string& text : told) notify(std::move(text));
+    for (const TabId id : failed) end_failed_session(id);
+}
+
+bool Workspace::session_output(pty::SessionId id) {
+    std::vector<std::string> told;
+    std::optional<TabId> failed;
+    {
+        auto guard = cell_.borrow();
+        // Busy: the paint that follows takes the output in.
+        if (!guard) return true;
+        Tab* tab = (*guard)->tab_of_session(id);
+        if (!tab) return false;
+        // Before reading: output fed after this is told again.
+        tab->session->acknowledge_output();
+        take_log(*tab, told);
+        settle_submitted_line((*guard)->config, *tab, fs_, now_seconds());
+        if (model_failed(*tab)) failed = tab->id();
+    }
+    for (std::string& text : told) notify(std::move(text));
+    if (failed) end_failed_session(*failed);
+    return true;
+}
+
+void Workspace::end_failed_session(TabId id) {
+    std::unique_ptr<TabLog> log;
+    std::unique_ptr<Session> session;
+    std::string text;
+    {
+        auto guard = cell_.borrow();
+        if (!guard) return;
+        AppState& state = **guard;
+        Tab* tab = state.find_tab(id);
+        if (!tab || !model_failed(*tab)) return;
+        std::string reason = tab->session->model().failure();
+        if (reason.empty()) reason = "unknown error";
+        text = "Session " + core::debug_quote(display_title(state, *tab)) +
+               " ended: its terminal failed (" + reason + "). Enter restarts, Esc closes.";
+        tab->ended = pty::SessionEnd{};
+        tab->input_line.clear();
+        tab->suggestion.reset();
+        tab->submitted.reset();
+        tab->scroll.to_live();
+        if (state.selection.tab == id) state.selection.state = SelectionState::None;
+        if (state.hovered_link && state.hovered_link->tab == id) state.hovered_link.reset();
+        log = std::move(tab->log);
+        session = std::move(tab->session);
+    }
+    // Outside the borrow, the log first: it can no longer read the screen,
+    // and ends with what it took.
+    log.reset();
+    session.reset();
+    notify(std::move(text));
 }
 
 std::optional<core::Path> Workspace::logs_folder() {

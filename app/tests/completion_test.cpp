@@ -88,7 +88,7 @@ struct Recording : ::testing::Test {
         return lines;
     }
     void record(std::string_view text, std::uint64_t ts = 1700000000) {
-        append_history_line(rig.state(), core::platform_file_system(), text, ts);
+        append_history_line(rig.state().config, tab(), core::platform_file_system(), text, ts);
     }
 };
 
@@ -118,7 +118,87 @@ TEST_F(Recording, AFileThatCannotBeWrittenKeepsTheLineInMemory) {
     EXPECT_EQ(tab().history, (Lines{"make"}));
 }
 
+TEST(EchoedBeforeCursor, TheTextBeforeTheCursorThroughItsWrappedRows) {
+    struct Case {
+        std::string_view shown, typed;
+        bool echoed;
+    };
+    const std::string long_prompt(76, '>');
+    const std::string wrapped = long_prompt + "echo wrapped";  // wraps after "echo"
+    const std::string full = std::string(74, '>') + "ls -la";  // ends at the last column
+    const std::string broken = long_prompt + "echo\r\n wrapped";  // broken at the edge by the console
+    const Case cases[] = {
+        {"C:\\> ls -la", "ls -la", true},
+        {"$ ls ", "ls ", true},             // a typed space is a blank cell
+        {"Password: ", "hunter2", false},  // read without echo
+        {"$ l", "ls", false},               // the echo has not arrived yet
+        {"$ ls\r\n", "ls", false},         // on the line above the cursor
+        {"$ lx\x1b[Ds", "lsx", false},     // edited by the shell: not what was typed
+        {wrapped, "echo wrapped", true},
+        {broken, "echo wrapped", true},
+        {"$ echo\r\n wrapped", "echo wrapped", false},  // a line of its own
+        {full, "ls -la", true},
+        {"$ ", "", false},
+    };
+    for (const Case& c : cases) {
+        pty::TerminalModel model(24, 80);
+        model.feed(c.shown);
+        EXPECT_EQ(echoed_before_cursor(model, c.typed), c.echoed) << c.shown;
+    }
+}
+
+struct Submitted : Recording {
+    void feed(std::string_view bytes) {
+        tab().session->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
+    }
+    void submit(std::string_view line) {
+        submit_line(rig.state().config, tab(), core::platform_file_system(), line, 1700000000);
+    }
+    void output() { rig.ws.session_output(tab().session->id()); }
+};
+
+TEST_F(Submitted, ALineReadWithoutEchoIsNeverRecorded) {
+    feed("user@host's password: ");
+    submit("hunter2");
+    output();
+    EXPECT_TRUE(tab().history.empty());
+    feed("\r\nPermission denied, please try again.\r\nuser@host's password: ");
+    output();
+    EXPECT_TRUE(tab().submitted == std::nullopt);
+    EXPECT_TRUE(tab().history.empty());
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "history" / "s-1.jsonl"));
+}
+
+TEST_F(Submitted, AnEchoAtOnceLateOrWithItsLineEndIsRecorded) {
+    feed("$ make");
+    submit("make");
+    EXPECT_EQ(tab().history, (Lines{"make"}));
+    feed("\r\n$ ");
+    submit("ls");  // sent with its Enter, as a quick key does
+    output();
+    EXPECT_TRUE(tab().history.size() == 1);
+    feed("ls\r\nfile\r\n$ ");
+    output();
+    EXPECT_EQ(file_lines(), (Lines{"make", "ls"}));
+}
+
+TEST_F(Submitted, AWaitEndsWithTheNextLineOrWhenItsScreenGoes) {
+    feed("$ ");
+    submit("first");
+    submit("second");  // the first's echo never came
+    feed("second");
+    output();
+    EXPECT_EQ(tab().history, (Lines{"second"}));
+    feed("\r\n$ ");
+    submit("vim");
+    feed("\x1b[?1049hvim");  // now on the other screen
+    output();
+    EXPECT_EQ(tab().history, (Lines{"second"}));
+    EXPECT_TRUE(tab().submitted == std::nullopt);
+}
+
 TEST_F(Recording, AcceptSendsNothingItselfButReturnsTheTail) {
+    tab().session->model().with([](pty::TerminalModel& m) { m.feed("$ git st"); });
     tab().input_line = "git st";
     tab().suggestion = "git stash";
     EXPECT_EQ(accept_suggestion(rig.state()), "ash");

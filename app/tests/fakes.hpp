@@ -19,12 +19,20 @@ class FakeSession final : public Session {
         if (closed_) closed_->push_back(id_);
     }
     pty::SessionId id() const override { return id_; }
-    void write(std::string_view bytes) override { written += bytes; }
+    void write(std::string_view bytes) override {
+        written += bytes;
+        if (!echo) return;
+        // As a terminal's line discipline echoes before the program reads.
+        std::string shown;
+        for (char c : bytes) shown += c == '\x7f' ? "\b \b" : c == '\r' ? "\r\n" : std::string(1, c);
+        model_->with([&](pty::TerminalModel& m) { m.feed(shown); });
+    }
     void resize(std::uint16_t rows, std::uint16_t cols) override { size = {rows, cols}; }
-    pty::SharedModel& model() const override { return *model_; }
+    const std::shared_ptr<pty::SharedModel>& shared_model() const override { return model_; }
     void acknowledge_output() override { ++acknowledged; }
 
     std::string written;
+    bool echo = false;
     pty::GridSize size{24, 80};
     int acknowledged = 0;
 

@@ -69,6 +69,10 @@ struct Input : ::testing::Test {
     void alias(std::string name, std::string expansion, bool enter) {
         state().config.aliases.push_back({std::move(name), std::move(expansion), enter});
     }
+    // The tab's session echoes what it is sent, as a shell's prompt does.
+    void echo(std::size_t i = 0) { static_cast<testing::FakeSession&>(*tab(i).session).echo = true; }
+    // The output notice of the tab's session.
+    void output(std::size_t i = 0) { rig.ws.session_output(tab(i).session->id()); }
     void feed(std::string_view bytes, std::size_t i = 0) {
         tab(i).session->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
     }
@@ -77,6 +81,7 @@ struct Input : ::testing::Test {
 // ------------------------------------------------------------ typing
 
 TEST_F(Input, TypedTextIsTrackedRecordedThenSent) {
+    echo();
     type(u"echo hi\r");
     EXPECT_EQ(written(), "echo hi\r");
     EXPECT_EQ(tab().history, (Lines{"echo hi"}));
@@ -147,6 +152,7 @@ TEST_F(Input, BroadcastingGroupsReceiveEveryKeystroke) {
     state().set_active(rig.id(0));  // tabs are now 0, 2, 3 in Web, then 1 alone
     ASSERT_EQ(rig.id(3), second);
     rig.ws.toggle_group_broadcast(web);
+    echo();
     type(u"ls\r");
     press(vk::k_up);
     for (std::size_t i : {0, 1, 2}) EXPECT_EQ(written(i), "ls\r\x1b[A") << i;
@@ -213,9 +219,13 @@ TEST_F(Input, EnterRestartsAnEndedTabAndEscClosesIt) {
 
 TEST_F(Input, AliasExpandsOnTabReplacingItsNameAndRecordsTheLine) {
     alias("gs", "git status", true);
+    echo();
     type(u"sudo gs\t");
     EXPECT_EQ(written(), "sudo gs\x7f\x7fgit status\r");
     EXPECT_EQ(tab().input_line, "");
+    // Sent with its Enter: recorded once its echo arrives.
+    EXPECT_TRUE(tab().history.empty());
+    output();
     EXPECT_EQ(tab().history, (Lines{"sudo git status"}));
 }
 
@@ -235,6 +245,7 @@ TEST_F(Input, AliasWithoutEnterLeavesTheExpandedLine) {
 
 TEST_F(Input, TabWithoutAnAliasCompletesThenSendsATab) {
     alias("gs", "git status", true);
+    echo();
     tab().history = {"git status", "git stash"};
     type(u"gs \t");  // the line ends in white space: no alias
     EXPECT_EQ(written(), "gs \t");
@@ -250,6 +261,7 @@ TEST_F(Input, TabWithoutAnAliasCompletesThenSendsATab) {
 TEST_F(Input, AliasTriggerOffGoesToCompletion) {
     state().config.settings.alias_trigger_tab = false;
     alias("gs", "git status", true);
+    echo();
     tab().history = {"gs -v"};
     type(u"gs\t");
     EXPECT_EQ(written(), "gs -v");
@@ -276,6 +288,19 @@ TEST_F(Input, BracketedPasteWrapsAndCannotBeClosedEarly) {
     input.paste();
     EXPECT_EQ(written(), "\x1b[200~xrm -rf ~\ry\x1b[201~");
     EXPECT_EQ(paste_bytes("\x1b[201~", false), "\x1b[201~");  // only brackets are guarded
+}
+
+TEST_F(Input, ABroadcastPasteIsBracketedAsEachTabAsked) {
+    rig.open(1);
+    const GroupId web = state().new_group_for(rig.id(0));
+    state().set_tab_group(rig.id(1), web);
+    state().set_active(rig.id(0));
+    rig.ws.toggle_group_broadcast(web);
+    feed("\x1b[?2004h", 1);  // only the background tab asked
+    port.clipboard = "a\nb";
+    input.paste();
+    EXPECT_EQ(written(0), "a\rb");
+    EXPECT_EQ(written(1), "\x1b[200~a\rb\x1b[201~");
 }
 
 TEST_F(Input, PasteWithAnEmptyClipboardSendsNothing) {
@@ -376,13 +401,16 @@ TEST_F(Input, QuickKeysSendRecordAndReportDeletedTargets) {
     alias("gs", "git status", true);
     state().config.profiles.push_back({"p-1", "box", core::LocalShell{"pwsh"}});
 
+    echo();
     press('1', k_ctrl_shift);
     EXPECT_EQ(written(), "uptime");
+    output();
     EXPECT_EQ(tab().history, (Lines{"uptime"}));
     press('2', k_ctrl_shift);
     EXPECT_EQ(rig.window.errors, (Lines{"Quick key points to a deleted alias"}));
     press('3', k_ctrl_shift);
     EXPECT_EQ(written(), "uptimegit status\r");
+    output();
     EXPECT_EQ(tab().history, (Lines{"uptime", "git status"}));
     press('4', k_ctrl_shift);
     EXPECT_EQ(rig.window.errors.back(), "Quick key points to a deleted profile");

@@ -388,6 +388,17 @@ TEST(Overlay, GhostOnlyOnThePrimaryScreenCursorUnlessHidden) {
     EXPECT_FALSE(pane_overlay(model, tab, text, k_cell, true).cursor);
 }
 
+TEST(Overlay, NoGhostAfterTextTheSessionDidNotEcho) {
+    Tab tab;
+    tab.input_line = "g";
+    tab.suggestion = "git status";
+    const Rect text{0, 0, 160, 64};
+    auto model = screen("Password: ", 4, 20);
+    EXPECT_TRUE(pane_overlay(model, tab, text, k_cell, true).ghost.empty());
+    model.feed("*");  // echoed, but not as typed
+    EXPECT_TRUE(pane_overlay(model, tab, text, k_cell, true).ghost.empty());
+}
+
 TEST(Overlay, SuggestionMustExtendTheTypedLine) {
     const Rect text{0, 0, 800, 160};
     EXPECT_TRUE(ghost_cells("ls", std::string("ls"), text, k_cell, {0, 2}, 100).empty());

@@ -211,6 +211,39 @@ TEST_F(Ended, AMalformedRuleKeepsAFailedTabAsGracefulDoes) {
     EXPECT_EQ(rig.state().tabs().size(), 1u);
 }
 
+// A model poisoned by a failure left a blank pane and said nothing.
+TEST_F(Ended, ATabWhoseTerminalFailedEndsWithTheReasonAndRestarts) {
+    rig.open(2);
+    const TabId id = rig.id(1);
+    const pty::SessionId failed = rig.tab(1).session->id();
+    rig.tab(1).input_line = "half typed";
+    rig.tab(1).session->model().with([](pty::TerminalModel&) { throw std::bad_alloc(); });
+    EXPECT_TRUE(rig.ws.session_output(failed));
+    const Tab& tab = rig.tab(1);
+    EXPECT_EQ(tab.ended, SessionEnd{});
+    EXPECT_FALSE(tab.session);
+    EXPECT_EQ(tab.input_line, "");
+    EXPECT_EQ(rig.starter.closed, std::vector<pty::SessionId>{failed});
+    ASSERT_EQ(rig.notices().size(), 1u);
+    EXPECT_EQ(rig.notices()[0],
+              "Session \"Terminal 2\" ended: its terminal failed (out of memory). Enter "
+              "restarts, Esc closes.");
+    EXPECT_EQ(marked_title(rig.state(), tab), "[ended] Terminal 2");
+    // A paint finds it too, for a model that failed on the window's side
+    // with no output to tell it; it is told once.
+    rig.tab(0).session->model().poison();
+    rig.ws.take_logs();
+    EXPECT_TRUE(rig.tab(0).ended);
+    EXPECT_EQ(rig.notices().size(), 2u);
+    rig.ws.take_logs();
+    EXPECT_EQ(rig.notices().size(), 2u);
+
+    rig.ws.restart_tab(id);
+    ASSERT_TRUE(rig.tab(1).session);
+    EXPECT_FALSE(rig.tab(1).ended);
+    EXPECT_FALSE(rig.tab(1).session->model().poisoned());
+}
+
 TEST_F(Ended, RestartKeepsTheTabsIdentityAndStartsItsCommandAgain) {
     rig.ws.open_tab({.color = 4,
                      .command = "cmd.exe /c build.cmd",

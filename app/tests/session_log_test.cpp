@@ -327,6 +327,75 @@ TEST(LogToFile, ARestartEndsTheLogAndStartsAnotherForTheNewSession) {
     EXPECT_EQ(texts[1], "second run\n");
 }
 
+// The window's end dropped every session before the tabs, and each log then
+// read its model through a reference the closed session no longer kept
+// alive: the log's last screen was lost or garbage.
+TEST(LogToFile, TheWindowsEndLeavesEveryLogWithItsLastScreen) {
+    core::testing::ScratchDir data;
+    testing::Rig rig;
+    rig.state().config.data_dir = data.path();
+    rig.state().appearance.log_all_sessions = true;
+    rig.ws.open_tab({.title = "one"});
+    rig.ws.open_tab({.title = "two"});
+    rig.tab(0).session->model().with([](pty::TerminalModel& m) { m.feed("first\r\nscreen"); });
+    rig.tab(1).session->model().with([](pty::TerminalModel& m) { m.feed("second screen"); });
+    rig.ws.end_all_tabs();
+    EXPECT_TRUE(rig.state().tabs().empty());
+    EXPECT_EQ(rig.starter.closed, (std::vector<pty::SessionId>{1, 2}));
+    std::vector<std::string> texts;
+    for (const auto& f : files_in(data.path() / "logs")) texts.push_back(read_all(f));
+    std::sort(texts.begin(), texts.end());
+    EXPECT_EQ(texts, (std::vector<std::string>{"first\nscreen\n", "second screen\n"}));
+}
+
+TEST(LogToFile, ALogEndingAfterItsSessionClosedStillReadsItsScreen) {
+    core::testing::ScratchDir data;
+    testing::Rig rig;
+    rig.state().config.data_dir = data.path();
+    rig.state().appearance.log_all_sessions = true;
+    rig.ws.open_tab({.title = "one"});
+    rig.tab(0).session->model().with([](pty::TerminalModel& m) { m.feed("kept"); });
+    std::optional<Tab> tab = rig.state().remove_tab(rig.id(0));
+    ASSERT_TRUE(tab && tab->log);
+    const std::weak_ptr<pty::SharedModel> model = tab->session->shared_model();
+    tab->session.reset();
+    EXPECT_FALSE(model.expired());
+    tab->log.reset();
+    EXPECT_TRUE(model.expired());
+    const auto logs = files_in(data.path() / "logs");
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_EQ(read_all(logs[0]), "kept\n");
+}
+
+// Logs were taken only when the window painted, and a window hidden in the
+// tray does not: lines that aged out of the history meanwhile were lost.
+TEST(LogToFile, EachOutputNoticeTakesItsTabsLinesWithoutAPaint) {
+    core::testing::ScratchDir data;
+    testing::Rig rig;
+    rig.state().config.data_dir = data.path();
+    rig.state().appearance.log_all_sessions = true;
+    rig.ws.open_tab({.title = "busy"});
+    auto& session = static_cast<testing::FakeSession&>(*rig.tab(0).session);
+    // 30 000 lines through a 10 000-line history, a notice per chunk.
+    std::string expected;
+    for (int chunk = 0; chunk < 300; ++chunk) {
+        std::string bytes;
+        for (int i = 0; i < 100; ++i) {
+            const std::string line = std::to_string(chunk * 100 + i);
+            bytes += line + "\r\n";
+            expected += line + "\n";
+        }
+        session.model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
+        ASSERT_TRUE(rig.ws.session_output(session.id()));
+    }
+    EXPECT_EQ(session.acknowledged, 300);
+    EXPECT_FALSE(rig.ws.session_output(999));
+    rig.ws.close_tab(rig.id(0));
+    const auto logs = files_in(data.path() / "logs");
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_EQ(read_all(logs[0]), expected);
+}
+
 TEST(LogToFile, ALogThatCannotStartIsTold) {
     core::testing::ScratchDir data;
     testing::Rig rig;

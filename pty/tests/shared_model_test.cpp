@@ -35,13 +35,16 @@ TEST(SharedModel, AFailureWhileHoldingTheLockPoisonsIt) {
     const SharedModel& reader = shared;
     EXPECT_FALSE(reader.with([&](const TerminalModel&) { ran = true; }));
     EXPECT_FALSE(ran);
+    EXPECT_EQ(shared.failure(), "out of memory");
 }
 
 TEST(SharedModel, AFailedReadPoisonsItToo) {
     SharedModel shared(3, 10);
     const SharedModel& reader = shared;
+    EXPECT_EQ(shared.failure(), "");
     EXPECT_FALSE(reader.with([](const TerminalModel&) { throw std::runtime_error("x"); }));
     EXPECT_TRUE(shared.poisoned());
+    EXPECT_EQ(shared.failure(), "x");
 }
 
 TEST(SharedModel, PoisonByHand) {

@@ -108,12 +108,14 @@ def launch(request, wine, probe, screen, tmp_path):
     written as settings.json before the start. files: other files of the data
     directory, name -> text. env: more variables (None removes one).
     wait: wait for the main window to show. program, args: another program
-    to start the same way (harness tests).
+    to start the same way (harness tests). wine_debug: WINEDEBUG for this
+    program and what it starts ("warn+heap" checks the heap).
     """
     started: list[App] = []
 
     def start(appdata=True, settings: dict | None = None, files: dict | None = None,
-              env: dict | None = None, wait: bool = True, program=None, args=()) -> App:
+              env: dict | None = None, wait: bool = True, program=None, args=(),
+              wine_debug: str | None = None) -> App:
         if appdata is True:
             appdata = tmp_path / f"appdata{len(started) or ''}"
             appdata.mkdir()
@@ -133,7 +135,8 @@ def launch(request, wine, probe, screen, tmp_path):
         cwd = tmp_path / f"cwd{len(started) or ''}"
         cwd.mkdir()
         app = App(wine, probe, screen, program or harness.BIN / "tolvar.exe", variables,
-                  appdata or None, args=tuple(args), cwd=cwd, name=f"app{len(started)}")
+                  appdata or None, args=tuple(args), cwd=cwd, name=f"app{len(started)}",
+                  wine_debug=wine_debug)
         started.append(app)
         if wait:
             app.main_window()

@@ -458,7 +458,7 @@ class App:
 
     def __init__(self, wine: Wine, probe: Probe, screen: Screen, program: Path,
                  env: dict[str, str | None], appdata: Path | None, args: tuple[str, ...] = (),
-                 cwd: Path | None = None, name: str = "app"):
+                 cwd: Path | None = None, name: str = "app", wine_debug: str | None = None):
         self.wine, self.probe, self.screen = wine, probe, screen
         self.appdata = appdata
         self.cwd = cwd
@@ -469,10 +469,13 @@ class App:
         self._lines: list[dict] = []
         self._lines_changed = threading.Condition()
 
+        # Wine's "err:" lines, from this program and what it started.
+        self.wine_errors: list[str] = []
         pairs = [f"{k}={'' if v is None else v}" for k, v in env.items()]
         self.process = subprocess.Popen(
             ["wine", str(BIN / "launcher.exe"), *pairs, "--", windows_path(program), *args],
-            env=wine.env, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+            env=dict(wine.env, WINEDEBUG=wine_debug) if wine_debug else wine.env,
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE,
             stderr=subprocess.PIPE, cwd=cwd)
         self._errors = b""
         self._reader = threading.Thread(target=self._read_launcher, daemon=True)
@@ -503,6 +506,8 @@ class App:
 
     def _read_errors(self):
         for raw in self.process.stderr:
+            if raw.startswith(b"err:"):
+                self.wine_errors.append(raw.decode(errors="replace"))
             self._errors = (self._errors + raw)[-4000:]
 
     def _wait_line(self, key: str, timeout: float) -> dict:

@@ -112,6 +112,44 @@ def test_typed_commands_are_recorded_only_with_tracking_on(launch):
         app.stop()
 
 
+def ghost_pixels(app):
+    image = app.screenshot()
+    pixels = image.load()
+    return sum(1 for x in range(image.width) for y in range(40, image.height)
+               if pixels[x, y] == GHOST)
+
+
+def test_a_line_typed_without_echo_is_neither_recorded_nor_suggested(launch):
+    app = launch(settings={**NO_TRAY, "track_history": True})
+    record_id = app.wait_sessions(1)[0]["id"]
+    wait_prompt(app)
+    app.type("echo safe-one\n")
+    wait_output(app, "safe-one")
+    # A remote login: its password prompt reads without echo.
+    login = harness.windows_path(harness.BIN / "password-prompt.exe")
+    app.type(f"{login}\n")
+    wait_screen(app, lambda t: t.rstrip().endswith("password:"), "the password prompt")
+    # "e" would suggest "echo safe-one" over the prompt, were it shown.
+    app.type("e")
+    # A paint after the key, whatever it would draw.
+    repaints_after(app, lambda: app.key("ctrl+F1"), "the help screen")
+    repaints_after(app, lambda: app.key("Escape"), "the help screen closed")
+    assert ghost_pixels(app) == 0
+    app.type("cho-secret-pw\n")
+    wait_screen(app, lambda t: t.rstrip().endswith("remote$"), "the prompt after the login")
+    # Echoed again: the suggestion shows, and the line is recorded.
+    app.type("e")
+    wait_until(lambda: ghost_pixels(app) > 10, 15, "the suggestion at the echoing prompt")
+    app.type("cho remote-one\n")
+    wait_output(app, "ran: echo remote-one")
+    app.type("exit\n")
+    wait_prompt(app)
+    expected = ["echo safe-one", login, "echo remote-one", "exit"]
+    wait_until(lambda: history(app, record_id) == expected, 10,
+               f"the echoed lines in the history file: {history(app, record_id)}")
+    assert "secret" not in app.read_text(f"history/{record_id}.jsonl")
+
+
 # ------------------------------------------------------------ tabs and views
 
 
@@ -249,19 +287,13 @@ def test_a_typed_prefix_shows_the_suggestion_and_tab_completes_it(launch):
     wait_output(app, "first-one")
     app.type("echo second-one\n")
     wait_output(app, "second-one")
-
-    def ghost_pixels():
-        image = app.screenshot()
-        pixels = image.load()
-        return sum(1 for x in range(image.width) for y in range(40, image.height)
-                   if pixels[x, y] == GHOST)
-    assert ghost_pixels() == 0
+    assert ghost_pixels(app) == 0
     app.type("echo f")
-    wait_until(lambda: ghost_pixels() > 10, 15, "the grey suggestion after the prefix")
+    wait_until(lambda: ghost_pixels(app) > 10, 15, "the grey suggestion after the prefix")
     app.type("\t\n")
     text = wait_output(app, "first-one")
     assert text.splitlines().count("first-one") == 2
-    wait_until(lambda: ghost_pixels() == 0, 15, "no suggestion after Enter")
+    wait_until(lambda: ghost_pixels(app) == 0, 15, "no suggestion after Enter")
 
 
 # ------------------------------------------------------------ broadcast, paste, quick keys

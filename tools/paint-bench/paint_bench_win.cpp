@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <memory>
 #include <vector>
 
 #include "pane_painter_win.hpp"
@@ -26,15 +27,15 @@ using namespace tolvar;
 
 class BenchSession final : public app::Session {
   public:
-    BenchSession() : model_(60, 200) {}
+    BenchSession() : model_(std::make_shared<pty::SharedModel>(60, 200)) {}
     pty::SessionId id() const override { return 1; }
     void write(std::string_view) override {}
     void resize(std::uint16_t, std::uint16_t) override {}
-    pty::SharedModel& model() const override { return model_; }
+    const std::shared_ptr<pty::SharedModel>& shared_model() const override { return model_; }
     void acknowledge_output() override {}
 
   private:
-    mutable pty::SharedModel model_;
+    std::shared_ptr<pty::SharedModel> model_;
 };
 
 // Words of 1 to 8 letters, each in the next of 16 colours, some on a

@@ -233,14 +233,7 @@ void HostWindow::on_destroy() {
     rename_.discard();
     workspace_.save_session_list();
     remove_tray_icon();
-    std::vector<Tab> tabs;
-    if (auto state = cell_.borrow()) {
-        while (!(*state)->tabs().empty()) {
-            tabs.push_back(std::move(*(*state)->remove_tab((*state)->tabs().front().id())));
-        }
-    }
-    // Dropped in order, outside the borrow: each closes its session.
-    for (Tab& tab : tabs) tab.session.reset();
+    workspace_.end_all_tabs();
     set_failure_window(nullptr);
     PostQuitMessage(0);
 }
@@ -451,11 +444,9 @@ void HostWindow::on_dpi_changed(const RECT* suggested) {
 // ------------------------------------------------------------ sessions
 
 void HostWindow::on_pty_output(pty::SessionId id) {
-    // The session sends no other notice until a paint takes this one in: when
-    // the state cannot be read now, repaint rather than risk a stalled screen.
-    bool known = true;
-    if (auto state = cell_.borrow()) known = (*state)->tab_of_session(id) != nullptr;
-    if (known) invalidate();
+    // A window hidden in the tray does not paint, and its logs must not wait
+    // for it: the history would age lines out before they were taken.
+    if (workspace_.session_output(id)) invalidate();
 }
 
 void HostWindow::on_failures() {

@@ -27,7 +27,7 @@ inline constexpr UINT WM_APP_TRAY = WM_APP + 2;
 // window has painted.
 inline constexpr UINT WM_APP_FIRST_TABS = WM_APP + 4;
 // From a session's reader thread, wParam = session id: output was fed to the
-// model (lParam 0; one until the next paint takes it in), and the output
+// model (lParam 0; one until the window takes it in), and the output
 // ended (lParam the end_word of how the program ended; nothing follows).
 inline constexpr UINT WM_APP_PTY_OUTPUT = WM_APP + 100;
 inline constexpr UINT WM_APP_PTY_EXIT = WM_APP + 101;

@@ -24,7 +24,9 @@ class SessionOf final : public Session {
     pty::SessionId id() const override { return session_.id(); }
     void write(std::string_view bytes) override { session_.write(bytes); }
     void resize(std::uint16_t rows, std::uint16_t cols) override { session_.resize(rows, cols); }
-    pty::SharedModel& model() const override { return session_.model(); }
+    const std::shared_ptr<pty::SharedModel>& shared_model() const override {
+        return session_.shared_model();
+    }
     void acknowledge_output() override { session_.acknowledge_output(); }
 
   private:

@@ -94,6 +94,15 @@ struct FindBox {
     Find find;
 };
 
+// A line the user submitted, waiting for the session to show it was echoed:
+// where the cursor's line began (through the rows it wraps from) and on which
+// screen. A prompt that reads without echo never shows it, so it is dropped.
+struct SubmittedLine {
+    std::string text;
+    pty::LineNumber start = 0;
+    bool alternate = false;
+};
+
 struct Tab {
     std::optional<std::uint8_t> color;
     std::string title;
@@ -102,6 +111,7 @@ struct Tab {
     std::vector<std::string> history;
     std::optional<std::string> profile_id;
     std::optional<std::string> suggestion;
+    std::optional<SubmittedLine> submitted;
     std::unique_ptr<Session> session;
     // The command line the session was started with; nothing: the default shell.
     std::optional<std::string> command;
@@ -110,8 +120,8 @@ struct Tab {
     // Set when the program ended and the tab stayed: its pane shows the last
     // screen and the exit line, and nothing typed is sent anywhere.
     std::optional<pty::SessionEnd> ended;
-    // While "Log to file" is on. After the session, so that it ends first
-    // and can still read the screen.
+    // While "Log to file" is on. It shares the session's model, so it can
+    // write the last screen whenever it ends.
     std::unique_ptr<TabLog> log;
     ScrollView scroll;
     bool custom_title = false;

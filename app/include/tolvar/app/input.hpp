@@ -26,6 +26,10 @@ void send_input(AppState& state, std::string_view bytes);
 // so pasted text can never close the bracket early and run as typed input.
 std::string paste_bytes(std::string_view text, bool bracketed);
 
+// Sends pasted text like send_input, each tab's bytes bracketed as that tab's
+// own program asked.
+void send_paste(AppState& state, std::string_view text);
+
 // Copy-screen text: trailing line feeds, spaces and tabs removed.
 std::string_view trim_screen_text(std::string_view text);
 

@@ -24,7 +24,10 @@ class Session {
     virtual pty::SessionId id() const = 0;
     virtual void write(std::string_view bytes) = 0;
     virtual void resize(std::uint16_t rows, std::uint16_t cols) = 0;
-    virtual pty::SharedModel& model() const = 0;
+    // Shared with the session's reader and with whatever must still read the
+    // last screen after the session has closed (a log ending).
+    virtual const std::shared_ptr<pty::SharedModel>& shared_model() const = 0;
+    pty::SharedModel& model() const { return *shared_model(); }
     // The output so far has been taken in: the next output notifies again.
     virtual void acknowledge_output() = 0;
 };

@@ -89,10 +89,11 @@ class LogWriter {
 
 // A tab's log while it is on: the lines taken from its session's model and
 // their writer. Taking and the end read the model under its lock (UI
-// thread); the end writes the screen's rest and lets the writer finish.
+// thread); the end writes the screen's rest and lets the writer finish. It
+// shares the model, so it can end after the session has closed.
 class TabLog {
   public:
-    TabLog(pty::SharedModel& model, std::unique_ptr<LogWriter> writer);
+    TabLog(std::shared_ptr<pty::SharedModel> model, std::unique_ptr<LogWriter> writer);
     ~TabLog();
     TabLog(const TabLog&) = delete;
     TabLog& operator=(const TabLog&) = delete;
@@ -102,7 +103,7 @@ class TabLog {
     const LogWriter& writer() const { return *writer_; }
 
   private:
-    pty::SharedModel& model_;
+    std::shared_ptr<pty::SharedModel> model_;
     LogLines lines_;
     std::unique_ptr<LogWriter> writer_;
 };

@@ -75,6 +75,9 @@ class Workspace {
     void open_ssh_alias(std::string_view alias);
     // Closing the last tab destroys the main window.
     void close_tab(TabId id);
+    // The window's end: every tab is taken out, each log ends with the screen
+    // its user last saw, then the sessions close in tab order. No save.
+    void end_all_tabs();
     void close_group(GroupId id);
     void set_active_tab(TabId id);
     void new_tab_in_group(GroupId id);
@@ -87,8 +90,15 @@ class Workspace {
     // "Log to file": starts the tab's log in the logs folder, or ends it.
     void toggle_log(TabId id);
     // The logs' text since the last paint, queued for their writers; a log
-    // whose writing failed ends here with its notice. UI thread, at paint.
+    // whose writing failed ends here with its notice, and a tab whose model
+    // failed ends as session_output ends it. UI thread, at paint.
     void take_logs();
+    // A session's output notice: the tab's own work, done whether or not the
+    // window paints (a window hidden in the tray does not): the output is
+    // acknowledged, so the next one is told too, and its log takes the lines
+    // that scrolled off. A tab whose model failed ends, its session closed,
+    // with the reason in a notice. False for an id no tab holds.
+    bool session_output(pty::SessionId id);
     // %APPDATA%\tolvar\logs, made when missing; nothing when it cannot be.
     std::optional<core::Path> logs_folder();
     // Called from a log's writer thread when a write failed, so that the
@@ -139,6 +149,13 @@ class Workspace {
     void flush_saves();
     // Starts the log of a tab being made; false with a notice when it cannot.
     bool start_log(Tab& tab, const core::Path& data_dir);
+    // Queues the tab's new log lines; a failed log ends, its sentence added
+    // to `told`.
+    static void take_log(Tab& tab, std::vector<std::string>& told);
+    // Ends a tab whose model can no longer be read: like a program's end,
+    // but with no screen to keep, so the session closes and a notice says
+    // why.
+    void end_failed_session(TabId id);
 
     StateCell& cell_;
     SessionStarter& starter_;

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <new>
+#include <string>
 #include <type_traits>
 
 #include "tolvar/pty/terminal_model.hpp"
@@ -35,24 +37,44 @@ class SharedModel {
 
     bool poisoned() const { return poisoned_.load(std::memory_order_acquire); }
     void poison() { poisoned_.store(true, std::memory_order_release); }
+    // What poisoned it, in words for the user ("out of memory"); empty while
+    // it is usable or when poison() was called.
+    std::string failure() const {
+        std::lock_guard lock(mutex_);
+        return failure_;
+    }
 
   private:
     template <class M, class F>
     bool run(M& model, F& f) const {
         std::lock_guard lock(mutex_);
         if (poisoned()) return false;
+        // The model may be half-updated; nobody may read it again.
         try {
             f(model);
+            return true;
+        } catch (const std::bad_alloc&) {
+            note_failure("out of memory");
+        } catch (const std::exception& e) {
+            note_failure(e.what());
         } catch (...) {
-            // The model may be half-updated; nobody may read it again.
-            poisoned_.store(true, std::memory_order_release);
-            return false;
+            note_failure("unknown error");
         }
-        return true;
+        poisoned_.store(true, std::memory_order_release);
+        return false;
+    }
+    // Under the lock. Copying the text may itself fail for want of memory.
+    void note_failure(const char* text) const noexcept {
+        try {
+            failure_ = text;
+        } catch (...) {
+            failure_.clear();
+        }
     }
 
     mutable std::mutex mutex_;
     mutable std::atomic<bool> poisoned_{false};
+    mutable std::string failure_;
     TerminalModel model_;
 };
 

@@ -38,6 +38,7 @@ class SerialSession {
 
     SessionId id() const { return id_; }
     SharedModel& model() const { return *model_; }
+    const std::shared_ptr<SharedModel>& shared_model() const { return model_; }
 
     // Queues the bytes for the thread, and returns at once: a slow line
     // (a paste at 9600 baud takes seconds) never holds up the window. What
