@@ -372,7 +372,7 @@ TEST(SshHosts, ConnectRunsSshWithTheAliasAloneAndSavesNothing) {
 
     finish_connection_manager(rig.ws, m);
     ASSERT_EQ(rig.starter.commands.size(), 1u);
-    EXPECT_EQ(rig.starter.commands[0], "ssh.exe web");
+    EXPECT_EQ(rig.starter.commands[0], "C:\\Windows\\System32\\OpenSSH\\ssh.exe web");
     EXPECT_EQ(rig.titles(), (std::vector<std::string>{"web"}));
     EXPECT_EQ(rig.tab(0).profile_id, std::nullopt);
     EXPECT_FALSE(core::platform_file_system().exists(dir / "profiles.json"));

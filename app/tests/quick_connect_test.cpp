@@ -69,7 +69,7 @@ TEST(QuickConnect, TheTargetIsTrimmedAndHeldForTheNextPrompt) {
     EXPECT_EQ(prompt.errors,
               (std::vector<std::string>{"invalid profile: host must not start with '-'"}));
     EXPECT_EQ(prompt.initials, (std::vector<std::string>{"", "-srv1"}));
-    EXPECT_EQ(rig.starter.commands.at(0), "ssh.exe srv1");
+    EXPECT_EQ(rig.starter.commands.at(0), "C:\\Windows\\System32\\OpenSSH\\ssh.exe srv1");
 }
 
 }  // namespace

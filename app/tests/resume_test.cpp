@@ -33,7 +33,7 @@ TEST(Resume, ProfileFillsWhatTheRecordLacks) {
     rig.state().config.profiles = {ssh_profile()};
     ASSERT_TRUE(resume_sessions(rig.ws, {core::SessionRecord{"s-1", "p-ssh"}}));
     const Tab& tab = rig.tab(0);
-    EXPECT_EQ(rig.starter.commands[0], "ssh.exe web01");
+    EXPECT_EQ(rig.starter.commands[0], "C:\\Windows\\System32\\OpenSSH\\ssh.exe web01");
     EXPECT_EQ(tab.title, "web01");
     EXPECT_TRUE(tab.custom_title);  // saved from now on as an explicit title
     EXPECT_EQ(tab.color, 4);

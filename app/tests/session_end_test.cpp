@@ -288,7 +288,7 @@ TEST_F(Ended, RestartTakesTheProfileAsItIsNow) {
     // Mended after the failed connection.
     std::get<core::Ssh>(rig.state().config.profiles[0].kind).host = "web02";
     rig.ws.restart_tab(id);
-    EXPECT_EQ(rig.starter.commands.back(), "ssh.exe web02");
+    EXPECT_EQ(rig.starter.commands.back(), "C:\\Windows\\System32\\OpenSSH\\ssh.exe web02");
     EXPECT_EQ(rig.tab(0).title, "web01") << "the tab's title, not the profile's";
 
     // Broken: the tab stays as it was and the user is told.
@@ -302,7 +302,7 @@ TEST_F(Ended, RestartTakesTheProfileAsItIsNow) {
     // Deleted: the command the tab ran.
     rig.state().config.profiles.clear();
     rig.ws.restart_tab(id);
-    EXPECT_EQ(rig.starter.commands.back(), "ssh.exe web02");
+    EXPECT_EQ(rig.starter.commands.back(), "C:\\Windows\\System32\\OpenSSH\\ssh.exe web02");
 }
 
 // A serial tab runs no program: its port is what opens, reopens on Enter and
@@ -395,7 +395,7 @@ TEST_F(Ended, DuplicateOpensTheSameRightAfterInTheSameGroup) {
     const Tab& twin = *rig.state().find_tab(*second);
     EXPECT_EQ(twin.profile_id, "p-1");
     EXPECT_EQ(twin.title, "web01");
-    EXPECT_EQ(rig.starter.commands.back(), "ssh.exe web01");
+    EXPECT_EQ(rig.starter.commands.back(), "C:\\Windows\\System32\\OpenSSH\\ssh.exe web01");
     EXPECT_EQ(rig.state().position_of(*second), *rig.state().position_of(profiled) + 1);
 
     EXPECT_FALSE(rig.ws.duplicate_tab(TabId{77}));

@@ -319,7 +319,7 @@ TEST(OpenProfile, PlansBecomeTabsOuterClientsOrErrors) {
     EXPECT_EQ(tab.color, 5);
     EXPECT_EQ(tab.profile_id, "p-1");
     EXPECT_EQ(rig.state().groups().at(0).name, "Web");
-    EXPECT_EQ(rig.starter.commands[0], "ssh.exe web01");
+    EXPECT_EQ(rig.starter.commands[0], "C:\\Windows\\System32\\OpenSSH\\ssh.exe web01");
 
     rig.ws.open_profile({"p-2", "rdp", core::Rdp{"h"}});
     ASSERT_EQ(rig.externals.started.size(), 1u);

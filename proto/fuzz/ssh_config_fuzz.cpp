@@ -22,11 +22,12 @@ class Files final : public SshConfigFiles {
     std::map<std::string, std::string> files;
     std::size_t reads = 0;
 
-    Expected<std::string, core::IoError> read_file(const std::string& path) override {
+    Expected<std::string, core::IoError> read_file(const std::string& path,
+                                                   std::size_t limit) override {
         ++reads;
         auto it = files.find(path);
         if (it == files.end()) return unexpected(core::IoError{2, "not found", true});
-        return it->second;
+        return it->second.substr(0, limit);
     }
     Expected<std::vector<Entry>, core::IoError> list_directory(const std::string& path) override {
         std::vector<Entry> entries;

@@ -10,17 +10,6 @@ namespace tolvar::proto {
 
 namespace {
 
-std::vector<std::string> program_search_dirs(LaunchSystem& system) {
-    std::vector<std::string> dirs;
-    wchar_t buffer[MAX_PATH + 1];
-    const UINT length = GetSystemDirectoryW(buffer, MAX_PATH + 1);
-    if (length > 0 && length <= MAX_PATH) dirs.push_back(core::win::from_wide({buffer, length}));
-    if (auto path = system.environment_variable("PATH")) {
-        for (std::string& dir : split_search_path(*path)) dirs.push_back(std::move(dir));
-    }
-    return dirs;
-}
-
 bool create_process(const std::string& application, const std::string& command_line) {
     const std::wstring wide_application = core::win::to_wide(application);
     std::wstring wide_line = core::win::to_wide(command_line);

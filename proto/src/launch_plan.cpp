@@ -149,7 +149,38 @@ std::string find_ssh_program(LaunchSystem& system) {
     if (root.empty()) root = "C:\\Windows";
     std::string path = join_windows_path(root, "System32\\OpenSSH\\ssh.exe");
     if (system.is_file(path)) return path;
-    return "ssh.exe";
+    const std::vector<std::string> dirs = program_search_dirs(system);
+    if (auto found = resolve_program("ssh.exe", dirs,
+                                     [&](const std::string& p) { return system.is_file(p); })) {
+        return std::move(*found);
+    }
+    return path;
+}
+
+namespace {
+
+// "C:\..." or "\\server\...": a folder that does not move with the
+// current directory or drive.
+bool is_absolute_windows_path(std::string_view path) {
+    const auto slash = [](char c) { return c == '\\' || c == '/'; };
+    if (path.size() >= 2 && slash(path[0]) && slash(path[1])) return true;
+    return path.size() >= 3 &&
+           ((path[0] >= 'a' && path[0] <= 'z') || (path[0] >= 'A' && path[0] <= 'Z')) &&
+           path[1] == ':' && slash(path[2]);
+}
+
+}  // namespace
+
+std::vector<std::string> program_search_dirs(LaunchSystem& system) {
+    std::vector<std::string> dirs;
+    if (auto dir = system.system_directory(); dir && !dir->empty()) dirs.push_back(std::move(*dir));
+    if (auto path = system.environment_variable("PATH")) {
+        for (std::string& dir : split_search_path(*path)) {
+            // "." or "bin" in PATH is the current directory by another name.
+            if (is_absolute_windows_path(dir)) dirs.push_back(std::move(dir));
+        }
+    }
+    return dirs;
 }
 
 std::optional<std::string> find_vnc_viewer(LaunchSystem& system) {

@@ -21,6 +21,8 @@ class PosixLaunchSystem final : public LaunchSystem {
         return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
     }
 
+    std::optional<std::string> system_directory() override { return std::nullopt; }
+
     Expected<std::string, core::IoError> temp_directory() override {
         std::string dir = core::environment_variable("TMPDIR").value_or("");
         if (dir.empty()) dir = "/tmp";

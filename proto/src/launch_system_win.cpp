@@ -27,6 +27,13 @@ class WindowsLaunchSystem final : public LaunchSystem {
         return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
     }
 
+    std::optional<std::string> system_directory() override {
+        wchar_t buffer[MAX_PATH + 1];
+        const UINT length = GetSystemDirectoryW(buffer, MAX_PATH + 1);
+        if (length == 0 || length > MAX_PATH) return std::nullopt;
+        return core::win::from_wide({buffer, length});
+    }
+
     Expected<std::string, core::IoError> temp_directory() override {
         std::vector<wchar_t> buffer(MAX_PATH + 1);
         for (;;) {

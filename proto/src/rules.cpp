@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "tolvar/core/json_text.hpp"
 #include "tolvar/core/utf.hpp"
@@ -91,9 +92,10 @@ namespace {
 
 // Names that run a local program or load a local library wherever ssh reads
 // them: joined to -o, as an entry of their own after -o, or inside a value.
-constexpr std::array<std::string_view, 7> k_forbidden_words = {
+// SmartcardDevice is ssh's older name for PKCS11Provider.
+constexpr std::array<std::string_view, 8> k_forbidden_words = {
     "proxycommand",   "localcommand",        "remotecommand", "knownhostscommand",
-    "pkcs11provider", "securitykeyprovider", "xauthlocation"};
+    "pkcs11provider", "securitykeyprovider", "xauthlocation", "smartcarddevice"};
 
 // ssh's single-letter options that take a value (getopt's "x:"); any other
 // letter is a flag, or unknown, which makes ssh stop with its usage.
@@ -104,8 +106,10 @@ struct ForbiddenLetter {
     std::string_view name;
 };
 // -I loads a PKCS#11 library; -F reads a configuration file, which may hold
-// any of the forbidden words.
-constexpr std::array<ForbiddenLetter, 2> k_forbidden_letters = {{{'I', "-I"}, {'F', "-F"}}};
+// any of the forbidden words; -E appends ssh's log, with what the server
+// sends, to whatever file it names.
+constexpr std::array<ForbiddenLetter, 3> k_forbidden_letters = {
+    {{'I', "-I"}, {'F', "-F"}, {'E', "-E"}}};
 
 LaunchError forbidden(const std::string& entry, std::string_view option) {
     return invalid("extra_args entry " + core::debug_quote(entry) + " contains forbidden option (" +
@@ -124,16 +128,123 @@ std::optional<std::string_view> forbidden_word(const std::string& entry) {
     return std::nullopt;
 }
 
+bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+std::string_view trim_blanks(std::string_view text) {
+    while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// ssh drops one pair of double quotes around a value.
+std::string_view unquoted(std::string_view text) {
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"') {
+        text = text.substr(1, text.size() - 2);
+    }
+    return text;
+}
+
+// A jump user is spliced unquoted into the command line ssh builds for the
+// hop, so it keeps to the characters of a name: those of a host, and the at
+// signs and backslashes of a domain account.
+bool jump_user_is_valid(std::string_view user) {
+    return !user.empty() && user.front() != '-' && std::ranges::all_of(user, [](char c) {
+        return is_host_char(c) || c == '@' || c == '\\';
+    });
+}
+
+// ssh splices each hop of a jump list ("[ssh://][user@]host[:port]", comma
+// separated) into a command line of its own, so each meets the host rules.
+bool jump_list_is_valid(std::string_view value) {
+    value = unquoted(value);
+    for (;;) {
+        const std::size_t comma = value.find(',');
+        std::string_view hop = value.substr(0, comma);
+        if (hop.starts_with("ssh://")) hop.remove_prefix(6);
+        // parse_quick_target forgives surrounding white space; ssh would not.
+        if (hop.empty() || core::trim_unicode(hop) != hop) return false;
+        const auto target = parse_quick_target(hop);
+        if (!target || (target->user && !jump_user_is_valid(*target->user))) return false;
+        if (comma == std::string_view::npos) return true;
+        value.remove_prefix(comma + 1);
+    }
+}
+
+// ssh expands %h in a HostName to the host it was given, which the profile's
+// rules already hold; the name itself ends up where the host would.
+bool host_name_is_valid(std::string_view value) {
+    std::string name(unquoted(value));
+    for (std::size_t at = name.find("%h"); at != std::string::npos; at = name.find("%h", at)) {
+        name.replace(at, 2, "h");
+    }
+    return host_is_valid(name);
+}
+
+// The first known-hosts file is where ssh writes the keys it learns; the
+// null device and "none" are the usual way to keep none.
+bool known_hosts_value_is_valid(std::string_view value) {
+    std::string lowered(unquoted(value));
+    for (char& c : lowered) c = ascii_lower(c);
+    return lowered == "none" || lowered == "nul" || lowered == "/dev/null";
+}
+
+struct OptionRule {
+    std::string_view key;  // lower case, as ssh compares it
+    bool (*value_is_valid)(std::string_view);
+};
+// Keys that ssh reads from -o only with values that stay clear of the
+// refusals above. Include (another configuration file, like -F) and Match
+// (whose "exec" runs a program) are refused whatever follows.
+constexpr std::array<OptionRule, 5> k_option_rules = {{
+    {"proxyjump", jump_list_is_valid},
+    {"hostname", host_name_is_valid},
+    {"userknownhostsfile", known_hosts_value_is_valid},
+    {"include", nullptr},
+    {"match", nullptr},
+}};
+
+// The value of -o, "Key=Value", "Key Value" or with blanks and '=' around the
+// key, as ssh splits a configuration line.
+std::optional<std::string_view> option_failure(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (is_blank(text[i]) || text[i] == '=')) ++i;
+    const std::size_t key_start = i;
+    while (i < text.size() && !is_blank(text[i]) && text[i] != '=') ++i;
+    std::string key(unquoted(text.substr(key_start, i - key_start)));
+    for (char& c : key) c = ascii_lower(c);
+    std::string_view value = trim_blanks(text.substr(i));
+    if (!value.empty() && value.front() == '=') value = trim_blanks(value.substr(1));
+    for (const OptionRule& rule : k_option_rules) {
+        if (key != rule.key) continue;
+        if (rule.value_is_valid && rule.value_is_valid(value)) return std::nullopt;
+        return rule.key;
+    }
+    return std::nullopt;
+}
+
+// The option that the value of a letter's option names, when its value is
+// refused.
+std::optional<std::string_view> value_failure(char letter, std::string_view value) {
+    if (letter == 'J') {
+        if (jump_list_is_valid(value)) return std::nullopt;
+        return "-J";
+    }
+    if (letter == 'o') return option_failure(value);
+    return std::nullopt;
+}
+
 // Where ssh's getopt stands between two entries.
 struct SshOptionReader {
-    bool value_next = false;  // the entry before ended with a letter awaiting its value
-    bool ended = false;       // "--" was read: nothing after it is an option
+    char value_next = 0;  // the letter before that awaits this entry as its value
+    bool ended = false;   // "--" was read: nothing after it is an option
 
-    // The forbidden letter this entry holds where getopt reads it as an option.
+    // The forbidden option this entry holds where getopt reads it.
     std::optional<std::string_view> read(std::string_view entry) {
-        if (value_next) {
-            value_next = false;
-            return std::nullopt;
+        if (value_next != 0) {
+            const char letter = std::exchange(value_next, 0);
+            return value_failure(letter, entry);
         }
         if (ended || entry.size() < 2 || entry.front() != '-') return std::nullopt;
         if (entry == "--") {
@@ -146,8 +257,11 @@ struct SshOptionReader {
             }
             if (k_ssh_value_letters.find(entry[i]) != std::string_view::npos) {
                 // The rest of the entry is the value, or else the next entry.
-                value_next = i + 1 == entry.size();
-                return std::nullopt;
+                if (i + 1 == entry.size()) {
+                    value_next = entry[i];
+                    return std::nullopt;
+                }
+                return value_failure(entry[i], entry.substr(i + 1));
             }
         }
         return std::nullopt;

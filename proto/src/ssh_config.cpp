@@ -1,6 +1,7 @@
 #include "tolvar/proto/ssh_config.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <deque>
 #include <span>
 #include <unordered_map>
@@ -15,21 +16,25 @@ namespace tolvar::proto {
 
 // ------------------------------------------------------------ the seam
 
-Expected<std::string, core::IoError> FileSystemSshConfigFiles::read_file(const std::string& path) {
-    return fs_.read_file(core::path_from_utf8(path));
-}
-
-Expected<std::vector<SshConfigFiles::Entry>, core::IoError>
-FileSystemSshConfigFiles::list_directory(const std::string& path) {
-    auto listed = fs_.list_directory(core::path_from_utf8(path));
+Expected<std::vector<SshConfigFiles::Entry>, core::IoError> list_ssh_config_directory(
+    core::FileSystem& fs, const std::string& path) {
+    auto listed = fs.list_directory(core::path_from_utf8(path));
     if (!listed) return unexpected(std::move(listed.error()));
-    std::vector<Entry> entries;
+    std::vector<SshConfigFiles::Entry> entries;
     entries.reserve(listed->size());
     for (const core::DirEntry& entry : *listed) {
         entries.push_back(
             {core::path_to_utf8(entry.name), entry.type == core::FileType::Directory});
     }
     return entries;
+}
+
+bool names_a_device(std::string_view path) {
+    if (path.size() < 3) return false;
+    const auto slash = [](char c) { return c == '\\' || c == '/'; };
+    const bool unc_like = slash(path[0]) && slash(path[1]) && (path[2] == '.' || path[2] == '?');
+    const bool nt = slash(path[0]) && path[1] == '?' && path[2] == '?';
+    return (unc_like || nt) && (path.size() == 3 || slash(path[3]));
 }
 
 SshConfigLocations ssh_config_locations(LaunchSystem& system) {
@@ -44,13 +49,16 @@ char ascii_lower(char c) {
 }
 
 // '*' and '?' over ASCII-folded text; iterative, so a pattern of many stars
-// costs no more than text times pattern.
-bool wildcard_match(std::string_view pattern, std::string_view text) {
+// costs no more than text times pattern. Each step spends one of `steps`;
+// none left, it fails, and the caller tells the budget is spent.
+bool wildcard_match(std::string_view pattern, std::string_view text, std::uint64_t& steps) {
     std::size_t p = 0;
     std::size_t t = 0;
     std::size_t star = std::string_view::npos;
     std::size_t resume = 0;
     while (t < text.size()) {
+        if (steps == 0) return false;
+        --steps;
         if (p < pattern.size() &&
             (pattern[p] == '?' || ascii_lower(pattern[p]) == ascii_lower(text[t]))) {
             ++p;
@@ -67,6 +75,11 @@ bool wildcard_match(std::string_view pattern, std::string_view text) {
     }
     while (p < pattern.size() && pattern[p] == '*') ++p;
     return p == pattern.size();
+}
+
+bool wildcard_match(std::string_view pattern, std::string_view text) {
+    std::uint64_t unbounded = ~std::uint64_t{0};
+    return wildcard_match(pattern, text, unbounded);
 }
 
 bool has_wildcard(std::string_view text) {
@@ -232,10 +245,28 @@ class Reader {
     const FileLines& lines_of(const std::string& path) {
         if (auto it = files_cache_.find(path); it != files_cache_.end()) return it->second;
         FileLines file;
-        auto text = files_.read_file(path);
+        // A device or a pipe may never end, or wait forever for its first byte.
+        if (names_a_device(path)) {
+            file.error = core::IoError{0, std::string(k_not_a_regular_file), false};
+        } else if (!told_bytes_) {
+            split_into(file, path);
+        }
+        // The map's nodes stay put, so the reference and the directives'
+        // spans outlive later reads.
+        return files_cache_.emplace(path, std::move(file)).first->second;
+    }
+
+    void split_into(FileLines& file, const std::string& path) {
+        auto text = files_.read_file(path, bytes_left_ + 1);
         if (!text) {
             file.error = std::move(text.error());
+        } else if (text->size() > bytes_left_) {
+            bytes_left_ = 0;
+            tell_once(told_bytes_, "The SSH configuration is larger than " +
+                                       std::to_string(k_ssh_config_bytes >> 20) + " MB; " + path +
+                                       " and the files after it are not read.");
         } else {
+            bytes_left_ -= text->size();
             std::string_view rest = *text;
             if (rest.starts_with(k_bom)) rest.remove_prefix(k_bom.size());
             while (!rest.empty()) {
@@ -246,9 +277,6 @@ class Reader {
                 if (line && line->keyword != Keyword::Other) file.lines.push_back(std::move(*line));
             }
         }
-        // The map's nodes stay put, so the reference and the directives'
-        // spans outlive later reads.
-        return files_cache_.emplace(path, std::move(file)).first->second;
     }
 
     // False once the directive budget is spent.
@@ -283,6 +311,16 @@ class Reader {
         if (kind != Kind::Host && kind != Kind::Match) {
             if (args.empty()) return true;  // ssh refuses it; it sets nothing
             args = args.first(1);
+        }
+        if (kind == Kind::Host && std::ranges::any_of(args, [](const std::string& pattern) {
+                return pattern.size() > k_ssh_host_pattern_bytes;
+            })) {
+            // Matched against every alias, a huge pattern stalls the listing;
+            // dropping only it could drop a negation, so the line matches nothing.
+            tell_once(told_pattern_, "The SSH configuration has a Host pattern longer than " +
+                                         std::to_string(k_ssh_host_pattern_bytes) +
+                                         " bytes; its Host line applies to no host.");
+            args = {};
         }
         if (!room_for_directive(args.size())) return false;
         directives.push_back({kind, args});
@@ -340,7 +378,9 @@ class Reader {
 
     void expand_into(const std::string& path, std::vector<std::string>& found) {
         const std::size_t wild = path.find_first_of("*?");
-        if (wild == std::string::npos) {
+        // A device path is not listed (the pipes' folder lists every pipe):
+        // reading it tells why it is refused.
+        if (wild == std::string::npos || names_a_device(path)) {
             found.push_back(path);
             return;
         }
@@ -353,6 +393,13 @@ class Reader {
             name_start, name_end == std::string::npos ? std::string::npos : name_end - name_start);
         const bool last = name_end == std::string::npos;
 
+        if (folders_listed_ >= k_ssh_config_folders) {
+            tell_once(told_folders_, "The SSH configuration's Include wildcards search more than " +
+                                         std::to_string(k_ssh_config_folders) +
+                                         " folders; the rest are not searched.");
+            return;
+        }
+        ++folders_listed_;
         auto entries = files_.list_directory(dir);
         if (!entries) {
             if (!entries.error().not_found) {
@@ -381,6 +428,11 @@ class Reader {
     std::unordered_map<std::string, FileLines> files_cache_;
     std::size_t files_read_ = 0;
     std::size_t weight_ = 0;
+    std::size_t bytes_left_ = k_ssh_config_bytes;
+    std::size_t folders_listed_ = 0;
+    bool told_bytes_ = false;
+    bool told_pattern_ = false;
+    bool told_folders_ = false;
     bool told_depth_ = false;
     bool told_files_ = false;
     bool told_directives_ = false;
@@ -390,13 +442,14 @@ class Reader {
 
 // A Host line applies when one of its patterns matches and none of its
 // negated ones does.
-bool host_line_matches(std::span<const std::string> patterns, std::string_view alias) {
+bool host_line_matches(std::span<const std::string> patterns, std::string_view alias,
+                       std::uint64_t& steps) {
     bool matched = false;
     for (const std::string& pattern : patterns) {
         if (pattern.empty()) continue;
         const bool negated = pattern.front() == '!';
         const std::string_view body = std::string_view(pattern).substr(negated ? 1 : 0);
-        if (!wildcard_match(body, alias)) continue;
+        if (!wildcard_match(body, alias, steps)) continue;
         if (negated) return false;
         matched = true;
     }
@@ -421,7 +474,8 @@ std::string expand_host_name(std::string_view value, std::string_view alias) {
 // walks them for this alias.
 using DirectiveIt = std::deque<Directive>::const_iterator;
 
-SshConfigHost resolve_host(DirectiveIt first, DirectiveIt last, const std::string& alias) {
+SshConfigHost resolve_host(DirectiveIt first, DirectiveIt last, const std::string& alias,
+                           std::uint64_t& steps) {
     using Kind = Directive::Kind;
     struct Saved {
         bool active;
@@ -444,7 +498,7 @@ SshConfigHost resolve_host(DirectiveIt first, DirectiveIt last, const std::strin
                 saved.clear();
                 break;
             case Kind::Host:
-                active = !never && host_line_matches(d.args, alias);
+                active = !never && host_line_matches(d.args, alias, steps);
                 break;
             case Kind::Match:
                 active = false;
@@ -534,8 +588,18 @@ SshConfigListing read_ssh_config(SshConfigFiles& files, const SshConfigLocations
         });
     const DirectiveIt walked_end = last_setting.base();
     listing.hosts.reserve(aliases.size());
+    // Patterns and aliases within their caps can still cost pattern times
+    // alias for every pair: minutes, for a file built to.
+    std::uint64_t steps = k_ssh_match_steps;
     for (const std::string& alias : aliases) {
-        listing.hosts.push_back(resolve_host(reader.directives.cbegin(), walked_end, alias));
+        SshConfigHost host = resolve_host(reader.directives.cbegin(), walked_end, alias, steps);
+        if (steps == 0) {
+            listing.failures.push_back(
+                "The SSH configuration's Host patterns take too long to match; the first " +
+                std::to_string(listing.hosts.size()) + " hosts are listed.");
+            break;
+        }
+        listing.hosts.push_back(std::move(host));
     }
     return listing;
 }

@@ -254,12 +254,78 @@ TEST_F(ExternalTest, VncViewerFoundUnderEitherProgramFilesAndStarted) {
 
 TEST_F(ExternalTest, SshProgramUnderSystemRoot) {
     const ScopedEnv root(L"SystemRoot", root_ / L"win");
-    EXPECT_EQ(find_ssh_program(), "ssh.exe");
     const fs::path ssh = install_client(L"win\\System32\\OpenSSH\\ssh.exe");
     EXPECT_EQ(find_ssh_program(), utf8(ssh));
     auto plan = build_launch_plan(core::Ssh{"srv1", 2222, "alice"});
     ASSERT_TRUE(plan);
     EXPECT_EQ(std::get<Console>(*plan).command_line, utf8(ssh) + " -p 2222 alice@srv1");
+}
+
+// Starts a console plan's command line the way a session does: no
+// application name, so the system's own search applies to a bare one.
+DWORD run_console(const std::string& command_line, const fs::path& dir) {
+    std::wstring line = core::win::to_wide(command_line);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        dir.c_str(), &startup, &process)) {
+        return GetLastError();
+    }
+    WaitForSingleObject(process.hProcess, 20000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return 0;
+}
+
+// Regression: with no ssh.exe under SystemRoot the plan ran the bare name,
+// and the system found a copy planted beside the program or in the current
+// directory before the one on PATH.
+TEST_F(ExternalTest, SshOutsideSystemRootRunsFromPathNeverFromAPlantedCopy) {
+    wchar_t system_dir[MAX_PATH + 1];
+    GetSystemDirectoryW(system_dir, MAX_PATH + 1);
+    if (fs::exists(fs::path(system_dir) / L"ssh.exe")) {
+        GTEST_SKIP() << "the system has its own ssh.exe, which would be found first";
+    }
+    const ScopedEnv root(L"SystemRoot", root_ / L"win");
+    const fs::path planted = install_client(L"cwd\\ssh.exe");
+    const fs::path beside = own_directory() / L"ssh.exe";
+    ASSERT_FALSE(fs::exists(beside));
+    fs::copy_file(own_directory() / L"recorder.exe", beside);
+    struct Remove {
+        fs::path path;
+        ~Remove() {
+            std::error_code ignored;
+            for (int attempt = 0; attempt < 20 && fs::exists(path, ignored); ++attempt) {
+                if (fs::remove(path, ignored)) break;
+                std::this_thread::sleep_for(milliseconds(100));
+            }
+        }
+    } remove_beside{beside};
+
+    // Nowhere but the planted copies: the start fails, naming where ssh.exe belongs.
+    const fs::path expected = root_ / L"win\\System32\\OpenSSH\\ssh.exe";
+    {
+        const ScopedEnv path(L"PATH", fs::path(system_dir));
+        auto plan = build_launch_plan(core::Ssh{"srv1", 22});
+        ASSERT_TRUE(plan) << plan.error().display();
+        const std::string line = std::get<Console>(*plan).command_line;
+        EXPECT_EQ(line, utf8(expected) + " srv1");
+        const DWORD error = run_console(line, planted.parent_path());
+        EXPECT_TRUE(error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) << error;
+    }
+
+    const fs::path client = install_client(L"tools dir\\ssh.exe");
+    const ScopedEnv path(L"PATH",
+                         fs::path(L".;" + client.parent_path().native() + L";" + system_dir));
+    auto plan = build_launch_plan(core::Ssh{"srv1", 2222, "alice"});
+    ASSERT_TRUE(plan) << plan.error().display();
+    const std::string line = std::get<Console>(*plan).command_line;
+    EXPECT_EQ(line, "\"" + utf8(client) + "\" -p 2222 alice@srv1");
+    ASSERT_EQ(run_console(line, planted.parent_path()), 0u);
+    const std::vector<Record> records = wait_for_records(1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(fs::path(core::path_from_utf8(records[0].program)), client);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@ class FakeSystem final : public LaunchSystem {
   public:
     std::map<std::string, std::string, std::less<>> env{{"SystemRoot", "C:\\Windows"}};
     std::set<std::string, std::less<>> files;
+    std::optional<std::string> system_dir = "C:\\Windows\\System32";
     std::string temp = "C:\\Temp\\";
     std::optional<core::IoError> write_error;
     std::map<std::string, std::string> written;
@@ -26,6 +27,7 @@ class FakeSystem final : public LaunchSystem {
         return it->second;
     }
     bool is_file(const std::string& path) override { return files.contains(path); }
+    std::optional<std::string> system_directory() override { return system_dir; }
     Expected<std::string, core::IoError> temp_directory() override { return temp; }
     Expected<void, core::IoError> write_file(const std::string& path,
                                              std::string_view bytes) override {

@@ -127,7 +127,6 @@ TEST_F(PlanTest, SshFailuresInCheckingOrder) {
 }
 
 TEST_F(PlanTest, SshProgramIsFoundUnderSystemRoot) {
-    EXPECT_EQ(find_ssh_program(system), "ssh.exe");
     system.files.insert(k_ssh);
     EXPECT_EQ(find_ssh_program(system), k_ssh);
     system.env.erase("SystemRoot");  // falls back to C:\Windows
@@ -139,9 +138,39 @@ TEST_F(PlanTest, SshProgramIsFoundUnderSystemRoot) {
     system.env["SystemRoot"] = "D:\\Win\\";
     system.files.insert("D:\\Win\\System32\\OpenSSH\\ssh.exe");
     EXPECT_EQ(find_ssh_program(system), "D:\\Win\\System32\\OpenSSH\\ssh.exe");
-    // A bare name is left to the system's search of the command line.
-    system.env["SystemRoot"] = "E:\\none";
-    EXPECT_EQ(command_line(core::Ssh{"h", 22}), "ssh.exe h");
+}
+
+// Regression: with no ssh.exe under SystemRoot the plan ran the bare name,
+// which the system looks for in tolvar's folder and the current directory
+// before anywhere else.
+TEST_F(PlanTest, SshProgramElsewhereIsAFullPathFromTheSystemFolderOrPath) {
+    system.env["PATH"] = ".;bin;C:relative;\\rooted;C:\\Git\\usr\\bin;\\\\srv\\tools";
+    system.files = {".\\ssh.exe", "bin\\ssh.exe", "C:relative\\ssh.exe", "\\rooted\\ssh.exe"};
+    EXPECT_EQ(
+        program_search_dirs(system),
+        (std::vector<std::string>{"C:\\Windows\\System32", "C:\\Git\\usr\\bin", "\\\\srv\\tools"}));
+    // Found nowhere, the plan names the place it belongs, so the start fails
+    // there instead of running a planted file.
+    EXPECT_EQ(find_ssh_program(system), k_ssh);
+    EXPECT_EQ(command_line(core::Ssh{"h", 22}), std::string(k_ssh) + " h");
+
+    system.files.insert("\\\\srv\\tools\\ssh.exe");
+    EXPECT_EQ(find_ssh_program(system), "\\\\srv\\tools\\ssh.exe");
+    system.files.insert("C:\\Git\\usr\\bin\\ssh.exe");
+    EXPECT_EQ(find_ssh_program(system), "C:\\Git\\usr\\bin\\ssh.exe");
+    system.files.insert("C:\\Windows\\System32\\ssh.exe");
+    EXPECT_EQ(find_ssh_program(system), "C:\\Windows\\System32\\ssh.exe");
+    system.files.insert(k_ssh);
+    EXPECT_EQ(find_ssh_program(system), k_ssh);
+
+    // A folder with a space is quoted as the program; an alias plan too.
+    system.files = {"C:\\Program Files\\Git\\usr\\bin\\ssh.exe"};
+    system.env["PATH"] = "C:\\Program Files\\Git\\usr\\bin";
+    system.system_dir = std::nullopt;
+    EXPECT_EQ(command_line(core::Ssh{"h", 2222}),
+              "\"C:\\Program Files\\Git\\usr\\bin\\ssh.exe\" -p 2222 h");
+    EXPECT_EQ(std::get<Console>(*ssh_alias_plan("web", system)).command_line,
+              "\"C:\\Program Files\\Git\\usr\\bin\\ssh.exe\" web");
 }
 
 TEST_F(PlanTest, SshAliasAloneAndHeldToTheHostRules) {

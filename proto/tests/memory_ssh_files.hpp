@@ -16,17 +16,20 @@ class MemoryFiles final : public SshConfigFiles {
     std::map<std::string, std::string> files;
     std::set<std::string> unreadable;
     std::size_t reads = 0;
+    std::size_t listings = 0;
 
-    Expected<std::string, core::IoError> read_file(const std::string& path) override {
+    Expected<std::string, core::IoError> read_file(const std::string& path,
+                                                   std::size_t limit) override {
         ++reads;
         if (unreadable.contains(path))
             return unexpected(core::IoError{5, "Access is denied", false});
         auto it = files.find(path);
         if (it == files.end()) return unexpected(core::IoError{2, "not found", true});
-        return it->second;
+        return it->second.substr(0, limit);
     }
 
     Expected<std::vector<Entry>, core::IoError> list_directory(const std::string& path) override {
+        ++listings;
         const std::string prefix = path.ends_with('\\') ? path : path + "\\";
         std::map<std::string, bool> names;
         for (const auto& [file, text] : files) {

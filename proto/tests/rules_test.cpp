@@ -233,11 +233,104 @@ TEST(ExtraArgsRule, SshOptionsThatRunNothingStillPass) {
         {"-l", "-Fred"},
         {"-lIvan"},
         {"-vi", "-I"},
-        {"-E", "-F.log"},
         {"-o", "-F"},
         // After "--" ssh reads no options: these are a host and a command.
         {"--", "-F", "cfg"},
         {"-f", "--", "-Ix"},
+    };
+    for (const Args& args : allowed) {
+        EXPECT_TRUE(check_ssh_extra_args(args))
+            << args.front() << ": " << failure(check_ssh_extra_args(args));
+    }
+}
+
+// Regression: options naming a library, a log file, a configuration file or
+// a file ssh writes passed, and jump hosts went into ssh's proxy command line
+// unchecked.
+TEST(ExtraArgsRule, SshOptionsNamingAFileToWriteOrABadJumpHostAreRefused) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string entry;  // the failing entry, as quoted in the message
+        std::string option;
+    };
+    const Case cases[] = {
+        {{"-oSmartcardDevice=C:\\p.dll"}, "-oSmartcardDevice=C:\\\\p.dll", "smartcarddevice"},
+        {{"-o", "smartcarddevice p.dll"}, "smartcarddevice p.dll", "smartcarddevice"},
+        {{"-o XAUTHLOCATION=x.exe"}, "-o XAUTHLOCATION=x.exe", "xauthlocation"},
+        // The log file, joined, apart, bundled; a value that looks like an
+        // option is still the file.
+        {{"-E", "ssh.log"}, "-E", "-E"},
+        {{"-Essh.log"}, "-Essh.log", "-E"},
+        {{"-vE", "-F.log"}, "-vE", "-E"},
+        {{"-l", "u", "-qE", "x"}, "-qE", "-E"},
+        // A file ssh appends the keys it learns to.
+        {{"-oUserKnownHostsFile=C:\\Users\\a\\.bashrc"},
+         "-oUserKnownHostsFile=C:\\\\Users\\\\a\\\\.bashrc",
+         "userknownhostsfile"},
+        {{"-o", "UserKnownHostsFile x"}, "UserKnownHostsFile x", "userknownhostsfile"},
+        {{"-o", " userknownhostsfile = x"}, " userknownhostsfile = x", "userknownhostsfile"},
+        {{"-o", "=UserKnownHostsFile=x"}, "=UserKnownHostsFile=x", "userknownhostsfile"},
+        {{"-o", "\"UserKnownHostsFile\" x"}, "\\\"UserKnownHostsFile\\\" x", "userknownhostsfile"},
+        {{"-o", "UserKnownHostsFile"}, "UserKnownHostsFile", "userknownhostsfile"},
+        {{"-o", "UserKnownHostsFile=nul x"}, "UserKnownHostsFile=nul x", "userknownhostsfile"},
+        // Another configuration file, and a block whose "exec" runs a program.
+        {{"-oInclude=C:\\x"}, "-oInclude=C:\\\\x", "include"},
+        {{"-o", "Match exec calc"}, "Match exec calc", "match"},
+        // Jump hosts: each hop meets the host rules, user and port included.
+        {{"-J", "-oX"}, "-oX", "-J"},
+        {{"-J-x"}, "-J-x", "-J"},
+        {{"-J", "a b"}, "a b", "-J"},
+        {{"-J", " jump"}, " jump", "-J"},
+        {{"-J", "jump,"}, "jump,", "-J"},
+        {{"-J", "ok,-bad"}, "ok,-bad", "-J"},
+        {{"-J", "a&calc"}, "a&calc", "-J"},
+        {{"-J", "u v@jump"}, "u v@jump", "-J"},
+        {{"-J", "-u@jump"}, "-u@jump", "-J"},
+        {{"-J", "u&x@jump"}, "u&x@jump", "-J"},
+        {{"-J", "jump:0"}, "jump:0", "-J"},
+        {{"-J", "jump:http"}, "jump:http", "-J"},
+        {{"-J", "ssh://-h"}, "ssh://-h", "-J"},
+        {{"-J", "j\xe3\x80\x80"}, "j\xe3\x80\x80", "-J"},
+        {{"-vJ", "a b"}, "a b", "-J"},
+        {{"-oProxyJump=a b"}, "-oProxyJump=a b", "proxyjump"},
+        {{"-o", "proxyjump -x"}, "proxyjump -x", "proxyjump"},
+        {{"-o", "ProxyJump"}, "ProxyJump", "proxyjump"},
+        // The host ssh connects to ends up in the same command line.
+        {{"-oHostName=a&calc"}, "-oHostName=a&calc", "hostname"},
+        {{"-o", "Hostname -x"}, "Hostname -x", "hostname"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(
+            failure(check_ssh_extra_args(c.args)),
+            "extra_args entry \"" + c.entry + "\" contains forbidden option (" + c.option + ")")
+            << c.args.front() << " " << c.args.back();
+    }
+}
+
+TEST(ExtraArgsRule, SshOptionsThatNameNoProgramLibraryOrFileToWriteStillPass) {
+    using Args = std::vector<std::string>;
+    const Args allowed[] = {
+        // Keys ssh writes through none of: files it only reads, sockets it
+        // makes where no file is, the null device as the known-hosts file.
+        {"-oUserKnownHostsFile=/dev/null", "-oStrictHostKeyChecking=no"},
+        {"-o", "UserKnownHostsFile NUL"},
+        {"-o", "UserKnownHostsFile=\"none\""},
+        {"-oGlobalKnownHostsFile=C:\\known", "-oCertificateFile=c.pub", "-oRevokedHostKeys=r"},
+        {"-M", "-S", "C:\\ctl", "-oControlPath=C:\\ctl", "-oControlMaster=auto"},
+        {"-oIdentityAgent=\\\\.\\pipe\\agent", "-oIdentityFile=id"},
+        {"-L", "8080:localhost:80", "-R", "9000:localhost:22", "-D", "1080", "-W", "h:22"},
+        {"-oStreamLocalBindUnlink=yes", "-oHost=x", "-Q", "cipher", "-O", "check"},
+        // Jump lists that meet the host rules, and "none".
+        {"-J", "jump"},
+        {"-Jalice@jump:2222,bob@[fe80::1]:22,fe80::2"},
+        {"-J", "ssh://u@jump:22,CORP\\u@h,u@corp.example@h"},
+        {"-oProxyJump=none", "-o", "ProxyJump \"a,b\""},
+        {"-oHostName=10.0.0.1", "-o", "HostName %h.example.com"},
+        // Values that only look like the keys, and remote words after the host.
+        {"-l", "include", "-i", "UserKnownHostsFile"},
+        {"-oUserKnownHostsFileX=1"},
+        {"srv1", "match", "hostname"},
+        {"--", "-J", "a b"},
     };
     for (const Args& args : allowed) {
         EXPECT_TRUE(check_ssh_extra_args(args))

@@ -217,11 +217,108 @@ TEST(SshConfigInclude, LoopsAndFanOutsAreBounded) {
     }
     listing = read(fan);
     EXPECT_EQ(aliases(listing), (Strings{"a", "b", "c"}));
-    // Each once; the budget, spent, keeps the system file from being read.
-    EXPECT_EQ(fan.reads, 4u);
+    // Each once, and the system file looked for; the folder budget ends the
+    // fan-out before the file budget does.
+    EXPECT_EQ(fan.reads, 5u);
+    EXPECT_EQ(fan.listings, k_ssh_config_folders);
     ASSERT_EQ(listing.failures.size(), 2u);
     EXPECT_NE(listing.failures[0].find("nest deeper than 16 levels"), std::string::npos);
-    EXPECT_NE(listing.failures[1].find("more than 256 files"), std::string::npos);
+    EXPECT_NE(listing.failures[1].find("search more than 64 folders"), std::string::npos);
+}
+
+// Regression: an Include of a device or a pipe was read (and could wait
+// forever), and a wildcard over the disk listed every folder on it.
+TEST(SshConfigInclude, DevicesAndPipesAreNeverReadNorListed) {
+    MemoryFiles files;
+    files.files[k_config] =
+        "Host before\n"
+        "Include //./COM1 //./pipe/* //?/C:/x /?"
+        "?/C:/y //./pipe/*/x\n"
+        "Host after\n";
+    // Were they read, they would add a host.
+    for (const char* device : {"\\\\.\\COM1", "\\\\.\\pipe\\p", "\\\\?\\C:\\x"}) {
+        files.files[device] = "Host planted\n";
+    }
+    const auto listing = read(files);
+    EXPECT_EQ(aliases(listing), (Strings{"before", "after"}));
+    EXPECT_EQ(files.reads, 2u);  // the user's file and the system's
+    EXPECT_EQ(files.listings, 0u);
+    const std::string tail = ": it is not a regular file. Its hosts are not listed.";
+    EXPECT_EQ(listing.failures,
+              (Strings{"Cannot read the SSH configuration \\\\.\\COM1" + tail,
+                       "Cannot read the SSH configuration \\\\.\\pipe\\*" + tail,
+                       "Cannot read the SSH configuration \\\\?\\C:\\x" + tail,
+                       "Cannot read the SSH configuration \\??\\C:\\y" + tail,
+                       "Cannot read the SSH configuration \\\\.\\pipe\\*\\x" + tail}));
+
+    for (const char* device :
+         {"\\\\.\\COM1", "//./nul", "\\\\?\\C:\\a", "\\??\\C:", "\\\\.", "/\\?\\x"}) {
+        EXPECT_TRUE(names_a_device(device)) << device;
+    }
+    for (const char* path :
+         {"\\\\server\\share\\c", "C:\\.\\x", "\\\\.x\\y", "\\\\?x", "\\?", "..\\a", "\\\\.."}) {
+        EXPECT_FALSE(names_a_device(path)) << path;
+    }
+
+    MemoryFiles disk;
+    disk.files[k_config] = "Include C:/*/*/*/*/none\n";
+    for (int i = 0; i < 20; ++i) {
+        for (int j = 0; j < 20; ++j) {
+            disk.files["C:\\d" + std::to_string(i) + "\\e" + std::to_string(j) + "\\f\\g"] = "";
+        }
+    }
+    const auto walked = read(disk);
+    EXPECT_EQ(disk.listings, k_ssh_config_folders);
+    EXPECT_EQ(walked.failures,
+              (Strings{"The SSH configuration's Include wildcards search more than 64 folders; "
+                       "the rest are not searched."}));
+}
+
+// Regression: the files were read whole, however large, and a huge Host
+// pattern was matched against every alias.
+TEST(SshConfigFailures, BytesAndPatternLengthAreCapped) {
+    MemoryFiles files;
+    const std::string big = "Host big\n" + std::string(k_ssh_config_bytes, '#');
+    files.files[k_config] = "Host small\nInclude big.conf after.conf\n";
+    files.files["C:\\Users\\ann\\.ssh\\big.conf"] = big;
+    files.files["C:\\Users\\ann\\.ssh\\after.conf"] = "Host after\n";
+    files.files[k_system] = "Host system\n";
+    auto listing = read(files);
+    EXPECT_EQ(aliases(listing), (Strings{"small"}));
+    EXPECT_EQ(listing.failures,
+              (Strings{"The SSH configuration is larger than 1 MB; "
+                       "C:\\Users\\ann\\.ssh\\big.conf and the files after it are not read."}));
+    // What fits is read: the budget counts every file together.
+    files.files["C:\\Users\\ann\\.ssh\\big.conf"] =
+        "Host big\n" + std::string(k_ssh_config_bytes - 100, '#');
+    listing = read(files);
+    EXPECT_EQ(aliases(listing), (Strings{"small", "big", "after", "system"}));
+    EXPECT_TRUE(listing.failures.empty());
+
+    const std::string longest(k_ssh_host_pattern_bytes, '?');
+    listing = read_user("Host a " + longest + "x\n  User huge\nHost b " + longest +
+                        "\n  User long\nHost c\n  User c-user\n");
+    // The line with the huge pattern lists nothing and applies to nothing.
+    EXPECT_EQ(listing.hosts,
+              (std::vector<SshConfigHost>{host("b", "b", "long"), host("c", "c", "c-user")}));
+    EXPECT_EQ(listing.failures,
+              (Strings{"The SSH configuration has a Host pattern longer than 1024 bytes; its "
+                       "Host line applies to no host."}));
+}
+
+// Regression: patterns and aliases each within their caps took minutes to
+// match when every pair cost pattern times alias.
+TEST(SshConfigFailures, MatchingWorkIsCapped) {
+    std::string text;
+    const std::string pattern = "*" + std::string(100, 'a') + "b";
+    for (int i = 0; i < 5000; ++i) text += "Host " + pattern + "\n";
+    for (int i = 0; i < 450; ++i)
+        text += "Host " + std::string(1000, 'a') + std::to_string(i) + "\n";
+    text += "Port 1\n";
+    const auto listing = read_user(text);
+    EXPECT_TRUE(listing.hosts.empty());
+    EXPECT_EQ(listing.failures, (Strings{"The SSH configuration's Host patterns take too long to "
+                                         "match; the first 0 hosts are listed."}));
 }
 
 TEST(SshConfigFailures, MissingIsSilentUnreadableIsTold) {

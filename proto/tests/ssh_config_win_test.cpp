@@ -30,8 +30,7 @@ TEST(SshConfigFiles, IncludesThroughTheRealFileSystem) {
     // A folder where ssh_config should be: it exists but is no file.
     fs::create_directories(home / "pd" / "ssh" / "ssh_config");
 
-    core::FileSystem& system = core::platform_file_system();
-    FileSystemSshConfigFiles files(system);
+    SshConfigFiles& files = platform_ssh_config_files();
     const std::string root = core::win::from_wide(home.native());
     const auto listing = read_ssh_config(files, {root, root + "\\pd"});
     std::vector<std::string> aliases;
@@ -43,6 +42,44 @@ TEST(SshConfigFiles, IncludesThroughTheRealFileSystem) {
     EXPECT_TRUE(listing.failures[0].starts_with("Cannot read the SSH configuration " + root +
                                                 "\\pd\\ssh\\ssh_config: "))
         << listing.failures[0];
+
+    std::error_code ec;
+    fs::remove_all(home, ec);
+}
+
+// Regression: a device reached by a file name ("nul", "COM1" in any folder)
+// was opened and read like a file; a huge file was read whole.
+TEST(SshConfigFiles, DeviceNamesAreRefusedAndReadsStopAtTheLimit) {
+    const fs::path home =
+        fs::temp_directory_path() / ("tolvar-ssh-dev-" + std::to_string(core::system_time_100ns()));
+    write(home / ".ssh" / "config", "Host before\r\nInclude nul\r\nHost after\r\n");
+    write(home / ".ssh" / "big", std::string(100, 'x'));
+    const std::string root = core::win::from_wide(home.native());
+
+    SshConfigFiles& files = platform_ssh_config_files();
+    const auto listing = read_ssh_config(files, {root, ""});
+    std::vector<std::string> aliases;
+    for (const auto& host : listing.hosts) aliases.push_back(host.alias);
+    EXPECT_EQ(aliases, (std::vector<std::string>{"before", "after"}));
+    EXPECT_EQ(listing.failures,
+              (std::vector<std::string>{"Cannot read the SSH configuration " + root +
+                                        "\\.ssh\\nul: it is not a regular file. Its hosts are "
+                                        "not listed."}));
+
+    for (const std::string& device :
+         {root + "\\NUL.conf", std::string("\\\\.\\NUL"), std::string("//./nul")}) {
+        const auto read = files.read_file(device, 10);
+        ASSERT_FALSE(read) << device;
+        EXPECT_EQ(read.error().text, k_not_a_regular_file) << device;
+        EXPECT_FALSE(read.error().not_found);
+    }
+    const auto head = files.read_file(root + "\\.ssh\\big", 10);
+    ASSERT_TRUE(head);
+    EXPECT_EQ(*head, std::string(10, 'x'));
+    const auto whole = files.read_file(root + "\\.ssh\\big", 1000);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(*whole, std::string(100, 'x'));
+    EXPECT_TRUE(files.read_file(root + "\\.ssh\\none", 10).error().not_found);
 
     std::error_code ec;
     fs::remove_all(home, ec);

@@ -84,11 +84,17 @@ def answer_box(app, box, button):
 def ssh_on_path(stand_ins):
     """The ssh.exe stand-in, found through PATH. Wine gives every process its
     own SystemRoot, so the program looks for C:\\windows\\System32\\OpenSSH\\ssh.exe,
-    finds none, and runs the bare "ssh.exe" from the search path."""
+    finds none, and runs the one on the search path by its full path."""
     ssh = stand_ins.install_ssh()
     env = {k: v for k, v in stand_ins.env().items() if k != "SystemRoot"}
     env["PATH"] = windows_path(ssh.parent) + ";C:\\windows\\system32;C:\\windows"
     return env
+
+
+def ssh_command_line(stand_ins, args):
+    """The command line that runs the stand-in of ssh_on_path with `args`."""
+    program = windows_path(stand_ins.system_root / "System32" / "OpenSSH" / "ssh.exe")
+    return (f'"{program}"' if " " in program else program) + " " + args
 
 
 def open_manager(app):
@@ -135,7 +141,7 @@ def test_manager_creates_an_ssh_profile_filters_and_connects(launch, stand_ins):
     manager.wait_closed()
 
     [record] = stand_ins.wait_records(1)
-    assert record["command_line"] == "ssh.exe -p 2222 alice@srv1"
+    assert record["command_line"] == ssh_command_line(stand_ins, "-p 2222 alice@srv1")
     saved = app.read_json("profiles.json")["profiles"]
     assert [p["name"] for p in saved] == ["Build box", "Desk", "Prod"]
     assert saved[2]["id"].startswith("p-")
@@ -241,7 +247,7 @@ def test_quick_connect_reprompts_with_the_text_selected_then_opens_a_tab(launch,
     prompt.wait_closed()
 
     [record] = stand_ins.wait_records(1)
-    assert record["command_line"] == "ssh.exe -p 2222 alice@srv1"
+    assert record["command_line"] == ssh_command_line(stand_ins, "-p 2222 alice@srv1")
     app.wait_sessions(1)
     sessions = json.loads(app.read_text("sessions.json.bak"))["sessions"]
     assert [s.get("title") for s in sessions] == [None, "alice@srv1:2222"]
@@ -276,7 +282,7 @@ def test_enter_and_space_press_the_focused_button_and_ctrl_a_selects(launch, sta
     prompt.key("Tab", "Return")  # Enter on a focused OK accepts
     prompt.wait_closed()
     [record] = stand_ins.wait_records(1)
-    assert record["command_line"] == "ssh.exe srv4"
+    assert record["command_line"] == ssh_command_line(stand_ins, "srv4")
     assert app.boxes() == []
 
 

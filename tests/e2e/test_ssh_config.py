@@ -4,7 +4,8 @@ the connection manager after the stored profiles, and connecting one starts
 the stand-in ssh.exe with the alias alone."""
 
 from harness import wait_until, windows_path
-from test_dialogs import EM, NO_TRAY, SHELL, Dialog, lines, open_manager, profiles_file, ssh_on_path
+from test_dialogs import (EM, NO_TRAY, SHELL, Dialog, lines, open_manager, profiles_file,
+                          ssh_command_line, ssh_on_path)
 
 FROM = f" {EM} from SSH configuration"
 CONFIG = (
@@ -48,7 +49,7 @@ def test_the_concrete_hosts_are_listed_and_connect_by_alias(launch, stand_ins, t
     manager.wait_closed()
 
     [record] = stand_ins.wait_records(1)
-    assert record["command_line"] == "ssh.exe db"
+    assert record["command_line"] == ssh_command_line(stand_ins, "db")
     assert record["args"][1:] == ["db"]
     assert app.boxes() == []
     # Nothing changed: the stored profiles are as they were.

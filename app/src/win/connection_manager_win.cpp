@@ -153,9 +153,9 @@ void show_connection_manager(HostWindow& host) {
         profiles = (*state)->config.profiles;
     }
     // Read at every opening, so a change to the files shows the next time.
-    proto::FileSystemSshConfigFiles files(core::platform_file_system());
-    std::vector<proto::SshConfigHost> ssh_hosts = read_ssh_hosts(
-        host.workspace(), files, proto::ssh_config_locations(proto::platform_launch_system()));
+    std::vector<proto::SshConfigHost> ssh_hosts =
+        read_ssh_hosts(host.workspace(), proto::platform_ssh_config_files(),
+                       proto::ssh_config_locations(proto::platform_launch_system()));
     ConnectionManager manager(std::move(profiles), std::move(ssh_hosts));
     ManagerDialog dialog(manager);
     if (!run_dialog(host.hwnd(), k_connections_class, "Connections", 520, 416, dialog)) return;

@@ -52,6 +52,9 @@ class LaunchSystem {
     virtual std::optional<std::string> environment_variable(std::string_view name) = 0;
     // Whether an entry exists at the path and is not a directory.
     virtual bool is_file(const std::string& path) = 0;
+    // The system folder (System32) as the system reports it; nothing where
+    // there is none.
+    virtual std::optional<std::string> system_directory() = 0;
     // The user's temporary directory as the system reports it.
     virtual Expected<std::string, core::IoError> temp_directory() = 0;
     // Creates or truncates the file and writes all of `bytes`.
@@ -75,9 +78,17 @@ LaunchResult<LaunchPlan> build_launch_plan(const core::ProfileKind& kind,
 LaunchResult<LaunchPlan> ssh_alias_plan(std::string_view alias,
                                         LaunchSystem& system = platform_launch_system());
 
-// The OpenSSH client under %SystemRoot%, or the bare "ssh.exe" for the
-// system's own search when it is not there.
+// The OpenSSH client under %SystemRoot%, else ssh.exe found in
+// program_search_dirs. Always a full path, never a bare name that the
+// system would look for in the current directory first: found nowhere, the
+// path under %SystemRoot%, so that the start fails naming it.
 std::string find_ssh_program(LaunchSystem& system = platform_launch_system());
+
+// Where a bare client name is looked for: the system folder, then the
+// folders of PATH that are absolute. Never the current directory or the
+// program's own folder, where a planted file must not run in place of a
+// system client.
+std::vector<std::string> program_search_dirs(LaunchSystem& system = platform_launch_system());
 
 // TightVNC, then RealVNC, then UltraVNC, each looked for under ProgramFiles
 // and then ProgramFiles(x86).

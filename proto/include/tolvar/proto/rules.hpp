@@ -39,16 +39,21 @@ LaunchResult<void> validate_name_field(std::string_view label, std::string_view 
 
 // Refuses entries that name, in any case and anywhere, an option that makes
 // ssh run a command (ProxyCommand, LocalCommand, RemoteCommand,
-// KnownHostsCommand, XAuthLocation) or load a library (PKCS11Provider,
-// SecurityKeyProvider). Entry by entry; the first failing one is reported.
+// KnownHostsCommand, XAuthLocation) or load a library (PKCS11Provider, its
+// older name SmartcardDevice, SecurityKeyProvider). Entry by entry; the first
+// failing one is reported.
 LaunchResult<void> check_extra_args(std::span<const std::string> args);
 
 // check_extra_args, and the entries read the way ssh's getopt reads them,
-// since they become ssh's own arguments: -I (a PKCS#11 library) and -F (a
-// configuration file, which can name any of the above) are refused. An entry
-// starting with '-' bundles single-letter options; the first letter taking a
-// value ends the bundle, and the rest of the entry, or else the next entry,
-// is its value, not options ("-l" "-Fred" is a user). "--" ends the options.
+// since they become ssh's own arguments: -I (a PKCS#11 library), -F (a
+// configuration file, which can name any of the above) and -E (a log file to
+// append to) are refused. A jump list (-J, -o ProxyJump) and -o HostName are
+// held to the host rules, since ssh splices them into a command line; -o
+// UserKnownHostsFile, a file ssh writes, may only be the null device or
+// "none"; -o Include and -o Match are refused. An entry starting with '-'
+// bundles single-letter options; the first letter taking a value ends the
+// bundle, and the rest of the entry, or else the next entry, is its value,
+// not options ("-l" "-Fred" is a user). "--" ends the options.
 // Not for other programs: VNC viewers have options like -FullScreen.
 LaunchResult<void> check_ssh_extra_args(std::span<const std::string> args);
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,22 +26,28 @@ class SshConfigFiles {
         bool directory = false;
     };
     virtual ~SshConfigFiles() = default;
-    // The whole file; an absent one fails with not_found set.
-    virtual Expected<std::string, core::IoError> read_file(const std::string& path) = 0;
+    // The file's first `limit` bytes, or all of it when shorter; an absent
+    // one fails with not_found set. Only a regular file on disk is read: a
+    // device, a pipe or a folder fails with k_not_a_regular_file, unread.
+    virtual Expected<std::string, core::IoError> read_file(const std::string& path,
+                                                           std::size_t limit) = 0;
     // The names in a folder, other than "." and "..".
     virtual Expected<std::vector<Entry>, core::IoError> list_directory(const std::string& path) = 0;
 };
 
-// The seam over a core file system (the platform's, in the program).
-class FileSystemSshConfigFiles final : public SshConfigFiles {
-  public:
-    explicit FileSystemSshConfigFiles(core::FileSystem& fs) : fs_(fs) {}
-    Expected<std::string, core::IoError> read_file(const std::string& path) override;
-    Expected<std::vector<Entry>, core::IoError> list_directory(const std::string& path) override;
+inline constexpr std::string_view k_not_a_regular_file = "it is not a regular file";
 
-  private:
-    core::FileSystem& fs_;
-};
+// The system's files: its own calls for reading, the core file system's
+// listing.
+SshConfigFiles& platform_ssh_config_files();
+
+// A folder's names through a core file system.
+Expected<std::vector<SshConfigFiles::Entry>, core::IoError> list_ssh_config_directory(
+    core::FileSystem& fs, const std::string& path);
+
+// Whether a Windows path (either slash) names the device namespace, "\\.\"
+// or "\\?\" (and "\??\"), where devices and pipes live.
+bool names_a_device(std::string_view path);
 
 // The two files ssh reads, in its order. A location left empty is not read.
 struct SshConfigLocations {
@@ -64,10 +71,14 @@ struct SshConfigListing {
     std::vector<std::string> failures;
 };
 
-// Bounds on what one listing reads, so that an Include loop or a huge file
-// cannot hang the manager.
+// Bounds on what one listing reads, so that an Include loop, a wildcard
+// over the disk, a huge file or a huge pattern cannot hang the manager.
 inline constexpr int k_ssh_include_depth = 16;
 inline constexpr std::size_t k_ssh_config_files = 256;
+inline constexpr std::size_t k_ssh_config_bytes = 1 << 20;  // all files together
+inline constexpr std::size_t k_ssh_host_pattern_bytes = 1024;
+inline constexpr std::size_t k_ssh_config_folders = 64;          // listed by Include wildcards
+inline constexpr std::uint64_t k_ssh_match_steps = 200'000'000;  // of pattern matching in all
 inline constexpr std::size_t k_ssh_config_hosts = 1000;
 inline constexpr std::size_t k_ssh_config_directives = 20000;
 
