@@ -16,21 +16,28 @@
 namespace tolvar::app {
 
 // A link in the output: its cells (end exclusive, possibly running over
-// wrapped lines) and the target it names. For a detected URL the target is
-// the text itself; an application's hyperlink names its own, which the text
-// need not show.
+// wrapped lines), the target it names and the text its cells draw. For a
+// detected URL the target is the text itself; an application's hyperlink
+// names its own, which the text need not show.
 struct Link {
     pty::Match span;
     std::string target;
     bool hyperlink = false;
+    std::string drawn;  // concealed cells as blanks
     friend bool operator==(const Link&, const Link&) = default;
 };
+
+// The tip shown over a hovered link before a click opens it: the target of
+// an application's hyperlink, and of any link whose target is not the text
+// drawn; empty when the link reads as what it opens.
+std::string link_tip(const Link& link);
 
 // One cell of a logical line as detection reads it.
 struct LinkCell {
     std::string_view text;        // the cell's characters; empty for a blank cell
     bool wide = false;            // takes two cells; never part of a URL
     std::uint32_t hyperlink = 0;  // the application's link it belongs to, 0 for none
+    bool concealed = false;       // drawn blank (SGR 8); ends a URL as a blank does
 };
 
 // The URLs (http, https, file) in a run of cells, as [first, last) cell
