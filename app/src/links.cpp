@@ -239,6 +239,15 @@ std::optional<PointedLink> link_under_pointer(const AppState& state, const Rect&
     return PointedLink{pane->tab, std::move(*link)};
 }
 
+LinkPress link_press(const AppState& state, bool ctrl, int clicks, const Rect& client,
+                     const CellMetrics& cell, Scale scale, int x, int y) {
+    if (!ctrl) return {};
+    std::optional<PointedLink> pointed = link_under_pointer(state, client, cell, scale, x, y);
+    if (!pointed) return {};
+    if (clicks != 1) return {std::nullopt, true};
+    return {std::move(pointed), true};
+}
+
 bool update_hovered_link(AppState& state, bool ctrl, const Rect& client, const CellMetrics& cell,
                          Scale scale, int x, int y) {
     std::optional<HoveredLink> now;

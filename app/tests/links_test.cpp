@@ -208,7 +208,32 @@ struct OneTab {
         rig.tab(0).session->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
     }
     AppState& s() { return rig.state(); }
+    LinkPress press(bool ctrl, int clicks, int col) {
+        return link_press(s(), ctrl, clicks, k_client, k_cell, k_96, px(col), py(0));
+    }
 };
+
+// The second press of a Ctrl+double-click ran the link handler again.
+TEST(LinkPress, OnlyTheFirstPressOfAClickOpensTheLinkTheLaterOnesAreTaken) {
+    OneTab tab("see https://a.example/x now");
+    const LinkPress first = tab.press(true, 1, 6);
+    ASSERT_TRUE(first.open);
+    EXPECT_TRUE(first.taken);
+    EXPECT_EQ(first.open->tab, tab.rig.id(0));
+    EXPECT_EQ(first.open->link.target, "https://a.example/x");
+    // The double-click's second press, then a triple click's third.
+    for (const int clicks : {2, 3}) {
+        const LinkPress later = tab.press(true, clicks, 6);
+        EXPECT_FALSE(later.open) << clicks;
+        EXPECT_TRUE(later.taken) << clicks;
+    }
+    // Without Ctrl, or off the link, presses are the selection's.
+    for (const LinkPress& other : {tab.press(false, 1, 6), tab.press(false, 2, 6),
+                                   tab.press(true, 1, 1), tab.press(true, 2, 1)}) {
+        EXPECT_FALSE(other.open);
+        EXPECT_FALSE(other.taken);
+    }
+}
 
 TEST(LinkHover, TheTipShowsAHyperlinksTargetAndNoneForAUrlThatReadsAsItself) {
     OneTab tab(

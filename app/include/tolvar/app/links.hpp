@@ -67,6 +67,18 @@ struct PointedLink {
 std::optional<PointedLink> link_under_pointer(const AppState& state, const Rect& client,
                                               const CellMetrics& cell, Scale scale, int x, int y);
 
+// A left press with the link keys held (`ctrl`): the link it opens, and
+// whether the press is taken, so that it selects nothing. Only the first
+// press of a click opens: the second press of a double-click and the third
+// of a triple click belong to the click that opened the link, and are taken
+// without opening it again. `clicks` counts the presses of the click.
+struct LinkPress {
+    std::optional<PointedLink> open;
+    bool taken = false;
+};
+LinkPress link_press(const AppState& state, bool ctrl, int clicks, const Rect& client,
+                     const CellMetrics& cell, Scale scale, int x, int y);
+
 // Pointer move: the hovered link follows the pointer while `ctrl` is held
 // and is gone without it. True when it changed, for a repaint.
 bool update_hovered_link(AppState& state, bool ctrl, const Rect& client, const CellMetrics& cell,
