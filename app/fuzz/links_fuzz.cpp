@@ -65,15 +65,21 @@ void check_verdict(std::string_view target) {
 }
 
 // Cells from bytes: 0x01 makes the next cell wide (unless ASCII, which never
-// is), 0x02 is a blank cell, a UTF-8 lead byte takes its continuation bytes
-// (valid or not).
+// is), 0x03 makes it concealed, 0x02 is a blank cell, a UTF-8 lead byte takes
+// its continuation bytes (valid or not).
 std::vector<LinkCell> cells_of(std::string_view bytes) {
     std::vector<LinkCell> cells;
     bool wide = false;
+    bool concealed = false;
     for (std::size_t i = 0; i < bytes.size();) {
         const auto c = static_cast<unsigned char>(bytes[i]);
         if (c == 0x01) {
             wide = true;
+            ++i;
+            continue;
+        }
+        if (c == 0x03) {
+            concealed = true;
             ++i;
             continue;
         }
@@ -85,8 +91,9 @@ std::vector<LinkCell> cells_of(std::string_view bytes) {
         std::size_t n = 1;
         if (c >= 0xC0)
             while (n < 4 && i + n < bytes.size() && (bytes[i + n] & 0xC0) == 0x80) ++n;
-        cells.push_back({bytes.substr(i, n), wide && c >= 0x80, 0});
+        cells.push_back({bytes.substr(i, n), wide && c >= 0x80, 0, concealed});
         wide = false;
+        concealed = false;
         i += n;
     }
     return cells;
@@ -111,7 +118,7 @@ void check_urls(const std::vector<LinkCell>& cells) {
         if (!scheme_at(cells, r.first)) std::abort();
         std::string target;
         for (std::size_t k = r.first; k < r.last; ++k) {
-            if (cells[k].text.empty() || cells[k].wide) std::abort();
+            if (cells[k].text.empty() || cells[k].wide || cells[k].concealed) std::abort();
             target += cells[k].text;
         }
         const char last = target.back();

@@ -21,17 +21,20 @@ std::string lower(std::string_view s) {
     return out;
 }
 
-// A cell's single ASCII character, or 0 when it holds anything else.
+// A cell's single ASCII character as drawn, or 0 when it draws anything else.
 char ascii_of(const LinkCell& cell) {
-    return cell.text.size() == 1 && static_cast<unsigned char>(cell.text[0]) < 0x80 ? cell.text[0]
-                                                                                    : 0;
+    return !cell.concealed && cell.text.size() == 1 &&
+                   static_cast<unsigned char>(cell.text[0]) < 0x80
+               ? cell.text[0]
+               : 0;
 }
 
 // Characters a URL in plain text can hold. Non-ASCII letters stay (paths and
 // IRIs carry them); wide characters end it, since East Asian text puts
 // words right after a URL without a space.
 bool url_cell(const LinkCell& cell) {
-    if (cell.text.empty() || cell.wide) return false;
+    // Text the painter hides must not extend what the user reads.
+    if (cell.text.empty() || cell.wide || cell.concealed) return false;
     const char c = ascii_of(cell);
     if (c == 0) return static_cast<unsigned char>(cell.text[0]) >= 0x80;
     if (c <= ' ' || c == 0x7f) return false;
@@ -145,7 +148,8 @@ LogicalLine read_logical_line(const pty::TerminalModel& model, pty::LineNumber l
         const auto& cells = out.rows[r].cells;
         for (std::size_t c = 0; c < cells.size(); ++c) {
             if (cells[c].wide_continuation) continue;
-            out.cells.push_back({cells[c].contents, cells[c].wide, cells[c].hyperlink});
+            out.cells.push_back(
+                {cells[c].contents, cells[c].wide, cells[c].hyperlink, cells[c].conceal});
             out.at.push_back({first + r, static_cast<std::uint16_t>(c)});
         }
     }
@@ -156,6 +160,19 @@ pty::LinePosition after(const LogicalLine& l, std::size_t cell) {
     pty::LinePosition p = l.at[cell];
     p.col = static_cast<std::uint16_t>(p.col + (l.cells[cell].wide ? 2 : 1));
     return p;
+}
+
+std::string drawn_text(const LogicalLine& l, std::size_t first, std::size_t last) {
+    std::string text;
+    for (std::size_t k = first; k < last; ++k) {
+        const LinkCell& cell = l.cells[k];
+        if (cell.concealed || cell.text.empty()) {
+            text.append(cell.wide ? 2 : 1, ' ');
+        } else {
+            text += cell.text;
+        }
+    }
+    return text;
 }
 
 }  // namespace
@@ -172,7 +189,8 @@ std::vector<Link> links_in_line(const pty::TerminalModel& model, pty::LineNumber
         if (id != 0) {
             std::string target = model.hyperlink_target(id);
             if (!target.empty())
-                links.push_back({{l.at[i], after(l, end - 1)}, std::move(target), true});
+                links.push_back(
+                    {{l.at[i], after(l, end - 1)}, std::move(target), true, drawn_text(l, i, end)});
         }
         i = end;
     }
@@ -187,9 +205,14 @@ std::vector<Link> links_in_line(const pty::TerminalModel& model, pty::LineNumber
         Link link;
         link.span = {l.at[r.first], after(l, r.last - 1)};
         for (std::size_t k = r.first; k < r.last; ++k) link.target += l.cells[k].text;
+        link.drawn = drawn_text(l, r.first, r.last);
         links.push_back(std::move(link));
     }
     return links;
+}
+
+std::string link_tip(const Link& link) {
+    return link.hyperlink || link.target != link.drawn ? link.target : std::string();
 }
 
 std::optional<Link> link_at(const pty::TerminalModel& model, pty::LinePosition at) {
@@ -216,13 +239,21 @@ std::optional<PointedLink> link_under_pointer(const AppState& state, const Rect&
     return PointedLink{pane->tab, std::move(*link)};
 }
 
+LinkPress link_press(const AppState& state, bool ctrl, int clicks, const Rect& client,
+                     const CellMetrics& cell, Scale scale, int x, int y) {
+    if (!ctrl) return {};
+    std::optional<PointedLink> pointed = link_under_pointer(state, client, cell, scale, x, y);
+    if (!pointed) return {};
+    if (clicks != 1) return {std::nullopt, true};
+    return {std::move(pointed), true};
+}
+
 bool update_hovered_link(AppState& state, bool ctrl, const Rect& client, const CellMetrics& cell,
                          Scale scale, int x, int y) {
     std::optional<HoveredLink> now;
     if (ctrl) {
         if (auto pointed = link_under_pointer(state, client, cell, scale, x, y))
-            now = HoveredLink{pointed->tab, pointed->link.span,
-                              pointed->link.hyperlink ? pointed->link.target : std::string()};
+            now = HoveredLink{pointed->tab, pointed->link.span, link_tip(pointed->link)};
     }
     if (now == state.hovered_link) return false;
     state.hovered_link = now;

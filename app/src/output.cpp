@@ -1,8 +1,8 @@
 #include "tolvar/app/output.hpp"
 
-#include <array>
 #include <cstdio>
 
+#include "tolvar/core/file_names.hpp"
 #include "tolvar/core/utf.hpp"
 
 namespace tolvar::app {
@@ -14,17 +14,6 @@ constexpr std::size_t k_title_bytes = 120;
 bool forbidden_in_file_name(char32_t c) {
     return c < 0x20 || c == 0x7F ||
            std::u32string_view(U"<>:\"/\\|?*").find(c) != std::u32string_view::npos;
-}
-
-bool is_device_name(std::string_view stem) {
-    static constexpr std::array<std::string_view, 4> k_plain{"CON", "PRN", "AUX", "NUL"};
-    std::string upper(stem);
-    for (char& c : upper) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-    for (const std::string_view name : k_plain) {
-        if (upper == name) return true;
-    }
-    return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) &&
-           upper[3] >= '1' && upper[3] <= '9';
 }
 
 }  // namespace
@@ -52,7 +41,7 @@ std::string file_name_stem(std::string_view title, std::string_view fallback) {
     while (!stem.empty() && (stem.back() == '.' || stem.back() == ' ')) stem.pop_back();
     const std::string_view trimmed = core::trim_unicode(stem);
     stem = trimmed.empty() ? std::string(fallback) : std::string(trimmed);
-    if (is_device_name(stem)) stem.insert(stem.begin(), '_');
+    if (core::is_reserved_device_name(stem)) stem.insert(stem.begin(), '_');
     return stem;
 }
 

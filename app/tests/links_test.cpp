@@ -4,6 +4,8 @@
 
 #include <set>
 
+#include "fakes.hpp"
+
 namespace tolvar::app {
 namespace {
 
@@ -116,16 +118,134 @@ TEST(Hyperlinks, AnApplicationsLinkNamesItsTargetAndWinsOverTheTextUnderIt) {
     const pty::LineNumber top = model.history_end();
     const auto first = links_in_line(model, top);
     ASSERT_EQ(first.size(), 1u);
-    EXPECT_EQ(first[0], (Link{{{top, 0}, {top, 5}}, "file:///C:/a", true}));
+    EXPECT_EQ(first[0], (Link{{{top, 0}, {top, 5}}, "file:///C:/a", true, "dir\xe7\x95\x8c"}));
     EXPECT_EQ(link_at(model, {top, 4}), first[0]);  // the right half of the wide one
     EXPECT_FALSE(link_at(model, {top, 6}));
     // Wrapped over two rows: one link, and the plain URL after it.
     const auto second = links_in_line(model, top + 2);
     ASSERT_EQ(second.size(), 2u);
-    EXPECT_EQ(second[0], (Link{{{top + 1, 0}, {top + 2, 9}}, "https://real.test/", true}));
+    EXPECT_EQ(
+        second[0],
+        (Link{{{top + 1, 0}, {top + 2, 9}}, "https://real.test/", true, "https://shown.test/"}));
     EXPECT_EQ(second[1].target, "https://b.test");
     EXPECT_FALSE(second[1].hyperlink);
     EXPECT_EQ(link_at(model, {top + 2, 3})->target, "https://real.test/");
+}
+
+// What the cells of a one-row span show: concealed ones as blanks.
+std::string shown(const pty::TerminalModel& model, const pty::Match& span) {
+    pty::LineCells row;
+    model.line(span.start.line, row);
+    std::string text;
+    for (std::uint16_t c = span.start.col; c < span.end.col; ++c) {
+        const pty::Cell& cell = row.cells[c];
+        if (cell.wide_continuation) continue;
+        text += cell.conceal || cell.contents.empty() ? std::string(cell.wide ? 2 : 1, ' ')
+                                                      : cell.contents;
+    }
+    return text;
+}
+
+// "https://bank.example" followed by concealed ".evil.example/login" opened
+// the concealed host, and a plain URL had no tip that could have told.
+TEST(Concealed, ConcealedTextEndsAUrlAndNoLinkOpensWhatItDoesNotShowUnannounced) {
+    struct Case {
+        std::string_view bytes;
+        Urls want;
+    } cases[] = {
+        {"https://bank.example\x1b[8m.evil.example/login\x1b[28m ok", {"https://bank.example"}},
+        {"\x1b[8mhttps://\x1b[28mevil.example/x", {}},
+        {"https://a.example/\x1b[8mx\x1b[28m/path https://b.example",
+         {"https://a.example/", "https://b.example"}},
+        // A concealed letter draws a blank, which a URL may follow.
+        {"x\x1b[8my\x1b[28mhttps://c.example", {"https://c.example"}},
+        // The application's link names its own target, concealed or not.
+        {"\x1b]8;;https://t.example/\x1b\\\x1b[8mhttps://t.example/\x1b[28m\x1b]8;;\x1b\\",
+         {"https://t.example/"}},
+        {"\x1b]8;;https://t.example/\x1b\\https://t.example/\x1b]8;;\x1b\\",
+         {"https://t.example/"}},
+    };
+    for (const Case& c : cases) {
+        pty::TerminalModel model(2, 80, 10);
+        model.feed(c.bytes);
+        Urls found;
+        for (const Link& link : links_in_line(model, model.history_end())) {
+            found.push_back(link.target);
+            const std::string tip = link_tip(link);
+            if (tip.empty()) {
+                EXPECT_EQ(link.target, shown(model, link.span)) << c.bytes;
+            } else {
+                EXPECT_EQ(tip, link.target) << c.bytes;
+            }
+            // An application's link always shows where it leads.
+            if (link.hyperlink) {
+                EXPECT_EQ(tip, link.target) << c.bytes;
+            }
+        }
+        EXPECT_EQ(found, c.want) << c.bytes;
+    }
+    EXPECT_EQ(link_tip(Link{{}, "https://a.example.evil", false, "https://a.example"}),
+              "https://a.example.evil");
+    EXPECT_EQ(link_tip(Link{{}, "https://a.example", false, "https://a.example"}), "");
+}
+
+constexpr Rect k_client{0, 0, 1000, 650};
+constexpr CellMetrics k_cell{8, 16, 14};
+constexpr Scale k_96{96};
+
+// A pointer position over cell (row, col) of the single pane's text.
+int px(int col) {
+    return 6 + 8 * col + 3;
+}
+int py(int row) {
+    return 34 + 6 + 16 * row + 5;
+}
+
+struct OneTab {
+    testing::Rig rig;
+    explicit OneTab(std::string_view bytes) {
+        rig.open();
+        rig.tab(0).session->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
+    }
+    AppState& s() { return rig.state(); }
+    LinkPress press(bool ctrl, int clicks, int col) {
+        return link_press(s(), ctrl, clicks, k_client, k_cell, k_96, px(col), py(0));
+    }
+};
+
+// The second press of a Ctrl+double-click ran the link handler again.
+TEST(LinkPress, OnlyTheFirstPressOfAClickOpensTheLinkTheLaterOnesAreTaken) {
+    OneTab tab("see https://a.example/x now");
+    const LinkPress first = tab.press(true, 1, 6);
+    ASSERT_TRUE(first.open);
+    EXPECT_TRUE(first.taken);
+    EXPECT_EQ(first.open->tab, tab.rig.id(0));
+    EXPECT_EQ(first.open->link.target, "https://a.example/x");
+    // The double-click's second press, then a triple click's third.
+    for (const int clicks : {2, 3}) {
+        const LinkPress later = tab.press(true, clicks, 6);
+        EXPECT_FALSE(later.open) << clicks;
+        EXPECT_TRUE(later.taken) << clicks;
+    }
+    // Without Ctrl, or off the link, presses are the selection's.
+    for (const LinkPress& other : {tab.press(false, 1, 6), tab.press(false, 2, 6),
+                                   tab.press(true, 1, 1), tab.press(true, 2, 1)}) {
+        EXPECT_FALSE(other.open);
+        EXPECT_FALSE(other.taken);
+    }
+}
+
+TEST(LinkHover, TheTipShowsAHyperlinksTargetAndNoneForAUrlThatReadsAsItself) {
+    OneTab tab(
+        "https://a.example/ \x1b]8;;https://b.example/\x07"
+        "click\x1b]8;;\x07");
+    ASSERT_TRUE(update_hovered_link(tab.s(), true, k_client, k_cell, k_96, px(3), py(0)));
+    ASSERT_TRUE(tab.s().hovered_link);
+    EXPECT_EQ(tab.s().hovered_link->tip, "");
+    ASSERT_TRUE(update_hovered_link(tab.s(), true, k_client, k_cell, k_96, px(20), py(0)));
+    EXPECT_EQ(tab.s().hovered_link->tip, "https://b.example/");
+    EXPECT_TRUE(update_hovered_link(tab.s(), false, k_client, k_cell, k_96, px(20), py(0)));
+    EXPECT_FALSE(tab.s().hovered_link);
 }
 
 TEST(LinkUnderline, OneLinePerRowInViewUnderTheLinksCells) {

@@ -16,6 +16,12 @@ TEST(OutputFileName, TitleAndDateWithWhatNamesCannotHoldReplaced) {
     EXPECT_EQ(output_file_name("con", 2026, 1, 2), "_con 2026-01-02.txt");
     EXPECT_EQ(output_file_name("LPT1", 2026, 1, 2), "_LPT1 2026-01-02.txt");
     EXPECT_EQ(output_file_name("console", 2026, 1, 2), "console 2026-01-02.txt");
+    // Windows reads a device in the part before the first dot: an OSC title
+    // "NUL.x" offered a name that saves into nothing.
+    EXPECT_EQ(output_file_name("NUL.x", 2026, 1, 2), "_NUL.x 2026-01-02.txt");
+    EXPECT_EQ(output_file_name("com1 .lab", 2026, 1, 2), "_com1 .lab 2026-01-02.txt");
+    EXPECT_EQ(output_file_name("CONOUT$", 2026, 1, 2), "_CONOUT$ 2026-01-02.txt");
+    EXPECT_EQ(output_file_name("COM10.lab", 2026, 1, 2), "COM10.lab 2026-01-02.txt");
     EXPECT_EQ(output_file_name("\xC2\xBB web \xE2\x80\x94 prod", 2026, 1, 2),
               "\xC2\xBB web \xE2\x80\x94 prod 2026-01-02.txt");
     // Long titles are cut, never inside a character.

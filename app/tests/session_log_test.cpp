@@ -85,6 +85,11 @@ TEST(SessionLog, FileNameFromTheTitleAndTheStartTime) {
     EXPECT_EQ(log_file_name("web: prod", 2026, 12, 8, 9, 5, 3), "web_ prod 2026-12-08 09-05-03.log");
     EXPECT_EQ(log_file_name(" ", 2026, 1, 2, 23, 59, 59), "session 2026-01-02 23-59-59.log");
     EXPECT_EQ(log_file_name("nul", 2026, 1, 2, 0, 0, 0), "_nul 2026-01-02 00-00-00.log");
+    // A host alias "COM1.lab" logged into the serial port.
+    EXPECT_EQ(log_file_name("COM1.lab", 2026, 12, 9, 21, 0, 0),
+              "_COM1.lab 2026-12-09 21-00-00.log");
+    EXPECT_EQ(log_file_name("CONSOLE.lab", 2026, 12, 9, 21, 0, 0),
+              "CONSOLE.lab 2026-12-09 21-00-00.log");
 }
 
 std::filesystem::path scratch_dir(const char* name) {

@@ -1,5 +1,6 @@
 #include "tolvar/core/history.hpp"
 
+#include "tolvar/core/file_names.hpp"
 #include "tolvar/core/formats.hpp"
 #include "tolvar/core/utf.hpp"
 
@@ -19,7 +20,7 @@ bool is_id_byte(char c) {
 }  // namespace
 
 bool is_valid_session_id(std::string_view id) {
-    if (id.empty() || id == "." || id == "..") return false;
+    if (id.empty() || id == "." || id == ".." || is_reserved_device_name(id)) return false;
     for (const char c : id) {
         if (!is_id_byte(c)) return false;
     }

@@ -25,6 +25,13 @@ TEST(SessionIds, AllowedCharactersOnly) {
     for (const char* bad : {"", ".", "..", "a/b", "a\\b", "a b", "caf\xc3\xa9", "a:b"}) {
         EXPECT_FALSE(is_valid_session_id(bad)) << bad;
     }
+    // An id from sessions.json naming a device sent typed lines to it.
+    for (const char* device : {"COM1", "nul", "CON.x", "LPT9", "AUX"}) {
+        EXPECT_FALSE(is_valid_session_id(device)) << device;
+    }
+    for (const char* ok : {"COM10", "console", "s-COM1", "NUL_"}) {
+        EXPECT_TRUE(is_valid_session_id(ok)) << ok;
+    }
 }
 
 TEST(SessionIds, InvalidIdsAreRefusedEverywhereWithoutTouchingFiles) {

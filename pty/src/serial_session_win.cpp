@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "tolvar/core/win/win32.hpp"
+#include "tolvar/pty/serial_queue.hpp"
 
 namespace tolvar::pty {
 
@@ -27,7 +28,7 @@ struct PortState {
     // Auto-reset: bytes were queued or the session is stopping.
     UniqueHandle wake;
     std::mutex mutex;
-    std::string queued;
+    SerialQueue queued;
     bool stopping = false;
 };
 
@@ -70,10 +71,9 @@ class PortIo {
             {
                 std::lock_guard lock(port_.mutex);
                 if (port_.stopping) return 0;
-                if (!writing_) {
-                    sending_ += port_.queued;
-                    port_.queued.clear();
-                }
+                // Taken once the last is sent, so that what waits stays
+                // within the queue's bounds.
+                if (!writing_ && sending_.empty()) sending_ = port_.queued.take();
             }
             if (!writing_ && !sending_.empty() && !start_write()) return 0;
             if (!reading_ && !start_read()) return 0;
@@ -105,10 +105,10 @@ class PortIo {
         }
     }
 
-    // Appends to the queue from this thread: the model's answers.
+    // Queues the model's answers from this thread.
     void answer(std::string_view bytes) {
         std::lock_guard lock(port_.mutex);
-        port_.queued.append(bytes);
+        port_.queued.answer(bytes);
     }
 
     DWORD lost() const { return lost_; }
@@ -318,9 +318,7 @@ void SerialSession::write(std::string_view bytes) {
     if (!port_ || bytes.empty()) return;
     {
         std::lock_guard lock(port_->mutex);
-        const std::size_t room = k_serial_queue_bound - std::min(k_serial_queue_bound,
-                                                                 port_->queued.size());
-        port_->queued.append(bytes.substr(0, room));
+        port_->queued.write(bytes);
     }
     SetEvent(port_->wake.get());
 }

@@ -52,21 +52,32 @@ def handlers(wine, stand_ins):
                       value.strip(), "/f"], check=False)
 
 
-def ctrl_click_line(app, text):
-    """Ctrl+click on the third cell of the first screen row reading `text`."""
+def line_point(app, text):
+    """Screen coordinates of the third cell of the first screen row reading
+    `text`."""
     lines = wait_screen(app, lambda t: text in t.splitlines(), f"the line {text!r}").splitlines()
     row = lines.index(text)
     tops = row_tops(app.screenshot())
     # The first and the last line (the prompt) both start with ink.
     pitch = (tops[-1] - tops[0]) / (len(lines) - 1)
     left, top, _, _ = app.client_box()
-    y = top + tops[0] + int(row * pitch + pitch / 3)
+    return left + 6 + 20, top + tops[0] + int(row * pitch + pitch / 3)
+
+
+def ctrl_click(app, point, clicks=1):
+    """Ctrl+click (`clicks` presses in a row) at screen coordinates."""
+    x, y = point
     app.focus()
-    app.screen.xdotool("mousemove", left + 6 + 20, y)
+    app.screen.xdotool("mousemove", x, y)
     app.screen.xdotool("keydown", "Control_L")
-    app.screen.xdotool("mousemove", left + 6 + 24, y)
-    app.screen.xdotool("click", 1)
+    app.screen.xdotool("mousemove", x + 4, y)
+    app.screen.xdotool("click", "--repeat", clicks, "--delay", 60, 1)
     app.screen.xdotool("keyup", "Control_L")
+
+
+def ctrl_click_line(app, text):
+    """Ctrl+click on the third cell of the first screen row reading `text`."""
+    ctrl_click(app, line_point(app, text))
 
 
 def test_ctrl_click_opens_an_echoed_url_and_never_a_search_ms_text(launch, handlers):
@@ -85,3 +96,25 @@ def test_ctrl_click_opens_an_echoed_url_and_never_a_search_ms_text(launch, handl
     records = handlers.wait_records(1)
     assert len(records) == 1, records
     assert records[0]["args"][1:] == [URL], records[0]
+
+
+def test_ctrl_double_click_opens_a_link_once(launch, handlers):
+    """The second press of a Ctrl+double-click ran the link handler again."""
+    other = "https://example.test/after"
+    app = launch(settings=NO_TRAY, env=handlers.env())
+    wait_prompt(app)
+    app.type("cd \\\n")
+    wait_output(app, "Z:\\>")
+    app.type(f"echo {URL}& echo {other}\n")
+    wait_output(app, other)
+    # Found first: a started handler takes the keyboard, which reading the
+    # screen needs.
+    points = line_point(app, URL), line_point(app, other)
+    ctrl_click(app, points[0], clicks=2)
+    handlers.wait_records(1)
+    # A single click after it: its start comes well after any the
+    # double-click made, so once it is recorded every earlier one is too.
+    ctrl_click(app, points[1])
+    records = wait_until(lambda: (r := handlers.records()) and [other] in
+                         [x["args"][1:] for x in r] and r, 20, "the single click's start")
+    assert [r["args"][1:] for r in records] == [[URL], [other]], records

@@ -112,8 +112,9 @@ class HostWindow final : public WindowPort {
     // False when the point is on no notice.
     bool on_notice_click(int x, int y);
     // Ctrl+click opens the link under the pointer, if the link rule allows;
-    // false when Ctrl is up or no link is there.
-    bool on_link_click(int x, int y);
+    // the later presses of a double or triple click are taken and open
+    // nothing. False when Ctrl is up or no link is there.
+    bool on_link_click(int x, int y, int clicks);
     // The hand over a link while Ctrl is held; false to leave the pointer.
     bool on_link_cursor();
     // The underline follows the pointer while Ctrl is held.

@@ -27,13 +27,13 @@ bool link_keys_held() {
     return GetKeyState(VK_CONTROL) < 0;
 }
 
-bool HostWindow::on_link_click(int x, int y) {
-    if (!link_keys_held()) return false;
-    std::optional<PointedLink> pointed;
+bool HostWindow::on_link_click(int x, int y, int clicks) {
+    LinkPress press;
     if (auto state = cell_.borrow())
-        pointed = link_under_pointer(**state, client(), font_.cell(), scale(), x, y);
-    if (!pointed) return false;
-    const LinkVerdict verdict = judge_link(pointed->link.target, SystemFolders{});
+        press =
+            link_press(**state, link_keys_held(), clicks, client(), font_.cell(), scale(), x, y);
+    if (!press.open) return press.taken;
+    const LinkVerdict verdict = judge_link(press.open->link.target, SystemFolders{});
     std::string failure;
     if (verdict.action == LinkAction::Refuse) {
         failure = "Link not opened: " + verdict.reason;

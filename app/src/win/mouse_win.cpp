@@ -39,7 +39,8 @@ bool third_click(const std::optional<std::pair<LONG, POINT>>& double_click, int 
 void HostWindow::on_left_button_down(int x, int y, int clicks) {
     end_rename_by_click();
     if (reports_.press(MouseButton::Left, x, y)) return;
-    if (on_link_click(x, y)) return;
+    if (clicks == 1 && third_click(double_click_, x, y)) clicks = 3;
+    if (on_link_click(x, y, clicks)) return;
     pressed_bar_.reset();
     const Rect area = client();
     const Scale chrome = scale();
@@ -90,7 +91,6 @@ void HostWindow::on_left_button_down(int x, int y, int clicks) {
         SetCapture(hwnd_);
         return;
     }
-    if (clicks == 1 && third_click(double_click_, x, y)) clicks = 3;
     if (clicks != 2) double_click_.reset();
     const Modifiers held = current_modifiers();
     bool selecting = false;

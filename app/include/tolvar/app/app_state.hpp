@@ -157,8 +157,8 @@ struct TabGroup {
 struct HoveredLink {
     TabId tab;
     pty::Match span;
-    // An application's hyperlink shows its target before a click opens it,
-    // since its text may say something else; empty for a URL in the text.
+    // What a click opens, shown first where the text may say something
+    // else (link_tip); empty for a URL that reads as its target.
     std::string tip;
     friend bool operator==(const HoveredLink&, const HoveredLink&) = default;
 };

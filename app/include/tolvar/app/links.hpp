@@ -16,21 +16,28 @@
 namespace tolvar::app {
 
 // A link in the output: its cells (end exclusive, possibly running over
-// wrapped lines) and the target it names. For a detected URL the target is
-// the text itself; an application's hyperlink names its own, which the text
-// need not show.
+// wrapped lines), the target it names and the text its cells draw. For a
+// detected URL the target is the text itself; an application's hyperlink
+// names its own, which the text need not show.
 struct Link {
     pty::Match span;
     std::string target;
     bool hyperlink = false;
+    std::string drawn;  // concealed cells as blanks
     friend bool operator==(const Link&, const Link&) = default;
 };
+
+// The tip shown over a hovered link before a click opens it: the target of
+// an application's hyperlink, and of any link whose target is not the text
+// drawn; empty when the link reads as what it opens.
+std::string link_tip(const Link& link);
 
 // One cell of a logical line as detection reads it.
 struct LinkCell {
     std::string_view text;        // the cell's characters; empty for a blank cell
     bool wide = false;            // takes two cells; never part of a URL
     std::uint32_t hyperlink = 0;  // the application's link it belongs to, 0 for none
+    bool concealed = false;       // drawn blank (SGR 8); ends a URL as a blank does
 };
 
 // The URLs (http, https, file) in a run of cells, as [first, last) cell
@@ -59,6 +66,18 @@ struct PointedLink {
 };
 std::optional<PointedLink> link_under_pointer(const AppState& state, const Rect& client,
                                               const CellMetrics& cell, Scale scale, int x, int y);
+
+// A left press with the link keys held (`ctrl`): the link it opens, and
+// whether the press is taken, so that it selects nothing. Only the first
+// press of a click opens: the second press of a double-click and the third
+// of a triple click belong to the click that opened the link, and are taken
+// without opening it again. `clicks` counts the presses of the click.
+struct LinkPress {
+    std::optional<PointedLink> open;
+    bool taken = false;
+};
+LinkPress link_press(const AppState& state, bool ctrl, int clicks, const Rect& client,
+                     const CellMetrics& cell, Scale scale, int x, int y);
 
 // Pointer move: the hovered link follows the pointer while `ctrl` is held
 // and is gone without it. True when it changed, for a repaint.

@@ -17,8 +17,8 @@ std::string output_text(const pty::TerminalModel& model);
 
 // "{title} {yyyy-mm-dd}.txt", with what a Windows file name cannot hold
 // replaced by '_': control characters, < > : " / \ | ? *, trailing dots and
-// spaces, and a device name such as CON or LPT1 taken as the whole name.
-// Long titles are cut at a character boundary.
+// spaces, and a title Windows would open as a device (CON, "COM1.lab") is
+// prefixed with '_'. Long titles are cut at a character boundary.
 std::string output_file_name(std::string_view title, int year, int month, int day);
 
 // The title part of such a name: `fallback` when nothing of the title is left.

@@ -12,7 +12,8 @@
 
 namespace tolvar::core {
 
-// Letters, digits, '-', '.', '_'; not empty, "." or "..".
+// Letters, digits, '-', '.', '_'; not empty, "." or "..", and no name
+// Windows opens as a device (the file would be one).
 bool is_valid_session_id(std::string_view id);
 
 StoreResult<Path> history_path(const Path& data_dir, std::string_view session_id);

@@ -12,6 +12,7 @@
 #include "tolvar/core/expected.hpp"
 #include "tolvar/proto/serial_line.hpp"
 #include "tolvar/pty/pty_session.hpp"
+#include "tolvar/pty/serial_queue.hpp"
 #include "tolvar/pty/session_events.hpp"
 #include "tolvar/pty/shared_model.hpp"
 
@@ -42,7 +43,7 @@ class SerialSession {
 
     // Queues the bytes for the thread, and returns at once: a slow line
     // (a paste at 9600 baud takes seconds) never holds up the window. What
-    // is queued past the bound is dropped.
+    // is queued past k_serial_queue_bound is dropped.
     void write(std::string_view bytes);
     // A line has no size of its own: only the model changes.
     void resize(std::uint16_t rows, std::uint16_t cols);
@@ -58,8 +59,5 @@ class SerialSession {
     std::shared_ptr<PortState> port_;
     SessionId id_ = 0;
 };
-
-// Writes that wait past this many bytes are dropped.
-inline constexpr std::size_t k_serial_queue_bound = 4u << 20;
 
 }  // namespace tolvar::pty
