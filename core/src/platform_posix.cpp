@@ -16,6 +16,12 @@ std::int64_t system_time_100ns() {
         .count();
 }
 
+std::int64_t thread_cpu_time_100ns() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<std::int64_t>(t.tv_sec) * 10'000'000 + t.tv_nsec / 100;
+}
+
 LocalTime local_time_now() {
     const std::time_t now = std::time(nullptr);
     std::tm t{};

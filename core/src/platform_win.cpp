@@ -15,6 +15,16 @@ std::int64_t system_time_100ns() {
     return since_1601 - k_1601_to_1970;
 }
 
+std::int64_t thread_cpu_time_100ns() {
+    FILETIME created, exited, kernel, user;
+    if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user)) return 0;
+    const auto ticks = [](const FILETIME& ft) {
+        return static_cast<std::int64_t>(
+            (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
+    };
+    return ticks(kernel) + ticks(user);
+}
+
 LocalTime local_time_now() {
     SYSTEMTIME t{};
     GetLocalTime(&t);

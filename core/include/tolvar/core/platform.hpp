@@ -14,6 +14,10 @@ namespace tolvar::core {
 // when the clock reads earlier.
 std::int64_t system_time_100ns();
 
+// The processor time the calling thread has used, in 100-nanosecond ticks:
+// what a piece of work costs, whatever else the machine runs meanwhile.
+std::int64_t thread_cpu_time_100ns();
+
 // The wall clock in the user's time zone, to the second.
 struct LocalTime {
     int year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0;
