@@ -342,6 +342,21 @@ Expected<Workspace::Launch, std::string> Workspace::relaunch(TabId id) {
     return ran;
 }
 
+namespace {
+
+// A tab whose session starts again or ends: what was typed, the view and the
+// pointer's marks belonged to the old one.
+void forget_typing_and_view(AppState& state, Tab& tab) {
+    tab.input_line.clear();
+    tab.suggestion.reset();
+    tab.submitted.reset();
+    tab.scroll.to_live();
+    if (state.selection.tab == tab.id()) state.selection.state = SelectionState::None;
+    if (state.hovered_link && state.hovered_link->tab == tab.id()) state.hovered_link.reset();
+}
+
+}  // namespace
+
 void Workspace::restart_tab(TabId id) {
     auto launch = relaunch(id);
     if (!launch) {
@@ -366,12 +381,7 @@ void Workspace::restart_tab(TabId id) {
             tab->command = std::move(launch->command);
             tab->serial = std::move(launch->serial);
             tab->ended.reset();
-            tab->input_line.clear();
-            tab->suggestion.reset();
-            tab->submitted.reset();
-            tab->scroll.to_live();
-            if (state.selection.tab == id) state.selection.state = SelectionState::None;
-            if (state.hovered_link && state.hovered_link->tab == id) state.hovered_link.reset();
+            forget_typing_and_view(state, *tab);
             if (state.find && state.find->tab == id) {
                 tab->session->model().with(
                     [&](const pty::TerminalModel& model) { state.find->find.refresh(model); });
@@ -450,9 +460,8 @@ bool Workspace::start_log(Tab& tab, const core::Path& data_dir) {
     }
     tab.log = std::make_unique<TabLog>(
         tab.session->shared_model(),
-        std::make_unique<LogWriter>(fs_, path, [wake = wake_from_writer](const std::string&) {
-            wake();
-        }));
+        std::make_unique<LogWriter>(fs_, path,
+                                    [wake = wake_from_writer](const std::string&) { wake(); }));
     return true;
 }
 
@@ -558,12 +567,7 @@ void Workspace::end_failed_session(TabId id) {
         text = "Session " + core::debug_quote(display_title(state, *tab)) +
                " ended: its terminal failed (" + reason + "). Enter restarts, Esc closes.";
         tab->ended = pty::SessionEnd{};
-        tab->input_line.clear();
-        tab->suggestion.reset();
-        tab->submitted.reset();
-        tab->scroll.to_live();
-        if (state.selection.tab == id) state.selection.state = SelectionState::None;
-        if (state.hovered_link && state.hovered_link->tab == id) state.hovered_link.reset();
+        forget_typing_and_view(state, *tab);
         log = std::move(tab->log);
         session = std::move(tab->session);
     }

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "fakes.hpp"
+#include "pane_points.hpp"
 
 namespace tolvar::app {
 namespace {
@@ -189,17 +190,11 @@ TEST(Concealed, ConcealedTextEndsAUrlAndNoLinkOpensWhatItDoesNotShowUnannounced)
     EXPECT_EQ(link_tip(Link{{}, "https://a.example", false, "https://a.example"}), "");
 }
 
-constexpr Rect k_client{0, 0, 1000, 650};
-constexpr CellMetrics k_cell{8, 16, 14};
-constexpr Scale k_96{96};
-
-// A pointer position over cell (row, col) of the single pane's text.
-int px(int col) {
-    return 6 + 8 * col + 3;
-}
-int py(int row) {
-    return 34 + 6 + 16 * row + 5;
-}
+using testing::k_96;
+using testing::k_cell;
+using testing::k_client;
+using testing::px;
+using testing::py;
 
 struct OneTab {
     testing::Rig rig;

@@ -3,22 +3,17 @@
 #include <gtest/gtest.h>
 
 #include "fakes.hpp"
+#include "pane_points.hpp"
 #include "tolvar/app/workspace.hpp"
 
 namespace tolvar::app {
 namespace {
 
-constexpr Rect k_client{0, 0, 1000, 650};
-constexpr CellMetrics k_cell{8, 16, 14};
-constexpr Scale k_96{96};
-
-// A pointer position over cell (row, col) of the single pane's text.
-int px(int col) {
-    return 6 + 8 * col + 3;
-}
-int py(int row) {
-    return 34 + 6 + 16 * row + 5;
-}
+using testing::k_96;
+using testing::k_cell;
+using testing::k_client;
+using testing::px;
+using testing::py;
 
 struct Screen {
     testing::Rig rig;

@@ -16,12 +16,6 @@ std::string path_to_utf8(const Path& path) {
 
 namespace {
 
-IoError last_error() {
-    const DWORD code = GetLastError();
-    return IoError{static_cast<int>(code), win::error_text(code),
-                   code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND};
-}
-
 bool write_all(HANDLE file, std::string_view bytes) {
     while (!bytes.empty()) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 30));
@@ -49,13 +43,13 @@ class WindowsFileSystem final : public FileSystem {
   public:
     Expected<std::string, IoError> read_file(const Path& path) override {
         win::UniqueHandle file = open_file(path, GENERIC_READ, OPEN_EXISTING);
-        if (!file) return unexpected(last_error());
+        if (!file) return unexpected(win::last_io_error());
         std::string out;
         char buf[65536];
         for (;;) {
             DWORD n = 0;
             if (!ReadFile(file.get(), buf, sizeof buf, &n, nullptr))
-                return unexpected(last_error());
+                return unexpected(win::last_io_error());
             if (n == 0) break;
             out.append(buf, n);
         }
@@ -65,14 +59,14 @@ class WindowsFileSystem final : public FileSystem {
     Expected<void, IoError> write_file(const Path& path, std::string_view bytes) override {
         win::UniqueHandle file = open_file(path, GENERIC_WRITE, CREATE_ALWAYS);
         if (!file || !write_all(file.get(), bytes) || !FlushFileBuffers(file.get())) {
-            return unexpected(last_error());
+            return unexpected(win::last_io_error());
         }
         return {};
     }
 
     Expected<void, IoError> append_file(const Path& path, std::string_view bytes) override {
         win::UniqueHandle file = open_file(path, FILE_APPEND_DATA, OPEN_ALWAYS);
-        if (!file || !write_all(file.get(), bytes)) return unexpected(last_error());
+        if (!file || !write_all(file.get(), bytes)) return unexpected(win::last_io_error());
         return {};
     }
 
@@ -97,7 +91,7 @@ class WindowsFileSystem final : public FileSystem {
             if (auto made = create_directories(parent); !made) return made;
         }
         if (!CreateDirectoryW(path.c_str(), nullptr)) {
-            const IoError error = last_error();
+            const IoError error = win::last_io_error();
             const DWORD again = GetFileAttributesW(path.c_str());
             if (again == INVALID_FILE_ATTRIBUTES || !(again & FILE_ATTRIBUTE_DIRECTORY)) {
                 return unexpected(error);
@@ -119,20 +113,20 @@ class WindowsFileSystem final : public FileSystem {
 
     Expected<void, IoError> copy_file(const Path& from, const Path& to) override {
         if (!CopyFileExW(from.c_str(), to.c_str(), nullptr, nullptr, nullptr, 0)) {
-            return unexpected(last_error());
+            return unexpected(win::last_io_error());
         }
         return {};
     }
 
     Expected<void, IoError> rename_replace(const Path& from, const Path& to) override {
         if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-            return unexpected(last_error());
+            return unexpected(win::last_io_error());
         }
         return {};
     }
 
     Expected<void, IoError> remove_file(const Path& path) override {
-        if (!DeleteFileW(path.c_str())) return unexpected(last_error());
+        if (!DeleteFileW(path.c_str())) return unexpected(win::last_io_error());
         return {};
     }
 
@@ -141,7 +135,7 @@ class WindowsFileSystem final : public FileSystem {
         const std::wstring pattern = (path / L"*").native();
         HANDLE find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data,
                                        FindExSearchNameMatch, nullptr, 0);
-        if (find == INVALID_HANDLE_VALUE) return unexpected(last_error());
+        if (find == INVALID_HANDLE_VALUE) return unexpected(win::last_io_error());
         std::vector<DirEntry> entries;
         do {
             const std::wstring_view name = data.cFileName;

@@ -14,6 +14,12 @@ std::string from_wide(std::wstring_view wide) {
         std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
 }
 
+IoError last_io_error() {
+    const DWORD code = GetLastError();
+    return IoError{static_cast<int>(code), error_text(code),
+                   code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND};
+}
+
 std::string error_text(DWORD code) {
     wchar_t* buffer = nullptr;
     const DWORD length = FormatMessageW(

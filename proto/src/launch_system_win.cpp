@@ -10,12 +10,6 @@ namespace tolvar::proto {
 
 namespace {
 
-core::IoError last_error() {
-    const DWORD code = GetLastError();
-    return core::IoError{static_cast<int>(code), core::win::error_text(code),
-                         code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND};
-}
-
 class WindowsLaunchSystem final : public LaunchSystem {
   public:
     std::optional<std::string> environment_variable(std::string_view name) override {
@@ -38,7 +32,7 @@ class WindowsLaunchSystem final : public LaunchSystem {
         std::vector<wchar_t> buffer(MAX_PATH + 1);
         for (;;) {
             const DWORD length = GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
-            if (length == 0) return unexpected(last_error());
+            if (length == 0) return unexpected(core::win::last_io_error());
             if (length < buffer.size()) return core::win::from_wide({buffer.data(), length});
             buffer.resize(length + 1);
         }

@@ -11,12 +11,6 @@ namespace tolvar::proto {
 
 namespace {
 
-core::IoError last_error() {
-    const DWORD code = GetLastError();
-    return core::IoError{static_cast<int>(code), core::win::error_text(code),
-                         code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND};
-}
-
 core::IoError not_a_file() {
     return core::IoError{ERROR_BAD_FILE_TYPE, std::string(k_not_a_regular_file), false};
 }
@@ -40,12 +34,12 @@ class WindowsSshConfigFiles final : public SshConfigFiles {
                                                    std::size_t limit) override {
         const std::wstring wide = core::win::to_wide(path);
         const auto full = full_path(wide);
-        if (!full) return unexpected(last_error());
+        if (!full) return unexpected(core::win::last_io_error());
         if (names_a_device(core::win::from_wide(*full))) return unexpected(not_a_file());
         core::win::UniqueHandle file(CreateFileW(
             full->c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return unexpected(last_error());
+        if (!file) return unexpected(core::win::last_io_error());
         // A pipe or a device reached by another name: reading it could wait forever.
         if (GetFileType(file.get()) != FILE_TYPE_DISK) return unexpected(not_a_file());
         std::string out;
@@ -54,7 +48,8 @@ class WindowsSshConfigFiles final : public SshConfigFiles {
             const DWORD want =
                 static_cast<DWORD>(std::min<std::size_t>(sizeof buf, limit - out.size()));
             DWORD n = 0;
-            if (!ReadFile(file.get(), buf, want, &n, nullptr)) return unexpected(last_error());
+            if (!ReadFile(file.get(), buf, want, &n, nullptr))
+                return unexpected(core::win::last_io_error());
             if (n == 0) break;
             out.append(buf, n);
         }

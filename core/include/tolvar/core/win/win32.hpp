@@ -9,6 +9,8 @@
 #include <string_view>
 #include <utility>
 
+#include "tolvar/core/file_system.hpp"
+
 namespace tolvar::core::win {
 
 // A move-only owner of one system object, released by `Release` on every
@@ -63,5 +65,7 @@ std::string from_wide(std::wstring_view wide);
 
 // "The system cannot find the file specified. (os error 2)"
 std::string error_text(DWORD code);
+// The calling thread's last error as a file operation's failure.
+IoError last_io_error();
 
 }  // namespace tolvar::core::win
