@@ -514,11 +514,21 @@ class App:
                         return line
                     if "eof" in line:
                         raise RuntimeError(f"the launcher ended before reporting {key!r}: "
-                                           f"{self._errors.decode(errors='replace')}")
+                                           f"{self._ended_launcher()}")
                 left = deadline - time.monotonic()
                 if left <= 0:
                     raise WaitTimeout(f"timed out waiting for the launcher's {key!r}")
                 self._lines_changed.wait(left)
+
+    def _ended_launcher(self) -> str:
+        """How the launcher ended, once its output closed: its status and its
+        last errors, which its other pipe may still be carrying."""
+        try:
+            status = self.process.wait(10)
+        except subprocess.TimeoutExpired:
+            status = "still running"
+        self._error_reader.join(5)
+        return f"status {status}, errors {self._errors.decode(errors='replace')!r}"
 
     # --- the process ---------------------------------------------------------
 
