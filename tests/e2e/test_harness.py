@@ -3,6 +3,8 @@ relies on (the launcher's environment and job, keys and the clipboard
 reaching a Win32 control, the stand-in clients) fails here first, with a
 clear name."""
 
+import time
+
 from harness import wait_until, windows_path
 
 CMD = "C:\\windows\\system32\\cmd.exe"
@@ -71,3 +73,21 @@ def test_stand_ins_record_how_they_were_started(launch, stand_ins, tmp_path):
     assert mstsc["files"] == {windows_path(rdp): "full address:s:host\r\n"}
     assert vnc["program"].endswith("\\Program Files (x86)\\RealVNC\\VNC Viewer\\vncviewer.exe")
     assert vnc["args"][1:] == ["host:5900"]
+
+
+def test_text_put_on_the_clipboard_is_whole_there_at_once_and_stays(screen, probe):
+    """Regression: text offered from X was taken in by Wine in rounds after
+    the wait for it ended, with the clipboard empty between them; a paste
+    right after got nothing, and a copy made then could be replaced."""
+    for attempt in range(10):
+        # As after a program's copy: the Windows side owns the clipboard.
+        screen.mark_clipboard(f"a copy {attempt}")
+        screen.set_clipboard(f"pasted {attempt}\n")
+        put = probe("clipboard")
+        assert put["text"], f"attempt {attempt}: no text on the clipboard"
+        seen = set()
+        until = time.monotonic() + 0.5
+        while time.monotonic() < until:
+            now = probe("clipboard")
+            seen.add((now["sequence"], now["text"]))
+        assert seen == {(put["sequence"], True)}, f"attempt {attempt}: it changed after: {seen}"
