@@ -5,6 +5,8 @@ clear name."""
 
 import time
 
+import pytest
+
 from harness import wait_until, windows_path
 
 CMD = "C:\\windows\\system32\\cmd.exe"
@@ -22,6 +24,13 @@ def test_launcher_sets_and_removes_variables(launch, tmp_path):
     assert variables["COMSPEC"].endswith("C:\\windows\\system32\\cmd.exe")
     assert "TEMP" not in variables
     assert variables["TOLVAR_E2E_VALUE"] == 'a "quoted" value\\'
+
+
+def test_a_launcher_that_cannot_start_the_program_says_why(launch, tmp_path):
+    # Regression: the failure was reported before the launcher's errors were
+    # read, as "the launcher ended before reporting 'pid': " and no cause.
+    with pytest.raises(RuntimeError, match=r"status 125, errors .*cannot start the program"):
+        launch(program=tmp_path / "missing.exe", wait=False)
 
 
 def test_stop_ends_what_the_program_left_running(launch):
