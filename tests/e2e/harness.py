@@ -405,8 +405,19 @@ class Screen:
         return result.stdout.decode() if result.returncode == 0 else None
 
     def set_clipboard(self, text: str):
+        """Puts text on the clipboard, where a program pastes it from.
+
+        From the Windows side: text an X program offers is taken in by Wine
+        in rounds, on its own time, with the clipboard empty between them, so
+        a paste then gets nothing and a copy made then is replaced.
+        """
         self.release_clipboard()
-        before = self._windows_clipboard_sequence()
+        if self.probe:
+            self.probe("set-clipboard", text.encode().hex())
+            # Wine offers it to X with Unix line ends.
+            wait_until(lambda: self.clipboard() == text.replace("\r\n", "\n"), 15,
+                       "the clipboard to hold the text")
+            return
         # -quiet keeps xclip in the foreground, serving the selection until
         # another client takes it; we own it and end it.
         env = dict(os.environ, DISPLAY=self.display.name)
@@ -416,36 +427,11 @@ class Screen:
         self._clipboard_owner.stdin.write(text.encode())
         self._clipboard_owner.stdin.close()
         wait_until(lambda: self.clipboard() == text, 5, "the clipboard to hold the text")
-        if before is not None:
-            # Wine takes the X text in on its own time, and a copy made
-            # before that is replaced by it; so give it a moment. Some runs
-            # of Wine never take it in at all, which leaves no race to wait
-            # out, so the wait is not a check.
-            deadline = time.monotonic() + 3
-            while (self._windows_clipboard_sequence() == before
-                   and time.monotonic() < deadline):
-                time.sleep(0.05)
 
     def mark_clipboard(self, text: str):
         """Puts a marker on the clipboard, so that a program's copy shows as a
-        change of it.
-
-        Put there from the Windows side: text from an X program is taken in
-        by Wine on its own time, sometimes after the program's copy, which it
-        then replaces.
-        """
-        if not self.probe:
-            self.set_clipboard(text)
-            return
-        self.release_clipboard()
-        self.probe("set-clipboard", text.encode().hex())
-        wait_until(lambda: self.clipboard() == text, 15, "the clipboard to hold the marker")
-
-    def _windows_clipboard_sequence(self):
-        if not self.probe:
-            return None
-        answer = self.probe("clipboard", check=False)
-        return answer["sequence"] if answer else None
+        change of it."""
+        self.set_clipboard(text)
 
     def release_clipboard(self):
         if self._clipboard_owner:
@@ -519,11 +505,21 @@ class App:
                         return line
                     if "eof" in line:
                         raise RuntimeError(f"the launcher ended before reporting {key!r}: "
-                                           f"{self._errors.decode(errors='replace')}")
+                                           f"{self._ended_launcher()}")
                 left = deadline - time.monotonic()
                 if left <= 0:
                     raise WaitTimeout(f"timed out waiting for the launcher's {key!r}")
                 self._lines_changed.wait(left)
+
+    def _ended_launcher(self) -> str:
+        """How the launcher ended, once its output closed: its status and its
+        last errors, which its other pipe may still be carrying."""
+        try:
+            status = self.process.wait(10)
+        except subprocess.TimeoutExpired:
+            status = "still running"
+        self._error_reader.join(5)
+        return f"status {status}, errors {self._errors.decode(errors='replace')!r}"
 
     # --- the process ---------------------------------------------------------
 

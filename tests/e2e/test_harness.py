@@ -3,6 +3,10 @@ relies on (the launcher's environment and job, keys and the clipboard
 reaching a Win32 control, the stand-in clients) fails here first, with a
 clear name."""
 
+import time
+
+import pytest
+
 from harness import wait_until, windows_path
 
 CMD = "C:\\windows\\system32\\cmd.exe"
@@ -20,6 +24,13 @@ def test_launcher_sets_and_removes_variables(launch, tmp_path):
     assert variables["COMSPEC"].endswith("C:\\windows\\system32\\cmd.exe")
     assert "TEMP" not in variables
     assert variables["TOLVAR_E2E_VALUE"] == 'a "quoted" value\\'
+
+
+def test_a_launcher_that_cannot_start_the_program_says_why(launch, tmp_path):
+    # Regression: the failure was reported before the launcher's errors were
+    # read, as "the launcher ended before reporting 'pid': " and no cause.
+    with pytest.raises(RuntimeError, match=r"status 125, errors .*cannot start the program"):
+        launch(program=tmp_path / "missing.exe", wait=False)
 
 
 def test_stop_ends_what_the_program_left_running(launch):
@@ -71,3 +82,21 @@ def test_stand_ins_record_how_they_were_started(launch, stand_ins, tmp_path):
     assert mstsc["files"] == {windows_path(rdp): "full address:s:host\r\n"}
     assert vnc["program"].endswith("\\Program Files (x86)\\RealVNC\\VNC Viewer\\vncviewer.exe")
     assert vnc["args"][1:] == ["host:5900"]
+
+
+def test_text_put_on_the_clipboard_is_whole_there_at_once_and_stays(screen, probe):
+    """Regression: text offered from X was taken in by Wine in rounds after
+    the wait for it ended, with the clipboard empty between them; a paste
+    right after got nothing, and a copy made then could be replaced."""
+    for attempt in range(10):
+        # As after a program's copy: the Windows side owns the clipboard.
+        screen.mark_clipboard(f"a copy {attempt}")
+        screen.set_clipboard(f"pasted {attempt}\n")
+        put = probe("clipboard")
+        assert put["text"], f"attempt {attempt}: no text on the clipboard"
+        seen = set()
+        until = time.monotonic() + 0.5
+        while time.monotonic() < until:
+            now = probe("clipboard")
+            seen.add((now["sequence"], now["text"]))
+        assert seen == {(put["sequence"], True)}, f"attempt {attempt}: it changed after: {seen}"

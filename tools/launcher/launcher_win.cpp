@@ -1,4 +1,4 @@
-// launcher NAME=VALUE ... -- program [argument ...]
+// launcher [--end-with-program] NAME=VALUE ... -- program [argument ...]
 //
 // Starts the program with the given environment variables set ("NAME="
 // removes one) and prints {"pid":N} on a line of its own. The end-to-end
@@ -11,6 +11,10 @@
 // is killed, nothing the program started survives. When the program exits,
 // the launcher prints {"exit":N}; what the program left running (a second
 // instance, an outside client) goes on until the input closes.
+//
+// With --end-with-program the launcher also returns when the program exits,
+// which ends the job: scripts/run, whose caller waits for the launcher and
+// holds its input open itself, whatever the user's input is.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -20,6 +24,9 @@
 #include <string>
 
 namespace {
+
+constexpr const char* k_usage =
+    "usage: launcher [--end-with-program] NAME=VALUE ... -- program [argument ...]\n";
 
 // The C runtime's convention, so the program's argv is exactly ours.
 std::wstring quote_argument(const std::wstring& arg) {
@@ -66,17 +73,19 @@ int wmain() {
     if (!argv) return fail("cannot read the command line");
 
     int i = 1;
+    const bool end_with_program = i < argc && std::wcscmp(argv[i], L"--end-with-program") == 0;
+    if (end_with_program) ++i;
     for (; i < argc && std::wcscmp(argv[i], L"--") != 0; ++i) {
         const wchar_t* eq = std::wcschr(argv[i], L'=');
         if (!eq || eq == argv[i]) {
-            std::fprintf(stderr, "usage: launcher NAME=VALUE ... -- program [argument ...]\n");
+            std::fputs(k_usage, stderr);
             return 2;
         }
         const std::wstring name(argv[i], static_cast<std::size_t>(eq - argv[i]));
         SetEnvironmentVariableW(name.c_str(), eq[1] ? eq + 1 : nullptr);
     }
     if (i + 1 >= argc) {
-        std::fprintf(stderr, "usage: launcher NAME=VALUE ... -- program [argument ...]\n");
+        std::fputs(k_usage, stderr);
         return 2;
     }
     std::wstring command;
@@ -128,6 +137,9 @@ int wmain() {
     CloseHandle(pi.hProcess);
     std::printf("{\"exit\":%lu}\n", static_cast<unsigned long>(code));
     std::fflush(stdout);
-    WaitForSingleObject(watcher, INFINITE);
+    if (end_with_program)
+        TerminateJobObject(job, 1);
+    else
+        WaitForSingleObject(watcher, INFINITE);
     return 0;
 }
