@@ -67,8 +67,8 @@ std::string LogLines::rest(const pty::TerminalModel& model) {
 }
 
 struct LogWriter::State {
-    State(core::FileSystem& file_system, core::Path file, Failed failed)
-        : fs(file_system), path(std::move(file)), on_failure(std::move(failed)) {}
+    State(core::FileSystem& file_system, core::Path file, Failed told)
+        : fs(file_system), path(std::move(file)), on_failure(std::move(told)) {}
 
     void run() noexcept;
 

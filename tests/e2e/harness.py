@@ -29,6 +29,11 @@ BIN = Path(os.environ.get("TOLVAR_E2E_BIN", ROOT / "build" / "windows" / "bin"))
 # display of the first program started in it, so a prefix shared with the
 # display-less unit tests under Wine would give the program no X windows.
 PREFIX = ROOT / "build" / "wineprefix-e2e"
+# Wine, with the address space laid out the same way every start: with the
+# kernel's randomising, about one start in 200 finds the shared user data's
+# fixed address taken and ends at once ("failed to map the shared user data:
+# c0000018"). Inherited by everything Wine starts.
+WINE = ["setarch", "-R", "wine"]
 ARTIFACTS = ROOT / "build" / "e2e-artifacts"
 
 WM_CLOSE = 0x0010
@@ -193,7 +198,7 @@ class Wine:
         subprocess.run(["wineserver", "-p30"], env=self.env, timeout=30, check=True)
         # The first program starts the desktop and the services, which keep
         # the standard handles they inherit: give them none of ours.
-        subprocess.run(["wine", "cmd", "/c", "exit"], env=self.env, stdin=subprocess.DEVNULL,
+        subprocess.run([*WINE, "cmd", "/c", "exit"], env=self.env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120,
                        check=False)
 
@@ -231,7 +236,7 @@ class Wine:
         # Files, not pipes: a process the program leaves behind cannot hold
         # the call open.
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            code = subprocess.run(["wine", *args], env=self.env, stdin=subprocess.DEVNULL,
+            code = subprocess.run([*WINE, *args], env=self.env, stdin=subprocess.DEVNULL,
                                   stdout=out, stderr=err, timeout=timeout, check=False).returncode
             out.seek(0)
             err.seek(0)
@@ -276,7 +281,7 @@ class Probe:
             if not self.exe.exists():
                 raise FileNotFoundError(f"{self.exe} is not built")
             self._process = subprocess.Popen(
-                ["wine", str(self.exe), "serve"], env=self.wine.env, stdin=subprocess.PIPE,
+                [*WINE, str(self.exe), "serve"], env=self.wine.env, stdin=subprocess.PIPE,
                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         return self._process
 
@@ -459,7 +464,7 @@ class App:
         self.wine_errors: list[str] = []
         pairs = [f"{k}={'' if v is None else v}" for k, v in env.items()]
         self.process = subprocess.Popen(
-            ["wine", str(BIN / "launcher.exe"), *pairs, "--", windows_path(program), *args],
+            [*WINE, str(BIN / "launcher.exe"), *pairs, "--", windows_path(program), *args],
             env=dict(wine.env, WINEDEBUG=wine_debug) if wine_debug else wine.env,
             stdin=subprocess.PIPE, stdout=subprocess.PIPE,
             stderr=subprocess.PIPE, cwd=cwd)

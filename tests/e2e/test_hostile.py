@@ -82,7 +82,7 @@ def idle_window(wine, app):
     """An idle window of another program in the same prefix, minimized
     without the focus: its round trips are what Wine and the machine cost
     meanwhile, apart from ours."""
-    process = subprocess.Popen(["wine", str(harness.BIN / "startup-floor.exe"), "--stay"],
+    process = subprocess.Popen([*harness.WINE, str(harness.BIN / "startup-floor.exe"), "--stay"],
                                env=wine.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
         found = wait_until(lambda: app.probe.windows(class_name="TolvarStartupFloor"), 60,

@@ -70,7 +70,7 @@ def test_run_keeps_tolvar_up_without_input_and_a_signal_ends_all_it_started(stop
             answer (a start of it under Wine fails now and then), which says
             nothing about the window."""
             result = subprocess.run(
-                ["wine", str(harness.BIN / "probe.exe"), "windows", "--class", "TolvarHost",
+                [*harness.WINE, str(harness.BIN / "probe.exe"), "windows", "--class", "TolvarHost",
                  "--pid", str(pid)], env=probe_env, stdin=subprocess.DEVNULL,
                 capture_output=True, timeout=30, check=False)
             if result.returncode != 0:
