@@ -113,8 +113,8 @@ std::optional<pty::LineNumber> line_start(const pty::TerminalModel& model, pty::
 
 // The text of rows `start` up to `end`, then of row `end` up to column
 // `col`, read as one line.
-std::string joined_text(const pty::TerminalModel& model, pty::LineNumber start,
-                        pty::LineNumber end, std::uint16_t col) {
+std::string joined_text(const pty::TerminalModel& model, pty::LineNumber start, pty::LineNumber end,
+                        std::uint16_t col) {
     std::string text;
     for (pty::LineNumber line = start; line < end; ++line) {
         text += model.text_range({line, 0}, {line, model.cols()});
@@ -150,23 +150,27 @@ Echo echo_of(const pty::TerminalModel& model, const SubmittedLine& line) {
     for (int i = 0; i < k_max_wrapped_rows && end < cursor && continues(model, end, cells); ++i) {
         ++end;
     }
-    if (cursor <= end) return echoed_from(model, line.start, line.text) ? Echo::Seen : Echo::Waiting;
+    if (cursor <= end)
+        return echoed_from(model, line.start, line.text) ? Echo::Seen : Echo::Waiting;
     // The cursor has left the line: what it holds now is all it will hold.
     return ends_with_typed(joined_text(model, line.start, end, model.cols()), line.text)
                ? Echo::Seen
                : Echo::Missing;
 }
 
-// Nothing while the line waits; otherwise whether to record it.
-std::optional<bool> settle(Tab& tab, bool waiting_allowed) {
-    if (!tab.submitted) return std::nullopt;
+// Records the waiting line once its echo is seen, or drops it once it
+// cannot be; while it may still come, it waits when `may_wait`.
+void settle(const core::LoadedConfig& config, Tab& tab, core::FileSystem& fs,
+            std::uint64_t now_seconds, bool may_wait) {
+    if (!tab.submitted) return;
     Echo echo = Echo::Missing;
     if (tab.session && !tab.ended) {
         (void)tab.session->model().with(
             [&](const pty::TerminalModel& model) { echo = echo_of(model, *tab.submitted); });
     }
-    if (echo == Echo::Waiting && waiting_allowed) return std::nullopt;
-    return echo == Echo::Seen;
+    if (echo == Echo::Waiting && may_wait) return;
+    const SubmittedLine line = *std::exchange(tab.submitted, std::nullopt);
+    if (echo == Echo::Seen) append_history_line(config, tab, fs, line.text, now_seconds);
 }
 
 }  // namespace
@@ -178,11 +182,7 @@ bool echoed_before_cursor(const pty::TerminalModel& model, std::string_view type
 
 void submit_line(const core::LoadedConfig& config, Tab& tab, core::FileSystem& fs,
                  std::string_view text, std::uint64_t now_seconds) {
-    if (tab.submitted) {
-        const bool record = settle(tab, false).value_or(false);
-        SubmittedLine earlier = *std::exchange(tab.submitted, std::nullopt);
-        if (record) append_history_line(config, tab, fs, earlier.text, now_seconds);
-    }
+    settle(config, tab, fs, now_seconds, false);
     const std::string_view line = core::strip_line_end(text);
     if (!core::is_recordable_line(line) || !tab.session || tab.ended) return;
     std::optional<SubmittedLine> submitted;
@@ -197,10 +197,7 @@ void submit_line(const core::LoadedConfig& config, Tab& tab, core::FileSystem& f
 
 void settle_submitted_line(const core::LoadedConfig& config, Tab& tab, core::FileSystem& fs,
                            std::uint64_t now_seconds) {
-    const std::optional<bool> record = settle(tab, true);
-    if (!record) return;
-    SubmittedLine line = *std::exchange(tab.submitted, std::nullopt);
-    if (*record) append_history_line(config, tab, fs, line.text, now_seconds);
+    settle(config, tab, fs, now_seconds, true);
 }
 
 std::optional<std::string> accept_suggestion(AppState& state) {

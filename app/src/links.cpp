@@ -6,14 +6,14 @@
 
 #include "tolvar/app/layout.hpp"
 #include "tolvar/app/workspace.hpp"
+#include "tolvar/core/lowercase.hpp"
 #include "tolvar/core/utf.hpp"
 
 namespace tolvar::app {
-namespace {
 
-char ascii_lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
+using core::ascii_lower;
+
+namespace {
 
 std::string lower(std::string_view s) {
     std::string out(s);

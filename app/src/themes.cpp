@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "tolvar/core/lowercase.hpp"
+
 namespace tolvar::app {
 
 namespace {
@@ -57,18 +59,6 @@ const std::array<Theme, 7>& themes() {
     return table;
 }
 
-constexpr char ascii_lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool same_name(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 std::span<const Theme> builtin_themes() {
@@ -77,7 +67,7 @@ std::span<const Theme> builtin_themes() {
 
 const Theme* find_theme(std::string_view name) {
     for (const Theme& theme : themes()) {
-        if (same_name(theme.name, name)) return &theme;
+        if (core::ascii_iequals(theme.name, name)) return &theme;
     }
     return nullptr;
 }

@@ -493,27 +493,25 @@ void Workspace::toggle_log(TabId id) {
     take_logs();
 }
 
-void Workspace::take_log(Tab& tab, std::vector<std::string>& told) {
-    if (!tab.log) return;
-    if (tab.log->writer().failed()) {
-        told.push_back(tab.log->writer().failure());
-        tab.log.reset();
-        return;
-    }
-    tab.log->take();
-}
-
 namespace {
 
 bool model_failed(const Tab& tab) {
     return tab.session && tab.session->model().poisoned();
 }
 
-std::uint64_t now_seconds() {
-    return core::unix_seconds(core::system_time_100ns());
-}
-
 }  // namespace
+
+bool Workspace::take_output(const core::LoadedConfig& config, Tab& tab,
+                            std::vector<std::string>& told) {
+    if (tab.log && tab.log->writer().failed()) {
+        told.push_back(tab.log->writer().failure());
+        tab.log.reset();
+    } else if (tab.log) {
+        tab.log->take();
+    }
+    settle_submitted_line(config, tab, fs_, core::unix_seconds(core::system_time_100ns()));
+    return model_failed(tab);
+}
 
 void Workspace::take_logs() {
     std::vector<std::string> told;
@@ -521,9 +519,7 @@ void Workspace::take_logs() {
     if (auto guard = cell_.borrow()) {
         for (const Tab& each : (*guard)->tabs()) {
             Tab& tab = *(*guard)->find_tab(each.id());
-            take_log(tab, told);
-            settle_submitted_line((*guard)->config, tab, fs_, now_seconds());
-            if (model_failed(tab)) failed.push_back(tab.id());
+            if (take_output((*guard)->config, tab, told)) failed.push_back(tab.id());
         }
     }
     told.insert(told.end(), pending_log_notices_.begin(), pending_log_notices_.end());
@@ -543,9 +539,7 @@ bool Workspace::session_output(pty::SessionId id) {
         if (!tab) return false;
         // Before reading: output fed after this is told again.
         tab->session->acknowledge_output();
-        take_log(*tab, told);
-        settle_submitted_line((*guard)->config, *tab, fs_, now_seconds());
-        if (model_failed(*tab)) failed = tab->id();
+        if (take_output((*guard)->config, *tab, told)) failed = tab->id();
     }
     for (std::string& text : told) notify(std::move(text));
     if (failed) end_failed_session(*failed);

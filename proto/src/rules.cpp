@@ -5,9 +5,12 @@
 #include <utility>
 
 #include "tolvar/core/json_text.hpp"
+#include "tolvar/core/lowercase.hpp"
 #include "tolvar/core/utf.hpp"
 
 namespace tolvar::proto {
+
+using core::ascii_lower;
 
 namespace {
 
@@ -22,10 +25,6 @@ bool is_control(char32_t c) {
 bool is_host_char(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
            c == '.' || c == '_' || c == ':';
-}
-
-char ascii_lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 }  // namespace
@@ -175,9 +174,12 @@ bool jump_list_is_valid(std::string_view value) {
 // ssh expands %h in a HostName to the host it was given, which the profile's
 // rules already hold; the name itself ends up where the host would.
 bool host_name_is_valid(std::string_view value) {
-    std::string name(unquoted(value));
-    for (std::size_t at = name.find("%h"); at != std::string::npos; at = name.find("%h", at)) {
-        name.replace(at, 2, "h");
+    const std::string_view given = unquoted(value);
+    std::string name;
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        const bool host = given[i] == '%' && i + 1 < given.size() && given[i + 1] == 'h';
+        name += host ? 'h' : given[i];
+        if (host) ++i;
     }
     return host_is_valid(name);
 }

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "tolvar/core/json_text.hpp"
+#include "tolvar/core/lowercase.hpp"
 #include "tolvar/proto/rules.hpp"
 
 namespace tolvar::proto {
@@ -17,18 +18,6 @@ constexpr std::size_t k_longest_port_name = 64;
 bool port_name_char(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
            c == '-' || c == '.';
-}
-
-char lower_ascii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-}
-
-bool same_name(std::string_view text, std::string_view lower) {
-    if (text.size() != lower.size()) return false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (lower_ascii(text[i]) != lower[i]) return false;
-    }
-    return true;
 }
 
 // Absent and null mean the default and tell nothing.
@@ -50,7 +39,7 @@ std::optional<std::size_t> named(const JsonValue& value,
                                  const std::array<std::string_view, N>& names) {
     if (value.kind != JsonValue::Kind::String) return std::nullopt;
     for (std::size_t i = 0; i < N; ++i) {
-        if (same_name(value.text, names[i])) return i;
+        if (core::ascii_iequals(value.text, names[i])) return i;
     }
     return std::nullopt;
 }
@@ -73,8 +62,8 @@ class Notices {
 
     void refuse(std::string_view key, const JsonValue& value, std::string_view expected,
                 std::string_view fallback) {
-        read_.notices.push_back("profiles.json: " + std::string(port_) + ": \"" +
-                                std::string(key) + "\" is " + core::shown_json(value) + ", not " +
+        read_.notices.push_back("profiles.json: " + std::string(port_) + ": \"" + std::string(key) +
+                                "\" is " + core::shown_json(value) + ", not " +
                                 std::string(expected) + "; " + std::string(fallback) + " is used");
     }
 

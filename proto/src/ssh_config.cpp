@@ -8,11 +8,14 @@
 #include <unordered_set>
 #include <utility>
 
+#include "tolvar/core/lowercase.hpp"
 #include "tolvar/proto/command_line.hpp"
 #include "tolvar/proto/launch_plan.hpp"
 #include "tolvar/proto/rules.hpp"
 
 namespace tolvar::proto {
+
+using core::ascii_lower;
 
 // ------------------------------------------------------------ the seam
 
@@ -43,10 +46,6 @@ SshConfigLocations ssh_config_locations(LaunchSystem& system) {
 }
 
 namespace {
-
-char ascii_lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 // '*' and '?' over ASCII-folded text; iterative, so a pattern of many stars
 // costs no more than text times pattern. Each step spends one of `steps`;

@@ -149,9 +149,10 @@ class Workspace {
     void flush_saves();
     // Starts the log of a tab being made; false with a notice when it cannot.
     bool start_log(Tab& tab, const core::Path& data_dir);
-    // Queues the tab's new log lines; a failed log ends, its sentence added
-    // to `told`.
-    static void take_log(Tab& tab, std::vector<std::string>& told);
+    // What a tab's new output asks of it: its log takes the new lines (a
+    // failed log ends, its sentence added to `told`) and a submitted line is
+    // judged by its echo. True when the tab's model has failed.
+    bool take_output(const core::LoadedConfig& config, Tab& tab, std::vector<std::string>& told);
     // Ends a tab whose model can no longer be read: like a program's end,
     // but with no screen to keep, so the session closes and a notice says
     // why.

@@ -8,6 +8,19 @@
 
 namespace tolvar::core {
 
+// A..Z to a..z, every other byte as it is: for names and keywords the
+// system defines in ASCII (options, schemes, device names).
+constexpr char ascii_lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+constexpr bool ascii_iequals(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
+    }
+    return true;
+}
+
 // Invalid UTF-8 bytes become U+FFFD.
 std::string to_lowercase(std::string_view utf8);
 
