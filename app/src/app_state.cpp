@@ -228,4 +228,54 @@ void AppState::settle() {
     }
 }
 
+// ------------------------------------------------------------ the cell
+
+void StateCell::submit(Change change) {
+    if (closed_) {
+        ++counts_.dropped;
+        return;
+    }
+    ++counts_.changes;
+    if (changing_) {
+        ++counts_.deferred;
+        waiting_.push_back(std::move(change));
+        return;
+    }
+    run(change);
+    // The outermost one runs what waits, each with its then before the next,
+    // so every operation ends before the next one asked for begins.
+    if (draining_) return;
+    struct Drained {
+        bool& draining;
+        ~Drained() { draining = false; }
+    } drained{draining_};
+    draining_ = true;
+    while (!waiting_.empty()) {
+        Change next = std::move(waiting_.front());
+        waiting_.pop_front();
+        run(next);
+    }
+}
+
+void StateCell::run(Change& change) {
+    UniqueFunction<void()> then;
+    {
+        // Let go of the state even when a change throws; what waits runs with
+        // the next change.
+        struct Release {
+            bool& changing;
+            ~Release() { changing = false; }
+        } release{changing_};
+        changing_ = true;
+        then = change(state_);
+    }
+    if (then) then();
+}
+
+void StateCell::close() {
+    closed_ = true;
+    counts_.dropped += waiting_.size();
+    waiting_.clear();
+}
+
 }  // namespace tolvar::app

@@ -261,8 +261,9 @@ bool ConnectionManager::on_key(ManagerSurface& surface, ManagerKey key, bool fil
 
 void finish_connection_manager(Workspace& workspace, const ConnectionManager& manager) {
     if (manager.modified()) {
-        if (auto state = workspace.cell().borrow()) (*state)->config.profiles = manager.profiles();
-        workspace.save(ConfigFile::Profiles);
+        workspace.cell().change(
+            [profiles = manager.profiles()](AppState& s) { s.config.profiles = profiles; },
+            [&workspace] { workspace.save(ConfigFile::Profiles); });
     }
     if (const core::ConnectionProfile* chosen = manager.chosen()) {
         workspace.open_profile(core::ConnectionProfile(*chosen));

@@ -1,5 +1,6 @@
 #include "tolvar/app/key_routing.hpp"
 
+#include "tolvar/app/workspace.hpp"
 #include "tolvar/core/utf.hpp"
 
 namespace tolvar::app {
@@ -112,6 +113,8 @@ std::optional<ViewKey> view_key_for(VirtualKey key, Modifiers m) {
             return ViewKey::Copy;
         case vk::letter('V'):
             return ViewKey::Paste;
+        case vk::k_space:
+            return ViewKey::Palette;
         default:
             return std::nullopt;
     }
@@ -157,8 +160,10 @@ KeyRoute route_key_down(const AppState& state, VirtualKey key, Modifiers m) {
     if (!is_reserved_chord(key, m, settings.keys.chrome_tab_keys)) {
         if (auto hit = match_quick_key(state.config.quick_keys, key, m)) return QuickKeyHit{*hit};
     }
+    const std::optional<ViewKey> view = view_key_for(key, m);
+    if (view == ViewKey::Palette) return *view;
     if (browsing) return NoKeyAction{};
-    if (auto view = view_key_for(key, m)) return *view;
+    if (view) return *view;
     if (auto bytes = key_sequence(key, m)) return SendKey{*bytes};
     return NoKeyAction{};
 }
@@ -200,6 +205,160 @@ std::optional<std::string> SurrogateJoiner::push(char16_t unit) {
     units.push_back(unit);
     pending_.reset();
     return core::utf16_to_utf8_lossy(units);
+}
+
+// ------------------------------------------------------------ keys to commands
+
+namespace {
+
+std::optional<GroupId> active_group(const AppState& state) {
+    const Tab* tab = state.active_tab();
+    return tab ? tab->group() : std::nullopt;
+}
+
+std::optional<Command> shortcut_command(const AppState& state, ShortcutKey shortcut) {
+    const TabId active = state.active();
+    const bool any = !state.tabs().empty();
+    switch (shortcut.action) {
+        case Shortcut::Paste:
+            return cmd::Paste{};
+        case Shortcut::CopyScreen:
+            return cmd::CopyScreen{active};
+        case Shortcut::ToggleHelp:
+            return cmd::ToggleHelp{};
+        case Shortcut::NewTab:
+            return cmd::NewTab{};
+        case Shortcut::CloseTab:
+            if (!any) return std::nullopt;
+            return cmd::CloseTab{active};
+        case Shortcut::NewWindow:
+            return cmd::NewWindow{};
+        case Shortcut::RenameTab:
+            if (!any) return std::nullopt;
+            return cmd::RenameTab{active};
+        case Shortcut::ToggleBroadcast:
+            if (auto group = active_group(state)) return cmd::ToggleBroadcast{*group};
+            return std::nullopt;
+        case Shortcut::ToggleCollapsed:
+            if (auto group = active_group(state)) return cmd::ToggleCollapsed{*group};
+            return std::nullopt;
+        case Shortcut::ToggleBrowser:
+            return cmd::ToggleView{ViewMode::BrowseGroups};
+        case Shortcut::ToggleTileGroup:
+            return cmd::ToggleView{ViewMode::TileGroup};
+        case Shortcut::ToggleTileAll:
+            return cmd::ToggleView{ViewMode::TileAll};
+        case Shortcut::ConnectionManager:
+            return cmd::ConnectionManager{};
+        case Shortcut::QuickConnect:
+            return cmd::QuickConnect{};
+        case Shortcut::HistoryViewer:
+            return cmd::ShowHistory{};
+        case Shortcut::NextTab:
+            return cmd::CycleTab{false};
+        case Shortcut::PreviousTab:
+            return cmd::CycleTab{true};
+        case Shortcut::SelectTab:
+            if (shortcut.tab >= state.tabs().size()) return std::nullopt;
+            return cmd::GoToTab{state.tabs()[shortcut.tab].id()};
+    }
+    return std::nullopt;
+}
+
+Command browser_command(BrowserKey key) {
+    switch (key.kind) {
+        case BrowserKey::Kind::Move:
+            return cmd::BrowserMove{key.dx, key.dy};
+        case BrowserKey::Kind::Open:
+            return cmd::BrowserOpen{};
+        case BrowserKey::Kind::Up:
+            return cmd::BrowserUp{};
+        case BrowserKey::Kind::Leave:
+            return cmd::ToggleView{ViewMode::BrowseGroups};
+        case BrowserKey::Kind::Cycle:
+            break;
+    }
+    return cmd::BrowserCycle{key.backwards};
+}
+
+std::optional<cmd::ScrollBy> scroll_of(ViewKey key) {
+    switch (key) {
+        case ViewKey::PageBack:
+            return cmd::ScrollBy::PageBack;
+        case ViewKey::PageForward:
+            return cmd::ScrollBy::PageForward;
+        case ViewKey::LineBack:
+            return cmd::ScrollBy::LineBack;
+        case ViewKey::LineForward:
+            return cmd::ScrollBy::LineForward;
+        case ViewKey::Oldest:
+            return cmd::ScrollBy::Oldest;
+        case ViewKey::Live:
+            return cmd::ScrollBy::Live;
+        default:
+            return std::nullopt;
+    }
+}
+
+KeyAction view_key_action(const AppState& state, ViewKey view, VirtualKey key, Modifiers m) {
+    switch (view) {
+        case ViewKey::Find:
+            return cmd::Find{};
+        case ViewKey::Copy:
+            return cmd::CopySelection{};
+        case ViewKey::Paste:
+            return cmd::Paste{};
+        case ViewKey::Palette:
+            return cmd::CommandPalette{};
+        default:
+            break;
+    }
+    const Tab* tab = state.active_tab();
+    if (!tab) return NoKeyAction{};
+    if (history_extent(*tab).alternate) {
+        if (auto bytes = key_sequence(key, m)) return SendKey{*bytes};
+        return NoKeyAction{};
+    }
+    return cmd::Scroll{tab->id(), *scroll_of(view)};
+}
+
+}  // namespace
+
+std::optional<Command> quick_key_command(const AppState& state, const core::QuickAction& action) {
+    return std::visit(
+        [&](const auto& a) -> std::optional<Command> {
+            using A = std::decay_t<decltype(a)>;
+            if constexpr (std::is_same_v<A, core::SendText>) {
+                return cmd::SendText{a.text};
+            } else if constexpr (std::is_same_v<A, core::RunAlias>) {
+                return cmd::RunAlias{a.alias};
+            } else if constexpr (std::is_same_v<A, core::OpenProfile>) {
+                return cmd::OpenProfile{a.profile_id};
+            } else if constexpr (std::is_same_v<A, core::RenameTab>) {
+                if (state.tabs().empty()) return std::nullopt;
+                return cmd::RenameTab{state.active()};
+            } else {
+                return cmd::ToggleHelp{};
+            }
+        },
+        action);
+}
+
+KeyAction key_action(const AppState& state, const KeyRoute& route, VirtualKey key, Modifiers m) {
+    const auto some = [](std::optional<Command> command) -> KeyAction {
+        if (command) return std::move(*command);
+        return NoKeyAction{};
+    };
+    if (const auto* b = std::get_if<BrowserKey>(&route)) return browser_command(*b);
+    if (const auto* a = std::get_if<NavArrow>(&route)) return cmd::MoveFocus{a->dx, a->dy};
+    if (const auto* s = std::get_if<ShortcutKey>(&route)) return some(shortcut_command(state, *s));
+    if (const auto* q = std::get_if<QuickKeyHit>(&route)) {
+        if (q->index >= state.config.quick_keys.size()) return NoKeyAction{};
+        return some(quick_key_command(state, state.config.quick_keys[q->index].action));
+    }
+    if (const auto* v = std::get_if<ViewKey>(&route)) return view_key_action(state, *v, key, m);
+    if (const auto* bytes = std::get_if<SendKey>(&route)) return *bytes;
+    return NoKeyAction{};
 }
 
 }  // namespace tolvar::app

@@ -33,12 +33,8 @@ std::optional<OpenRequest> resume_request(const core::SessionRecord& record,
 }
 
 bool resume_sessions(Workspace& workspace, const std::vector<core::SessionRecord>& records) {
-    std::vector<core::ConnectionProfile> profiles;
-    {
-        auto guard = workspace.cell().borrow();
-        if (!guard) return false;
-        profiles = (*guard)->config.profiles;
-    }
+    const std::vector<core::ConnectionProfile> profiles =
+        workspace.cell().read([](const AppState& s) { return s.config.profiles; });
     std::vector<OpenRequest> requests;
     for (const core::SessionRecord& record : records) {
         if (auto request = resume_request(record, profiles, workspace)) {

@@ -34,28 +34,35 @@ void load_configuration(Workspace& workspace, core::FileSystem& fs,
                          ". Nothing is saved during this run.");
         return;
     }
-    std::vector<core::LoadProblem> problems;
-    AppearanceRead appearance;
-    std::optional<std::string> close_on_exit;
-    if (auto state = workspace.cell().borrow()) {
-        problems = core::load_at_startup(fs, *data_dir, (*state)->config);
-        appearance = read_appearance((*state)->config.settings);
-        (*state)->appearance = appearance.appearance;
-        close_on_exit = read_close_on_exit((*state)->config.settings).notice;
-    }
-    for (const core::LoadProblem& problem : problems) workspace.notify(load_problem_text(problem));
-    for (std::string& notice : appearance.notices) workspace.notify(std::move(notice));
-    if (close_on_exit) workspace.notify(std::move(*close_on_exit));
+    struct Read {
+        std::vector<core::LoadProblem> problems;
+        std::vector<std::string> notices;
+    };
+    workspace.cell().change(
+        [&fs, dir = *data_dir](AppState& state) {
+            Read read;
+            read.problems = core::load_at_startup(fs, dir, state.config);
+            AppearanceRead appearance = read_appearance(state.config.settings);
+            state.appearance = appearance.appearance;
+            read.notices = std::move(appearance.notices);
+            if (auto notice = read_close_on_exit(state.config.settings).notice) {
+                read.notices.push_back(std::move(*notice));
+            }
+            return read;
+        },
+        [&workspace](Read read) {
+            for (const core::LoadProblem& problem : read.problems) {
+                workspace.notify(load_problem_text(problem));
+            }
+            for (std::string& notice : read.notices) workspace.notify(std::move(notice));
+        });
 }
 
 void open_first_tabs(Workspace& workspace, core::FileSystem& fs) {
     workspace.hold_session_list(false);
-    std::optional<core::Path> dir;
-    bool resume = false;
-    if (auto state = workspace.cell().borrow()) {
-        dir = (*state)->config.data_dir;
-        resume = (*state)->config.settings.restore_sessions_on_start;
-    }
+    const auto [dir, resume] = workspace.cell().read([](const AppState& s) {
+        return std::pair(s.config.data_dir, s.config.settings.restore_sessions_on_start);
+    });
     if (resume && dir) {
         core::LoadedSessions saved = core::load_sessions(fs, *dir);
         if (saved.problem) workspace.notify(load_problem_text(*saved.problem));

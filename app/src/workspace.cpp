@@ -1,6 +1,7 @@
 #include "tolvar/app/workspace.hpp"
 
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 #include "tolvar/app/completion.hpp"
@@ -62,9 +63,8 @@ std::unique_ptr<Session> Workspace::start_session(const Launch& launch) {
     start.serial = launch.serial;
     std::optional<std::string> configured_dir;
     if (!launch.serial) {
-        auto state = cell_.borrow();
-        if (!state) return nullptr;
-        configured_dir = (*state)->config.settings.default_working_dir;
+        configured_dir =
+            cell_.read([](const AppState& s) { return s.config.settings.default_working_dir; });
         start.command = launch.command;
         start.working_dir = usable_working_dir(configured_dir);
     }
@@ -80,35 +80,45 @@ std::unique_ptr<Session> Workspace::start_session(const Launch& launch) {
     return std::move(*session);
 }
 
-std::optional<TabId> Workspace::start_tab(OpenRequest request) {
+std::optional<Workspace::Started> Workspace::start_tab(OpenRequest request,
+                                                      std::optional<GroupId> join) {
     std::unique_ptr<Session> session = start_session({request.command, request.serial});
     if (!session) return std::nullopt;
-    auto guard = cell_.borrow();
-    if (!guard) return std::nullopt;
-    AppState& state = **guard;
-    Tab tab;
-    tab.record_id = request.record_id ? std::move(*request.record_id) : core::new_id('s');
-    tab.history = load_history_lines(fs_, state, tab.record_id);
-    tab.custom_title = request.title.has_value();
-    tab.title = request.title ? std::move(*request.title)
-                              : "Terminal " + std::to_string(state.tabs().size() + 1);
-    tab.color = request.color;
-    tab.profile_id = std::move(request.profile_id);
-    tab.command = std::move(request.command);
-    tab.serial = std::move(request.serial);
-    tab.session = std::move(session);
-    if (state.appearance.log_all_sessions && state.config.data_dir) {
-        start_log(tab, *state.config.data_dir);
-    }
-    return state.add_tab(std::move(tab), request.group);
+    // The started child goes into the change, which owns it until the tab
+    // does: waiting behind another change never drops it.
+    const std::optional<TabId> id = cell_.change(
+        [this, request = std::move(request), session = std::move(session), join](
+            AppState& state) mutable {
+            Tab tab;
+            tab.record_id = request.record_id ? std::move(*request.record_id) : core::new_id('s');
+            tab.history = load_history_lines(fs_, state, tab.record_id);
+            tab.custom_title = request.title.has_value();
+            tab.title = request.title ? std::move(*request.title)
+                                      : "Terminal " + std::to_string(state.tabs().size() + 1);
+            tab.color = request.color;
+            tab.profile_id = std::move(request.profile_id);
+            tab.command = std::move(request.command);
+            tab.serial = std::move(request.serial);
+            tab.session = std::move(session);
+            if (state.appearance.log_all_sessions && state.config.data_dir) {
+                start_log(tab, *state.config.data_dir);
+            }
+            const TabId added = state.add_tab(std::move(tab), request.group);
+            if (join) state.set_tab_group(added, *join);
+            return added;
+        },
+        [this](TabId) { tell_pending_log_notices(); });
+    return Started{id};
 }
 
 std::optional<TabId> Workspace::open_tab(OpenRequest request) {
-    const std::optional<TabId> id = start_tab(std::move(request));
-    if (!id) return std::nullopt;
-    save_session_list();
-    refresh();
-    return id;
+    const std::optional<Started> started = start_tab(std::move(request));
+    if (!started) return std::nullopt;
+    cell_.after([this] {
+        save_session_list();
+        refresh();
+    });
+    return started->id;
 }
 
 std::size_t Workspace::open_tabs(std::vector<OpenRequest> requests) {
@@ -120,8 +130,10 @@ std::size_t Workspace::open_tabs(std::vector<OpenRequest> requests) {
     // One save for all: a save per tab would rewrite the file and its
     // backup once per tab, and a crash in between would leave both holding
     // a partial list.
-    save_session_list();
-    refresh();
+    cell_.after([this] {
+        save_session_list();
+        refresh();
+    });
     return opened;
 }
 
@@ -174,32 +186,32 @@ void Workspace::open_ssh_alias(std::string_view alias) {
 }
 
 void Workspace::new_tab_in_group(GroupId id) {
-    const std::optional<TabId> tab = start_tab({});
-    if (!tab) return;
-    if (auto state = cell_.borrow()) (*state)->set_tab_group(*tab, id);
-    save_session_list();
-    refresh();
+    // Joined in the change that adds it, so no save sees it ungrouped.
+    if (!start_tab({}, id)) return;
+    cell_.after([this] {
+        save_session_list();
+        refresh();
+    });
 }
 
 // ------------------------------------------------------------ closing
 
 void Workspace::close_tab(TabId id) {
-    std::optional<Tab> removed;
-    bool any_left = true;
-    {
-        auto guard = cell_.borrow();
-        if (!guard) return;
-        removed = (*guard)->remove_tab(id);
-        any_left = !(*guard)->tabs().empty();
-    }
-    // Dropping the tab ends its session.
-    removed.reset();
-    after_close(any_left);
+    cell_.change(
+        [id](AppState& state) {
+            // Dropped after the change, in `then`: that ends its session.
+            return std::make_shared<std::optional<Tab>>(state.remove_tab(id));
+        },
+        [this](std::shared_ptr<std::optional<Tab>> removed) {
+            if (!*removed) return;
+            removed->reset();
+            after_close();
+        });
 }
 
-void Workspace::after_close(bool any_left) {
+void Workspace::after_close() {
     save_session_list();
-    if (any_left) {
+    if (cell_.read([](const AppState& s) { return !s.tabs().empty(); })) {
         refresh();
     } else {
         window_.destroy();
@@ -207,100 +219,95 @@ void Workspace::after_close(bool any_left) {
 }
 
 void Workspace::close_group(GroupId id) {
-    std::vector<Tab> removed;
-    bool any_left = true;
-    {
-        auto guard = cell_.borrow();
-        if (!guard) return;
-        AppState& state = **guard;
-        std::vector<TabId> members;
-        for (const Tab& t : state.tabs()) {
-            if (t.group() == id) members.push_back(t.id());
-        }
-        for (const TabId member : members) {
-            if (auto tab = state.remove_tab(member)) removed.push_back(std::move(*tab));
-        }
-        any_left = !state.tabs().empty();
-    }
-    removed.clear();
-    after_close(any_left);
+    cell_.change(
+        [id](AppState& state) {
+            auto removed = std::make_shared<std::vector<Tab>>();
+            std::vector<TabId> members;
+            for (const Tab& t : state.tabs()) {
+                if (t.group() == id) members.push_back(t.id());
+            }
+            for (const TabId member : members) {
+                if (auto tab = state.remove_tab(member)) removed->push_back(std::move(*tab));
+            }
+            return removed;
+        },
+        [this](std::shared_ptr<std::vector<Tab>> removed) {
+            if (removed->empty()) return;
+            removed->clear();
+            after_close();
+        });
 }
 
 // ------------------------------------------------------------ changes
 
 void Workspace::set_active_tab(TabId id) {
-    if (auto state = cell_.borrow()) (*state)->set_active(id);
-    refresh();
+    cell_.change([id](AppState& s) { s.set_active(id); }, [this] { refresh(); });
 }
 
 void Workspace::toggle_group_collapsed(GroupId id) {
-    if (auto state = cell_.borrow()) {
-        if (TabGroup* g = (*state)->find_group(id)) g->collapsed = !g->collapsed;
-    }
-    window_.invalidate();
+    cell_.change(
+        [id](AppState& s) {
+            if (TabGroup* g = s.find_group(id)) g->collapsed = !g->collapsed;
+        },
+        [this] { window_.invalidate(); });
 }
 
 void Workspace::toggle_group_broadcast(GroupId id) {
-    if (auto state = cell_.borrow()) (*state)->toggle_broadcast(id);
-    refresh();
+    cell_.change([id](AppState& s) { s.toggle_broadcast(id); }, [this] { refresh(); });
 }
 
 void Workspace::activate_group(GroupId id) {
-    if (auto state = cell_.borrow()) {
-        if (TabGroup* g = (*state)->find_group(id)) g->collapsed = false;
-        (*state)->activate_first_of(id);
-    }
-    refresh();
+    cell_.change(
+        [id](AppState& s) {
+            if (TabGroup* g = s.find_group(id)) g->collapsed = false;
+            s.activate_first_of(id);
+        },
+        [this] { refresh(); });
 }
 
 void Workspace::commit_rename(RenameTarget target, std::string_view text) {
     const std::string_view trimmed = core::trim_unicode(text);
     if (trimmed.empty()) return;
-    {
-        auto guard = cell_.borrow();
-        if (!guard) return;
-        AppState& state = **guard;
-        if (const TabId* tab_id = std::get_if<TabId>(&target)) {
-            if (Tab* tab = state.find_tab(*tab_id)) {
-                tab->title = std::string(trimmed);
-                tab->custom_title = true;
+    cell_.change(
+        [target, name = std::string(trimmed)](AppState& state) {
+            if (const TabId* tab_id = std::get_if<TabId>(&target)) {
+                if (Tab* tab = state.find_tab(*tab_id)) {
+                    tab->title = name;
+                    tab->custom_title = true;
+                }
+            } else if (TabGroup* g = state.find_group(std::get<GroupId>(target))) {
+                g->name = name;
             }
-        } else if (TabGroup* g = state.find_group(std::get<GroupId>(target))) {
-            g->name = std::string(trimmed);
-        }
-    }
-    save_session_list();
+        },
+        [this] { save_session_list(); });
 }
 
 void Workspace::clear_scrollback(TabId id) {
-    {
-        auto guard = cell_.borrow();
-        if (!guard) return;
-        Tab* tab = (*guard)->find_tab(id);
-        if (!tab || !tab->session) return;
-        tab->session->model().with([](pty::TerminalModel& model) { model.clear_scrollback(); });
-        tab->scroll.to_live();
-        if ((*guard)->find && (*guard)->find->tab == id) {
-            tab->session->model().with(
-                [&](const pty::TerminalModel& model) { (*guard)->find->find.refresh(model); });
-        }
-    }
-    window_.invalidate();
+    cell_.change(
+        [id](AppState& state) {
+            Tab* tab = state.find_tab(id);
+            if (!tab || !tab->session) return;
+            tab->session->model().with([](pty::TerminalModel& model) { model.clear_scrollback(); });
+            tab->scroll.to_live();
+            if (state.find && state.find->tab == id) {
+                tab->session->model().with(
+                    [&](const pty::TerminalModel& model) { state.find->find.refresh(model); });
+            }
+        },
+        [this] { window_.invalidate(); });
 }
 
 // ------------------------------------------------------------ ended sessions
 
 void Workspace::session_ended(pty::SessionId id, pty::SessionEnd end) {
-    std::optional<TabId> closing;
-    {
-        auto guard = cell_.borrow();
-        if (!guard) return;
-        AppState& state = **guard;
-        Tab* tab = state.tab_of_session(id);
-        if (!tab || tab->ended) return;
-        if (closes_tab(read_close_on_exit(state.config.settings).rule, end)) {
-            closing = tab->id();
-        } else {
+    enum class Then { Nothing, Close, Repaint };
+    cell_.change(
+        [id, end](AppState& state) -> std::pair<Then, TabId> {
+            Tab* tab = state.tab_of_session(id);
+            if (!tab || tab->ended) return {Then::Nothing, TabId{}};
+            if (closes_tab(read_close_on_exit(state.config.settings).rule, end)) {
+                return {Then::Close, tab->id()};
+            }
             tab->ended = end;
             tab->input_line.clear();
             tab->suggestion.reset();
@@ -309,30 +316,29 @@ void Workspace::session_ended(pty::SessionId id, pty::SessionEnd end) {
                 tab->session->model().with(
                     [end](pty::TerminalModel& model) { write_exit_line(model, end); });
             }
-        }
-    }
-    if (closing) {
-        close_tab(*closing);
-    } else {
-        window_.invalidate();
-    }
+            return {Then::Repaint, tab->id()};
+        },
+        [this](std::pair<Then, TabId> next) {
+            if (next.first == Then::Close) close_tab(next.second);
+            if (next.first == Then::Repaint) window_.invalidate();
+        });
 }
 
 Expected<Workspace::Launch, std::string> Workspace::relaunch(TabId id) {
     Launch ran;
     std::optional<core::ConnectionProfile> profile;
-    {
-        auto guard = cell_.borrow();
-        if (!guard) return unexpected(std::string());
-        const Tab* tab = (*guard)->find_tab(id);
-        if (!tab) return unexpected(std::string());
+    const bool found_tab = cell_.read([&](const AppState& state) {
+        const Tab* tab = state.find_tab(id);
+        if (!tab) return false;
         ran = {tab->command, tab->serial};
         if (tab->profile_id) {
-            if (const auto* found = find_profile((*guard)->config.profiles, *tab->profile_id)) {
+            if (const auto* found = find_profile(state.config.profiles, *tab->profile_id)) {
                 profile = *found;
             }
         }
-    }
+        return true;
+    });
+    if (!found_tab) return unexpected(std::string());
     // The profile as it is now: an edit made after a failed connection is
     // what the user restarts for.
     if (!profile) return ran;
@@ -365,45 +371,49 @@ void Workspace::restart_tab(TabId id) {
     }
     std::unique_ptr<Session> session = start_session(*launch);
     if (!session) return;
-    {
-        auto guard = cell_.borrow();
-        if (!guard) return;
-        AppState& state = **guard;
-        if (Tab* tab = state.find_tab(id)) {
+    cell_.change(
+        [this, id, launch = std::move(*launch), session = std::move(session)](
+            AppState& state) mutable {
+            // The session that ends: the old one, or the new one when its
+            // tab closed meanwhile. Dropped after the change ends its program.
+            auto old = std::make_shared<std::unique_ptr<Session>>(std::move(session));
+            Tab* tab = state.find_tab(id);
+            if (!tab) return old;
             // A log covers one start of the session: the old one ends on the
             // old screen, and a new file starts with the new session.
             const bool logging = tab->log != nullptr || state.appearance.log_all_sessions;
             tab->log.reset();
-            // The old session goes after the borrow, with the new one's
-            // place taken: dropping it ends its program.
-            std::swap(tab->session, session);
+            std::swap(tab->session, *old);
             if (logging && state.config.data_dir) start_log(*tab, *state.config.data_dir);
-            tab->command = std::move(launch->command);
-            tab->serial = std::move(launch->serial);
+            tab->command = std::move(launch.command);
+            tab->serial = std::move(launch.serial);
             tab->ended.reset();
             forget_typing_and_view(state, *tab);
             if (state.find && state.find->tab == id) {
                 tab->session->model().with(
                     [&](const pty::TerminalModel& model) { state.find->find.refresh(model); });
             }
-        }
-    }
-    session.reset();
-    refresh();
+            return old;
+        },
+        [this](std::shared_ptr<std::unique_ptr<Session>> old) {
+            old->reset();
+            tell_pending_log_notices();
+            refresh();
+        });
 }
 
 std::optional<TabId> Workspace::duplicate_tab(TabId id) {
     Tab copy;
-    {
-        auto guard = cell_.borrow();
-        if (!guard) return std::nullopt;
-        const Tab* tab = (*guard)->find_tab(id);
-        if (!tab) return std::nullopt;
+    const bool found = cell_.read([&](const AppState& state) {
+        const Tab* tab = state.find_tab(id);
+        if (!tab) return false;
         copy.color = tab->color;
         copy.custom_title = tab->custom_title;
         if (tab->custom_title) copy.title = tab->title;
         copy.profile_id = tab->profile_id;
-    }
+        return true;
+    });
+    if (!found) return std::nullopt;
     auto launch = relaunch(id);
     if (!launch) {
         if (!launch.error().empty()) notify(std::move(launch.error()));
@@ -413,21 +423,23 @@ std::optional<TabId> Workspace::duplicate_tab(TabId id) {
     if (!copy.session) return std::nullopt;
     copy.command = std::move(launch->command);
     copy.serial = std::move(launch->serial);
-    TabId added{};
-    {
-        auto guard = cell_.borrow();
-        if (!guard) return std::nullopt;
-        AppState& state = **guard;
-        copy.record_id = core::new_id('s');
-        copy.history = load_history_lines(fs_, state, copy.record_id);
-        if (!copy.custom_title) copy.title = "Terminal " + std::to_string(state.tabs().size() + 1);
-        if (state.appearance.log_all_sessions && state.config.data_dir) {
-            start_log(copy, *state.config.data_dir);
-        }
-        added = state.insert_tab_after(std::move(copy), id);
-    }
-    save_session_list();
-    refresh();
+    const std::optional<TabId> added = cell_.change(
+        [this, id, copy = std::move(copy)](AppState& state) mutable {
+            copy.record_id = core::new_id('s');
+            copy.history = load_history_lines(fs_, state, copy.record_id);
+            if (!copy.custom_title) {
+                copy.title = "Terminal " + std::to_string(state.tabs().size() + 1);
+            }
+            if (state.appearance.log_all_sessions && state.config.data_dir) {
+                start_log(copy, *state.config.data_dir);
+            }
+            return state.insert_tab_after(std::move(copy), id);
+        },
+        [this](TabId) {
+            tell_pending_log_notices();
+            save_session_list();
+            refresh();
+        });
     return added;
 }
 
@@ -466,31 +478,34 @@ bool Workspace::start_log(Tab& tab, const core::Path& data_dir) {
 }
 
 void Workspace::end_all_tabs() {
-    std::vector<Tab> tabs;
-    if (auto state = cell_.borrow()) {
-        while (!(*state)->tabs().empty()) {
-            tabs.push_back(std::move(*(*state)->remove_tab((*state)->tabs().front().id())));
-        }
-    }
-    // Outside the borrow: ending a log waits briefly for its disk, and a
-    // session's close for its console.
-    for (Tab& tab : tabs) tab.log.reset();
-    for (Tab& tab : tabs) tab.session.reset();
+    cell_.change(
+        [](AppState& state) {
+            auto tabs = std::make_shared<std::vector<Tab>>();
+            while (!state.tabs().empty()) {
+                tabs->push_back(std::move(*state.remove_tab(state.tabs().front().id())));
+            }
+            return tabs;
+        },
+        // After the change: ending a log waits briefly for its disk, and a
+        // session's close for its console.
+        [](std::shared_ptr<std::vector<Tab>> tabs) {
+            for (Tab& tab : *tabs) tab.log.reset();
+            for (Tab& tab : *tabs) tab.session.reset();
+        });
 }
 
 void Workspace::toggle_log(TabId id) {
-    {
-        auto guard = cell_.borrow();
-        if (!guard) return;
-        Tab* tab = (*guard)->find_tab(id);
-        if (!tab) return;
-        if (tab->log) {
-            tab->log.reset();  // writes the screen's rest, then the writer ends
-        } else if (const auto& dir = (*guard)->config.data_dir) {
-            start_log(*tab, *dir);
-        }
-    }
-    take_logs();
+    cell_.change(
+        [this, id](AppState& state) {
+            Tab* tab = state.find_tab(id);
+            if (!tab) return;
+            if (tab->log) {
+                tab->log.reset();  // writes the screen's rest, then the writer ends
+            } else if (const auto& dir = state.config.data_dir) {
+                start_log(*tab, *dir);
+            }
+        },
+        [this] { take_logs(); });
 }
 
 namespace {
@@ -513,68 +528,84 @@ bool Workspace::take_output(const core::LoadedConfig& config, Tab& tab,
     return model_failed(tab);
 }
 
-void Workspace::take_logs() {
+namespace {
+
+struct OutputTaken {
     std::vector<std::string> told;
     std::vector<TabId> failed;
-    if (auto guard = cell_.borrow()) {
-        for (const Tab& each : (*guard)->tabs()) {
-            Tab& tab = *(*guard)->find_tab(each.id());
-            if (take_output((*guard)->config, tab, told)) failed.push_back(tab.id());
-        }
-    }
+};
+
+}  // namespace
+
+void Workspace::after_output(std::vector<std::string> told, const std::vector<TabId>& failed) {
     told.insert(told.end(), pending_log_notices_.begin(), pending_log_notices_.end());
     pending_log_notices_.clear();
     for (std::string& text : told) notify(std::move(text));
     for (const TabId id : failed) end_failed_session(id);
 }
 
-bool Workspace::session_output(pty::SessionId id) {
-    std::vector<std::string> told;
-    std::optional<TabId> failed;
-    {
-        auto guard = cell_.borrow();
-        // Busy: the paint that follows takes the output in.
-        if (!guard) return true;
-        Tab* tab = (*guard)->tab_of_session(id);
-        if (!tab) return false;
-        // Before reading: output fed after this is told again.
-        tab->session->acknowledge_output();
-        if (take_output((*guard)->config, *tab, told)) failed = tab->id();
-    }
-    for (std::string& text : told) notify(std::move(text));
-    if (failed) end_failed_session(*failed);
-    return true;
+void Workspace::take_logs() {
+    cell_.change(
+        [this](AppState& state) {
+            OutputTaken taken;
+            for (const Tab& each : state.tabs()) {
+                Tab& tab = *state.find_tab(each.id());
+                if (take_output(state.config, tab, taken.told)) taken.failed.push_back(tab.id());
+            }
+            return taken;
+        },
+        [this](OutputTaken taken) { after_output(std::move(taken.told), taken.failed); });
+}
+
+void Workspace::session_output(pty::SessionId id) {
+    cell_.change(
+        [this, id](AppState& state) {
+            OutputTaken taken;
+            Tab* tab = state.tab_of_session(id);
+            if (!tab) return taken;
+            // Before reading: output fed after this is told again.
+            tab->session->acknowledge_output();
+            if (take_output(state.config, *tab, taken.told)) taken.failed.push_back(tab->id());
+            return taken;
+        },
+        [this](OutputTaken taken) { after_output(std::move(taken.told), taken.failed); });
 }
 
 void Workspace::end_failed_session(TabId id) {
-    std::unique_ptr<TabLog> log;
-    std::unique_ptr<Session> session;
-    std::string text;
-    {
-        auto guard = cell_.borrow();
-        if (!guard) return;
-        AppState& state = **guard;
-        Tab* tab = state.find_tab(id);
-        if (!tab || !model_failed(*tab)) return;
-        std::string reason = tab->session->model().failure();
-        if (reason.empty()) reason = "unknown error";
-        text = "Session " + core::debug_quote(display_title(state, *tab)) +
-               " ended: its terminal failed (" + reason + "). Enter restarts, Esc closes.";
-        tab->ended = pty::SessionEnd{};
-        forget_typing_and_view(state, *tab);
-        log = std::move(tab->log);
-        session = std::move(tab->session);
-    }
-    // Outside the borrow, the log first: it can no longer read the screen,
-    // and ends with what it took.
-    log.reset();
-    session.reset();
-    notify(std::move(text));
+    struct Ended {
+        std::unique_ptr<TabLog> log;
+        std::unique_ptr<Session> session;
+        std::string text;
+    };
+    cell_.change(
+        [id](AppState& state) {
+            auto ended = std::make_shared<Ended>();
+            Tab* tab = state.find_tab(id);
+            if (!tab || !model_failed(*tab)) return ended;
+            std::string reason = tab->session->model().failure();
+            if (reason.empty()) reason = "unknown error";
+            ended->text = "Session " + core::debug_quote(display_title(state, *tab)) +
+                          " ended: its terminal failed (" + reason +
+                          "). Enter restarts, Esc closes.";
+            tab->ended = pty::SessionEnd{};
+            forget_typing_and_view(state, *tab);
+            ended->log = std::move(tab->log);
+            ended->session = std::move(tab->session);
+            return ended;
+        },
+        // After the change, the log first: it can no longer read the screen,
+        // and ends with what it took.
+        [this](std::shared_ptr<Ended> ended) {
+            if (ended->text.empty()) return;
+            ended->log.reset();
+            ended->session.reset();
+            notify(std::move(ended->text));
+        });
 }
 
 std::optional<core::Path> Workspace::logs_folder() {
-    std::optional<core::Path> dir;
-    if (auto state = cell_.borrow()) dir = (*state)->config.data_dir;
+    const std::optional<core::Path> dir =
+        cell_.read([](const AppState& s) { return s.config.data_dir; });
     if (!dir) return std::nullopt;
     const core::Path logs = logs_folder_of(*dir);
     if (auto made = fs_.create_directories(logs); !made) {
@@ -585,13 +616,21 @@ std::optional<core::Path> Workspace::logs_folder() {
 }
 
 void Workspace::notify(std::string text) {
-    bool added = false;
-    if (auto state = cell_.borrow()) {
-        added = !(*state)->notices.shows(text);
-        (*state)->notices.add(std::move(text));
-    }
-    // A failure that repeats with every paint must not paint again.
-    if (added) window_.invalidate();
+    cell_.change(
+        [text = std::move(text)](AppState& state) mutable {
+            const bool added = !state.notices.shows(text);
+            state.notices.add(std::move(text));
+            return added;
+        },
+        // A failure that repeats with every paint must not paint again.
+        [this](bool added) {
+            if (added) window_.invalidate();
+        });
+}
+
+void Workspace::tell_pending_log_notices() {
+    std::vector<std::string> told = std::exchange(pending_log_notices_, {});
+    for (std::string& text : told) notify(std::move(text));
 }
 
 void Workspace::save(ConfigFile file) {
@@ -600,15 +639,19 @@ void Workspace::save(ConfigFile file) {
 }
 
 void Workspace::flush_saves() {
+    // The files are written in the change, from the state as it is then.
+    cell_.change([this](AppState& state) { return write_unsaved(state); },
+                 [this](bool told) {
+                     if (told) window_.invalidate();
+                 });
+}
+
+bool Workspace::write_unsaved(AppState& state) {
     bool told = false;
     {
-        auto guard = cell_.borrow();
-        // Busy: the files stay marked for the next save point.
-        if (!guard) return;
-        AppState& state = **guard;
         if (!state.config.data_dir) {
             unsaved_ = 0;
-            return;
+            return false;
         }
         for (const ConfigFile file :
              {ConfigFile::Settings, ConfigFile::Profiles, ConfigFile::Sessions}) {
@@ -628,7 +671,7 @@ void Workspace::flush_saves() {
             }
         }
     }
-    if (told) window_.invalidate();
+    return told;
 }
 
 void Workspace::refresh() {

@@ -7,6 +7,7 @@
 
 #include "fake_launch_system.hpp"
 #include "test_dirs.hpp"
+#include "tolvar/app/command_runner.hpp"
 #include "tolvar/app/workspace.hpp"
 
 namespace tolvar::app::testing {
@@ -65,8 +66,8 @@ class FakeStarter final : public SessionStarter {
 class FakeWindow final : public WindowPort {
   public:
     explicit FakeWindow(StateCell& cell) : cell_(cell) {}
-    // The real calls re-enter the window procedure, which borrows the state:
-    // borrowing here proves no operation still holds it.
+    // The real calls re-enter the window procedure, which may change the
+    // state: no operation may still hold it.
     void relayout() override { touch(), ++relayouts; }
     void invalidate() override { touch(), ++invalidates; }
     void destroy() override { touch(), ++destroyed; }
@@ -80,7 +81,7 @@ class FakeWindow final : public WindowPort {
 
   private:
     void touch() {
-        if (!cell_.borrow()) ++reentry_refused;
+        if (cell_.changing()) ++reentry_refused;
     }
     StateCell& cell_;
 };
@@ -89,6 +90,57 @@ class FakeExternals final : public ExternalStarter {
   public:
     void start_external(const proto::External& plan) override { started.push_back(plan); }
     std::vector<proto::External> started;
+};
+
+// Records what commands asked of the window. Like the window port, the real
+// calls can re-enter the window procedure: none may come inside a change.
+class FakeCommandPort final : public CommandPort {
+  public:
+    explicit FakeCommandPort(StateCell& cell) : cell_(cell) {}
+    std::optional<std::string> read_clipboard() override { return touch(), clipboard; }
+    void write_clipboard(std::string_view text) override {
+        touch();
+        copied.emplace_back(text);
+    }
+    void start_new_window() override { touch(), ++new_windows; }
+    void start_rename(RenameTarget target) override { touch(), renames.push_back(target); }
+    void open_connection_manager() override { touch(), dialogs.push_back("connections"); }
+    void open_quick_connect() override { touch(), dialogs.push_back("quick connect"); }
+    void open_history_viewer() override { touch(), dialogs.push_back("history"); }
+    void open_find() override { touch(), dialogs.push_back("find"); }
+    void open_palette() override { touch(), dialogs.push_back("palette"); }
+    void save_output(TabId tab) override { touch(), saved.push_back(tab); }
+    void show_main_window() override { touch(), ++shows; }
+    void summon() override { touch(), ++summons; }
+    void open_in_shell(const std::string& target) override { touch(), opened.push_back(target); }
+    std::optional<std::string> open_link(const std::string& target) override {
+        touch();
+        links.push_back(target);
+        return link_failure;
+    }
+    void info_box(const std::string& caption, const std::string& text) override {
+        touch();
+        boxes.push_back(caption + "|" + text);
+    }
+    void quit() override { touch(), ++quits; }
+
+    std::optional<std::string> clipboard;
+    std::optional<std::string> link_failure;
+    std::vector<std::string> copied;
+    std::vector<std::string> dialogs;
+    std::vector<RenameTarget> renames;
+    std::vector<TabId> saved;
+    std::vector<std::string> opened;
+    std::vector<std::string> links;
+    std::vector<std::string> boxes;
+    int new_windows = 0, shows = 0, summons = 0, quits = 0;
+    int reentry_refused = 0;
+
+  private:
+    void touch() {
+        if (cell_.changing()) ++reentry_refused;
+    }
+    StateCell& cell_;
 };
 
 // A workspace with fakes, the real launch plans over a fake system, and the
@@ -101,6 +153,8 @@ struct Rig {
     proto::testing::FakeSystem system;
     core::testing::FaultyFileSystem fs;
     Workspace ws{cell, starter, window, externals, system, fs};
+    FakeCommandPort port{cell};
+    CommandRunner commands{ws, port, fs};
 
     AppState& state() { return *cell_guardless(); }
     Tab& tab(std::size_t position) { return *state().find_tab(id(position)); }
@@ -120,10 +174,8 @@ struct Rig {
     }
 
   private:
-    AppState* cell_guardless() {
-        auto guard = cell.borrow();
-        return &**guard;  // tests read the state between operations only
-    }
+    // Tests read the state between operations only.
+    AppState* cell_guardless() { return &cell.unguarded(); }
 };
 
 }  // namespace tolvar::app::testing

@@ -16,40 +16,10 @@ constexpr Modifiers k_ctrl{.ctrl = true};
 constexpr Modifiers k_shift{.shift = true};
 constexpr Modifiers k_ctrl_shift{.ctrl = true, .shift = true};
 
-class FakeInputPort final : public InputPort {
-  public:
-    explicit FakeInputPort(StateCell& cell) : cell_(cell) {}
-    std::optional<std::string> read_clipboard() override { return touch(), clipboard; }
-    void write_clipboard(std::string_view text) override {
-        touch();
-        copied.emplace_back(text);
-    }
-    void start_new_window() override { touch(), ++new_windows; }
-    void start_rename(RenameTarget target) override { touch(), renames.push_back(target); }
-    void open_connection_manager() override { touch(), dialogs.push_back("connections"); }
-    void open_quick_connect() override { touch(), dialogs.push_back("quick connect"); }
-    void open_history_viewer() override { touch(), dialogs.push_back("history"); }
-    void open_find() override { touch(), dialogs.push_back("find"); }
-
-    std::optional<std::string> clipboard;
-    Lines copied;
-    Lines dialogs;
-    int new_windows = 0;
-    std::vector<RenameTarget> renames;
-    int reentry_refused = 0;
-
-  private:
-    // Like the window port: the real calls can re-enter the window procedure.
-    void touch() {
-        if (!cell_.borrow()) ++reentry_refused;
-    }
-    StateCell& cell_;
-};
-
 struct Input : ::testing::Test {
     testing::Rig rig;
-    FakeInputPort port{rig.cell};
-    InputController input{rig.ws, rig.window, port, rig.fs};
+    testing::FakeCommandPort& port = rig.port;
+    InputController input{rig.ws, rig.commands, rig.fs};
 
     Input() { rig.open(); }
     ~Input() override {
@@ -178,7 +148,7 @@ TEST_F(Input, AnEndedTabSendsNothingAnywhereAndTracksNothing) {
     type(u"ls\tx");
     press(vk::k_up);
     press(vk::k_f1 + 8, k_ctrl_shift);  // the quick key
-    input.paste();
+    rig.commands.execute(cmd::Paste{});
     type(u"\x7f");
     for (std::size_t i : {0, 1, 2}) EXPECT_EQ(written(i), "") << i;
     EXPECT_TRUE(tab(1).history.empty());
@@ -279,13 +249,13 @@ TEST_F(Input, PasteTurnsLineEndsIntoCarriageReturns) {
 TEST_F(Input, BracketedPasteWrapsAndCannotBeClosedEarly) {
     feed("\x1b[?2004h");
     port.clipboard = "a\r\nb\nc";
-    input.paste();
+    rig.commands.execute(cmd::Paste{});
     EXPECT_EQ(written(), "\x1b[200~a\rb\rc\x1b[201~");
     written().clear();
     // The fault pinned: an end marker inside the text ended the bracket and
     // ran the rest as typed commands. Removing one may form another.
     port.clipboard = "x\x1b[201~rm -rf ~\n\x1b[20\x1b[201~1~y";
-    input.paste();
+    rig.commands.execute(cmd::Paste{});
     EXPECT_EQ(written(), "\x1b[200~xrm -rf ~\ry\x1b[201~");
     EXPECT_EQ(paste_bytes("\x1b[201~", false), "\x1b[201~");  // only brackets are guarded
 }
@@ -298,7 +268,7 @@ TEST_F(Input, ABroadcastPasteIsBracketedAsEachTabAsked) {
     rig.ws.toggle_group_broadcast(web);
     feed("\x1b[?2004h", 1);  // only the background tab asked
     port.clipboard = "a\nb";
-    input.paste();
+    rig.commands.execute(cmd::Paste{});
     EXPECT_EQ(written(0), "a\rb");
     EXPECT_EQ(written(1), "\x1b[200~a\rb\x1b[201~");
 }
@@ -574,13 +544,22 @@ TEST_F(Input, BrowserKeysMoveCycleAndOpen) {
     for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(written(i), "") << i;
 }
 
-TEST_F(Input, NothingHappensWhileTheStateIsBorrowed) {
-    auto held = rig.cell.borrow();
-    input.key_down(vk::letter('T'), k_ctrl);
-    input.character(u'a', k_none);
-    held.reset();
-    EXPECT_EQ(state().tabs().size(), 1u);
-    EXPECT_EQ(written(), "");
+// Keys pressed while a change holds the state (a window message handled
+// inside it) are not lost: they run right after it, in order.
+TEST_F(Input, KeysDuringAChangeRunAfterIt) {
+    echo();
+    rig.cell.change([&](AppState&) {
+        input.key_down(vk::letter('T'), k_ctrl);
+        type(u"ab");
+        EXPECT_EQ(written(), "");
+    });
+    EXPECT_EQ(state().tabs().size(), 2u);
+    // The new tab is active once its change ran; the letters were asked for
+    // after it, so they went there.
+    EXPECT_EQ(written(1), "ab");
+    EXPECT_EQ(written(0), "");
+    EXPECT_GE(rig.cell.counts().deferred, 3u);
+    EXPECT_EQ(rig.cell.counts().dropped, 0u);
 }
 
 }  // namespace

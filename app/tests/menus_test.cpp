@@ -12,30 +12,9 @@
 namespace tolvar::app {
 namespace {
 
-using namespace menu_id;
 using testing::Rig;
 
-class FakeMenuPort final : public MenuPort {
-  public:
-    void start_rename(RenameTarget target) override { renames.push_back(target); }
-    void show_history_viewer() override { ++histories; }
-    void save_output(TabId tab) override { saved.push_back(tab); }
-    void invalidate() override { ++invalidates; }
-    void show_main_window() override { ++shows; }
-    void open_in_shell(const std::string& target) override { opened.push_back(target); }
-    void info_box(const std::string& caption, const std::string& text) override {
-        boxes.push_back(caption + "|" + text);
-    }
-    void quit() override { ++quits; }
-
-    std::vector<RenameTarget> renames;
-    std::vector<TabId> saved;
-    std::vector<std::string> opened;
-    std::vector<std::string> boxes;
-    int histories = 0, invalidates = 0, shows = 0, quits = 0;
-};
-
-// Top-level entries as "text#id", with "*" for a check mark and "---" for a
+// Top-level entries as their text, with "*" for a check mark and "---" for a
 // separator: compact enough to compare whole menus.
 std::vector<std::string> outline(const Menu& menu) {
     std::vector<std::string> out;
@@ -45,7 +24,7 @@ std::vector<std::string> outline(const Menu& menu) {
         } else if (item.kind == MenuItem::Kind::Submenu) {
             out.push_back(item.text + ">");
         } else {
-            out.push_back(item.text + "#" + std::to_string(item.id) + (item.checked ? "*" : ""));
+            out.push_back(item.text + (item.checked ? "*" : ""));
         }
     }
     return out;
@@ -60,28 +39,52 @@ const Menu& submenu(const Menu& menu, std::string_view text) {
     return none;
 }
 
+// Runs the item at `path`, as a click on it does: "Color/Red", each step an
+// item's text up to its tab.
+void choose(Rig& rig, const Menu& menu, std::string_view path) {
+    const Menu* level = &menu;
+    for (;;) {
+        const std::size_t slash = path.find('/');
+        const std::string_view name = path.substr(0, slash);
+        const MenuItem* found = nullptr;
+        for (const MenuItem& item : *level) {
+            if (std::string_view(item.text).substr(0, item.text.find('\t')) == name) found = &item;
+        }
+        if (!found) {
+            ADD_FAILURE() << "no item " << name;
+            return;
+        }
+        if (slash == std::string_view::npos) {
+            ASSERT_TRUE(found->command) << name;
+            rig.commands.execute(*found->command);
+            return;
+        }
+        level = &found->items;
+        path.remove_prefix(slash + 1);
+    }
+}
+
 TEST(TabMenu, UngroupedTabShowsNoGroupEntries) {
     Rig rig;
     rig.open(2);
     auto menu = tab_menu(rig.state(), rig.id(1));
     ASSERT_TRUE(menu);
-    EXPECT_EQ(menu->subject, rig.id(1));
     EXPECT_EQ(
-        outline(menu->items),
-        (std::vector<std::string>{"Rename\tCtrl+Shift+R#1", "History\xE2\x80\xA6\tCtrl+Shift+H#14",
-                                  "Color>", "Group>", "View>", "Log to file#20", "Restart session#18",
-                                  "Duplicate tab#19", "Save output\xE2\x80\xA6#17",
-                                  "Clear scrollback#16", "---", "Close\tCtrl+Shift+W#2"}));
-    const Menu& colors = submenu(menu->items, "Color");
+        outline(menu.value()),
+        (std::vector<std::string>{"Rename\tCtrl+Shift+R", "History\xE2\x80\xA6\tCtrl+Shift+H",
+                                  "Color>", "Group>", "View>", "Log to file", "Restart session",
+                                  "Duplicate tab", "Save output\xE2\x80\xA6",
+                                  "Clear scrollback", "---", "Close\tCtrl+Shift+W"}));
+    const Menu& colors = submenu(menu.value(), "Color");
     ASSERT_EQ(colors.size(), 9u);
-    EXPECT_EQ(outline(colors)[0], "Default#100*");
-    EXPECT_EQ(outline(colors)[8], "Gray#108");
-    EXPECT_EQ(outline(submenu(menu->items, "Group")),
-              (std::vector<std::string>{"No group#4*", "---", "New group#3"}));
-    EXPECT_EQ(outline(submenu(menu->items, "View")),
-              (std::vector<std::string>{"Single#11*", "Tile group\tCtrl+Shift+G#12",
-                                        "Tile all\tCtrl+Shift+A#13",
-                                        "Browse groups\tCtrl+Shift+Z#15", "---", "Theme>"}));
+    EXPECT_EQ(outline(colors)[0], "Default*");
+    EXPECT_EQ(outline(colors)[8], "Gray");
+    EXPECT_EQ(outline(submenu(menu.value(), "Group")),
+              (std::vector<std::string>{"No group*", "---", "New group"}));
+    EXPECT_EQ(outline(submenu(menu.value(), "View")),
+              (std::vector<std::string>{"Single*", "Tile group\tCtrl+Shift+G",
+                                        "Tile all\tCtrl+Shift+A",
+                                        "Browse groups\tCtrl+Shift+Z", "---", "Theme>"}));
     EXPECT_FALSE(tab_menu(rig.state(), TabId{77}));
 }
 
@@ -96,73 +99,67 @@ TEST(TabMenu, GroupedTabInACollapsedBroadcastingGroup) {
 
     auto menu = tab_menu(rig.state(), rig.id(1));
     ASSERT_TRUE(menu);
-    const auto items = outline(menu->items);
+    const auto items = outline(menu.value());
     EXPECT_EQ(
         std::vector<std::string>(items.begin() + 5, items.end()),
         (std::vector<std::string>{
-            "New tab in group#7", "Rename group#5", "Expand group\tCtrl+Shift+E#8",
-            "Broadcast input to group\tCtrl+Shift+B#6*", "Log to file#20", "Restart session#18", "Duplicate tab#19",
-            "Save output\xE2\x80\xA6#17", "Clear scrollback#16", "---", "Close\tCtrl+Shift+W#2"}));
-    EXPECT_EQ(outline(submenu(menu->items, "Group")),
-              (std::vector<std::string>{"No group#4", "Web#200", "Db#201*", "---", "New group#3"}));
-    EXPECT_EQ(outline(submenu(menu->items, "View"))[2], "Tile all\tCtrl+Shift+A#13*");
+            "New tab in group", "Rename group", "Expand group\tCtrl+Shift+E",
+            "Broadcast input to group\tCtrl+Shift+B*", "Log to file", "Restart session", "Duplicate tab",
+            "Save output\xE2\x80\xA6", "Clear scrollback", "---", "Close\tCtrl+Shift+W"}));
+    EXPECT_EQ(outline(submenu(menu.value(), "Group")),
+              (std::vector<std::string>{"No group", "Web", "Db*", "---", "New group"}));
+    EXPECT_EQ(outline(submenu(menu.value(), "View"))[2], "Tile all\tCtrl+Shift+A*");
 
     rig.state().find_group(db)->collapsed = false;
-    EXPECT_EQ(outline(tab_menu(rig.state(), rig.id(1))->items)[7],
-              "Collapse group\tCtrl+Shift+E#8");
+    EXPECT_EQ(outline(tab_menu(rig.state(), rig.id(1)).value())[7],
+              "Collapse group\tCtrl+Shift+E");
 }
 
 TEST(TabMenu, ColourChoicesAndTheirChecks) {
     Rig rig;
     rig.open();
-    FakeMenuPort port;
+    const int repaints = rig.window.invalidates;
     auto menu = *tab_menu(rig.state(), rig.id(0));
-    run_tab_command(rig.ws, port, menu, 101);  // Red
+    choose(rig, menu, "Color/Red");
     EXPECT_EQ(rig.tab(0).color, 0);
-    EXPECT_EQ(outline(submenu(tab_menu(rig.state(), rig.id(0))->items, "Color"))[1], "Red#101*");
-    run_tab_command(rig.ws, port, menu, 108);
+    EXPECT_EQ(outline(submenu(tab_menu(rig.state(), rig.id(0)).value(), "Color"))[1], "Red*");
+    choose(rig, menu, "Color/Gray");
     EXPECT_EQ(rig.tab(0).color, 7);
-    run_tab_command(rig.ws, port, menu, 100);
+    choose(rig, menu, "Color/Default");
     EXPECT_EQ(rig.tab(0).color, std::nullopt);
-    EXPECT_EQ(port.invalidates, 3);
+    EXPECT_EQ(rig.window.invalidates, repaints + 3);
     EXPECT_EQ(rig.window.reentry_refused, 0);
 
     // A stored index beyond the palette is no colour: "Default" is checked.
     rig.state().find_tab(rig.id(0))->color = 12;
-    EXPECT_EQ(outline(submenu(tab_menu(rig.state(), rig.id(0))->items, "Color"))[0],
-              "Default#100*");
+    EXPECT_EQ(outline(submenu(tab_menu(rig.state(), rig.id(0)).value(), "Color"))[0],
+              "Default*");
 }
 
 TEST(TabMenu, ChoicesFindTheirSubjectAgain) {
     Rig rig;
     rig.open(3);
-    FakeMenuPort port;
     const auto menu = *tab_menu(rig.state(), rig.id(2));
     // Another tab's session ended while the menu was open: positions moved.
     rig.ws.close_tab(rig.id(0));
-    run_tab_command(rig.ws, port, menu, 103);
+    choose(rig, menu, "Color/Yellow");
     EXPECT_EQ(rig.tab(1).color, 2);
     EXPECT_EQ(rig.tab(0).color, std::nullopt);
 
     // The subject itself ended: the choice does nothing.
     rig.ws.close_tab(rig.id(1));
-    const int invalidates = port.invalidates;
-    run_tab_command(rig.ws, port, menu, k_close);
-    run_tab_command(rig.ws, port, menu, k_rename);
+    const int invalidates = rig.window.invalidates;
+    choose(rig, menu, "Close");
+    choose(rig, menu, "Rename");
     EXPECT_EQ(rig.state().tabs().size(), 1u);
-    EXPECT_TRUE(port.renames.empty());
-    EXPECT_EQ(port.invalidates, invalidates);
+    EXPECT_TRUE(rig.port.renames.empty());
+    EXPECT_EQ(rig.window.invalidates, invalidates);
 
-    // Dismissed: nothing at all.
-    const auto live = *tab_menu(rig.state(), rig.id(0));
-    run_tab_command(rig.ws, port, live, 0);
-    EXPECT_EQ(port.invalidates, invalidates);
 }
 
 TEST(TabMenu, ClearScrollbackEmptiesOnlyItsTabAndSaveOutputAsksForAFile) {
     Rig rig;
     rig.open(2);
-    FakeMenuPort port;
     for (std::size_t i : {0u, 1u}) {
         rig.tab(i).session->model().with([](pty::TerminalModel& m) {
             for (int n = 0; n < 40; ++n) m.feed("line\r\n");
@@ -170,31 +167,30 @@ TEST(TabMenu, ClearScrollbackEmptiesOnlyItsTabAndSaveOutputAsksForAFile) {
     }
     Tab& tab = rig.tab(1);
     tab.scroll.to_oldest(history_extent(tab));
-    run_tab_command(rig.ws, port, *tab_menu(rig.state(), rig.id(1)), k_clear_scrollback);
+    choose(rig, *tab_menu(rig.state(), rig.id(1)), "Clear scrollback");
     EXPECT_EQ(history_extent(tab).kept(), 0u);
     EXPECT_TRUE(tab.scroll.live());
     EXPECT_GT(history_extent(rig.tab(0)).kept(), 0u);
-    run_tab_command(rig.ws, port, *tab_menu(rig.state(), rig.id(0)), k_save_output);
-    EXPECT_EQ(port.saved, std::vector<TabId>{rig.id(0)});
+    choose(rig, *tab_menu(rig.state(), rig.id(0)), "Save output\xE2\x80\xA6");
+    EXPECT_EQ(rig.port.saved, std::vector<TabId>{rig.id(0)});
 }
 
 TEST(TabMenu, RestartAndDuplicateActOnTheirSubject) {
     Rig rig;
     rig.ws.open_tab({.command = "pwsh", .group = "Web"});
     rig.open();
-    FakeMenuPort port;
     const TabId subject = rig.id(0);
     const pty::SessionId before = rig.tab(0).session->id();
-    run_tab_command(rig.ws, port, *tab_menu(rig.state(), subject), k_restart);
+    choose(rig, *tab_menu(rig.state(), subject), "Restart session");
     EXPECT_EQ(rig.id(0), subject);
     EXPECT_NE(rig.tab(0).session->id(), before);
     EXPECT_EQ(rig.starter.commands.back(), "pwsh");
 
-    run_tab_command(rig.ws, port, *tab_menu(rig.state(), subject), k_duplicate);
+    choose(rig, *tab_menu(rig.state(), subject), "Duplicate tab");
     ASSERT_EQ(rig.state().tabs().size(), 3u);
     EXPECT_EQ(rig.tab(1).command, "pwsh");
     EXPECT_EQ(rig.tab(1).group(), rig.tab(0).group());
-    EXPECT_GT(port.invalidates, 0);
+    EXPECT_GT(rig.window.invalidates, 0);
 }
 
 TEST(TabMenu, GroupEntriesAreHeldByIdNotPosition) {
@@ -202,41 +198,39 @@ TEST(TabMenu, GroupEntriesAreHeldByIdNotPosition) {
     rig.ws.open_tab({.group = "A"});
     rig.ws.open_tab({.group = "B"});
     rig.open();
-    FakeMenuPort port;
     const auto menu = *tab_menu(rig.state(), rig.id(2));
     const GroupId b = rig.state().groups()[1].id();
     // Group A disappears: B is now at position 0, but 201 still means B.
     rig.ws.close_tab(rig.id(0));
-    run_tab_command(rig.ws, port, menu, 201);
+    choose(rig, menu, "Group/B");
     EXPECT_EQ(rig.tab(1).group(), b);
     // A group gone by the time of the choice is not joined.
     rig.ws.close_tab(rig.id(0));
-    run_tab_command(rig.ws, port, *tab_menu(rig.state(), rig.id(0)), k_no_group);
-    run_tab_command(rig.ws, port, menu, 201);
+    choose(rig, *tab_menu(rig.state(), rig.id(0)), "Group/No group");
+    choose(rig, menu, "Group/B");
     EXPECT_EQ(rig.tab(0).group(), std::nullopt);
 }
 
 TEST(TabMenu, GroupCommandsActOnTheTabsOwnGroup) {
     Rig rig;
     rig.open();
-    FakeMenuPort port;
     auto menu = *tab_menu(rig.state(), rig.id(0));
-    run_tab_command(rig.ws, port, menu, k_new_group);
+    choose(rig, menu, "Group/New group");
     ASSERT_EQ(rig.state().groups().size(), 1u);
     const GroupId g = rig.state().groups()[0].id();
     EXPECT_EQ(rig.state().groups()[0].name, "Group 1");
 
     menu = *tab_menu(rig.state(), rig.id(0));
-    run_tab_command(rig.ws, port, menu, k_broadcast);
-    run_tab_command(rig.ws, port, menu, k_collapse_group);
-    run_tab_command(rig.ws, port, menu, k_rename_group);
-    run_tab_command(rig.ws, port, menu, k_rename);
-    run_tab_command(rig.ws, port, menu, k_history);
-    run_tab_command(rig.ws, port, menu, k_new_tab_in_group);
+    choose(rig, menu, "Broadcast input to group");
+    choose(rig, menu, "Collapse group");
+    choose(rig, menu, "Rename group");
+    choose(rig, menu, "Rename");
+    choose(rig, menu, "History\xE2\x80\xA6");
+    choose(rig, menu, "New tab in group");
     EXPECT_TRUE(rig.state().broadcasts(g));
     EXPECT_TRUE(rig.state().groups()[0].collapsed);
-    EXPECT_EQ(port.renames, (std::vector<RenameTarget>{g, menu.subject}));
-    EXPECT_EQ(port.histories, 1);
+    EXPECT_EQ(rig.port.renames, (std::vector<RenameTarget>{g, rig.id(0)}));
+    EXPECT_EQ(rig.port.dialogs, std::vector<std::string>{"history"});
     ASSERT_EQ(rig.state().tabs().size(), 2u);
     EXPECT_EQ(rig.tab(1).group(), g);
     EXPECT_EQ(rig.window.reentry_refused, 0);
@@ -267,58 +261,56 @@ TEST(GroupMenu, MoveIntoNeverOffersTheGroupOrItsDescendants) {
     Nested n;
     auto menu_a = group_menu(n.rig.state(), n.a);
     ASSERT_TRUE(menu_a);
-    EXPECT_EQ(outline(submenu(menu_a->items, "Move group into")),
-              (std::vector<std::string>{"Top level#400*"}));
+    EXPECT_EQ(outline(submenu(menu_a.value(), "Move group into")),
+              (std::vector<std::string>{"Top level*"}));
     auto menu_c = group_menu(n.rig.state(), n.c);
-    EXPECT_EQ(outline(submenu(menu_c->items, "Move group into")),
-              (std::vector<std::string>{"Top level#400", "A#401", "B#402*"}));
+    EXPECT_EQ(outline(submenu(menu_c.value(), "Move group into")),
+              (std::vector<std::string>{"Top level", "A", "B*"}));
     EXPECT_EQ(
-        outline(menu_c->items),
-        (std::vector<std::string>{"Expand group\tCtrl+Shift+E#9", "New tab in group#7",
-                                  "Rename group#5", "Broadcast input to group\tCtrl+Shift+B#6",
-                                  "Move group into>", "View>", "---", "Close group#10"}));
+        outline(menu_c.value()),
+        (std::vector<std::string>{"Expand group\tCtrl+Shift+E", "New tab in group",
+                                  "Rename group", "Broadcast input to group\tCtrl+Shift+B",
+                                  "Move group into>", "View>", "---", "Close group"}));
     EXPECT_FALSE(group_menu(n.rig.state(), GroupId{99}));
 
-    FakeMenuPort port;
-    run_group_command(n.rig.ws, port, *menu_c, 401);
+    choose(n.rig, *menu_c, "Move group into/A");
     EXPECT_EQ(n.rig.state().find_group(n.c)->parent(), n.a);
-    run_group_command(n.rig.ws, port, *menu_c, k_top_level);
+    choose(n.rig, *menu_c, "Move group into/Top level");
     EXPECT_EQ(n.rig.state().find_group(n.c)->parent(), std::nullopt);
 }
 
 TEST(GroupMenu, TileGroupActivatesTheGroupFirst) {
     Nested n;
     n.rig.ws.set_active_tab(n.rig.id(2));
-    FakeMenuPort port;
-    run_group_command(n.rig.ws, port, *group_menu(n.rig.state(), n.a), k_view_tile_group);
+    choose(n.rig, *group_menu(n.rig.state(), n.a), "View/Tile group");
     EXPECT_EQ(n.rig.state().active(), n.rig.id(0));
     EXPECT_EQ(n.rig.state().view_mode(), ViewMode::TileGroup);
     // The other views leave the active tab alone.
-    run_group_command(n.rig.ws, port, *group_menu(n.rig.state(), n.c), k_view_browse);
+    choose(n.rig, *group_menu(n.rig.state(), n.c), "View/Browse groups");
     EXPECT_EQ(n.rig.state().active(), n.rig.id(0));
     EXPECT_EQ(n.rig.state().view_mode(), ViewMode::BrowseGroups);
 
-    run_group_command(n.rig.ws, port, *group_menu(n.rig.state(), n.c), k_close_group);
+    choose(n.rig, *group_menu(n.rig.state(), n.c), "Close group");
     EXPECT_EQ(n.rig.state().tabs().size(), 2u);
     EXPECT_FALSE(n.rig.state().find_group(n.c));
-    EXPECT_EQ(n.rig.window.reentry_refused, 0);
+    EXPECT_EQ(n.rig.port.reentry_refused + n.rig.window.reentry_refused, 0);
 }
 
 TEST(ThemeMenu, ListsTheSchemesWithTheOneInUseChecked) {
     Rig rig;
     rig.open();
     const std::vector<std::string> fresh{
-        "Default#900*",       "Solarized Dark#901", "Solarized Light#902", "One Half Dark#903",
-        "One Half Light#904", "Tango Dark#905",     "Tango Light#906"};
-    EXPECT_EQ(outline(submenu(submenu(tab_menu(rig.state(), rig.id(0))->items, "View"), "Theme")),
+        "Default*",       "Solarized Dark", "Solarized Light", "One Half Dark",
+        "One Half Light", "Tango Dark",     "Tango Light"};
+    EXPECT_EQ(outline(submenu(submenu(tab_menu(rig.state(), rig.id(0)).value(), "View"), "Theme")),
               fresh);
     rig.state().appearance.palette = Palette(*find_theme("Tango Light"));
-    const Menu themes = submenu(view_menu(ViewMode::Single, "Tango Light"), "Theme");
-    EXPECT_EQ(outline(themes)[0], "Default#900");
-    EXPECT_EQ(outline(themes)[6], "Tango Light#906*");
+    const Menu themes = submenu(view_menu(ViewMode::Single, "Tango Light", std::nullopt), "Theme");
+    EXPECT_EQ(outline(themes)[0], "Default");
+    EXPECT_EQ(outline(themes)[6], "Tango Light*");
     const GroupId g = rig.state().new_group_for(rig.id(0));
-    EXPECT_EQ(outline(submenu(submenu(group_menu(rig.state(), g)->items, "View"), "Theme"))[6],
-              "Tango Light#906*");
+    EXPECT_EQ(outline(submenu(submenu(group_menu(rig.state(), g).value(), "View"), "Theme"))[6],
+              "Tango Light*");
 }
 
 // Choosing a scheme writes "theme" and nothing else new, repaints, and keeps
@@ -329,9 +321,9 @@ TEST(ThemeMenu, AChoiceIsAppliedSavedAndRepainted) {
     rig.open();
     rig.state().config.data_dir = dir.path();
     rig.state().config.settings = core::fresh_settings();
-    FakeMenuPort port;
-    run_tab_command(rig.ws, port, *tab_menu(rig.state(), rig.id(0)), k_theme_first + 2);
-    EXPECT_EQ(port.invalidates, 1);
+    const int repaints = rig.window.invalidates;
+    choose(rig, *tab_menu(rig.state(), rig.id(0)), "View/Theme/Solarized Light");
+    EXPECT_EQ(rig.window.invalidates, repaints + 1);
     EXPECT_EQ(rig.state().appearance.palette.theme(), *find_theme("Solarized Light"));
     std::string expected = std::string(core::testing::k_fresh_settings_text);
     expected.insert(expected.size() - 2, ",\n  \"theme\": \"Solarized Light\"");
@@ -339,8 +331,8 @@ TEST(ThemeMenu, AChoiceIsAppliedSavedAndRepainted) {
 
     rig.state().config.settings.colors.value = core::parse_json(R"({"background":"#202020"})").root;
     const GroupId g = rig.state().new_group_for(rig.id(0));
-    run_group_command(rig.ws, port, *group_menu(rig.state(), g), k_theme_first + 3);
-    EXPECT_EQ(port.invalidates, 2);
+    choose(rig, *group_menu(rig.state(), g), "View/Theme/One Half Dark");
+    EXPECT_EQ(rig.window.invalidates, repaints + 2);
     const Theme& now = rig.state().appearance.palette.theme();
     EXPECT_EQ(now.name, "One Half Dark");
     EXPECT_EQ(now.background, (Rgb{0x20, 0x20, 0x20}));
@@ -360,46 +352,43 @@ TEST(TrayMenu, TogglesAreCheckedAndSavedAtOnce) {
     rig.state().config.settings.track_history = false;
     EXPECT_EQ(outline(tray_menu(rig.state().config.settings)),
               (std::vector<std::string>{
-                  "Show tolvar#1000", "---", "Close to tray#1001*",
-                  "Restore previous sessions on start#1003", "Track command history#1006", "---",
-                  "Check for updates\xE2\x80\xA6#1007", "Open settings folder#1008",
-                  "Open logs folder#1010", "Remote bridge\xE2\x80\xA6#1009", "---", "Quit#1002"}));
+                  "Show tolvar", "---", "Close to tray*",
+                  "Restore previous sessions on start", "Track command history", "---",
+                  "Check for updates\xE2\x80\xA6", "Open settings folder",
+                  "Open logs folder", "Remote bridge\xE2\x80\xA6", "---", "Quit"}));
 
-    FakeMenuPort port;
-    run_tray_command(rig.ws, port, k_track_history);
-    EXPECT_EQ(outline(tray_menu(rig.state().config.settings))[4], "Track command history#1006*");
+    choose(rig, tray_menu(rig.state().config.settings), "Track command history");
+    EXPECT_EQ(outline(tray_menu(rig.state().config.settings))[4], "Track command history*");
     auto saved = core::read_settings_file(core::platform_file_system(), dir.path());
     ASSERT_TRUE(saved && *saved);
     EXPECT_TRUE((*saved)->track_history);
     EXPECT_TRUE((*saved)->close_to_tray);
 
-    run_tray_command(rig.ws, port, k_close_to_tray);
+    choose(rig, tray_menu(rig.state().config.settings), "Close to tray");
     saved = core::read_settings_file(core::platform_file_system(), dir.path());
     EXPECT_FALSE((*saved)->close_to_tray);
 
-    run_tray_command(rig.ws, port, k_settings_folder);
-    run_tray_command(rig.ws, port, k_check_updates);
-    EXPECT_EQ(port.opened,
+    choose(rig, tray_menu(rig.state().config.settings), "Open settings folder");
+    choose(rig, tray_menu(rig.state().config.settings), "Check for updates\xE2\x80\xA6");
+    EXPECT_EQ(rig.port.opened,
               (std::vector<std::string>{core::path_to_utf8(dir.path()), k_product_page}));
 }
 
 TEST(TrayMenu, WithoutADataDirectoryNothingIsWrittenOrOpened) {
     Rig rig;
-    FakeMenuPort port;
-    run_tray_command(rig.ws, port, k_restore_sessions);
+    choose(rig, tray_menu(rig.state().config.settings), "Restore previous sessions on start");
     EXPECT_TRUE(rig.state().config.settings.restore_sessions_on_start !=
                 core::fresh_settings().restore_sessions_on_start);
-    run_tray_command(rig.ws, port, k_settings_folder);
-    EXPECT_TRUE(port.opened.empty());
+    choose(rig, tray_menu(rig.state().config.settings), "Open settings folder");
+    EXPECT_TRUE(rig.port.opened.empty());
 }
 
 TEST(TrayMenu, RemoteBridgeBox) {
     Rig rig;
-    FakeMenuPort port;
     rig.state().config.settings.remote.bind_addr = "127.0.0.1:9";
-    run_tray_command(rig.ws, port, k_remote_bridge);
-    ASSERT_EQ(port.boxes.size(), 1u);
-    EXPECT_EQ(port.boxes[0],
+    choose(rig, tray_menu(rig.state().config.settings), "Remote bridge\xE2\x80\xA6");
+    ASSERT_EQ(rig.port.boxes.size(), 1u);
+    EXPECT_EQ(rig.port.boxes[0],
               "Remote bridge|The remote bridge is off. Turn it on in settings.json (\"remote\": "
               "{ \"enabled\": true }) to pair a phone on your LAN.\n\nListen address: "
               "127.0.0.1:9\nControl allowed: false");

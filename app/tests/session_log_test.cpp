@@ -238,18 +238,6 @@ TEST(LogWriter, AFailedWriteEndsTheLogWithOneSentence) {
     EXPECT_NE(message.find("s.log"), std::string::npos) << message;
 }
 
-class QuietMenuPort final : public MenuPort {
-  public:
-    void start_rename(RenameTarget) override {}
-    void show_history_viewer() override {}
-    void save_output(TabId) override {}
-    void invalidate() override {}
-    void show_main_window() override {}
-    void open_in_shell(const std::string&) override {}
-    void info_box(const std::string&, const std::string&) override {}
-    void quit() override {}
-};
-
 // The files in a folder.
 std::vector<std::filesystem::path> files_in(const std::filesystem::path& dir) {
     std::vector<std::filesystem::path> out;
@@ -268,20 +256,19 @@ TEST(LogToFile, TheTabMenuStartsAndEndsALogOfWhatTheSessionShowed) {
         rig.ws.take_logs();  // as a paint does
     };
     feed("before the log\r\n");
-    QuietMenuPort port;
-    run_tab_command(rig.ws, port, *tab_menu(rig.state(), rig.id(0)), menu_id::k_log_to_file);
+    rig.commands.execute(cmd::ToggleLog{rig.id(0)});
     ASSERT_TRUE(rig.tab(0).log);
     // Held: a loop over the items of the returned menu itself read freed memory.
     const auto menu = tab_menu(rig.state(), rig.id(0));
     ASSERT_TRUE(menu);
-    for (const MenuItem& item : menu->items) {
-        if (item.id == menu_id::k_log_to_file) {
+    for (const MenuItem& item : *menu) {
+        if (item.command == Command(cmd::ToggleLog{rig.id(0)})) {
             EXPECT_TRUE(item.checked);
         }
     }
     for (int i = 0; i < 30; ++i) feed("\x1b[32mline " + std::to_string(i) + "\x1b[0m\r\n");
     feed("50%\r100%");
-    run_tab_command(rig.ws, port, *tab_menu(rig.state(), rig.id(0)), menu_id::k_log_to_file);
+    rig.commands.execute(cmd::ToggleLog{rig.id(0)});
     EXPECT_FALSE(rig.tab(0).log);
 
     const auto logs = files_in(data.path() / "logs");
@@ -391,10 +378,10 @@ TEST(LogToFile, EachOutputNoticeTakesItsTabsLinesWithoutAPaint) {
             expected += line + "\n";
         }
         session.model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
-        ASSERT_TRUE(rig.ws.session_output(session.id()));
+        rig.ws.session_output(session.id());
     }
     EXPECT_EQ(session.acknowledged, 300);
-    EXPECT_FALSE(rig.ws.session_output(999));
+    rig.ws.session_output(999);  // no tab holds it: nothing happens
     rig.ws.close_tab(rig.id(0));
     const auto logs = files_in(data.path() / "logs");
     ASSERT_EQ(logs.size(), 1u);

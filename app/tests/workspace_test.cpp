@@ -384,13 +384,52 @@ TEST(Saving, WithoutADataDirectoryNothingIsWrittenOrTold) {
     EXPECT_TRUE(rig.notices().empty());
 }
 
-TEST(StateCell, NestedAccessIsRefused) {
+// The faults pinned: a tab asked for inside another change started its
+// child and then dropped it, and a new tab in a group was saved ungrouped.
+TEST(StateCell, ATabAskedForInsideAChangeIsAddedRightAfterIt) {
     Rig rig;
-    auto outer = rig.cell.borrow();
-    ASSERT_TRUE(outer);
-    EXPECT_FALSE(rig.cell.borrow());
-    EXPECT_FALSE(rig.ws.open_tab({}));
-    EXPECT_TRUE(rig.starter.commands.empty());
+    rig.ws.open_tab({.group = "Web"});
+    const GroupId web = rig.state().groups()[0].id();
+    std::optional<TabId> inner = TabId{99};
+    rig.cell.change([&](AppState& state) {
+        inner = rig.ws.open_tab({.title = "late"});
+        rig.ws.new_tab_in_group(web);
+        EXPECT_EQ(state.tabs().size(), 1u);
+    });
+    EXPECT_EQ(inner, std::nullopt);  // no id yet when it was asked for
+    EXPECT_EQ(rig.titles(), (std::vector<std::string>{"Terminal 1", "Terminal 3", "late"}));
+    EXPECT_EQ(rig.tab(1).group(), web);
+    EXPECT_TRUE(rig.starter.closed.empty());
+    EXPECT_EQ(rig.cell.counts().dropped, 0u);
+    EXPECT_EQ(rig.window.reentry_refused, 0);
+}
+
+TEST(StateCell, ReadsNestAndWaitingChangesRunInOrderAfterTheirThen) {
+    StateCell cell;
+    std::vector<std::string> order;
+    cell.change(
+        [&](AppState&) {
+            cell.change([&](AppState&) { order.push_back("second"); },
+                        [&] { order.push_back("second then"); });
+            cell.change([&](AppState&) { order.push_back("third"); });
+            EXPECT_EQ(cell.read([](const AppState& s) { return s.tabs().size(); }), 0u);
+            order.push_back("first");
+        },
+        [&] {
+            EXPECT_FALSE(cell.changing());
+            order.push_back("first then");
+            // Free again: this one runs at once and gives its result.
+            EXPECT_EQ(cell.change([](AppState&) { return 7; }), 7);
+        });
+    // Each with its then, before the next that waits.
+    EXPECT_EQ(order, (std::vector<std::string>{"first", "first then", "second", "second then",
+                                               "third"}));
+    EXPECT_EQ(cell.counts().changes, 4u);
+    EXPECT_EQ(cell.counts().deferred, 2u);
+    cell.close();
+    cell.change([&](AppState&) { order.push_back("after the end"); });
+    EXPECT_EQ(cell.counts().dropped, 1u);
+    EXPECT_EQ(order.size(), 5u);
 }
 
 }  // namespace

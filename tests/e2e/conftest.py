@@ -112,6 +112,7 @@ def launch(request, wine, probe, screen, tmp_path):
     program and what it starts ("warn+heap" checks the heap).
     """
     started: list[App] = []
+    counts_files: list = []
 
     def start(appdata=True, settings: dict | None = None, files: dict | None = None,
               env: dict | None = None, wait: bool = True, program=None, args=(),
@@ -129,6 +130,10 @@ def launch(request, wine, probe, screen, tmp_path):
             if " " in program_path:
                 program_path = f'"{program_path}"'
             variables["COMSPEC"] = f"{program_path} C:\\windows\\system32\\cmd.exe"
+        # How the program's state changes went: none may be dropped.
+        counts = tmp_path / f"state-counts{len(started) or ''}.txt"
+        variables["TOLVAR_STATE_COUNTS"] = windows_path(counts)
+        counts_files.append(counts)
         variables.update(env or {})
         # Its own working folder, so a stray relative write shows up here and
         # nowhere else.
@@ -148,6 +153,34 @@ def launch(request, wine, probe, screen, tmp_path):
         _save_artifacts(request.node, screen, probe)
     for app in started:
         app.stop()
+    dropped = []
+    for path in counts_files:
+        counts = read_state_counts(path)
+        for key, value in counts.items():
+            STATE_COUNTS[key] = STATE_COUNTS.get(key, 0) + value
+        if counts.get("dropped"):
+            dropped.append(f"{path.name}: {counts}")
+    assert not dropped, f"state changes were dropped: {dropped}"
+
+
+# Summed over the whole run; a run that wrote no file deferred and dropped
+# nothing (the program writes when either moves, and at its end).
+STATE_COUNTS: dict[str, int] = {}
+
+
+def read_state_counts(path) -> dict[str, int]:
+    try:
+        text = path.read_text()
+    except OSError:
+        return {}
+    return {key: int(value) for key, value in (line.split() for line in text.splitlines() if line)}
+
+
+def pytest_terminal_summary(terminalreporter):
+    if STATE_COUNTS:
+        terminalreporter.write_line(
+            "state changes over every run: " +
+            ", ".join(f"{key} {value}" for key, value in sorted(STATE_COUNTS.items())))
 
 
 @pytest.fixture

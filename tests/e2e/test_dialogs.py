@@ -362,11 +362,11 @@ def test_tab_menu_colour_changes_the_stripe_and_log_off_saves_it(launch, screen)
                "the menu to close")
     assert pixel_close(app.screenshot().getpixel((40, 1)), (231, 72, 86))
 
-    # A colour waits for the next save; a log-off ends the program without
-    # destroying its window, so the end of the session saves it.
-    assert app.sessions()[0]["color"] is None
+    # A colour is saved with the choice, as a group is, and a log-off (which
+    # ends the program without destroying its window) keeps it.
+    wait_until(lambda: app.sessions()[0]["color"] == 0, 10, "the colour saved")
     assert app.post(harness.WM_ENDSESSION, 1)
-    wait_until(lambda: app.sessions()[0]["color"] == 0, 10, "the colour saved at log-off")
+    wait_until(lambda: app.sessions()[0]["color"] == 0, 10, "the colour kept at log-off")
 
 
 def open_tray_menu(app):

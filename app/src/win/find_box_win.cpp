@@ -28,24 +28,25 @@ Rect client_of(HWND window) {
 }  // namespace
 
 void FindBoxControls::open(HWND owner) {
-    bool opened = false;
-    if (auto state = workspace_.cell().borrow()) opened = open_find(**state);
-    if (!opened) return;
-    if (!shown()) create(owner);
-    place();
-    if (!shown()) return;
-    SendMessageW(edit_, EM_SETSEL, 0, -1);
-    SetFocus(edit_);
-    searched();
+    workspace_.cell().change([](AppState& state) { return open_find(state); },
+                             [this, owner](bool opened) {
+                                 if (!opened) return;
+                                 if (!shown()) create(owner);
+                                 place();
+                                 if (!shown()) return;
+                                 SendMessageW(edit_, EM_SETSEL, 0, -1);
+                                 SetFocus(edit_);
+                                 searched();
+                             });
 }
 
 std::optional<Rect> FindBoxControls::pane_rect() const {
-    auto state = workspace_.cell().borrow();
-    if (!state || !(*state)->find) return std::nullopt;
-    const auto pane =
-        pane_of_tab(**state, client_of(owner_), (*state)->find->tab, scale_of(owner_));
-    if (!pane) return std::nullopt;
-    return pane->rect;
+    return workspace_.cell().read([&](const AppState& state) -> std::optional<Rect> {
+        if (!state.find) return std::nullopt;
+        const auto pane = pane_of_tab(state, client_of(owner_), state.find->tab, scale_of(owner_));
+        if (!pane) return std::nullopt;
+        return pane->rect;
+    });
 }
 
 void FindBoxControls::create(HWND owner) {
@@ -90,7 +91,7 @@ void FindBoxControls::place() {
     const std::optional<Rect> pane = pane_rect();
     if (!pane) {
         // Its tab closed, or the view no longer shows it.
-        if (auto state = workspace_.cell().borrow()) close_find(**state);
+        workspace_.cell().change([](AppState& state) { close_find(state); });
         destroy();
         return;
     }
@@ -102,19 +103,19 @@ void FindBoxControls::place() {
 }
 
 void FindBoxControls::searched() {
-    std::string status;
-    if (auto state = workspace_.cell().borrow()) status = find_status(**state);
+    const std::string status =
+        workspace_.cell().read([](const AppState& state) { return find_status(state); });
     SetWindowTextW(status_, core::win::to_wide(status).c_str());
     InvalidateRect(owner_, nullptr, FALSE);
 }
 
 void FindBoxControls::step(bool backwards) {
-    if (auto state = workspace_.cell().borrow()) step_find(**state, backwards);
-    searched();
+    workspace_.cell().change([backwards](AppState& state) { step_find(state, backwards); },
+                             [this] { searched(); });
 }
 
 void FindBoxControls::close() {
-    if (auto state = workspace_.cell().borrow()) close_find(**state);
+    workspace_.cell().change([](AppState& state) { close_find(state); });
     const HWND owner = owner_;
     destroy();
     SetFocus(owner);
@@ -130,10 +131,11 @@ bool FindBoxControls::on_command(int id, int code) {
                 std::wstring text(static_cast<std::size_t>(std::max(length, 0)) + 1, L'\0');
                 const int n = GetWindowTextW(edit_, text.data(), static_cast<int>(text.size()));
                 text.resize(static_cast<std::size_t>(std::max(n, 0)));
-                if (auto state = workspace_.cell().borrow()) {
-                    set_find_query(**state, core::win::from_wide(text));
-                }
-                searched();
+                workspace_.cell().change(
+                    [query = core::win::from_wide(text)](AppState& state) {
+                        set_find_query(state, query);
+                    },
+                    [this] { searched(); });
             }
             return true;
         case k_previous:

@@ -84,13 +84,12 @@ void show_history_viewer(HostWindow& host) {
     std::string record_id;
     std::optional<core::Path> dir;
     {
-        auto state = host.state().borrow();
-        if (!state) return;
-        const Tab* tab = (*state)->active_tab();
+        const AppState& state = host.state().view();
+        const Tab* tab = state.active_tab();
         if (!tab) return;
-        title = history_viewer_title(**state, *tab);
+        title = history_viewer_title(state, *tab);
         record_id = tab->record_id;
-        dir = (*state)->config.data_dir;
+        dir = state.config.data_dir;
     }
     HistoryViewer viewer(core::platform_file_system(), std::move(dir), std::move(record_id));
     HistoryDialog dialog(viewer);

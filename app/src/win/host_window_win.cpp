@@ -40,6 +40,19 @@ void mark(StartupTrace& trace, StartupMark mark) {
     trace.record(mark, (ticks(now) - ticks(created)) / 10, (ticks(kernel) + ticks(user)) / 10);
 }
 
+// For the end-to-end tests: how the state's changes went, so that a run can
+// show none was dropped. Written at the window's end when the variable names
+// a file.
+void write_state_counts(const StateCell::Counts& counts) {
+    auto name = core::environment_variable("TOLVAR_STATE_COUNTS");
+    if (!name || name->empty()) return;
+    const std::string text = "changes " + std::to_string(counts.changes) + "\ndeferred " +
+                             std::to_string(counts.deferred) + "\ndropped " +
+                             std::to_string(counts.dropped) + "\n";
+    // Nothing to tell anyone when it fails: the test sees no file.
+    (void)core::platform_file_system().write_file(core::path_from_utf8(*name), text);
+}
+
 }  // namespace
 
 HostWindow::HostWindow()
@@ -60,9 +73,12 @@ LRESULT CALLBACK HostWindow::window_proc(HWND hwnd, UINT msg, WPARAM wparam,
     }
     auto* self = reinterpret_cast<HostWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
     if (!self) return DefWindowProcW(hwnd, msg, wparam, lparam);
-    // On an exception the borrow of the state ended with the unwinding; the
-    // notice comes with the next WM_APP_FAILURE.
-    return guarded(hwnd, msg, wparam, lparam, [&] { return self->handle(msg, wparam, lparam); });
+    // On an exception the change holding the state let go of it in the
+    // unwinding; the notice comes with the next WM_APP_FAILURE.
+    const LRESULT result =
+        guarded(hwnd, msg, wparam, lparam, [&] { return self->handle(msg, wparam, lparam); });
+    self->note_state_counts();
+    return result;
 }
 
 LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -176,7 +192,7 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
             // Sent from outside before the posted start came: the last
             // run's tabs still come first.
             open_first_tabs_once();
-            workspace_.open_tab({});
+            commands_.execute(cmd::NewTab{});
             return 1;
         case WM_APP_FIRST_TABS:
             open_first_tabs_once();
@@ -234,18 +250,16 @@ void HostWindow::on_destroy() {
     workspace_.save_session_list();
     remove_tray_icon();
     workspace_.end_all_tabs();
+    cell_.close();
+    write_state_counts(cell_.counts());
+    counts_written_ = cell_.counts();
     set_failure_window(nullptr);
     PostQuitMessage(0);
 }
 
 void HostWindow::on_close() {
-    bool hide = false;
-    {
-        auto state = cell_.borrow();
-        if (!state) return;
-        hide = (*state)->config.settings.close_to_tray && (*state)->tray_added;
-    }
-    if (hide) {
+    const AppState& state = cell_.view();
+    if (state.config.settings.close_to_tray && state.tray_added) {
         ShowWindow(hwnd_, SW_HIDE);
     } else {
         DestroyWindow(hwnd_);
@@ -262,26 +276,24 @@ void HostWindow::add_tray_icon() {
     data.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
     wcscpy_s(data.szTip, L"tolvar");
     const bool added = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
-    if (auto state = cell_.borrow()) (*state)->tray_added = added;
+    cell_.change([added](AppState& state) { state.tray_added = added; });
 }
 
 void HostWindow::remove_tray_icon() {
-    auto state = cell_.borrow();
-    if (!state || !(*state)->tray_added) return;
+    if (!cell_.view().tray_added) return;
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof data;
     data.hWnd = hwnd_;
     data.uID = k_tray_icon_id;
     Shell_NotifyIconW(NIM_DELETE, &data);
-    (*state)->tray_added = false;
+    cell_.change([](AppState& state) { state.tray_added = false; });
 }
 
 void HostWindow::on_tray(WPARAM, LPARAM mouse_message) {
     switch (LOWORD(mouse_message)) {
         case WM_LBUTTONUP:
         case WM_LBUTTONDBLCLK:
-            ShowWindow(hwnd_, SW_RESTORE);
-            SetForegroundWindow(hwnd_);
+            commands_.execute(cmd::ShowWindow{});
             break;
         case WM_RBUTTONUP:
         case WM_CONTEXTMENU:
@@ -307,14 +319,11 @@ Rect HostWindow::client() const {
 void HostWindow::relayout() {
     const Rect area = client();
     const Scale chrome = scale();
-    {
-        auto state = cell_.borrow();
-        if (!state) return;
-        // Sessions skip unchanged sizes, so repeated passes cost no console calls.
-        for (const SessionSize& s : layout_sizes(**state, area, font_.cell(), chrome)) {
-            Tab* tab = (*state)->find_tab(s.tab);
-            if (tab && tab->session) tab->session->resize(s.size.rows, s.size.cols);
-        }
+    const AppState& state = cell_.view();
+    // Sessions skip unchanged sizes, so repeated passes cost no console calls.
+    for (const SessionSize& s : layout_sizes(state, area, font_.cell(), chrome)) {
+        const Tab* tab = state.find_tab(s.tab);
+        if (tab && tab->session) tab->session->resize(s.size.rows, s.size.cols);
     }
     find_box_.place();
 }
@@ -331,26 +340,46 @@ void HostWindow::error_box(const std::string& text) {
     win::error_box(hwnd_, text);
 }
 
+void HostWindow::note_state_counts() {
+    const StateCell::Counts& now = cell_.counts();
+    // Only what a test looks for; the plain count changes with every message.
+    if (now.deferred == counts_written_.deferred && now.dropped == counts_written_.dropped) return;
+    counts_written_ = now;
+    write_state_counts(now);
+}
+
+void HostWindow::show_and_focus() {
+    ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
+    SetForegroundWindow(hwnd_);
+    SetFocus(hwnd_);
+}
+
+void HostWindow::summon() {
+    show_and_focus();
+}
+
+void HostWindow::open_palette() {}
+
 // ------------------------------------------------------------ painting
 
 void HostWindow::on_paint() {
     workspace_.take_logs();
     acknowledge_output(cell_);
-    bool shows_output = false;
     // A view on a history that was cleared, or that aged out under it, is
     // brought back onto what exists before anything is drawn from it.
-    if (auto state = cell_.borrow()) {
-        for (const Tab& tab : (*state)->tabs()) {
-            Tab& own = *(*state)->find_tab(tab.id());
+    cell_.change([](AppState& state) {
+        for (const Tab& tab : state.tabs()) {
+            Tab& own = *state.find_tab(tab.id());
             own.scroll.settle(history_extent(own));
         }
-        // Read before drawing: output that comes during the paint may not be in it.
-        if (const Tab* tab = (*state)->active_tab();
-            tab && tab->session && trace_.wants(StartupMark::PromptPainted)) {
-            tab->session->model().with([&](const pty::TerminalModel& model) {
-                shows_output = !model.visible_text().empty();
-            });
-        }
+    });
+    bool shows_output = false;
+    // Read before drawing: output that comes during the paint may not be in it.
+    if (const Tab* tab = cell_.view().active_tab();
+        tab && tab->session && trace_.wants(StartupMark::PromptPainted)) {
+        tab->session->model().with([&](const pty::TerminalModel& model) {
+            shows_output = !model.visible_text().empty();
+        });
     }
     const PaintDc window_dc(hwnd_);
     RECT client{0, 0, 0, 0};
@@ -361,15 +390,14 @@ void HostWindow::on_paint() {
     const Bitmap bitmap(CreateCompatibleBitmap(window_dc.get(), width, height));
     if (!dc || !bitmap) return;
     const Selected buffer(dc.get(), bitmap.get());
-    if (auto state = cell_.borrow()) {
-        fill(dc.get(), {0, 0, width, height}, (*state)->appearance.palette.theme().background);
+    {
+        const AppState& state = cell_.view();
+        fill(dc.get(), {0, 0, width, height}, state.appearance.palette.theme().background);
         const Scale chrome = scale();
-        paint_frame(dc.get(), client, **state,
-                    FrameStyle{font_, (*state)->appearance.palette, ui_font_.get(), chrome,
-                               cursor_prefs((*state)->appearance), blink_on_, window_focused_});
-        paint_help(dc.get(), client, **state, font_, chrome);
-    } else {
-        fill(dc.get(), {0, 0, width, height}, k_window_background);
+        paint_frame(dc.get(), client, state,
+                    FrameStyle{font_, state.appearance.palette, ui_font_.get(), chrome,
+                               cursor_prefs(state.appearance), blink_on_, window_focused_});
+        paint_help(dc.get(), client, state, font_, chrome);
     }
     BitBlt(window_dc.get(), 0, 0, width, height, dc.get(), 0, 0, SRCCOPY);
     trace_paint(shows_output);
@@ -406,13 +434,11 @@ void HostWindow::on_blink_timer() {
     blink_on_ = !blink_on_;
     // Only a blinking cursor needs the paint.
     bool blinks = false;
-    if (auto state = cell_.borrow()) {
-        if (const Tab* tab = (*state)->active_tab(); tab && tab->session) {
-            tab->session->model().with([&](const pty::TerminalModel& model) {
-                blinks =
-                    cursor_look(model.cursor_style(), cursor_prefs((*state)->appearance)).blinks;
-            });
-        }
+    const AppState& state = cell_.view();
+    if (const Tab* tab = state.active_tab(); tab && tab->session) {
+        tab->session->model().with([&](const pty::TerminalModel& model) {
+            blinks = cursor_look(model.cursor_style(), cursor_prefs(state.appearance)).blinks;
+        });
     }
     if (blinks) {
         invalidate();
@@ -422,9 +448,7 @@ void HostWindow::on_blink_timer() {
 }
 
 void HostWindow::create_fonts() {
-    core::FontSettings font;
-    if (auto state = cell_.borrow()) font = (*state)->config.settings.font;
-    font_.setup(hwnd_, font);
+    font_.setup(hwnd_, cell_.view().config.settings.font);
     ui_font_ = create_ui_font(GetDpiForWindow(hwnd_));
 }
 
@@ -446,7 +470,8 @@ void HostWindow::on_dpi_changed(const RECT* suggested) {
 void HostWindow::on_pty_output(pty::SessionId id) {
     // A window hidden in the tray does not paint, and its logs must not wait
     // for it: the history would age lines out before they were taken.
-    if (workspace_.session_output(id)) invalidate();
+    workspace_.session_output(id);
+    invalidate();
 }
 
 void HostWindow::on_failures() {

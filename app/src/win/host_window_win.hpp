@@ -14,6 +14,7 @@
 #include "mouse_report_win.hpp"
 #include "rename_editor_win.hpp"
 #include "sessions_win.hpp"
+#include "tolvar/app/input.hpp"
 #include "tolvar/app/startup.hpp"
 #include "tolvar/app/tab_bar.hpp"
 #include "tolvar/app/workspace.hpp"
@@ -54,6 +55,7 @@ class HostWindow final : public WindowPort {
     HWND hwnd() const { return hwnd_; }
     StateCell& state() { return cell_; }
     Workspace& workspace() { return workspace_; }
+    CommandRunner& commands() { return commands_; }
     const TerminalFont& font() const { return font_; }
     // The chrome's scale for the window's current DPI.
     Scale scale() const;
@@ -64,6 +66,12 @@ class HostWindow final : public WindowPort {
     void open_find() { find_box_.open(hwnd_); }
     // The save dialog for a tab's output, and the writing.
     void save_output(TabId tab);
+    // The command palette over the window, with the focus in it.
+    void open_palette();
+    // Restored and in front, with the focus on the active tab.
+    void show_and_focus();
+    // The summon key: to the front from elsewhere, away when in front.
+    void summon();
 
     void relayout() override;
     void invalidate() override;
@@ -128,12 +136,16 @@ class HostWindow final : public WindowPort {
     void restart_blink();
     void on_blink_timer();
 
+    // The state's change counts, written for the tests when they moved.
+    void note_state_counts();
+
     void add_tray_icon();
     void remove_tray_icon();
 
     HWND hwnd_ = nullptr;
     StateCell cell_;
     bool first_tabs_pending_ = false;
+    StateCell::Counts counts_written_;
     StartupTrace trace_;
     TerminalFont font_;
     Font ui_font_;
@@ -161,8 +173,9 @@ class HostWindow final : public WindowPort {
     std::optional<std::pair<LONG, POINT>> double_click_;
     bool drag_timer_ = false;
     MouseReports reports_{*this};
-    SystemInput input_port_{*this};
-    InputController input_{workspace_, *this, input_port_, core::platform_file_system()};
+    SystemCommands command_port_{*this};
+    CommandRunner commands_{workspace_, command_port_, core::platform_file_system()};
+    InputController input_{workspace_, commands_, core::platform_file_system()};
 };
 
 }  // namespace tolvar::app::win

@@ -1,8 +1,15 @@
 #include "input_win.hpp"
 
+#include <windows.h>
+
+#include <shellapi.h>
+
 #include "clipboard_win.hpp"
+#include "dialog_frame_win.hpp"
 #include "dialogs_win.hpp"
 #include "host_window_win.hpp"
+#include "links_win.hpp"
+#include "tolvar/app/links.hpp"
 #include "tolvar/core/win/win32.hpp"
 
 namespace tolvar::app::win {
@@ -27,15 +34,15 @@ std::optional<std::wstring> own_executable() {
 
 }  // namespace
 
-std::optional<std::string> SystemInput::read_clipboard() {
+std::optional<std::string> SystemCommands::read_clipboard() {
     return read_clipboard_text(host_.hwnd());
 }
 
-void SystemInput::write_clipboard(std::string_view text) {
+void SystemCommands::write_clipboard(std::string_view text) {
     put_clipboard_text(host_.hwnd(), text);
 }
 
-void SystemInput::start_new_window() {
+void SystemCommands::start_new_window() {
     const std::optional<std::wstring> path = own_executable();
     if (!path) return;
     // No arguments: the command line is the quoted program name alone.
@@ -52,24 +59,66 @@ void SystemInput::start_new_window() {
     core::win::UniqueHandle child(process.hProcess);
 }
 
-void SystemInput::start_rename(RenameTarget target) {
+void SystemCommands::start_rename(RenameTarget target) {
     host_.start_rename(target);
 }
 
-void SystemInput::open_connection_manager() {
+void SystemCommands::open_connection_manager() {
     show_connection_manager(host_);
 }
 
-void SystemInput::open_quick_connect() {
+void SystemCommands::open_quick_connect() {
     quick_connect(host_);
 }
 
-void SystemInput::open_history_viewer() {
+void SystemCommands::open_history_viewer() {
     show_history_viewer(host_);
 }
 
-void SystemInput::open_find() {
+void SystemCommands::open_find() {
     host_.open_find();
+}
+
+void SystemCommands::open_palette() {
+    host_.open_palette();
+}
+
+void SystemCommands::save_output(TabId tab) {
+    host_.save_output(tab);
+}
+
+void SystemCommands::show_main_window() {
+    host_.show_and_focus();
+}
+
+void SystemCommands::summon() {
+    host_.summon();
+}
+
+void SystemCommands::open_in_shell(const std::string& target) {
+    ShellExecuteW(host_.hwnd(), L"open", core::win::to_wide(target).c_str(), nullptr, nullptr,
+                  SW_SHOWNORMAL);
+}
+
+std::optional<std::string> SystemCommands::open_link(const std::string& target) {
+    const LinkVerdict verdict = judge_link(target, SystemFolders{});
+    if (verdict.action == LinkAction::Refuse) return "Link not opened: " + verdict.reason;
+    // "explore" opens a folder and fails on anything else, so a folder
+    // swapped for a program after the check is still not run.
+    const wchar_t* verb = verdict.action == LinkAction::OpenFolder ? L"explore" : L"open";
+    const auto result = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(host_.hwnd(), verb, core::win::to_wide(verdict.target).c_str(), nullptr,
+                      nullptr, SW_SHOWNORMAL));
+    if (result <= 32) return "Could not open " + verdict.target + ".";
+    return std::nullopt;
+}
+
+void SystemCommands::info_box(const std::string& caption, const std::string& text) {
+    win::info_box(host_.hwnd(), caption, text);
+}
+
+void SystemCommands::quit() {
+    DestroyWindow(host_.hwnd());
 }
 
 }  // namespace tolvar::app::win

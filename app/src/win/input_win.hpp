@@ -1,17 +1,17 @@
-// The system side of keyboard and clipboard input: the clipboard, a second
-// instance of the program, the inline rename and the dialogs the keys open.
-// Owned by the main window for its whole life. UI thread only.
+// What commands need from the system: the clipboard, a second instance of
+// the program, the dialogs and boxes, the shell, links, and the main
+// window's showing. Owned by the main window for its whole life. UI thread.
 #pragma once
 
-#include "tolvar/app/input.hpp"
+#include "tolvar/app/command_runner.hpp"
 
 namespace tolvar::app::win {
 
 class HostWindow;
 
-class SystemInput final : public InputPort {
+class SystemCommands final : public CommandPort {
   public:
-    explicit SystemInput(HostWindow& host) : host_(host) {}
+    explicit SystemCommands(HostWindow& host) : host_(host) {}
 
     std::optional<std::string> read_clipboard() override;
     void write_clipboard(std::string_view text) override;
@@ -21,6 +21,14 @@ class SystemInput final : public InputPort {
     void open_quick_connect() override;
     void open_history_viewer() override;
     void open_find() override;
+    void open_palette() override;
+    void save_output(TabId tab) override;
+    void show_main_window() override;
+    void summon() override;
+    void open_in_shell(const std::string& target) override;
+    std::optional<std::string> open_link(const std::string& target) override;
+    void info_box(const std::string& caption, const std::string& text) override;
+    void quit() override;
 
   private:
     HostWindow& host_;

@@ -1,6 +1,6 @@
 // The tab, group and tray menus on screen: the portable menu data becomes a
-// popup menu, the choice goes back to the portable rules. The state is never
-// borrowed while a menu is open: TrackPopupMenu runs a message loop.
+// popup menu, and the chosen item's command runs. No change holds the state
+// while a menu is open: TrackPopupMenu runs a message loop.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -18,8 +18,9 @@ namespace {
 
 using core::win::to_wide;
 
-// Failures to create or append leave the item out.
-MenuHandle build_menu(const Menu& menu) {
+// Items are numbered from 1 in the order of menu_commands, which maps the
+// choice back to its command. Failures to create or append leave the item out.
+MenuHandle build_menu(const Menu& menu, unsigned& next_id) {
     MenuHandle handle(CreatePopupMenu());
     if (!handle) return handle;
     for (const MenuItem& item : menu) {
@@ -28,7 +29,7 @@ MenuHandle build_menu(const Menu& menu) {
                 AppendMenuW(handle.get(), MF_SEPARATOR, 0, nullptr);
                 break;
             case MenuItem::Kind::Submenu:
-                if (MenuHandle sub = build_menu(item.items)) {
+                if (MenuHandle sub = build_menu(item.items, next_id)) {
                     // Once appended, the parent owns and destroys it.
                     if (AppendMenuW(handle.get(), MF_POPUP, reinterpret_cast<UINT_PTR>(sub.get()),
                                     to_wide(menu_label(item.text)).c_str())) {
@@ -36,100 +37,53 @@ MenuHandle build_menu(const Menu& menu) {
                     }
                 }
                 break;
-            case MenuItem::Kind::Command:
+            case MenuItem::Kind::Item:
                 AppendMenuW(handle.get(), MF_STRING | (item.checked ? MF_CHECKED : MF_UNCHECKED),
-                            item.id, to_wide(menu_label(item.text)).c_str());
+                            next_id++, to_wide(menu_label(item.text)).c_str());
                 break;
         }
     }
     return handle;
 }
 
-// The chosen command id; 0 when dismissed.
-unsigned track_menu(HWND owner, const MenuHandle& menu, POINT screen) {
-    const BOOL id = TrackPopupMenu(menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y,
-                                   0, owner, nullptr);
-    return id > 0 ? static_cast<unsigned>(id) : 0;
+// The chosen item's command; nothing when dismissed.
+std::optional<Command> track_menu(HWND owner, const Menu& menu, POINT screen) {
+    unsigned next_id = 1;
+    const MenuHandle handle = build_menu(menu, next_id);
+    if (!handle) return std::nullopt;
+    const BOOL id = TrackPopupMenu(handle.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x,
+                                   screen.y, 0, owner, nullptr);
+    const std::vector<const MenuItem*> items = menu_commands(menu);
+    if (id <= 0 || static_cast<std::size_t>(id) > items.size()) return std::nullopt;
+    return items[static_cast<std::size_t>(id) - 1]->command;
 }
 
-unsigned show_at_client_point(HWND owner, const Menu& menu, POINT client) {
-    const MenuHandle handle = build_menu(menu);
-    if (!handle) return 0;
-    ClientToScreen(owner, &client);
-    return track_menu(owner, handle, client);
+void show_at_client_point(HostWindow& host, const std::optional<Menu>& menu, POINT client) {
+    if (!menu) return;
+    ClientToScreen(host.hwnd(), &client);
+    if (auto command = track_menu(host.hwnd(), *menu, client)) host.commands().execute(*command);
 }
-
-class HostMenuPort final : public MenuPort {
-  public:
-    explicit HostMenuPort(HostWindow& host) : host_(host) {}
-
-    void start_rename(RenameTarget target) override { host_.start_rename(target); }
-    void show_history_viewer() override { win::show_history_viewer(host_); }
-    void save_output(TabId tab) override { host_.save_output(tab); }
-    void invalidate() override { InvalidateRect(host_.hwnd(), nullptr, FALSE); }
-    void show_main_window() override {
-        ShowWindow(host_.hwnd(), SW_RESTORE);
-        SetForegroundWindow(host_.hwnd());
-    }
-    void open_in_shell(const std::string& target) override {
-        ShellExecuteW(host_.hwnd(), L"open", to_wide(target).c_str(), nullptr, nullptr,
-                      SW_SHOWNORMAL);
-    }
-    void info_box(const std::string& caption, const std::string& text) override {
-        win::info_box(host_.hwnd(), caption, text);
-    }
-    void quit() override { DestroyWindow(host_.hwnd()); }
-
-  private:
-    HostWindow& host_;
-};
 
 }  // namespace
 
 void show_tab_menu(HostWindow& host, TabId tab, POINT client) {
-    std::optional<TabMenu> menu;
-    {
-        auto state = host.state().borrow();
-        if (!state) return;
-        menu = tab_menu(**state, tab);
-    }
-    if (!menu) return;
-    const unsigned id = show_at_client_point(host.hwnd(), menu->items, client);
-    HostMenuPort port(host);
-    run_tab_command(host.workspace(), port, *menu, id);
+    show_at_client_point(host, tab_menu(host.state().view(), tab), client);
 }
 
 void show_group_menu(HostWindow& host, GroupId group, POINT client) {
-    std::optional<GroupMenu> menu;
-    {
-        auto state = host.state().borrow();
-        if (!state) return;
-        menu = group_menu(**state, group);
-    }
-    if (!menu) return;
-    const unsigned id = show_at_client_point(host.hwnd(), menu->items, client);
-    HostMenuPort port(host);
-    run_group_command(host.workspace(), port, *menu, id);
+    show_at_client_point(host, group_menu(host.state().view(), group), client);
 }
 
 void show_tray_menu(HostWindow& host) {
-    core::Settings settings;
-    {
-        auto state = host.state().borrow();
-        if (!state) return;
-        settings = (*state)->config.settings;
-    }
-    const MenuHandle handle = build_menu(tray_menu(settings));
-    if (!handle) return;
+    const Menu menu = tray_menu(host.state().view().config.settings);
     POINT cursor;
     if (!GetCursorPos(&cursor)) return;
     // Without the foreground the menu would not close on a click elsewhere;
     // the posted message lets it close properly afterwards.
     SetForegroundWindow(host.hwnd());
-    const unsigned id = track_menu(host.hwnd(), handle, cursor);
+    const std::optional<Command> command = track_menu(host.hwnd(), menu, cursor);
     PostMessageW(host.hwnd(), WM_NULL, 0, 0);
-    HostMenuPort port(host);
-    run_tray_command(host.workspace(), port, id);
+    if (command) host.commands().execute(*command);
 }
 
 }  // namespace tolvar::app::win

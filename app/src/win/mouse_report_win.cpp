@@ -84,9 +84,7 @@ bool MouseReports::wheel(int delta, int screen_x, int screen_y) {
 }
 
 void MouseReports::focus(bool focused) {
-    auto state = host_.state().borrow();
-    if (!state) return;
-    Tab* tab = (*state)->active_tab();
+    const Tab* tab = host_.state().view().active_tab();
     if (!tab || !tab->session || tab->ended) return;
     bool wanted = false;
     tab->session->model().with(
@@ -99,18 +97,17 @@ bool MouseReports::report(MouseEvent event, int x, int y, Target target, int tim
     const Scale chrome = host_.scale();
     std::optional<TabId> activate;
     {
-        auto state = host_.state().borrow();
-        if (!state) return false;
+        const AppState& state = host_.state().view();
         std::optional<Pane> pane;
         if (target == Target::Held) {
-            pane = pane_of_tab(**state, client, *held_, chrome);
+            pane = pane_of_tab(state, client, *held_, chrome);
         } else {
             // The help screen and the notices lie over the panes.
-            if ((*state)->help_visible) return false;
-            if (notice_hit((*state)->notices, client, x, y, chrome)) return false;
-            pane = pane_at(**state, client, x, y, chrome);
+            if (state.help_visible) return false;
+            if (notice_hit(state.notices, client, x, y, chrome)) return false;
+            pane = pane_at(state, client, x, y, chrome);
         }
-        Tab* tab = pane ? (*state)->find_tab(pane->tab) : nullptr;
+        const Tab* tab = pane ? state.find_tab(pane->tab) : nullptr;
         // An ended tab's pane is the user's to select in.
         if (!tab || !tab->session || tab->ended) return false;
         const Rect text = text_rect(pane->rect, pane->caption, chrome);
@@ -140,7 +137,7 @@ bool MouseReports::report(MouseEvent event, int x, int y, Target target, int tim
         }
         if (event.action == MouseAction::Press) {
             held_ = tab->id();
-            if ((*state)->active_tab() != tab) activate = tab->id();
+            if (state.active_tab() != tab) activate = tab->id();
         }
     }
     if (activate) host_.workspace().set_active_tab(*activate);

@@ -13,18 +13,17 @@
 namespace tolvar::app::win {
 
 void HostWindow::save_output(TabId id) {
-    std::string title;
-    {
-        auto state = cell_.borrow();
-        if (!state) return;
-        const Tab* tab = (*state)->find_tab(id);
-        if (!tab || !tab->session) return;
-        title = display_title(**state, *tab);
-    }
+    const std::optional<std::string> title =
+        cell_.read([&](const AppState& state) -> std::optional<std::string> {
+            const Tab* tab = state.find_tab(id);
+            if (!tab || !tab->session) return std::nullopt;
+            return display_title(state, *tab);
+        });
+    if (!title) return;
     SYSTEMTIME today{};
     GetLocalTime(&today);
     std::wstring file =
-        core::win::to_wide(output_file_name(title, today.wYear, today.wMonth, today.wDay));
+        core::win::to_wide(output_file_name(*title, today.wYear, today.wMonth, today.wDay));
     file.resize(std::max<std::size_t>(file.size() + 1, 32768), L'\0');
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
@@ -46,11 +45,9 @@ void HostWindow::save_output(TabId id) {
     file.resize(wcslen(file.c_str()));
 
     std::optional<std::string> text;
-    if (auto state = cell_.borrow()) {
-        if (const Tab* tab = (*state)->find_tab(id); tab && tab->session) {
-            tab->session->model().with(
-                [&](const pty::TerminalModel& model) { text = output_text(model); });
-        }
+    if (const Tab* tab = cell_.view().find_tab(id); tab && tab->session) {
+        tab->session->model().with(
+            [&](const pty::TerminalModel& model) { text = output_text(model); });
     }
     if (!text) return;  // the tab closed meanwhile
     const std::string path = core::win::from_wide(file);

@@ -50,13 +50,8 @@ void RenameEditor::start(HWND owner, RenameTarget target) {
     end(true);
     RECT client{0, 0, 0, 0};
     GetClientRect(owner, &client);
-    std::optional<Placement> placement;
-    {
-        auto state = workspace_.cell().borrow();
-        if (!state) return;
-        placement =
-            place(**state, target, client.right - client.left, Scale{GetDpiForWindow(owner)});
-    }
+    const std::optional<Placement> placement = place(
+        workspace_.cell().view(), target, client.right - client.left, Scale{GetDpiForWindow(owner)});
     if (!placement) return;
     const Rect& box = placement->box;
     const std::wstring initial = core::win::to_wide(placement->text);

@@ -52,9 +52,7 @@ Expected<std::unique_ptr<Session>, std::string> ConsoleStarter::start(
 }
 
 void acknowledge_output(StateCell& cell) {
-    auto state = cell.borrow();
-    if (!state) return;
-    for (const Tab& tab : (*state)->tabs()) {
+    for (const Tab& tab : cell.view().tabs()) {
         if (tab.session) tab.session->acknowledge_output();
     }
 }

@@ -9,11 +9,14 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -24,6 +27,7 @@
 #include "tolvar/app/notices.hpp"
 #include "tolvar/app/ports.hpp"
 #include "tolvar/app/scrolling.hpp"
+#include "tolvar/app/unique_function.hpp"
 #include "tolvar/core/store.hpp"
 
 namespace tolvar::app {
@@ -257,37 +261,106 @@ class AppState {
     std::size_t tile_selection_ = 0;
 };
 
-// Hands out the state to one user at a time. A second, nested request gets
-// nothing and must give up: that is what keeps re-entrant window messages
-// (a dialog's loop, a destroy inside an operation) from corrupting it.
+// The one way to the state. Reads nest, also inside a change: a window
+// message handled while a change waits on the system only looks. A change
+// asked for while another holds the state is not refused: it waits in a
+// queue and runs right after that one, in the order asked, so no user action
+// is lost to a re-entrant window message (a dialog's loop, a destroy inside
+// an operation). A change's `then` runs once the state is let go, with the
+// change's result, before any change that waits; that is where the window is
+// called, which may re-enter.
+// Changes must own what they capture: a waiting one outlives its caller.
 class StateCell {
   public:
-    class Guard {
-      public:
-        explicit Guard(StateCell& cell) : cell_(&cell) { cell_->borrowed_ = true; }
-        Guard(Guard&& other) noexcept : cell_(std::exchange(other.cell_, nullptr)) {}
-        Guard(const Guard&) = delete;
-        Guard& operator=(const Guard&) = delete;
-        Guard& operator=(Guard&&) = delete;
-        ~Guard() {
-            if (cell_) cell_->borrowed_ = false;
-        }
-        AppState& operator*() const { return cell_->state_; }
-        AppState* operator->() const { return &cell_->state_; }
+    StateCell() = default;
+    StateCell(const StateCell&) = delete;
+    StateCell& operator=(const StateCell&) = delete;
 
-      private:
-        StateCell* cell_;
-    };
-
-    std::optional<Guard> borrow() {
-        if (borrowed_) return std::nullopt;
-        return std::optional<Guard>(std::in_place, *this);
+    template <class F>
+    decltype(auto) read(F&& f) const {
+        return std::forward<F>(f)(view());
     }
-    bool borrowed() const { return borrowed_; }
+    // The same read for code that looks in many steps; never kept past the
+    // message it serves.
+    const AppState& view() const { return state_; }
+
+    // With a result: the result when the change ran at once, nothing when
+    // it waits (its `then` is given the result either way).
+    template <class F>
+    auto change(F f) {
+        return change(std::move(f), Nothing{});
+    }
+
+    template <class F, class Then>
+    auto change(F f, Then then) {
+        using Result = std::invoke_result_t<F&, AppState&>;
+        constexpr bool has_then = !std::is_same_v<Then, Nothing>;
+        if constexpr (std::is_void_v<Result>) {
+            submit([f = std::move(f), then = std::move(then)](
+                       AppState& state) mutable -> UniqueFunction<void()> {
+                f(state);
+                if constexpr (has_then) {
+                    return UniqueFunction<void()>([then = std::move(then)]() mutable { then(); });
+                } else {
+                    return {};
+                }
+            });
+        } else {
+            auto slot = std::make_shared<std::optional<Result>>();
+            submit([f = std::move(f), then = std::move(then),
+                    slot](AppState& state) mutable -> UniqueFunction<void()> {
+                slot->emplace(f(state));
+                if constexpr (has_then) {
+                    return UniqueFunction<void()>(
+                        [then = std::move(then), result = **slot]() mutable {
+                            then(std::move(result));
+                        });
+                } else {
+                    return {};
+                }
+            });
+            return std::optional<Result>(std::move(*slot));
+        }
+    }
+
+    // Runs `f` once every change asked for so far has run: now when none
+    // holds the state. Where a follow-up (a save, a relayout) must see them.
+    template <class F>
+    void after(F f) {
+        change([](AppState&) {}, std::move(f));
+    }
+
+    // Whether a change holds the state now.
+    bool changing() const { return changing_; }
+
+    struct Counts {
+        std::uint64_t changes = 0;
+        // Asked for while another held the state, and run after it.
+        std::uint64_t deferred = 0;
+        // Never run: asked for after the end, or still waiting at it.
+        std::uint64_t dropped = 0;
+    };
+    const Counts& counts() const { return counts_; }
+
+    // The end of the window: nothing runs after it, and what still waits is
+    // counted as dropped (none should).
+    void close();
+
+    // Tests and the start before the window exists, between changes only.
+    AppState& unguarded() { return state_; }
 
   private:
+    struct Nothing {};
+    using Change = UniqueFunction<UniqueFunction<void()>(AppState&)>;
+    void submit(Change change);
+    void run(Change& change);
+
     AppState state_;
-    bool borrowed_ = false;
+    bool changing_ = false;
+    bool draining_ = false;
+    bool closed_ = false;
+    std::deque<Change> waiting_;
+    Counts counts_;
 };
 
 }  // namespace tolvar::app

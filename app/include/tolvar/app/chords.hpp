@@ -18,6 +18,7 @@ inline constexpr VirtualKey k_tab = 0x09;
 inline constexpr VirtualKey k_return = 0x0D;
 inline constexpr VirtualKey k_menu = 0x12;  // Alt
 inline constexpr VirtualKey k_escape = 0x1B;
+inline constexpr VirtualKey k_space = 0x20;
 inline constexpr VirtualKey k_prior = 0x21;
 inline constexpr VirtualKey k_next = 0x22;
 inline constexpr VirtualKey k_end = 0x23;

@@ -1,14 +1,15 @@
-// Keyboard and clipboard input of the main window: carries out the routes of
-// the shortcut rules, sends bytes to the active session (or to every tab of
-// a broadcasting group), expands aliases, pastes and copies. Not the routing
-// decisions themselves, nor any Win32 call. UI thread only; like every
-// operation, it lets go of the state before anything that can re-enter.
+// Keyboard input of the main window: keys become commands through the
+// routing rules and run through the command runner; typed text goes to the
+// active session (or to every tab of a broadcasting group), with aliases and
+// completion. Not the routing decisions themselves, nor any Win32 call. UI
+// thread only.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "tolvar/app/command_runner.hpp"
 #include "tolvar/app/key_routing.hpp"
 #include "tolvar/app/scrolling.hpp"
 #include "tolvar/app/workspace.hpp"
@@ -43,28 +44,10 @@ const core::Alias* alias_for_line(const std::vector<core::Alias>& aliases, std::
 // a carriage return with send_enter.
 std::string alias_bytes(const core::Alias& alias);
 
-// What input needs from the main window beyond the workspace. Every call
-// may re-enter the window procedure: never made while borrowing.
-class InputPort {
-  public:
-    virtual ~InputPort() = default;
-    // The clipboard's text as UTF-8; nothing when there is none or it is busy.
-    virtual std::optional<std::string> read_clipboard() = 0;
-    virtual void write_clipboard(std::string_view text) = 0;
-    // Starts the program's own executable again, with no arguments.
-    virtual void start_new_window() = 0;
-    virtual void start_rename(RenameTarget target) = 0;
-    virtual void open_connection_manager() = 0;
-    virtual void open_quick_connect() = 0;
-    virtual void open_history_viewer() = 0;
-    // The find box over the active pane, with the focus in it.
-    virtual void open_find() = 0;
-};
-
 class InputController {
   public:
-    InputController(Workspace& workspace, WindowPort& window, InputPort& port, core::FileSystem& fs)
-        : workspace_(workspace), window_(window), port_(port), fs_(fs) {}
+    InputController(Workspace& workspace, CommandRunner& commands, core::FileSystem& fs)
+        : workspace_(workspace), commands_(commands), fs_(fs) {}
 
     // WM_KEYDOWN with the modifiers held at the time.
     void key_down(VirtualKey key, Modifiers modifiers);
@@ -83,11 +66,6 @@ class InputController {
     bool key_up(VirtualKey key);
     // WM_CHAR, one UTF-16 unit as Windows delivered it.
     void character(char16_t unit, Modifiers modifiers);
-    void paste();
-    // The lines in view: the live screen, or the page of history shown.
-    void copy_screen();
-    // The mouse selection as the release copies it; nothing without one.
-    void copy_selection();
     // WM_MOUSEWHEEL over a pane: scrolls its history, or on the alternate
     // screen sends the application three cursor keys per notch, as `less`
     // and editors expect. `lines_per_notch` is the system's setting
@@ -95,23 +73,13 @@ class InputController {
     void wheel(TabId pane, int delta, unsigned lines_per_notch);
 
   private:
-    void run_shortcut(ShortcutKey shortcut);
-    void run_browser_key(BrowserKey key);
-    void run_nav_arrow(NavArrow arrow);
-    void run_quick_key(std::size_t index);
-    // A scroll key on the active pane; on the alternate screen, which has no
-    // history, the key goes to the application as its bytes.
-    void run_view_key(ViewKey key, VirtualKey virtual_key, Modifiers modifiers);
-    void start_active_rename();
+    // The routed key's command or bytes; false when it did nothing.
+    bool run_route(const KeyRoute& route, VirtualKey key, Modifiers modifiers);
     void tab_key();
-    void typed_text(std::string_view text);
-    // Sends text as typed input and records it as a submitted line.
-    void send_and_record(std::string_view bytes, std::string_view line);
-    void toggle_help();
+    void typed_text(std::string text);
 
     Workspace& workspace_;
-    WindowPort& window_;
-    InputPort& port_;
+    CommandRunner& commands_;
     core::FileSystem& fs_;
     SurrogateJoiner surrogates_;
     // A quick key that fired on key down: the character Windows makes of

@@ -13,6 +13,7 @@
 
 #include "tolvar/app/app_state.hpp"
 #include "tolvar/app/chords.hpp"
+#include "tolvar/app/commands.hpp"
 
 namespace tolvar::app {
 
@@ -87,7 +88,8 @@ enum class ViewKey {
     Live,
     Find,
     Copy,
-    Paste
+    Paste,
+    Palette,  // Ctrl+Shift+Space: Ctrl+Shift+P was quick connect already
 };
 std::optional<ViewKey> view_key_for(VirtualKey key, Modifiers modifiers);
 
@@ -107,8 +109,20 @@ using KeyRoute =
     std::variant<NoKeyAction, BrowserKey, NavArrow, ShortcutKey, QuickKeyHit, ViewKey, SendKey>;
 
 // The whole key-down dispatch, first taker wins: browser keys, navigation
-// arrows, shortcuts, quick keys, the view keys, then the key table.
+// arrows, shortcuts, quick keys, the palette, the view keys, then the key
+// table.
 KeyRoute route_key_down(const AppState& state, VirtualKey key, Modifiers modifiers);
+
+// What a routed key does: a command on the tabs and groups as they are now
+// (the active tab's, its group's), the bytes it sends, or nothing (a chord
+// whose subject is missing: broadcast without a group). A scroll key on the
+// alternate screen, which has no history, sends its bytes to the program.
+using KeyAction = std::variant<NoKeyAction, Command, SendKey>;
+KeyAction key_action(const AppState& state, const KeyRoute& route, VirtualKey key,
+                     Modifiers modifiers);
+
+// A quick key's stored action as a command on the active tab.
+std::optional<Command> quick_key_command(const AppState& state, const core::QuickAction& action);
 
 // Backspace sends DEL and Ctrl+Backspace BS, as terminals expect; Windows
 // delivers them the other way round.

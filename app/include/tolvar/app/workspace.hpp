@@ -51,9 +51,11 @@ class Workspace {
           fs_(fs) {}
 
     StateCell& cell() { return cell_; }
+    WindowPort& window() { return window_; }
 
     // The new tab, which is active. A session that cannot start adds nothing
-    // and says why in a notice.
+    // and says why in a notice. Asked for inside another change, the tab is
+    // added right after it, and there is no id to give yet.
     std::optional<TabId> open_tab(OpenRequest request);
     // Several tabs at once, as a resume opens them: one save and one layout
     // for all. How many opened.
@@ -97,8 +99,8 @@ class Workspace {
     // window paints (a window hidden in the tray does not): the output is
     // acknowledged, so the next one is told too, and its log takes the lines
     // that scrolled off. A tab whose model failed ends, its session closed,
-    // with the reason in a notice. False for an id no tab holds.
-    bool session_output(pty::SessionId id);
+    // with the reason in a notice. An id no tab holds changes nothing.
+    void session_output(pty::SessionId id);
     // %APPDATA%\tolvar\logs, made when missing; nothing when it cannot be.
     std::optional<core::Path> logs_folder();
     // Called from a log's writer thread when a write failed, so that the
@@ -134,8 +136,13 @@ class Workspace {
     void refresh();
 
   private:
-    // Opens without saving or laying out.
-    std::optional<TabId> start_tab(OpenRequest request);
+    // A tab whose session started; its id when it was added at once.
+    struct Started {
+        std::optional<TabId> id;
+    };
+    // Opens without saving or laying out; nothing when the session could
+    // not start. `join`: the group it joins as it is added.
+    std::optional<Started> start_tab(OpenRequest request, std::optional<GroupId> join = {});
     // A session for the launch; nothing, with a notice, when it cannot start.
     std::unique_ptr<Session> start_session(const Launch& launch);
     // What a restart or duplicate of the tab runs: its profile's plan when
@@ -145,8 +152,13 @@ class Workspace {
     Expected<Launch, std::string> relaunch(TabId id);
     // The save and the relayout of a close, or the end of the window when no
     // tab is left.
-    void after_close(bool any_left);
+    void after_close();
     void flush_saves();
+    // Writes the files due; true when a notice came or went.
+    bool write_unsaved(AppState& state);
+    // The notices and the ends that taking output found, told after the change.
+    void after_output(std::vector<std::string> told, const std::vector<TabId>& failed);
+    void tell_pending_log_notices();
     // Starts the log of a tab being made; false with a notice when it cannot.
     bool start_log(Tab& tab, const core::Path& data_dir);
     // What a tab's new output asks of it: its log takes the new lines (a
@@ -168,7 +180,7 @@ class Workspace {
     // each with the notice that told it.
     std::uint8_t unsaved_ = 0;
     bool session_list_held_ = false;
-    // Logs that could not start while the state was borrowed, told next.
+    // Logs that could not start, found inside a change and told after it.
     std::vector<std::string> pending_log_notices_;
     std::array<std::optional<std::uint64_t>, 3> failure_notice_{};
 };
