@@ -32,6 +32,7 @@ inline constexpr UINT WM_APP_FIRST_TABS = WM_APP + 4;
 inline constexpr UINT WM_APP_PTY_OUTPUT = WM_APP + 100;
 inline constexpr UINT WM_APP_PTY_EXIT = WM_APP + 101;
 inline constexpr UINT k_tray_icon_id = 1;
+inline constexpr int k_summon_hotkey_id = 1;
 inline constexpr UINT_PTR k_drag_scroll_timer = 1;
 inline constexpr UINT_PTR k_cursor_blink_timer = 2;
 
@@ -64,6 +65,10 @@ class HostWindow final : public WindowPort {
     void open_find() { find_box_.open(hwnd_); }
     // The save dialog for a tab's output, and the writing.
     void save_output(TabId tab);
+    // Shown, restored when minimized, in front, with the keys going to the
+    // active tab (or to the dialog that is open): from the tray or the
+    // summon key.
+    void show_to_front();
 
     void relayout() override;
     void invalidate() override;
@@ -130,10 +135,19 @@ class HostWindow final : public WindowPort {
 
     void add_tray_icon();
     void remove_tray_icon();
+    // Away from the screen and the task bar, back through the tray icon.
+    void hide_to_tray();
+
+    // The summon key of the settings, registered with the system for the
+    // window's life; what cannot be used is told as a notice.
+    void register_summon_key();
+    void unregister_summon_key();
+    void on_summon();
 
     HWND hwnd_ = nullptr;
     StateCell cell_;
     bool first_tabs_pending_ = false;
+    bool summon_registered_ = false;
     StartupTrace trace_;
     TerminalFont font_;
     Font ui_font_;

@@ -67,10 +67,7 @@ class HostMenuPort final : public MenuPort {
     void show_history_viewer() override { win::show_history_viewer(host_); }
     void save_output(TabId tab) override { host_.save_output(tab); }
     void invalidate() override { InvalidateRect(host_.hwnd(), nullptr, FALSE); }
-    void show_main_window() override {
-        ShowWindow(host_.hwnd(), SW_RESTORE);
-        SetForegroundWindow(host_.hwnd());
-    }
+    void show_main_window() override { host_.show_to_front(); }
     void open_in_shell(const std::string& target) override {
         ShellExecuteW(host_.hwnd(), L"open", to_wide(target).c_str(), nullptr, nullptr,
                       SW_SHOWNORMAL);
