@@ -3,6 +3,8 @@
 #include <array>
 #include <utility>
 
+#include "tolvar/core/lowercase.hpp"
+
 namespace tolvar::app {
 
 namespace {
@@ -58,6 +60,68 @@ std::size_t for_each_part(std::string_view text, F&& f) {
     }
 }
 
+struct NamedKey {
+    std::string_view name;
+    VirtualKey key;
+};
+// The VK_OEM_ codes are those of a US layout's keys.
+constexpr NamedKey k_named_keys[] = {
+    {"space", 0x20},
+    {"grave", 0xC0},
+    {"`", 0xC0},
+    {"tab", vk::k_tab},
+    {"enter", vk::k_return},
+    {"escape", vk::k_escape},
+    {"backspace", vk::k_back},
+    {"insert", vk::k_insert},
+    {"delete", vk::k_delete},
+    {"home", vk::k_home},
+    {"end", vk::k_end},
+    {"pageup", vk::k_prior},
+    {"pagedown", vk::k_next},
+    {"up", vk::k_up},
+    {"down", vk::k_down},
+    {"left", vk::k_left},
+    {"right", vk::k_right},
+    {"pause", 0x13},
+    {"minus", 0xBD},
+    {"-", 0xBD},
+    {"equals", 0xBB},
+    {"=", 0xBB},
+    {"comma", 0xBC},
+    {",", 0xBC},
+    {"period", 0xBE},
+    {".", 0xBE},
+    {"slash", 0xBF},
+    {"/", 0xBF},
+    {"semicolon", 0xBA},
+    {";", 0xBA},
+    {"quote", 0xDE},
+    {"'", 0xDE},
+    {"backslash", 0xDC},
+    {"\\", 0xDC},
+    {"bracketleft", 0xDB},
+    {"[", 0xDB},
+    {"bracketright", 0xDD},
+    {"]", 0xDD},
+};
+
+std::optional<VirtualKey> parse_system_chord_key(std::string_view text) {
+    for (const NamedKey& named : k_named_keys) {
+        if (core::ascii_iequals(text, named.name)) return named.key;
+    }
+    constexpr std::string_view numpad = "numpad";
+    if (text.size() == numpad.size() + 1 && core::ascii_iequals(text.substr(0, 6), numpad) &&
+        text.back() >= '0' && text.back() <= '9') {
+        return static_cast<VirtualKey>(0x60 + (text.back() - '0'));
+    }
+    if (text.size() > 1 && (text[0] == 'F' || text[0] == 'f')) {
+        const auto n = parse_u16(text.substr(1));
+        if (n && *n >= 13 && *n <= 24) return static_cast<VirtualKey>(0x6F + *n);
+    }
+    return parse_chord_key(text);
+}
+
 }  // namespace
 
 std::optional<VirtualKey> parse_chord_key(std::string_view text) {
@@ -90,6 +154,37 @@ std::optional<Chord> parse_chord(std::string_view text) {
     });
     if (!valid || parts < 2) return std::nullopt;
     return chord;
+}
+
+std::optional<SystemChord> parse_system_chord(std::string_view text) {
+    SystemChord chord;
+    bool valid = true;
+    const std::size_t parts = for_each_part(text, [&](std::string_view part, bool last) {
+        if (last) {
+            const auto key = parse_system_chord_key(part);
+            valid = key.has_value();
+            if (key) chord.key = *key;
+            return false;
+        }
+        if (core::ascii_iequals(part, "win")) {
+            chord.win = true;
+        } else {
+            valid = add_modifier(chord.modifiers, part);
+        }
+        return valid;
+    });
+    const Modifiers& held = chord.modifiers;
+    if (!valid || parts < 2 || !(held.ctrl || held.alt || chord.win)) return std::nullopt;
+    return chord;
+}
+
+std::uint32_t hotkey_modifiers(const SystemChord& chord) {
+    std::uint32_t flags = hotkey::k_no_repeat;
+    if (chord.modifiers.alt) flags |= hotkey::k_alt;
+    if (chord.modifiers.ctrl) flags |= hotkey::k_control;
+    if (chord.modifiers.shift) flags |= hotkey::k_shift;
+    if (chord.win) flags |= hotkey::k_win;
+    return flags;
 }
 
 std::optional<Modifiers> parse_modifier_set(std::string_view text) {

@@ -59,6 +59,54 @@ TEST(ParseChord, FunctionNumbersReadAsSixteenBitsWithAnOptionalPlus) {
     EXPECT_EQ(parse_chord_key("F4294967297"), std::nullopt);
 }
 
+TEST(ParseSystemChord, WinIsAModifierAndMoreKeysHaveNames) {
+    struct Case {
+        std::string_view text;
+        std::optional<SystemChord> chord;
+    };
+    const Case cases[] = {
+        {"ctrl+alt+t", SystemChord{key('T'), {.ctrl = true, .alt = true}, false}},
+        {"win+grave", SystemChord{0xC0, k_none, true}},
+        {"WIN+`", SystemChord{0xC0, k_none, true}},
+        {"Win+Shift+SPACE", SystemChord{0x20, k_shift, true}},
+        {"ctrl+shift+F24", SystemChord{0x87, k_ctrl_shift, false}},
+        {"alt+F1", SystemChord{vk::k_f1, k_alt, false}},
+        {"ctrl+alt+numpad7", SystemChord{0x67, {.ctrl = true, .alt = true}, false}},
+        {"win+pagedown", SystemChord{vk::k_next, k_none, true}},
+        {"ctrl+alt+\\", SystemChord{0xDC, {.ctrl = true, .alt = true}, false}},
+        {"ctrl+alt+bracketright", SystemChord{0xDD, {.ctrl = true, .alt = true}, false}},
+        {"win+win+5", SystemChord{key('5'), k_none, true}},
+        // Without ctrl, alt or win, or with no key that has a name.
+        {"grave", std::nullopt},
+        {"shift+t", std::nullopt},
+        {"shift+space", std::nullopt},
+        {"win", std::nullopt},
+        {"win+", std::nullopt},
+        {"ctrl+alt+tt", std::nullopt},
+        {"ctrl+F25", std::nullopt},
+        {"ctrl+numpad10", std::nullopt},
+        {"super+t", std::nullopt},
+        {"win++", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const Case& c : cases) EXPECT_EQ(parse_system_chord(c.text), c.chord) << c.text;
+    // The wider vocabulary is the system's only: quick keys stay as they were.
+    for (std::string_view text : {"win+a", "ctrl+grave", "ctrl+space", "ctrl+F13", "ctrl+`"}) {
+        EXPECT_EQ(parse_chord(text), std::nullopt) << text;
+    }
+}
+
+TEST(ParseSystemChord, TheSystemsModifierFlagsNeverRepeat) {
+    const auto flags = [](std::string_view text) {
+        return hotkey_modifiers(*parse_system_chord(text));
+    };
+    EXPECT_EQ(flags("alt+t"), 0x4001u);  // MOD_ALT | MOD_NOREPEAT
+    EXPECT_EQ(flags("ctrl+t"), 0x4002u);
+    EXPECT_EQ(flags("ctrl+shift+t"), 0x4006u);
+    EXPECT_EQ(flags("win+t"), 0x4008u);
+    EXPECT_EQ(flags("ctrl+alt+shift+win+t"), 0x400Fu);
+}
+
 TEST(ParseModifierSet, NamesJoinedByPlusAnyCase) {
     EXPECT_EQ(parse_modifier_set("alt"), k_alt);
     EXPECT_EQ(parse_modifier_set("Ctrl+SHIFT"), k_ctrl_shift);

@@ -86,7 +86,8 @@ struct Record<Settings> {
             optional("cursor_blink", &Settings::cursor_blink),
             optional("word_delimiters", &Settings::word_delimiters),
             optional("close_on_exit", &Settings::close_on_exit),
-            optional("log_all_sessions", &Settings::log_all_sessions)};
+            optional("log_all_sessions", &Settings::log_all_sessions),
+            optional("summon_key", &Settings::summon_key)};
     }
 };
 

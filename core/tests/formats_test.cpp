@@ -175,16 +175,22 @@ TEST(SettingsFormat, AppearanceKeysAreKeptAsWrittenAndWrittenBackLast) {
 }
 
 // A value the program cannot use must not make the file unreadable either.
-TEST(SettingsFormat, CloseOnExitIsKeptAsWrittenWhateverItHolds) {
-    for (const std::string value : {"\"never\"", "\"sometimes\"", "3", "[true]"}) {
-        auto r = parse_settings(settings_with("\"close_on_exit\":" + value));
-        ASSERT_TRUE(r) << value << ": " << r.error();
-        ASSERT_TRUE(r->close_on_exit.value) << value;
-        const std::string written = to_pretty_json(*r);
-        auto again = parse_settings(written);
-        ASSERT_TRUE(again) << again.error();
-        EXPECT_EQ(*again, *r) << written;
-        EXPECT_NE(written.find("\"close_on_exit\": "), std::string::npos) << written;
+TEST(SettingsFormat, CloseOnExitAndSummonKeyAreKeptAsWrittenWhateverTheyHold) {
+    const struct {
+        std::string key;
+        RawJson Settings::*field;
+    } keys[] = {{"close_on_exit", &Settings::close_on_exit}, {"summon_key", &Settings::summon_key}};
+    for (const auto& k : keys) {
+        for (const std::string value : {"\"never\"", "\"ctrl+alt+t\"", "3", "[true]"}) {
+            auto r = parse_settings(settings_with("\"" + k.key + "\":" + value));
+            ASSERT_TRUE(r) << k.key << value << ": " << r.error();
+            ASSERT_TRUE(((*r).*k.field).value) << k.key << value;
+            const std::string written = to_pretty_json(*r);
+            auto again = parse_settings(written);
+            ASSERT_TRUE(again) << again.error();
+            EXPECT_EQ(*again, *r) << written;
+            EXPECT_NE(written.find("\"" + k.key + "\": "), std::string::npos) << written;
+        }
     }
 }
 
@@ -193,7 +199,7 @@ TEST(SettingsFormat, WithoutAppearanceKeysNothingNewIsWritten) {
     ASSERT_TRUE(r) << r.error();
     EXPECT_FALSE(r->theme.value || r->colors.value || r->bold_is_bright.value ||
                  r->cursor_shape.value || r->cursor_blink.value || r->word_delimiters.value ||
-                 r->close_on_exit.value);
+                 r->close_on_exit.value || r->summon_key.value);
     EXPECT_EQ(to_pretty_json(*r), k_fresh_settings_text);
     // A null the user wrote is theirs too.
     auto nulled = parse_settings(settings_with(R"("theme":null)"));

@@ -10,6 +10,7 @@
 //   probe clipboard
 //   probe set-clipboard HEX
 //   probe ping HWND COUNT INTERVAL_MS
+//   probe foreground
 //   probe serve
 //
 // "serve" reads one command per line from standard input (the arguments
@@ -121,6 +122,7 @@ int usage() {
         "       probe clipboard\n"
         "       probe set-clipboard HEX\n"
         "       probe ping HWND COUNT INTERVAL_MS\n"
+        "       probe foreground\n"
         "       probe serve\n";
     DWORD written = 0;
     WriteFile(GetStdHandle(STD_ERROR_HANDLE), text, sizeof text - 1, &written, nullptr);
@@ -657,6 +659,23 @@ int cmd_ping(int argc, wchar_t** argv) {
     return 0;
 }
 
+// The desktop's foreground window and, in its thread, the window with the
+// keyboard focus (0 when none): where typed keys go, in Win32's terms.
+int cmd_foreground() {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    const bool known = GetGUIThreadInfo(0, &info) != FALSE;
+    Json json;
+    json.begin_object();
+    json.key("hwnd");
+    json.value(hwnd_number(GetForegroundWindow()));
+    json.key("focus");
+    json.value(hwnd_number(known ? info.hwndFocus : nullptr));
+    json.end_object();
+    print(json);
+    return 0;
+}
+
 int run(int argc, wchar_t** argv) {
     if (argc < 2) return usage();
     const std::wstring command = argv[1];
@@ -669,6 +688,7 @@ int run(int argc, wchar_t** argv) {
     if (command == L"clipboard") return cmd_clipboard();
     if (command == L"set-clipboard") return cmd_set_clipboard(argc, argv);
     if (command == L"ping") return cmd_ping(argc, argv);
+    if (command == L"foreground" && argc == 2) return cmd_foreground();
     return usage();
 }
 

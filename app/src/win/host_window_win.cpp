@@ -7,14 +7,21 @@
 #include "dialogs_win.hpp"
 #include "failures_win.hpp"
 #include "help_win.hpp"
+#include "tolvar/app/chords.hpp"
 #include "tolvar/app/layout.hpp"
 #include "tolvar/app/startup.hpp"
+#include "tolvar/app/summon.hpp"
 #include "tolvar/core/platform.hpp"
 #include "tolvar/core/utf.hpp"
+#include "tolvar/core/win/win32.hpp"
 
 namespace tolvar::app::win {
 
 namespace {
+
+static_assert(hotkey::k_alt == MOD_ALT && hotkey::k_control == MOD_CONTROL &&
+              hotkey::k_shift == MOD_SHIFT && hotkey::k_win == MOD_WIN &&
+              hotkey::k_no_repeat == MOD_NOREPEAT);
 
 CursorPrefs cursor_prefs(const Appearance& appearance) {
     return {appearance.cursor_shape, appearance.cursor_blink};
@@ -51,6 +58,26 @@ void write_state_counts(const StateCell::Counts& counts) {
                              std::to_string(counts.dropped) + "\n";
     // Nothing to tell anyone when it fails: the test sees no file.
     (void)core::platform_file_system().write_file(core::path_from_utf8(*name), text);
+// The topmost enabled window of this thread that `owner` owns, directly or
+// through a dialog (a dialog's message box). Not GetLastActivePopup: under
+// Wine it names the owner again once the owner has been activated.
+HWND enabled_popup(HWND owner) {
+    struct Search {
+        HWND owner;
+        HWND found;
+    } search{owner, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND hwnd, LPARAM param) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(param);
+            if (hwnd == s.owner || GetAncestor(hwnd, GA_ROOTOWNER) != s.owner ||
+                !IsWindowVisible(hwnd) || !IsWindowEnabled(hwnd))
+                return TRUE;
+            s.found = hwnd;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 }  // namespace
@@ -201,6 +228,10 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
             if (wparam != k_tray_icon_id) break;
             on_tray(wparam, lparam);
             return 0;
+        case WM_HOTKEY:
+            if (wparam != k_summon_hotkey_id) break;
+            commands_.execute(cmd::Summon{});
+            return 0;
         case WM_APP_FAILURE:
             on_failures();
             return 0;
@@ -224,6 +255,7 @@ void HostWindow::on_create() {
     // A log's writer thread asks for a paint, which tells its failure.
     workspace_.wake_from_writer = [hwnd = hwnd_] { InvalidateRect(hwnd, nullptr, FALSE); };
     load_configuration(workspace_, fs, core::resolve_data_dir());
+    register_summon_key();
     // Before the window shows: under Wine the icon's window, made later,
     // took the activation from the main window, whose menus then did not open.
     add_tray_icon();
@@ -248,6 +280,7 @@ void HostWindow::on_destroy() {
     // A rename still open must not commit later, into a saved empty list.
     rename_.discard();
     workspace_.save_session_list();
+    unregister_summon_key();
     remove_tray_icon();
     workspace_.end_all_tabs();
     cell_.close();
@@ -260,7 +293,7 @@ void HostWindow::on_destroy() {
 void HostWindow::on_close() {
     const AppState& state = cell_.view();
     if (state.config.settings.close_to_tray && state.tray_added) {
-        ShowWindow(hwnd_, SW_HIDE);
+        hide_to_tray();
     } else {
         DestroyWindow(hwnd_);
     }
@@ -300,6 +333,61 @@ void HostWindow::on_tray(WPARAM, LPARAM mouse_message) {
             show_tray_menu(*this);
             break;
         default:
+            break;
+    }
+}
+
+void HostWindow::hide_to_tray() {
+    ShowWindow(hwnd_, SW_HIDE);
+}
+
+void HostWindow::show_to_front() {
+    // SW_RESTORE would also bring a maximized window down to its normal size.
+    ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
+    // While a modal dialog has disabled the window, the dialog takes the keys.
+    if (const HWND dialog = IsWindowEnabled(hwnd_) ? nullptr : enabled_popup(hwnd_)) {
+        SetForegroundWindow(dialog);
+        return;
+    }
+    SetForegroundWindow(hwnd_);
+    SetFocus(hwnd_);
+}
+
+// ------------------------------------------------------------ summon key
+
+void HostWindow::register_summon_key() {
+    SummonKeyRead read = read_summon_key(cell_.view().config.settings);
+    if (read.notice) workspace_.notify(std::move(*read.notice));
+    if (!read.key) return;
+    summon_registered_ =
+        RegisterHotKey(hwnd_, k_summon_hotkey_id, read.key->modifiers, read.key->key) != FALSE;
+    if (summon_registered_) return;
+    const DWORD error = GetLastError();
+    workspace_.notify(summon_refused_notice(read.key->text, core::win::error_text(error)));
+}
+
+void HostWindow::unregister_summon_key() {
+    if (!summon_registered_) return;
+    UnregisterHotKey(hwnd_, k_summon_hotkey_id);
+    summon_registered_ = false;
+}
+
+void HostWindow::summon() {
+    SummonScene scene;
+    scene.tray_icon = cell_.view().tray_added;
+    const HWND front = GetForegroundWindow();
+    scene.foreground = front && (front == hwnd_ || GetAncestor(front, GA_ROOTOWNER) == hwnd_);
+    scene.shown = IsWindowVisible(hwnd_) && !IsIconic(hwnd_);
+    scene.dialog_open = !IsWindowEnabled(hwnd_);
+    switch (summon_action(scene)) {
+        case SummonAction::ShowAndFocus:
+            show_to_front();
+            break;
+        case SummonAction::HideToTray:
+            hide_to_tray();
+            break;
+        case SummonAction::Minimize:
+            ShowWindow(hwnd_, SW_MINIMIZE);
             break;
     }
 }
@@ -346,16 +434,6 @@ void HostWindow::note_state_counts() {
     if (now.deferred == counts_written_.deferred && now.dropped == counts_written_.dropped) return;
     counts_written_ = now;
     write_state_counts(now);
-}
-
-void HostWindow::show_and_focus() {
-    ShowWindow(hwnd_, IsIconic(hwnd_) ? SW_RESTORE : SW_SHOW);
-    SetForegroundWindow(hwnd_);
-    SetFocus(hwnd_);
-}
-
-void HostWindow::summon() {
-    show_and_focus();
 }
 
 void HostWindow::open_palette() {}

@@ -33,6 +33,7 @@ inline constexpr UINT WM_APP_FIRST_TABS = WM_APP + 4;
 inline constexpr UINT WM_APP_PTY_OUTPUT = WM_APP + 100;
 inline constexpr UINT WM_APP_PTY_EXIT = WM_APP + 101;
 inline constexpr UINT k_tray_icon_id = 1;
+inline constexpr int k_summon_hotkey_id = 1;
 inline constexpr UINT_PTR k_drag_scroll_timer = 1;
 inline constexpr UINT_PTR k_cursor_blink_timer = 2;
 
@@ -68,8 +69,10 @@ class HostWindow final : public WindowPort {
     void save_output(TabId tab);
     // The command palette over the window, with the focus in it.
     void open_palette();
-    // Restored and in front, with the focus on the active tab.
-    void show_and_focus();
+    // Shown, restored when minimized, in front, with the keys going to the
+    // active tab (or to the dialog that is open): from the tray or the
+    // summon key.
+    void show_to_front();
     // The summon key: to the front from elsewhere, away when in front.
     void summon();
 
@@ -141,11 +144,19 @@ class HostWindow final : public WindowPort {
 
     void add_tray_icon();
     void remove_tray_icon();
+    // Away from the screen and the task bar, back through the tray icon.
+    void hide_to_tray();
+
+    // The summon key of the settings, registered with the system for the
+    // window's life; what cannot be used is told as a notice.
+    void register_summon_key();
+    void unregister_summon_key();
 
     HWND hwnd_ = nullptr;
     StateCell cell_;
     bool first_tabs_pending_ = false;
     StateCell::Counts counts_written_;
+    bool summon_registered_ = false;
     StartupTrace trace_;
     TerminalFont font_;
     Font ui_font_;

@@ -88,7 +88,7 @@ void SystemCommands::save_output(TabId tab) {
 }
 
 void SystemCommands::show_main_window() {
-    host_.show_and_focus();
+    host_.show_to_front();
 }
 
 void SystemCommands::summon() {

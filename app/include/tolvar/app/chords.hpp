@@ -1,6 +1,7 @@
 // The key vocabulary of the main window: virtual-key codes, modifier sets,
-// quick-key chords, the navigation modifier setting and the bytes that
-// non-character keys send. Pure functions; no state, no Windows headers.
+// quick-key chords, the chords the system watches for in every program, the
+// navigation modifier setting and the bytes that non-character keys send.
+// Pure functions; no state, no Windows headers.
 #pragma once
 
 #include <cstdint>
@@ -57,6 +58,38 @@ std::optional<Chord> parse_chord(std::string_view text);
 
 // The key part of a chord on its own.
 std::optional<VirtualKey> parse_chord_key(std::string_view text);
+
+// A chord the system watches for in every program (RegisterHotKey), such as
+// the summon key: the Windows key is a modifier too.
+struct SystemChord {
+    VirtualKey key = 0;
+    Modifiers modifiers;
+    bool win = false;
+    friend constexpr bool operator==(SystemChord, SystemChord) = default;
+};
+
+// "ctrl+alt+t", "win+grave": modifier names (ctrl, alt, shift, win, any
+// case), then a letter, digit, F1..F24, a named key (space, grave, tab,
+// enter, escape, backspace, insert, delete, home, end, pageup, pagedown, up,
+// down, left, right, pause, numpad0..numpad9, minus, equals, comma, period,
+// slash, semicolon, quote, backslash, bracketleft, bracketright) or one of
+// the characters ` - = , . / ; ' \ [ ]. The punctuation keys are named
+// by what they type on a US layout. Nothing when invalid, and nothing
+// without ctrl, alt or win: shift alone would take a typed character from
+// every program.
+std::optional<SystemChord> parse_system_chord(std::string_view text);
+
+// RegisterHotKey's modifier flags, as plain numbers.
+namespace hotkey {
+inline constexpr std::uint32_t k_alt = 0x0001;
+inline constexpr std::uint32_t k_control = 0x0002;
+inline constexpr std::uint32_t k_shift = 0x0004;
+inline constexpr std::uint32_t k_win = 0x0008;
+inline constexpr std::uint32_t k_no_repeat = 0x4000;
+}  // namespace hotkey
+
+// The chord's flags with k_no_repeat: a chord held down acts once.
+std::uint32_t hotkey_modifiers(const SystemChord& chord);
 
 // The nav_modifier setting ("alt", "ctrl+shift"): nothing when any part is
 // not a modifier name, so an empty setting never matches.

@@ -68,6 +68,8 @@ struct Settings {
     // Whether a tab closes when its program ends; read by the app likewise.
     RawJson close_on_exit;
     RawJson log_all_sessions;
+    // The chord that brings the window to the front from any program.
+    RawJson summon_key;
     bool operator==(const Settings&) const = default;
 };
 
