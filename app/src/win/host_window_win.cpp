@@ -125,10 +125,14 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
         case WM_MOUSEMOVE:
             on_mouse_move(x, y);
             return 0;
-        case WM_MOUSEWHEEL:
+        case WM_MOUSEWHEEL: {
             // The pointer in screen coordinates, unlike the other mouse messages.
+            POINT point{x, y};
+            ScreenToClient(hwnd_, &point);
+            if (palette_.on_mouse_wheel(GET_WHEEL_DELTA_WPARAM(wparam), point.x, point.y)) return 0;
             on_mouse_wheel(GET_WHEEL_DELTA_WPARAM(wparam), x, y);
             return 0;
+        }
         case WM_TIMER:
             if (wparam == k_drag_scroll_timer) {
                 on_drag_scroll_timer();
@@ -141,20 +145,34 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
             break;
         case WM_COMMAND:
             if (find_box_.on_command(LOWORD(wparam), HIWORD(wparam))) return 0;
+            if (palette_.on_command(LOWORD(wparam), HIWORD(wparam))) return 0;
+            break;
+        case WM_CTLCOLOREDIT:
+            if (auto state = cell_.borrow()) {
+                if (HBRUSH brush = palette_.on_control_color(
+                        reinterpret_cast<HWND>(lparam), reinterpret_cast<HDC>(wparam),
+                        (*state)->appearance.palette.theme())) {
+                    return reinterpret_cast<LRESULT>(brush);
+                }
+            }
             break;
         case WM_LBUTTONDOWN:
+            if (palette_.on_button_down(x, y, true)) return 0;
             on_left_button_down(x, y);
             return 0;
         case WM_LBUTTONUP:
             on_left_button_up();
             return 0;
         case WM_LBUTTONDBLCLK:
+            if (palette_.on_left_double_click(x, y)) return 0;
             on_left_double_click(x, y);
             return 0;
         case WM_RBUTTONDOWN:
+            if (palette_.on_button_down(x, y, false)) return 0;
             on_right_button_down(x, y);
             return 0;
         case WM_MBUTTONDOWN:
+            if (palette_.on_button_down(x, y, false)) return 0;
             on_middle_button_down(x, y);
             return 0;
         case WM_RBUTTONDBLCLK:
@@ -317,6 +335,7 @@ void HostWindow::relayout() {
         }
     }
     find_box_.place();
+    palette_.place();
 }
 
 void HostWindow::invalidate() {
@@ -368,6 +387,7 @@ void HostWindow::on_paint() {
                     FrameStyle{font_, (*state)->appearance.palette, ui_font_.get(), chrome,
                                cursor_prefs((*state)->appearance), blink_on_, window_focused_});
         paint_help(dc.get(), client, **state, font_, chrome);
+        palette_.paint(dc.get(), (*state)->appearance.palette.theme());
     } else {
         fill(dc.get(), {0, 0, width, height}, k_window_background);
     }

@@ -9,6 +9,7 @@
 #include <optional>
 #include <utility>
 
+#include "command_palette_win.hpp"
 #include "find_box_win.hpp"
 #include "input_win.hpp"
 #include "mouse_report_win.hpp"
@@ -62,6 +63,14 @@ class HostWindow final : public WindowPort {
     void start_rename(RenameTarget target) { rename_.start(hwnd_, target); }
     // The find box over the active pane.
     void open_find() { find_box_.open(hwnd_); }
+    // The command palette over the top of the window; `run` gets the key of
+    // the entry chosen, once the palette has closed and the window has the
+    // focus again.
+    void open_palette(std::vector<PaletteEntry> entries, CommandPaletteBox::Run run) {
+        palette_.open(hwnd_, std::move(entries), std::move(run));
+    }
+    bool palette_open() const { return palette_.is_open(); }
+    void close_palette() { palette_.close(); }
     // The save dialog for a tab's output, and the writing.
     void save_output(TabId tab);
 
@@ -146,6 +155,7 @@ class HostWindow final : public WindowPort {
     Workspace workspace_;
     RenameEditor rename_{workspace_, font_};
     FindBoxControls find_box_{workspace_};
+    CommandPaletteBox palette_;
     // What the last left click in the tab bar landed on. That click may
     // have changed the bar (a label expands, a close mark removes its tab),
     // so its double-click follows the press, not a fresh hit test.
