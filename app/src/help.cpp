@@ -29,6 +29,7 @@ std::array<HelpRow, k_help_rows> help_rows(std::string_view nav_modifier) {
         {"Drag / right-click", "Copy selection / paste"},
         {"Double / triple-click", "Select word / line"},
         {"Shift+click / Alt+drag", "Extend / block selection"},
+        {"Ctrl+Shift+Space", "Command palette"},
         {"Ctrl+F1", "This help (Esc closes)"},
     }};
 }

@@ -115,6 +115,7 @@ TEST(Commands, EveryChordOfTheHelpScreenRunsAPaletteCommand) {
         {"Drag / right-click", {}},
         {"Double / triple-click", {}},
         {"Shift+click / Alt+drag", {}},
+        {"Ctrl+Shift+Space", {{vk::k_space, k_ctrl_shift, cmd::CommandPalette{}}}},
         {"Ctrl+F1", {{vk::k_f1, k_ctrl, cmd::ToggleHelp{}}}},
     };
     std::vector<std::string> rows;
@@ -124,7 +125,9 @@ TEST(Commands, EveryChordOfTheHelpScreenRunsAPaletteCommand) {
     // A new row of the help screen needs its chords here.
     ASSERT_EQ(rows, covered);
 
-    const std::vector<Command> palette = r.palette();
+    std::vector<Command> palette = r.palette();
+    // The palette's own chord is the one it does not list.
+    palette.push_back(cmd::CommandPalette{});
     for (const auto& [text, chords] : table) {
         for (const Chord& chord : chords) {
             const std::optional<Command> got = key_command(state, chord.key, chord.modifiers);
@@ -133,7 +136,6 @@ TEST(Commands, EveryChordOfTheHelpScreenRunsAPaletteCommand) {
             EXPECT_TRUE(contains(palette, *got)) << command_name(state, *got);
         }
     }
-    EXPECT_EQ(key_command(state, vk::k_space, k_ctrl_shift), Command(cmd::CommandPalette{}));
     EXPECT_EQ(command_chord(cmd::CommandPalette{}), "Ctrl+Shift+Space");
 }
 

@@ -29,8 +29,8 @@ void draw_text(HDC dc, std::string_view utf8, const Rect& box, Rgb color, bool e
     draw_text(dc, core::utf8_to_utf16(utf8), box, color, ellipsis);
 }
 
-Font create_ui_font(unsigned dpi) {
-    return Font(CreateFontW(scale_for_dpi(-12, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+Font create_ui_font(unsigned dpi, int weight) {
+    return Font(CreateFontW(scale_for_dpi(-12, dpi), 0, 0, 0, weight, FALSE, FALSE, FALSE,
                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                             CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Segoe UI"));
 }

@@ -106,6 +106,6 @@ void draw_text(HDC dc, std::string_view utf8, const Rect& box, Rgb color, bool e
 void draw_text(HDC dc, std::u16string_view text, const Rect& box, Rgb color, bool ellipsis = false);
 
 // The dialogs' and the tab bar's face, 9 points at the DPI.
-Font create_ui_font(unsigned dpi);
+Font create_ui_font(unsigned dpi, int weight = FW_NORMAL);
 
 }  // namespace tolvar::app::win

@@ -8,11 +8,14 @@
 #include "failures_win.hpp"
 #include "help_win.hpp"
 #include "tolvar/app/chords.hpp"
+#include "tolvar/app/connection_manager.hpp"
 #include "tolvar/app/layout.hpp"
 #include "tolvar/app/startup.hpp"
 #include "tolvar/app/summon.hpp"
 #include "tolvar/core/platform.hpp"
 #include "tolvar/core/utf.hpp"
+#include "tolvar/proto/launch_plan.hpp"
+#include "tolvar/proto/ssh_config.hpp"
 #include "tolvar/core/win/win32.hpp"
 
 namespace tolvar::app::win {
@@ -58,6 +61,8 @@ void write_state_counts(const StateCell::Counts& counts) {
                              std::to_string(counts.dropped) + "\n";
     // Nothing to tell anyone when it fails: the test sees no file.
     (void)core::platform_file_system().write_file(core::path_from_utf8(*name), text);
+}
+
 // The topmost enabled window of this thread that `owner` owns, directly or
 // through a dialog (a dialog's message box). Not GetLastActivePopup: under
 // Wine it names the owner again once the owner has been activated.
@@ -168,10 +173,14 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
         case WM_MOUSEMOVE:
             on_mouse_move(x, y);
             return 0;
-        case WM_MOUSEWHEEL:
+        case WM_MOUSEWHEEL: {
             // The pointer in screen coordinates, unlike the other mouse messages.
+            POINT point{x, y};
+            ScreenToClient(hwnd_, &point);
+            if (palette_.on_mouse_wheel(GET_WHEEL_DELTA_WPARAM(wparam), point.x, point.y)) return 0;
             on_mouse_wheel(GET_WHEEL_DELTA_WPARAM(wparam), x, y);
             return 0;
+        }
         case WM_TIMER:
             if (wparam == k_drag_scroll_timer) {
                 on_drag_scroll_timer();
@@ -184,20 +193,32 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
             break;
         case WM_COMMAND:
             if (find_box_.on_command(LOWORD(wparam), HIWORD(wparam))) return 0;
+            if (palette_.on_command(LOWORD(wparam), HIWORD(wparam))) return 0;
+            break;
+        case WM_CTLCOLOREDIT:
+            if (HBRUSH brush = palette_.on_control_color(
+                    reinterpret_cast<HWND>(lparam), reinterpret_cast<HDC>(wparam),
+                    cell_.view().appearance.palette.theme())) {
+                return reinterpret_cast<LRESULT>(brush);
+            }
             break;
         case WM_LBUTTONDOWN:
+            if (palette_.on_button_down(x, y, true)) return 0;
             on_left_button_down(x, y);
             return 0;
         case WM_LBUTTONUP:
             on_left_button_up();
             return 0;
         case WM_LBUTTONDBLCLK:
+            if (palette_.on_left_double_click(x, y)) return 0;
             on_left_double_click(x, y);
             return 0;
         case WM_RBUTTONDOWN:
+            if (palette_.on_button_down(x, y, false)) return 0;
             on_right_button_down(x, y);
             return 0;
         case WM_MBUTTONDOWN:
+            if (palette_.on_button_down(x, y, false)) return 0;
             on_middle_button_down(x, y);
             return 0;
         case WM_RBUTTONDBLCLK:
@@ -414,6 +435,7 @@ void HostWindow::relayout() {
         if (tab && tab->session) tab->session->resize(s.size.rows, s.size.cols);
     }
     find_box_.place();
+    palette_.place();
 }
 
 void HostWindow::invalidate() {
@@ -436,7 +458,30 @@ void HostWindow::note_state_counts() {
     write_state_counts(now);
 }
 
-void HostWindow::open_palette() {}
+void HostWindow::open_palette() {
+    // Read at every opening, as the connection manager does.
+    const std::vector<proto::SshConfigHost> hosts =
+        read_ssh_hosts(workspace_, proto::platform_ssh_config_files(),
+                       proto::ssh_config_locations(proto::platform_launch_system()));
+    const AppState& state = cell_.view();
+    std::vector<Command> commands = palette_commands(state, hosts);
+    std::vector<PaletteEntry> entries;
+    entries.reserve(commands.size());
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        entries.push_back({command_name(state, commands[i]),
+                           std::string(command_chord(commands[i])), i});
+    }
+    // Called once the box has closed; the command names its subjects by id,
+    // so one that went meanwhile does nothing.
+    palette_.open(hwnd_, std::move(entries), [this, commands = std::move(commands)](std::size_t key) {
+        if (key < commands.size()) commands_.execute(commands[key]);
+    });
+    // The space the chord typed is already queued for this window.
+    MSG pending;
+    if (PeekMessageW(&pending, hwnd_, WM_CHAR, WM_CHAR, PM_NOREMOVE) && pending.wParam == L' ') {
+        PeekMessageW(&pending, hwnd_, WM_CHAR, WM_CHAR, PM_REMOVE);
+    }
+}
 
 // ------------------------------------------------------------ painting
 
@@ -476,6 +521,7 @@ void HostWindow::on_paint() {
                     FrameStyle{font_, state.appearance.palette, ui_font_.get(), chrome,
                                cursor_prefs(state.appearance), blink_on_, window_focused_});
         paint_help(dc.get(), client, state, font_, chrome);
+        palette_.paint(dc.get(), state.appearance.palette.theme());
     }
     BitBlt(window_dc.get(), 0, 0, width, height, dc.get(), 0, 0, SRCCOPY);
     trace_paint(shows_output);

@@ -9,6 +9,7 @@
 #include <optional>
 #include <utility>
 
+#include "command_palette_win.hpp"
 #include "find_box_win.hpp"
 #include "input_win.hpp"
 #include "mouse_report_win.hpp"
@@ -65,6 +66,8 @@ class HostWindow final : public WindowPort {
     void start_rename(RenameTarget target) { rename_.start(hwnd_, target); }
     // The find box over the active pane.
     void open_find() { find_box_.open(hwnd_); }
+    bool palette_open() const { return palette_.is_open(); }
+    void close_palette() { palette_.close(); }
     // The save dialog for a tab's output, and the writing.
     void save_output(TabId tab);
     // The command palette over the window, with the focus in it.
@@ -169,6 +172,7 @@ class HostWindow final : public WindowPort {
     Workspace workspace_;
     RenameEditor rename_{workspace_, font_};
     FindBoxControls find_box_{workspace_};
+    CommandPaletteBox palette_;
     // What the last left click in the tab bar landed on. That click may
     // have changed the bar (a label expands, a close mark removes its tab),
     // so its double-click follows the press, not a fresh hit test.

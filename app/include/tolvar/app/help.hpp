@@ -11,7 +11,7 @@
 
 namespace tolvar::app {
 
-inline constexpr std::size_t k_help_rows = 23;
+inline constexpr std::size_t k_help_rows = 24;
 inline constexpr std::string_view k_help_title = "tolvar (network) keys";
 
 struct HelpRow {
