@@ -7,6 +7,7 @@
 #include "tolvar/app/input.hpp"
 #include "tolvar/app/layout.hpp"
 #include "tolvar/app/menus.hpp"
+#include "tolvar/app/overloaded.hpp"
 #include "tolvar/app/selection.hpp"
 #include "tolvar/app/themes.hpp"
 #include "tolvar/core/platform.hpp"
@@ -14,13 +15,6 @@
 namespace tolvar::app {
 
 namespace {
-
-template <class... F>
-struct Overloaded : F... {
-    using F::operator()...;
-};
-template <class... F>
-Overloaded(F...) -> Overloaded<F...>;
 
 // The pane the navigation arrows move to; nothing with no tabs.
 std::optional<TabId> focus_target(const AppState& state, int dx, int dy) {
@@ -149,10 +143,9 @@ void CommandRunner::execute(const Command& command) {
                 relayout_after([c](AppState& s) { s.cycle_active(c.backwards); });
             },
             [&](const MoveFocus& c) {
-                cell.change([c](AppState& s) {
+                relayout_after([c](AppState& s) {
                     if (auto target = focus_target(s, c.dx, c.dy)) s.set_active(*target);
-                },
-                            [&ws] { ws.refresh(); });
+                });
             },
             [&](const NewTabInGroup& c) { ws.new_tab_in_group(c.group); },
             [&](const RenameGroup& c) {

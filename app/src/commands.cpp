@@ -1,19 +1,13 @@
 #include "tolvar/app/commands.hpp"
 
 #include "tolvar/app/menus.hpp"
+#include "tolvar/app/overloaded.hpp"
 #include "tolvar/app/themes.hpp"
 #include "tolvar/app/workspace.hpp"
 
 namespace tolvar::app {
 
 namespace {
-
-template <class... F>
-struct Overloaded : F... {
-    using F::operator()...;
-};
-template <class... F>
-Overloaded(F...) -> Overloaded<F...>;
 
 std::string tab_title(const AppState& state, TabId id) {
     const Tab* tab = state.find_tab(id);
