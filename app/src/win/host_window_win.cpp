@@ -86,26 +86,6 @@ HWND enabled_popup(HWND owner) {
     return search.found;
 }
 
-// A mouse message as the mouse rules take it.
-PointerEvent pointer(int x, int y) {
-    return {x, y, current_modifiers(), static_cast<std::uint32_t>(GetMessageTime())};
-}
-
-MouseButton button_of(UINT msg) {
-    switch (msg) {
-        case WM_LBUTTONDOWN:
-        case WM_LBUTTONUP:
-        case WM_LBUTTONDBLCLK:
-            return MouseButton::Left;
-        case WM_RBUTTONDOWN:
-        case WM_RBUTTONUP:
-        case WM_RBUTTONDBLCLK:
-            return MouseButton::Right;
-        default:
-            return MouseButton::Middle;
-    }
-}
-
 }  // namespace
 
 HostWindow::HostWindow()

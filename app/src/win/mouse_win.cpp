@@ -5,8 +5,28 @@
 #include "dialog_frame_win.hpp"
 #include "dialogs_win.hpp"
 #include "host_window_win.hpp"
+#include "modifiers_win.hpp"
 
 namespace tolvar::app::win {
+
+PointerEvent pointer(int x, int y) {
+    return {x, y, current_modifiers(), static_cast<std::uint32_t>(GetMessageTime())};
+}
+
+MouseButton button_of(UINT msg) {
+    switch (msg) {
+        case WM_LBUTTONDOWN:
+        case WM_LBUTTONUP:
+        case WM_LBUTTONDBLCLK:
+            return MouseButton::Left;
+        case WM_RBUTTONDOWN:
+        case WM_RBUTTONUP:
+        case WM_RBUTTONDBLCLK:
+            return MouseButton::Right;
+        default:
+            return MouseButton::Middle;
+    }
+}
 
 Rect SystemMouse::client() const {
     return host_.client();

@@ -4,12 +4,20 @@
 // UI thread only.
 #pragma once
 
+#include <windows.h>
+
 #include "mouse_report_win.hpp"
 #include "tolvar/app/mouse.hpp"
 
 namespace tolvar::app::win {
 
 class HostWindow;
+
+// A mouse message of the one being handled, at a client point: the
+// modifiers held and the time, as the mouse rules take them.
+PointerEvent pointer(int x, int y);
+// The button of a WM_[LRM]BUTTON* message.
+MouseButton button_of(UINT msg);
 
 class SystemMouse final : public MousePort {
   public:
