@@ -98,10 +98,10 @@ struct Mouse : ::testing::Test {
         rig.tab(tab).session->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
     }
     std::vector<std::string>& copied() { return rig.port.copied; }
-    // The centre of a tab-bar item's title or close mark, of `items` shown.
     static std::pair<int, int> centre(const Rect& r) {
         return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     }
+    // Item `index` of `items` in the tab bar.
     BarItemBox bar_item(std::size_t items, std::size_t index) {
         return bar_item_box(k_client.width(), items, index, k_96);
     }
