@@ -7,6 +7,7 @@
 #include "dialogs_win.hpp"
 #include "failures_win.hpp"
 #include "help_win.hpp"
+#include "modifiers_win.hpp"
 #include "tolvar/app/chords.hpp"
 #include "tolvar/app/connection_manager.hpp"
 #include "tolvar/app/layout.hpp"
@@ -168,22 +169,25 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
             on_char(wparam);
             return 0;
         case WM_SETCURSOR:
-            if (LOWORD(lparam) == HTCLIENT && on_link_cursor()) return TRUE;
+            if (LOWORD(lparam) == HTCLIENT && mouse_.link_cursor(current_modifiers())) return TRUE;
             break;
         case WM_MOUSEMOVE:
-            on_mouse_move(x, y);
+            mouse_.move(pointer(x, y));
             return 0;
         case WM_MOUSEWHEEL: {
             // The pointer in screen coordinates, unlike the other mouse messages.
             POINT point{x, y};
             ScreenToClient(hwnd_, &point);
-            if (palette_.on_mouse_wheel(GET_WHEEL_DELTA_WPARAM(wparam), point.x, point.y)) return 0;
-            on_mouse_wheel(GET_WHEEL_DELTA_WPARAM(wparam), x, y);
+            const int delta = GET_WHEEL_DELTA_WPARAM(wparam);
+            if (palette_.on_mouse_wheel(delta, point.x, point.y)) return 0;
+            UINT lines = 3;
+            if (!SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0)) lines = 3;
+            mouse_.wheel(delta, pointer(point.x, point.y), lines);
             return 0;
         }
         case WM_TIMER:
             if (wparam == k_drag_scroll_timer) {
-                on_drag_scroll_timer();
+                mouse_.drag_scroll_tick();
                 return 0;
             }
             if (wparam == k_cursor_blink_timer) {
@@ -204,34 +208,25 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
             break;
         case WM_LBUTTONDOWN:
             if (palette_.on_button_down(x, y, true)) return 0;
-            on_left_button_down(x, y);
-            return 0;
-        case WM_LBUTTONUP:
-            on_left_button_up();
+            mouse_.press(MouseButton::Left, pointer(x, y));
             return 0;
         case WM_LBUTTONDBLCLK:
             if (palette_.on_left_double_click(x, y)) return 0;
-            on_left_double_click(x, y);
+            mouse_.double_click(MouseButton::Left, pointer(x, y));
             return 0;
         case WM_RBUTTONDOWN:
-            if (palette_.on_button_down(x, y, false)) return 0;
-            on_right_button_down(x, y);
-            return 0;
         case WM_MBUTTONDOWN:
             if (palette_.on_button_down(x, y, false)) return 0;
-            on_middle_button_down(x, y);
+            mouse_.press(button_of(msg), pointer(x, y));
             return 0;
         case WM_RBUTTONDBLCLK:
-            if (reports_.press(MouseButton::Right, x, y)) return 0;
-            break;
         case WM_MBUTTONDBLCLK:
-            if (reports_.press(MouseButton::Middle, x, y)) return 0;
+            if (mouse_.double_click(button_of(msg), pointer(x, y))) return 0;
             break;
+        case WM_LBUTTONUP:
         case WM_RBUTTONUP:
-            if (reports_.release(MouseButton::Right)) return 0;
-            break;
         case WM_MBUTTONUP:
-            if (reports_.release(MouseButton::Middle)) return 0;
+            if (mouse_.release(button_of(msg))) return 0;
             break;
         case WM_DPICHANGED:
             on_dpi_changed(reinterpret_cast<const RECT*>(lparam));
@@ -534,7 +529,7 @@ void HostWindow::trace_paint(bool showed_output) {
 
 void HostWindow::on_focus(bool focused) {
     window_focused_ = focused;
-    reports_.focus(focused);
+    mouse_port_.focus(focused);
     if (focused) {
         restart_blink();
     } else {
@@ -596,6 +591,12 @@ void HostWindow::on_pty_output(pty::SessionId id) {
     // for it: the history would age lines out before they were taken.
     workspace_.session_output(id);
     invalidate();
+}
+
+void HostWindow::on_link_keys() {
+    POINT p{};
+    if (!GetCursorPos(&p) || !ScreenToClient(hwnd_, &p)) return;
+    mouse_.link_keys(pointer(p.x, p.y));
 }
 
 void HostWindow::on_failures() {

@@ -6,18 +6,15 @@
 
 #include <windows.h>
 
-#include <optional>
-#include <utility>
-
 #include "command_palette_win.hpp"
 #include "find_box_win.hpp"
 #include "input_win.hpp"
-#include "mouse_report_win.hpp"
+#include "mouse_win.hpp"
 #include "rename_editor_win.hpp"
 #include "sessions_win.hpp"
 #include "tolvar/app/input.hpp"
+#include "tolvar/app/mouse.hpp"
 #include "tolvar/app/startup.hpp"
-#include "tolvar/app/tab_bar.hpp"
 #include "tolvar/app/workspace.hpp"
 #include "view_win.hpp"
 
@@ -64,6 +61,11 @@ class HostWindow final : public WindowPort {
     Rect client() const;
     // The inline rename over the target's tab-bar item.
     void start_rename(RenameTarget target) { rename_.start(hwnd_, target); }
+    // A click anywhere in the window ends a rename by taking the focus:
+    // clicks do not move it out of a child control by themselves.
+    void end_rename() {
+        if (rename_.active()) SetFocus(hwnd_);
+    }
     // The find box over the active pane.
     void open_find() { find_box_.open(hwnd_); }
     bool palette_open() const { return palette_.is_open(); }
@@ -105,36 +107,7 @@ class HostWindow final : public WindowPort {
     void on_key_down(WPARAM vk);
     bool on_system_key_down(WPARAM vk);
     void on_char(WPARAM code);
-    // `clicks`: 2 for the second click of a double-click on a pane.
-    void on_left_button_down(int x, int y, int clicks = 1);
-    void on_left_button_up();
-    void on_left_double_click(int x, int y);
-    void on_mouse_move(int x, int y);
-    void on_mouse_wheel(int delta, int screen_x, int screen_y);
-    // While a drag selection holds the pointer past its pane's edge.
-    void on_drag_scroll_timer();
-    // A press on a pane's scroll indicator starts dragging it; false when
-    // the point is on none.
-    bool start_indicator_drag(int x, int y);
-    void on_right_button_down(int x, int y);
-    void on_middle_button_down(int x, int y);
-    // Right click on a tab item or group label: the tab and group menus.
-    void on_bar_context_menu(const BarHit& hit, int x, int y);
-    // A click anywhere in the window ends a rename by taking the focus.
-    void end_rename_by_click();
-    // A click on a notice row: its "x" dismisses it, its text shows it whole.
-    // False when the point is on no notice.
-    bool on_notice_click(int x, int y);
-    // Ctrl+click opens the link under the pointer, if the link rule allows;
-    // the later presses of a double or triple click are taken and open
-    // nothing. False when Ctrl is up or no link is there.
-    bool on_link_click(int x, int y, int clicks);
-    // The hand over a link while Ctrl is held; false to leave the pointer.
-    bool on_link_cursor();
-    // The underline follows the pointer while Ctrl is held.
-    void on_link_hover(int x, int y);
-    // Ctrl went down or up with the pointer still: the link under it shows
-    // or goes at once.
+    // Ctrl went down or up with the pointer still.
     void on_link_keys();
 
     void on_focus(bool focused);
@@ -173,24 +146,11 @@ class HostWindow final : public WindowPort {
     RenameEditor rename_{workspace_, font_};
     FindBoxControls find_box_{workspace_};
     CommandPaletteBox palette_;
-    // What the last left click in the tab bar landed on. That click may
-    // have changed the bar (a label expands, a close mark removes its tab),
-    // so its double-click follows the press, not a fresh hit test.
-    std::optional<BarHit> pressed_bar_;
-    // The tab whose scroll indicator is being dragged, and the pointer's
-    // distance from its thumb's top.
-    std::optional<TabId> indicator_drag_;
-    int indicator_grab_ = 0;
-    // Where the pointer is while a drag selection scrolls.
-    POINT drag_point_{};
-    // The last double-click on a pane: a press soon after and near it is a
-    // triple click, which Windows does not report.
-    std::optional<std::pair<LONG, POINT>> double_click_;
-    bool drag_timer_ = false;
-    MouseReports reports_{*this};
+    SystemMouse mouse_port_{*this};
     SystemCommands command_port_{*this};
     CommandRunner commands_{workspace_, command_port_, core::platform_file_system()};
     InputController input_{workspace_, commands_, core::platform_file_system()};
+    MouseController mouse_{workspace_, commands_, input_, mouse_port_};
 };
 
 }  // namespace tolvar::app::win

@@ -11,7 +11,4 @@ class SystemFolders final : public FolderProbe {
     bool is_folder(const std::string& path) const override;
 };
 
-// Ctrl is held: links answer the pointer instead of the selection.
-bool link_keys_held();
-
 }  // namespace tolvar::app::win

@@ -59,9 +59,7 @@ bool MouseReports::motion(int x, int y) {
     return report(event, x, y, held_ ? Target::Held : Target::Pointer);
 }
 
-bool MouseReports::wheel(int delta, int screen_x, int screen_y) {
-    POINT p{screen_x, screen_y};
-    ScreenToClient(host_.hwnd(), &p);
+bool MouseReports::wheel(int delta, int x, int y) {
     // A high-resolution wheel's fractions of a notch add up to whole ones;
     // turning the other way drops what was carried.
     if (wheel_carried_ != 0 && (wheel_carried_ > 0) != (delta > 0)) wheel_carried_ = 0;
@@ -75,7 +73,7 @@ bool MouseReports::wheel(int delta, int screen_x, int screen_y) {
                      held_buttons()};
     // Taken even before a whole notch: the turn is the application's, not
     // the scrollback's.
-    if (!report(event, p.x, p.y, held_ ? Target::Held : Target::Pointer, std::abs(notches))) {
+    if (!report(event, x, y, held_ ? Target::Held : Target::Pointer, std::abs(notches))) {
         wheel_carried_ = 0;
         return false;
     }

@@ -24,7 +24,7 @@ class MouseReports {
     // The point of a release is the message's, read here.
     bool release(MouseButton button);
     bool motion(int x, int y);
-    bool wheel(int delta, int screen_x, int screen_y);
+    bool wheel(int delta, int x, int y);
     // The focus reports of the active tab's session.
     void focus(bool focused);
 
