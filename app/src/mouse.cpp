@@ -14,7 +14,7 @@ namespace tolvar::app {
 
 void MouseController::press(MouseButton button, const PointerEvent& at) {
     port_.end_rename();
-    if (port_.report_press(button, at.x, at.y)) return;
+    if (port_.report_press(button, at)) return;
     switch (button) {
         case MouseButton::Left:
             left_press(at, third_click(at) ? 3 : 1);
@@ -31,7 +31,7 @@ void MouseController::press(MouseButton button, const PointerEvent& at) {
 }
 
 bool MouseController::double_click(MouseButton button, const PointerEvent& at) {
-    if (port_.report_press(button, at.x, at.y)) return true;
+    if (port_.report_press(button, at)) return true;
     // The other buttons' second presses do nothing of their own.
     if (button != MouseButton::Left) return false;
     // The second click of a double-click on a notice is a click of its own.
@@ -67,8 +67,8 @@ bool MouseController::double_click(MouseButton button, const PointerEvent& at) {
     return true;
 }
 
-bool MouseController::release(MouseButton button) {
-    if (port_.report_release(button)) return true;
+bool MouseController::release(MouseButton button, const PointerEvent& at) {
+    if (port_.report_release(button, at)) return true;
     if (button != MouseButton::Left) return false;
     left_release();
     return true;
@@ -228,7 +228,7 @@ void MouseController::left_release() {
 }
 
 void MouseController::move(const PointerEvent& at) {
-    if (port_.report_motion(at.x, at.y)) return;
+    if (port_.report_motion(at)) return;
     hover(at);
     const auto step = [area = port_.client(), chrome = port_.scale(), cell = port_.cell(), x = at.x,
                        y = at.y, drag = indicator_drag_, grab = indicator_grab_](AppState& state) {
@@ -308,17 +308,16 @@ void MouseController::link_keys(const PointerEvent& at) {
     hover(at);
 }
 
-bool MouseController::link_cursor(Modifiers held) {
-    // The link under the pointer was found by the last move; looking again
-    // would read and scan its line once more for every move.
-    const bool over = workspace_.cell().view().hovered_link.has_value();
-    if (!over || !held.ctrl) return false;
+bool MouseController::link_cursor() {
+    // Asking the keyboard here could disagree with what the move saw; looking
+    // again would read and scan the line once more for every move.
+    if (!workspace_.cell().view().hovered_link.has_value()) return false;
     port_.set_cursor(true);
     return true;
 }
 
 void MouseController::wheel(int delta, const PointerEvent& at, unsigned lines_per_notch) {
-    if (port_.report_wheel(delta, at.x, at.y)) return;
+    if (port_.report_wheel(delta, at)) return;
     const Rect area = port_.client();
     const Scale chrome = port_.scale();
     const std::optional<TabId> tab =

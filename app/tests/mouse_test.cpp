@@ -39,10 +39,12 @@ class FakeMousePort final : public MousePort {
     void end_rename() override { touch(), ++rename_ends; }
     void show_text(const std::string& text) override { touch(), shown.push_back(text); }
     void open_item_menu(BarItem item, int, int) override { touch(), menus.push_back(item); }
-    bool report_press(MouseButton, int, int) override { return touch(), application; }
-    bool report_release(MouseButton) override { return touch(), application; }
-    bool report_motion(int, int) override { return touch(), application; }
-    bool report_wheel(int, int, int) override { return touch(), application; }
+    bool report_press(MouseButton, const PointerEvent&) override { return touch(), application; }
+    bool report_release(MouseButton, const PointerEvent&) override {
+        return touch(), application;
+    }
+    bool report_motion(const PointerEvent&) override { return touch(), application; }
+    bool report_wheel(int, const PointerEvent&) override { return touch(), application; }
 
     // The pane's application takes every event.
     bool application = false;
@@ -81,7 +83,7 @@ struct Mouse : ::testing::Test {
     void press(int x, int y, Modifiers m = {}, MouseButton b = k_left) {
         mouse.press(b, at(x, y, m));
     }
-    void release() { mouse.release(k_left); }
+    void release() { mouse.release(k_left, at(0, 0)); }
     void click(int x, int y, Modifiers m = {}) {
         press(x, y, m);
         release();
@@ -182,13 +184,12 @@ TEST_F(Mouse, TheHandFollowsALinkWhileCtrlIsHeld) {
     EXPECT_TRUE(port.cursors.empty());
     mouse.move(at(px(6), py(0), k_ctrl));
     EXPECT_EQ(port.cursors, (std::vector<bool>{true}));
-    EXPECT_FALSE(mouse.link_cursor({}));
-    EXPECT_TRUE(mouse.link_cursor(k_ctrl));
+    EXPECT_TRUE(mouse.link_cursor());
     EXPECT_EQ(port.cursors, (std::vector<bool>{true, true}));
     // Ctrl let go with the pointer still.
     mouse.link_keys(at(px(6), py(0)));
     EXPECT_EQ(port.cursors.back(), false);
-    EXPECT_FALSE(mouse.link_cursor(k_ctrl));
+    EXPECT_FALSE(mouse.link_cursor());
 }
 
 // ------------------------------------------------------------ selection

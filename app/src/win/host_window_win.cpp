@@ -169,10 +169,10 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
             on_char(wparam);
             return 0;
         case WM_SETCURSOR:
-            if (LOWORD(lparam) == HTCLIENT && mouse_.link_cursor(current_modifiers())) return TRUE;
+            if (LOWORD(lparam) == HTCLIENT && mouse_.link_cursor()) return TRUE;
             break;
         case WM_MOUSEMOVE:
-            mouse_.move(pointer(x, y));
+            mouse_.move(pointer(x, y, wparam));
             return 0;
         case WM_MOUSEWHEEL: {
             // The pointer in screen coordinates, unlike the other mouse messages.
@@ -182,7 +182,7 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
             if (palette_.on_mouse_wheel(delta, point.x, point.y)) return 0;
             UINT lines = 3;
             if (!SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0)) lines = 3;
-            mouse_.wheel(delta, pointer(point.x, point.y), lines);
+            mouse_.wheel(delta, pointer(point.x, point.y, GET_KEYSTATE_WPARAM(wparam)), lines);
             return 0;
         }
         case WM_TIMER:
@@ -208,25 +208,25 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
             break;
         case WM_LBUTTONDOWN:
             if (palette_.on_button_down(x, y, true)) return 0;
-            mouse_.press(MouseButton::Left, pointer(x, y));
+            mouse_.press(MouseButton::Left, pointer(x, y, wparam));
             return 0;
         case WM_LBUTTONDBLCLK:
             if (palette_.on_left_double_click(x, y)) return 0;
-            mouse_.double_click(MouseButton::Left, pointer(x, y));
+            mouse_.double_click(MouseButton::Left, pointer(x, y, wparam));
             return 0;
         case WM_RBUTTONDOWN:
         case WM_MBUTTONDOWN:
             if (palette_.on_button_down(x, y, false)) return 0;
-            mouse_.press(button_of(msg), pointer(x, y));
+            mouse_.press(button_of(msg), pointer(x, y, wparam));
             return 0;
         case WM_RBUTTONDBLCLK:
         case WM_MBUTTONDBLCLK:
-            if (mouse_.double_click(button_of(msg), pointer(x, y))) return 0;
+            if (mouse_.double_click(button_of(msg), pointer(x, y, wparam))) return 0;
             break;
         case WM_LBUTTONUP:
         case WM_RBUTTONUP:
         case WM_MBUTTONUP:
-            if (mouse_.release(button_of(msg))) return 0;
+            if (mouse_.release(button_of(msg), pointer(x, y, wparam))) return 0;
             break;
         case WM_DPICHANGED:
             on_dpi_changed(reinterpret_cast<const RECT*>(lparam));
@@ -596,7 +596,9 @@ void HostWindow::on_pty_output(pty::SessionId id) {
 void HostWindow::on_link_keys() {
     POINT p{};
     if (!GetCursorPos(&p) || !ScreenToClient(hwnd_, &p)) return;
-    mouse_.link_keys(pointer(p.x, p.y));
+    // A key message: the thread's keyboard state is the key's own.
+    const Modifiers held = current_modifiers();
+    mouse_.link_keys({p.x, p.y, held, static_cast<std::uint32_t>(GetMessageTime()), {}});
 }
 
 void HostWindow::on_failures() {

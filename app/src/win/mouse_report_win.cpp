@@ -1,7 +1,5 @@
 #include "mouse_report_win.hpp"
 
-#include <windowsx.h>
-
 #include <cstdlib>
 
 #include "host_window_win.hpp"
@@ -12,17 +10,10 @@
 
 namespace tolvar::app::win {
 
-namespace {
-
-HeldButtons held_buttons() {
-    const auto down = [](int key) { return (GetKeyState(key) & 0x8000) != 0; };
-    return {down(VK_LBUTTON), down(VK_MBUTTON), down(VK_RBUTTON)};
-}
-
-}  // namespace
-
-bool MouseReports::press(MouseButton button, int x, int y) {
-    MouseEvent event{MouseAction::Press, button, current_modifiers(), 0, 0, held_buttons()};
+bool MouseReports::press(MouseButton button, const PointerEvent& at) {
+    const int x = at.x;
+    const int y = at.y;
+    MouseEvent event{MouseAction::Press, button, at.modifiers, 0, 0, at.held};
     // Whichever button comes first picks the pane; the others join it.
     const Target target = held_ ? Target::Held : Target::Pointer;
     if (!report(event, x, y, target)) return false;
@@ -30,14 +21,11 @@ bool MouseReports::press(MouseButton button, int x, int y) {
     return true;
 }
 
-bool MouseReports::release(MouseButton button) {
+bool MouseReports::release(MouseButton button, const PointerEvent& at) {
     if (!held_) return false;
-    const DWORD at = GetMessagePos();
-    POINT p{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
-    ScreenToClient(host_.hwnd(), &p);
-    MouseEvent event{MouseAction::Release, button, current_modifiers(), 0, 0, held_buttons()};
+    MouseEvent event{MouseAction::Release, button, at.modifiers, 0, 0, at.held};
     // A release after the application turned reports off is still its own.
-    report(event, p.x, p.y, Target::Held);
+    report(event, at.x, at.y, Target::Held);
     if (!event.held.any()) {
         held_.reset();
         ReleaseCapture();
@@ -45,9 +33,10 @@ bool MouseReports::release(MouseButton button) {
     return true;
 }
 
-bool MouseReports::motion(int x, int y) {
-    MouseEvent event{MouseAction::Motion, MouseButton::None, current_modifiers(), 0, 0,
-                     held_buttons()};
+bool MouseReports::motion(const PointerEvent& at) {
+    const int x = at.x;
+    const int y = at.y;
+    MouseEvent event{MouseAction::Motion, MouseButton::None, at.modifiers, 0, 0, at.held};
     // The capture can be lost with the buttons still held (a switch to
     // another window); their release never came here.
     if (held_ && !event.held.any()) {
@@ -59,7 +48,9 @@ bool MouseReports::motion(int x, int y) {
     return report(event, x, y, held_ ? Target::Held : Target::Pointer);
 }
 
-bool MouseReports::wheel(int delta, int x, int y) {
+bool MouseReports::wheel(int delta, const PointerEvent& at) {
+    const int x = at.x;
+    const int y = at.y;
     // A high-resolution wheel's fractions of a notch add up to whole ones;
     // turning the other way drops what was carried.
     if (wheel_carried_ != 0 && (wheel_carried_ > 0) != (delta > 0)) wheel_carried_ = 0;
@@ -67,10 +58,10 @@ bool MouseReports::wheel(int delta, int x, int y) {
     const int notches = wheel_carried_ / WHEEL_DELTA;
     MouseEvent event{delta > 0 ? MouseAction::WheelUp : MouseAction::WheelDown,
                      MouseButton::None,
-                     current_modifiers(),
+                     at.modifiers,
                      0,
                      0,
-                     held_buttons()};
+                     at.held};
     // Taken even before a whole notch: the turn is the application's, not
     // the scrollback's.
     if (!report(event, x, y, held_ ? Target::Held : Target::Pointer, std::abs(notches))) {

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "tolvar/app/app_state.hpp"
+#include "tolvar/app/mouse.hpp"
 #include "tolvar/app/mouse_report.hpp"
 
 namespace tolvar::app::win {
@@ -18,13 +19,13 @@ class MouseReports {
   public:
     explicit MouseReports(HostWindow& host) : host_(host) {}
 
-    // A button message at a client point. True when the event belongs to
-    // an application, which then has had it, and local handling stops.
-    bool press(MouseButton button, int x, int y);
-    // The point of a release is the message's, read here.
-    bool release(MouseButton button);
-    bool motion(int x, int y);
-    bool wheel(int delta, int x, int y);
+    // A mouse message, with the keys and buttons it carries. True when the
+    // event belongs to an application, which then has had it, and local
+    // handling stops.
+    bool press(MouseButton button, const PointerEvent& at);
+    bool release(MouseButton button, const PointerEvent& at);
+    bool motion(const PointerEvent& at);
+    bool wheel(int delta, const PointerEvent& at);
     // The focus reports of the active tab's session.
     void focus(bool focused);
 

@@ -9,8 +9,9 @@
 
 namespace tolvar::app::win {
 
-PointerEvent pointer(int x, int y) {
-    return {x, y, current_modifiers(), static_cast<std::uint32_t>(GetMessageTime())};
+PointerEvent pointer(int x, int y, WPARAM keys) {
+    const PointerKeys carried = pointer_keys(keys);
+    return {x, y, carried.mods, static_cast<std::uint32_t>(GetMessageTime()), carried.held};
 }
 
 MouseButton button_of(UINT msg) {
@@ -86,20 +87,20 @@ void SystemMouse::open_item_menu(BarItem item, int x, int y) {
     }
 }
 
-bool SystemMouse::report_press(MouseButton button, int x, int y) {
-    return reports_.press(button, x, y);
+bool SystemMouse::report_press(MouseButton button, const PointerEvent& at) {
+    return reports_.press(button, at);
 }
 
-bool SystemMouse::report_release(MouseButton button) {
-    return reports_.release(button);
+bool SystemMouse::report_release(MouseButton button, const PointerEvent& at) {
+    return reports_.release(button, at);
 }
 
-bool SystemMouse::report_motion(int x, int y) {
-    return reports_.motion(x, y);
+bool SystemMouse::report_motion(const PointerEvent& at) {
+    return reports_.motion(at);
 }
 
-bool SystemMouse::report_wheel(int delta, int x, int y) {
-    return reports_.wheel(delta, x, y);
+bool SystemMouse::report_wheel(int delta, const PointerEvent& at) {
+    return reports_.wheel(delta, at);
 }
 
 }  // namespace tolvar::app::win

@@ -13,9 +13,9 @@ namespace tolvar::app::win {
 
 class HostWindow;
 
-// A mouse message of the one being handled, at a client point: the
-// modifiers held and the time, as the mouse rules take them.
-PointerEvent pointer(int x, int y);
+// The mouse message being handled, at a client point: the keys and buttons
+// its wParam carries and its time, as the mouse rules take them.
+PointerEvent pointer(int x, int y, WPARAM keys);
 // The button of a WM_[LRM]BUTTON* message.
 MouseButton button_of(UINT msg);
 
@@ -36,10 +36,10 @@ class SystemMouse final : public MousePort {
     void end_rename() override;
     void show_text(const std::string& text) override;
     void open_item_menu(BarItem item, int x, int y) override;
-    bool report_press(MouseButton button, int x, int y) override;
-    bool report_release(MouseButton button) override;
-    bool report_motion(int x, int y) override;
-    bool report_wheel(int delta, int x, int y) override;
+    bool report_press(MouseButton button, const PointerEvent& at) override;
+    bool report_release(MouseButton button, const PointerEvent& at) override;
+    bool report_motion(const PointerEvent& at) override;
+    bool report_wheel(int delta, const PointerEvent& at) override;
 
     // The focus reports of the active tab's session.
     void focus(bool focused) { reports_.focus(focused); }

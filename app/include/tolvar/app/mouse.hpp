@@ -32,11 +32,14 @@ struct DoubleClickLimits {
 
 // A mouse message: its client point, the modifiers held at it, and its
 // time in milliseconds on the system's clock, which wraps.
+// A mouse event at a client point, with the keys and buttons the event
+// itself carries (as they were when it happened, not when it is handled).
 struct PointerEvent {
     int x = 0;
     int y = 0;
     Modifiers modifiers;
     std::uint32_t time = 0;
+    HeldButtons held;
 };
 
 // What the mouse rules need from the window. Every call may re-enter the
@@ -68,10 +71,10 @@ class MousePort {
     // The mouse reports of the application in the pane, when it asked for
     // them. True when the event was the application's, and the local
     // handling stops. A wheel turn's point is a client point too.
-    virtual bool report_press(MouseButton button, int x, int y) = 0;
-    virtual bool report_release(MouseButton button) = 0;
-    virtual bool report_motion(int x, int y) = 0;
-    virtual bool report_wheel(int delta, int x, int y) = 0;
+    virtual bool report_press(MouseButton button, const PointerEvent& at) = 0;
+    virtual bool report_release(MouseButton button, const PointerEvent& at) = 0;
+    virtual bool report_motion(const PointerEvent& at) = 0;
+    virtual bool report_wheel(int delta, const PointerEvent& at) = 0;
 };
 
 class MouseController {
@@ -87,7 +90,7 @@ class MouseController {
     // press. False when nothing took it.
     bool double_click(MouseButton button, const PointerEvent& at);
     // False when nothing took it.
-    bool release(MouseButton button);
+    bool release(MouseButton button, const PointerEvent& at);
     void move(const PointerEvent& at);
     // Over the pane under the pointer, else the active tab's.
     void wheel(int delta, const PointerEvent& at, unsigned lines_per_notch);
@@ -96,9 +99,10 @@ class MouseController {
     // Ctrl went down or up with the pointer still: the link under it shows
     // or goes at once.
     void link_keys(const PointerEvent& at);
-    // The window asks for the pointer's shape: the hand over a link while
-    // Ctrl is held. False leaves the pointer as it is.
-    bool link_cursor(Modifiers held);
+    // The window asks for the pointer's shape: the hand over the link the
+    // last move or Ctrl key found with Ctrl held. False leaves the pointer
+    // as it is.
+    bool link_cursor();
 
   private:
     // After the reports and the third-click count: `clicks` is 2 for the
