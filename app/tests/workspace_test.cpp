@@ -366,7 +366,7 @@ TEST(Saving, AFailureIsToldOnceKeptAndWrittenAtTheNextSavePoint) {
 
     // Any later save point writes what waited, and the notice goes.
     rig.state().config.settings.close_to_tray = false;
-    rig.ws.save(ConfigFile::Settings);
+    rig.saves.save(ConfigFile::Settings);
     EXPECT_FALSE(
         core::read_settings_file(core::platform_file_system(), dir.path()).value()->close_to_tray);
     EXPECT_EQ(
@@ -379,7 +379,7 @@ TEST(Saving, AFailureIsToldOnceKeptAndWrittenAtTheNextSavePoint) {
 TEST(Saving, WithoutADataDirectoryNothingIsWrittenOrTold) {
     Rig rig;
     rig.open(1);
-    rig.ws.save(ConfigFile::Profiles);
+    rig.saves.save(ConfigFile::Profiles);
     EXPECT_EQ(rig.fs.writes, 0);
     EXPECT_TRUE(rig.notices().empty());
 }
