@@ -127,19 +127,6 @@ TEST(Startup, AListHeldUntilTheFirstTabsKeepsTheLastRunsTabs) {
     EXPECT_EQ(saved_ids(dir), (std::vector<std::string>{"s-2"}));
 }
 
-// Held, the save stays due: the next save point of any file makes it.
-TEST(Startup, AHeldSaveIsMadeByTheNextSavePointAfterTheHold) {
-    core::testing::ScratchDir dir;
-    Rig rig;
-    rig.state().config.data_dir = dir.path();
-    rig.saves.hold_session_list(true);
-    rig.saves.save_session_list();
-    EXPECT_FALSE(std::filesystem::exists(dir / "sessions.json"));
-    rig.saves.hold_session_list(false);
-    rig.saves.save(ConfigFile::Settings);
-    EXPECT_TRUE(std::filesystem::exists(dir / "sessions.json"));
-}
-
 TEST(Startup, EachTraceMarkIsWrittenOnceAndOnlyWithAFile) {
     core::testing::ScratchDir dir;
     core::FileSystem& fs = core::platform_file_system();
