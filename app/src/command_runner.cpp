@@ -120,15 +120,15 @@ void CommandRunner::execute(const Command& command) {
                 relayout_after([c](AppState& s) {
                     if (Tab* t = s.find_tab(c.tab)) t->color = c.color;
                 });
-                ws.save_session_list();
+                saves_.save_session_list();
             },
             [&](const MoveTabToGroup& c) {
                 relayout_after([c](AppState& s) { s.set_tab_group(c.tab, c.group); });
-                ws.save_session_list();
+                saves_.save_session_list();
             },
             [&](const NewGroupForTab& c) {
                 relayout_after([c](AppState& s) { s.new_group_for(c.tab); });
-                ws.save_session_list();
+                saves_.save_session_list();
             },
             [&](const ClearScrollback& c) { ws.clear_scrollback(c.tab); },
             [&](const SaveOutput& c) {
@@ -178,7 +178,7 @@ void CommandRunner::execute(const Command& command) {
                     }
                 });
             },
-            [&](const SetTheme& c) { choose_theme(ws, c.name); },
+            [&](const SetTheme& c) { choose_theme(ws, saves_, c.name); },
             [&](const ToggleHelp&) {
                 repaint_after([](AppState& s) { s.help_visible = !s.help_visible; });
             },
@@ -235,7 +235,7 @@ void CommandRunner::execute(const Command& command) {
                 cell.change([text = std::move(*text)](AppState& s) { send_paste(s, text); });
             },
             [&](const OpenLink& c) {
-                if (auto failure = port_.open_link(c.target)) ws.notify(std::move(*failure));
+                if (auto failure = port_.open_link(c.target)) notifier_.notify(std::move(*failure));
             },
             [&](const SendText& c) { send_and_record(c.text, c.text); },
             [&](const RunAlias& c) {
@@ -280,7 +280,7 @@ void CommandRunner::execute(const Command& command) {
                         core::Settings& stored = s.config.settings;
                         stored.*field = !(stored.*field);
                     },
-                    [&ws] { ws.save(ConfigFile::Settings); });
+                    [this] { saves_.save(ConfigFile::Settings); });
             },
             [&](const CheckUpdates&) { port_.open_in_shell(k_product_page); },
             [&](const OpenSettingsFolder&) {
@@ -289,7 +289,7 @@ void CommandRunner::execute(const Command& command) {
                 if (dir) port_.open_in_shell(core::path_to_utf8(*dir));
             },
             [&](const OpenLogsFolder&) {
-                if (auto dir = ws.logs_folder()) port_.open_in_shell(core::path_to_utf8(*dir));
+                if (auto dir = logs_.logs_folder()) port_.open_in_shell(core::path_to_utf8(*dir));
             },
             [&](const RemoteBridge&) {
                 const core::RemoteSettings remote =

@@ -96,10 +96,10 @@ proto::LaunchResult<core::ConnectionProfile> profile_from_ssh_host(
                                    std::nullopt};
 }
 
-std::vector<proto::SshConfigHost> read_ssh_hosts(Workspace& workspace, proto::SshConfigFiles& files,
+std::vector<proto::SshConfigHost> read_ssh_hosts(Notifier& notifier, proto::SshConfigFiles& files,
                                                  const proto::SshConfigLocations& where) {
     proto::SshConfigListing listing = proto::read_ssh_config(files, where);
-    for (std::string& failure : listing.failures) workspace.notify(std::move(failure));
+    for (std::string& failure : listing.failures) notifier.notify(std::move(failure));
     return std::move(listing.hosts);
 }
 
@@ -259,11 +259,12 @@ bool ConnectionManager::on_key(ManagerSurface& surface, ManagerKey key, bool fil
 
 // ------------------------------------------------------------ afterwards
 
-void finish_connection_manager(Workspace& workspace, const ConnectionManager& manager) {
+void finish_connection_manager(Workspace& workspace, SaveSchedule& saves,
+                               const ConnectionManager& manager) {
     if (manager.modified()) {
         workspace.cell().change(
             [profiles = manager.profiles()](AppState& s) { s.config.profiles = profiles; },
-            [&workspace] { workspace.save(ConfigFile::Profiles); });
+            [&saves] { saves.save(ConfigFile::Profiles); });
     }
     if (const core::ConnectionProfile* chosen = manager.chosen()) {
         workspace.open_profile(core::ConnectionProfile(*chosen));

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "tolvar/app/workspace.hpp"
+#include "tolvar/app/tab_view.hpp"
 
 namespace tolvar::app {
 

@@ -1,6 +1,6 @@
 #include "tolvar/app/history_viewer.hpp"
 
-#include "tolvar/app/workspace.hpp"
+#include "tolvar/app/tab_view.hpp"
 #include "tolvar/core/history.hpp"
 
 namespace tolvar::app {

@@ -1,6 +1,6 @@
 #include "tolvar/app/key_routing.hpp"
 
-#include "tolvar/app/workspace.hpp"
+#include "tolvar/app/tab_view.hpp"
 #include "tolvar/core/utf.hpp"
 
 namespace tolvar::app {

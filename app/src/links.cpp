@@ -5,7 +5,7 @@
 #include <cctype>
 
 #include "tolvar/app/layout.hpp"
-#include "tolvar/app/workspace.hpp"
+#include "tolvar/app/tab_view.hpp"
 #include "tolvar/core/lowercase.hpp"
 #include "tolvar/core/utf.hpp"
 

@@ -191,7 +191,7 @@ std::vector<const MenuItem*> menu_commands(const Menu& menu) {
     return out;
 }
 
-void choose_theme(Workspace& workspace, std::string_view name) {
+void choose_theme(Workspace& workspace, SaveSchedule& saves, std::string_view name) {
     const Theme* theme = find_theme(name);
     if (!theme) return;
     workspace.cell().change(
@@ -201,8 +201,8 @@ void choose_theme(Workspace& workspace, std::string_view name) {
             // What the other keys hold was told at start; it is not told again.
             state.appearance = read_appearance(settings).appearance;
         },
-        [&workspace] {
-            workspace.save(ConfigFile::Settings);
+        [&workspace, &saves] {
+            saves.save(ConfigFile::Settings);
             workspace.window().invalidate();
         });
 }

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "tolvar/app/app_state.hpp"
+#include "tolvar/app/ports.hpp"
+
 namespace tolvar::app {
 
 std::uint64_t Notices::add(std::string text) {
@@ -19,6 +22,19 @@ bool Notices::shows(std::string_view text) const {
 
 void Notices::dismiss(std::uint64_t id) {
     std::erase_if(shown_, [&](const Notice& n) { return n.id == id; });
+}
+
+void Notifier::notify(std::string text) {
+    cell_.change(
+        [text = std::move(text)](AppState& state) mutable {
+            const bool added = !state.notices.shows(text);
+            state.notices.add(std::move(text));
+            return added;
+        },
+        // A failure that repeats with every paint must not paint again.
+        [this](bool added) {
+            if (added) window_.invalidate();
+        });
 }
 
 std::vector<NoticeRow> notice_rows(const Notices& notices, const Rect& client, Scale scale) {

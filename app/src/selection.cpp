@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "tolvar/app/layout.hpp"
+#include "tolvar/app/tab_view.hpp"
 #include "tolvar/app/word_selection.hpp"
-#include "tolvar/app/workspace.hpp"
 #include "tolvar/core/utf.hpp"
 
 namespace tolvar::app {

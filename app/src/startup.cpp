@@ -27,18 +27,18 @@ std::string load_problem_text(const core::LoadProblem& problem) {
     return text + ".";
 }
 
-void load_configuration(Workspace& workspace, core::FileSystem& fs,
+void load_configuration(StateCell& cell, Notifier& notifier, core::FileSystem& fs,
                         const core::StoreResult<core::Path>& data_dir) {
     if (!data_dir) {
-        workspace.notify("Cannot use the data folder: " + data_dir.error().text() +
-                         ". Nothing is saved during this run.");
+        notifier.notify("Cannot use the data folder: " + data_dir.error().text() +
+                        ". Nothing is saved during this run.");
         return;
     }
     struct Read {
         std::vector<core::LoadProblem> problems;
         std::vector<std::string> notices;
     };
-    workspace.cell().change(
+    cell.change(
         [&fs, dir = *data_dir](AppState& state) {
             Read read;
             read.problems = core::load_at_startup(fs, dir, state.config);
@@ -50,22 +50,23 @@ void load_configuration(Workspace& workspace, core::FileSystem& fs,
             }
             return read;
         },
-        [&workspace](Read read) {
+        [&notifier](Read read) {
             for (const core::LoadProblem& problem : read.problems) {
-                workspace.notify(load_problem_text(problem));
+                notifier.notify(load_problem_text(problem));
             }
-            for (std::string& notice : read.notices) workspace.notify(std::move(notice));
+            for (std::string& notice : read.notices) notifier.notify(std::move(notice));
         });
 }
 
-void open_first_tabs(Workspace& workspace, core::FileSystem& fs) {
-    workspace.hold_session_list(false);
+void open_first_tabs(Workspace& workspace, SaveSchedule& saves, Notifier& notifier,
+                     core::FileSystem& fs) {
+    saves.hold_session_list(false);
     const auto [dir, resume] = workspace.cell().read([](const AppState& s) {
         return std::pair(s.config.data_dir, s.config.settings.restore_sessions_on_start);
     });
     if (resume && dir) {
         core::LoadedSessions saved = core::load_sessions(fs, *dir);
-        if (saved.problem) workspace.notify(load_problem_text(*saved.problem));
+        if (saved.problem) notifier.notify(load_problem_text(*saved.problem));
         if (resume_sessions(workspace, saved.sessions)) return;
     }
     workspace.open_tab({});

@@ -29,31 +29,6 @@ std::vector<std::string> load_history_lines(core::FileSystem& fs, const AppState
     return lines;
 }
 
-constexpr std::array<std::string_view, 3> k_file_names{"settings.json", "profiles.json",
-                                                       "sessions.json"};
-
-constexpr std::uint8_t bit(ConfigFile file) {
-    return static_cast<std::uint8_t>(1u << static_cast<unsigned>(file));
-}
-
-core::StoreResult<void> save_file(core::FileSystem& fs, const core::Path& dir, ConfigFile file,
-                                  const AppState& state) {
-    switch (file) {
-        case ConfigFile::Settings:
-            return core::save_settings(fs, dir, state.config.settings);
-        case ConfigFile::Profiles:
-            return core::save_profiles(fs, dir, state.config.profiles);
-        case ConfigFile::Sessions:
-            break;
-    }
-    return core::save_sessions(fs, dir, session_records(state));
-}
-
-std::string save_failure_text(ConfigFile file, const core::StoreError& error) {
-    return "Cannot save " + std::string(k_file_names[static_cast<std::size_t>(file)]) + ": " +
-           error.text() + ". Nothing is lost: it is saved again at the next change.";
-}
-
 }  // namespace
 
 // ------------------------------------------------------------ opening
@@ -69,12 +44,12 @@ std::unique_ptr<Session> Workspace::start_session(const Launch& launch) {
         start.working_dir = usable_working_dir(configured_dir);
     }
     if (configured_dir && !start.working_dir) {
-        notify("default_working_dir " + core::debug_quote(*configured_dir) +
-               " is not a folder; new tabs start in the folder tolvar started in.");
+        notifier_.notify("default_working_dir " + core::debug_quote(*configured_dir) +
+                         " is not a folder; new tabs start in the folder tolvar started in.");
     }
     auto session = starter_.start(start);
     if (!session) {
-        notify(std::move(session.error()));
+        notifier_.notify(std::move(session.error()));
         return nullptr;
     }
     return std::move(*session);
@@ -101,13 +76,13 @@ std::optional<Workspace::Started> Workspace::start_tab(OpenRequest request,
             tab.serial = std::move(request.serial);
             tab.session = std::move(session);
             if (state.appearance.log_all_sessions && state.config.data_dir) {
-                start_log(tab, *state.config.data_dir);
+                logs_.start(tab, *state.config.data_dir);
             }
             const TabId added = state.add_tab(std::move(tab), request.group);
             if (join) state.set_tab_group(added, *join);
             return added;
         },
-        [this](TabId) { tell_pending_log_notices(); });
+        [this](TabId) { logs_.tell_pending(); });
     return Started{id};
 }
 
@@ -115,7 +90,7 @@ std::optional<TabId> Workspace::open_tab(OpenRequest request) {
     const std::optional<Started> started = start_tab(std::move(request));
     if (!started) return std::nullopt;
     cell_.after([this] {
-        save_session_list();
+        saves_.save_session_list();
         refresh();
     });
     return started->id;
@@ -131,7 +106,7 @@ std::size_t Workspace::open_tabs(std::vector<OpenRequest> requests) {
     // backup once per tab, and a crash in between would leave both holding
     // a partial list.
     cell_.after([this] {
-        save_session_list();
+        saves_.save_session_list();
         refresh();
     });
     return opened;
@@ -146,7 +121,7 @@ std::optional<Workspace::Launch> Workspace::tab_launch(proto::LaunchPlan& plan) 
         return Launch{console->command_line, std::nullopt};
     }
     if (auto* port = std::get_if<proto::SerialPort>(&plan)) {
-        for (std::string& notice : port->notices) notify(std::move(notice));
+        for (std::string& notice : port->notices) notifier_.notify(std::move(notice));
         return Launch{std::nullopt, std::move(port->line)};
     }
     return std::nullopt;
@@ -189,7 +164,7 @@ void Workspace::new_tab_in_group(GroupId id) {
     // Joined in the change that adds it, so no save sees it ungrouped.
     if (!start_tab({}, id)) return;
     cell_.after([this] {
-        save_session_list();
+        saves_.save_session_list();
         refresh();
     });
 }
@@ -210,7 +185,7 @@ void Workspace::close_tab(TabId id) {
 }
 
 void Workspace::after_close() {
-    save_session_list();
+    saves_.save_session_list();
     if (cell_.read([](const AppState& s) { return !s.tabs().empty(); })) {
         refresh();
     } else {
@@ -235,6 +210,23 @@ void Workspace::close_group(GroupId id) {
             if (removed->empty()) return;
             removed->clear();
             after_close();
+        });
+}
+
+void Workspace::end_all_tabs() {
+    cell_.change(
+        [](AppState& state) {
+            auto tabs = std::make_shared<std::vector<Tab>>();
+            while (!state.tabs().empty()) {
+                tabs->push_back(std::move(*state.remove_tab(state.tabs().front().id())));
+            }
+            return tabs;
+        },
+        // After the change: ending a log waits briefly for its disk, and a
+        // session's close for its console.
+        [](std::shared_ptr<std::vector<Tab>> tabs) {
+            for (Tab& tab : *tabs) tab.log.reset();
+            for (Tab& tab : *tabs) tab.session.reset();
         });
 }
 
@@ -279,7 +271,7 @@ void Workspace::commit_rename(RenameTarget target, std::string_view text) {
                 g->name = name;
             }
         },
-        [this] { save_session_list(); });
+        [this] { saves_.save_session_list(); });
 }
 
 void Workspace::clear_scrollback(TabId id) {
@@ -366,7 +358,7 @@ void forget_typing_and_view(AppState& state, Tab& tab) {
 void Workspace::restart_tab(TabId id) {
     auto launch = relaunch(id);
     if (!launch) {
-        if (!launch.error().empty()) notify(std::move(launch.error()));
+        if (!launch.error().empty()) notifier_.notify(std::move(launch.error()));
         return;
     }
     std::unique_ptr<Session> session = start_session(*launch);
@@ -384,7 +376,7 @@ void Workspace::restart_tab(TabId id) {
             const bool logging = tab->log != nullptr || state.appearance.log_all_sessions;
             tab->log.reset();
             std::swap(tab->session, *old);
-            if (logging && state.config.data_dir) start_log(*tab, *state.config.data_dir);
+            if (logging && state.config.data_dir) logs_.start(*tab, *state.config.data_dir);
             tab->command = std::move(launch.command);
             tab->serial = std::move(launch.serial);
             tab->ended.reset();
@@ -397,7 +389,7 @@ void Workspace::restart_tab(TabId id) {
         },
         [this](std::shared_ptr<std::unique_ptr<Session>> old) {
             old->reset();
-            tell_pending_log_notices();
+            logs_.tell_pending();
             refresh();
         });
 }
@@ -416,7 +408,7 @@ std::optional<TabId> Workspace::duplicate_tab(TabId id) {
     if (!found) return std::nullopt;
     auto launch = relaunch(id);
     if (!launch) {
-        if (!launch.error().empty()) notify(std::move(launch.error()));
+        if (!launch.error().empty()) notifier_.notify(std::move(launch.error()));
         return std::nullopt;
     }
     copy.session = start_session(*launch);
@@ -431,68 +423,19 @@ std::optional<TabId> Workspace::duplicate_tab(TabId id) {
                 copy.title = "Terminal " + std::to_string(state.tabs().size() + 1);
             }
             if (state.appearance.log_all_sessions && state.config.data_dir) {
-                start_log(copy, *state.config.data_dir);
+                logs_.start(copy, *state.config.data_dir);
             }
             return state.insert_tab_after(std::move(copy), id);
         },
         [this](TabId) {
-            tell_pending_log_notices();
-            save_session_list();
+            logs_.tell_pending();
+            saves_.save_session_list();
             refresh();
         });
     return added;
 }
 
-// ------------------------------------------------------------ telling and saving
-
-namespace {
-
-core::Path logs_folder_of(const core::Path& data_dir) {
-    return data_dir / "logs";
-}
-
-}  // namespace
-
-bool Workspace::start_log(Tab& tab, const core::Path& data_dir) {
-    if (!tab.session || tab.log) return true;
-    const core::Path dir = logs_folder_of(data_dir);
-    if (auto made = fs_.create_directories(dir); !made) {
-        pending_log_notices_.push_back("Cannot log to " + core::path_to_utf8(dir) + ": " +
-                                       made.error().text);
-        return false;
-    }
-    const core::LocalTime t = core::local_time_now();
-    const std::string name =
-        log_file_name(tab.title, t.year, t.month, t.day, t.hour, t.minute, t.second);
-    // Two starts of one title in one second get files of their own.
-    core::Path path = dir / core::path_from_utf8(name);
-    for (int n = 2; fs_.exists(path) && n < 100; ++n) {
-        path = dir / core::path_from_utf8(name.substr(0, name.size() - 4) + " (" +
-                                          std::to_string(n) + ").log");
-    }
-    tab.log = std::make_unique<TabLog>(
-        tab.session->shared_model(),
-        std::make_unique<LogWriter>(fs_, path,
-                                    [wake = wake_from_writer](const std::string&) { wake(); }));
-    return true;
-}
-
-void Workspace::end_all_tabs() {
-    cell_.change(
-        [](AppState& state) {
-            auto tabs = std::make_shared<std::vector<Tab>>();
-            while (!state.tabs().empty()) {
-                tabs->push_back(std::move(*state.remove_tab(state.tabs().front().id())));
-            }
-            return tabs;
-        },
-        // After the change: ending a log waits briefly for its disk, and a
-        // session's close for its console.
-        [](std::shared_ptr<std::vector<Tab>> tabs) {
-            for (Tab& tab : *tabs) tab.log.reset();
-            for (Tab& tab : *tabs) tab.session.reset();
-        });
-}
+// ------------------------------------------------------------ output and logs
 
 void Workspace::toggle_log(TabId id) {
     cell_.change(
@@ -502,7 +445,7 @@ void Workspace::toggle_log(TabId id) {
             if (tab->log) {
                 tab->log.reset();  // writes the screen's rest, then the writer ends
             } else if (const auto& dir = state.config.data_dir) {
-                start_log(*tab, *dir);
+                logs_.start(*tab, *dir);
             }
         },
         [this] { take_logs(); });
@@ -518,12 +461,7 @@ bool model_failed(const Tab& tab) {
 
 bool Workspace::take_output(const core::LoadedConfig& config, Tab& tab,
                             std::vector<std::string>& told) {
-    if (tab.log && tab.log->writer().failed()) {
-        told.push_back(tab.log->writer().failure());
-        tab.log.reset();
-    } else if (tab.log) {
-        tab.log->take();
-    }
+    logs_.take(tab, told);
     settle_submitted_line(config, tab, fs_, core::unix_seconds(core::system_time_100ns()));
     return model_failed(tab);
 }
@@ -538,9 +476,8 @@ struct OutputTaken {
 }  // namespace
 
 void Workspace::after_output(std::vector<std::string> told, const std::vector<TabId>& failed) {
-    told.insert(told.end(), pending_log_notices_.begin(), pending_log_notices_.end());
-    pending_log_notices_.clear();
-    for (std::string& text : told) notify(std::move(text));
+    for (std::string& text : told) notifier_.notify(std::move(text));
+    logs_.tell_pending();
     for (const TabId id : failed) end_failed_session(id);
 }
 
@@ -599,79 +536,8 @@ void Workspace::end_failed_session(TabId id) {
             if (ended->text.empty()) return;
             ended->log.reset();
             ended->session.reset();
-            notify(std::move(ended->text));
+            notifier_.notify(std::move(ended->text));
         });
-}
-
-std::optional<core::Path> Workspace::logs_folder() {
-    const std::optional<core::Path> dir =
-        cell_.read([](const AppState& s) { return s.config.data_dir; });
-    if (!dir) return std::nullopt;
-    const core::Path logs = logs_folder_of(*dir);
-    if (auto made = fs_.create_directories(logs); !made) {
-        notify("Cannot open " + core::path_to_utf8(logs) + ": " + made.error().text);
-        return std::nullopt;
-    }
-    return logs;
-}
-
-void Workspace::notify(std::string text) {
-    cell_.change(
-        [text = std::move(text)](AppState& state) mutable {
-            const bool added = !state.notices.shows(text);
-            state.notices.add(std::move(text));
-            return added;
-        },
-        // A failure that repeats with every paint must not paint again.
-        [this](bool added) {
-            if (added) window_.invalidate();
-        });
-}
-
-void Workspace::tell_pending_log_notices() {
-    std::vector<std::string> told = std::exchange(pending_log_notices_, {});
-    for (std::string& text : told) notify(std::move(text));
-}
-
-void Workspace::save(ConfigFile file) {
-    unsaved_ |= bit(file);
-    flush_saves();
-}
-
-void Workspace::flush_saves() {
-    // The files are written in the change, from the state as it is then.
-    cell_.change([this](AppState& state) { return write_unsaved(state); },
-                 [this](bool told) {
-                     if (told) window_.invalidate();
-                 });
-}
-
-bool Workspace::write_unsaved(AppState& state) {
-    bool told = false;
-    {
-        if (!state.config.data_dir) {
-            unsaved_ = 0;
-            return false;
-        }
-        for (const ConfigFile file :
-             {ConfigFile::Settings, ConfigFile::Profiles, ConfigFile::Sessions}) {
-            if (!(unsaved_ & bit(file))) continue;
-            if (file == ConfigFile::Sessions && session_list_held_) continue;
-            std::optional<std::uint64_t>& notice = failure_notice_[static_cast<std::size_t>(file)];
-            if (auto saved = save_file(fs_, *state.config.data_dir, file, state)) {
-                unsaved_ &= static_cast<std::uint8_t>(~bit(file));
-                if (notice) {
-                    state.notices.dismiss(*notice);
-                    notice.reset();
-                    told = true;
-                }
-            } else if (!notice) {
-                notice = state.notices.add(save_failure_text(file, saved.error()));
-                told = true;
-            }
-        }
-    }
-    return told;
 }
 
 void Workspace::refresh() {
@@ -688,56 +554,6 @@ std::optional<std::string> usable_working_dir(const std::optional<std::string>& 
         return std::nullopt;
     }
     return configured;
-}
-
-std::string display_title(const AppState& state, const Tab& tab) {
-    std::string title = tab.title;
-    if (!tab.custom_title && tab.session) {
-        tab.session->model().with([&](const pty::TerminalModel& model) {
-            const std::string own = model.title();
-            const std::string_view trimmed = core::trim_unicode(own);
-            if (!trimmed.empty()) title = std::string(trimmed);
-        });
-    }
-    if (state.broadcasts(tab)) title = "\xC2\xBB " + title;
-    return title;
-}
-
-std::string marked_title(const AppState& state, const Tab& tab) {
-    std::string title = display_title(state, tab);
-    if (scrolled_back(tab)) title.insert(0, k_scrolled_back_mark);
-    if (tab.ended) title.insert(0, k_ended_mark);
-    return title;
-}
-
-HistoryExtent history_extent(const Tab& tab) {
-    HistoryExtent extent;
-    if (tab.session) {
-        tab.session->model().with(
-            [&](const pty::TerminalModel& model) { extent = HistoryExtent::of(model); });
-    }
-    return extent;
-}
-
-bool scrolled_back(const Tab& tab) {
-    return !tab.scroll.live() && tab.scroll.offset(history_extent(tab)) > 0;
-}
-
-std::vector<core::SessionRecord> session_records(const AppState& state) {
-    std::vector<core::SessionRecord> records;
-    records.reserve(state.tabs().size());
-    for (const Tab& t : state.tabs()) {
-        core::SessionRecord r;
-        r.id = t.record_id;
-        r.profile_id = t.profile_id;
-        if (t.custom_title) r.title = t.title;
-        if (t.group()) {
-            if (const TabGroup* g = state.find_group(*t.group())) r.group = g->name;
-        }
-        r.color = t.color;
-        records.push_back(std::move(r));
-    }
-    return records;
 }
 
 const core::ConnectionProfile* find_profile(const std::vector<core::ConnectionProfile>& profiles,

@@ -158,14 +158,14 @@ TEST(Appearance, StartTellsAndASaveKeepsWhatTheUserWrote) {
         R"("sync_mode":"local","colors":{"background":"#12345","foreground":"#00ff00"},"cursor_shape":"beam"})";
     core::testing::write_all(dir / "settings.json", text);
     Rig rig;
-    load_configuration(rig.ws, rig.fs, core::Path(dir.path()));
+    load_configuration(rig.cell, rig.notifier, rig.fs, core::Path(dir.path()));
     EXPECT_EQ(rig.notices().size(), 2u);
     EXPECT_FALSE(core::platform_file_system().exists(dir / "settings.json.unreadable"));
     EXPECT_FALSE(rig.state().config.settings.close_to_tray);
     EXPECT_EQ(rig.state().appearance.palette.theme().foreground, (Rgb{0, 255, 0}));
     EXPECT_EQ(rig.state().appearance.palette.theme().background, default_theme().background);
 
-    rig.ws.save(ConfigFile::Settings);
+    rig.saves.save(ConfigFile::Settings);
     const std::string saved = core::testing::read_all(dir / "settings.json");
     EXPECT_NE(saved.find(R"("background": "#12345")"), std::string::npos) << saved;
     EXPECT_NE(saved.find(R"("cursor_shape": "beam")"), std::string::npos) << saved;

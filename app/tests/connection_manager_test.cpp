@@ -224,7 +224,7 @@ TEST(Finish, SavesEvenWithoutConnectThenConnectsWithEditedValues) {
     s.selection = 0;
     m.connect(s);
 
-    finish_connection_manager(rig.ws, m);
+    finish_connection_manager(rig.ws, rig.saves, m);
     EXPECT_EQ(rig.state().config.profiles[0], edited);
     auto saved = core::read_profiles_file(core::platform_file_system(), dir.path());
     ASSERT_TRUE(saved && *saved);
@@ -246,7 +246,7 @@ TEST(Finish, ConnectsToThePickedProfileWhenTwoShareAnId) {
     s.selection = 1;
     m.connect(s);
     EXPECT_EQ(m.connect_id(), "p-1");
-    finish_connection_manager(rig.ws, m);
+    finish_connection_manager(rig.ws, rig.saves, m);
     ASSERT_EQ(rig.starter.commands.size(), 1u);
     EXPECT_EQ(rig.starter.commands[0], "cmd /k echo second");
     EXPECT_EQ(rig.tab(0).title, "Copied by hand");
@@ -263,7 +263,7 @@ TEST(Finish, AnUnchangedListIsNotWritten) {
     m.connect(s);  // p-4
     rig.system.env["ProgramFiles"] = "C:\\PF";
     rig.system.files.insert("C:\\PF\\TightVNC\\tvnviewer.exe");
-    finish_connection_manager(rig.ws, m);
+    finish_connection_manager(rig.ws, rig.saves, m);
     EXPECT_FALSE(core::platform_file_system().exists(dir / "profiles.json"));
     ASSERT_EQ(rig.externals.started.size(), 1u);
     EXPECT_EQ(rig.externals.started[0].program, "C:\\PF\\TightVNC\\tvnviewer.exe");
@@ -370,7 +370,7 @@ TEST(SshHosts, ConnectRunsSshWithTheAliasAloneAndSavesNothing) {
     ASSERT_NE(m.chosen_ssh_host(), nullptr);
     EXPECT_TRUE(s.ended);
 
-    finish_connection_manager(rig.ws, m);
+    finish_connection_manager(rig.ws, rig.saves, m);
     ASSERT_EQ(rig.starter.commands.size(), 1u);
     EXPECT_EQ(rig.starter.commands[0], "C:\\Windows\\System32\\OpenSSH\\ssh.exe web");
     EXPECT_EQ(rig.titles(), (std::vector<std::string>{"web"}));
@@ -384,14 +384,14 @@ TEST(SshHosts, ReadEveryOpeningWithUnreadableFilesInNotices) {
     files.files["C:\\Users\\ann\\.ssh\\config"] = "Host one\nHost *\n  User u\n";
     files.unreadable.insert("C:\\ProgramData\\ssh\\ssh_config");
     const proto::SshConfigLocations where{"C:\\Users\\ann", "C:\\ProgramData"};
-    auto hosts = read_ssh_hosts(rig.ws, files, where);
+    auto hosts = read_ssh_hosts(rig.notifier, files, where);
     EXPECT_EQ(hosts, (std::vector<proto::SshConfigHost>{{"one", "one", "u", "22"}}));
     EXPECT_EQ(rig.notices(),
               (std::vector<std::string>{"Cannot read the SSH configuration "
                                         "C:\\ProgramData\\ssh\\ssh_config: Access is denied. "
                                         "Its hosts are not listed."}));
     files.files["C:\\Users\\ann\\.ssh\\config"] = "Host two\n";
-    hosts = read_ssh_hosts(rig.ws, files, where);
+    hosts = read_ssh_hosts(rig.notifier, files, where);
     ASSERT_EQ(hosts.size(), 1u);
     EXPECT_EQ(hosts[0].alias, "two");
     EXPECT_EQ(rig.notices().size(), 1u);  // the same failure is not told twice

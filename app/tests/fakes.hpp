@@ -152,9 +152,12 @@ struct Rig {
     FakeExternals externals;
     proto::testing::FakeSystem system;
     core::testing::FaultyFileSystem fs;
-    Workspace ws{cell, starter, window, externals, system, fs};
+    Notifier notifier{cell, window};
+    SaveSchedule saves{cell, window, fs};
+    TabLogging logs{cell, notifier, fs};
+    Workspace ws{cell, starter, window, externals, system, fs, notifier, saves, logs};
     FakeCommandPort port{cell};
-    CommandRunner commands{ws, port, fs};
+    CommandRunner commands{ws, saves, logs, notifier, port, fs};
 
     AppState& state() { return *cell_guardless(); }
     Tab& tab(std::size_t position) { return *state().find_tab(id(position)); }

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -12,9 +11,6 @@
 #include <sstream>
 #include <thread>
 
-#include "fakes.hpp"
-#include "test_dirs.hpp"
-#include "tolvar/app/menus.hpp"
 #include "tolvar/core/platform.hpp"
 
 namespace tolvar::app {
@@ -236,169 +232,6 @@ TEST(LogWriter, AFailedWriteEndsTheLogWithOneSentence) {
     EXPECT_EQ(calls.load(), 1);
     EXPECT_NE(message.find("stopped"), std::string::npos) << message;
     EXPECT_NE(message.find("s.log"), std::string::npos) << message;
-}
-
-// The files in a folder.
-std::vector<std::filesystem::path> files_in(const std::filesystem::path& dir) {
-    std::vector<std::filesystem::path> out;
-    if (!std::filesystem::exists(dir)) return out;
-    for (const auto& e : std::filesystem::directory_iterator(dir)) out.push_back(e.path());
-    return out;
-}
-
-TEST(LogToFile, TheTabMenuStartsAndEndsALogOfWhatTheSessionShowed) {
-    core::testing::ScratchDir data;
-    testing::Rig rig;
-    rig.state().config.data_dir = data.path();
-    rig.ws.open_tab({.title = "build: web"});
-    const auto feed = [&](std::string_view bytes) {
-        rig.tab(0).session->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
-        rig.ws.take_logs();  // as a paint does
-    };
-    feed("before the log\r\n");
-    rig.commands.execute(cmd::ToggleLog{rig.id(0)});
-    ASSERT_TRUE(rig.tab(0).log);
-    // Held: a loop over the items of the returned menu itself read freed memory.
-    const auto menu = tab_menu(rig.state(), rig.id(0));
-    ASSERT_TRUE(menu);
-    for (const MenuItem& item : *menu) {
-        if (item.command == Command(cmd::ToggleLog{rig.id(0)})) {
-            EXPECT_TRUE(item.checked);
-        }
-    }
-    for (int i = 0; i < 30; ++i) feed("\x1b[32mline " + std::to_string(i) + "\x1b[0m\r\n");
-    feed("50%\r100%");
-    rig.commands.execute(cmd::ToggleLog{rig.id(0)});
-    EXPECT_FALSE(rig.tab(0).log);
-
-    const auto logs = files_in(data.path() / "logs");
-    ASSERT_EQ(logs.size(), 1u);
-    const std::string name = logs[0].filename().string();
-    EXPECT_TRUE(name.starts_with("build_ web ")) << name;
-    EXPECT_TRUE(name.ends_with(".log")) << name;
-    const std::string text = read_all(logs[0]);
-    // The screen at the start is part of the log; the history before it not.
-    EXPECT_TRUE(text.starts_with("before the log\n")) << text;
-    EXPECT_EQ(text.find('\x1b'), std::string::npos);
-    EXPECT_NE(text.find("line 0\nline 1\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("line 29\n100%\n"), std::string::npos) << text;
-    EXPECT_EQ(text.find("50%"), std::string::npos);
-}
-
-TEST(LogToFile, AllSessionsLogFromTheStartAndATabClosedEndsItsLog) {
-    core::testing::ScratchDir data;
-    testing::Rig rig;
-    rig.state().config.data_dir = data.path();
-    rig.state().appearance.log_all_sessions = true;
-    rig.ws.open_tab({.title = "one"});
-    ASSERT_TRUE(rig.tab(0).log);
-    rig.tab(0).session->model().with([](pty::TerminalModel& m) { m.feed("echoed\r\n"); });
-    rig.ws.close_tab(rig.id(0));
-    const auto logs = files_in(data.path() / "logs");
-    ASSERT_EQ(logs.size(), 1u);
-    EXPECT_EQ(read_all(logs[0]), "echoed\n");
-}
-
-TEST(LogToFile, ARestartEndsTheLogAndStartsAnotherForTheNewSession) {
-    core::testing::ScratchDir data;
-    testing::Rig rig;
-    rig.state().config.data_dir = data.path();
-    rig.open();
-    rig.ws.toggle_log(rig.id(0));
-    rig.tab(0).session->model().with([](pty::TerminalModel& m) { m.feed("first run\r\n"); });
-    rig.ws.restart_tab(rig.id(0));
-    ASSERT_TRUE(rig.tab(0).log);
-    rig.tab(0).session->model().with([](pty::TerminalModel& m) { m.feed("second run\r\n"); });
-    rig.ws.toggle_log(rig.id(0));
-    // One file per start, even within one second.
-    std::vector<std::string> texts;
-    for (const auto& f : files_in(data.path() / "logs")) texts.push_back(read_all(f));
-    ASSERT_EQ(texts.size(), 2u);
-    std::sort(texts.begin(), texts.end());
-    EXPECT_EQ(texts[0], "first run\n");
-    EXPECT_EQ(texts[1], "second run\n");
-}
-
-// The window's end dropped every session before the tabs, and each log then
-// read its model through a reference the closed session no longer kept
-// alive: the log's last screen was lost or garbage.
-TEST(LogToFile, TheWindowsEndLeavesEveryLogWithItsLastScreen) {
-    core::testing::ScratchDir data;
-    testing::Rig rig;
-    rig.state().config.data_dir = data.path();
-    rig.state().appearance.log_all_sessions = true;
-    rig.ws.open_tab({.title = "one"});
-    rig.ws.open_tab({.title = "two"});
-    rig.tab(0).session->model().with([](pty::TerminalModel& m) { m.feed("first\r\nscreen"); });
-    rig.tab(1).session->model().with([](pty::TerminalModel& m) { m.feed("second screen"); });
-    rig.ws.end_all_tabs();
-    EXPECT_TRUE(rig.state().tabs().empty());
-    EXPECT_EQ(rig.starter.closed, (std::vector<pty::SessionId>{1, 2}));
-    std::vector<std::string> texts;
-    for (const auto& f : files_in(data.path() / "logs")) texts.push_back(read_all(f));
-    std::sort(texts.begin(), texts.end());
-    EXPECT_EQ(texts, (std::vector<std::string>{"first\nscreen\n", "second screen\n"}));
-}
-
-TEST(LogToFile, ALogEndingAfterItsSessionClosedStillReadsItsScreen) {
-    core::testing::ScratchDir data;
-    testing::Rig rig;
-    rig.state().config.data_dir = data.path();
-    rig.state().appearance.log_all_sessions = true;
-    rig.ws.open_tab({.title = "one"});
-    rig.tab(0).session->model().with([](pty::TerminalModel& m) { m.feed("kept"); });
-    std::optional<Tab> tab = rig.state().remove_tab(rig.id(0));
-    ASSERT_TRUE(tab && tab->log);
-    const std::weak_ptr<pty::SharedModel> model = tab->session->shared_model();
-    tab->session.reset();
-    EXPECT_FALSE(model.expired());
-    tab->log.reset();
-    EXPECT_TRUE(model.expired());
-    const auto logs = files_in(data.path() / "logs");
-    ASSERT_EQ(logs.size(), 1u);
-    EXPECT_EQ(read_all(logs[0]), "kept\n");
-}
-
-// Logs were taken only when the window painted, and a window hidden in the
-// tray does not: lines that aged out of the history meanwhile were lost.
-TEST(LogToFile, EachOutputNoticeTakesItsTabsLinesWithoutAPaint) {
-    core::testing::ScratchDir data;
-    testing::Rig rig;
-    rig.state().config.data_dir = data.path();
-    rig.state().appearance.log_all_sessions = true;
-    rig.ws.open_tab({.title = "busy"});
-    auto& session = static_cast<testing::FakeSession&>(*rig.tab(0).session);
-    // 30 000 lines through a 10 000-line history, a notice per chunk.
-    std::string expected;
-    for (int chunk = 0; chunk < 300; ++chunk) {
-        std::string bytes;
-        for (int i = 0; i < 100; ++i) {
-            const std::string line = std::to_string(chunk * 100 + i);
-            bytes += line + "\r\n";
-            expected += line + "\n";
-        }
-        session.model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
-        rig.ws.session_output(session.id());
-    }
-    EXPECT_EQ(session.acknowledged, 300);
-    rig.ws.session_output(999);  // no tab holds it: nothing happens
-    rig.ws.close_tab(rig.id(0));
-    const auto logs = files_in(data.path() / "logs");
-    ASSERT_EQ(logs.size(), 1u);
-    EXPECT_EQ(read_all(logs[0]), expected);
-}
-
-TEST(LogToFile, ALogThatCannotStartIsTold) {
-    core::testing::ScratchDir data;
-    testing::Rig rig;
-    // A file where the logs folder would be.
-    std::ofstream(data.path() / "logs") << "in the way";
-    rig.state().config.data_dir = data.path();
-    rig.open();
-    rig.ws.toggle_log(rig.id(0));
-    EXPECT_FALSE(rig.tab(0).log);
-    ASSERT_EQ(rig.notices().size(), 1u);
-    EXPECT_TRUE(rig.notices()[0].starts_with("Cannot log to ")) << rig.notices()[0];
 }
 
 }  // namespace

@@ -17,12 +17,12 @@ using testing::Rig;
 TEST(Startup, WithoutADataFolderTheUserIsToldNothingIsSaved) {
     Rig rig;
     load_configuration(
-        rig.ws, rig.fs,
+        rig.cell, rig.notifier, rig.fs,
         unexpected(core::StoreError::message("APPDATA environment variable is not set")));
     EXPECT_EQ(rig.notices(), (std::vector<std::string>{
                                  "Cannot use the data folder: APPDATA environment variable is not "
                                  "set. Nothing is saved during this run."}));
-    open_first_tabs(rig.ws, rig.fs);
+    open_first_tabs(rig.ws, rig.saves, rig.notifier, rig.fs);
     EXPECT_EQ(rig.state().tabs().size(), 1u);
     EXPECT_EQ(rig.fs.writes, 0);
 }
@@ -31,7 +31,7 @@ TEST(Startup, UnreadableFilesAreToldWithTheReasonAndTheCopy) {
     core::testing::ScratchDir dir;
     core::testing::write_all(dir / "profiles.json", "{");
     Rig rig;
-    load_configuration(rig.ws, rig.fs, core::Path(dir.path()));
+    load_configuration(rig.cell, rig.notifier, rig.fs, core::Path(dir.path()));
     ASSERT_EQ(rig.notices().size(), 1u);
     const std::string text = rig.notices()[0];
     EXPECT_EQ(text.rfind("Cannot read profiles.json: ", 0), 0u) << text;
@@ -50,12 +50,12 @@ TEST(Startup, AnUnusableCloseOnExitIsToldAndTheFileStillApplies) {
                              R"({"close_to_tray":false,"restore_sessions_on_start":false,)"
                              R"("track_history":true,"sync_mode":"local","close_on_exit":"nevr"})");
     Rig rig;
-    load_configuration(rig.ws, rig.fs, core::Path(dir.path()));
+    load_configuration(rig.cell, rig.notifier, rig.fs, core::Path(dir.path()));
     EXPECT_EQ(rig.notices(), (std::vector<std::string>{
                                  "settings.json: \"close_on_exit\" is \"nevr\", not "
                                  "\"graceful\", \"always\" or \"never\"; \"graceful\" is used"}));
     EXPECT_TRUE(rig.state().config.settings.track_history);
-    rig.ws.save(ConfigFile::Settings);
+    rig.saves.save(ConfigFile::Settings);
     EXPECT_NE(core::testing::read_all(dir / "settings.json").find(R"("close_on_exit": "nevr")"),
               std::string::npos);
 }
@@ -77,13 +77,13 @@ TEST(Startup, TheLastRunsTabsReopenOrOneShellDoes) {
     Rig resuming;
     resuming.state().config.data_dir = dir.path();
     resuming.state().config.settings.restore_sessions_on_start = true;
-    open_first_tabs(resuming.ws, resuming.fs);
+    open_first_tabs(resuming.ws, resuming.saves, resuming.notifier, resuming.fs);
     ASSERT_EQ(resuming.state().tabs().size(), 2u);
     EXPECT_EQ(resuming.tab(1).record_id, "s-2");
 
     Rig off;  // resuming is off: the file is not read, one shell opens
     off.state().config.data_dir = dir.path();
-    open_first_tabs(off.ws, off.fs);
+    open_first_tabs(off.ws, off.saves, off.notifier, off.fs);
     ASSERT_EQ(off.state().tabs().size(), 1u);
     EXPECT_NE(off.tab(0).record_id, "s-1");
 
@@ -91,7 +91,7 @@ TEST(Startup, TheLastRunsTabsReopenOrOneShellDoes) {
     Rig broken;
     broken.state().config.data_dir = dir.path();
     broken.state().config.settings.restore_sessions_on_start = true;
-    open_first_tabs(broken.ws, broken.fs);
+    open_first_tabs(broken.ws, broken.saves, broken.notifier, broken.fs);
     EXPECT_EQ(broken.state().tabs().size(), 1u);
     ASSERT_EQ(broken.notices().size(), 1u);
     EXPECT_EQ(broken.notices()[0].rfind("Cannot read sessions.json: ", 0), 0u);
@@ -115,29 +115,16 @@ TEST(Startup, AListHeldUntilTheFirstTabsKeepsTheLastRunsTabs) {
     Rig rig;
     rig.state().config.data_dir = dir.path();
     rig.state().config.settings.restore_sessions_on_start = true;
-    rig.ws.hold_session_list(true);
-    rig.ws.save_session_list();  // the close's save
-    rig.ws.save(ConfigFile::Settings);
+    rig.saves.hold_session_list(true);
+    rig.saves.save_session_list();  // the close's save
+    rig.saves.save(ConfigFile::Settings);
     EXPECT_EQ(saved_ids(dir), (std::vector<std::string>{"s-1", "s-2"}));
     EXPECT_TRUE(std::filesystem::exists(dir / "settings.json"));  // only the list waits
 
-    open_first_tabs(rig.ws, rig.fs);  // ends the hold
+    open_first_tabs(rig.ws, rig.saves, rig.notifier, rig.fs);  // ends the hold
     ASSERT_EQ(rig.state().tabs().size(), 2u);
     rig.ws.close_tab(rig.id(0));
     EXPECT_EQ(saved_ids(dir), (std::vector<std::string>{"s-2"}));
-}
-
-// Held, the save stays due: the next save point of any file makes it.
-TEST(Startup, AHeldSaveIsMadeByTheNextSavePointAfterTheHold) {
-    core::testing::ScratchDir dir;
-    Rig rig;
-    rig.state().config.data_dir = dir.path();
-    rig.ws.hold_session_list(true);
-    rig.ws.save_session_list();
-    EXPECT_FALSE(std::filesystem::exists(dir / "sessions.json"));
-    rig.ws.hold_session_list(false);
-    rig.ws.save(ConfigFile::Settings);
-    EXPECT_TRUE(std::filesystem::exists(dir / "sessions.json"));
 }
 
 TEST(Startup, EachTraceMarkIsWrittenOnceAndOnlyWithAFile) {

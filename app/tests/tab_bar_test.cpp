@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "states.hpp"
-#include "tolvar/app/workspace.hpp"
+#include "tolvar/app/tab_view.hpp"
 
 namespace tolvar::app {
 namespace {

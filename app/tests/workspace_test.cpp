@@ -299,17 +299,6 @@ TEST(Rename, GroupsAndVanishedTargets) {
     EXPECT_EQ(rig.tab(0).title, "Terminal 1");
 }
 
-TEST(SessionRecords, OnlyExplicitTitlesAndLiveGroupNames) {
-    Rig rig;
-    rig.ws.open_tab(
-        {.color = 200, .title = "t", .group = "G", .profile_id = "p", .record_id = "s-1"});
-    rig.ws.open_tab({.record_id = "s-2"});
-    const auto records = session_records(rig.state());
-    ASSERT_EQ(records.size(), 2u);
-    EXPECT_EQ(records[0], (core::SessionRecord{"s-1", "p", "t", "G", 200}));
-    EXPECT_EQ(records[1], (core::SessionRecord{"s-2"}));
-}
-
 TEST(OpenProfile, PlansBecomeTabsOuterClientsOrErrors) {
     Rig rig;
     rig.ws.open_profile({"p-1", "web01", core::Ssh{"web01"}, "Web", 5});
@@ -346,42 +335,6 @@ TEST(OpenTab, LoadsTheLast500HistoryLinesWhenCompletionIsOn) {
     rig.state().config.settings.autocomplete_history = false;
     rig.ws.open_tab({.record_id = "s-h"});
     EXPECT_TRUE(rig.tab(1).history.empty());
-}
-
-// A failed save used to vanish: the user went on believing the tabs, the
-// setting or the profiles were stored.
-TEST(Saving, AFailureIsToldOnceKeptAndWrittenAtTheNextSavePoint) {
-    core::testing::ScratchDir dir;
-    Rig rig;
-    rig.state().config.data_dir = dir.path();
-    rig.fs.fail_writes = 1;
-    rig.open(1);
-    EXPECT_EQ(rig.notices(),
-              (std::vector<std::string>{"Cannot save sessions.json: injected failure. Nothing is "
-                                        "lost: it is saved again at the next change."}));
-    rig.fs.fail_writes = 1;
-    rig.open(1);  // fails again: told already
-    EXPECT_EQ(rig.notices().size(), 1u);
-    EXPECT_FALSE(core::read_sessions_file(core::platform_file_system(), dir.path()).value());
-
-    // Any later save point writes what waited, and the notice goes.
-    rig.state().config.settings.close_to_tray = false;
-    rig.ws.save(ConfigFile::Settings);
-    EXPECT_FALSE(
-        core::read_settings_file(core::platform_file_system(), dir.path()).value()->close_to_tray);
-    EXPECT_EQ(
-        core::read_sessions_file(core::platform_file_system(), dir.path()).value()->sessions.size(),
-        2u);
-    EXPECT_TRUE(rig.notices().empty());
-    EXPECT_EQ(rig.window.reentry_refused, 0);
-}
-
-TEST(Saving, WithoutADataDirectoryNothingIsWrittenOrTold) {
-    Rig rig;
-    rig.open(1);
-    rig.ws.save(ConfigFile::Profiles);
-    EXPECT_EQ(rig.fs.writes, 0);
-    EXPECT_TRUE(rig.notices().empty());
 }
 
 // The faults pinned: a tab asked for inside another change started its

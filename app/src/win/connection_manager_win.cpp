@@ -149,12 +149,12 @@ void show_connection_manager(HostWindow& host) {
     std::vector<core::ConnectionProfile> profiles = host.state().view().config.profiles;
     // Read at every opening, so a change to the files shows the next time.
     std::vector<proto::SshConfigHost> ssh_hosts =
-        read_ssh_hosts(host.workspace(), proto::platform_ssh_config_files(),
+        read_ssh_hosts(host.notifier(), proto::platform_ssh_config_files(),
                        proto::ssh_config_locations(proto::platform_launch_system()));
     ConnectionManager manager(std::move(profiles), std::move(ssh_hosts));
     ManagerDialog dialog(manager);
     if (!run_dialog(host.hwnd(), k_connections_class, "Connections", 520, 416, dialog)) return;
-    finish_connection_manager(host.workspace(), manager);
+    finish_connection_manager(host.workspace(), host.saves(), manager);
 }
 
 }  // namespace tolvar::app::win

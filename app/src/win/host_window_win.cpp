@@ -93,7 +93,7 @@ HostWindow::HostWindow()
       starter_([this] { return hwnd_; }, font_.cell()),
       externals_([this] { return hwnd_; }),
       workspace_(cell_, starter_, *this, externals_, proto::platform_launch_system(),
-                 core::platform_file_system()) {}
+                 core::platform_file_system(), notifier_, saves_, logs_) {}
 
 LRESULT CALLBACK HostWindow::window_proc(HWND hwnd, UINT msg, WPARAM wparam,
                                          LPARAM lparam) noexcept {
@@ -144,7 +144,7 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
             // Windows ends the process after this without WM_DESTROY: save
             // now, or the group and colour changes that wait for the next
             // save are lost at every log-off.
-            if (wparam) workspace_.save_session_list();
+            if (wparam) saves_.save_session_list();
             return 0;
         case WM_ERASEBKGND:
             return 1;
@@ -269,8 +269,8 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
 void HostWindow::on_create() {
     core::FileSystem& fs = core::platform_file_system();
     // A log's writer thread asks for a paint, which tells its failure.
-    workspace_.wake_from_writer = [hwnd = hwnd_] { InvalidateRect(hwnd, nullptr, FALSE); };
-    load_configuration(workspace_, fs, core::resolve_data_dir());
+    logs_.wake_from_writer = [hwnd = hwnd_] { InvalidateRect(hwnd, nullptr, FALSE); };
+    load_configuration(cell_, notifier_, fs, core::resolve_data_dir());
     register_summon_key();
     // Before the window shows: under Wine the icon's window, made later,
     // took the activation from the main window, whose menus then did not open.
@@ -280,7 +280,7 @@ void HostWindow::on_create() {
     // more): with ten resumed tabs the window stayed blank for half a second.
     // The entry paints before it reads this message; until then the file
     // still holds the last run's tabs, which a close must not overwrite.
-    workspace_.hold_session_list(true);
+    saves_.hold_session_list(true);
     first_tabs_pending_ = true;
     PostMessageW(hwnd_, WM_APP_FIRST_TABS, 0, 0);
 }
@@ -289,13 +289,13 @@ void HostWindow::open_first_tabs_once() {
     if (!first_tabs_pending_) return;
     first_tabs_pending_ = false;
     mark(trace_, StartupMark::TabsOpening);
-    open_first_tabs(workspace_, core::platform_file_system());
+    open_first_tabs(workspace_, saves_, notifier_, core::platform_file_system());
 }
 
 void HostWindow::on_destroy() {
     // A rename still open must not commit later, into a saved empty list.
     rename_.discard();
-    workspace_.save_session_list();
+    saves_.save_session_list();
     unregister_summon_key();
     remove_tray_icon();
     workspace_.end_all_tabs();
@@ -373,13 +373,13 @@ void HostWindow::show_to_front() {
 
 void HostWindow::register_summon_key() {
     SummonKeyRead read = read_summon_key(cell_.view().config.settings);
-    if (read.notice) workspace_.notify(std::move(*read.notice));
+    if (read.notice) notifier_.notify(std::move(*read.notice));
     if (!read.key) return;
     summon_registered_ =
         RegisterHotKey(hwnd_, k_summon_hotkey_id, read.key->modifiers, read.key->key) != FALSE;
     if (summon_registered_) return;
     const DWORD error = GetLastError();
-    workspace_.notify(summon_refused_notice(read.key->text, core::win::error_text(error)));
+    notifier_.notify(summon_refused_notice(read.key->text, core::win::error_text(error)));
 }
 
 void HostWindow::unregister_summon_key() {
@@ -456,7 +456,7 @@ void HostWindow::note_state_counts() {
 void HostWindow::open_palette() {
     // Read at every opening, as the connection manager does.
     const std::vector<proto::SshConfigHost> hosts =
-        read_ssh_hosts(workspace_, proto::platform_ssh_config_files(),
+        read_ssh_hosts(notifier_, proto::platform_ssh_config_files(),
                        proto::ssh_config_locations(proto::platform_launch_system()));
     const AppState& state = cell_.view();
     std::vector<Command> commands = palette_commands(state, hosts);
@@ -602,7 +602,7 @@ void HostWindow::on_link_keys() {
 }
 
 void HostWindow::on_failures() {
-    for (std::string& text : take_failures()) workspace_.notify(std::move(text));
+    for (std::string& text : take_failures()) notifier_.notify(std::move(text));
 }
 
 }  // namespace tolvar::app::win

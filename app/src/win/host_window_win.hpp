@@ -54,6 +54,8 @@ class HostWindow final : public WindowPort {
     HWND hwnd() const { return hwnd_; }
     StateCell& state() { return cell_; }
     Workspace& workspace() { return workspace_; }
+    SaveSchedule& saves() { return saves_; }
+    Notifier& notifier() { return notifier_; }
     CommandRunner& commands() { return commands_; }
     const TerminalFont& font() const { return font_; }
     // The chrome's scale for the window's current DPI.
@@ -142,13 +144,17 @@ class HostWindow final : public WindowPort {
     bool blink_on_ = true;
     ConsoleStarter starter_;
     SystemExternals externals_;
+    Notifier notifier_{cell_, *this};
+    SaveSchedule saves_{cell_, *this, core::platform_file_system()};
+    TabLogging logs_{cell_, notifier_, core::platform_file_system()};
     Workspace workspace_;
     RenameEditor rename_{workspace_, font_};
     FindBoxControls find_box_{workspace_};
     CommandPaletteBox palette_;
     SystemMouse mouse_port_{*this};
     SystemCommands command_port_{*this};
-    CommandRunner commands_{workspace_, command_port_, core::platform_file_system()};
+    CommandRunner commands_{workspace_, saves_,        logs_,
+                            notifier_,  command_port_, core::platform_file_system()};
     InputController input_{workspace_, commands_, core::platform_file_system()};
     MouseController mouse_{workspace_, commands_, input_, mouse_port_};
 };

@@ -8,7 +8,7 @@
 #include "tolvar/app/scrolling.hpp"
 #include "tolvar/app/selection.hpp"
 #include "tolvar/app/tab_bar.hpp"
-#include "tolvar/app/workspace.hpp"
+#include "tolvar/app/tab_view.hpp"
 #include "tolvar/core/utf.hpp"
 #include "tolvar/core/win/win32.hpp"
 

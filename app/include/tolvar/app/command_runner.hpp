@@ -49,8 +49,14 @@ class CommandPort {
 
 class CommandRunner {
   public:
-    CommandRunner(Workspace& workspace, CommandPort& port, core::FileSystem& fs)
-        : workspace_(workspace), port_(port), fs_(fs) {}
+    CommandRunner(Workspace& workspace, SaveSchedule& saves, TabLogging& logs, Notifier& notifier,
+                  CommandPort& port, core::FileSystem& fs)
+        : workspace_(workspace),
+          saves_(saves),
+          logs_(logs),
+          notifier_(notifier),
+          port_(port),
+          fs_(fs) {}
 
     void execute(const Command& command);
 
@@ -60,6 +66,9 @@ class CommandRunner {
 
   private:
     Workspace& workspace_;
+    SaveSchedule& saves_;
+    TabLogging& logs_;
+    Notifier& notifier_;
     CommandPort& port_;
     core::FileSystem& fs_;
 };

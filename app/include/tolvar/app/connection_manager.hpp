@@ -42,7 +42,7 @@ proto::LaunchResult<core::ConnectionProfile> profile_from_ssh_host(
 
 // The hosts of the user's SSH configuration, read now; a file that exists
 // but cannot be read, or a limit reached, is told in a notice.
-std::vector<proto::SshConfigHost> read_ssh_hosts(Workspace& workspace, proto::SshConfigFiles& files,
+std::vector<proto::SshConfigHost> read_ssh_hosts(Notifier& notifier, proto::SshConfigFiles& files,
                                                  const proto::SshConfigLocations& where);
 
 // The manager's controls and the dialogs it opens, as its rules see them.
@@ -124,6 +124,7 @@ class ConnectionManager {
 
 // After the dialog is gone: a changed list replaces the application's and is
 // saved; then the chosen profile, if still there, is opened.
-void finish_connection_manager(Workspace& workspace, const ConnectionManager& manager);
+void finish_connection_manager(Workspace& workspace, SaveSchedule& saves,
+                               const ConnectionManager& manager);
 
 }  // namespace tolvar::app

@@ -60,7 +60,7 @@ std::string menu_label(std::string_view text);
 
 // Sets "theme" in the settings, saves them at once and recomputes the look
 // (the user's own colours still apply on top); an unknown name does nothing.
-void choose_theme(Workspace& workspace, std::string_view name);
+void choose_theme(Workspace& workspace, SaveSchedule& saves, std::string_view name);
 
 // The items of a menu in the order a popup numbers them: its commands,
 // submenus included, depth first.

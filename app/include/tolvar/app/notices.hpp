@@ -1,7 +1,8 @@
 // Failures the user should read but need not answer (a session that could
 // not start, a file that could not be saved or read): held in the window's
 // state and shown as rows over the top of the terminal area until dismissed,
-// so they never block the sessions, and where those rows lie. UI thread only.
+// so they never block the sessions, and where those rows lie; and the one
+// way a notice is told. UI thread only.
 #pragma once
 
 #include <cstddef>
@@ -39,6 +40,23 @@ class Notices {
   private:
     std::vector<Notice> shown_;
     std::uint64_t next_id_ = 0;
+};
+
+class StateCell;
+class WindowPort;
+
+// Tells notices through the window's state: the text is added in a change of
+// its own (right after the one running, if any) and the window repaints
+// after it.
+class Notifier {
+  public:
+    Notifier(StateCell& cell, WindowPort& window) : cell_(cell), window_(window) {}
+    // Shows a notice and repaints; a text already shown is not repeated.
+    void notify(std::string text);
+
+  private:
+    StateCell& cell_;
+    WindowPort& window_;
 };
 
 // One row per notice, oldest at the top, full width below the tab bar. A

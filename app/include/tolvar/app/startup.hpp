@@ -15,12 +15,13 @@
 namespace tolvar::app {
 
 // Without a data directory nothing is loaded or saved, and the user is told.
-void load_configuration(Workspace& workspace, core::FileSystem& fs,
+void load_configuration(StateCell& cell, Notifier& notifier, core::FileSystem& fs,
                         const core::StoreResult<core::Path>& data_dir);
 
-// Resumes the saved tabs when that is on; one default tab when it is off or
-// none opened.
-void open_first_tabs(Workspace& workspace, core::FileSystem& fs);
+// Ends the session list's hold, then resumes the saved tabs when that is
+// on; one default tab when it is off or none opened.
+void open_first_tabs(Workspace& workspace, SaveSchedule& saves, Notifier& notifier,
+                     core::FileSystem& fs);
 
 // "Cannot read settings.json: ... a copy is kept as ..." and the like.
 std::string load_problem_text(const core::LoadProblem& problem);

@@ -1,20 +1,24 @@
-// The workspace operations: opening, closing, grouping and renaming tabs,
-// the points where configuration files are saved, and the notices that tell
-// the user what failed. Each operation borrows the state, changes it, lets
-// go, and only then relays out or repaints through the window port. UI
-// thread only.
+// The workspace's tab operations: opening, closing, grouping, renaming,
+// restarting and ending tabs, and the work a session's output and end ask
+// of its tab. Each operation borrows the state, changes it, lets go, and
+// only then relays out or repaints through the window port; it uses the
+// save schedule, the tabs' logging and the notifier, which it does not own.
+// UI thread only.
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "tolvar/app/app_state.hpp"
+#include "tolvar/app/notices.hpp"
 #include "tolvar/app/ports.hpp"
+#include "tolvar/app/save_schedule.hpp"
+#include "tolvar/app/tab_logging.hpp"
+#include "tolvar/app/tab_view.hpp"
 #include "tolvar/core/file_system.hpp"
 
 namespace tolvar::app {
@@ -35,20 +39,20 @@ struct OpenRequest {
 
 using RenameTarget = TabOrGroup;
 
-// The files saved during a run; aliases.json is only ever written at the
-// first start.
-enum class ConfigFile : std::uint8_t { Settings, Profiles, Sessions };
-
 class Workspace {
   public:
     Workspace(StateCell& cell, SessionStarter& starter, WindowPort& window,
-              ExternalStarter& externals, proto::LaunchSystem& launch_system, core::FileSystem& fs)
+              ExternalStarter& externals, proto::LaunchSystem& launch_system, core::FileSystem& fs,
+              Notifier& notifier, SaveSchedule& saves, TabLogging& logs)
         : cell_(cell),
           starter_(starter),
           window_(window),
           externals_(externals),
           launch_system_(launch_system),
-          fs_(fs) {}
+          fs_(fs),
+          notifier_(notifier),
+          saves_(saves),
+          logs_(logs) {}
 
     StateCell& cell() { return cell_; }
     WindowPort& window() { return window_; }
@@ -91,9 +95,10 @@ class Workspace {
     void clear_scrollback(TabId id);
     // "Log to file": starts the tab's log in the logs folder, or ends it.
     void toggle_log(TabId id);
-    // The logs' text since the last paint, queued for their writers; a log
-    // whose writing failed ends here with its notice, and a tab whose model
-    // failed ends as session_output ends it. UI thread, at paint.
+    // Every tab's output since the last paint: the logs' text queued for
+    // their writers (a log whose writing failed ends here with its notice),
+    // submitted lines judged, and a tab whose model failed ended as
+    // session_output ends it. UI thread, at paint.
     void take_logs();
     // A session's output notice: the tab's own work, done whether or not the
     // window paints (a window hidden in the tray does not): the output is
@@ -101,11 +106,6 @@ class Workspace {
     // that scrolled off. A tab whose model failed ends, its session closed,
     // with the reason in a notice. An id no tab holds changes nothing.
     void session_output(pty::SessionId id);
-    // %APPDATA%\tolvar\logs, made when missing; nothing when it cannot be.
-    std::optional<core::Path> logs_folder();
-    // Called from a log's writer thread when a write failed, so that the
-    // next paint tells it: the window asks for one.
-    std::function<void()> wake_from_writer = [] {};
 
     // A session's program ended: its tab closes, or stays under the exit
     // line, as close_on_exit says. An id no tab holds (a session the user
@@ -118,19 +118,6 @@ class Workspace {
     // The tab's profile or command in a new tab right after it, in its
     // group, with its colour and the title the user gave it.
     std::optional<TabId> duplicate_tab(TabId id);
-
-    // A save point: writes the file from the state, and with it every file
-    // an earlier save point failed to write. A failure keeps everything in
-    // memory and is told once, until a save of that file succeeds again.
-    void save(ConfigFile file);
-    void save_session_list() { save(ConfigFile::Sessions); }
-    // Held from the window's creation until the first tabs open after its
-    // first paint: until then the file is the last run's list, still to be
-    // resumed, and a close in between must not write an empty list over it.
-    // A held save stays due and is made by the next save point after.
-    void hold_session_list(bool held) { session_list_held_ = held; }
-    // Shows a notice and repaints; a text already shown is not repeated.
-    void notify(std::string text);
 
     // Relayout and repaint: the tail of every visible change.
     void refresh();
@@ -153,14 +140,8 @@ class Workspace {
     // The save and the relayout of a close, or the end of the window when no
     // tab is left.
     void after_close();
-    void flush_saves();
-    // Writes the files due; true when a notice came or went.
-    bool write_unsaved(AppState& state);
     // The notices and the ends that taking output found, told after the change.
     void after_output(std::vector<std::string> told, const std::vector<TabId>& failed);
-    void tell_pending_log_notices();
-    // Starts the log of a tab being made; false with a notice when it cannot.
-    bool start_log(Tab& tab, const core::Path& data_dir);
     // What a tab's new output asks of it: its log takes the new lines (a
     // failed log ends, its sentence added to `told`) and a submitted line is
     // judged by its echo. True when the tab's model has failed.
@@ -176,37 +157,15 @@ class Workspace {
     ExternalStarter& externals_;
     proto::LaunchSystem& launch_system_;
     core::FileSystem& fs_;
-    // Files waiting to be written, and those whose failure has been told,
-    // each with the notice that told it.
-    std::uint8_t unsaved_ = 0;
-    bool session_list_held_ = false;
-    // Logs that could not start, found inside a change and told after it.
-    std::vector<std::string> pending_log_notices_;
-    std::array<std::optional<std::uint64_t>, 3> failure_notice_{};
+    Notifier& notifier_;
+    SaveSchedule& saves_;
+    TabLogging& logs_;
 };
 
 // The configured default working directory when it names an existing
 // directory (links followed); otherwise nothing, and the child inherits
 // the program's current directory.
 std::optional<std::string> usable_working_dir(const std::optional<std::string>& configured);
-
-// Stored title, or the terminal's own title unless the user gave one, with
-// "» " in front while the tab's group broadcasts.
-std::string display_title(const AppState& state, const Tab& tab);
-// The title as the tab bar and pane captions show it: display_title with
-// "[ended] " in front once the program ended, and "↑ " while scrolled back.
-std::string marked_title(const AppState& state, const Tab& tab);
-
-// Where the tab's session's lines stand now, read under its model lock; all
-// zero when there is no session or the lock is poisoned.
-HistoryExtent history_extent(const Tab& tab);
-// Whether the tab's pane shows history rather than its live screen.
-bool scrolled_back(const Tab& tab);
-// "↑ " before a title, for a tab whose pane is scrolled back.
-inline constexpr std::string_view k_scrolled_back_mark = "\xE2\x86\x91 ";
-
-// One record per tab, in tab-bar order, as the session list is saved.
-std::vector<core::SessionRecord> session_records(const AppState& state);
 
 // The profile with that id; a hand-edited file may hold two, and the first wins.
 const core::ConnectionProfile* find_profile(const std::vector<core::ConnectionProfile>& profiles,
