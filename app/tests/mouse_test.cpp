@@ -324,7 +324,7 @@ TEST_F(MouseOverHistory, TheWheelScrollsThePaneUnlessTheApplicationTakesIt) {
 // ------------------------------------------------------------ notices
 
 TEST_F(Mouse, ANoticesTextShowsItWholeAndItsCloseMarkDismissesIt) {
-    rig.ws.notify("Could not start: the program was not found.");
+    rig.notifier.notify("Could not start: the program was not found.");
     const NoticeRow row = notice_rows(state().notices, k_client, k_96).at(0);
     const auto [tx, ty] = centre(row.text);
     // The double-click's second press is a click of its own.
