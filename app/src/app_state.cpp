@@ -44,6 +44,134 @@ const TabGroup* AppState::find_group(GroupId id) const {
     return const_cast<AppState*>(this)->find_group(id);
 }
 
+// ------------------------------------------------------------ configuration
+
+std::vector<std::string> AppState::load_config(core::LoadedConfig config) {
+    config_ = std::move(config);
+    AppearanceRead read = read_appearance(config_.settings);
+    appearance_ = std::move(read.appearance);
+    return std::move(read.notices);
+}
+
+void AppState::replace_settings(core::Settings settings) {
+    config_.settings = std::move(settings);
+    appearance_ = read_appearance(config_.settings).appearance;
+}
+
+void AppState::replace_profiles(std::vector<core::ConnectionProfile> profiles) {
+    config_.profiles = std::move(profiles);
+}
+
+// ------------------------------------------------------------ marks and boxes
+
+void AppState::start_selection(MouseSelection started) {
+    selection_ = std::move(started);
+    selection_.state = find_tab(selection_.tab) ? SelectionState::Selecting : SelectionState::None;
+}
+
+void AppState::resume_selection() {
+    if (selection_.state != SelectionState::None) selection_.state = SelectionState::Selecting;
+}
+
+void AppState::move_selection(pty::LinePosition anchor, pty::LinePosition end) {
+    if (selection_.state == SelectionState::None) return;
+    selection_.anchor = anchor;
+    selection_.end = end;
+}
+
+void AppState::finish_selection_drag() {
+    if (selection_.state == SelectionState::Selecting) selection_.state = SelectionState::Finished;
+}
+
+void AppState::clear_selection() {
+    selection_.state = SelectionState::None;
+}
+
+void AppState::set_hovered_link(HoveredLink link) {
+    if (find_tab(link.tab)) {
+        hovered_link_ = std::move(link);
+    } else {
+        hovered_link_.reset();
+    }
+}
+
+void AppState::clear_hovered_link() {
+    hovered_link_.reset();
+}
+
+bool AppState::open_find() {
+    const Tab* active = active_tab();
+    if (!active) return false;
+    if (!find_ || find_->tab != active->id()) find_ = FindBox{active->id(), {}};
+    return true;
+}
+
+void AppState::close_find() {
+    find_.reset();
+}
+
+void AppState::forget_marks_on(TabId id) {
+    if (selection_.tab == id) selection_.state = SelectionState::None;
+    if (hovered_link_ && hovered_link_->tab == id) hovered_link_.reset();
+}
+
+void AppState::refresh_find(const Tab& tab) {
+    if (!find_ || find_->tab != tab.id() || !tab.session) return;
+    tab.session->model().with([&](const pty::TerminalModel& model) { find_->find.refresh(model); });
+}
+
+// ------------------------------------------------------------ a tab's screen
+
+namespace {
+
+// What was typed and the view belonged to the session that ended or was replaced.
+void forget_typing_and_view(Tab& tab) {
+    tab.input_line.clear();
+    tab.suggestion.reset();
+    tab.submitted.reset();
+    tab.scroll.to_live();
+}
+
+}  // namespace
+
+void AppState::clear_scrollback(TabId id) {
+    Tab* tab = find_tab(id);
+    if (!tab || !tab->session) return;
+    tab->session->model().with([](pty::TerminalModel& model) { model.clear_scrollback(); });
+    // Line numbers go on counting, so the marks on the screen stay right.
+    tab->scroll.to_live();
+    refresh_find(*tab);
+}
+
+std::unique_ptr<Session> AppState::restart_tab(TabId id, std::unique_ptr<Session> session,
+                                               std::optional<std::string> command,
+                                               std::optional<proto::SerialLine> serial) {
+    Tab* tab = find_tab(id);
+    if (!tab) return session;
+    // A log covers one start of the session: it ends on the old screen.
+    tab->log.reset();
+    std::swap(tab->session, session);
+    tab->command = std::move(command);
+    tab->serial = std::move(serial);
+    tab->ended.reset();
+    forget_typing_and_view(*tab);
+    forget_marks_on(id);
+    refresh_find(*tab);
+    return session;
+}
+
+AppState::Dropped AppState::end_failed_session(TabId id) {
+    Dropped dropped;
+    Tab* tab = find_tab(id);
+    if (!tab) return dropped;
+    tab->ended = pty::SessionEnd{};
+    forget_typing_and_view(*tab);
+    forget_marks_on(id);
+    dropped.log = std::move(tab->log);
+    dropped.session = std::move(tab->session);
+    return dropped;
+}
+
 // ------------------------------------------------------------ tabs
 
 TabId AppState::add_tab(Tab tab, const std::optional<std::string>& group_name) {
@@ -79,7 +207,9 @@ std::optional<Tab> AppState::remove_tab(TabId id) {
     std::optional<Tab> removed(std::move(tabs_[*position]));
     tabs_.erase(tabs_.begin() + static_cast<std::ptrdiff_t>(*position));
     active_ = tabs_.empty() ? TabId{} : tabs_[std::min(active_at, tabs_.size() - 1)].id_;
-    selection.state = SelectionState::None;
+    // Closing any tab ends the selection, as it always has; the link and the
+    // find box go only with their own tab.
+    selection_.state = SelectionState::None;
     settle();
     return removed;
 }
@@ -218,10 +348,11 @@ void AppState::settle() {
         }
     }
     if (!find_tab(active_)) active_ = tabs_.empty() ? TabId{} : tabs_.front().id_;
-    if (selection.state != SelectionState::None && !find_tab(selection.tab)) {
-        selection.state = SelectionState::None;
+    if (selection_.state != SelectionState::None && !find_tab(selection_.tab)) {
+        selection_.state = SelectionState::None;
     }
-    if (find && !find_tab(find->tab)) find.reset();
+    if (hovered_link_ && !find_tab(hovered_link_->tab)) hovered_link_.reset();
+    if (find_ && !find_tab(find_->tab)) find_.reset();
     if (view_mode_ == ViewMode::BrowseGroups) {
         const std::size_t n = browser_entries(*this).size();
         tile_selection_ = n == 0 ? 0 : std::min(tile_selection_, n - 1);

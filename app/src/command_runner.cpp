@@ -82,7 +82,7 @@ void CommandRunner::send_and_record(std::string bytes, std::string line) {
         // Nothing was sent, so nothing was run.
         Tab* tab = s.active_tab();
         if (!tab || tab->ended) return;
-        submit_line(s.config, *tab, fs_, line, now_seconds());
+        submit_line(s.config(), *tab, fs_, line, now_seconds());
         send_input(s, bytes);
     });
 }
@@ -179,9 +179,7 @@ void CommandRunner::execute(const Command& command) {
                 });
             },
             [&](const SetTheme& c) { choose_theme(ws, saves_, c.name); },
-            [&](const ToggleHelp&) {
-                repaint_after([](AppState& s) { s.help_visible = !s.help_visible; });
-            },
+            [&](const ToggleHelp&) { repaint_after([](AppState& s) { s.toggle_help(); }); },
             [&](const BrowserMove& c) {
                 repaint_after([c](AppState& s) { browser_move(s, c.dx, c.dy); });
             },
@@ -241,7 +239,7 @@ void CommandRunner::execute(const Command& command) {
             [&](const RunAlias& c) {
                 const std::optional<core::Alias> alias =
                     cell.read([&](const AppState& s) -> std::optional<core::Alias> {
-                        const auto& aliases = s.config.aliases;
+                        const auto& aliases = s.config().aliases;
                         const auto found = std::ranges::find(aliases, c.name, &core::Alias::name);
                         if (found == aliases.end()) return std::nullopt;
                         return *found;
@@ -256,7 +254,7 @@ void CommandRunner::execute(const Command& command) {
             [&](const OpenProfile& c) {
                 const std::optional<core::ConnectionProfile> profile =
                     cell.read([&](const AppState& s) -> std::optional<core::ConnectionProfile> {
-                        if (const auto* found = find_profile(s.config.profiles, c.profile_id)) {
+                        if (const auto* found = find_profile(s.config().profiles, c.profile_id)) {
                             return *found;
                         }
                         return std::nullopt;
@@ -277,15 +275,16 @@ void CommandRunner::execute(const Command& command) {
             [&](const ToggleSwitch& c) {
                 cell.change(
                     [field = switch_field(c.which)](AppState& s) {
-                        core::Settings& stored = s.config.settings;
-                        stored.*field = !(stored.*field);
+                        core::Settings settings = s.config().settings;
+                        settings.*field = !(settings.*field);
+                        s.replace_settings(std::move(settings));
                     },
                     [this] { saves_.save(ConfigFile::Settings); });
             },
             [&](const CheckUpdates&) { port_.open_in_shell(k_product_page); },
             [&](const OpenSettingsFolder&) {
                 const std::optional<core::Path> dir =
-                    cell.read([](const AppState& s) { return s.config.data_dir; });
+                    cell.read([](const AppState& s) { return s.config().data_dir; });
                 if (dir) port_.open_in_shell(core::path_to_utf8(*dir));
             },
             [&](const OpenLogsFolder&) {
@@ -293,7 +292,7 @@ void CommandRunner::execute(const Command& command) {
             },
             [&](const RemoteBridge&) {
                 const core::RemoteSettings remote =
-                    cell.read([](const AppState& s) { return s.config.settings.remote; });
+                    cell.read([](const AppState& s) { return s.config().settings.remote; });
                 port_.info_box("Remote bridge", remote_bridge_text(remote));
             },
             [&](const Quit&) { port_.quit(); },

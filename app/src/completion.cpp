@@ -202,7 +202,7 @@ void settle_submitted_line(const core::LoadedConfig& config, Tab& tab, core::Fil
 
 std::optional<std::string> accept_suggestion(AppState& state) {
     Tab* tab = state.active_tab();
-    if (!state.config.settings.autocomplete_history || !tab) return std::nullopt;
+    if (!state.config().settings.autocomplete_history || !tab) return std::nullopt;
     std::optional<std::string> suggestion = std::exchange(tab->suggestion, std::nullopt);
     if (!suggestion || suggestion->size() <= tab->input_line.size() ||
         !suggestion->starts_with(tab->input_line)) {

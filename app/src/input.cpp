@@ -219,7 +219,7 @@ void InputController::character(char16_t unit, Modifiers modifiers) {
         case CharRoute::Ignore:
             break;
         case CharRoute::HideHelp:
-            workspace_.cell().change([](AppState& state) { state.help_visible = false; },
+            workspace_.cell().change([](AppState& state) { state.hide_help(); },
                                      [this] { workspace_.window().invalidate(); });
             break;
         case CharRoute::TabKey:
@@ -240,16 +240,17 @@ void InputController::character(char16_t unit, Modifiers modifiers) {
 void InputController::tab_key() {
     workspace_.cell().change(
         [this](AppState& state) {
-            const core::Settings& settings = state.config.settings;
+            const core::Settings& settings = state.config().settings;
             Tab* tab = state.active_tab();
             const core::Alias* alias = settings.alias_trigger_tab && tab
-                                           ? alias_for_line(state.config.aliases, tab->input_line)
+                                           ? alias_for_line(state.config().aliases, tab->input_line)
                                            : nullptr;
             if (alias) {
                 const std::string_view line = tab->input_line;
                 std::string expanded(line.substr(0, line.size() - trailing_word(line).size()));
                 expanded += alias->expansion;
-                if (alias->send_enter) submit_line(state.config, *tab, fs_, expanded, now_seconds());
+                if (alias->send_enter)
+                    submit_line(state.config(), *tab, fs_, expanded, now_seconds());
                 send_input(state, alias_bytes(*alias));
                 tab->input_line = alias->send_enter ? std::string() : expanded;
                 recompute_suggestion(*tab, settings.autocomplete_history);
@@ -271,16 +272,16 @@ void InputController::tab_key() {
 void InputController::typed_text(std::string text) {
     workspace_.cell().change(
         [this, text = std::move(text)](AppState& state) {
-            bool repaint = state.selection.state != SelectionState::None;
-            clear_selection(state);
+            bool repaint = state.selection().state != SelectionState::None;
+            state.clear_selection();
             if (Tab* tab = state.active_tab()) {
                 const std::optional<std::string> before = tab->suggestion;
                 // Before the Enter is sent: the echo of the line is on screen
                 // now or comes with the output that follows.
                 for (const std::string& line : track_typed(tab->input_line, text)) {
-                    submit_line(state.config, *tab, fs_, line, now_seconds());
+                    submit_line(state.config(), *tab, fs_, line, now_seconds());
                 }
-                recompute_suggestion(*tab, state.config.settings.autocomplete_history);
+                recompute_suggestion(*tab, state.config().settings.autocomplete_history);
                 repaint = repaint || before != tab->suggestion;
             }
             send_input(state, text);

@@ -255,8 +255,12 @@ bool update_hovered_link(AppState& state, bool ctrl, const Rect& client, const C
         if (auto pointed = link_under_pointer(state, client, cell, scale, x, y))
             now = HoveredLink{pointed->tab, pointed->link.span, link_tip(pointed->link)};
     }
-    if (now == state.hovered_link) return false;
-    state.hovered_link = now;
+    if (now == state.hovered_link()) return false;
+    if (now) {
+        state.set_hovered_link(std::move(*now));
+    } else {
+        state.clear_hovered_link();
+    }
     return true;
 }
 

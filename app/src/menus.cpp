@@ -70,7 +70,7 @@ std::optional<Menu> tab_menu(const AppState& state, TabId id) {
     items.push_back(MenuItem::submenu("Group", std::move(groups)));
     items.push_back(MenuItem::submenu(
         "View",
-        view_menu(state.view_mode(), state.appearance.palette.theme().name, std::nullopt)));
+        view_menu(state.view_mode(), state.appearance().palette.theme().name, std::nullopt)));
     if (const std::optional<GroupId> group = tab.group()) {
         const TabGroup* g = state.find_group(*group);
         const bool collapsed = g && g->collapsed;
@@ -124,8 +124,8 @@ std::optional<Menu> group_menu(const AppState& state, GroupId id) {
         MenuItem::item("Rename group", cmd::RenameGroup{id}),
         MenuItem::item(k_broadcast_text, cmd::ToggleBroadcast{id}, state.broadcasts(id)),
         MenuItem::submenu("Move group into", std::move(parents)),
-        MenuItem::submenu("View", view_menu(state.view_mode(),
-                                            state.appearance.palette.theme().name, id)),
+        MenuItem::submenu(
+            "View", view_menu(state.view_mode(), state.appearance().palette.theme().name, id)),
         MenuItem::separator(),
         MenuItem::item("Close group", cmd::CloseGroup{id}),
     };
@@ -196,10 +196,9 @@ void choose_theme(Workspace& workspace, SaveSchedule& saves, std::string_view na
     if (!theme) return;
     workspace.cell().change(
         [name = std::string(theme->name)](AppState& state) {
-            core::Settings& settings = state.config.settings;
+            core::Settings settings = state.config().settings;
             settings.theme.value = core::JsonValue::string(name);
-            // What the other keys hold was told at start; it is not told again.
-            state.appearance = read_appearance(settings).appearance;
+            state.replace_settings(std::move(settings));
         },
         [&workspace, &saves] {
             saves.save(ConfigFile::Settings);

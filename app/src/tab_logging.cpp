@@ -54,7 +54,7 @@ void TabLogging::tell_pending() {
 
 std::optional<core::Path> TabLogging::logs_folder() {
     const std::optional<core::Path> dir =
-        cell_.read([](const AppState& s) { return s.config.data_dir; });
+        cell_.read([](const AppState& s) { return s.config().data_dir; });
     if (!dir) return std::nullopt;
     const core::Path logs = logs_folder_of(*dir);
     if (auto made = fs_.create_directories(logs); !made) {

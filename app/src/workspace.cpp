@@ -19,8 +19,8 @@ namespace {
 std::vector<std::string> load_history_lines(core::FileSystem& fs, const AppState& state,
                                             const std::string& record_id) {
     std::vector<std::string> lines;
-    if (!state.config.settings.autocomplete_history || !state.config.data_dir) return lines;
-    auto entries = core::read_history(fs, *state.config.data_dir, record_id);
+    if (!state.config().settings.autocomplete_history || !state.config().data_dir) return lines;
+    auto entries = core::read_history(fs, *state.config().data_dir, record_id);
     if (!entries) return lines;
     const std::size_t skip =
         entries->size() > k_history_lines_loaded ? entries->size() - k_history_lines_loaded : 0;
@@ -39,7 +39,7 @@ std::unique_ptr<Session> Workspace::start_session(const Launch& launch) {
     std::optional<std::string> configured_dir;
     if (!launch.serial) {
         configured_dir =
-            cell_.read([](const AppState& s) { return s.config.settings.default_working_dir; });
+            cell_.read([](const AppState& s) { return s.config().settings.default_working_dir; });
         start.command = launch.command;
         start.working_dir = usable_working_dir(configured_dir);
     }
@@ -75,8 +75,8 @@ std::optional<Workspace::Started> Workspace::start_tab(OpenRequest request,
             tab.command = std::move(request.command);
             tab.serial = std::move(request.serial);
             tab.session = std::move(session);
-            if (state.appearance.log_all_sessions && state.config.data_dir) {
-                logs_.start(tab, *state.config.data_dir);
+            if (state.appearance().log_all_sessions && state.config().data_dir) {
+                logs_.start(tab, *state.config().data_dir);
             }
             const TabId added = state.add_tab(std::move(tab), request.group);
             if (join) state.set_tab_group(added, *join);
@@ -275,18 +275,8 @@ void Workspace::commit_rename(RenameTarget target, std::string_view text) {
 }
 
 void Workspace::clear_scrollback(TabId id) {
-    cell_.change(
-        [id](AppState& state) {
-            Tab* tab = state.find_tab(id);
-            if (!tab || !tab->session) return;
-            tab->session->model().with([](pty::TerminalModel& model) { model.clear_scrollback(); });
-            tab->scroll.to_live();
-            if (state.find && state.find->tab == id) {
-                tab->session->model().with(
-                    [&](const pty::TerminalModel& model) { state.find->find.refresh(model); });
-            }
-        },
-        [this] { window_.invalidate(); });
+    cell_.change([id](AppState& state) { state.clear_scrollback(id); },
+                 [this] { window_.invalidate(); });
 }
 
 // ------------------------------------------------------------ ended sessions
@@ -297,7 +287,7 @@ void Workspace::session_ended(pty::SessionId id, pty::SessionEnd end) {
         [id, end](AppState& state) -> std::pair<Then, TabId> {
             Tab* tab = state.tab_of_session(id);
             if (!tab || tab->ended) return {Then::Nothing, TabId{}};
-            if (closes_tab(read_close_on_exit(state.config.settings).rule, end)) {
+            if (closes_tab(read_close_on_exit(state.config().settings).rule, end)) {
                 return {Then::Close, tab->id()};
             }
             tab->ended = end;
@@ -324,7 +314,7 @@ Expected<Workspace::Launch, std::string> Workspace::relaunch(TabId id) {
         if (!tab) return false;
         ran = {tab->command, tab->serial};
         if (tab->profile_id) {
-            if (const auto* found = find_profile(state.config.profiles, *tab->profile_id)) {
+            if (const auto* found = find_profile(state.config().profiles, *tab->profile_id)) {
                 profile = *found;
             }
         }
@@ -340,21 +330,6 @@ Expected<Workspace::Launch, std::string> Workspace::relaunch(TabId id) {
     return ran;
 }
 
-namespace {
-
-// A tab whose session starts again or ends: what was typed, the view and the
-// pointer's marks belonged to the old one.
-void forget_typing_and_view(AppState& state, Tab& tab) {
-    tab.input_line.clear();
-    tab.suggestion.reset();
-    tab.submitted.reset();
-    tab.scroll.to_live();
-    if (state.selection.tab == tab.id()) state.selection.state = SelectionState::None;
-    if (state.hovered_link && state.hovered_link->tab == tab.id()) state.hovered_link.reset();
-}
-
-}  // namespace
-
 void Workspace::restart_tab(TabId id) {
     auto launch = relaunch(id);
     if (!launch) {
@@ -368,22 +343,14 @@ void Workspace::restart_tab(TabId id) {
             AppState& state) mutable {
             // The session that ends: the old one, or the new one when its
             // tab closed meanwhile. Dropped after the change ends its program.
-            auto old = std::make_shared<std::unique_ptr<Session>>(std::move(session));
-            Tab* tab = state.find_tab(id);
-            if (!tab) return old;
-            // A log covers one start of the session: the old one ends on the
-            // old screen, and a new file starts with the new session.
-            const bool logging = tab->log != nullptr || state.appearance.log_all_sessions;
-            tab->log.reset();
-            std::swap(tab->session, *old);
-            if (logging && state.config.data_dir) logs_.start(*tab, *state.config.data_dir);
-            tab->command = std::move(launch.command);
-            tab->serial = std::move(launch.serial);
-            tab->ended.reset();
-            forget_typing_and_view(state, *tab);
-            if (state.find && state.find->tab == id) {
-                tab->session->model().with(
-                    [&](const pty::TerminalModel& model) { state.find->find.refresh(model); });
+            const Tab* tab = state.find_tab(id);
+            // A new log file starts with the new session.
+            const bool logging =
+                tab && (tab->log != nullptr || state.appearance().log_all_sessions);
+            auto old = std::make_shared<std::unique_ptr<Session>>(state.restart_tab(
+                id, std::move(session), std::move(launch.command), std::move(launch.serial)));
+            if (logging && state.config().data_dir) {
+                logs_.start(*state.find_tab(id), *state.config().data_dir);
             }
             return old;
         },
@@ -422,8 +389,8 @@ std::optional<TabId> Workspace::duplicate_tab(TabId id) {
             if (!copy.custom_title) {
                 copy.title = "Terminal " + std::to_string(state.tabs().size() + 1);
             }
-            if (state.appearance.log_all_sessions && state.config.data_dir) {
-                logs_.start(copy, *state.config.data_dir);
+            if (state.appearance().log_all_sessions && state.config().data_dir) {
+                logs_.start(copy, *state.config().data_dir);
             }
             return state.insert_tab_after(std::move(copy), id);
         },
@@ -444,7 +411,7 @@ void Workspace::toggle_log(TabId id) {
             if (!tab) return;
             if (tab->log) {
                 tab->log.reset();  // writes the screen's rest, then the writer ends
-            } else if (const auto& dir = state.config.data_dir) {
+            } else if (const auto& dir = state.config().data_dir) {
                 logs_.start(*tab, *dir);
             }
         },
@@ -487,7 +454,7 @@ void Workspace::take_logs() {
             OutputTaken taken;
             for (const Tab& each : state.tabs()) {
                 Tab& tab = *state.find_tab(each.id());
-                if (take_output(state.config, tab, taken.told)) taken.failed.push_back(tab.id());
+                if (take_output(state.config(), tab, taken.told)) taken.failed.push_back(tab.id());
             }
             return taken;
         },
@@ -502,7 +469,7 @@ void Workspace::session_output(pty::SessionId id) {
             if (!tab) return taken;
             // Before reading: output fed after this is told again.
             tab->session->acknowledge_output();
-            if (take_output(state.config, *tab, taken.told)) taken.failed.push_back(tab->id());
+            if (take_output(state.config(), *tab, taken.told)) taken.failed.push_back(tab->id());
             return taken;
         },
         [this](OutputTaken taken) { after_output(std::move(taken.told), taken.failed); });
@@ -524,10 +491,9 @@ void Workspace::end_failed_session(TabId id) {
             ended->text = "Session " + core::debug_quote(display_title(state, *tab)) +
                           " ended: its terminal failed (" + reason +
                           "). Enter restarts, Esc closes.";
-            tab->ended = pty::SessionEnd{};
-            forget_typing_and_view(state, *tab);
-            ended->log = std::move(tab->log);
-            ended->session = std::move(tab->session);
+            AppState::Dropped dropped = state.end_failed_session(id);
+            ended->log = std::move(dropped.log);
+            ended->session = std::move(dropped.session);
             return ended;
         },
         // After the change, the log first: it can no longer read the screen,

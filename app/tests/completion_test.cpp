@@ -73,8 +73,10 @@ struct Recording : ::testing::Test {
     testing::Rig rig;
     core::testing::ScratchDir dir;
     Recording() {
-        rig.state().config.data_dir = dir.path();
-        rig.state().config.settings.track_history = true;
+        testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+            c.data_dir = dir.path();
+            c.settings.track_history = true;
+        });
         rig.ws.open_tab({.record_id = "s-1"});
     }
     Tab& tab() { return rig.tab(0); }
@@ -88,7 +90,7 @@ struct Recording : ::testing::Test {
         return lines;
     }
     void record(std::string_view text, std::uint64_t ts = 1700000000) {
-        append_history_line(rig.state().config, tab(), core::platform_file_system(), text, ts);
+        append_history_line(rig.state().config(), tab(), core::platform_file_system(), text, ts);
     }
 };
 
@@ -106,7 +108,8 @@ TEST_F(Recording, LineEndsGoBlankLinesAreSkippedSpacesStay) {
 }
 
 TEST_F(Recording, WithoutTrackingOnlyTheCommandListGrows) {
-    rig.state().config.settings.track_history = false;
+    testing::configure(rig.state(),
+                       [&](core::LoadedConfig& c) { c.settings.track_history = false; });
     record("make");
     EXPECT_EQ(tab().history, (Lines{"make"}));
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "history" / "s-1.jsonl"));
@@ -152,7 +155,7 @@ struct Submitted : Recording {
         tab().session->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
     }
     void submit(std::string_view line) {
-        submit_line(rig.state().config, tab(), core::platform_file_system(), line, 1700000000);
+        submit_line(rig.state().config(), tab(), core::platform_file_system(), line, 1700000000);
     }
     void output() { rig.ws.session_output(tab().session->id()); }
 };
@@ -212,7 +215,8 @@ TEST_F(Recording, AcceptSendsNothingItselfButReturnsTheTail) {
     tab().suggestion = "ls";
     EXPECT_EQ(accept_suggestion(rig.state()), std::nullopt);
     tab().suggestion = "ls -la";
-    rig.state().config.settings.autocomplete_history = false;
+    testing::configure(rig.state(),
+                       [&](core::LoadedConfig& c) { c.settings.autocomplete_history = false; });
     EXPECT_EQ(accept_suggestion(rig.state()), std::nullopt);
     EXPECT_EQ(tab().suggestion, "ls -la");  // left for when completion returns
 }

@@ -211,9 +211,11 @@ TEST(Manager, NewAndEditThroughTheEditor) {
 TEST(Finish, SavesEvenWithoutConnectThenConnectsWithEditedValues) {
     core::testing::ScratchDir dir;
     Rig rig;
-    rig.state().config.data_dir = dir.path();
-    rig.state().config.profiles = sample();
-    ConnectionManager m(rig.state().config.profiles);
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.data_dir = dir.path();
+        c.profiles = sample();
+    });
+    ConnectionManager m(rig.state().config().profiles);
     FakeSurface s;
     m.refresh(s);
     s.selection = 0;
@@ -225,7 +227,7 @@ TEST(Finish, SavesEvenWithoutConnectThenConnectsWithEditedValues) {
     m.connect(s);
 
     finish_connection_manager(rig.ws, rig.saves, m);
-    EXPECT_EQ(rig.state().config.profiles[0], edited);
+    EXPECT_EQ(rig.state().config().profiles[0], edited);
     auto saved = core::read_profiles_file(core::platform_file_system(), dir.path());
     ASSERT_TRUE(saved && *saved);
     EXPECT_EQ((*saved)->profiles, m.profiles());
@@ -255,7 +257,7 @@ TEST(Finish, ConnectsToThePickedProfileWhenTwoShareAnId) {
 TEST(Finish, AnUnchangedListIsNotWritten) {
     core::testing::ScratchDir dir;
     Rig rig;
-    rig.state().config.data_dir = dir.path();
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.data_dir = dir.path(); });
     ConnectionManager m(sample());
     FakeSurface s;
     m.refresh(s);
@@ -358,7 +360,7 @@ TEST(SshHosts, DuplicateMakesAStoredSshProfileOfTheAlias) {
 TEST(SshHosts, ConnectRunsSshWithTheAliasAloneAndSavesNothing) {
     core::testing::ScratchDir dir;
     Rig rig;
-    rig.state().config.data_dir = dir.path();
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.data_dir = dir.path(); });
     ConnectionManager m(sample(), config_hosts());
     FakeSurface s;
     m.refresh(s);

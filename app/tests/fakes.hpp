@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fake_launch_system.hpp"
+#include "states.hpp"
 #include "test_dirs.hpp"
 #include "tolvar/app/command_runner.hpp"
 #include "tolvar/app/workspace.hpp"
@@ -169,7 +170,7 @@ struct Rig {
     }
     std::vector<std::string> notices() {
         std::vector<std::string> out;
-        for (const Notice& n : state().notices.shown()) out.push_back(n.text);
+        for (const Notice& n : state().notices().shown()) out.push_back(n.text);
         return out;
     }
     void open(int n = 1) {

@@ -37,7 +37,9 @@ struct Input : ::testing::Test {
     }
     void press(VirtualKey key, Modifiers m = k_none) { input.key_down(key, m); }
     void alias(std::string name, std::string expansion, bool enter) {
-        state().config.aliases.push_back({std::move(name), std::move(expansion), enter});
+        testing::configure(state(), [&](core::LoadedConfig& c) {
+            c.aliases.push_back({std::move(name), std::move(expansion), enter});
+        });
     }
     // The tab's session echoes what it is sent, as a shell's prompt does.
     void echo(std::size_t i = 0) { static_cast<testing::FakeSession&>(*tab(i).session).echo = true; }
@@ -82,10 +84,11 @@ TEST_F(Input, SurrogatePairsAreSentAsOneCharacter) {
 }
 
 TEST_F(Input, TypingEndsTheMouseSelection) {
-    state().selection.state = SelectionState::Finished;
+    state().start_selection({tab().id(), {0, 0}, {0, 2}});
+    state().finish_selection_drag();
     const int before = rig.window.invalidates;
     type(u"a");
-    EXPECT_EQ(state().selection.state, SelectionState::None);
+    EXPECT_EQ(state().selection().state, SelectionState::None);
     EXPECT_GT(rig.window.invalidates, before);
 }
 
@@ -95,7 +98,8 @@ TEST_F(Input, ChromeTabKeysDecideWhetherCtrlTReachesTheShell) {
     EXPECT_EQ(state().tabs().size(), 2u);
     EXPECT_EQ(written(0) + written(1), "");
 
-    state().config.settings.keys.chrome_tab_keys = false;
+    testing::configure(state(),
+                       [&](core::LoadedConfig& c) { c.settings.keys.chrome_tab_keys = false; });
     press(vk::letter('T'), k_ctrl);
     type(u"\x14", k_ctrl);
     EXPECT_EQ(state().tabs().size(), 2u);
@@ -142,7 +146,9 @@ TEST_F(Input, AnEndedTabSendsNothingAnywhereAndTracksNothing) {
     rig.ws.toggle_group_broadcast(web);
     rig.ws.session_ended(tab(1).session->id(), pty::SessionEnd{3});
     ASSERT_TRUE(tab(1).ended);
-    state().config.quick_keys.push_back({"Ctrl+Shift+F9", core::SendText{"deploy\r"}});
+    testing::configure(state(), [&](core::LoadedConfig& c) {
+        c.quick_keys.push_back({"Ctrl+Shift+F9", core::SendText{"deploy\r"}});
+    });
     port.clipboard = "rm -rf build\n";
 
     type(u"ls\tx");
@@ -229,7 +235,8 @@ TEST_F(Input, TabWithoutAnAliasCompletesThenSendsATab) {
 }
 
 TEST_F(Input, AliasTriggerOffGoesToCompletion) {
-    state().config.settings.alias_trigger_tab = false;
+    testing::configure(state(),
+                       [&](core::LoadedConfig& c) { c.settings.alias_trigger_tab = false; });
     alias("gs", "git status", true);
     echo();
     tab().history = {"gs -v"};
@@ -291,7 +298,8 @@ TEST_F(Input, CtrlShiftCCopiesTheSelectionAndCtrlShiftVPastes) {
     feed("alpha beta\r\ngamma");
     press(vk::letter('C'), k_ctrl_shift);  // no selection: nothing, not the screen
     EXPECT_TRUE(port.copied.empty());
-    state().selection = {tab().id(), {0, 6}, {1, 2}, SelectionState::Finished};
+    state().start_selection({tab().id(), {0, 6}, {1, 2}});
+    state().finish_selection_drag();
     press(vk::letter('C'), k_ctrl_shift);
     EXPECT_EQ(port.copied, (Lines{"beta\ngam"}));
     EXPECT_EQ(written(), "");
@@ -360,16 +368,20 @@ TEST_F(Input, TheWheelScrollsItsPaneOrSendsCursorKeysOnTheAlternateScreen) {
 // ------------------------------------------------------------ quick keys
 
 TEST_F(Input, QuickKeysSendRecordAndReportDeletedTargets) {
-    auto& keys = state().config.quick_keys;
-    keys.push_back({"ctrl+shift+1", core::SendText{"uptime"}});
-    keys.push_back({"ctrl+shift+2", core::RunAlias{"gone"}});
-    keys.push_back({"ctrl+shift+3", core::RunAlias{"gs"}});
-    keys.push_back({"ctrl+shift+4", core::OpenProfile{"p-gone"}});
-    keys.push_back({"ctrl+shift+5", core::OpenProfile{"p-1"}});
-    keys.push_back({"alt+h", core::ShowHelp{}});
-    keys.push_back({"ctrl+alt+r", core::RenameTab{}});
+    testing::configure(state(), [](core::LoadedConfig& c) {
+        auto& keys = c.quick_keys;
+        keys.push_back({"ctrl+shift+1", core::SendText{"uptime"}});
+        keys.push_back({"ctrl+shift+2", core::RunAlias{"gone"}});
+        keys.push_back({"ctrl+shift+3", core::RunAlias{"gs"}});
+        keys.push_back({"ctrl+shift+4", core::OpenProfile{"p-gone"}});
+        keys.push_back({"ctrl+shift+5", core::OpenProfile{"p-1"}});
+        keys.push_back({"alt+h", core::ShowHelp{}});
+        keys.push_back({"ctrl+alt+r", core::RenameTab{}});
+    });
     alias("gs", "git status", true);
-    state().config.profiles.push_back({"p-1", "box", core::LocalShell{"pwsh"}});
+    testing::configure(state(), [&](core::LoadedConfig& c) {
+        c.profiles.push_back({"p-1", "box", core::LocalShell{"pwsh"}});
+    });
 
     echo();
     press('1', k_ctrl_shift);
@@ -390,7 +402,7 @@ TEST_F(Input, QuickKeysSendRecordAndReportDeletedTargets) {
     // Windows reports Alt+letter as a system key; its character follows as
     // a system character, which the quick key takes too.
     EXPECT_TRUE(input.system_key_down(vk::letter('H'), {.alt = true}));
-    EXPECT_TRUE(state().help_visible);
+    EXPECT_TRUE(state().help_visible());
     EXPECT_TRUE(input.system_character());
     EXPECT_FALSE(input.system_character());
     press(vk::letter('R'), {.ctrl = true, .alt = true});
@@ -400,7 +412,9 @@ TEST_F(Input, QuickKeysSendRecordAndReportDeletedTargets) {
 // Pins a fault: a Ctrl+letter quick key also sent the control character
 // Windows makes of the same key press, so "ctrl+d" ended the shell.
 TEST_F(Input, AQuickKeysOwnCharacterNeverReachesTheShell) {
-    state().config.quick_keys.push_back({"ctrl+d", core::SendText{"date\r"}});
+    testing::configure(state(), [&](core::LoadedConfig& c) {
+        c.quick_keys.push_back({"ctrl+d", core::SendText{"date\r"}});
+    });
     press(vk::letter('D'), k_ctrl);
     type(u"\x04", k_ctrl);
     EXPECT_EQ(written(), "date\r");
@@ -418,9 +432,9 @@ TEST_F(Input, AQuickKeysOwnCharacterNeverReachesTheShell) {
 
 TEST_F(Input, HelpTogglesAndEscapeClosesItWithoutSending) {
     press(vk::k_f1, k_ctrl);
-    EXPECT_TRUE(state().help_visible);
+    EXPECT_TRUE(state().help_visible());
     type(u"\x1b");
-    EXPECT_FALSE(state().help_visible);
+    EXPECT_FALSE(state().help_visible());
     EXPECT_EQ(written(), "");
     type(u"\x1b");
     EXPECT_EQ(written(), "\x1b");
@@ -521,7 +535,8 @@ TEST_F(Input, SystemKeysTakeOnlyNavigationArrowsAndQuickKeys) {
     EXPECT_FALSE(input.system_key_down(vk::letter('T'), {.alt = true}));
     EXPECT_FALSE(input.key_up(vk::letter('T')));
     EXPECT_FALSE(input.key_up(vk::k_menu));
-    state().config.settings.keys.nav_modifier = "ctrl";
+    testing::configure(state(),
+                       [&](core::LoadedConfig& c) { c.settings.keys.nav_modifier = "ctrl"; });
     EXPECT_FALSE(input.system_key_down(vk::k_left, {.alt = true}));
     EXPECT_EQ(state().active_position(), 0u);
 }

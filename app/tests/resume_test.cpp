@@ -30,7 +30,7 @@ TEST(Resume, DeletedProfileReopensAsALocalShellKeepingTheRecord) {
 
 TEST(Resume, ProfileFillsWhatTheRecordLacks) {
     Rig rig;
-    rig.state().config.profiles = {ssh_profile()};
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.profiles = {ssh_profile()}; });
     ASSERT_TRUE(resume_sessions(rig.ws, {core::SessionRecord{"s-1", "p-ssh"}}));
     const Tab& tab = rig.tab(0);
     EXPECT_EQ(rig.starter.commands[0], "C:\\Windows\\System32\\OpenSSH\\ssh.exe web01");
@@ -45,9 +45,9 @@ TEST(Resume, ProfileFillsWhatTheRecordLacks) {
 // one used to leave that file behind in the temporary folder at every start.
 TEST(Resume, OutsideClientsAndBrokenPlansAreSkippedWithoutLeavingFiles) {
     Rig rig;
-    rig.state().config.profiles = {{"p-rdp", "desk", core::Rdp{"h"}},
-                                   {"p-vnc", "view", core::Vnc{"h"}},
-                                   {"p-bad", "b", core::Ssh{""}}};
+    rig.state().replace_profiles({{"p-rdp", "desk", core::Rdp{"h"}},
+                                  {"p-vnc", "view", core::Vnc{"h"}},
+                                  {"p-bad", "b", core::Ssh{""}}});
     EXPECT_FALSE(resume_sessions(
         rig.ws, {core::SessionRecord{"s-1", "p-rdp"}, core::SessionRecord{"s-2", "p-vnc"},
                  core::SessionRecord{"s-3", "p-bad"}}));
@@ -61,7 +61,9 @@ TEST(Resume, ASerialProfileOpensItsPortAgain) {
     Rig rig;
     core::Serial stored{"COM9"};
     stored.parity.value = core::JsonValue::string("EVEN");
-    rig.state().config.profiles = {{"p-s", "Board", stored}};
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.profiles = {{"p-s", "Board", stored}};
+    });
     ASSERT_TRUE(resume_sessions(rig.ws, {core::SessionRecord{"s-1", "p-s"}}));
     proto::SerialLine line{"COM9"};
     line.parity = proto::Parity::Even;
@@ -100,7 +102,7 @@ TEST(Resume, TheListIsSavedOnceAndTheBackupKeepsThePreviousList) {
     for (int i = 0; i < 30; ++i) records.push_back({"s-" + std::to_string(i)});
     ASSERT_TRUE(core::save_sessions(core::platform_file_system(), dir.path(), records));
     Rig rig;
-    rig.state().config.data_dir = dir.path();
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.data_dir = dir.path(); });
     ASSERT_TRUE(resume_sessions(rig.ws, core::load_sessions(rig.fs, dir.path()).sessions));
     EXPECT_EQ(rig.state().tabs().size(), 30u);
     EXPECT_EQ(rig.fs.writes, 1);

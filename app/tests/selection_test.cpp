@@ -60,8 +60,8 @@ constexpr ClickKind k_triple{3};
 TEST(Selection, DragCopiesTheCellsIncludingTheEndCell) {
     Screen screen;
     EXPECT_EQ(screen.drag(px(6), py(0), px(3), py(1)), "line\nseco");
-    EXPECT_EQ(screen.s().selection.state, SelectionState::Finished);
-    EXPECT_EQ(screen.s().selection.tab, screen.rig.id(1));
+    EXPECT_EQ(screen.s().selection().state, SelectionState::Finished);
+    EXPECT_EQ(screen.s().selection().tab, screen.rig.id(1));
     // Dragging up and left selects the same text.
     EXPECT_EQ(screen.drag(px(3), py(1), px(6), py(0)), "line\nseco");
     EXPECT_EQ(screen.drag(px(0), py(2), px(4), py(2)), "third");
@@ -72,15 +72,16 @@ TEST(Selection, ClickOnOneCellSelectsNothing) {
     EXPECT_TRUE(begin_selection(screen.s(), k_client, k_cell, k_96, px(2), py(0)));
     EXPECT_FALSE(extend_selection(screen.s(), k_client, k_cell, k_96, px(2) + 2, py(0) + 3));
     EXPECT_FALSE(finish_selection(screen.s()));
-    EXPECT_EQ(screen.s().selection.state, SelectionState::None);
+    EXPECT_EQ(screen.s().selection().state, SelectionState::None);
     EXPECT_FALSE(finish_selection(screen.s()));  // a release without a press
 }
 
 TEST(Selection, PointsBeforeTheTextOriginOrOutsidePanesSelectNothing) {
     Screen screen;
-    screen.s().selection.state = SelectionState::Finished;
+    screen.s().start_selection({screen.rig.id(0), {0, 0}, {0, 2}});
+    screen.s().finish_selection_drag();
     EXPECT_FALSE(begin_selection(screen.s(), k_client, k_cell, k_96, 5, py(0)));
-    EXPECT_EQ(screen.s().selection.state, SelectionState::None);
+    EXPECT_EQ(screen.s().selection().state, SelectionState::None);
     EXPECT_FALSE(begin_selection(screen.s(), k_client, k_cell, k_96, px(0), 39));
     screen.s().set_view_mode(ViewMode::BrowseGroups);  // no panes at all
     EXPECT_FALSE(begin_selection(screen.s(), k_client, k_cell, k_96, 300, 300));
@@ -90,12 +91,12 @@ TEST(Selection, PointerIsClampedToTheSelectionsPane) {
     Screen screen;
     screen.s().set_view_mode(ViewMode::TileAll);  // panes 0..500 and 500..1000
     ASSERT_TRUE(begin_selection(screen.s(), k_client, k_cell, k_96, 500 + 6 + 1, 34 + 28 + 1));
-    EXPECT_EQ(screen.s().selection.tab, screen.rig.id(1));
+    EXPECT_EQ(screen.s().selection().tab, screen.rig.id(1));
     EXPECT_TRUE(extend_selection(screen.s(), k_client, k_cell, k_96, 5000, 5000));
     // x clamped to 1000 - 7, y to 650 - 3.
-    EXPECT_EQ(screen.s().selection.end, (pty::LinePosition{(647 - 62) / 16, (993 - 506) / 8}));
+    EXPECT_EQ(screen.s().selection().end, (pty::LinePosition{(647 - 62) / 16, (993 - 506) / 8}));
     EXPECT_TRUE(extend_selection(screen.s(), k_client, k_cell, k_96, 0, 0));
-    EXPECT_EQ(screen.s().selection.end, (pty::LinePosition{0, 0}));
+    EXPECT_EQ(screen.s().selection().end, (pty::LinePosition{0, 0}));
     EXPECT_FALSE(extend_selection(screen.s(), k_client, k_cell, k_96, 0, 70));  // same cell
 }
 
@@ -111,16 +112,16 @@ TEST(Selection, HighlightOnlyForItsTabAndNeverInTheBrowser) {
     Screen screen;
     AppState& s = screen.s();
     const TabId first = screen.rig.id(0), second = screen.rig.id(1);
-    s.selection = {second, {0, 2}, {0, 5}, SelectionState::Selecting};
+    s.start_selection({second, {0, 2}, {0, 5}});
     EXPECT_TRUE(pane_selection(s, second));
     EXPECT_FALSE(pane_selection(s, first));
-    s.selection.end = s.selection.anchor;
+    s.move_selection(s.selection().anchor, s.selection().anchor);
     EXPECT_FALSE(pane_selection(s, second));
-    s.selection.end = {3, 3};
+    s.move_selection(s.selection().anchor, {3, 3});
     s.set_view_mode(ViewMode::BrowseGroups);
     EXPECT_FALSE(pane_selection(s, second));
     s.set_view_mode(ViewMode::Single);
-    clear_selection(s);
+    s.clear_selection();
     EXPECT_FALSE(pane_selection(s, second));
 }
 
@@ -128,7 +129,7 @@ TEST(Selection, ClosingATabClearsIt) {
     Screen screen;
     ASSERT_TRUE(screen.drag(px(0), py(0), px(4), py(0)));
     screen.rig.ws.close_tab(screen.rig.id(0));
-    EXPECT_EQ(screen.s().selection.state, SelectionState::None);
+    EXPECT_EQ(screen.s().selection().state, SelectionState::None);
 }
 
 // Pins a finished selection that jumped to another tab's text when a move
@@ -144,7 +145,7 @@ TEST(Selection, RegroupingAndReorderingKeepItOnItsTab) {
     const GroupId g = rig.state().new_group_for(rig.id(0));
     rig.state().set_tab_group(rig.id(2), g);  // the third tab moves in front of it
     ASSERT_EQ(rig.id(2), selected);
-    const MouseSelection& sel = rig.state().selection;
+    const MouseSelection& sel = rig.state().selection();
     ASSERT_EQ(sel.state, SelectionState::Finished);
     EXPECT_EQ(sel.tab, selected);
     std::string text;
@@ -167,7 +168,7 @@ TEST(Selection, StaysOnItsLinesThroughOutputAndIsClippedAsTheyAgeOut) {
     feed(30);
     tab.scroll.to_oldest(history_extent(tab));
     ASSERT_EQ(screen.drag(px(6), py(0), px(2), py(2)), "line\nsecond  \nthi");
-    const SelectionSpan span(screen.s().selection.anchor, screen.s().selection.end);
+    const SelectionSpan span(screen.s().selection().anchor, screen.s().selection().end);
     const auto text = [&] {
         std::string out;
         tab.session->model().with(
@@ -191,7 +192,7 @@ TEST(Selection, StaysOnItsLinesThroughOutputAndIsClippedAsTheyAgeOut) {
 TEST(SelectionUnits, DoubleClickTakesAWordAndTripleClickTheLine) {
     Screen screen;
     EXPECT_EQ(screen.click(k_double, px(7), py(0)), "line");
-    EXPECT_EQ(screen.s().selection.state, SelectionState::Finished);
+    EXPECT_EQ(screen.s().selection().state, SelectionState::Finished);
     EXPECT_EQ(screen.click(k_double, px(0), py(2)), "third");
     // A one-letter word is a selection too, though it covers one cell.
     screen.feed("\r\nx y");
@@ -234,7 +235,7 @@ TEST(SelectionUnits, ShiftClickMovesTheFarEndOfTheSelection) {
     ASSERT_EQ(screen.click(k_double, px(7), py(0)), "line");
     EXPECT_EQ(screen.click(shift, px(1), py(2)), "line\nsecond  \nthird");
     // With nothing selected it is a plain click.
-    clear_selection(screen.s());
+    screen.s().clear_selection();
     EXPECT_FALSE(screen.click(shift, px(1), py(2)));
 }
 
@@ -260,7 +261,7 @@ TEST(SelectionUnits, HeldSelectionIsWhatTheCopyKeyTakes) {
     ASSERT_TRUE(held);
     EXPECT_EQ(held->tab, screen.rig.id(1));
     EXPECT_EQ(screen.text_of(held->span), "line");
-    clear_selection(screen.s());
+    screen.s().clear_selection();
     EXPECT_FALSE(held_selection(screen.s()));
 }
 

@@ -147,8 +147,9 @@ TEST(ExitLine, IsInTheDefaultLookWithTheReportsOffAndTheCursorHidden) {
 struct Ended : ::testing::Test {
     Rig rig;
     void set_rule(std::string_view rule) {
-        rig.state().config.settings.close_on_exit.value =
-            core::JsonValue::string(std::string(rule));
+        testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+            c.settings.close_on_exit.value = core::JsonValue::string(std::string(rule));
+        });
     }
     std::string screen(std::size_t position) {
         std::string text;
@@ -197,7 +198,9 @@ TEST_F(Ended, AlwaysClosesEveryEndAndNeverNone) {
 
     Rig other;
     other.open();
-    other.state().config.settings.close_on_exit.value = core::JsonValue::string("never");
+    testing::configure(other.state(), [&](core::LoadedConfig& c) {
+        c.settings.close_on_exit.value = core::JsonValue::string("never");
+    });
     other.ws.session_ended(other.tab(0).session->id(), SessionEnd{0});
     ASSERT_EQ(other.state().tabs().size(), 1u);
     EXPECT_EQ(other.tab(0).ended, SessionEnd{0});
@@ -206,7 +209,9 @@ TEST_F(Ended, AlwaysClosesEveryEndAndNeverNone) {
 
 TEST_F(Ended, AMalformedRuleKeepsAFailedTabAsGracefulDoes) {
     rig.open();
-    rig.state().config.settings.close_on_exit.value = json_of(core::JsonValue::Kind::Bool, true);
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.settings.close_on_exit.value = json_of(core::JsonValue::Kind::Bool, true);
+    });
     rig.ws.session_ended(rig.tab(0).session->id(), SessionEnd{2});
     EXPECT_EQ(rig.state().tabs().size(), 1u);
 }
@@ -282,17 +287,23 @@ TEST_F(Ended, RestartKeepsTheTabsIdentityAndStartsItsCommandAgain) {
 }
 
 TEST_F(Ended, RestartTakesTheProfileAsItIsNow) {
-    rig.state().config.profiles.push_back({"p-1", "web01", core::Ssh{"web01"}, "Web", 5});
-    rig.ws.open_profile(rig.state().config.profiles[0]);
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.profiles.push_back({"p-1", "web01", core::Ssh{"web01"}, "Web", 5});
+    });
+    rig.ws.open_profile(rig.state().config().profiles[0]);
     const TabId id = rig.id(0);
     // Mended after the failed connection.
-    std::get<core::Ssh>(rig.state().config.profiles[0].kind).host = "web02";
+    testing::configure(rig.state(), [](core::LoadedConfig& c) {
+        std::get<core::Ssh>(c.profiles[0].kind).host = "web02";
+    });
     rig.ws.restart_tab(id);
     EXPECT_EQ(rig.starter.commands.back(), "C:\\Windows\\System32\\OpenSSH\\ssh.exe web02");
     EXPECT_EQ(rig.tab(0).title, "web01") << "the tab's title, not the profile's";
 
     // Broken: the tab stays as it was and the user is told.
-    std::get<core::Ssh>(rig.state().config.profiles[0].kind).host = "";
+    testing::configure(rig.state(), [](core::LoadedConfig& c) {
+        std::get<core::Ssh>(c.profiles[0].kind).host = "";
+    });
     const pty::SessionId running = rig.tab(0).session->id();
     rig.ws.restart_tab(id);
     EXPECT_EQ(rig.tab(0).session->id(), running);
@@ -300,7 +311,7 @@ TEST_F(Ended, RestartTakesTheProfileAsItIsNow) {
               std::vector<std::string>{"Cannot connect: invalid profile: host is empty"});
 
     // Deleted: the command the tab ran.
-    rig.state().config.profiles.clear();
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.profiles.clear(); });
     rig.ws.restart_tab(id);
     EXPECT_EQ(rig.starter.commands.back(), "C:\\Windows\\System32\\OpenSSH\\ssh.exe web02");
 }
@@ -308,11 +319,14 @@ TEST_F(Ended, RestartTakesTheProfileAsItIsNow) {
 // A serial tab runs no program: its port is what opens, reopens on Enter and
 // is duplicated, always from the profile as it is now.
 TEST_F(Ended, ASerialTabOpensItsPortAgainAndALostPortKeepsTheTab) {
-    rig.state().config.settings.default_working_dir = "C:\\";
+    testing::configure(rig.state(),
+                       [&](core::LoadedConfig& c) { c.settings.default_working_dir = "C:\\"; });
     core::Serial stored{"COM3"};
     stored.baud.value = core::JsonValue::string("fast");
-    rig.state().config.profiles.push_back({"p-s", "Switch", stored, "Lab", {}});
-    rig.ws.open_profile(rig.state().config.profiles[0]);
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.profiles.push_back({"p-s", "Switch", stored, "Lab", {}});
+    });
+    rig.ws.open_profile(rig.state().config().profiles[0]);
     ASSERT_EQ(rig.state().tabs().size(), 1u);
     EXPECT_EQ(rig.starter.serials.back(), proto::SerialLine{"COM3"});
     EXPECT_EQ(rig.starter.commands.back(), std::nullopt);
@@ -328,7 +342,9 @@ TEST_F(Ended, ASerialTabOpensItsPortAgainAndALostPortKeepsTheTab) {
     core::JsonValue fast;
     fast.kind = core::JsonValue::Kind::Uint;
     fast.uint_value = 115200;
-    std::get<core::Serial>(rig.state().config.profiles[0].kind).baud.value = fast;
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        std::get<core::Serial>(c.profiles[0].kind).baud.value = fast;
+    });
     rig.ws.restart_tab(rig.id(0));
     EXPECT_FALSE(rig.tab(0).ended);
     ASSERT_TRUE(rig.starter.serials.back());
@@ -339,13 +355,15 @@ TEST_F(Ended, ASerialTabOpensItsPortAgainAndALostPortKeepsTheTab) {
     EXPECT_EQ(rig.tab(1).serial, rig.starter.serials.back());
 
     // Deleted: the port the tab had open; refused: the user is told.
-    rig.state().config.profiles[0].kind = core::Serial{"\\\\server\\share"};
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.profiles[0].kind = core::Serial{"\\\\server\\share"};
+    });
     const pty::SessionId running = rig.tab(0).session->id();
     rig.ws.restart_tab(rig.id(0));
     EXPECT_EQ(rig.tab(0).session->id(), running);
     EXPECT_EQ(rig.notices().back(), "Cannot connect: invalid profile: port must be a name like "
                                     "COM3 or \\\\.\\COM10, not a path");
-    rig.state().config.profiles.clear();
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.profiles.clear(); });
     rig.ws.restart_tab(rig.id(0));
     EXPECT_EQ(rig.starter.serials.back()->baud, 115200u);
 }
@@ -387,8 +405,10 @@ TEST_F(Ended, DuplicateOpensTheSameRightAfterInTheSameGroup) {
     EXPECT_EQ(rig.state().active(), *copy);
 
     // A profile's tab: the profile again, with the tab's title.
-    rig.state().config.profiles.push_back({"p-1", "web01", core::Ssh{"web01"}, std::nullopt, 5});
-    rig.ws.open_profile(rig.state().config.profiles[0]);
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.profiles.push_back({"p-1", "web01", core::Ssh{"web01"}, std::nullopt, 5});
+    });
+    rig.ws.open_profile(rig.state().config().profiles[0]);
     const TabId profiled = rig.state().active();
     const std::optional<TabId> second = rig.ws.duplicate_tab(profiled);
     ASSERT_TRUE(second);

@@ -8,6 +8,15 @@
 
 namespace tolvar::app::testing {
 
+// The configuration changed as if its files had held it at start; the
+// appearance follows its settings.
+template <class F>
+void configure(AppState& s, F edit) {
+    core::LoadedConfig config = s.config();
+    edit(config);
+    s.load_config(std::move(config));
+}
+
 // Tabs titled "T0", "T1", ..., the first one active.
 inline AppState with_tabs(std::size_t n) {
     AppState s;

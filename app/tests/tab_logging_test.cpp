@@ -28,7 +28,7 @@ struct Logging {
 
     std::vector<std::string> notices() {
         std::vector<std::string> out;
-        for (const Notice& n : cell.unguarded().notices.shown()) out.push_back(n.text);
+        for (const Notice& n : cell.unguarded().notices().shown()) out.push_back(n.text);
         return out;
     }
 };
@@ -46,13 +46,15 @@ TEST(TabLogging, TheLogsFolderIsMadeWhenMissingAndWhatStopsItIsTold) {
     EXPECT_TRUE(l.notices().empty());
 
     core::testing::ScratchDir data;
-    l.cell.unguarded().config.data_dir = data.path();
+    testing::configure(l.cell.unguarded(),
+                       [&](core::LoadedConfig& c) { c.data_dir = data.path(); });
     EXPECT_EQ(l.logs.logs_folder(), data / "logs");
     EXPECT_TRUE(std::filesystem::is_directory(data / "logs"));
 
     core::testing::ScratchDir blocked;
     std::ofstream(blocked / "logs") << "in the way";
-    l.cell.unguarded().config.data_dir = blocked.path();
+    testing::configure(l.cell.unguarded(),
+                       [&](core::LoadedConfig& c) { c.data_dir = blocked.path(); });
     EXPECT_EQ(l.logs.logs_folder(), std::nullopt);
     ASSERT_EQ(l.notices().size(), 1u);
     EXPECT_TRUE(l.notices()[0].starts_with("Cannot open " + core::path_to_utf8(blocked / "logs")))
@@ -74,7 +76,7 @@ TEST(TabLogging, ALogThatCannotStartIsToldAfterTheChangeOnly) {
     l.logs.tell_pending();
     ASSERT_EQ(l.notices().size(), 1u);
     EXPECT_TRUE(l.notices()[0].starts_with("Cannot log to ")) << l.notices()[0];
-    l.cell.unguarded().notices.dismiss(l.cell.unguarded().notices.shown()[0].id);
+    l.cell.unguarded().dismiss_notice(l.cell.unguarded().notices().shown()[0].id);
     l.logs.tell_pending();
     EXPECT_TRUE(l.notices().empty());
 
@@ -124,7 +126,7 @@ std::vector<std::filesystem::path> files_in(const std::filesystem::path& dir) {
 TEST(LogToFile, TheTabMenuStartsAndEndsALogOfWhatTheSessionShowed) {
     core::testing::ScratchDir data;
     testing::Rig rig;
-    rig.state().config.data_dir = data.path();
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.data_dir = data.path(); });
     rig.ws.open_tab({.title = "build: web"});
     const auto feed = [&](std::string_view bytes) {
         rig.tab(0).session->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
@@ -163,8 +165,10 @@ TEST(LogToFile, TheTabMenuStartsAndEndsALogOfWhatTheSessionShowed) {
 TEST(LogToFile, AllSessionsLogFromTheStartAndATabClosedEndsItsLog) {
     core::testing::ScratchDir data;
     testing::Rig rig;
-    rig.state().config.data_dir = data.path();
-    rig.state().appearance.log_all_sessions = true;
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.data_dir = data.path();
+        c.settings.log_all_sessions.value = core::parse_json("true").root;
+    });
     rig.ws.open_tab({.title = "one"});
     ASSERT_TRUE(rig.tab(0).log);
     rig.tab(0).session->model().with([](pty::TerminalModel& m) { m.feed("echoed\r\n"); });
@@ -177,7 +181,7 @@ TEST(LogToFile, AllSessionsLogFromTheStartAndATabClosedEndsItsLog) {
 TEST(LogToFile, ARestartEndsTheLogAndStartsAnotherForTheNewSession) {
     core::testing::ScratchDir data;
     testing::Rig rig;
-    rig.state().config.data_dir = data.path();
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.data_dir = data.path(); });
     rig.open();
     rig.ws.toggle_log(rig.id(0));
     rig.tab(0).session->model().with([](pty::TerminalModel& m) { m.feed("first run\r\n"); });
@@ -200,8 +204,10 @@ TEST(LogToFile, ARestartEndsTheLogAndStartsAnotherForTheNewSession) {
 TEST(LogToFile, TheWindowsEndLeavesEveryLogWithItsLastScreen) {
     core::testing::ScratchDir data;
     testing::Rig rig;
-    rig.state().config.data_dir = data.path();
-    rig.state().appearance.log_all_sessions = true;
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.data_dir = data.path();
+        c.settings.log_all_sessions.value = core::parse_json("true").root;
+    });
     rig.ws.open_tab({.title = "one"});
     rig.ws.open_tab({.title = "two"});
     rig.tab(0).session->model().with([](pty::TerminalModel& m) { m.feed("first\r\nscreen"); });
@@ -218,8 +224,10 @@ TEST(LogToFile, TheWindowsEndLeavesEveryLogWithItsLastScreen) {
 TEST(LogToFile, ALogEndingAfterItsSessionClosedStillReadsItsScreen) {
     core::testing::ScratchDir data;
     testing::Rig rig;
-    rig.state().config.data_dir = data.path();
-    rig.state().appearance.log_all_sessions = true;
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.data_dir = data.path();
+        c.settings.log_all_sessions.value = core::parse_json("true").root;
+    });
     rig.ws.open_tab({.title = "one"});
     rig.tab(0).session->model().with([](pty::TerminalModel& m) { m.feed("kept"); });
     std::optional<Tab> tab = rig.state().remove_tab(rig.id(0));
@@ -239,8 +247,10 @@ TEST(LogToFile, ALogEndingAfterItsSessionClosedStillReadsItsScreen) {
 TEST(LogToFile, EachOutputNoticeTakesItsTabsLinesWithoutAPaint) {
     core::testing::ScratchDir data;
     testing::Rig rig;
-    rig.state().config.data_dir = data.path();
-    rig.state().appearance.log_all_sessions = true;
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.data_dir = data.path();
+        c.settings.log_all_sessions.value = core::parse_json("true").root;
+    });
     rig.ws.open_tab({.title = "busy"});
     auto& session = static_cast<testing::FakeSession&>(*rig.tab(0).session);
     // 30 000 lines through a 10 000-line history, a notice per chunk.
@@ -268,7 +278,7 @@ TEST(LogToFile, ALogThatCannotStartIsTold) {
     testing::Rig rig;
     // A file where the logs folder would be.
     std::ofstream(data.path() / "logs") << "in the way";
-    rig.state().config.data_dir = data.path();
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.data_dir = data.path(); });
     rig.open();
     rig.ws.toggle_log(rig.id(0));
     EXPECT_FALSE(rig.tab(0).log);

@@ -41,7 +41,9 @@ TEST(OpenTab, AFailedStartAddsNothingAndSaysWhy) {
 TEST(OpenTab, RequestFieldsAndFreshRecordIds) {
     core::testing::ScratchDir dir;
     Rig rig;
-    rig.state().config.settings.default_working_dir = core::path_to_utf8(dir.path());
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.settings.default_working_dir = core::path_to_utf8(dir.path());
+    });
     ASSERT_TRUE(rig.ws.open_tab({3, "pwsh", "Build", std::nullopt, "p-1-0", std::nullopt}));
     const Tab& tab = rig.tab(0);
     EXPECT_EQ(tab.title, "Build");
@@ -60,7 +62,8 @@ TEST(OpenTab, AWorkingDirectoryThatIsNoFolderIsToldAndNotUsed) {
     core::testing::ScratchDir dir;
     Rig rig;
     const std::string missing = core::path_to_utf8(dir / "nope");
-    rig.state().config.settings.default_working_dir = missing;
+    testing::configure(rig.state(),
+                       [&](core::LoadedConfig& c) { c.settings.default_working_dir = missing; });
     rig.open(2);
     EXPECT_EQ(rig.starter.working_dirs,
               (std::vector<std::optional<std::string>>{std::nullopt, std::nullopt}));
@@ -162,12 +165,13 @@ TEST(CloseTab, LastTabOfAGroupTakesTheGroupAndItsBrowseLevels) {
     s.toggle_broadcast(web);
     s.set_view_mode(ViewMode::BrowseGroups);
     s.enter_group(web);
-    s.selection = MouseSelection{rig.id(1), {0, 0}, {0, 3}, SelectionState::Finished};
+    s.start_selection({rig.id(1), {0, 0}, {0, 3}});
+    s.finish_selection_drag();
     rig.ws.close_tab(rig.id(0));
     EXPECT_TRUE(s.groups().empty());
     EXPECT_FALSE(s.broadcasts(web));
     EXPECT_TRUE(s.browse_path().empty());
-    EXPECT_EQ(s.selection.state, SelectionState::None);
+    EXPECT_EQ(s.selection().state, SelectionState::None);
     EXPECT_EQ(rig.starter.closed, (std::vector<pty::SessionId>{1}));
 }
 
@@ -189,7 +193,7 @@ TEST(CloseTab, TheActivePositionIsKept) {
 TEST(CloseTab, ClosingTheLastTabSavesAnEmptyListThenDestroys) {
     core::testing::ScratchDir dir;
     Rig rig;
-    rig.state().config.data_dir = dir.path();
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.data_dir = dir.path(); });
     rig.open(1);
     EXPECT_EQ(
         core::read_sessions_file(core::platform_file_system(), dir.path()).value()->sessions.size(),
@@ -205,7 +209,7 @@ TEST(CloseTab, ClosingTheLastTabSavesAnEmptyListThenDestroys) {
 TEST(CloseGroup, ClosesOnlyTheGroupsOwnTabsAndSavesOnce) {
     core::testing::ScratchDir dir;
     Rig rig;
-    rig.state().config.data_dir = dir.path();
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.data_dir = dir.path(); });
     rig.ws.open_tab({.group = "A"});
     rig.ws.open_tab({.group = "B"});
     rig.ws.open_tab({.group = "A"});
@@ -326,13 +330,14 @@ TEST(OpenTab, LoadsTheLast500HistoryLinesWhenCompletionIsOn) {
                                                "cmd " + std::to_string(i), 1));
     }
     Rig rig;
-    rig.state().config.data_dir = dir.path();
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.data_dir = dir.path(); });
     rig.ws.open_tab({.record_id = "s-h"});
     const auto& history = rig.tab(0).history;
     ASSERT_EQ(history.size(), 500u);
     EXPECT_EQ(history.front(), "cmd 2");
 
-    rig.state().config.settings.autocomplete_history = false;
+    testing::configure(rig.state(),
+                       [&](core::LoadedConfig& c) { c.settings.autocomplete_history = false; });
     rig.ws.open_tab({.record_id = "s-h"});
     EXPECT_TRUE(rig.tab(1).history.empty());
 }

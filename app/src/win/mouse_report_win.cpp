@@ -92,8 +92,8 @@ bool MouseReports::report(MouseEvent event, int x, int y, Target target, int tim
             pane = pane_of_tab(state, client, *held_, chrome);
         } else {
             // The help screen and the notices lie over the panes.
-            if (state.help_visible) return false;
-            if (notice_hit(state.notices, client, x, y, chrome)) return false;
+            if (state.help_visible()) return false;
+            if (notice_hit(state.notices(), client, x, y, chrome)) return false;
             pane = pane_at(state, client, x, y, chrome);
         }
         const Tab* tab = pane ? state.find_tab(pane->tab) : nullptr;

@@ -169,15 +169,80 @@ struct HoveredLink {
 
 class AppState {
   public:
-    core::LoadedConfig config;
-    // Read from config.settings at start and after every change to them.
-    Appearance appearance;
-    MouseSelection selection;
-    std::optional<HoveredLink> hovered_link;
-    std::optional<FindBox> find;
-    Notices notices;
-    bool help_visible = false;
-    bool tray_added = false;
+    // ---- configuration
+    const core::LoadedConfig& config() const { return config_; }
+    // Read from config().settings whenever they are replaced.
+    const Appearance& appearance() const { return appearance_; }
+    // The configuration as read at start; what reading the appearance from
+    // its settings told (values that fall back), for the user.
+    std::vector<std::string> load_config(core::LoadedConfig config);
+    // What the settings' other keys hold was told when they were read; it
+    // is not told again.
+    void replace_settings(core::Settings settings);
+    void replace_profiles(std::vector<core::ConnectionProfile> profiles);
+
+    // ---- the pointer's marks and the boxes over the panes. Each one names a
+    // tab that exists, or is none: whatever drops a tab or its screen drops
+    // them with it.
+    const MouseSelection& selection() const { return selection_; }
+    // A drag begins: the selection becomes `started`, being dragged. None
+    // when its tab does not exist.
+    void start_selection(MouseSelection started);
+    // Shift+click: the selection shown is dragged again.
+    void resume_selection();
+    // The ends as the drag moves them, while there is a selection.
+    void move_selection(pty::LinePosition anchor, pty::LinePosition end);
+    // Button up: the selection stays shown until cleared.
+    void finish_selection_drag();
+    void clear_selection();
+
+    const std::optional<HoveredLink>& hovered_link() const { return hovered_link_; }
+    // None when its tab does not exist.
+    void set_hovered_link(HoveredLink link);
+    void clear_hovered_link();
+
+    const std::optional<FindBox>& find() const { return find_; }
+    // Over the active tab; true when the box shows (a tab exists). A box
+    // already open over that tab keeps its query.
+    bool open_find();
+    void close_find();
+    // The open box's search, which keeps its own matches right; nothing
+    // while the box is closed.
+    Find* find_search() { return find_ ? &find_->find : nullptr; }
+
+    const Notices& notices() const { return notices_; }
+    // As Notices::add: the id of the notice shown.
+    std::uint64_t add_notice(std::string text) { return notices_.add(std::move(text)); }
+    void dismiss_notice(std::uint64_t id) { notices_.dismiss(id); }
+
+    bool help_visible() const { return help_visible_; }
+    void show_help() { help_visible_ = true; }
+    void hide_help() { help_visible_ = false; }
+    void toggle_help() { help_visible_ = !help_visible_; }
+
+    // Whether the notification-area icon was added.
+    bool tray_added() const { return tray_added_; }
+    void set_tray_added(bool added) { tray_added_ = added; }
+
+    // ---- a tab's screen. Each keeps the marks above true for the tab.
+
+    // Its history goes; the pane shows the live screen and the find box over
+    // it searches again.
+    void clear_scrollback(TabId id);
+    // The tab runs `session` from now on, started from `command` or `serial`;
+    // what was typed, the view, the pointer's marks and the log belonged to
+    // the old one. The old session, for the caller to drop after the change;
+    // `session` itself when the tab is gone.
+    std::unique_ptr<Session> restart_tab(TabId id, std::unique_ptr<Session> session,
+                                         std::optional<std::string> command,
+                                         std::optional<proto::SerialLine> serial);
+    // The tab's terminal failed: the tab stays, ended, without its session
+    // and its log, which the caller drops after the change (the log first).
+    struct Dropped {
+        std::unique_ptr<TabLog> log;
+        std::unique_ptr<Session> session;
+    };
+    Dropped end_failed_session(TabId id);
 
     // ---- tabs, in tab-bar order
     const std::vector<Tab>& tabs() const { return tabs_; }
@@ -215,7 +280,8 @@ class AppState {
     TabId add_tab(Tab tab, const std::optional<std::string>& group_name = std::nullopt);
     // The tab taken out, for the caller to drop. The active position is kept,
     // so closing a tab left of the active one activates its right neighbour;
-    // the mouse selection ends.
+    // the mouse selection ends, and the hovered link and the find box on the
+    // tab go.
     std::optional<Tab> remove_tab(TabId id);
     // Places the tab right after `after`, in its group, and makes it active;
     // appended without a group when `after` is gone.
@@ -246,9 +312,21 @@ class AppState {
     GroupId group_by_name(std::string_view name);
     // Restores every rule after a change: drops groups no tab needs (a group
     // without tabs of its own lives while a nested group has some), their
-    // broadcast flags and browse levels, and brings the selections and the
-    // find box back onto what exists.
+    // broadcast flags and browse levels, and brings the selections, the
+    // hovered link and the find box back onto what exists.
     void settle();
+    // The selection and the hovered link on the tab go.
+    void forget_marks_on(TabId id);
+    void refresh_find(const Tab& tab);
+
+    core::LoadedConfig config_;
+    Appearance appearance_;
+    MouseSelection selection_;
+    std::optional<HoveredLink> hovered_link_;
+    std::optional<FindBox> find_;
+    Notices notices_;
+    bool help_visible_ = false;
+    bool tray_added_ = false;
 
     std::vector<Tab> tabs_;
     std::vector<TabGroup> groups_;
