@@ -28,7 +28,7 @@ std::optional<std::size_t> AppState::position_of(TabId id) const {
 
 Tab* AppState::tab_of_session(pty::SessionId id) {
     for (Tab& t : tabs_) {
-        if (t.session && t.session->id() == id) return &t;
+        if (t.session() && t.session()->id() == id) return &t;
     }
     return nullptr;
 }
@@ -116,30 +116,19 @@ void AppState::forget_marks_on(TabId id) {
 }
 
 void AppState::refresh_find(const Tab& tab) {
-    if (!find_ || find_->tab != tab.id() || !tab.session) return;
-    tab.session->model().with([&](const pty::TerminalModel& model) { find_->find.refresh(model); });
+    if (!find_ || find_->tab != tab.id() || !tab.session()) return;
+    tab.session()->model().with(
+        [&](const pty::TerminalModel& model) { find_->find.refresh(model); });
 }
 
 // ------------------------------------------------------------ a tab's screen
 
-namespace {
-
-// What was typed and the view belonged to the session that ended or was replaced.
-void forget_typing_and_view(Tab& tab) {
-    tab.input_line.clear();
-    tab.suggestion.reset();
-    tab.submitted.reset();
-    tab.scroll.to_live();
-}
-
-}  // namespace
-
 void AppState::clear_scrollback(TabId id) {
     Tab* tab = find_tab(id);
-    if (!tab || !tab->session) return;
-    tab->session->model().with([](pty::TerminalModel& model) { model.clear_scrollback(); });
+    if (!tab || !tab->session()) return;
+    tab->session()->model().with([](pty::TerminalModel& model) { model.clear_scrollback(); });
     // Line numbers go on counting, so the marks on the screen stay right.
-    tab->scroll.to_live();
+    tab->scroll().to_live();
     refresh_find(*tab);
 }
 
@@ -148,27 +137,100 @@ std::unique_ptr<Session> AppState::restart_tab(TabId id, std::unique_ptr<Session
                                                std::optional<proto::SerialLine> serial) {
     Tab* tab = find_tab(id);
     if (!tab) return session;
-    // A log covers one start of the session: it ends on the old screen.
-    tab->log.reset();
-    std::swap(tab->session, session);
-    tab->command = std::move(command);
-    tab->serial = std::move(serial);
-    tab->ended.reset();
-    forget_typing_and_view(*tab);
+    std::unique_ptr<Session> old =
+        tab->restart(std::move(session), std::move(command), std::move(serial));
     forget_marks_on(id);
     refresh_find(*tab);
+    return old;
+}
+
+Tab::Dropped AppState::end_failed_session(TabId id) {
+    Tab* tab = find_tab(id);
+    if (!tab) return {};
+    forget_marks_on(id);
+    return tab->fail();
+}
+
+// ------------------------------------------------------------ one tab
+
+void TypedLine::set_text(std::string text) {
+    text_ = std::move(text);
+    suggestion_.reset();
+}
+
+void TypedLine::suggest(bool autocomplete) {
+    suggestion_.reset();
+    if (!autocomplete || text_.empty()) return;
+    for (auto it = history_.rbegin(); it != history_.rend(); ++it) {
+        if (it->size() > text_.size() && it->starts_with(text_)) {
+            suggestion_ = *it;
+            return;
+        }
+    }
+}
+
+void TypedLine::remember(std::string line) {
+    history_.push_back(std::move(line));
+    suggestion_.reset();
+}
+
+void TypedLine::clear() {
+    text_.clear();
+    suggestion_.reset();
+}
+
+Tab::Tab(TabStart start)
+    : color_(start.color),
+      title_(std::move(start.title)),
+      custom_title_(start.own_title),
+      record_id_(std::move(start.record_id)),
+      profile_id_(std::move(start.profile_id)),
+      command_(std::move(start.command)),
+      serial_(std::move(start.serial)),
+      session_(std::move(start.session)),
+      typed_(std::move(start.history)) {}
+
+void Tab::rename(std::string title) {
+    title_ = std::move(title);
+    custom_title_ = true;
+}
+
+void Tab::start_log(std::unique_ptr<TabLog> log) {
+    if (session_ && !log_) log_ = std::move(log);
+}
+
+void Tab::program_ended(pty::SessionEnd end) {
+    ended_ = end;
+    typed_.clear();
+    scroll_.to_live();
+}
+
+// What was typed and the view belonged to the session that ended or was replaced.
+void Tab::forget_typing_and_view() {
+    typed_.clear();
+    typed_.take_submitted();
+    scroll_.to_live();
+}
+
+std::unique_ptr<Session> Tab::restart(std::unique_ptr<Session> session,
+                                      std::optional<std::string> command,
+                                      std::optional<proto::SerialLine> serial) {
+    // A log covers one start of the session: it ends on the old screen.
+    log_.reset();
+    std::swap(session_, session);
+    command_ = std::move(command);
+    serial_ = std::move(serial);
+    ended_.reset();
+    forget_typing_and_view();
     return session;
 }
 
-AppState::Dropped AppState::end_failed_session(TabId id) {
+Tab::Dropped Tab::fail() {
+    ended_ = pty::SessionEnd{};
+    forget_typing_and_view();
     Dropped dropped;
-    Tab* tab = find_tab(id);
-    if (!tab) return dropped;
-    tab->ended = pty::SessionEnd{};
-    forget_typing_and_view(*tab);
-    forget_marks_on(id);
-    dropped.log = std::move(tab->log);
-    dropped.session = std::move(tab->session);
+    dropped.log = std::move(log_);
+    dropped.session = std::move(session_);
     return dropped;
 }
 

@@ -12,12 +12,12 @@ namespace {
 Tab* find_tab_of(AppState& state) {
     if (!state.find()) return nullptr;
     Tab* tab = state.find_tab(state.find()->tab);
-    return tab && tab->session ? tab : nullptr;
+    return tab && tab->session() ? tab : nullptr;
 }
 
 void reveal_current(Tab& tab, const Find& find) {
     if (const auto current = find.current())
-        tab.scroll.reveal(history_extent(tab), current->start.line);
+        tab.scroll().reveal(history_extent(tab), current->start.line);
 }
 
 }  // namespace
@@ -26,9 +26,9 @@ void set_find_query(AppState& state, std::string query) {
     Tab* tab = find_tab_of(state);
     if (!tab) return;
     Find& find = *state.find_search();
-    tab->session->model().with([&](const pty::TerminalModel& model) {
+    tab->session()->model().with([&](const pty::TerminalModel& model) {
         const HistoryExtent h = HistoryExtent::of(model);
-        find.search(model, std::move(query), tab->scroll.top_line(h) + h.rows);
+        find.search(model, std::move(query), tab->scroll().top_line(h) + h.rows);
     });
     reveal_current(*tab, find);
 }
@@ -37,7 +37,7 @@ void step_find(AppState& state, bool backwards) {
     Tab* tab = find_tab_of(state);
     if (!tab) return;
     Find& find = *state.find_search();
-    tab->session->model().with([&](const pty::TerminalModel& model) { find.refresh(model); });
+    tab->session()->model().with([&](const pty::TerminalModel& model) { find.refresh(model); });
     backwards ? find.previous() : find.next();
     reveal_current(*tab, find);
 }

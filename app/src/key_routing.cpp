@@ -171,7 +171,7 @@ KeyRoute route_key_down(const AppState& state, VirtualKey key, Modifiers m) {
 CharRoute route_char(const AppState& state, char16_t unit, Modifiers m) {
     if (unit == 0x1B && state.help_visible()) return CharRoute::HideHelp;
     if (state.view_mode() == ViewMode::BrowseGroups) return CharRoute::Ignore;
-    if (const Tab* tab = state.active_tab(); tab && tab->ended) {
+    if (const Tab* tab = state.active_tab(); tab && tab->ended()) {
         if (m.ctrl || m.alt) return CharRoute::Ignore;
         if (unit == 0x0D) return CharRoute::Restart;
         if (unit == 0x1B) return CharRoute::CloseEnded;

@@ -47,12 +47,12 @@ std::optional<Menu> tab_menu(const AppState& state, TabId id) {
     if (!found) return std::nullopt;
     const Tab& tab = *found;
 
-    Menu colors{
-        MenuItem::item("Default", cmd::SetTabColor{id, std::nullopt}, !core::usable_color(tab.color))};
+    Menu colors{MenuItem::item("Default", cmd::SetTabColor{id, std::nullopt},
+                               !core::usable_color(tab.color()))};
     for (std::size_t i = 0; i < k_color_table.size(); ++i) {
         const auto color = static_cast<std::uint8_t>(i);
         colors.push_back(MenuItem::item(std::string(k_color_table[i].name),
-                                        cmd::SetTabColor{id, color}, tab.color == color));
+                                        cmd::SetTabColor{id, color}, tab.color() == color));
     }
 
     Menu groups{MenuItem::item("No group", cmd::MoveTabToGroup{id, std::nullopt}, !tab.group())};
@@ -83,7 +83,7 @@ std::optional<Menu> tab_menu(const AppState& state, TabId id) {
     }
     // Newer entries go above the older ones, so that the entries people reach
     // by key from the bottom stay where they were.
-    items.push_back(MenuItem::item("Log to file", cmd::ToggleLog{id}, tab.log != nullptr));
+    items.push_back(MenuItem::item("Log to file", cmd::ToggleLog{id}, tab.log() != nullptr));
     items.push_back(MenuItem::item("Restart session", cmd::RestartTab{id}));
     items.push_back(MenuItem::item("Duplicate tab", cmd::DuplicateTab{id}));
     items.push_back(MenuItem::item("Save output\xE2\x80\xA6", cmd::SaveOutput{id}));

@@ -184,7 +184,7 @@ bool MouseController::grab_indicator(const PointerEvent& at) {
             Tab* tab = pane ? state.find_tab(pane->tab) : nullptr;
             if (!tab) return std::nullopt;
             const HistoryExtent h = history_extent(*tab);
-            const std::uint64_t offset = tab->scroll.offset(h);
+            const std::uint64_t offset = tab->scroll().offset(h);
             if (offset == 0) return std::nullopt;
             const Rect text = text_rect(pane->rect, pane->caption, chrome);
             const ScrollIndicator bar = scroll_indicator(pane->rect, text, h, offset, chrome);
@@ -197,7 +197,7 @@ bool MouseController::grab_indicator(const PointerEvent& at) {
             const int in_thumb =
                 bar.thumb.contains(bar.thumb.left, y) ? y - bar.thumb.top : bar.thumb.height() / 2;
             const std::uint64_t wanted = offset_at(bar, h, y - in_thumb);
-            tab->scroll.scroll(
+            tab->scroll().scroll(
                 h, static_cast<std::int64_t>(wanted) - static_cast<std::int64_t>(offset));
             state.clear_selection();
             return Grab{tab->id(), in_thumb};
@@ -241,12 +241,12 @@ void MouseController::move(const PointerEvent& at) {
                 const HistoryExtent h = history_extent(*tab);
                 const Rect text = text_rect(pane->rect, pane->caption, chrome);
                 const ScrollIndicator bar =
-                    scroll_indicator(pane->rect, text, h, tab->scroll.offset(h), chrome);
+                    scroll_indicator(pane->rect, text, h, tab->scroll().offset(h), chrome);
                 const std::uint64_t wanted = offset_at(bar, h, y - grab);
-                const ScrollView before = tab->scroll;
-                tab->scroll.scroll(h, static_cast<std::int64_t>(wanted) -
-                                          static_cast<std::int64_t>(tab->scroll.offset(h)));
-                moved = !(tab->scroll == before);
+                const ScrollView before = tab->scroll();
+                tab->scroll().scroll(h, static_cast<std::int64_t>(wanted) -
+                                            static_cast<std::int64_t>(tab->scroll().offset(h)));
+                moved = !(tab->scroll() == before);
             }
         } else {
             moved = extend_selection(state, area, cell, chrome, x, y);
@@ -277,7 +277,7 @@ void MouseController::drag_scroll_tick() {
             const int lines = drag_scroll_lines(state, area, chrome, y);
             Tab* tab = state.find_tab(state.selection().tab);
             if (lines == 0 || !tab) return false;
-            tab->scroll.scroll(history_extent(*tab), lines);
+            tab->scroll().scroll(history_extent(*tab), lines);
             extend_selection(state, area, cell, chrome, x, y);
             return true;
         },

@@ -78,13 +78,13 @@ std::vector<core::SessionRecord> session_records(const AppState& state) {
     records.reserve(state.tabs().size());
     for (const Tab& t : state.tabs()) {
         core::SessionRecord r;
-        r.id = t.record_id;
-        r.profile_id = t.profile_id;
-        if (t.custom_title) r.title = t.title;
+        r.id = t.record_id();
+        r.profile_id = t.profile_id();
+        if (t.custom_title()) r.title = t.title();
         if (t.group()) {
             if (const TabGroup* g = state.find_group(*t.group())) r.group = g->name;
         }
-        r.color = t.color;
+        r.color = t.color();
         records.push_back(std::move(r));
     }
     return records;

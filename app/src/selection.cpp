@@ -22,15 +22,15 @@ pty::LinePosition position_at(const Rect& text, pty::LineNumber top, const CellM
 
 pty::LineNumber pane_top(const AppState& state, TabId tab) {
     const Tab* t = state.find_tab(tab);
-    return t ? t->scroll.top_line(history_extent(*t)) : 0;
+    return t ? t->scroll().top_line(history_extent(*t)) : 0;
 }
 
 // The word or line unit around `at`, read from the tab's model.
 CellSpan unit_at(const AppState& state, const MouseSelection& sel, pty::LinePosition at) {
     CellSpan span{at, at};
     const Tab* tab = state.find_tab(sel.tab);
-    if (!tab || !tab->session || sel.unit == SelectionUnit::Cell) return span;
-    tab->session->model().with([&](const pty::TerminalModel& model) {
+    if (!tab || !tab->session() || sel.unit == SelectionUnit::Cell) return span;
+    tab->session()->model().with([&](const pty::TerminalModel& model) {
         span = sel.unit == SelectionUnit::Word
                    ? word_at(model, at, state.appearance().word_delimiters)
                    : logical_line_at(model, at);

@@ -62,19 +62,20 @@ std::optional<Workspace::Started> Workspace::start_tab(OpenRequest request,
     // The started child goes into the change, which owns it until the tab
     // does: waiting behind another change never drops it.
     const std::optional<TabId> id = cell_.change(
-        [this, request = std::move(request), session = std::move(session), join](
-            AppState& state) mutable {
-            Tab tab;
-            tab.record_id = request.record_id ? std::move(*request.record_id) : core::new_id('s');
-            tab.history = load_history_lines(fs_, state, tab.record_id);
-            tab.custom_title = request.title.has_value();
-            tab.title = request.title ? std::move(*request.title)
-                                      : "Terminal " + std::to_string(state.tabs().size() + 1);
-            tab.color = request.color;
-            tab.profile_id = std::move(request.profile_id);
-            tab.command = std::move(request.command);
-            tab.serial = std::move(request.serial);
-            tab.session = std::move(session);
+        [this, request = std::move(request), session = std::move(session),
+         join](AppState& state) mutable {
+            TabStart start;
+            start.record_id = request.record_id ? std::move(*request.record_id) : core::new_id('s');
+            start.history = load_history_lines(fs_, state, start.record_id);
+            start.own_title = request.title.has_value();
+            start.title = request.title ? std::move(*request.title)
+                                        : "Terminal " + std::to_string(state.tabs().size() + 1);
+            start.color = request.color;
+            start.profile_id = std::move(request.profile_id);
+            start.command = std::move(request.command);
+            start.serial = std::move(request.serial);
+            start.session = std::move(session);
+            Tab tab(std::move(start));
             if (state.appearance().log_all_sessions && state.config().data_dir) {
                 logs_.start(tab, *state.config().data_dir);
             }
@@ -225,8 +226,8 @@ void Workspace::end_all_tabs() {
         // After the change: ending a log waits briefly for its disk, and a
         // session's close for its console.
         [](std::shared_ptr<std::vector<Tab>> tabs) {
-            for (Tab& tab : *tabs) tab.log.reset();
-            for (Tab& tab : *tabs) tab.session.reset();
+            for (Tab& tab : *tabs) tab.end_log();
+            tabs->clear();
         });
 }
 
@@ -263,10 +264,7 @@ void Workspace::commit_rename(RenameTarget target, std::string_view text) {
     cell_.change(
         [target, name = std::string(trimmed)](AppState& state) {
             if (const TabId* tab_id = std::get_if<TabId>(&target)) {
-                if (Tab* tab = state.find_tab(*tab_id)) {
-                    tab->title = name;
-                    tab->custom_title = true;
-                }
+                if (Tab* tab = state.find_tab(*tab_id)) tab->rename(name);
             } else if (TabGroup* g = state.find_group(std::get<GroupId>(target))) {
                 g->name = name;
             }
@@ -286,16 +284,13 @@ void Workspace::session_ended(pty::SessionId id, pty::SessionEnd end) {
     cell_.change(
         [id, end](AppState& state) -> std::pair<Then, TabId> {
             Tab* tab = state.tab_of_session(id);
-            if (!tab || tab->ended) return {Then::Nothing, TabId{}};
+            if (!tab || tab->ended()) return {Then::Nothing, TabId{}};
             if (closes_tab(read_close_on_exit(state.config().settings).rule, end)) {
                 return {Then::Close, tab->id()};
             }
-            tab->ended = end;
-            tab->input_line.clear();
-            tab->suggestion.reset();
-            tab->scroll.to_live();
-            if (tab->session) {
-                tab->session->model().with(
+            tab->program_ended(end);
+            if (tab->session()) {
+                tab->session()->model().with(
                     [end](pty::TerminalModel& model) { write_exit_line(model, end); });
             }
             return {Then::Repaint, tab->id()};
@@ -312,9 +307,9 @@ Expected<Workspace::Launch, std::string> Workspace::relaunch(TabId id) {
     const bool found_tab = cell_.read([&](const AppState& state) {
         const Tab* tab = state.find_tab(id);
         if (!tab) return false;
-        ran = {tab->command, tab->serial};
-        if (tab->profile_id) {
-            if (const auto* found = find_profile(state.config().profiles, *tab->profile_id)) {
+        ran = {tab->command(), tab->serial()};
+        if (tab->profile_id()) {
+            if (const auto* found = find_profile(state.config().profiles, *tab->profile_id())) {
                 profile = *found;
             }
         }
@@ -346,7 +341,7 @@ void Workspace::restart_tab(TabId id) {
             const Tab* tab = state.find_tab(id);
             // A new log file starts with the new session.
             const bool logging =
-                tab && (tab->log != nullptr || state.appearance().log_all_sessions);
+                tab && (tab->log() != nullptr || state.appearance().log_all_sessions);
             auto old = std::make_shared<std::unique_ptr<Session>>(state.restart_tab(
                 id, std::move(session), std::move(launch.command), std::move(launch.serial)));
             if (logging && state.config().data_dir) {
@@ -362,14 +357,14 @@ void Workspace::restart_tab(TabId id) {
 }
 
 std::optional<TabId> Workspace::duplicate_tab(TabId id) {
-    Tab copy;
+    TabStart copy;
     const bool found = cell_.read([&](const AppState& state) {
         const Tab* tab = state.find_tab(id);
         if (!tab) return false;
-        copy.color = tab->color;
-        copy.custom_title = tab->custom_title;
-        if (tab->custom_title) copy.title = tab->title;
-        copy.profile_id = tab->profile_id;
+        copy.color = tab->color();
+        copy.own_title = tab->custom_title();
+        if (tab->custom_title()) copy.title = tab->title();
+        copy.profile_id = tab->profile_id();
         return true;
     });
     if (!found) return std::nullopt;
@@ -386,13 +381,14 @@ std::optional<TabId> Workspace::duplicate_tab(TabId id) {
         [this, id, copy = std::move(copy)](AppState& state) mutable {
             copy.record_id = core::new_id('s');
             copy.history = load_history_lines(fs_, state, copy.record_id);
-            if (!copy.custom_title) {
+            if (!copy.own_title) {
                 copy.title = "Terminal " + std::to_string(state.tabs().size() + 1);
             }
+            Tab tab(std::move(copy));
             if (state.appearance().log_all_sessions && state.config().data_dir) {
-                logs_.start(copy, *state.config().data_dir);
+                logs_.start(tab, *state.config().data_dir);
             }
-            return state.insert_tab_after(std::move(copy), id);
+            return state.insert_tab_after(std::move(tab), id);
         },
         [this](TabId) {
             logs_.tell_pending();
@@ -409,8 +405,8 @@ void Workspace::toggle_log(TabId id) {
         [this, id](AppState& state) {
             Tab* tab = state.find_tab(id);
             if (!tab) return;
-            if (tab->log) {
-                tab->log.reset();  // writes the screen's rest, then the writer ends
+            if (tab->log()) {
+                tab->end_log();
             } else if (const auto& dir = state.config().data_dir) {
                 logs_.start(*tab, *dir);
             }
@@ -421,7 +417,7 @@ void Workspace::toggle_log(TabId id) {
 namespace {
 
 bool model_failed(const Tab& tab) {
-    return tab.session && tab.session->model().poisoned();
+    return tab.session() && tab.session()->model().poisoned();
 }
 
 }  // namespace
@@ -468,7 +464,7 @@ void Workspace::session_output(pty::SessionId id) {
             Tab* tab = state.tab_of_session(id);
             if (!tab) return taken;
             // Before reading: output fed after this is told again.
-            tab->session->acknowledge_output();
+            tab->session()->acknowledge_output();
             if (take_output(state.config(), *tab, taken.told)) taken.failed.push_back(tab->id());
             return taken;
         },
@@ -486,12 +482,12 @@ void Workspace::end_failed_session(TabId id) {
             auto ended = std::make_shared<Ended>();
             Tab* tab = state.find_tab(id);
             if (!tab || !model_failed(*tab)) return ended;
-            std::string reason = tab->session->model().failure();
+            std::string reason = tab->session()->model().failure();
             if (reason.empty()) reason = "unknown error";
             ended->text = "Session " + core::debug_quote(display_title(state, *tab)) +
                           " ended: its terminal failed (" + reason +
                           "). Enter restarts, Esc closes.";
-            AppState::Dropped dropped = state.end_failed_session(id);
+            Tab::Dropped dropped = state.end_failed_session(id);
             ended->log = std::move(dropped.log);
             ended->session = std::move(dropped.session);
             return ended;

@@ -82,8 +82,7 @@ TEST(AppStateRules, HoldAfterEveryChangeOfRandomSequences) {
             switch (pick(16)) {
                 case 0:
                 case 1: {
-                    Tab tab;
-                    tab.title = "t" + std::to_string(step);
+                    Tab tab({.title = "t" + std::to_string(step)});
                     std::optional<std::string> group;
                     if (pick(2)) group = std::string(1, static_cast<char>('a' + pick(4)));
                     s.add_tab(std::move(tab), group);
@@ -239,7 +238,7 @@ TEST(AppStateMarks, ARestartOrAFailedTerminalDropsTheMarksOnItsTabAlone) {
     failed.s.end_failed_session(failed.second);
     EXPECT_EQ(failed.s.selection().state, SelectionState::None);
     EXPECT_FALSE(failed.s.hovered_link());
-    EXPECT_TRUE(failed.s.find_tab(failed.second)->ended);
+    EXPECT_TRUE(failed.s.find_tab(failed.second)->ended());
 }
 
 TEST(AppStateMarks, ATabThatDoesNotExistGetsNone) {
@@ -252,6 +251,34 @@ TEST(AppStateMarks, ATabThatDoesNotExistGetsNone) {
     EXPECT_FALSE(s.hovered_link());
     s.remove_tab(tab);
     EXPECT_FALSE(s.open_find());
+}
+
+TEST(TabChanges, AnEndOrARestartForgetsWhatBelongedToTheOldSession) {
+    Tab tab({.title = "Terminal 1", .history = {"make"}});
+    tab.typed().set_text("ma");
+    tab.typed().suggest(true);
+    ASSERT_EQ(tab.typed().suggestion(), "make");
+    tab.program_ended(pty::SessionEnd{2});
+    EXPECT_EQ(tab.ended(), pty::SessionEnd{2});
+    EXPECT_EQ(tab.typed().text(), "");
+    EXPECT_EQ(tab.typed().suggestion(), std::nullopt);
+
+    tab.typed().wait_for_echo(SubmittedLine{"make", 0, false});
+    EXPECT_EQ(tab.restart(nullptr, "pwsh", std::nullopt), nullptr);
+    EXPECT_FALSE(tab.ended());
+    EXPECT_FALSE(tab.typed().submitted());
+    EXPECT_EQ(tab.command(), "pwsh");
+    EXPECT_EQ(tab.typed().history(), (std::vector<std::string>{"make"}));
+
+    EXPECT_FALSE(tab.custom_title());
+    tab.rename("Build");
+    EXPECT_EQ(tab.title(), "Build");
+    EXPECT_TRUE(tab.custom_title());
+
+    const Tab::Dropped dropped = tab.fail();
+    EXPECT_EQ(tab.ended(), pty::SessionEnd{});
+    EXPECT_FALSE(tab.session());
+    EXPECT_FALSE(tab.log());
 }
 
 TEST(AppStateConfig, TheAppearanceFollowsTheSettings) {

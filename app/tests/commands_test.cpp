@@ -262,13 +262,13 @@ std::string snapshot(const Rig& rig) {
                       std::to_string(s.tile_selection()) + "|" + (s.help_visible() ? "h" : "") +
                       s.config().settings.theme.value.value_or(core::JsonValue{}).text + "|";
     for (const Tab& t : s.tabs()) {
-        out += t.title + "#" + std::to_string(t.color.value_or(99)) + "@";
+        out += t.title() + "#" + std::to_string(t.color().value_or(99)) + "@";
         if (t.group()) {
             const TabGroup* g = s.find_group(*t.group());
             out += g->name + (g->collapsed ? "-" : "") + (s.broadcasts(g->id()) ? "!" : "");
             if (g->parent()) out += "<" + s.find_group(*g->parent())->name;
         }
-        out += t.scroll.live() ? "" : "^";
+        out += t.scroll().live() ? "" : "^";
         out += ";";
     }
     return out;

@@ -233,8 +233,8 @@ TEST(Finish, SavesEvenWithoutConnectThenConnectsWithEditedValues) {
     EXPECT_EQ((*saved)->profiles, m.profiles());
     ASSERT_EQ(rig.starter.commands.size(), 1u);
     EXPECT_EQ(rig.starter.commands[0], "cmd /k echo edited");
-    EXPECT_EQ(rig.tab(0).title, "Shell");
-    EXPECT_EQ(rig.tab(0).profile_id, "p-1");
+    EXPECT_EQ(rig.tab(0).title(), "Shell");
+    EXPECT_EQ(rig.tab(0).profile_id(), "p-1");
     EXPECT_EQ(rig.window.reentry_refused, 0);
 }
 
@@ -251,7 +251,7 @@ TEST(Finish, ConnectsToThePickedProfileWhenTwoShareAnId) {
     finish_connection_manager(rig.ws, rig.saves, m);
     ASSERT_EQ(rig.starter.commands.size(), 1u);
     EXPECT_EQ(rig.starter.commands[0], "cmd /k echo second");
-    EXPECT_EQ(rig.tab(0).title, "Copied by hand");
+    EXPECT_EQ(rig.tab(0).title(), "Copied by hand");
 }
 
 TEST(Finish, AnUnchangedListIsNotWritten) {
@@ -376,7 +376,7 @@ TEST(SshHosts, ConnectRunsSshWithTheAliasAloneAndSavesNothing) {
     ASSERT_EQ(rig.starter.commands.size(), 1u);
     EXPECT_EQ(rig.starter.commands[0], "C:\\Windows\\System32\\OpenSSH\\ssh.exe web");
     EXPECT_EQ(rig.titles(), (std::vector<std::string>{"web"}));
-    EXPECT_EQ(rig.tab(0).profile_id, std::nullopt);
+    EXPECT_EQ(rig.tab(0).profile_id(), std::nullopt);
     EXPECT_FALSE(core::platform_file_system().exists(dir / "profiles.json"));
 }
 

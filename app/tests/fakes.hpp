@@ -165,7 +165,7 @@ struct Rig {
     TabId id(std::size_t position) { return state().tabs().at(position).id(); }
     std::vector<std::string> titles() {
         std::vector<std::string> out;
-        for (const Tab& t : state().tabs()) out.push_back(t.title);
+        for (const Tab& t : state().tabs()) out.push_back(t.title());
         return out;
     }
     std::vector<std::string> notices() {

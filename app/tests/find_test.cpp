@@ -98,7 +98,7 @@ TEST(FindBox, ScrollsToTheMatchStaysThereWhenClosedAndGoesWithItsTab) {
     rig.open(2);
     rig.state().set_active(rig.id(0));
     Tab& tab = rig.tab(0);
-    tab.session->model().with([](pty::TerminalModel& m) {
+    tab.session()->model().with([](pty::TerminalModel& m) {
         m.feed("MARKER here\r\n");
         for (int i = 0; i < 100; ++i) m.feed("n\r\n");
     });
@@ -107,11 +107,11 @@ TEST(FindBox, ScrollsToTheMatchStaysThereWhenClosedAndGoesWithItsTab) {
     EXPECT_EQ(find_status(rig.state()), "1 of 1");
     const auto in_view = [&] {
         const HistoryExtent h = history_extent(tab);
-        const pty::LineNumber top = tab.scroll.top_line(h);
+        const pty::LineNumber top = tab.scroll().top_line(h);
         return top <= 0 && 0 < top + h.rows;  // the marker is line 0
     };
     EXPECT_TRUE(in_view());
-    tab.scroll.to_live();
+    tab.scroll().to_live();
     step_find(rig.state(), false);  // wraps onto the same match, and scrolls to it again
     EXPECT_TRUE(in_view());
     rig.state().close_find();

@@ -200,7 +200,7 @@ struct OneTab {
     testing::Rig rig;
     explicit OneTab(std::string_view bytes) {
         rig.open();
-        rig.tab(0).session->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
+        rig.tab(0).session()->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
     }
     AppState& s() { return rig.state(); }
     LinkPress press(bool ctrl, int clicks, int col) {

@@ -121,17 +121,17 @@ TEST(TabMenu, ColourChoicesAndTheirChecks) {
     const int repaints = rig.window.invalidates;
     auto menu = *tab_menu(rig.state(), rig.id(0));
     choose(rig, menu, "Color/Red");
-    EXPECT_EQ(rig.tab(0).color, 0);
+    EXPECT_EQ(rig.tab(0).color(), 0);
     EXPECT_EQ(outline(submenu(tab_menu(rig.state(), rig.id(0)).value(), "Color"))[1], "Red*");
     choose(rig, menu, "Color/Gray");
-    EXPECT_EQ(rig.tab(0).color, 7);
+    EXPECT_EQ(rig.tab(0).color(), 7);
     choose(rig, menu, "Color/Default");
-    EXPECT_EQ(rig.tab(0).color, std::nullopt);
+    EXPECT_EQ(rig.tab(0).color(), std::nullopt);
     EXPECT_EQ(rig.window.invalidates, repaints + 3);
     EXPECT_EQ(rig.window.reentry_refused, 0);
 
     // A stored index beyond the palette is no colour: "Default" is checked.
-    rig.state().find_tab(rig.id(0))->color = 12;
+    rig.state().find_tab(rig.id(0))->set_color(12);
     EXPECT_EQ(outline(submenu(tab_menu(rig.state(), rig.id(0)).value(), "Color"))[0],
               "Default*");
 }
@@ -143,8 +143,8 @@ TEST(TabMenu, ChoicesFindTheirSubjectAgain) {
     // Another tab's session ended while the menu was open: positions moved.
     rig.ws.close_tab(rig.id(0));
     choose(rig, menu, "Color/Yellow");
-    EXPECT_EQ(rig.tab(1).color, 2);
-    EXPECT_EQ(rig.tab(0).color, std::nullopt);
+    EXPECT_EQ(rig.tab(1).color(), 2);
+    EXPECT_EQ(rig.tab(0).color(), std::nullopt);
 
     // The subject itself ended: the choice does nothing.
     rig.ws.close_tab(rig.id(1));
@@ -161,15 +161,15 @@ TEST(TabMenu, ClearScrollbackEmptiesOnlyItsTabAndSaveOutputAsksForAFile) {
     Rig rig;
     rig.open(2);
     for (std::size_t i : {0u, 1u}) {
-        rig.tab(i).session->model().with([](pty::TerminalModel& m) {
+        rig.tab(i).session()->model().with([](pty::TerminalModel& m) {
             for (int n = 0; n < 40; ++n) m.feed("line\r\n");
         });
     }
     Tab& tab = rig.tab(1);
-    tab.scroll.to_oldest(history_extent(tab));
+    tab.scroll().to_oldest(history_extent(tab));
     choose(rig, *tab_menu(rig.state(), rig.id(1)), "Clear scrollback");
     EXPECT_EQ(history_extent(tab).kept(), 0u);
-    EXPECT_TRUE(tab.scroll.live());
+    EXPECT_TRUE(tab.scroll().live());
     EXPECT_GT(history_extent(rig.tab(0)).kept(), 0u);
     choose(rig, *tab_menu(rig.state(), rig.id(0)), "Save output\xE2\x80\xA6");
     EXPECT_EQ(rig.port.saved, std::vector<TabId>{rig.id(0)});
@@ -180,15 +180,15 @@ TEST(TabMenu, RestartAndDuplicateActOnTheirSubject) {
     rig.ws.open_tab({.command = "pwsh", .group = "Web"});
     rig.open();
     const TabId subject = rig.id(0);
-    const pty::SessionId before = rig.tab(0).session->id();
+    const pty::SessionId before = rig.tab(0).session()->id();
     choose(rig, *tab_menu(rig.state(), subject), "Restart session");
     EXPECT_EQ(rig.id(0), subject);
-    EXPECT_NE(rig.tab(0).session->id(), before);
+    EXPECT_NE(rig.tab(0).session()->id(), before);
     EXPECT_EQ(rig.starter.commands.back(), "pwsh");
 
     choose(rig, *tab_menu(rig.state(), subject), "Duplicate tab");
     ASSERT_EQ(rig.state().tabs().size(), 3u);
-    EXPECT_EQ(rig.tab(1).command, "pwsh");
+    EXPECT_EQ(rig.tab(1).command(), "pwsh");
     EXPECT_EQ(rig.tab(1).group(), rig.tab(0).group());
     EXPECT_GT(rig.window.invalidates, 0);
 }

@@ -97,7 +97,7 @@ struct Mouse : ::testing::Test {
         release();
     }
     void feed(std::string_view bytes, std::size_t tab = 0) {
-        rig.tab(tab).session->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
+        rig.tab(tab).session()->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
     }
     std::vector<std::string>& copied() { return rig.port.copied; }
     static std::pair<int, int> centre(const Rect& r) {
@@ -155,7 +155,7 @@ TEST_F(Mouse, ThePlusOpensATabMiddleClosesRightOpensTheMenuOrPastes) {
 
     rig.port.clipboard = "ls\n";
     press(px(3), py(3), {}, MouseButton::Right);
-    EXPECT_EQ(static_cast<testing::FakeSession&>(*rig.tab(0).session).written, "ls\r");
+    EXPECT_EQ(static_cast<testing::FakeSession&>(*rig.tab(0).session()).written, "ls\r");
     // Every press ends an inline rename first.
     EXPECT_EQ(port.rename_ends, 4);
 }
@@ -262,7 +262,7 @@ struct MouseOverHistory : Mouse {
         for (int i = 0; i < 100; ++i) feed("line " + std::to_string(i) + "\r\n");
     }
     Tab& tab() { return rig.tab(0); }
-    std::uint64_t offset() { return tab().scroll.offset(history_extent(tab())); }
+    std::uint64_t offset() { return tab().scroll().offset(history_extent(tab())); }
     ScrollIndicator indicator() {
         const Pane pane = panes(state(), k_client, k_96).at(0);
         return scroll_indicator(pane.rect, text_rect(pane.rect, pane.caption, k_96),
@@ -271,7 +271,7 @@ struct MouseOverHistory : Mouse {
 };
 
 TEST_F(MouseOverHistory, TheIndicatorDragsTheViewUntilTheRelease) {
-    tab().scroll.scroll(history_extent(tab()), 40);
+    tab().scroll().scroll(history_extent(tab()), 40);
     const Rect thumb = indicator().thumb;
     const int x = (thumb.left + thumb.right) / 2;
     press(x, thumb.top + 1);
@@ -290,7 +290,7 @@ TEST_F(MouseOverHistory, TheIndicatorDragsTheViewUntilTheRelease) {
     EXPECT_TRUE(copied().empty());
 
     // Live, there is no indicator to grab: the press selects.
-    tab().scroll.to_live();
+    tab().scroll().to_live();
     press(x, thumb.top + 1);
     EXPECT_EQ(state().selection().state, SelectionState::Selecting);
     release();

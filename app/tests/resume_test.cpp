@@ -21,10 +21,10 @@ TEST(Resume, DeletedProfileReopensAsALocalShellKeepingTheRecord) {
     ASSERT_TRUE(resume_sessions(rig.ws, {core::SessionRecord{"s-1", "p-gone", "old", "Ops", 2}}));
     const Tab& tab = rig.tab(0);
     EXPECT_EQ(rig.starter.commands[0], std::nullopt);
-    EXPECT_EQ(tab.title, "old");
-    EXPECT_EQ(tab.record_id, "s-1");
-    EXPECT_EQ(tab.color, 2);
-    EXPECT_FALSE(tab.profile_id);
+    EXPECT_EQ(tab.title(), "old");
+    EXPECT_EQ(tab.record_id(), "s-1");
+    EXPECT_EQ(tab.color(), 2);
+    EXPECT_FALSE(tab.profile_id());
     EXPECT_EQ(rig.state().groups().at(0).name, "Ops");
 }
 
@@ -34,10 +34,10 @@ TEST(Resume, ProfileFillsWhatTheRecordLacks) {
     ASSERT_TRUE(resume_sessions(rig.ws, {core::SessionRecord{"s-1", "p-ssh"}}));
     const Tab& tab = rig.tab(0);
     EXPECT_EQ(rig.starter.commands[0], "C:\\Windows\\System32\\OpenSSH\\ssh.exe web01");
-    EXPECT_EQ(tab.title, "web01");
-    EXPECT_TRUE(tab.custom_title);  // saved from now on as an explicit title
-    EXPECT_EQ(tab.color, 4);
-    EXPECT_EQ(tab.profile_id, "p-ssh");
+    EXPECT_EQ(tab.title(), "web01");
+    EXPECT_TRUE(tab.custom_title());  // saved from now on as an explicit title
+    EXPECT_EQ(tab.color(), 4);
+    EXPECT_EQ(tab.profile_id(), "p-ssh");
     EXPECT_EQ(rig.state().groups().at(0).name, "Web");
 }
 
@@ -68,8 +68,8 @@ TEST(Resume, ASerialProfileOpensItsPortAgain) {
     proto::SerialLine line{"COM9"};
     line.parity = proto::Parity::Even;
     EXPECT_EQ(rig.starter.serials.at(0), line);
-    EXPECT_EQ(rig.tab(0).profile_id, "p-s");
-    EXPECT_EQ(rig.tab(0).title, "Board");
+    EXPECT_EQ(rig.tab(0).profile_id(), "p-s");
+    EXPECT_EQ(rig.tab(0).title(), "Board");
 }
 
 TEST(Resume, SharedGroupNamesShareOneGroupAndSitTogether) {
@@ -78,10 +78,10 @@ TEST(Resume, SharedGroupNamesShareOneGroupAndSitTogether) {
                              core::SessionRecord{"c", {}, {}, "G"}});
     AppState& s = rig.state();
     ASSERT_EQ(s.groups().size(), 1u);
-    EXPECT_EQ(rig.tab(0).record_id, "a");
-    EXPECT_EQ(rig.tab(1).record_id, "c");
-    EXPECT_EQ(rig.tab(2).record_id, "b");
-    EXPECT_EQ(s.active_tab()->record_id, "c");  // the last one opened
+    EXPECT_EQ(rig.tab(0).record_id(), "a");
+    EXPECT_EQ(rig.tab(1).record_id(), "c");
+    EXPECT_EQ(rig.tab(2).record_id(), "b");
+    EXPECT_EQ(s.active_tab()->record_id(), "c");  // the last one opened
 }
 
 TEST(Resume, FailedStartsCountAsNothingAndAreTold) {

@@ -20,7 +20,7 @@ struct Screen {
     Screen() {
         rig.open(2);
         rig.state().set_active(rig.id(1));
-        rig.tab(1).session->model().with(
+        rig.tab(1).session()->model().with(
             [](pty::TerminalModel& m) { m.feed("first line\r\nsecond  \r\nthird"); });
     }
     AppState& s() { return rig.state(); }
@@ -30,7 +30,7 @@ struct Screen {
         auto done = finish_selection(s());
         if (!done) return std::nullopt;
         std::string text;
-        s().find_tab(done->tab)->session->model().with(
+        s().find_tab(done->tab)->session()->model().with(
             [&](const pty::TerminalModel& m) { text = selection_text(m, done->span); });
         return text;
     }
@@ -45,12 +45,12 @@ struct Screen {
     }
     std::string text_of(const SelectionSpan& span) {
         std::string text;
-        rig.tab(1).session->model().with(
+        rig.tab(1).session()->model().with(
             [&](const pty::TerminalModel& m) { text = selection_text(m, span); });
         return text;
     }
     void feed(std::string_view bytes) {
-        rig.tab(1).session->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
+        rig.tab(1).session()->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
     }
 };
 
@@ -138,7 +138,7 @@ TEST(Selection, RegroupingAndReorderingKeepItOnItsTab) {
     Screen screen;
     testing::Rig& rig = screen.rig;
     rig.open(1);
-    rig.tab(2).session->model().with([](pty::TerminalModel& m) { m.feed("other text"); });
+    rig.tab(2).session()->model().with([](pty::TerminalModel& m) { m.feed("other text"); });
     rig.state().set_active(rig.id(1));
     ASSERT_EQ(screen.drag(px(0), py(0), px(4), py(0)), "first");
     const TabId selected = rig.id(1);
@@ -149,7 +149,7 @@ TEST(Selection, RegroupingAndReorderingKeepItOnItsTab) {
     ASSERT_EQ(sel.state, SelectionState::Finished);
     EXPECT_EQ(sel.tab, selected);
     std::string text;
-    rig.state().find_tab(sel.tab)->session->model().with([&](const pty::TerminalModel& m) {
+    rig.state().find_tab(sel.tab)->session()->model().with([&](const pty::TerminalModel& m) {
         text = selection_text(m, SelectionSpan(sel.anchor, sel.end));
     });
     EXPECT_EQ(text, "first");
@@ -161,17 +161,17 @@ TEST(Selection, StaysOnItsLinesThroughOutputAndIsClippedAsTheyAgeOut) {
     Screen screen;
     Tab& tab = screen.rig.tab(1);
     const auto feed = [&](int lines) {
-        tab.session->model().with([&](pty::TerminalModel& m) {
+        tab.session()->model().with([&](pty::TerminalModel& m) {
             for (int i = 0; i < lines; ++i) m.feed("\r\nn");
         });
     };
     feed(30);
-    tab.scroll.to_oldest(history_extent(tab));
+    tab.scroll().to_oldest(history_extent(tab));
     ASSERT_EQ(screen.drag(px(6), py(0), px(2), py(2)), "line\nsecond  \nthi");
     const SelectionSpan span(screen.s().selection().anchor, screen.s().selection().end);
     const auto text = [&] {
         std::string out;
-        tab.session->model().with(
+        tab.session()->model().with(
             [&](const pty::TerminalModel& m) { out = selection_text(m, span); });
         return out;
     };
@@ -181,7 +181,7 @@ TEST(Selection, StaysOnItsLinesThroughOutputAndIsClippedAsTheyAgeOut) {
     bool evicted = false;
     while (!evicted) {
         feed(1);
-        tab.session->model().with(
+        tab.session()->model().with(
             [&](const pty::TerminalModel& m) { evicted = m.history_begin() > 0; });
     }
     EXPECT_EQ(text(), "second  \nthi");
@@ -206,7 +206,8 @@ TEST(SelectionUnits, DoubleClickTakesAWordAndTripleClickTheLine) {
 TEST(SelectionUnits, TripleClickTakesEveryWrappedRowOfTheLine) {
     Screen screen;
     std::uint16_t cols = 0;
-    screen.rig.tab(1).session->model().with([&](const pty::TerminalModel& m) { cols = m.cols(); });
+    screen.rig.tab(1).session()->model().with(
+        [&](const pty::TerminalModel& m) { cols = m.cols(); });
     const std::string long_line = std::string(cols, 'a') + "bbb tail";
     screen.feed("\r\n" + long_line + "\r\nnext");
     EXPECT_EQ(screen.click(k_triple, px(1), py(4)), long_line);

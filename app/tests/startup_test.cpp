@@ -81,13 +81,13 @@ TEST(Startup, TheLastRunsTabsReopenOrOneShellDoes) {
     });
     open_first_tabs(resuming.ws, resuming.saves, resuming.notifier, resuming.fs);
     ASSERT_EQ(resuming.state().tabs().size(), 2u);
-    EXPECT_EQ(resuming.tab(1).record_id, "s-2");
+    EXPECT_EQ(resuming.tab(1).record_id(), "s-2");
 
     Rig off;  // resuming is off: the file is not read, one shell opens
     testing::configure(off.state(), [&](core::LoadedConfig& c) { c.data_dir = dir.path(); });
     open_first_tabs(off.ws, off.saves, off.notifier, off.fs);
     ASSERT_EQ(off.state().tabs().size(), 1u);
-    EXPECT_NE(off.tab(0).record_id, "s-1");
+    EXPECT_NE(off.tab(0).record_id(), "s-1");
 
     core::testing::write_all(dir / "sessions.json", "nonsense");
     Rig broken;

@@ -21,9 +21,7 @@ void configure(AppState& s, F edit) {
 inline AppState with_tabs(std::size_t n) {
     AppState s;
     for (std::size_t i = 0; i < n; ++i) {
-        Tab t;
-        t.title = "T" + std::to_string(i);
-        s.add_tab(std::move(t));
+        s.add_tab(Tab({.title = "T" + std::to_string(i)}));
     }
     if (n > 0) s.set_active(s.tabs()[0].id());
     return s;

@@ -34,10 +34,8 @@ struct Logging {
 };
 
 Tab tab_with_session(std::string title) {
-    Tab tab;
-    tab.title = std::move(title);
-    tab.session = std::make_unique<testing::FakeSession>(1, nullptr);
-    return tab;
+    return Tab(
+        {.title = std::move(title), .session = std::make_unique<testing::FakeSession>(1, nullptr)});
 }
 
 TEST(TabLogging, TheLogsFolderIsMadeWhenMissingAndWhatStopsItIsTold) {
@@ -70,7 +68,7 @@ TEST(TabLogging, ALogThatCannotStartIsToldAfterTheChangeOnly) {
     std::ofstream(data / "logs") << "in the way";
     Tab tab = tab_with_session("t");
     EXPECT_FALSE(l.logs.start(tab, data.path()));
-    EXPECT_FALSE(tab.log);
+    EXPECT_FALSE(tab.log());
     EXPECT_TRUE(l.notices().empty());
 
     l.logs.tell_pending();
@@ -82,7 +80,7 @@ TEST(TabLogging, ALogThatCannotStartIsToldAfterTheChangeOnly) {
 
     Tab ended;  // no session: nothing to log, and no failure
     EXPECT_TRUE(l.logs.start(ended, data.path()));
-    EXPECT_FALSE(ended.log);
+    EXPECT_FALSE(ended.log());
 }
 
 // The writer fails on its own thread, where the state cannot be touched: it
@@ -94,11 +92,11 @@ TEST(TabLogging, AFailedWriteWakesTheWindowAndTheNextTakeEndsTheLog) {
     l.logs.wake_from_writer = [&] { ++wakes; };
     Tab tab = tab_with_session("t");
     ASSERT_TRUE(l.logs.start(tab, data.path()));
-    ASSERT_TRUE(tab.log);
+    ASSERT_TRUE(tab.log());
     std::filesystem::remove_all(data / "logs");
 
     std::vector<std::string> told;
-    tab.session->model().with([](pty::TerminalModel& m) {
+    tab.session()->model().with([](pty::TerminalModel& m) {
         for (int i = 0; i < 30; ++i) m.feed("line\r\n");
     });
     l.logs.take(tab, told);
@@ -110,7 +108,7 @@ TEST(TabLogging, AFailedWriteWakesTheWindowAndTheNextTakeEndsTheLog) {
     EXPECT_EQ(wakes.load(), 1);
 
     l.logs.take(tab, told);
-    EXPECT_FALSE(tab.log);
+    EXPECT_FALSE(tab.log());
     ASSERT_EQ(told.size(), 1u);
     EXPECT_NE(told[0].find("stopped"), std::string::npos) << told[0];
 }
@@ -129,12 +127,12 @@ TEST(LogToFile, TheTabMenuStartsAndEndsALogOfWhatTheSessionShowed) {
     testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.data_dir = data.path(); });
     rig.ws.open_tab({.title = "build: web"});
     const auto feed = [&](std::string_view bytes) {
-        rig.tab(0).session->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
+        rig.tab(0).session()->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
         rig.ws.take_logs();  // as a paint does
     };
     feed("before the log\r\n");
     rig.commands.execute(cmd::ToggleLog{rig.id(0)});
-    ASSERT_TRUE(rig.tab(0).log);
+    ASSERT_TRUE(rig.tab(0).log());
     // Held: a loop over the items of the returned menu itself read freed memory.
     const auto menu = tab_menu(rig.state(), rig.id(0));
     ASSERT_TRUE(menu);
@@ -146,7 +144,7 @@ TEST(LogToFile, TheTabMenuStartsAndEndsALogOfWhatTheSessionShowed) {
     for (int i = 0; i < 30; ++i) feed("\x1b[32mline " + std::to_string(i) + "\x1b[0m\r\n");
     feed("50%\r100%");
     rig.commands.execute(cmd::ToggleLog{rig.id(0)});
-    EXPECT_FALSE(rig.tab(0).log);
+    EXPECT_FALSE(rig.tab(0).log());
 
     const auto logs = files_in(data.path() / "logs");
     ASSERT_EQ(logs.size(), 1u);
@@ -170,8 +168,8 @@ TEST(LogToFile, AllSessionsLogFromTheStartAndATabClosedEndsItsLog) {
         c.settings.log_all_sessions.value = core::parse_json("true").root;
     });
     rig.ws.open_tab({.title = "one"});
-    ASSERT_TRUE(rig.tab(0).log);
-    rig.tab(0).session->model().with([](pty::TerminalModel& m) { m.feed("echoed\r\n"); });
+    ASSERT_TRUE(rig.tab(0).log());
+    rig.tab(0).session()->model().with([](pty::TerminalModel& m) { m.feed("echoed\r\n"); });
     rig.ws.close_tab(rig.id(0));
     const auto logs = files_in(data.path() / "logs");
     ASSERT_EQ(logs.size(), 1u);
@@ -184,10 +182,10 @@ TEST(LogToFile, ARestartEndsTheLogAndStartsAnotherForTheNewSession) {
     testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.data_dir = data.path(); });
     rig.open();
     rig.ws.toggle_log(rig.id(0));
-    rig.tab(0).session->model().with([](pty::TerminalModel& m) { m.feed("first run\r\n"); });
+    rig.tab(0).session()->model().with([](pty::TerminalModel& m) { m.feed("first run\r\n"); });
     rig.ws.restart_tab(rig.id(0));
-    ASSERT_TRUE(rig.tab(0).log);
-    rig.tab(0).session->model().with([](pty::TerminalModel& m) { m.feed("second run\r\n"); });
+    ASSERT_TRUE(rig.tab(0).log());
+    rig.tab(0).session()->model().with([](pty::TerminalModel& m) { m.feed("second run\r\n"); });
     rig.ws.toggle_log(rig.id(0));
     // One file per start, even within one second.
     std::vector<std::string> texts;
@@ -210,8 +208,8 @@ TEST(LogToFile, TheWindowsEndLeavesEveryLogWithItsLastScreen) {
     });
     rig.ws.open_tab({.title = "one"});
     rig.ws.open_tab({.title = "two"});
-    rig.tab(0).session->model().with([](pty::TerminalModel& m) { m.feed("first\r\nscreen"); });
-    rig.tab(1).session->model().with([](pty::TerminalModel& m) { m.feed("second screen"); });
+    rig.tab(0).session()->model().with([](pty::TerminalModel& m) { m.feed("first\r\nscreen"); });
+    rig.tab(1).session()->model().with([](pty::TerminalModel& m) { m.feed("second screen"); });
     rig.ws.end_all_tabs();
     EXPECT_TRUE(rig.state().tabs().empty());
     EXPECT_EQ(rig.starter.closed, (std::vector<pty::SessionId>{1, 2}));
@@ -229,13 +227,14 @@ TEST(LogToFile, ALogEndingAfterItsSessionClosedStillReadsItsScreen) {
         c.settings.log_all_sessions.value = core::parse_json("true").root;
     });
     rig.ws.open_tab({.title = "one"});
-    rig.tab(0).session->model().with([](pty::TerminalModel& m) { m.feed("kept"); });
+    rig.tab(0).session()->model().with([](pty::TerminalModel& m) { m.feed("kept"); });
     std::optional<Tab> tab = rig.state().remove_tab(rig.id(0));
-    ASSERT_TRUE(tab && tab->log);
-    const std::weak_ptr<pty::SharedModel> model = tab->session->shared_model();
-    tab->session.reset();
+    ASSERT_TRUE(tab && tab->log());
+    const std::weak_ptr<pty::SharedModel> model = tab->session()->shared_model();
+    Tab::Dropped dropped = tab->fail();
+    dropped.session.reset();
     EXPECT_FALSE(model.expired());
-    tab->log.reset();
+    dropped.log.reset();
     EXPECT_TRUE(model.expired());
     const auto logs = files_in(data.path() / "logs");
     ASSERT_EQ(logs.size(), 1u);
@@ -252,7 +251,7 @@ TEST(LogToFile, EachOutputNoticeTakesItsTabsLinesWithoutAPaint) {
         c.settings.log_all_sessions.value = core::parse_json("true").root;
     });
     rig.ws.open_tab({.title = "busy"});
-    auto& session = static_cast<testing::FakeSession&>(*rig.tab(0).session);
+    auto& session = static_cast<testing::FakeSession&>(*rig.tab(0).session());
     // 30 000 lines through a 10 000-line history, a notice per chunk.
     std::string expected;
     for (int chunk = 0; chunk < 300; ++chunk) {
@@ -281,7 +280,7 @@ TEST(LogToFile, ALogThatCannotStartIsTold) {
     testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.data_dir = data.path(); });
     rig.open();
     rig.ws.toggle_log(rig.id(0));
-    EXPECT_FALSE(rig.tab(0).log);
+    EXPECT_FALSE(rig.tab(0).log());
     ASSERT_EQ(rig.notices().size(), 1u);
     EXPECT_TRUE(rig.notices()[0].starts_with("Cannot log to ")) << rig.notices()[0];
 }

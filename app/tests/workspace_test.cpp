@@ -34,7 +34,7 @@ TEST(OpenTab, AFailedStartAddsNothingAndSaysWhy) {
                   "Cannot start nope.exe: the system cannot find the file specified"}));
     EXPECT_GT(rig.window.invalidates, 0);
     ASSERT_TRUE(rig.ws.open_tab({}));
-    EXPECT_EQ(rig.tab(0).session->id(), 2u);
+    EXPECT_EQ(rig.tab(0).session()->id(), 2u);
     EXPECT_EQ(rig.window.reentry_refused, 0);
 }
 
@@ -46,11 +46,11 @@ TEST(OpenTab, RequestFieldsAndFreshRecordIds) {
     });
     ASSERT_TRUE(rig.ws.open_tab({3, "pwsh", "Build", std::nullopt, "p-1-0", std::nullopt}));
     const Tab& tab = rig.tab(0);
-    EXPECT_EQ(tab.title, "Build");
-    EXPECT_TRUE(tab.custom_title);
-    EXPECT_EQ(tab.color, 3);
-    EXPECT_EQ(tab.profile_id, "p-1-0");
-    EXPECT_EQ(tab.record_id.rfind("s-", 0), 0u);
+    EXPECT_EQ(tab.title(), "Build");
+    EXPECT_TRUE(tab.custom_title());
+    EXPECT_EQ(tab.color(), 3);
+    EXPECT_EQ(tab.profile_id(), "p-1-0");
+    EXPECT_EQ(tab.record_id().rfind("s-", 0), 0u);
     EXPECT_EQ(rig.starter.commands[0], "pwsh");
     EXPECT_EQ(rig.starter.working_dirs[0], core::path_to_utf8(dir.path()));
     EXPECT_TRUE(rig.notices().empty());
@@ -182,7 +182,7 @@ TEST(CloseTab, TheActivePositionIsKept) {
     s.set_active(rig.id(2));
     rig.ws.close_tab(rig.id(0));
     EXPECT_EQ(s.active_position(), 2u);
-    EXPECT_EQ(s.active_tab()->title, "Terminal 4");
+    EXPECT_EQ(s.active_tab()->title(), "Terminal 4");
     rig.ws.close_tab(rig.id(2));
     EXPECT_EQ(s.active_position(), 1u);
     rig.ws.close_tab(TabId{77});  // gone already: nothing removed
@@ -271,12 +271,13 @@ TEST(Rename, BlankTextKeepsTheTitleAndARenameHidesTheTerminalTitle) {
     Rig rig;
     rig.open(1);
     const Tab& tab = rig.tab(0);
-    tab.session->model().with([](pty::TerminalModel& m) { m.feed("\x1b]0;  remote shell \x07"); });
+    tab.session()->model().with(
+        [](pty::TerminalModel& m) { m.feed("\x1b]0;  remote shell \x07"); });
     EXPECT_EQ(display_title(rig.state(), tab), "remote shell");
 
     rig.ws.commit_rename(tab.id(), "   ");
-    EXPECT_EQ(tab.title, "Terminal 1");
-    EXPECT_FALSE(tab.custom_title);
+    EXPECT_EQ(tab.title(), "Terminal 1");
+    EXPECT_FALSE(tab.custom_title());
 
     rig.ws.commit_rename(tab.id(), " build ");
     EXPECT_EQ(display_title(rig.state(), tab), "build");
@@ -290,7 +291,7 @@ TEST(DisplayTitle, BroadcastPrefixAndPoisonedModel) {
     EXPECT_EQ(display_title(s, rig.tab(0)), "\xC2\xBB db");
 
     rig.ws.open_tab({});
-    rig.tab(1).session->model().poison();
+    rig.tab(1).session()->model().poison();
     EXPECT_EQ(display_title(s, rig.tab(1)), "Terminal 2");
 }
 
@@ -300,7 +301,7 @@ TEST(Rename, GroupsAndVanishedTargets) {
     rig.ws.commit_rename(rig.state().groups()[0].id(), "Prod");
     EXPECT_EQ(rig.state().groups()[0].name, "Prod");
     rig.ws.commit_rename(TabId{999}, "x");
-    EXPECT_EQ(rig.tab(0).title, "Terminal 1");
+    EXPECT_EQ(rig.tab(0).title(), "Terminal 1");
 }
 
 TEST(OpenProfile, PlansBecomeTabsOuterClientsOrErrors) {
@@ -308,9 +309,9 @@ TEST(OpenProfile, PlansBecomeTabsOuterClientsOrErrors) {
     rig.ws.open_profile({"p-1", "web01", core::Ssh{"web01"}, "Web", 5});
     ASSERT_EQ(rig.state().tabs().size(), 1u);
     const Tab& tab = rig.tab(0);
-    EXPECT_EQ(tab.title, "web01");
-    EXPECT_EQ(tab.color, 5);
-    EXPECT_EQ(tab.profile_id, "p-1");
+    EXPECT_EQ(tab.title(), "web01");
+    EXPECT_EQ(tab.color(), 5);
+    EXPECT_EQ(tab.profile_id(), "p-1");
     EXPECT_EQ(rig.state().groups().at(0).name, "Web");
     EXPECT_EQ(rig.starter.commands[0], "C:\\Windows\\System32\\OpenSSH\\ssh.exe web01");
 
@@ -332,14 +333,14 @@ TEST(OpenTab, LoadsTheLast500HistoryLinesWhenCompletionIsOn) {
     Rig rig;
     testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.data_dir = dir.path(); });
     rig.ws.open_tab({.record_id = "s-h"});
-    const auto& history = rig.tab(0).history;
+    const auto& history = rig.tab(0).typed().history();
     ASSERT_EQ(history.size(), 500u);
     EXPECT_EQ(history.front(), "cmd 2");
 
     testing::configure(rig.state(),
                        [&](core::LoadedConfig& c) { c.settings.autocomplete_history = false; });
     rig.ws.open_tab({.record_id = "s-h"});
-    EXPECT_TRUE(rig.tab(1).history.empty());
+    EXPECT_TRUE(rig.tab(1).typed().history().empty());
 }
 
 // The faults pinned: a tab asked for inside another change started its

@@ -427,7 +427,7 @@ void HostWindow::relayout() {
     // Sessions skip unchanged sizes, so repeated passes cost no console calls.
     for (const SessionSize& s : layout_sizes(state, area, font_.cell(), chrome)) {
         const Tab* tab = state.find_tab(s.tab);
-        if (tab && tab->session) tab->session->resize(s.size.rows, s.size.cols);
+        if (tab && tab->session()) tab->session()->resize(s.size.rows, s.size.cols);
     }
     find_box_.place();
     palette_.place();
@@ -488,16 +488,15 @@ void HostWindow::on_paint() {
     cell_.change([](AppState& state) {
         for (const Tab& tab : state.tabs()) {
             Tab& own = *state.find_tab(tab.id());
-            own.scroll.settle(history_extent(own));
+            own.scroll().settle(history_extent(own));
         }
     });
     bool shows_output = false;
     // Read before drawing: output that comes during the paint may not be in it.
     if (const Tab* tab = cell_.view().active_tab();
-        tab && tab->session && trace_.wants(StartupMark::PromptPainted)) {
-        tab->session->model().with([&](const pty::TerminalModel& model) {
-            shows_output = !model.visible_text().empty();
-        });
+        tab && tab->session() && trace_.wants(StartupMark::PromptPainted)) {
+        tab->session()->model().with(
+            [&](const pty::TerminalModel& model) { shows_output = !model.visible_text().empty(); });
     }
     const PaintDc window_dc(hwnd_);
     RECT client{0, 0, 0, 0};
@@ -554,8 +553,8 @@ void HostWindow::on_blink_timer() {
     // Only a blinking cursor needs the paint.
     bool blinks = false;
     const AppState& state = cell_.view();
-    if (const Tab* tab = state.active_tab(); tab && tab->session) {
-        tab->session->model().with([&](const pty::TerminalModel& model) {
+    if (const Tab* tab = state.active_tab(); tab && tab->session()) {
+        tab->session()->model().with([&](const pty::TerminalModel& model) {
             blinks = cursor_look(model.cursor_style(), cursor_prefs(state.appearance())).blinks;
         });
     }

@@ -57,7 +57,7 @@ const Find* find_over(const AppState& state, TabId tab) {
 
 // The tab's own colour, or else its group's.
 std::optional<Rgb> tab_or_group_color(const AppState& state, const Tab& tab) {
-    if (auto own = color_rgb(tab.color)) return own;
+    if (auto own = color_rgb(tab.color())) return own;
     if (tab.group()) {
         if (const TabGroup* g = state.find_group(*tab.group())) return color_rgb(g->color());
     }
@@ -111,7 +111,7 @@ void paint_panes(HDC dc, const Rect& client, const AppState& state, const FrameS
         paint_scroll_indicator(dc, pane.rect, text, drawn, scale);
         if (state.hovered_link() && state.hovered_link()->tab == pane.tab) {
             const std::vector<Rect> underline = link_underline(
-                state.hovered_link()->span, tab->scroll.top_line(history_extent(*tab)),
+                state.hovered_link()->span, tab->scroll().top_line(history_extent(*tab)),
                 static_cast<std::uint16_t>(cells_in(text.height(), cell.height)),
                 static_cast<std::uint16_t>(cells_in(text.width(), cell.width)), text, cell,
                 scale(1));
@@ -163,7 +163,7 @@ void paint_browser(HDC dc, const Rect& client, const AppState& state, const Fram
                 paint_group_card(dc, state, *group, card, cell, scale);
             }
         } else if (const Tab* tab = state.find_tab(std::get<TabId>(entries[i]))) {
-            paint_caption(dc, state, *tab, card, color_rgb(tab->color), scale);
+            paint_caption(dc, state, *tab, card, color_rgb(tab->color()), scale);
             paint_pane(dc, look, *tab, text_rect(card, true, scale), cell, selected, std::nullopt);
         }
         outline(dc, card, selected ? k_frame_active : k_frame_inactive);

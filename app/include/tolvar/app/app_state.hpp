@@ -107,37 +107,131 @@ struct SubmittedLine {
     bool alternate = false;
 };
 
-struct Tab {
-    std::optional<std::uint8_t> color;
-    std::string title;
+// What the user types on a tab's line: the line so far, the lines typed
+// before (the newest last), the one suggested from them, and the one
+// submitted and waiting for its echo.
+class TypedLine {
+  public:
+    TypedLine() = default;
+    explicit TypedLine(std::vector<std::string> history) : history_(std::move(history)) {}
+
+    const std::string& text() const { return text_; }
+    const std::vector<std::string>& history() const { return history_; }
+    // Nothing, or a line of the history that begins with the text and is longer.
+    const std::optional<std::string>& suggestion() const { return suggestion_; }
+    const std::optional<SubmittedLine>& submitted() const { return submitted_; }
+
+    // Nothing is suggested for the new text until `suggest`.
+    void set_text(std::string text);
+    // The newest line of the history the text begins, when autocomplete is on.
+    void suggest(bool autocomplete);
+    std::optional<std::string> take_suggestion() {
+        return std::exchange(suggestion_, std::nullopt);
+    }
+    // A line that was run joins the history; nothing is suggested.
+    void remember(std::string line);
+    void wait_for_echo(std::optional<SubmittedLine> line) { submitted_ = std::move(line); }
+    std::optional<SubmittedLine> take_submitted() {
+        return std::exchange(submitted_, std::nullopt);
+    }
+    // The text and its suggestion go; the history and the waiting line stay.
+    void clear();
+
+  private:
+    std::string text_;
+    std::vector<std::string> history_;
+    std::optional<std::string> suggestion_;
+    std::optional<SubmittedLine> submitted_;
+};
+
+// What a tab is opened with.
+struct TabStart {
     std::string record_id;
-    std::string input_line;
-    std::vector<std::string> history;
+    std::string title;
+    // The user's or a profile's title, kept in the session record; otherwise
+    // the terminal's own title shows when it has one.
+    bool own_title = false;
+    std::optional<std::uint8_t> color;
     std::optional<std::string> profile_id;
-    std::optional<std::string> suggestion;
-    std::optional<SubmittedLine> submitted;
-    std::unique_ptr<Session> session;
     // The command line the session was started with; nothing: the default shell.
     std::optional<std::string> command;
     // The port a serial tab opened, which a restart opens again.
     std::optional<proto::SerialLine> serial;
-    // Set when the program ended and the tab stayed: its pane shows the last
-    // screen and the exit line, and nothing typed is sent anywhere.
-    std::optional<pty::SessionEnd> ended;
-    // While "Log to file" is on. It shares the session's model, so it can
-    // write the last screen whenever it ends.
-    std::unique_ptr<TabLog> log;
-    ScrollView scroll;
-    bool custom_title = false;
+    std::vector<std::string> history;
+    std::unique_ptr<Session> session;
+};
+
+class Tab {
+  public:
+    Tab() = default;
+    explicit Tab(TabStart start);
 
     TabId id() const { return id_; }
     // Changing it moves the tab, so only AppState does.
     const std::optional<GroupId>& group() const { return group_; }
 
+    const std::string& title() const { return title_; }
+    bool custom_title() const { return custom_title_; }
+    std::optional<std::uint8_t> color() const { return color_; }
+    const std::string& record_id() const { return record_id_; }
+    const std::optional<std::string>& profile_id() const { return profile_id_; }
+    const std::optional<std::string>& command() const { return command_; }
+    const std::optional<proto::SerialLine>& serial() const { return serial_; }
+    // Nothing once its terminal failed.
+    Session* session() const { return session_.get(); }
+    // Set when the program ended and the tab stayed: its pane shows the last
+    // screen and the exit line, and nothing typed is sent anywhere.
+    const std::optional<pty::SessionEnd>& ended() const { return ended_; }
+    // While "Log to file" is on. It shares the session's model, so it can
+    // write the last screen whenever it ends.
+    TabLog* log() const { return log_.get(); }
+    const ScrollView& scroll() const { return scroll_; }
+    ScrollView& scroll() { return scroll_; }
+    const TypedLine& typed() const { return typed_; }
+    TypedLine& typed() { return typed_; }
+
+    // The user's own title, which the terminal's title no longer replaces.
+    void rename(std::string title);
+    void set_color(std::optional<std::uint8_t> color) { color_ = color; }
+    // Refused (the log dropped) without a session or with a log running.
+    void start_log(std::unique_ptr<TabLog> log);
+    // Writes the screen's rest, then the writer ends.
+    void end_log() { log_.reset(); }
+    // The program ended and the tab stays: what was typed goes, the pane
+    // shows the live screen.
+    void program_ended(pty::SessionEnd end);
+    // Runs `session` from now on: the log, what was typed and the view
+    // belonged to the old one, which is returned for the caller to drop.
+    std::unique_ptr<Session> restart(std::unique_ptr<Session> session,
+                                     std::optional<std::string> command,
+                                     std::optional<proto::SerialLine> serial);
+    // Its terminal failed: the tab stays, ended, and gives up its log and
+    // session, for the caller to drop (the log first).
+    struct Dropped {
+        std::unique_ptr<TabLog> log;
+        std::unique_ptr<Session> session;
+    };
+    Dropped fail();
+
   private:
     friend class AppState;
+    void forget_typing_and_view();
+
     TabId id_{};
     std::optional<GroupId> group_;
+    std::optional<std::uint8_t> color_;
+    std::string title_;
+    bool custom_title_ = false;
+    std::string record_id_;
+    std::optional<std::string> profile_id_;
+    std::optional<std::string> command_;
+    std::optional<proto::SerialLine> serial_;
+    std::unique_ptr<Session> session_;
+    std::optional<pty::SessionEnd> ended_;
+    // After the session, so that it ends before it when the tab is dropped.
+    std::unique_ptr<TabLog> log_;
+    ScrollView scroll_;
+    TypedLine typed_;
 };
 
 struct TabGroup {
@@ -238,11 +332,7 @@ class AppState {
                                          std::optional<proto::SerialLine> serial);
     // The tab's terminal failed: the tab stays, ended, without its session
     // and its log, which the caller drops after the change (the log first).
-    struct Dropped {
-        std::unique_ptr<TabLog> log;
-        std::unique_ptr<Session> session;
-    };
-    Dropped end_failed_session(TabId id);
+    Tab::Dropped end_failed_session(TabId id);
 
     // ---- tabs, in tab-bar order
     const std::vector<Tab>& tabs() const { return tabs_; }
