@@ -28,7 +28,7 @@ std::optional<std::size_t> AppState::position_of(TabId id) const {
 
 Tab* AppState::tab_of_session(pty::SessionId id) {
     for (Tab& t : tabs_) {
-        if (t.session && t.session->id() == id) return &t;
+        if (t.session() && t.session()->id() == id) return &t;
     }
     return nullptr;
 }
@@ -42,6 +42,196 @@ TabGroup* AppState::find_group(GroupId id) {
 
 const TabGroup* AppState::find_group(GroupId id) const {
     return const_cast<AppState*>(this)->find_group(id);
+}
+
+// ------------------------------------------------------------ configuration
+
+std::vector<std::string> AppState::load_config(core::LoadedConfig config) {
+    config_ = std::move(config);
+    AppearanceRead read = read_appearance(config_.settings);
+    appearance_ = std::move(read.appearance);
+    return std::move(read.notices);
+}
+
+void AppState::replace_settings(core::Settings settings) {
+    config_.settings = std::move(settings);
+    appearance_ = read_appearance(config_.settings).appearance;
+}
+
+void AppState::replace_profiles(std::vector<core::ConnectionProfile> profiles) {
+    config_.profiles = std::move(profiles);
+}
+
+// ------------------------------------------------------------ marks and boxes
+
+void AppState::start_selection(MouseSelection started) {
+    selection_ = std::move(started);
+    selection_.state = find_tab(selection_.tab) ? SelectionState::Selecting : SelectionState::None;
+}
+
+void AppState::resume_selection() {
+    if (selection_.state != SelectionState::None) selection_.state = SelectionState::Selecting;
+}
+
+void AppState::move_selection(pty::LinePosition anchor, pty::LinePosition end) {
+    if (selection_.state == SelectionState::None) return;
+    selection_.anchor = anchor;
+    selection_.end = end;
+}
+
+void AppState::finish_selection_drag() {
+    if (selection_.state == SelectionState::Selecting) selection_.state = SelectionState::Finished;
+}
+
+void AppState::clear_selection() {
+    selection_.state = SelectionState::None;
+}
+
+void AppState::set_hovered_link(HoveredLink link) {
+    if (find_tab(link.tab)) {
+        hovered_link_ = std::move(link);
+    } else {
+        hovered_link_.reset();
+    }
+}
+
+void AppState::clear_hovered_link() {
+    hovered_link_.reset();
+}
+
+bool AppState::open_find() {
+    const Tab* active = active_tab();
+    if (!active) return false;
+    if (!find_ || find_->tab != active->id()) find_ = FindBox{active->id(), {}};
+    return true;
+}
+
+void AppState::close_find() {
+    find_.reset();
+}
+
+void AppState::forget_marks_on(TabId id) {
+    if (selection_.tab == id) selection_.state = SelectionState::None;
+    if (hovered_link_ && hovered_link_->tab == id) hovered_link_.reset();
+}
+
+void AppState::refresh_find(const Tab& tab) {
+    if (!find_ || find_->tab != tab.id() || !tab.session()) return;
+    tab.session()->model().with(
+        [&](const pty::TerminalModel& model) { find_->find.refresh(model); });
+}
+
+// ------------------------------------------------------------ a tab's screen
+
+void AppState::clear_scrollback(TabId id) {
+    Tab* tab = find_tab(id);
+    if (!tab || !tab->session()) return;
+    tab->session()->model().with([](pty::TerminalModel& model) { model.clear_scrollback(); });
+    // Line numbers go on counting, so the marks on the screen stay right.
+    tab->scroll().to_live();
+    refresh_find(*tab);
+}
+
+std::unique_ptr<Session> AppState::restart_tab(TabId id, std::unique_ptr<Session> session,
+                                               std::optional<std::string> command,
+                                               std::optional<proto::SerialLine> serial) {
+    Tab* tab = find_tab(id);
+    if (!tab) return session;
+    std::unique_ptr<Session> old =
+        tab->restart(std::move(session), std::move(command), std::move(serial));
+    forget_marks_on(id);
+    refresh_find(*tab);
+    return old;
+}
+
+Tab::Dropped AppState::end_failed_session(TabId id) {
+    Tab* tab = find_tab(id);
+    if (!tab) return {};
+    forget_marks_on(id);
+    return tab->fail();
+}
+
+// ------------------------------------------------------------ one tab
+
+void TypedLine::set_text(std::string text) {
+    text_ = std::move(text);
+    suggestion_.reset();
+}
+
+void TypedLine::suggest(bool autocomplete) {
+    suggestion_.reset();
+    if (!autocomplete || text_.empty()) return;
+    for (auto it = history_.rbegin(); it != history_.rend(); ++it) {
+        if (it->size() > text_.size() && it->starts_with(text_)) {
+            suggestion_ = *it;
+            return;
+        }
+    }
+}
+
+void TypedLine::remember(std::string line) {
+    history_.push_back(std::move(line));
+    suggestion_.reset();
+}
+
+void TypedLine::clear() {
+    text_.clear();
+    suggestion_.reset();
+}
+
+Tab::Tab(TabStart start)
+    : color_(start.color),
+      title_(std::move(start.title)),
+      custom_title_(start.own_title),
+      record_id_(std::move(start.record_id)),
+      profile_id_(std::move(start.profile_id)),
+      command_(std::move(start.command)),
+      serial_(std::move(start.serial)),
+      session_(std::move(start.session)),
+      typed_(std::move(start.history)) {}
+
+void Tab::rename(std::string title) {
+    title_ = std::move(title);
+    custom_title_ = true;
+}
+
+void Tab::start_log(std::unique_ptr<TabLog> log) {
+    if (session_ && !log_) log_ = std::move(log);
+}
+
+void Tab::program_ended(pty::SessionEnd end) {
+    ended_ = end;
+    typed_.clear();
+    scroll_.to_live();
+}
+
+// What was typed and the view belonged to the session that ended or was replaced.
+void Tab::forget_typing_and_view() {
+    typed_.clear();
+    typed_.take_submitted();
+    scroll_.to_live();
+}
+
+std::unique_ptr<Session> Tab::restart(std::unique_ptr<Session> session,
+                                      std::optional<std::string> command,
+                                      std::optional<proto::SerialLine> serial) {
+    // A log covers one start of the session: it ends on the old screen.
+    log_.reset();
+    std::swap(session_, session);
+    command_ = std::move(command);
+    serial_ = std::move(serial);
+    ended_.reset();
+    forget_typing_and_view();
+    return session;
+}
+
+Tab::Dropped Tab::fail() {
+    ended_ = pty::SessionEnd{};
+    forget_typing_and_view();
+    Dropped dropped;
+    dropped.log = std::move(log_);
+    dropped.session = std::move(session_);
+    return dropped;
 }
 
 // ------------------------------------------------------------ tabs
@@ -79,7 +269,9 @@ std::optional<Tab> AppState::remove_tab(TabId id) {
     std::optional<Tab> removed(std::move(tabs_[*position]));
     tabs_.erase(tabs_.begin() + static_cast<std::ptrdiff_t>(*position));
     active_ = tabs_.empty() ? TabId{} : tabs_[std::min(active_at, tabs_.size() - 1)].id_;
-    selection.state = SelectionState::None;
+    // Closing any tab ends the selection, as it always has; the link and the
+    // find box go only with their own tab.
+    selection_.state = SelectionState::None;
     settle();
     return removed;
 }
@@ -218,10 +410,11 @@ void AppState::settle() {
         }
     }
     if (!find_tab(active_)) active_ = tabs_.empty() ? TabId{} : tabs_.front().id_;
-    if (selection.state != SelectionState::None && !find_tab(selection.tab)) {
-        selection.state = SelectionState::None;
+    if (selection_.state != SelectionState::None && !find_tab(selection_.tab)) {
+        selection_.state = SelectionState::None;
     }
-    if (find && !find_tab(find->tab)) find.reset();
+    if (hovered_link_ && !find_tab(hovered_link_->tab)) hovered_link_.reset();
+    if (find_ && !find_tab(find_->tab)) find_.reset();
     if (view_mode_ == ViewMode::BrowseGroups) {
         const std::size_t n = browser_entries(*this).size();
         tile_selection_ = n == 0 ? 0 : std::min(tile_selection_, n - 1);

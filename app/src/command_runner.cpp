@@ -34,29 +34,29 @@ std::optional<TabId> focus_target(const AppState& state, int dx, int dy) {
 // True when the view changed.
 bool scroll_tab(Tab& tab, cmd::ScrollBy by) {
     const HistoryExtent h = history_extent(tab);
-    const ScrollView before = tab.scroll;
+    const ScrollView before = tab.scroll();
     const auto page = static_cast<std::int64_t>(std::max<std::uint16_t>(h.rows, 1));
     switch (by) {
         case cmd::ScrollBy::PageBack:
-            tab.scroll.scroll(h, page);
+            tab.scroll().scroll(h, page);
             break;
         case cmd::ScrollBy::PageForward:
-            tab.scroll.scroll(h, -page);
+            tab.scroll().scroll(h, -page);
             break;
         case cmd::ScrollBy::LineBack:
-            tab.scroll.scroll(h, 1);
+            tab.scroll().scroll(h, 1);
             break;
         case cmd::ScrollBy::LineForward:
-            tab.scroll.scroll(h, -1);
+            tab.scroll().scroll(h, -1);
             break;
         case cmd::ScrollBy::Oldest:
-            tab.scroll.to_oldest(h);
+            tab.scroll().to_oldest(h);
             break;
         case cmd::ScrollBy::Live:
-            tab.scroll.to_live();
+            tab.scroll().to_live();
             break;
     }
-    return !(tab.scroll == before);
+    return !(tab.scroll() == before);
 }
 
 bool core::Settings::*switch_field(cmd::Switch which) {
@@ -81,8 +81,8 @@ void CommandRunner::send_and_record(std::string bytes, std::string line) {
     workspace_.cell().change([this, bytes = std::move(bytes), line = std::move(line)](AppState& s) {
         // Nothing was sent, so nothing was run.
         Tab* tab = s.active_tab();
-        if (!tab || tab->ended) return;
-        submit_line(s.config, *tab, fs_, line, now_seconds());
+        if (!tab || tab->ended()) return;
+        submit_line(s.config(), *tab, fs_, line, now_seconds());
         send_input(s, bytes);
     });
 }
@@ -118,7 +118,7 @@ void CommandRunner::execute(const Command& command) {
             },
             [&](const SetTabColor& c) {
                 relayout_after([c](AppState& s) {
-                    if (Tab* t = s.find_tab(c.tab)) t->color = c.color;
+                    if (Tab* t = s.find_tab(c.tab)) t->set_color(c.color);
                 });
                 saves_.save_session_list();
             },
@@ -179,9 +179,7 @@ void CommandRunner::execute(const Command& command) {
                 });
             },
             [&](const SetTheme& c) { choose_theme(ws, saves_, c.name); },
-            [&](const ToggleHelp&) {
-                repaint_after([](AppState& s) { s.help_visible = !s.help_visible; });
-            },
+            [&](const ToggleHelp&) { repaint_after([](AppState& s) { s.toggle_help(); }); },
             [&](const BrowserMove& c) {
                 repaint_after([c](AppState& s) { browser_move(s, c.dx, c.dy); });
             },
@@ -205,10 +203,10 @@ void CommandRunner::execute(const Command& command) {
                 std::string text = cell.read([&](const AppState& s) {
                     std::string out;
                     const Tab* tab = s.find_tab(c.tab);
-                    if (!tab || !tab->session) return out;
-                    tab->session->model().with([&](const pty::TerminalModel& model) {
+                    if (!tab || !tab->session()) return out;
+                    tab->session()->model().with([&](const pty::TerminalModel& model) {
                         const HistoryExtent h = HistoryExtent::of(model);
-                        const pty::LineNumber top = tab->scroll.top_line(h);
+                        const pty::LineNumber top = tab->scroll().top_line(h);
                         out = std::string(
                             trim_screen_text(model.text_range({top, 0}, {top + h.rows, 0})));
                     });
@@ -221,8 +219,8 @@ void CommandRunner::execute(const Command& command) {
                     std::string out;
                     const std::optional<FinishedSelection> held = held_selection(s);
                     const Tab* tab = held ? s.find_tab(held->tab) : nullptr;
-                    if (!tab || !tab->session) return out;
-                    tab->session->model().with([&](const pty::TerminalModel& model) {
+                    if (!tab || !tab->session()) return out;
+                    tab->session()->model().with([&](const pty::TerminalModel& model) {
                         out = selection_text(model, held->span);
                     });
                     return out;
@@ -241,7 +239,7 @@ void CommandRunner::execute(const Command& command) {
             [&](const RunAlias& c) {
                 const std::optional<core::Alias> alias =
                     cell.read([&](const AppState& s) -> std::optional<core::Alias> {
-                        const auto& aliases = s.config.aliases;
+                        const auto& aliases = s.config().aliases;
                         const auto found = std::ranges::find(aliases, c.name, &core::Alias::name);
                         if (found == aliases.end()) return std::nullopt;
                         return *found;
@@ -256,7 +254,7 @@ void CommandRunner::execute(const Command& command) {
             [&](const OpenProfile& c) {
                 const std::optional<core::ConnectionProfile> profile =
                     cell.read([&](const AppState& s) -> std::optional<core::ConnectionProfile> {
-                        if (const auto* found = find_profile(s.config.profiles, c.profile_id)) {
+                        if (const auto* found = find_profile(s.config().profiles, c.profile_id)) {
                             return *found;
                         }
                         return std::nullopt;
@@ -277,15 +275,16 @@ void CommandRunner::execute(const Command& command) {
             [&](const ToggleSwitch& c) {
                 cell.change(
                     [field = switch_field(c.which)](AppState& s) {
-                        core::Settings& stored = s.config.settings;
-                        stored.*field = !(stored.*field);
+                        core::Settings settings = s.config().settings;
+                        settings.*field = !(settings.*field);
+                        s.replace_settings(std::move(settings));
                     },
                     [this] { saves_.save(ConfigFile::Settings); });
             },
             [&](const CheckUpdates&) { port_.open_in_shell(k_product_page); },
             [&](const OpenSettingsFolder&) {
                 const std::optional<core::Path> dir =
-                    cell.read([](const AppState& s) { return s.config.data_dir; });
+                    cell.read([](const AppState& s) { return s.config().data_dir; });
                 if (dir) port_.open_in_shell(core::path_to_utf8(*dir));
             },
             [&](const OpenLogsFolder&) {
@@ -293,7 +292,7 @@ void CommandRunner::execute(const Command& command) {
             },
             [&](const RemoteBridge&) {
                 const core::RemoteSettings remote =
-                    cell.read([](const AppState& s) { return s.config.settings.remote; });
+                    cell.read([](const AppState& s) { return s.config().settings.remote; });
                 port_.info_box("Remote bridge", remote_bridge_text(remote));
             },
             [&](const Quit&) { port_.quit(); },

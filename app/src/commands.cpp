@@ -148,7 +148,7 @@ std::string command_name(const AppState& state, const Command& command) {
             [](const SendText& c) { return "Send: " + c.text; },
             [](const RunAlias& c) { return "Run alias: " + c.name; },
             [&](const OpenProfile& c) {
-                const auto* profile = find_profile(state.config.profiles, c.profile_id);
+                const auto* profile = find_profile(state.config().profiles, c.profile_id);
                 return with_subject("Open profile", profile ? profile->name : c.profile_id);
             },
             [](const OpenSshHost& c) { return "Open SSH host: " + c.alias; },
@@ -291,12 +291,12 @@ std::vector<Command> palette_commands(const AppState& state,
                 ToggleSwitch{Switch::CloseToTray}, ToggleSwitch{Switch::RestoreSessions},
                 ToggleSwitch{Switch::TrackHistory}, CheckUpdates{}, OpenSettingsFolder{},
                 OpenLogsFolder{}, RemoteBridge{}, Quit{}});
-    for (const core::ConnectionProfile& profile : state.config.profiles) {
+    for (const core::ConnectionProfile& profile : state.config().profiles) {
         out.push_back(OpenProfile{profile.id});
     }
     for (const proto::SshConfigHost& host : ssh_hosts) out.push_back(OpenSshHost{host.alias});
-    for (const core::Alias& alias : state.config.aliases) out.push_back(RunAlias{alias.name});
-    for (const core::QuickKey& key : state.config.quick_keys) {
+    for (const core::Alias& alias : state.config().aliases) out.push_back(RunAlias{alias.name});
+    for (const core::QuickKey& key : state.config().quick_keys) {
         if (const auto* send = std::get_if<core::SendText>(&key.action)) {
             out.push_back(SendText{send->text});
         }

@@ -55,25 +55,13 @@ std::vector<std::string> track_typed(std::string& line, std::string_view text) {
     return completed;
 }
 
-void recompute_suggestion(Tab& tab, bool autocomplete) {
-    tab.suggestion.reset();
-    if (!autocomplete || tab.input_line.empty()) return;
-    for (auto it = tab.history.rbegin(); it != tab.history.rend(); ++it) {
-        if (it->size() > tab.input_line.size() && it->starts_with(tab.input_line)) {
-            tab.suggestion = *it;
-            return;
-        }
-    }
-}
-
 void append_history_line(const core::LoadedConfig& config, Tab& tab, core::FileSystem& fs,
                          std::string_view text, std::uint64_t now_seconds) {
     const std::string_view line = core::strip_line_end(text);
     if (!core::is_recordable_line(line)) return;
-    tab.history.emplace_back(line);
-    tab.suggestion.reset();
+    tab.typed().remember(std::string(line));
     if (!config.settings.track_history || !config.data_dir) return;
-    (void)core::append_history_entry(fs, *config.data_dir, tab.record_id, line, now_seconds);
+    (void)core::append_history_entry(fs, *config.data_dir, tab.record_id(), line, now_seconds);
 }
 
 namespace {
@@ -162,14 +150,15 @@ Echo echo_of(const pty::TerminalModel& model, const SubmittedLine& line) {
 // cannot be; while it may still come, it waits when `may_wait`.
 void settle(const core::LoadedConfig& config, Tab& tab, core::FileSystem& fs,
             std::uint64_t now_seconds, bool may_wait) {
-    if (!tab.submitted) return;
+    if (!tab.typed().submitted()) return;
     Echo echo = Echo::Missing;
-    if (tab.session && !tab.ended) {
-        (void)tab.session->model().with(
-            [&](const pty::TerminalModel& model) { echo = echo_of(model, *tab.submitted); });
+    if (tab.session() && !tab.ended()) {
+        (void)tab.session()->model().with([&](const pty::TerminalModel& model) {
+            echo = echo_of(model, *tab.typed().submitted());
+        });
     }
     if (echo == Echo::Waiting && may_wait) return;
-    const SubmittedLine line = *std::exchange(tab.submitted, std::nullopt);
+    const SubmittedLine line = *tab.typed().take_submitted();
     if (echo == Echo::Seen) append_history_line(config, tab, fs, line.text, now_seconds);
 }
 
@@ -184,14 +173,14 @@ void submit_line(const core::LoadedConfig& config, Tab& tab, core::FileSystem& f
                  std::string_view text, std::uint64_t now_seconds) {
     settle(config, tab, fs, now_seconds, false);
     const std::string_view line = core::strip_line_end(text);
-    if (!core::is_recordable_line(line) || !tab.session || tab.ended) return;
+    if (!core::is_recordable_line(line) || !tab.session() || tab.ended()) return;
     std::optional<SubmittedLine> submitted;
-    (void)tab.session->model().with([&](const pty::TerminalModel& model) {
+    (void)tab.session()->model().with([&](const pty::TerminalModel& model) {
         if (auto start = line_start(model, cursor_line(model))) {
             submitted = SubmittedLine{std::string(line), *start, model.alternate_screen()};
         }
     });
-    tab.submitted = std::move(submitted);
+    tab.typed().wait_for_echo(std::move(submitted));
     settle_submitted_line(config, tab, fs, now_seconds);
 }
 
@@ -202,21 +191,21 @@ void settle_submitted_line(const core::LoadedConfig& config, Tab& tab, core::Fil
 
 std::optional<std::string> accept_suggestion(AppState& state) {
     Tab* tab = state.active_tab();
-    if (!state.config.settings.autocomplete_history || !tab) return std::nullopt;
-    std::optional<std::string> suggestion = std::exchange(tab->suggestion, std::nullopt);
-    if (!suggestion || suggestion->size() <= tab->input_line.size() ||
-        !suggestion->starts_with(tab->input_line)) {
+    if (!state.config().settings.autocomplete_history || !tab) return std::nullopt;
+    std::optional<std::string> suggestion = tab->typed().take_suggestion();
+    if (!suggestion || suggestion->size() <= tab->typed().text().size() ||
+        !suggestion->starts_with(tab->typed().text())) {
         return std::nullopt;
     }
     bool echoed = false;
-    if (tab->session) {
-        (void)tab->session->model().with([&](const pty::TerminalModel& model) {
-            echoed = echoed_before_cursor(model, tab->input_line);
+    if (tab->session()) {
+        (void)tab->session()->model().with([&](const pty::TerminalModel& model) {
+            echoed = echoed_before_cursor(model, tab->typed().text());
         });
     }
     if (!echoed) return std::nullopt;
-    std::string tail = suggestion->substr(tab->input_line.size());
-    tab->input_line = std::move(*suggestion);
+    std::string tail = suggestion->substr(tab->typed().text().size());
+    tab->typed().set_text(std::move(*suggestion));
     return tail;
 }
 

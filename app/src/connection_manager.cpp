@@ -263,7 +263,7 @@ void finish_connection_manager(Workspace& workspace, SaveSchedule& saves,
                                const ConnectionManager& manager) {
     if (manager.modified()) {
         workspace.cell().change(
-            [profiles = manager.profiles()](AppState& s) { s.config.profiles = profiles; },
+            [profiles = manager.profiles()](AppState& s) { s.replace_profiles(profiles); },
             [&saves] { saves.save(ConfigFile::Profiles); });
     }
     if (const core::ConnectionProfile* chosen = manager.chosen()) {

@@ -10,32 +10,25 @@ namespace {
 
 // The box's tab, with its session.
 Tab* find_tab_of(AppState& state) {
-    if (!state.find) return nullptr;
-    Tab* tab = state.find_tab(state.find->tab);
-    return tab && tab->session ? tab : nullptr;
+    if (!state.find()) return nullptr;
+    Tab* tab = state.find_tab(state.find()->tab);
+    return tab && tab->session() ? tab : nullptr;
 }
 
 void reveal_current(Tab& tab, const Find& find) {
     if (const auto current = find.current())
-        tab.scroll.reveal(history_extent(tab), current->start.line);
+        tab.scroll().reveal(history_extent(tab), current->start.line);
 }
 
 }  // namespace
 
-bool open_find(AppState& state) {
-    const Tab* active = state.active_tab();
-    if (!active) return false;
-    if (!state.find || state.find->tab != active->id()) state.find = FindBox{active->id(), {}};
-    return true;
-}
-
 void set_find_query(AppState& state, std::string query) {
     Tab* tab = find_tab_of(state);
     if (!tab) return;
-    Find& find = state.find->find;
-    tab->session->model().with([&](const pty::TerminalModel& model) {
+    Find& find = *state.find_search();
+    tab->session()->model().with([&](const pty::TerminalModel& model) {
         const HistoryExtent h = HistoryExtent::of(model);
-        find.search(model, std::move(query), tab->scroll.top_line(h) + h.rows);
+        find.search(model, std::move(query), tab->scroll().top_line(h) + h.rows);
     });
     reveal_current(*tab, find);
 }
@@ -43,18 +36,14 @@ void set_find_query(AppState& state, std::string query) {
 void step_find(AppState& state, bool backwards) {
     Tab* tab = find_tab_of(state);
     if (!tab) return;
-    Find& find = state.find->find;
-    tab->session->model().with([&](const pty::TerminalModel& model) { find.refresh(model); });
+    Find& find = *state.find_search();
+    tab->session()->model().with([&](const pty::TerminalModel& model) { find.refresh(model); });
     backwards ? find.previous() : find.next();
     reveal_current(*tab, find);
 }
 
-void close_find(AppState& state) {
-    state.find.reset();
-}
-
 std::string find_status(const AppState& state) {
-    return state.find ? state.find->find.status() : std::string();
+    return state.find() ? state.find()->find.status() : std::string();
 }
 
 FindBoxLayout find_box_layout(const Rect& pane, Scale scale) {

@@ -40,12 +40,12 @@ namespace {
 template <class Bytes>
 void send_each(AppState& state, const Bytes& bytes_for) {
     Tab* active = state.active_tab();
-    if (!active || active->ended) return;
+    if (!active || active->ended()) return;
     const auto write = [&](const Tab& tab) {
-        if (!tab.session || tab.ended) return;
-        tab.session->write(bytes_for(tab));
+        if (!tab.session() || tab.ended()) return;
+        tab.session()->write(bytes_for(tab));
         // What is typed belongs at the prompt, in view.
-        state.find_tab(tab.id())->scroll.to_live();
+        state.find_tab(tab.id())->scroll().to_live();
     };
     if (state.broadcasts(*active)) {
         const std::optional<GroupId> group = active->group();
@@ -68,7 +68,7 @@ void send_paste(AppState& state, std::string_view text) {
     // is nobody else's.
     send_each(state, [&](const Tab& tab) {
         bool bracketed = false;
-        tab.session->model().with(
+        tab.session()->model().with(
             [&](const pty::TerminalModel& model) { bracketed = model.bracketed_paste(); });
         return paste_bytes(text, bracketed);
     });
@@ -180,27 +180,27 @@ void InputController::wheel(TabId pane, int delta, unsigned lines_per_notch) {
     workspace_.cell().change(
         [this, pane, delta, lines_per_notch](AppState& state) {
             Tab* tab = state.find_tab(pane);
-            if (!tab || !tab->session) return false;
+            if (!tab || !tab->session()) return false;
             const HistoryExtent h = history_extent(*tab);
             if (h.alternate) {
-                if (tab->ended) return false;
+                if (tab->ended()) return false;
                 // Three lines a notch whatever the setting, as other terminals do.
                 const int lines = wheel_.add(delta, 3).lines;
                 bool application_cursor = false;
-                tab->session->model().with([&](const pty::TerminalModel& model) {
+                tab->session()->model().with([&](const pty::TerminalModel& model) {
                     application_cursor = model.application_cursor();
                 });
                 const std::string_view up = application_cursor ? "\x1bOA" : "\x1b[A";
                 const std::string_view down = application_cursor ? "\x1bOB" : "\x1b[B";
                 std::string keys;
                 for (int i = 0; i < std::abs(lines); ++i) keys += lines > 0 ? up : down;
-                if (!keys.empty()) tab->session->write(keys);
+                if (!keys.empty()) tab->session()->write(keys);
                 return false;
             }
             const WheelAccumulator::Step step = wheel_.add(delta, lines_per_notch);
-            const ScrollView before = tab->scroll;
-            tab->scroll.scroll(h, step.lines + step.pages * std::max<std::int64_t>(h.rows, 1));
-            return !(tab->scroll == before);
+            const ScrollView before = tab->scroll();
+            tab->scroll().scroll(h, step.lines + step.pages * std::max<std::int64_t>(h.rows, 1));
+            return !(tab->scroll() == before);
         },
         [this](bool changed) {
             if (changed) workspace_.window().invalidate();
@@ -219,7 +219,7 @@ void InputController::character(char16_t unit, Modifiers modifiers) {
         case CharRoute::Ignore:
             break;
         case CharRoute::HideHelp:
-            workspace_.cell().change([](AppState& state) { state.help_visible = false; },
+            workspace_.cell().change([](AppState& state) { state.hide_help(); },
                                      [this] { workspace_.window().invalidate(); });
             break;
         case CharRoute::TabKey:
@@ -240,19 +240,21 @@ void InputController::character(char16_t unit, Modifiers modifiers) {
 void InputController::tab_key() {
     workspace_.cell().change(
         [this](AppState& state) {
-            const core::Settings& settings = state.config.settings;
+            const core::Settings& settings = state.config().settings;
             Tab* tab = state.active_tab();
-            const core::Alias* alias = settings.alias_trigger_tab && tab
-                                           ? alias_for_line(state.config.aliases, tab->input_line)
-                                           : nullptr;
+            const core::Alias* alias =
+                settings.alias_trigger_tab && tab
+                    ? alias_for_line(state.config().aliases, tab->typed().text())
+                    : nullptr;
             if (alias) {
-                const std::string_view line = tab->input_line;
+                const std::string_view line = tab->typed().text();
                 std::string expanded(line.substr(0, line.size() - trailing_word(line).size()));
                 expanded += alias->expansion;
-                if (alias->send_enter) submit_line(state.config, *tab, fs_, expanded, now_seconds());
+                if (alias->send_enter)
+                    submit_line(state.config(), *tab, fs_, expanded, now_seconds());
                 send_input(state, alias_bytes(*alias));
-                tab->input_line = alias->send_enter ? std::string() : expanded;
-                recompute_suggestion(*tab, settings.autocomplete_history);
+                tab->typed().set_text(alias->send_enter ? std::string() : expanded);
+                tab->typed().suggest(settings.autocomplete_history);
                 return true;
             }
             if (auto tail = accept_suggestion(state)) {
@@ -271,17 +273,20 @@ void InputController::tab_key() {
 void InputController::typed_text(std::string text) {
     workspace_.cell().change(
         [this, text = std::move(text)](AppState& state) {
-            bool repaint = state.selection.state != SelectionState::None;
-            clear_selection(state);
+            bool repaint = state.selection().state != SelectionState::None;
+            state.clear_selection();
             if (Tab* tab = state.active_tab()) {
-                const std::optional<std::string> before = tab->suggestion;
+                const std::optional<std::string> before = tab->typed().suggestion();
                 // Before the Enter is sent: the echo of the line is on screen
                 // now or comes with the output that follows.
-                for (const std::string& line : track_typed(tab->input_line, text)) {
-                    submit_line(state.config, *tab, fs_, line, now_seconds());
+                std::string typed = tab->typed().text();
+                const std::vector<std::string> completed = track_typed(typed, text);
+                tab->typed().set_text(std::move(typed));
+                for (const std::string& line : completed) {
+                    submit_line(state.config(), *tab, fs_, line, now_seconds());
                 }
-                recompute_suggestion(*tab, state.config.settings.autocomplete_history);
-                repaint = repaint || before != tab->suggestion;
+                tab->typed().suggest(state.config().settings.autocomplete_history);
+                repaint = repaint || before != tab->typed().suggestion();
             }
             send_input(state, text);
             return repaint;

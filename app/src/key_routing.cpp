@@ -150,7 +150,7 @@ std::optional<NavArrow> nav_arrow(VirtualKey key, Modifiers modifiers, std::stri
 }
 
 KeyRoute route_key_down(const AppState& state, VirtualKey key, Modifiers m) {
-    const core::Settings& settings = state.config.settings;
+    const core::Settings& settings = state.config().settings;
     const bool browsing = state.view_mode() == ViewMode::BrowseGroups;
     if (browsing && !m.alt) {
         if (auto b = browser_key(key, m)) return *b;
@@ -158,7 +158,7 @@ KeyRoute route_key_down(const AppState& state, VirtualKey key, Modifiers m) {
     if (auto arrow = nav_arrow(key, m, settings.keys.nav_modifier)) return *arrow;
     if (auto shortcut = shortcut_for(key, m, settings.keys.chrome_tab_keys)) return *shortcut;
     if (!is_reserved_chord(key, m, settings.keys.chrome_tab_keys)) {
-        if (auto hit = match_quick_key(state.config.quick_keys, key, m)) return QuickKeyHit{*hit};
+        if (auto hit = match_quick_key(state.config().quick_keys, key, m)) return QuickKeyHit{*hit};
     }
     const std::optional<ViewKey> view = view_key_for(key, m);
     if (view == ViewKey::Palette) return *view;
@@ -169,9 +169,9 @@ KeyRoute route_key_down(const AppState& state, VirtualKey key, Modifiers m) {
 }
 
 CharRoute route_char(const AppState& state, char16_t unit, Modifiers m) {
-    if (unit == 0x1B && state.help_visible) return CharRoute::HideHelp;
+    if (unit == 0x1B && state.help_visible()) return CharRoute::HideHelp;
     if (state.view_mode() == ViewMode::BrowseGroups) return CharRoute::Ignore;
-    if (const Tab* tab = state.active_tab(); tab && tab->ended) {
+    if (const Tab* tab = state.active_tab(); tab && tab->ended()) {
         if (m.ctrl || m.alt) return CharRoute::Ignore;
         if (unit == 0x0D) return CharRoute::Restart;
         if (unit == 0x1B) return CharRoute::CloseEnded;
@@ -182,7 +182,7 @@ CharRoute route_char(const AppState& state, char16_t unit, Modifiers m) {
         // Shortcuts need Alt up: with Alt too (AltGr is Ctrl+Alt), Shift
         // picks a layout's character, which is typed like any other.
         if ((m.shift && !m.alt) || unit == 0x09) return CharRoute::Ignore;
-        if (state.config.settings.keys.chrome_tab_keys &&
+        if (state.config().settings.keys.chrome_tab_keys &&
             (unit == 0x0E || unit == 0x14 || unit == 0x17)) {
             return CharRoute::Ignore;
         }
@@ -353,8 +353,8 @@ KeyAction key_action(const AppState& state, const KeyRoute& route, VirtualKey ke
     if (const auto* a = std::get_if<NavArrow>(&route)) return cmd::MoveFocus{a->dx, a->dy};
     if (const auto* s = std::get_if<ShortcutKey>(&route)) return some(shortcut_command(state, *s));
     if (const auto* q = std::get_if<QuickKeyHit>(&route)) {
-        if (q->index >= state.config.quick_keys.size()) return NoKeyAction{};
-        return some(quick_key_command(state, state.config.quick_keys[q->index].action));
+        if (q->index >= state.config().quick_keys.size()) return NoKeyAction{};
+        return some(quick_key_command(state, state.config().quick_keys[q->index].action));
     }
     if (const auto* v = std::get_if<ViewKey>(&route)) return view_key_action(state, *v, key, m);
     if (const auto* bytes = std::get_if<SendKey>(&route)) return *bytes;

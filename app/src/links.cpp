@@ -228,13 +228,14 @@ std::optional<PointedLink> link_under_pointer(const AppState& state, const Rect&
     const Rect text = text_rect(pane->rect, pane->caption, scale);
     if (x < text.left || y < text.top || x >= text.right || y >= text.bottom) return std::nullopt;
     const Tab* tab = state.find_tab(pane->tab);
-    if (!tab || !tab->session) return std::nullopt;
+    if (!tab || !tab->session()) return std::nullopt;
     const pty::LinePosition at{
-        tab->scroll.top_line(history_extent(*tab)) +
+        tab->scroll().top_line(history_extent(*tab)) +
             static_cast<pty::LineNumber>(cells_in(y - text.top, cell.height)),
         static_cast<std::uint16_t>(std::clamp(cells_in(x - text.left, cell.width), 0, 65535))};
     std::optional<Link> link;
-    tab->session->model().with([&](const pty::TerminalModel& model) { link = link_at(model, at); });
+    tab->session()->model().with(
+        [&](const pty::TerminalModel& model) { link = link_at(model, at); });
     if (!link) return std::nullopt;
     return PointedLink{pane->tab, std::move(*link)};
 }
@@ -255,8 +256,12 @@ bool update_hovered_link(AppState& state, bool ctrl, const Rect& client, const C
         if (auto pointed = link_under_pointer(state, client, cell, scale, x, y))
             now = HoveredLink{pointed->tab, pointed->link.span, link_tip(pointed->link)};
     }
-    if (now == state.hovered_link) return false;
-    state.hovered_link = now;
+    if (now == state.hovered_link()) return false;
+    if (now) {
+        state.set_hovered_link(std::move(*now));
+    } else {
+        state.clear_hovered_link();
+    }
     return true;
 }
 

@@ -47,12 +47,12 @@ std::optional<Menu> tab_menu(const AppState& state, TabId id) {
     if (!found) return std::nullopt;
     const Tab& tab = *found;
 
-    Menu colors{
-        MenuItem::item("Default", cmd::SetTabColor{id, std::nullopt}, !core::usable_color(tab.color))};
+    Menu colors{MenuItem::item("Default", cmd::SetTabColor{id, std::nullopt},
+                               !core::usable_color(tab.color()))};
     for (std::size_t i = 0; i < k_color_table.size(); ++i) {
         const auto color = static_cast<std::uint8_t>(i);
         colors.push_back(MenuItem::item(std::string(k_color_table[i].name),
-                                        cmd::SetTabColor{id, color}, tab.color == color));
+                                        cmd::SetTabColor{id, color}, tab.color() == color));
     }
 
     Menu groups{MenuItem::item("No group", cmd::MoveTabToGroup{id, std::nullopt}, !tab.group())};
@@ -70,7 +70,7 @@ std::optional<Menu> tab_menu(const AppState& state, TabId id) {
     items.push_back(MenuItem::submenu("Group", std::move(groups)));
     items.push_back(MenuItem::submenu(
         "View",
-        view_menu(state.view_mode(), state.appearance.palette.theme().name, std::nullopt)));
+        view_menu(state.view_mode(), state.appearance().palette.theme().name, std::nullopt)));
     if (const std::optional<GroupId> group = tab.group()) {
         const TabGroup* g = state.find_group(*group);
         const bool collapsed = g && g->collapsed;
@@ -83,7 +83,7 @@ std::optional<Menu> tab_menu(const AppState& state, TabId id) {
     }
     // Newer entries go above the older ones, so that the entries people reach
     // by key from the bottom stay where they were.
-    items.push_back(MenuItem::item("Log to file", cmd::ToggleLog{id}, tab.log != nullptr));
+    items.push_back(MenuItem::item("Log to file", cmd::ToggleLog{id}, tab.log() != nullptr));
     items.push_back(MenuItem::item("Restart session", cmd::RestartTab{id}));
     items.push_back(MenuItem::item("Duplicate tab", cmd::DuplicateTab{id}));
     items.push_back(MenuItem::item("Save output\xE2\x80\xA6", cmd::SaveOutput{id}));
@@ -124,8 +124,8 @@ std::optional<Menu> group_menu(const AppState& state, GroupId id) {
         MenuItem::item("Rename group", cmd::RenameGroup{id}),
         MenuItem::item(k_broadcast_text, cmd::ToggleBroadcast{id}, state.broadcasts(id)),
         MenuItem::submenu("Move group into", std::move(parents)),
-        MenuItem::submenu("View", view_menu(state.view_mode(),
-                                            state.appearance.palette.theme().name, id)),
+        MenuItem::submenu(
+            "View", view_menu(state.view_mode(), state.appearance().palette.theme().name, id)),
         MenuItem::separator(),
         MenuItem::item("Close group", cmd::CloseGroup{id}),
     };
@@ -196,10 +196,9 @@ void choose_theme(Workspace& workspace, SaveSchedule& saves, std::string_view na
     if (!theme) return;
     workspace.cell().change(
         [name = std::string(theme->name)](AppState& state) {
-            core::Settings& settings = state.config.settings;
+            core::Settings settings = state.config().settings;
             settings.theme.value = core::JsonValue::string(name);
-            // What the other keys hold was told at start; it is not told again.
-            state.appearance = read_appearance(settings).appearance;
+            state.replace_settings(std::move(settings));
         },
         [&workspace, &saves] {
             saves.save(ConfigFile::Settings);

@@ -133,15 +133,15 @@ bool MouseController::notice_click(const PointerEvent& at) {
     const Rect area = port_.client();
     const Scale chrome = port_.scale();
     const std::optional<NoticeHit> hit = cell.read(
-        [&](const AppState& s) { return notice_hit(s.notices, area, at.x, at.y, chrome); });
+        [&](const AppState& s) { return notice_hit(s.notices(), area, at.x, at.y, chrome); });
     if (!hit) return false;
     if (hit->close) {
-        cell.change([id = hit->id](AppState& s) { s.notices.dismiss(id); },
+        cell.change([id = hit->id](AppState& s) { s.dismiss_notice(id); },
                     [this] { port_.invalidate(); });
         return true;
     }
     std::string text = cell.read([&](const AppState& s) {
-        for (const Notice& n : s.notices.shown()) {
+        for (const Notice& n : s.notices().shown()) {
             if (n.id == hit->id) return n.text;
         }
         return std::string();
@@ -184,7 +184,7 @@ bool MouseController::grab_indicator(const PointerEvent& at) {
             Tab* tab = pane ? state.find_tab(pane->tab) : nullptr;
             if (!tab) return std::nullopt;
             const HistoryExtent h = history_extent(*tab);
-            const std::uint64_t offset = tab->scroll.offset(h);
+            const std::uint64_t offset = tab->scroll().offset(h);
             if (offset == 0) return std::nullopt;
             const Rect text = text_rect(pane->rect, pane->caption, chrome);
             const ScrollIndicator bar = scroll_indicator(pane->rect, text, h, offset, chrome);
@@ -197,9 +197,9 @@ bool MouseController::grab_indicator(const PointerEvent& at) {
             const int in_thumb =
                 bar.thumb.contains(bar.thumb.left, y) ? y - bar.thumb.top : bar.thumb.height() / 2;
             const std::uint64_t wanted = offset_at(bar, h, y - in_thumb);
-            tab->scroll.scroll(
+            tab->scroll().scroll(
                 h, static_cast<std::int64_t>(wanted) - static_cast<std::int64_t>(offset));
-            state.selection.state = SelectionState::None;
+            state.clear_selection();
             return Grab{tab->id(), in_thumb};
         });
     // A press asked for inside a change is no drag: a drag needs the pointer
@@ -241,12 +241,12 @@ void MouseController::move(const PointerEvent& at) {
                 const HistoryExtent h = history_extent(*tab);
                 const Rect text = text_rect(pane->rect, pane->caption, chrome);
                 const ScrollIndicator bar =
-                    scroll_indicator(pane->rect, text, h, tab->scroll.offset(h), chrome);
+                    scroll_indicator(pane->rect, text, h, tab->scroll().offset(h), chrome);
                 const std::uint64_t wanted = offset_at(bar, h, y - grab);
-                const ScrollView before = tab->scroll;
-                tab->scroll.scroll(h, static_cast<std::int64_t>(wanted) -
-                                          static_cast<std::int64_t>(tab->scroll.offset(h)));
-                moved = !(tab->scroll == before);
+                const ScrollView before = tab->scroll();
+                tab->scroll().scroll(h, static_cast<std::int64_t>(wanted) -
+                                            static_cast<std::int64_t>(tab->scroll().offset(h)));
+                moved = !(tab->scroll() == before);
             }
         } else {
             moved = extend_selection(state, area, cell, chrome, x, y);
@@ -275,9 +275,9 @@ void MouseController::drag_scroll_tick() {
         [area = port_.client(), chrome = port_.scale(), cell = port_.cell(), x = drag_x_,
          y = drag_y_](AppState& state) {
             const int lines = drag_scroll_lines(state, area, chrome, y);
-            Tab* tab = state.find_tab(state.selection.tab);
+            Tab* tab = state.find_tab(state.selection().tab);
             if (lines == 0 || !tab) return false;
-            tab->scroll.scroll(history_extent(*tab), lines);
+            tab->scroll().scroll(history_extent(*tab), lines);
             extend_selection(state, area, cell, chrome, x, y);
             return true;
         },
@@ -293,7 +293,7 @@ void MouseController::hover(const PointerEvent& at) {
             if (!update_hovered_link(state, ctrl, area, cell, chrome, x, y)) {
                 return std::optional<bool>();
             }
-            return std::optional<bool>(state.hovered_link.has_value());
+            return std::optional<bool>(state.hovered_link().has_value());
         },
         [this](std::optional<bool> over) {
             if (!over) return;
@@ -311,7 +311,7 @@ void MouseController::link_keys(const PointerEvent& at) {
 bool MouseController::link_cursor() {
     // Asking the keyboard here could disagree with what the move saw; looking
     // again would read and scan the line once more for every move.
-    if (!workspace_.cell().view().hovered_link.has_value()) return false;
+    if (!workspace_.cell().view().hovered_link().has_value()) return false;
     port_.set_cursor(true);
     return true;
 }
@@ -340,7 +340,7 @@ void MouseController::right_press(const PointerEvent& at) {
         return;
     }
     const bool on_notice = workspace_.cell().read([&](const AppState& s) {
-        return notice_hit(s.notices, area, at.x, at.y, chrome).has_value();
+        return notice_hit(s.notices(), area, at.x, at.y, chrome).has_value();
     });
     if (on_notice) return;
     // Below the bar the clipboard is pasted into the active session.

@@ -27,8 +27,8 @@ void Notices::dismiss(std::uint64_t id) {
 void Notifier::notify(std::string text) {
     cell_.change(
         [text = std::move(text)](AppState& state) mutable {
-            const bool added = !state.notices.shows(text);
-            state.notices.add(std::move(text));
+            const bool added = !state.notices().shows(text);
+            state.add_notice(std::move(text));
             return added;
         },
         // A failure that repeats with every paint must not paint again.

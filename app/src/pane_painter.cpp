@@ -302,10 +302,10 @@ PaneOverlay pane_overlay(const pty::TerminalModel& model, const Tab& tab, const 
     cursor.row = static_cast<std::uint16_t>(cursor.row + offset);
     // Only after text the session echoed: at a prompt that reads without
     // echo, a suggestion would draw a command over what is being typed.
-    if (!model.alternate_screen() && tab.suggestion &&
-        echoed_before_cursor(model, tab.input_line)) {
-        overlay.ghost = ghost_cells(tab.input_line, tab.suggestion, text, cell, cursor,
-                                    visible_grid(model, text, cell).cols);
+    if (!model.alternate_screen() && tab.typed().suggestion() &&
+        echoed_before_cursor(model, tab.typed().text())) {
+        overlay.ghost = ghost_cells(tab.typed().text(), tab.typed().suggestion(), text, cell,
+                                    cursor, visible_grid(model, text, cell).cols);
     }
     if (!model.hide_cursor()) {
         overlay.cursor = cursor;

@@ -34,7 +34,7 @@ std::optional<OpenRequest> resume_request(const core::SessionRecord& record,
 
 bool resume_sessions(Workspace& workspace, const std::vector<core::SessionRecord>& records) {
     const std::vector<core::ConnectionProfile> profiles =
-        workspace.cell().read([](const AppState& s) { return s.config.profiles; });
+        workspace.cell().read([](const AppState& s) { return s.config().profiles; });
     std::vector<OpenRequest> requests;
     for (const core::SessionRecord& record : records) {
         if (auto request = resume_request(record, profiles, workspace)) {

@@ -18,9 +18,9 @@ core::StoreResult<void> save_file(core::FileSystem& fs, const core::Path& dir, C
                                   const AppState& state) {
     switch (file) {
         case ConfigFile::Settings:
-            return core::save_settings(fs, dir, state.config.settings);
+            return core::save_settings(fs, dir, state.config().settings);
         case ConfigFile::Profiles:
-            return core::save_profiles(fs, dir, state.config.profiles);
+            return core::save_profiles(fs, dir, state.config().profiles);
         case ConfigFile::Sessions:
             break;
     }
@@ -48,7 +48,7 @@ void SaveSchedule::flush() {
 }
 
 bool SaveSchedule::write_due(AppState& state) {
-    if (!state.config.data_dir) {
+    if (!state.config().data_dir) {
         due_ = 0;
         return false;
     }
@@ -58,15 +58,15 @@ bool SaveSchedule::write_due(AppState& state) {
         if (!(due_ & bit(file))) continue;
         if (file == ConfigFile::Sessions && session_list_held_) continue;
         std::optional<std::uint64_t>& notice = failure_notice_[static_cast<std::size_t>(file)];
-        if (auto saved = save_file(fs_, *state.config.data_dir, file, state)) {
+        if (auto saved = save_file(fs_, *state.config().data_dir, file, state)) {
             due_ &= static_cast<std::uint8_t>(~bit(file));
             if (notice) {
-                state.notices.dismiss(*notice);
+                state.dismiss_notice(*notice);
                 notice.reset();
                 told = true;
             }
         } else if (!notice) {
-            notice = state.notices.add(save_failure_text(file, saved.error()));
+            notice = state.add_notice(save_failure_text(file, saved.error()));
             told = true;
         }
     }
@@ -78,13 +78,13 @@ std::vector<core::SessionRecord> session_records(const AppState& state) {
     records.reserve(state.tabs().size());
     for (const Tab& t : state.tabs()) {
         core::SessionRecord r;
-        r.id = t.record_id;
-        r.profile_id = t.profile_id;
-        if (t.custom_title) r.title = t.title;
+        r.id = t.record_id();
+        r.profile_id = t.profile_id();
+        if (t.custom_title()) r.title = t.title();
         if (t.group()) {
             if (const TabGroup* g = state.find_group(*t.group())) r.group = g->name;
         }
-        r.color = t.color;
+        r.color = t.color();
         records.push_back(std::move(r));
     }
     return records;

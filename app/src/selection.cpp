@@ -22,17 +22,17 @@ pty::LinePosition position_at(const Rect& text, pty::LineNumber top, const CellM
 
 pty::LineNumber pane_top(const AppState& state, TabId tab) {
     const Tab* t = state.find_tab(tab);
-    return t ? t->scroll.top_line(history_extent(*t)) : 0;
+    return t ? t->scroll().top_line(history_extent(*t)) : 0;
 }
 
 // The word or line unit around `at`, read from the tab's model.
 CellSpan unit_at(const AppState& state, const MouseSelection& sel, pty::LinePosition at) {
     CellSpan span{at, at};
     const Tab* tab = state.find_tab(sel.tab);
-    if (!tab || !tab->session || sel.unit == SelectionUnit::Cell) return span;
-    tab->session->model().with([&](const pty::TerminalModel& model) {
+    if (!tab || !tab->session() || sel.unit == SelectionUnit::Cell) return span;
+    tab->session()->model().with([&](const pty::TerminalModel& model) {
         span = sel.unit == SelectionUnit::Word
-                   ? word_at(model, at, state.appearance.word_delimiters)
+                   ? word_at(model, at, state.appearance().word_delimiters)
                    : logical_line_at(model, at);
     });
     return span;
@@ -40,7 +40,8 @@ CellSpan unit_at(const AppState& state, const MouseSelection& sel, pty::LinePosi
 
 // Moves the far end to `at`; by words or lines the unit first clicked stays
 // whole, its far side following the pointer.
-bool move_end(const AppState& state, MouseSelection& sel, pty::LinePosition at) {
+bool move_end(AppState& state, pty::LinePosition at) {
+    const MouseSelection& sel = state.selection();
     pty::LinePosition anchor = sel.anchor;
     pty::LinePosition end = at;
     if (sel.unit != SelectionUnit::Cell) {
@@ -54,8 +55,7 @@ bool move_end(const AppState& state, MouseSelection& sel, pty::LinePosition at) 
         }
     }
     if (anchor == sel.anchor && end == sel.end) return false;
-    sel.anchor = anchor;
-    sel.end = end;
+    state.move_selection(anchor, end);
     return true;
 }
 
@@ -65,45 +65,42 @@ bool selects_something(const MouseSelection& sel) {
 
 }  // namespace
 
-void clear_selection(AppState& state) {
-    state.selection.state = SelectionState::None;
-}
-
 bool begin_selection(AppState& state, const Rect& client, const CellMetrics& cell, Scale scale,
                      int x, int y, ClickKind click) {
     const std::optional<Pane> pane = pane_at(state, client, x, y, scale);
     if (!pane) {
-        clear_selection(state);
+        state.clear_selection();
         return false;
     }
     const Rect text = text_rect(pane->rect, pane->caption, scale);
     if (x < text.left || y < text.top) {
-        clear_selection(state);
+        state.clear_selection();
         return false;
     }
     const pty::LinePosition at = position_at(text, pane_top(state, pane->tab), cell, x, y);
-    MouseSelection& sel = state.selection;
-    if (click.extend && sel.state != SelectionState::None && sel.tab == pane->tab) {
-        sel.state = SelectionState::Selecting;
-        move_end(state, sel, at);
+    const MouseSelection& held = state.selection();
+    if (click.extend && held.state != SelectionState::None && held.tab == pane->tab) {
+        state.resume_selection();
+        move_end(state, at);
         return true;
     }
     const SelectionUnit unit = click.count >= 3   ? SelectionUnit::Line
                                : click.count == 2 ? SelectionUnit::Word
                                                   : SelectionUnit::Cell;
-    sel = {pane->tab, at,
-           at,        SelectionState::Selecting,
-           unit,      click.block && unit == SelectionUnit::Cell,
-           at,        at};
+    MouseSelection sel{pane->tab, at,
+                       at,        SelectionState::Selecting,
+                       unit,      click.block && unit == SelectionUnit::Cell,
+                       at,        at};
     const CellSpan first = unit_at(state, sel, at);
     sel.anchor = sel.unit_start = first.start;
     sel.end = sel.unit_end = first.end;
+    state.start_selection(std::move(sel));
     return true;
 }
 
 bool extend_selection(AppState& state, const Rect& client, const CellMetrics& cell, Scale scale,
                       int x, int y) {
-    MouseSelection& sel = state.selection;
+    const MouseSelection& sel = state.selection();
     if (sel.state != SelectionState::Selecting) return false;
     const std::optional<Pane> pane = pane_of_tab(state, client, sel.tab, scale);
     if (!pane) return false;
@@ -112,11 +109,11 @@ bool extend_selection(AppState& state, const Rect& client, const CellMetrics& ce
     // the first cell.
     x = std::max(text.left, std::min(x, text.right - 1));
     y = std::max(text.top, std::min(y, text.bottom - 1));
-    return move_end(state, sel, position_at(text, pane_top(state, sel.tab), cell, x, y));
+    return move_end(state, position_at(text, pane_top(state, sel.tab), cell, x, y));
 }
 
 int drag_scroll_lines(const AppState& state, const Rect& client, Scale scale, int y) {
-    const MouseSelection& sel = state.selection;
+    const MouseSelection& sel = state.selection();
     if (sel.state != SelectionState::Selecting) return 0;
     const std::optional<Pane> pane = pane_of_tab(state, client, sel.tab, scale);
     if (!pane) return 0;
@@ -125,18 +122,18 @@ int drag_scroll_lines(const AppState& state, const Rect& client, Scale scale, in
 }
 
 std::optional<FinishedSelection> finish_selection(AppState& state) {
-    MouseSelection& sel = state.selection;
+    const MouseSelection& sel = state.selection();
     if (sel.state != SelectionState::Selecting) return std::nullopt;
     if (!selects_something(sel)) {
-        sel.state = SelectionState::None;
+        state.clear_selection();
         return std::nullopt;
     }
-    sel.state = SelectionState::Finished;
+    state.finish_selection_drag();
     return FinishedSelection{sel.tab, SelectionSpan(sel.anchor, sel.end, sel.block)};
 }
 
 std::optional<FinishedSelection> held_selection(const AppState& state) {
-    const MouseSelection& sel = state.selection;
+    const MouseSelection& sel = state.selection();
     if (sel.state == SelectionState::None || !selects_something(sel)) return std::nullopt;
     return FinishedSelection{sel.tab, SelectionSpan(sel.anchor, sel.end, sel.block)};
 }
@@ -154,7 +151,7 @@ bool worth_copying(std::string_view text) {
 }
 
 std::optional<SelectionSpan> pane_selection(const AppState& state, TabId tab) {
-    const MouseSelection& sel = state.selection;
+    const MouseSelection& sel = state.selection();
     if (sel.state == SelectionState::None || sel.tab != tab || !selects_something(sel) ||
         state.view_mode() == ViewMode::BrowseGroups) {
         return std::nullopt;

@@ -41,11 +41,10 @@ void load_configuration(StateCell& cell, Notifier& notifier, core::FileSystem& f
     cell.change(
         [&fs, dir = *data_dir](AppState& state) {
             Read read;
-            read.problems = core::load_at_startup(fs, dir, state.config);
-            AppearanceRead appearance = read_appearance(state.config.settings);
-            state.appearance = appearance.appearance;
-            read.notices = std::move(appearance.notices);
-            if (auto notice = read_close_on_exit(state.config.settings).notice) {
+            core::LoadedConfig config = state.config();
+            read.problems = core::load_at_startup(fs, dir, config);
+            read.notices = state.load_config(std::move(config));
+            if (auto notice = read_close_on_exit(state.config().settings).notice) {
                 read.notices.push_back(std::move(*notice));
             }
             return read;
@@ -62,7 +61,7 @@ void open_first_tabs(Workspace& workspace, SaveSchedule& saves, Notifier& notifi
                      core::FileSystem& fs) {
     saves.hold_session_list(false);
     const auto [dir, resume] = workspace.cell().read([](const AppState& s) {
-        return std::pair(s.config.data_dir, s.config.settings.restore_sessions_on_start);
+        return std::pair(s.config().data_dir, s.config().settings.restore_sessions_on_start);
     });
     if (resume && dir) {
         core::LoadedSessions saved = core::load_sessions(fs, *dir);

@@ -148,7 +148,7 @@ BarItemLook bar_item_look(const AppState& state, const BarItem& item) {
             if (const TabGroup* g = state.find_group(*tab->group()))
                 group_color = color_rgb(g->color());
         }
-        if (auto own = color_rgb(tab->color)) {
+        if (auto own = color_rgb(tab->color())) {
             look.top_stripe = own;
             look.bottom_stripe = group_color;
         } else {

@@ -19,8 +19,8 @@ namespace {
 std::vector<std::string> load_history_lines(core::FileSystem& fs, const AppState& state,
                                             const std::string& record_id) {
     std::vector<std::string> lines;
-    if (!state.config.settings.autocomplete_history || !state.config.data_dir) return lines;
-    auto entries = core::read_history(fs, *state.config.data_dir, record_id);
+    if (!state.config().settings.autocomplete_history || !state.config().data_dir) return lines;
+    auto entries = core::read_history(fs, *state.config().data_dir, record_id);
     if (!entries) return lines;
     const std::size_t skip =
         entries->size() > k_history_lines_loaded ? entries->size() - k_history_lines_loaded : 0;
@@ -39,7 +39,7 @@ std::unique_ptr<Session> Workspace::start_session(const Launch& launch) {
     std::optional<std::string> configured_dir;
     if (!launch.serial) {
         configured_dir =
-            cell_.read([](const AppState& s) { return s.config.settings.default_working_dir; });
+            cell_.read([](const AppState& s) { return s.config().settings.default_working_dir; });
         start.command = launch.command;
         start.working_dir = usable_working_dir(configured_dir);
     }
@@ -62,21 +62,22 @@ std::optional<Workspace::Started> Workspace::start_tab(OpenRequest request,
     // The started child goes into the change, which owns it until the tab
     // does: waiting behind another change never drops it.
     const std::optional<TabId> id = cell_.change(
-        [this, request = std::move(request), session = std::move(session), join](
-            AppState& state) mutable {
-            Tab tab;
-            tab.record_id = request.record_id ? std::move(*request.record_id) : core::new_id('s');
-            tab.history = load_history_lines(fs_, state, tab.record_id);
-            tab.custom_title = request.title.has_value();
-            tab.title = request.title ? std::move(*request.title)
-                                      : "Terminal " + std::to_string(state.tabs().size() + 1);
-            tab.color = request.color;
-            tab.profile_id = std::move(request.profile_id);
-            tab.command = std::move(request.command);
-            tab.serial = std::move(request.serial);
-            tab.session = std::move(session);
-            if (state.appearance.log_all_sessions && state.config.data_dir) {
-                logs_.start(tab, *state.config.data_dir);
+        [this, request = std::move(request), session = std::move(session),
+         join](AppState& state) mutable {
+            TabStart start;
+            start.record_id = request.record_id ? std::move(*request.record_id) : core::new_id('s');
+            start.history = load_history_lines(fs_, state, start.record_id);
+            start.own_title = request.title.has_value();
+            start.title = request.title ? std::move(*request.title)
+                                        : "Terminal " + std::to_string(state.tabs().size() + 1);
+            start.color = request.color;
+            start.profile_id = std::move(request.profile_id);
+            start.command = std::move(request.command);
+            start.serial = std::move(request.serial);
+            start.session = std::move(session);
+            Tab tab(std::move(start));
+            if (state.appearance().log_all_sessions && state.config().data_dir) {
+                logs_.start(tab, *state.config().data_dir);
             }
             const TabId added = state.add_tab(std::move(tab), request.group);
             if (join) state.set_tab_group(added, *join);
@@ -225,8 +226,8 @@ void Workspace::end_all_tabs() {
         // After the change: ending a log waits briefly for its disk, and a
         // session's close for its console.
         [](std::shared_ptr<std::vector<Tab>> tabs) {
-            for (Tab& tab : *tabs) tab.log.reset();
-            for (Tab& tab : *tabs) tab.session.reset();
+            for (Tab& tab : *tabs) tab.end_log();
+            tabs->clear();
         });
 }
 
@@ -263,10 +264,7 @@ void Workspace::commit_rename(RenameTarget target, std::string_view text) {
     cell_.change(
         [target, name = std::string(trimmed)](AppState& state) {
             if (const TabId* tab_id = std::get_if<TabId>(&target)) {
-                if (Tab* tab = state.find_tab(*tab_id)) {
-                    tab->title = name;
-                    tab->custom_title = true;
-                }
+                if (Tab* tab = state.find_tab(*tab_id)) tab->rename(name);
             } else if (TabGroup* g = state.find_group(std::get<GroupId>(target))) {
                 g->name = name;
             }
@@ -275,18 +273,8 @@ void Workspace::commit_rename(RenameTarget target, std::string_view text) {
 }
 
 void Workspace::clear_scrollback(TabId id) {
-    cell_.change(
-        [id](AppState& state) {
-            Tab* tab = state.find_tab(id);
-            if (!tab || !tab->session) return;
-            tab->session->model().with([](pty::TerminalModel& model) { model.clear_scrollback(); });
-            tab->scroll.to_live();
-            if (state.find && state.find->tab == id) {
-                tab->session->model().with(
-                    [&](const pty::TerminalModel& model) { state.find->find.refresh(model); });
-            }
-        },
-        [this] { window_.invalidate(); });
+    cell_.change([id](AppState& state) { state.clear_scrollback(id); },
+                 [this] { window_.invalidate(); });
 }
 
 // ------------------------------------------------------------ ended sessions
@@ -296,16 +284,13 @@ void Workspace::session_ended(pty::SessionId id, pty::SessionEnd end) {
     cell_.change(
         [id, end](AppState& state) -> std::pair<Then, TabId> {
             Tab* tab = state.tab_of_session(id);
-            if (!tab || tab->ended) return {Then::Nothing, TabId{}};
-            if (closes_tab(read_close_on_exit(state.config.settings).rule, end)) {
+            if (!tab || tab->ended()) return {Then::Nothing, TabId{}};
+            if (closes_tab(read_close_on_exit(state.config().settings).rule, end)) {
                 return {Then::Close, tab->id()};
             }
-            tab->ended = end;
-            tab->input_line.clear();
-            tab->suggestion.reset();
-            tab->scroll.to_live();
-            if (tab->session) {
-                tab->session->model().with(
+            tab->program_ended(end);
+            if (tab->session()) {
+                tab->session()->model().with(
                     [end](pty::TerminalModel& model) { write_exit_line(model, end); });
             }
             return {Then::Repaint, tab->id()};
@@ -322,9 +307,9 @@ Expected<Workspace::Launch, std::string> Workspace::relaunch(TabId id) {
     const bool found_tab = cell_.read([&](const AppState& state) {
         const Tab* tab = state.find_tab(id);
         if (!tab) return false;
-        ran = {tab->command, tab->serial};
-        if (tab->profile_id) {
-            if (const auto* found = find_profile(state.config.profiles, *tab->profile_id)) {
+        ran = {tab->command(), tab->serial()};
+        if (tab->profile_id()) {
+            if (const auto* found = find_profile(state.config().profiles, *tab->profile_id())) {
                 profile = *found;
             }
         }
@@ -340,21 +325,6 @@ Expected<Workspace::Launch, std::string> Workspace::relaunch(TabId id) {
     return ran;
 }
 
-namespace {
-
-// A tab whose session starts again or ends: what was typed, the view and the
-// pointer's marks belonged to the old one.
-void forget_typing_and_view(AppState& state, Tab& tab) {
-    tab.input_line.clear();
-    tab.suggestion.reset();
-    tab.submitted.reset();
-    tab.scroll.to_live();
-    if (state.selection.tab == tab.id()) state.selection.state = SelectionState::None;
-    if (state.hovered_link && state.hovered_link->tab == tab.id()) state.hovered_link.reset();
-}
-
-}  // namespace
-
 void Workspace::restart_tab(TabId id) {
     auto launch = relaunch(id);
     if (!launch) {
@@ -368,22 +338,14 @@ void Workspace::restart_tab(TabId id) {
             AppState& state) mutable {
             // The session that ends: the old one, or the new one when its
             // tab closed meanwhile. Dropped after the change ends its program.
-            auto old = std::make_shared<std::unique_ptr<Session>>(std::move(session));
-            Tab* tab = state.find_tab(id);
-            if (!tab) return old;
-            // A log covers one start of the session: the old one ends on the
-            // old screen, and a new file starts with the new session.
-            const bool logging = tab->log != nullptr || state.appearance.log_all_sessions;
-            tab->log.reset();
-            std::swap(tab->session, *old);
-            if (logging && state.config.data_dir) logs_.start(*tab, *state.config.data_dir);
-            tab->command = std::move(launch.command);
-            tab->serial = std::move(launch.serial);
-            tab->ended.reset();
-            forget_typing_and_view(state, *tab);
-            if (state.find && state.find->tab == id) {
-                tab->session->model().with(
-                    [&](const pty::TerminalModel& model) { state.find->find.refresh(model); });
+            const Tab* tab = state.find_tab(id);
+            // A new log file starts with the new session.
+            const bool logging =
+                tab && (tab->log() != nullptr || state.appearance().log_all_sessions);
+            auto old = std::make_shared<std::unique_ptr<Session>>(state.restart_tab(
+                id, std::move(session), std::move(launch.command), std::move(launch.serial)));
+            if (logging && state.config().data_dir) {
+                logs_.start(*state.find_tab(id), *state.config().data_dir);
             }
             return old;
         },
@@ -395,14 +357,14 @@ void Workspace::restart_tab(TabId id) {
 }
 
 std::optional<TabId> Workspace::duplicate_tab(TabId id) {
-    Tab copy;
+    TabStart copy;
     const bool found = cell_.read([&](const AppState& state) {
         const Tab* tab = state.find_tab(id);
         if (!tab) return false;
-        copy.color = tab->color;
-        copy.custom_title = tab->custom_title;
-        if (tab->custom_title) copy.title = tab->title;
-        copy.profile_id = tab->profile_id;
+        copy.color = tab->color();
+        copy.own_title = tab->custom_title();
+        if (tab->custom_title()) copy.title = tab->title();
+        copy.profile_id = tab->profile_id();
         return true;
     });
     if (!found) return std::nullopt;
@@ -419,13 +381,14 @@ std::optional<TabId> Workspace::duplicate_tab(TabId id) {
         [this, id, copy = std::move(copy)](AppState& state) mutable {
             copy.record_id = core::new_id('s');
             copy.history = load_history_lines(fs_, state, copy.record_id);
-            if (!copy.custom_title) {
+            if (!copy.own_title) {
                 copy.title = "Terminal " + std::to_string(state.tabs().size() + 1);
             }
-            if (state.appearance.log_all_sessions && state.config.data_dir) {
-                logs_.start(copy, *state.config.data_dir);
+            Tab tab(std::move(copy));
+            if (state.appearance().log_all_sessions && state.config().data_dir) {
+                logs_.start(tab, *state.config().data_dir);
             }
-            return state.insert_tab_after(std::move(copy), id);
+            return state.insert_tab_after(std::move(tab), id);
         },
         [this](TabId) {
             logs_.tell_pending();
@@ -442,9 +405,9 @@ void Workspace::toggle_log(TabId id) {
         [this, id](AppState& state) {
             Tab* tab = state.find_tab(id);
             if (!tab) return;
-            if (tab->log) {
-                tab->log.reset();  // writes the screen's rest, then the writer ends
-            } else if (const auto& dir = state.config.data_dir) {
+            if (tab->log()) {
+                tab->end_log();
+            } else if (const auto& dir = state.config().data_dir) {
                 logs_.start(*tab, *dir);
             }
         },
@@ -454,7 +417,7 @@ void Workspace::toggle_log(TabId id) {
 namespace {
 
 bool model_failed(const Tab& tab) {
-    return tab.session && tab.session->model().poisoned();
+    return tab.session() && tab.session()->model().poisoned();
 }
 
 }  // namespace
@@ -487,7 +450,7 @@ void Workspace::take_logs() {
             OutputTaken taken;
             for (const Tab& each : state.tabs()) {
                 Tab& tab = *state.find_tab(each.id());
-                if (take_output(state.config, tab, taken.told)) taken.failed.push_back(tab.id());
+                if (take_output(state.config(), tab, taken.told)) taken.failed.push_back(tab.id());
             }
             return taken;
         },
@@ -501,8 +464,8 @@ void Workspace::session_output(pty::SessionId id) {
             Tab* tab = state.tab_of_session(id);
             if (!tab) return taken;
             // Before reading: output fed after this is told again.
-            tab->session->acknowledge_output();
-            if (take_output(state.config, *tab, taken.told)) taken.failed.push_back(tab->id());
+            tab->session()->acknowledge_output();
+            if (take_output(state.config(), *tab, taken.told)) taken.failed.push_back(tab->id());
             return taken;
         },
         [this](OutputTaken taken) { after_output(std::move(taken.told), taken.failed); });
@@ -519,15 +482,14 @@ void Workspace::end_failed_session(TabId id) {
             auto ended = std::make_shared<Ended>();
             Tab* tab = state.find_tab(id);
             if (!tab || !model_failed(*tab)) return ended;
-            std::string reason = tab->session->model().failure();
+            std::string reason = tab->session()->model().failure();
             if (reason.empty()) reason = "unknown error";
             ended->text = "Session " + core::debug_quote(display_title(state, *tab)) +
                           " ended: its terminal failed (" + reason +
                           "). Enter restarts, Esc closes.";
-            tab->ended = pty::SessionEnd{};
-            forget_typing_and_view(state, *tab);
-            ended->log = std::move(tab->log);
-            ended->session = std::move(tab->session);
+            Tab::Dropped dropped = state.end_failed_session(id);
+            ended->log = std::move(dropped.log);
+            ended->session = std::move(dropped.session);
             return ended;
         },
         // After the change, the log first: it can no longer read the screen,

@@ -49,9 +49,14 @@ namespace {
             return fail("the browser selection is past its entries");
         }
     }
-    if (s.selection.state != SelectionState::None && !s.find_tab(s.selection.tab)) {
+    if (s.selection().state != SelectionState::None && !s.find_tab(s.selection().tab)) {
         return fail("the mouse selection is on a tab that is gone");
     }
+    if (s.hovered_link() && !s.find_tab(s.hovered_link()->tab)) {
+        return fail("the hovered link is on a tab that is gone");
+    }
+    if (s.find() && !s.find_tab(s.find()->tab))
+        return fail("the find box is over a tab that is gone");
     return ::testing::AssertionSuccess();
 }
 
@@ -77,8 +82,7 @@ TEST(AppStateRules, HoldAfterEveryChangeOfRandomSequences) {
             switch (pick(16)) {
                 case 0:
                 case 1: {
-                    Tab tab;
-                    tab.title = "t" + std::to_string(step);
+                    Tab tab({.title = "t" + std::to_string(step)});
                     std::optional<std::string> group;
                     if (pick(2)) group = std::string(1, static_cast<char>('a' + pick(4)));
                     s.add_tab(std::move(tab), group);
@@ -131,7 +135,10 @@ TEST(AppStateRules, HoldAfterEveryChangeOfRandomSequences) {
                     break;
                 case 14:  // as a drag starts it: on a tab that is shown
                     if (!s.tabs().empty()) {
-                        s.selection = {s.active(), {0, 0}, {0, 2}, SelectionState::Finished};
+                        s.start_selection({s.active(), {0, 0}, {0, 2}});
+                        s.finish_selection_drag();
+                        s.set_hovered_link({any_tab(), {}, {}});
+                        s.open_find();
                     }
                     break;
                 case 15: {  // a duplicate, beside a tab or one that closed meanwhile
@@ -177,6 +184,120 @@ TEST(AppStateRules, EnteringTheBrowserResetsASelectionPastItsEntries) {
     EXPECT_EQ(s.tile_selection(), 1u);
     s.remove_tab(s.tabs()[1].id());
     EXPECT_EQ(s.tile_selection(), 0u);
+}
+
+// Two tabs, the pointer's marks and the find box on the second one.
+struct Marked {
+    AppState s;
+    TabId first = s.add_tab({});
+    TabId second = s.add_tab({});  // active
+    Marked() {
+        s.start_selection({second, {0, 0}, {0, 4}});
+        s.finish_selection_drag();
+        s.set_hovered_link({second, {{0, 0}, {0, 4}}, "tip"});
+        s.open_find();
+    }
+    bool marks_on(TabId id) const {
+        return s.selection().state == SelectionState::Finished && s.selection().tab == id &&
+               s.hovered_link() && s.hovered_link()->tab == id;
+    }
+};
+
+TEST(AppStateMarks, GoWithTheTabTheyAreOn) {
+    Marked m;
+    ASSERT_TRUE(m.marks_on(m.second));
+    ASSERT_TRUE(m.s.find());
+    m.s.remove_tab(m.second);
+    EXPECT_EQ(m.s.selection().state, SelectionState::None);
+    EXPECT_FALSE(m.s.hovered_link());
+    EXPECT_FALSE(m.s.find());
+}
+
+TEST(AppStateMarks, ClosingAnotherTabEndsOnlyTheSelection) {
+    Marked m;
+    m.s.remove_tab(m.first);
+    EXPECT_EQ(m.s.selection().state, SelectionState::None);
+    ASSERT_TRUE(m.s.hovered_link());
+    EXPECT_EQ(m.s.hovered_link()->tab, m.second);
+    ASSERT_TRUE(m.s.find());
+    EXPECT_EQ(m.s.find()->tab, m.second);
+}
+
+TEST(AppStateMarks, ARestartOrAFailedTerminalDropsTheMarksOnItsTabAlone) {
+    Marked restarted;
+    restarted.s.restart_tab(restarted.first, nullptr, "cmd.exe", std::nullopt);
+    EXPECT_TRUE(restarted.marks_on(restarted.second));
+    restarted.s.restart_tab(restarted.second, nullptr, "cmd.exe", std::nullopt);
+    EXPECT_EQ(restarted.s.selection().state, SelectionState::None);
+    EXPECT_FALSE(restarted.s.hovered_link());
+    EXPECT_TRUE(restarted.s.find());  // it searches the new session
+
+    Marked failed;
+    failed.s.end_failed_session(failed.first);
+    EXPECT_TRUE(failed.marks_on(failed.second));
+    failed.s.end_failed_session(failed.second);
+    EXPECT_EQ(failed.s.selection().state, SelectionState::None);
+    EXPECT_FALSE(failed.s.hovered_link());
+    EXPECT_TRUE(failed.s.find_tab(failed.second)->ended());
+}
+
+TEST(AppStateMarks, ATabThatDoesNotExistGetsNone) {
+    AppState s;
+    const TabId tab = s.add_tab({});
+    s.start_selection({TabId{99}, {0, 0}, {0, 4}});
+    EXPECT_EQ(s.selection().state, SelectionState::None);
+    s.set_hovered_link({tab, {}, {}});
+    s.set_hovered_link({TabId{99}, {}, {}});
+    EXPECT_FALSE(s.hovered_link());
+    s.remove_tab(tab);
+    EXPECT_FALSE(s.open_find());
+}
+
+TEST(TabChanges, AnEndOrARestartForgetsWhatBelongedToTheOldSession) {
+    Tab tab({.title = "Terminal 1", .history = {"make"}});
+    tab.typed().set_text("ma");
+    tab.typed().suggest(true);
+    ASSERT_EQ(tab.typed().suggestion(), "make");
+    tab.program_ended(pty::SessionEnd{2});
+    EXPECT_EQ(tab.ended(), pty::SessionEnd{2});
+    EXPECT_EQ(tab.typed().text(), "");
+    EXPECT_EQ(tab.typed().suggestion(), std::nullopt);
+
+    tab.typed().wait_for_echo(SubmittedLine{"make", 0, false});
+    EXPECT_EQ(tab.restart(nullptr, "pwsh", std::nullopt), nullptr);
+    EXPECT_FALSE(tab.ended());
+    EXPECT_FALSE(tab.typed().submitted());
+    EXPECT_EQ(tab.command(), "pwsh");
+    EXPECT_EQ(tab.typed().history(), (std::vector<std::string>{"make"}));
+
+    EXPECT_FALSE(tab.custom_title());
+    tab.rename("Build");
+    EXPECT_EQ(tab.title(), "Build");
+    EXPECT_TRUE(tab.custom_title());
+
+    const Tab::Dropped dropped = tab.fail();
+    EXPECT_EQ(tab.ended(), pty::SessionEnd{});
+    EXPECT_FALSE(tab.session());
+    EXPECT_FALSE(tab.log());
+}
+
+TEST(AppStateConfig, TheAppearanceFollowsTheSettings) {
+    AppState s;
+    core::LoadedConfig config;
+    config.settings.theme.value = core::JsonValue::string("Tango Light");
+    config.settings.log_all_sessions.value = core::JsonValue::string("yes");
+    const std::vector<std::string> told = s.load_config(config);
+    EXPECT_EQ(s.appearance().palette.theme().name, "Tango Light");
+    ASSERT_EQ(told.size(), 1u);  // "yes" is not true or false
+    EXPECT_FALSE(s.appearance().log_all_sessions);
+
+    core::Settings settings = s.config().settings;
+    settings.theme.value = core::JsonValue::string("Solarized Dark");
+    s.replace_settings(settings);
+    EXPECT_EQ(s.appearance().palette.theme().name, "Solarized Dark");
+    settings.theme.value.reset();
+    s.replace_settings(settings);
+    EXPECT_EQ(s.appearance(), read_appearance(core::fresh_settings()).appearance);
 }
 
 }  // namespace

@@ -161,9 +161,9 @@ TEST(Appearance, StartTellsAndASaveKeepsWhatTheUserWrote) {
     load_configuration(rig.cell, rig.notifier, rig.fs, core::Path(dir.path()));
     EXPECT_EQ(rig.notices().size(), 2u);
     EXPECT_FALSE(core::platform_file_system().exists(dir / "settings.json.unreadable"));
-    EXPECT_FALSE(rig.state().config.settings.close_to_tray);
-    EXPECT_EQ(rig.state().appearance.palette.theme().foreground, (Rgb{0, 255, 0}));
-    EXPECT_EQ(rig.state().appearance.palette.theme().background, default_theme().background);
+    EXPECT_FALSE(rig.state().config().settings.close_to_tray);
+    EXPECT_EQ(rig.state().appearance().palette.theme().foreground, (Rgb{0, 255, 0}));
+    EXPECT_EQ(rig.state().appearance().palette.theme().background, default_theme().background);
 
     rig.saves.save(ConfigFile::Settings);
     const std::string saved = core::testing::read_all(dir / "settings.json");

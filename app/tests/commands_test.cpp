@@ -35,13 +35,17 @@ struct Rich {
         profile.id = "p1";
         profile.name = "web";
         profile.kind = core::LocalShell{"cmd.exe"};
-        rig.state().config.profiles.push_back(profile);
-        rig.state().config.aliases.push_back({"ll", "ls -l", true});
+        testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+            c.profiles.push_back(profile);
+            c.aliases.push_back({"ll", "ls -l", true});
+        });
         for (const core::QuickAction& action :
              std::vector<core::QuickAction>{core::SendText{"uptime\r"}, core::RunAlias{"ll"},
                                             core::OpenProfile{"p1"}, core::RenameTab{},
                                             core::ShowHelp{}}) {
-            rig.state().config.quick_keys.push_back({"ctrl+shift+F5", action});
+            testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+                c.quick_keys.push_back({"ctrl+shift+F5", action});
+            });
         }
         rig.ws.set_active_tab(rig.id(0));
     }
@@ -156,12 +160,12 @@ TEST(Commands, EveryMenuItemAndQuickKeyIsAPaletteCommand) {
     };
     check(*tab_menu(state, active));
     check(*group_menu(state, web));
-    check(tray_menu(state.config.settings));
+    check(tray_menu(state.config().settings));
     // What the menus offer that changes nothing, which the palette leaves
     // out: the tab's own group, and the top level for a group already there.
     EXPECT_EQ(missing, (std::set<std::string>{"Web", "Top level"}));
 
-    for (const core::QuickKey& key : state.config.quick_keys) {
+    for (const core::QuickKey& key : state.config().quick_keys) {
         const std::optional<Command> command = quick_key_command(state, key.action);
         ASSERT_TRUE(command);
         EXPECT_TRUE(contains(palette, *command)) << command_name(state, *command);
@@ -241,11 +245,11 @@ void expect_invariants(const AppState& s) {
         EXPECT_TRUE(!s.broadcasts(g.id()) || s.find_group(g.id()));
     }
     for (const GroupId g : s.browse_path()) EXPECT_TRUE(s.find_group(g));
-    if (s.selection.state != SelectionState::None) {
-        EXPECT_TRUE(s.find_tab(s.selection.tab));
+    if (s.selection().state != SelectionState::None) {
+        EXPECT_TRUE(s.find_tab(s.selection().tab));
     }
-    if (s.find) {
-        EXPECT_TRUE(s.find_tab(s.find->tab));
+    if (s.find()) {
+        EXPECT_TRUE(s.find_tab(s.find()->tab));
     }
 }
 
@@ -255,16 +259,16 @@ std::string snapshot(const Rig& rig) {
     const AppState& s = const_cast<Rig&>(rig).state();
     std::string out = std::to_string(static_cast<int>(s.view_mode())) + "|" +
                       std::to_string(s.active_position()) + "|" +
-                      std::to_string(s.tile_selection()) + "|" + (s.help_visible ? "h" : "") +
-                      s.config.settings.theme.value.value_or(core::JsonValue{}).text + "|";
+                      std::to_string(s.tile_selection()) + "|" + (s.help_visible() ? "h" : "") +
+                      s.config().settings.theme.value.value_or(core::JsonValue{}).text + "|";
     for (const Tab& t : s.tabs()) {
-        out += t.title + "#" + std::to_string(t.color.value_or(99)) + "@";
+        out += t.title() + "#" + std::to_string(t.color().value_or(99)) + "@";
         if (t.group()) {
             const TabGroup* g = s.find_group(*t.group());
             out += g->name + (g->collapsed ? "-" : "") + (s.broadcasts(g->id()) ? "!" : "");
             if (g->parent()) out += "<" + s.find_group(*g->parent())->name;
         }
-        out += t.scroll.live() ? "" : "^";
+        out += t.scroll().live() ? "" : "^";
         out += ";";
     }
     return out;

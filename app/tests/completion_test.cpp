@@ -49,32 +49,41 @@ TEST(TrackTyped, EnterCompletesLinesEvenEmptyOnes) {
     EXPECT_EQ(t.line, "next");
 }
 
-TEST(RecomputeSuggestion, NewestStrictlyLongerMatch) {
-    Tab tab;
-    tab.history = {"git status", "git stash", "ls"};
-    tab.input_line = "git st";
-    recompute_suggestion(tab, true);
-    EXPECT_EQ(tab.suggestion, "git stash");
-    tab.input_line = "git stash";
-    recompute_suggestion(tab, true);
-    EXPECT_EQ(tab.suggestion, std::nullopt);
-    tab.input_line = "Git";  // case-sensitive
-    recompute_suggestion(tab, true);
-    EXPECT_EQ(tab.suggestion, std::nullopt);
-    tab.input_line = "git s";
-    recompute_suggestion(tab, false);
-    EXPECT_EQ(tab.suggestion, std::nullopt);
-    tab.input_line = "";
-    recompute_suggestion(tab, true);
-    EXPECT_EQ(tab.suggestion, std::nullopt);
+TEST(Suggestion, NewestStrictlyLongerMatch) {
+    TypedLine typed({"git status", "git stash", "ls"});
+    typed.set_text("git st");
+    typed.suggest(true);
+    EXPECT_EQ(typed.suggestion(), "git stash");
+    typed.set_text("git stx");  // a new text is suggested for only when asked
+    EXPECT_EQ(typed.suggestion(), std::nullopt);
+    typed.set_text("git stash");
+    typed.suggest(true);
+    EXPECT_EQ(typed.suggestion(), std::nullopt);
+    typed.set_text("Git");  // case-sensitive
+    typed.suggest(true);
+    EXPECT_EQ(typed.suggestion(), std::nullopt);
+    typed.set_text("git s");
+    typed.suggest(false);
+    EXPECT_EQ(typed.suggestion(), std::nullopt);
+    typed.set_text("");
+    typed.suggest(true);
+    EXPECT_EQ(typed.suggestion(), std::nullopt);
+    typed.set_text("l");
+    typed.suggest(true);
+    typed.remember("lsblk");  // a line run is suggested from next time
+    EXPECT_EQ(typed.suggestion(), std::nullopt);
+    typed.suggest(true);
+    EXPECT_EQ(typed.suggestion(), "lsblk");
 }
 
 struct Recording : ::testing::Test {
     testing::Rig rig;
     core::testing::ScratchDir dir;
     Recording() {
-        rig.state().config.data_dir = dir.path();
-        rig.state().config.settings.track_history = true;
+        testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+            c.data_dir = dir.path();
+            c.settings.track_history = true;
+        });
         rig.ws.open_tab({.record_id = "s-1"});
     }
     Tab& tab() { return rig.tab(0); }
@@ -88,34 +97,35 @@ struct Recording : ::testing::Test {
         return lines;
     }
     void record(std::string_view text, std::uint64_t ts = 1700000000) {
-        append_history_line(rig.state().config, tab(), core::platform_file_system(), text, ts);
+        append_history_line(rig.state().config(), tab(), core::platform_file_system(), text, ts);
     }
 };
 
 TEST_F(Recording, LineEndsGoBlankLinesAreSkippedSpacesStay) {
-    tab().suggestion = "x";
     record("ls -la\r\n");
     record("   ");
     record("\r\n");
     record("  echo hi  ");
-    EXPECT_EQ(tab().history, (Lines{"ls -la", "  echo hi  "}));
-    EXPECT_EQ(tab().suggestion, std::nullopt);
+    EXPECT_EQ(tab().typed().history(), (Lines{"ls -la", "  echo hi  "}));
+    EXPECT_EQ(tab().typed().suggestion(), std::nullopt);
     EXPECT_EQ(file_lines(), (Lines{"ls -la", "  echo hi  "}));
     auto entries = core::read_history(core::platform_file_system(), dir.path(), "s-1");
     EXPECT_EQ(entries->at(0).ts, 1700000000u);
 }
 
 TEST_F(Recording, WithoutTrackingOnlyTheCommandListGrows) {
-    rig.state().config.settings.track_history = false;
+    testing::configure(rig.state(),
+                       [&](core::LoadedConfig& c) { c.settings.track_history = false; });
     record("make");
-    EXPECT_EQ(tab().history, (Lines{"make"}));
+    EXPECT_EQ(tab().typed().history(), (Lines{"make"}));
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "history" / "s-1.jsonl"));
 }
 
 TEST_F(Recording, AFileThatCannotBeWrittenKeepsTheLineInMemory) {
-    tab().record_id = "bad/id";
-    record("make");
-    EXPECT_EQ(tab().history, (Lines{"make"}));
+    rig.ws.open_tab({.record_id = "bad/id"});
+    append_history_line(rig.state().config(), rig.tab(1), core::platform_file_system(), "make",
+                        1700000000);
+    EXPECT_EQ(rig.tab(1).typed().history(), (Lines{"make"}));
 }
 
 TEST(EchoedBeforeCursor, TheTextBeforeTheCursorThroughItsWrappedRows) {
@@ -149,34 +159,34 @@ TEST(EchoedBeforeCursor, TheTextBeforeTheCursorThroughItsWrappedRows) {
 
 struct Submitted : Recording {
     void feed(std::string_view bytes) {
-        tab().session->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
+        tab().session()->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
     }
     void submit(std::string_view line) {
-        submit_line(rig.state().config, tab(), core::platform_file_system(), line, 1700000000);
+        submit_line(rig.state().config(), tab(), core::platform_file_system(), line, 1700000000);
     }
-    void output() { rig.ws.session_output(tab().session->id()); }
+    void output() { rig.ws.session_output(tab().session()->id()); }
 };
 
 TEST_F(Submitted, ALineReadWithoutEchoIsNeverRecorded) {
     feed("user@host's password: ");
     submit("hunter2");
     output();
-    EXPECT_TRUE(tab().history.empty());
+    EXPECT_TRUE(tab().typed().history().empty());
     feed("\r\nPermission denied, please try again.\r\nuser@host's password: ");
     output();
-    EXPECT_TRUE(tab().submitted == std::nullopt);
-    EXPECT_TRUE(tab().history.empty());
+    EXPECT_TRUE(tab().typed().submitted() == std::nullopt);
+    EXPECT_TRUE(tab().typed().history().empty());
     EXPECT_FALSE(std::filesystem::exists(dir.path() / "history" / "s-1.jsonl"));
 }
 
 TEST_F(Submitted, AnEchoAtOnceLateOrWithItsLineEndIsRecorded) {
     feed("$ make");
     submit("make");
-    EXPECT_EQ(tab().history, (Lines{"make"}));
+    EXPECT_EQ(tab().typed().history(), (Lines{"make"}));
     feed("\r\n$ ");
     submit("ls");  // sent with its Enter, as a quick key does
     output();
-    EXPECT_TRUE(tab().history.size() == 1);
+    EXPECT_TRUE(tab().typed().history().size() == 1);
     feed("ls\r\nfile\r\n$ ");
     output();
     EXPECT_EQ(file_lines(), (Lines{"make", "ls"}));
@@ -188,33 +198,30 @@ TEST_F(Submitted, AWaitEndsWithTheNextLineOrWhenItsScreenGoes) {
     submit("second");  // the first's echo never came
     feed("second");
     output();
-    EXPECT_EQ(tab().history, (Lines{"second"}));
+    EXPECT_EQ(tab().typed().history(), (Lines{"second"}));
     feed("\r\n$ ");
     submit("vim");
     feed("\x1b[?1049hvim");  // now on the other screen
     output();
-    EXPECT_EQ(tab().history, (Lines{"second"}));
-    EXPECT_TRUE(tab().submitted == std::nullopt);
+    EXPECT_EQ(tab().typed().history(), (Lines{"second"}));
+    EXPECT_TRUE(tab().typed().submitted() == std::nullopt);
 }
 
 TEST_F(Recording, AcceptSendsNothingItselfButReturnsTheTail) {
-    tab().session->model().with([](pty::TerminalModel& m) { m.feed("$ git st"); });
-    tab().input_line = "git st";
-    tab().suggestion = "git stash";
+    tab().session()->model().with([](pty::TerminalModel& m) { m.feed("$ git st"); });
+    tab().typed() = TypedLine({"ls -la", "git stash"});
+    tab().typed().set_text("git st");
+    tab().typed().suggest(true);
     EXPECT_EQ(accept_suggestion(rig.state()), "ash");
-    EXPECT_EQ(tab().input_line, "git stash");
-    EXPECT_EQ(tab().suggestion, std::nullopt);
-    // A stale suggestion that no longer extends the line is dropped.
-    tab().input_line = "ls";
-    tab().suggestion = "git stash";
+    EXPECT_EQ(tab().typed().text(), "git stash");
+    EXPECT_EQ(tab().typed().suggestion(), std::nullopt);
+    EXPECT_EQ(accept_suggestion(rig.state()), std::nullopt);  // nothing suggested
+    tab().typed().set_text("ls");
+    tab().typed().suggest(true);
+    testing::configure(rig.state(),
+                       [&](core::LoadedConfig& c) { c.settings.autocomplete_history = false; });
     EXPECT_EQ(accept_suggestion(rig.state()), std::nullopt);
-    EXPECT_EQ(tab().suggestion, std::nullopt);
-    tab().suggestion = "ls";
-    EXPECT_EQ(accept_suggestion(rig.state()), std::nullopt);
-    tab().suggestion = "ls -la";
-    rig.state().config.settings.autocomplete_history = false;
-    EXPECT_EQ(accept_suggestion(rig.state()), std::nullopt);
-    EXPECT_EQ(tab().suggestion, "ls -la");  // left for when completion returns
+    EXPECT_EQ(tab().typed().suggestion(), "ls -la");  // left for when completion returns
 }
 
 }  // namespace

@@ -211,9 +211,11 @@ TEST(Manager, NewAndEditThroughTheEditor) {
 TEST(Finish, SavesEvenWithoutConnectThenConnectsWithEditedValues) {
     core::testing::ScratchDir dir;
     Rig rig;
-    rig.state().config.data_dir = dir.path();
-    rig.state().config.profiles = sample();
-    ConnectionManager m(rig.state().config.profiles);
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.data_dir = dir.path();
+        c.profiles = sample();
+    });
+    ConnectionManager m(rig.state().config().profiles);
     FakeSurface s;
     m.refresh(s);
     s.selection = 0;
@@ -225,14 +227,14 @@ TEST(Finish, SavesEvenWithoutConnectThenConnectsWithEditedValues) {
     m.connect(s);
 
     finish_connection_manager(rig.ws, rig.saves, m);
-    EXPECT_EQ(rig.state().config.profiles[0], edited);
+    EXPECT_EQ(rig.state().config().profiles[0], edited);
     auto saved = core::read_profiles_file(core::platform_file_system(), dir.path());
     ASSERT_TRUE(saved && *saved);
     EXPECT_EQ((*saved)->profiles, m.profiles());
     ASSERT_EQ(rig.starter.commands.size(), 1u);
     EXPECT_EQ(rig.starter.commands[0], "cmd /k echo edited");
-    EXPECT_EQ(rig.tab(0).title, "Shell");
-    EXPECT_EQ(rig.tab(0).profile_id, "p-1");
+    EXPECT_EQ(rig.tab(0).title(), "Shell");
+    EXPECT_EQ(rig.tab(0).profile_id(), "p-1");
     EXPECT_EQ(rig.window.reentry_refused, 0);
 }
 
@@ -249,13 +251,13 @@ TEST(Finish, ConnectsToThePickedProfileWhenTwoShareAnId) {
     finish_connection_manager(rig.ws, rig.saves, m);
     ASSERT_EQ(rig.starter.commands.size(), 1u);
     EXPECT_EQ(rig.starter.commands[0], "cmd /k echo second");
-    EXPECT_EQ(rig.tab(0).title, "Copied by hand");
+    EXPECT_EQ(rig.tab(0).title(), "Copied by hand");
 }
 
 TEST(Finish, AnUnchangedListIsNotWritten) {
     core::testing::ScratchDir dir;
     Rig rig;
-    rig.state().config.data_dir = dir.path();
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.data_dir = dir.path(); });
     ConnectionManager m(sample());
     FakeSurface s;
     m.refresh(s);
@@ -358,7 +360,7 @@ TEST(SshHosts, DuplicateMakesAStoredSshProfileOfTheAlias) {
 TEST(SshHosts, ConnectRunsSshWithTheAliasAloneAndSavesNothing) {
     core::testing::ScratchDir dir;
     Rig rig;
-    rig.state().config.data_dir = dir.path();
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.data_dir = dir.path(); });
     ConnectionManager m(sample(), config_hosts());
     FakeSurface s;
     m.refresh(s);
@@ -374,7 +376,7 @@ TEST(SshHosts, ConnectRunsSshWithTheAliasAloneAndSavesNothing) {
     ASSERT_EQ(rig.starter.commands.size(), 1u);
     EXPECT_EQ(rig.starter.commands[0], "C:\\Windows\\System32\\OpenSSH\\ssh.exe web");
     EXPECT_EQ(rig.titles(), (std::vector<std::string>{"web"}));
-    EXPECT_EQ(rig.tab(0).profile_id, std::nullopt);
+    EXPECT_EQ(rig.tab(0).profile_id(), std::nullopt);
     EXPECT_FALSE(core::platform_file_system().exists(dir / "profiles.json"));
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "fake_launch_system.hpp"
+#include "states.hpp"
 #include "test_dirs.hpp"
 #include "tolvar/app/command_runner.hpp"
 #include "tolvar/app/workspace.hpp"
@@ -164,12 +165,12 @@ struct Rig {
     TabId id(std::size_t position) { return state().tabs().at(position).id(); }
     std::vector<std::string> titles() {
         std::vector<std::string> out;
-        for (const Tab& t : state().tabs()) out.push_back(t.title);
+        for (const Tab& t : state().tabs()) out.push_back(t.title());
         return out;
     }
     std::vector<std::string> notices() {
         std::vector<std::string> out;
-        for (const Notice& n : state().notices.shown()) out.push_back(n.text);
+        for (const Notice& n : state().notices().shown()) out.push_back(n.text);
         return out;
     }
     void open(int n = 1) {

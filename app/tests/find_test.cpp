@@ -94,36 +94,36 @@ TEST(MatchSpans, VisibleLinesShowTheirPartsAndTheCurrentOne) {
 
 TEST(FindBox, ScrollsToTheMatchStaysThereWhenClosedAndGoesWithItsTab) {
     testing::Rig rig;
-    EXPECT_FALSE(open_find(rig.state()));  // no tab
+    EXPECT_FALSE(rig.state().open_find());  // no tab
     rig.open(2);
     rig.state().set_active(rig.id(0));
     Tab& tab = rig.tab(0);
-    tab.session->model().with([](pty::TerminalModel& m) {
+    tab.session()->model().with([](pty::TerminalModel& m) {
         m.feed("MARKER here\r\n");
         for (int i = 0; i < 100; ++i) m.feed("n\r\n");
     });
-    ASSERT_TRUE(open_find(rig.state()));
+    ASSERT_TRUE(rig.state().open_find());
     set_find_query(rig.state(), "marker");
     EXPECT_EQ(find_status(rig.state()), "1 of 1");
     const auto in_view = [&] {
         const HistoryExtent h = history_extent(tab);
-        const pty::LineNumber top = tab.scroll.top_line(h);
+        const pty::LineNumber top = tab.scroll().top_line(h);
         return top <= 0 && 0 < top + h.rows;  // the marker is line 0
     };
     EXPECT_TRUE(in_view());
-    tab.scroll.to_live();
+    tab.scroll().to_live();
     step_find(rig.state(), false);  // wraps onto the same match, and scrolls to it again
     EXPECT_TRUE(in_view());
-    close_find(rig.state());
+    rig.state().close_find();
     EXPECT_EQ(find_status(rig.state()), "");
     EXPECT_TRUE(in_view());
 
-    ASSERT_TRUE(open_find(rig.state()));
+    ASSERT_TRUE(rig.state().open_find());
     set_find_query(rig.state(), "n");
     // The view is still on lines 0-23: the last match in it is current.
     EXPECT_EQ(find_status(rig.state()), "23 of 100");
     rig.ws.close_tab(rig.id(0));
-    EXPECT_FALSE(rig.state().find);
+    EXPECT_FALSE(rig.state().find());
 }
 
 TEST(FindBox, LayoutStaysInsideAPaneOfAnySize) {

@@ -30,21 +30,25 @@ struct Input : ::testing::Test {
     AppState& state() { return rig.state(); }
     Tab& tab(std::size_t i = 0) { return rig.tab(i); }
     std::string& written(std::size_t i = 0) {
-        return static_cast<testing::FakeSession&>(*tab(i).session).written;
+        return static_cast<testing::FakeSession&>(*tab(i).session()).written;
     }
     void type(std::u16string_view text, Modifiers m = k_none) {
         for (char16_t unit : text) input.character(unit, m);
     }
     void press(VirtualKey key, Modifiers m = k_none) { input.key_down(key, m); }
     void alias(std::string name, std::string expansion, bool enter) {
-        state().config.aliases.push_back({std::move(name), std::move(expansion), enter});
+        testing::configure(state(), [&](core::LoadedConfig& c) {
+            c.aliases.push_back({std::move(name), std::move(expansion), enter});
+        });
     }
     // The tab's session echoes what it is sent, as a shell's prompt does.
-    void echo(std::size_t i = 0) { static_cast<testing::FakeSession&>(*tab(i).session).echo = true; }
+    void echo(std::size_t i = 0) {
+        static_cast<testing::FakeSession&>(*tab(i).session()).echo = true;
+    }
     // The output notice of the tab's session.
-    void output(std::size_t i = 0) { rig.ws.session_output(tab(i).session->id()); }
+    void output(std::size_t i = 0) { rig.ws.session_output(tab(i).session()->id()); }
     void feed(std::string_view bytes, std::size_t i = 0) {
-        tab(i).session->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
+        tab(i).session()->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
     }
 };
 
@@ -54,23 +58,23 @@ TEST_F(Input, TypedTextIsTrackedRecordedThenSent) {
     echo();
     type(u"echo hi\r");
     EXPECT_EQ(written(), "echo hi\r");
-    EXPECT_EQ(tab().history, (Lines{"echo hi"}));
-    EXPECT_EQ(tab().input_line, "");
+    EXPECT_EQ(tab().typed().history(), (Lines{"echo hi"}));
+    EXPECT_EQ(tab().typed().text(), "");
 }
 
 TEST_F(Input, BackspaceAndControlCharacters) {
     type(u"ab\b");  // Windows' Backspace character
     EXPECT_EQ(written(), "ab\x7f");
-    EXPECT_EQ(tab().input_line, "a");
+    EXPECT_EQ(tab().typed().text(), "a");
     type(u"\x7f", k_ctrl);  // Windows' Ctrl+Backspace
     EXPECT_EQ(written(), "ab\x7f\x08");
     type(u"xyz");
     type(u"\x03", k_ctrl);
-    EXPECT_EQ(tab().input_line, "");
+    EXPECT_EQ(tab().typed().text(), "");
     type(u"\x03", k_ctrl_shift);
     EXPECT_EQ(written(), "ab\x7f\x08xyz\x03");
     type(u"\r");
-    EXPECT_TRUE(tab().history.empty());
+    EXPECT_TRUE(tab().typed().history().empty());
 }
 
 TEST_F(Input, SurrogatePairsAreSentAsOneCharacter) {
@@ -78,14 +82,15 @@ TEST_F(Input, SurrogatePairsAreSentAsOneCharacter) {
     EXPECT_EQ(written(), "");
     type(u"\xDE00");
     EXPECT_EQ(written(), "\xF0\x9F\x98\x80");
-    EXPECT_EQ(tab().input_line, "\xF0\x9F\x98\x80");
+    EXPECT_EQ(tab().typed().text(), "\xF0\x9F\x98\x80");
 }
 
 TEST_F(Input, TypingEndsTheMouseSelection) {
-    state().selection.state = SelectionState::Finished;
+    state().start_selection({tab().id(), {0, 0}, {0, 2}});
+    state().finish_selection_drag();
     const int before = rig.window.invalidates;
     type(u"a");
-    EXPECT_EQ(state().selection.state, SelectionState::None);
+    EXPECT_EQ(state().selection().state, SelectionState::None);
     EXPECT_GT(rig.window.invalidates, before);
 }
 
@@ -95,7 +100,8 @@ TEST_F(Input, ChromeTabKeysDecideWhetherCtrlTReachesTheShell) {
     EXPECT_EQ(state().tabs().size(), 2u);
     EXPECT_EQ(written(0) + written(1), "");
 
-    state().config.settings.keys.chrome_tab_keys = false;
+    testing::configure(state(),
+                       [&](core::LoadedConfig& c) { c.settings.keys.chrome_tab_keys = false; });
     press(vk::letter('T'), k_ctrl);
     type(u"\x14", k_ctrl);
     EXPECT_EQ(state().tabs().size(), 2u);
@@ -128,8 +134,8 @@ TEST_F(Input, BroadcastingGroupsReceiveEveryKeystroke) {
     for (std::size_t i : {0, 1, 2}) EXPECT_EQ(written(i), "ls\r\x1b[A") << i;
     EXPECT_EQ(written(3), "");
     // Only the active tab tracks and records.
-    EXPECT_EQ(tab(0).history, (Lines{"ls"}));
-    EXPECT_TRUE(tab(1).history.empty());
+    EXPECT_EQ(tab(0).typed().history(), (Lines{"ls"}));
+    EXPECT_TRUE(tab(1).typed().history().empty());
 }
 
 // ------------------------------------------------------------ a tab whose program ended
@@ -140,9 +146,11 @@ TEST_F(Input, AnEndedTabSendsNothingAnywhereAndTracksNothing) {
     for (std::size_t i : {1, 2}) state().set_tab_group(rig.id(i), web);
     state().set_active(rig.id(1));
     rig.ws.toggle_group_broadcast(web);
-    rig.ws.session_ended(tab(1).session->id(), pty::SessionEnd{3});
-    ASSERT_TRUE(tab(1).ended);
-    state().config.quick_keys.push_back({"Ctrl+Shift+F9", core::SendText{"deploy\r"}});
+    rig.ws.session_ended(tab(1).session()->id(), pty::SessionEnd{3});
+    ASSERT_TRUE(tab(1).ended());
+    testing::configure(state(), [&](core::LoadedConfig& c) {
+        c.quick_keys.push_back({"Ctrl+Shift+F9", core::SendText{"deploy\r"}});
+    });
     port.clipboard = "rm -rf build\n";
 
     type(u"ls\tx");
@@ -151,8 +159,8 @@ TEST_F(Input, AnEndedTabSendsNothingAnywhereAndTracksNothing) {
     rig.commands.execute(cmd::Paste{});
     type(u"\x7f");
     for (std::size_t i : {0, 1, 2}) EXPECT_EQ(written(i), "") << i;
-    EXPECT_TRUE(tab(1).history.empty());
-    EXPECT_EQ(tab(1).input_line, "");
+    EXPECT_TRUE(tab(1).typed().history().empty());
+    EXPECT_EQ(tab(1).typed().text(), "");
 
     // From a live tab of the group, the ended one is left out.
     state().set_active(rig.id(0));
@@ -165,17 +173,17 @@ TEST_F(Input, AnEndedTabSendsNothingAnywhereAndTracksNothing) {
 TEST_F(Input, EnterRestartsAnEndedTabAndEscClosesIt) {
     rig.open();
     const TabId first = rig.id(0);
-    rig.ws.session_ended(tab(0).session->id(), pty::SessionEnd{3});
-    const pty::SessionId ended_session = tab(0).session->id();
+    rig.ws.session_ended(tab(0).session()->id(), pty::SessionEnd{3});
+    const pty::SessionId ended_session = tab(0).session()->id();
     state().set_active(first);
     type(u"\r", k_shift);  // modifiers do not matter to Enter but Ctrl and Alt
     ASSERT_EQ(rig.id(0), first);
-    EXPECT_FALSE(tab(0).ended);
-    EXPECT_NE(tab(0).session->id(), ended_session);
+    EXPECT_FALSE(tab(0).ended());
+    EXPECT_NE(tab(0).session()->id(), ended_session);
     type(u"dir\r");
     EXPECT_EQ(written(0), "dir\r") << "the new session takes input";
 
-    rig.ws.session_ended(tab(1).session->id(), pty::SessionEnd{1});
+    rig.ws.session_ended(tab(1).session()->id(), pty::SessionEnd{1});
     state().set_active(rig.id(1));
     type(u"\x1b");
     ASSERT_EQ(state().tabs().size(), 1u);
@@ -192,11 +200,11 @@ TEST_F(Input, AliasExpandsOnTabReplacingItsNameAndRecordsTheLine) {
     echo();
     type(u"sudo gs\t");
     EXPECT_EQ(written(), "sudo gs\x7f\x7fgit status\r");
-    EXPECT_EQ(tab().input_line, "");
+    EXPECT_EQ(tab().typed().text(), "");
     // Sent with its Enter: recorded once its echo arrives.
-    EXPECT_TRUE(tab().history.empty());
+    EXPECT_TRUE(tab().typed().history().empty());
     output();
-    EXPECT_EQ(tab().history, (Lines{"sudo git status"}));
+    EXPECT_EQ(tab().typed().history(), (Lines{"sudo git status"}));
 }
 
 TEST_F(Input, AliasWithoutEnterLeavesTheExpandedLine) {
@@ -207,32 +215,33 @@ TEST_F(Input, AliasWithoutEnterLeavesTheExpandedLine) {
     EXPECT_EQ(written(),
               "\xC3\xA9t\x7f\x7f"
               "etcd");
-    EXPECT_EQ(tab().input_line, "etcd");
+    EXPECT_EQ(tab().typed().text(), "etcd");
     type(u" ll\t");
-    EXPECT_EQ(tab().input_line, "etcd first");
-    EXPECT_TRUE(tab().history.empty());
+    EXPECT_EQ(tab().typed().text(), "etcd first");
+    EXPECT_TRUE(tab().typed().history().empty());
 }
 
 TEST_F(Input, TabWithoutAnAliasCompletesThenSendsATab) {
     alias("gs", "git status", true);
     echo();
-    tab().history = {"git status", "git stash"};
+    tab().typed() = TypedLine({"git status", "git stash"});
     type(u"gs \t");  // the line ends in white space: no alias
     EXPECT_EQ(written(), "gs \t");
     written().clear();
     type(u"\x03", k_ctrl);
     type(u"git st\t");
     EXPECT_EQ(written(), "\x03git stash");
-    EXPECT_EQ(tab().input_line, "git stash");
+    EXPECT_EQ(tab().typed().text(), "git stash");
     type(u"\t");
     EXPECT_EQ(written(), "\x03git stash\t");
 }
 
 TEST_F(Input, AliasTriggerOffGoesToCompletion) {
-    state().config.settings.alias_trigger_tab = false;
+    testing::configure(state(),
+                       [&](core::LoadedConfig& c) { c.settings.alias_trigger_tab = false; });
     alias("gs", "git status", true);
     echo();
-    tab().history = {"gs -v"};
+    tab().typed() = TypedLine({"gs -v"});
     type(u"gs\t");
     EXPECT_EQ(written(), "gs -v");
 }
@@ -243,7 +252,7 @@ TEST_F(Input, PasteTurnsLineEndsIntoCarriageReturns) {
     port.clipboard = "a\r\nb\nc\r\r\n";
     press(vk::k_insert, k_shift);
     EXPECT_EQ(written(), "a\rb\rc\r\r");
-    EXPECT_EQ(tab().input_line, "");  // paste is not tracked
+    EXPECT_EQ(tab().typed().text(), "");  // paste is not tracked
 }
 
 TEST_F(Input, BracketedPasteWrapsAndCannotBeClosedEarly) {
@@ -291,7 +300,8 @@ TEST_F(Input, CtrlShiftCCopiesTheSelectionAndCtrlShiftVPastes) {
     feed("alpha beta\r\ngamma");
     press(vk::letter('C'), k_ctrl_shift);  // no selection: nothing, not the screen
     EXPECT_TRUE(port.copied.empty());
-    state().selection = {tab().id(), {0, 6}, {1, 2}, SelectionState::Finished};
+    state().start_selection({tab().id(), {0, 6}, {1, 2}});
+    state().finish_selection_drag();
     press(vk::letter('C'), k_ctrl_shift);
     EXPECT_EQ(port.copied, (Lines{"beta\ngam"}));
     EXPECT_EQ(written(), "");
@@ -306,7 +316,7 @@ TEST_F(Input, CtrlShiftCCopiesTheSelectionAndCtrlShiftVPastes) {
 
 // 100 numbered lines on a 24-row screen: 77 of them in history.
 std::uint64_t offset(const Tab& tab) {
-    return tab.scroll.offset(history_extent(tab));
+    return tab.scroll().offset(history_extent(tab));
 }
 
 TEST_F(Input, ViewKeysScrollWithoutSendingAndTypingReturnsToLive) {
@@ -324,11 +334,11 @@ TEST_F(Input, ViewKeysScrollWithoutSendingAndTypingReturnsToLive) {
     EXPECT_EQ(offset(tab()), 53u);
     EXPECT_EQ(written(), "");
     type(u"x");
-    EXPECT_TRUE(tab().scroll.live());
+    EXPECT_TRUE(tab().scroll().live());
     EXPECT_EQ(written(), "x");
     press(vk::k_home, k_ctrl_shift);
     press(vk::k_end, k_ctrl_shift);
-    EXPECT_TRUE(tab().scroll.live());
+    EXPECT_TRUE(tab().scroll().live());
 }
 
 TEST_F(Input, TheWheelScrollsItsPaneOrSendsCursorKeysOnTheAlternateScreen) {
@@ -337,11 +347,11 @@ TEST_F(Input, TheWheelScrollsItsPaneOrSendsCursorKeysOnTheAlternateScreen) {
     for (int i = 0; i < 100; ++i) feed("L\r\n", 1);
     input.wheel(rig.id(1), 120, 3);  // the pane under the pointer, not the active one
     EXPECT_EQ(offset(tab(1)), 3u);
-    EXPECT_TRUE(tab(0).scroll.live());
+    EXPECT_TRUE(tab(0).scroll().live());
     input.wheel(rig.id(1), -60, 3);  // half a notch is a line and a half: one now
     EXPECT_EQ(offset(tab(1)), 2u);
     input.wheel(rig.id(1), -60, 3);
-    EXPECT_TRUE(tab(1).scroll.live());
+    EXPECT_TRUE(tab(1).scroll().live());
     input.wheel(rig.id(1), 120, WheelAccumulator::k_page);
     EXPECT_EQ(offset(tab(1)), 24u);
     EXPECT_EQ(written(1), "");
@@ -360,37 +370,41 @@ TEST_F(Input, TheWheelScrollsItsPaneOrSendsCursorKeysOnTheAlternateScreen) {
 // ------------------------------------------------------------ quick keys
 
 TEST_F(Input, QuickKeysSendRecordAndReportDeletedTargets) {
-    auto& keys = state().config.quick_keys;
-    keys.push_back({"ctrl+shift+1", core::SendText{"uptime"}});
-    keys.push_back({"ctrl+shift+2", core::RunAlias{"gone"}});
-    keys.push_back({"ctrl+shift+3", core::RunAlias{"gs"}});
-    keys.push_back({"ctrl+shift+4", core::OpenProfile{"p-gone"}});
-    keys.push_back({"ctrl+shift+5", core::OpenProfile{"p-1"}});
-    keys.push_back({"alt+h", core::ShowHelp{}});
-    keys.push_back({"ctrl+alt+r", core::RenameTab{}});
+    testing::configure(state(), [](core::LoadedConfig& c) {
+        auto& keys = c.quick_keys;
+        keys.push_back({"ctrl+shift+1", core::SendText{"uptime"}});
+        keys.push_back({"ctrl+shift+2", core::RunAlias{"gone"}});
+        keys.push_back({"ctrl+shift+3", core::RunAlias{"gs"}});
+        keys.push_back({"ctrl+shift+4", core::OpenProfile{"p-gone"}});
+        keys.push_back({"ctrl+shift+5", core::OpenProfile{"p-1"}});
+        keys.push_back({"alt+h", core::ShowHelp{}});
+        keys.push_back({"ctrl+alt+r", core::RenameTab{}});
+    });
     alias("gs", "git status", true);
-    state().config.profiles.push_back({"p-1", "box", core::LocalShell{"pwsh"}});
+    testing::configure(state(), [&](core::LoadedConfig& c) {
+        c.profiles.push_back({"p-1", "box", core::LocalShell{"pwsh"}});
+    });
 
     echo();
     press('1', k_ctrl_shift);
     EXPECT_EQ(written(), "uptime");
     output();
-    EXPECT_EQ(tab().history, (Lines{"uptime"}));
+    EXPECT_EQ(tab().typed().history(), (Lines{"uptime"}));
     press('2', k_ctrl_shift);
     EXPECT_EQ(rig.window.errors, (Lines{"Quick key points to a deleted alias"}));
     press('3', k_ctrl_shift);
     EXPECT_EQ(written(), "uptimegit status\r");
     output();
-    EXPECT_EQ(tab().history, (Lines{"uptime", "git status"}));
+    EXPECT_EQ(tab().typed().history(), (Lines{"uptime", "git status"}));
     press('4', k_ctrl_shift);
     EXPECT_EQ(rig.window.errors.back(), "Quick key points to a deleted profile");
     press('5', k_ctrl_shift);
     ASSERT_EQ(state().tabs().size(), 2u);
-    EXPECT_EQ(tab(1).title, "box");
+    EXPECT_EQ(tab(1).title(), "box");
     // Windows reports Alt+letter as a system key; its character follows as
     // a system character, which the quick key takes too.
     EXPECT_TRUE(input.system_key_down(vk::letter('H'), {.alt = true}));
-    EXPECT_TRUE(state().help_visible);
+    EXPECT_TRUE(state().help_visible());
     EXPECT_TRUE(input.system_character());
     EXPECT_FALSE(input.system_character());
     press(vk::letter('R'), {.ctrl = true, .alt = true});
@@ -400,7 +414,9 @@ TEST_F(Input, QuickKeysSendRecordAndReportDeletedTargets) {
 // Pins a fault: a Ctrl+letter quick key also sent the control character
 // Windows makes of the same key press, so "ctrl+d" ended the shell.
 TEST_F(Input, AQuickKeysOwnCharacterNeverReachesTheShell) {
-    state().config.quick_keys.push_back({"ctrl+d", core::SendText{"date\r"}});
+    testing::configure(state(), [&](core::LoadedConfig& c) {
+        c.quick_keys.push_back({"ctrl+d", core::SendText{"date\r"}});
+    });
     press(vk::letter('D'), k_ctrl);
     type(u"\x04", k_ctrl);
     EXPECT_EQ(written(), "date\r");
@@ -418,9 +434,9 @@ TEST_F(Input, AQuickKeysOwnCharacterNeverReachesTheShell) {
 
 TEST_F(Input, HelpTogglesAndEscapeClosesItWithoutSending) {
     press(vk::k_f1, k_ctrl);
-    EXPECT_TRUE(state().help_visible);
+    EXPECT_TRUE(state().help_visible());
     type(u"\x1b");
-    EXPECT_FALSE(state().help_visible);
+    EXPECT_FALSE(state().help_visible());
     EXPECT_EQ(written(), "");
     type(u"\x1b");
     EXPECT_EQ(written(), "\x1b");
@@ -521,7 +537,8 @@ TEST_F(Input, SystemKeysTakeOnlyNavigationArrowsAndQuickKeys) {
     EXPECT_FALSE(input.system_key_down(vk::letter('T'), {.alt = true}));
     EXPECT_FALSE(input.key_up(vk::letter('T')));
     EXPECT_FALSE(input.key_up(vk::k_menu));
-    state().config.settings.keys.nav_modifier = "ctrl";
+    testing::configure(state(),
+                       [&](core::LoadedConfig& c) { c.settings.keys.nav_modifier = "ctrl"; });
     EXPECT_FALSE(input.system_key_down(vk::k_left, {.alt = true}));
     EXPECT_EQ(state().active_position(), 0u);
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "states.hpp"
 #include "tolvar/app/chords.hpp"
 
 namespace tolvar::app {
@@ -191,10 +192,12 @@ TEST(ReservedChord, QuickKeysCannotTakeShortcuts) {
 
 struct Routing : ::testing::Test {
     AppState state;
-    Routing() { state.config.settings = core::fresh_settings(); }
+    Routing() { state.replace_settings(core::fresh_settings()); }
     KeyRoute route(VirtualKey k, Modifiers m) { return route_key_down(state, k, m); }
     void quick(std::string chord) {
-        state.config.quick_keys.push_back({std::move(chord), core::QuickAction{core::ShowHelp{}}});
+        testing::configure(state, [&](core::LoadedConfig& c) {
+            c.quick_keys.push_back({std::move(chord), core::QuickAction{core::ShowHelp{}}});
+        });
     }
 };
 
@@ -215,25 +218,29 @@ TEST_F(Routing, QuickKeysMatchExactlyInStoredOrder) {
 TEST_F(Routing, ChordsAreReadAfreshOnEveryPress) {
     quick("ctrl+f5");
     EXPECT_EQ(route(0x74, k_ctrl), (KeyRoute{QuickKeyHit{0}}));
-    state.config.quick_keys[0].chord = "ctrl+f6";
+    testing::configure(state, [&](core::LoadedConfig& c) { c.quick_keys[0].chord = "ctrl+f6"; });
     EXPECT_EQ(route(0x74, k_ctrl), (KeyRoute{SendKey{"\x1b[15~"}}));
 }
 
 TEST_F(Routing, NavigationArrowsNeedExactlyTheNamedModifiers) {
-    state.config.settings.keys.nav_modifier = "ctrl+shift";
+    testing::configure(state,
+                       [&](core::LoadedConfig& c) { c.settings.keys.nav_modifier = "ctrl+shift"; });
     EXPECT_EQ(route(vk::k_right, k_ctrl_shift), (KeyRoute{NavArrow{1, 0}}));
     EXPECT_EQ(route(vk::k_right, k_ctrl), (KeyRoute{SendKey{"\x1b[C"}}));
-    state.config.settings.keys.nav_modifier = "alt+alt";
+    testing::configure(state,
+                       [&](core::LoadedConfig& c) { c.settings.keys.nav_modifier = "alt+alt"; });
     EXPECT_EQ(route(vk::k_up, k_alt), (KeyRoute{NavArrow{0, -1}}));
-    state.config.settings.keys.nav_modifier = "alt+bogus";
+    testing::configure(state,
+                       [&](core::LoadedConfig& c) { c.settings.keys.nav_modifier = "alt+bogus"; });
     EXPECT_EQ(route(vk::k_up, k_alt), (KeyRoute{SendKey{"\x1b[A"}}));
-    state.config.settings.keys.nav_modifier = "";
+    testing::configure(state, [&](core::LoadedConfig& c) { c.settings.keys.nav_modifier = ""; });
     EXPECT_EQ(route(vk::k_down, k_none), (KeyRoute{SendKey{"\x1b[B"}}));
 }
 
 TEST_F(Routing, BrowserKeysComeFirstAndSwallowTheRest) {
     state.set_view_mode(ViewMode::BrowseGroups);
-    state.config.settings.keys.nav_modifier = "ctrl";
+    testing::configure(state,
+                       [&](core::LoadedConfig& c) { c.settings.keys.nav_modifier = "ctrl"; });
     EXPECT_EQ(route(vk::k_left, k_none), (KeyRoute{BrowserKey{BrowserKey::Kind::Move, -1, 0}}));
     EXPECT_EQ(route(vk::k_down, k_none), (KeyRoute{BrowserKey{BrowserKey::Kind::Move, 0, 1}}));
     EXPECT_EQ(route(vk::k_return, k_none), (KeyRoute{BrowserKey{BrowserKey::Kind::Open}}));
@@ -276,7 +283,8 @@ TEST_F(Routing, ViewKeysGiveWayToQuickKeysAndNavigationArrows) {
     quick("ctrl+shift+v");
     EXPECT_EQ(route(key('C'), k_ctrl_shift), (KeyRoute{QuickKeyHit{1}}));
     EXPECT_EQ(route(key('V'), k_ctrl_shift), (KeyRoute{QuickKeyHit{2}}));
-    state.config.settings.keys.nav_modifier = "ctrl+shift";
+    testing::configure(state,
+                       [&](core::LoadedConfig& c) { c.settings.keys.nav_modifier = "ctrl+shift"; });
     EXPECT_EQ(route(vk::k_up, k_ctrl_shift), (KeyRoute{NavArrow{0, -1}}));
     EXPECT_EQ(route(vk::k_home, k_ctrl_shift), (KeyRoute{ViewKey::Oldest}));
     state.set_view_mode(ViewMode::BrowseGroups);
@@ -302,9 +310,10 @@ TEST_F(Routing, CharacterRules) {
     EXPECT_EQ(route_char(state, 0x09, k_none), CharRoute::TabKey);
     EXPECT_EQ(route_char(state, 0x09, k_shift), CharRoute::Ignore);  // the key table sent ESC [Z
     EXPECT_EQ(route_char(state, 0x1B, k_none), CharRoute::Text);
-    state.config.settings.keys.chrome_tab_keys = false;
+    testing::configure(state,
+                       [&](core::LoadedConfig& c) { c.settings.keys.chrome_tab_keys = false; });
     EXPECT_EQ(route_char(state, 0x14, k_ctrl), CharRoute::Text);
-    state.help_visible = true;
+    state.show_help();
     EXPECT_EQ(route_char(state, 0x1B, k_none), CharRoute::HideHelp);
     EXPECT_EQ(route_char(state, u'x', k_none), CharRoute::Text);
     state.set_view_mode(ViewMode::BrowseGroups);

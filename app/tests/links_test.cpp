@@ -200,7 +200,7 @@ struct OneTab {
     testing::Rig rig;
     explicit OneTab(std::string_view bytes) {
         rig.open();
-        rig.tab(0).session->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
+        rig.tab(0).session()->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
     }
     AppState& s() { return rig.state(); }
     LinkPress press(bool ctrl, int clicks, int col) {
@@ -235,12 +235,12 @@ TEST(LinkHover, TheTipShowsAHyperlinksTargetAndNoneForAUrlThatReadsAsItself) {
         "https://a.example/ \x1b]8;;https://b.example/\x07"
         "click\x1b]8;;\x07");
     ASSERT_TRUE(update_hovered_link(tab.s(), true, k_client, k_cell, k_96, px(3), py(0)));
-    ASSERT_TRUE(tab.s().hovered_link);
-    EXPECT_EQ(tab.s().hovered_link->tip, "");
+    ASSERT_TRUE(tab.s().hovered_link());
+    EXPECT_EQ(tab.s().hovered_link()->tip, "");
     ASSERT_TRUE(update_hovered_link(tab.s(), true, k_client, k_cell, k_96, px(20), py(0)));
-    EXPECT_EQ(tab.s().hovered_link->tip, "https://b.example/");
+    EXPECT_EQ(tab.s().hovered_link()->tip, "https://b.example/");
     EXPECT_TRUE(update_hovered_link(tab.s(), false, k_client, k_cell, k_96, px(20), py(0)));
-    EXPECT_FALSE(tab.s().hovered_link);
+    EXPECT_FALSE(tab.s().hovered_link());
 }
 
 TEST(LinkUnderline, OneLinePerRowInViewUnderTheLinksCells) {

@@ -121,17 +121,17 @@ TEST(TabMenu, ColourChoicesAndTheirChecks) {
     const int repaints = rig.window.invalidates;
     auto menu = *tab_menu(rig.state(), rig.id(0));
     choose(rig, menu, "Color/Red");
-    EXPECT_EQ(rig.tab(0).color, 0);
+    EXPECT_EQ(rig.tab(0).color(), 0);
     EXPECT_EQ(outline(submenu(tab_menu(rig.state(), rig.id(0)).value(), "Color"))[1], "Red*");
     choose(rig, menu, "Color/Gray");
-    EXPECT_EQ(rig.tab(0).color, 7);
+    EXPECT_EQ(rig.tab(0).color(), 7);
     choose(rig, menu, "Color/Default");
-    EXPECT_EQ(rig.tab(0).color, std::nullopt);
+    EXPECT_EQ(rig.tab(0).color(), std::nullopt);
     EXPECT_EQ(rig.window.invalidates, repaints + 3);
     EXPECT_EQ(rig.window.reentry_refused, 0);
 
     // A stored index beyond the palette is no colour: "Default" is checked.
-    rig.state().find_tab(rig.id(0))->color = 12;
+    rig.state().find_tab(rig.id(0))->set_color(12);
     EXPECT_EQ(outline(submenu(tab_menu(rig.state(), rig.id(0)).value(), "Color"))[0],
               "Default*");
 }
@@ -143,8 +143,8 @@ TEST(TabMenu, ChoicesFindTheirSubjectAgain) {
     // Another tab's session ended while the menu was open: positions moved.
     rig.ws.close_tab(rig.id(0));
     choose(rig, menu, "Color/Yellow");
-    EXPECT_EQ(rig.tab(1).color, 2);
-    EXPECT_EQ(rig.tab(0).color, std::nullopt);
+    EXPECT_EQ(rig.tab(1).color(), 2);
+    EXPECT_EQ(rig.tab(0).color(), std::nullopt);
 
     // The subject itself ended: the choice does nothing.
     rig.ws.close_tab(rig.id(1));
@@ -161,15 +161,15 @@ TEST(TabMenu, ClearScrollbackEmptiesOnlyItsTabAndSaveOutputAsksForAFile) {
     Rig rig;
     rig.open(2);
     for (std::size_t i : {0u, 1u}) {
-        rig.tab(i).session->model().with([](pty::TerminalModel& m) {
+        rig.tab(i).session()->model().with([](pty::TerminalModel& m) {
             for (int n = 0; n < 40; ++n) m.feed("line\r\n");
         });
     }
     Tab& tab = rig.tab(1);
-    tab.scroll.to_oldest(history_extent(tab));
+    tab.scroll().to_oldest(history_extent(tab));
     choose(rig, *tab_menu(rig.state(), rig.id(1)), "Clear scrollback");
     EXPECT_EQ(history_extent(tab).kept(), 0u);
-    EXPECT_TRUE(tab.scroll.live());
+    EXPECT_TRUE(tab.scroll().live());
     EXPECT_GT(history_extent(rig.tab(0)).kept(), 0u);
     choose(rig, *tab_menu(rig.state(), rig.id(0)), "Save output\xE2\x80\xA6");
     EXPECT_EQ(rig.port.saved, std::vector<TabId>{rig.id(0)});
@@ -180,15 +180,15 @@ TEST(TabMenu, RestartAndDuplicateActOnTheirSubject) {
     rig.ws.open_tab({.command = "pwsh", .group = "Web"});
     rig.open();
     const TabId subject = rig.id(0);
-    const pty::SessionId before = rig.tab(0).session->id();
+    const pty::SessionId before = rig.tab(0).session()->id();
     choose(rig, *tab_menu(rig.state(), subject), "Restart session");
     EXPECT_EQ(rig.id(0), subject);
-    EXPECT_NE(rig.tab(0).session->id(), before);
+    EXPECT_NE(rig.tab(0).session()->id(), before);
     EXPECT_EQ(rig.starter.commands.back(), "pwsh");
 
     choose(rig, *tab_menu(rig.state(), subject), "Duplicate tab");
     ASSERT_EQ(rig.state().tabs().size(), 3u);
-    EXPECT_EQ(rig.tab(1).command, "pwsh");
+    EXPECT_EQ(rig.tab(1).command(), "pwsh");
     EXPECT_EQ(rig.tab(1).group(), rig.tab(0).group());
     EXPECT_GT(rig.window.invalidates, 0);
 }
@@ -304,7 +304,9 @@ TEST(ThemeMenu, ListsTheSchemesWithTheOneInUseChecked) {
         "One Half Light", "Tango Dark",     "Tango Light"};
     EXPECT_EQ(outline(submenu(submenu(tab_menu(rig.state(), rig.id(0)).value(), "View"), "Theme")),
               fresh);
-    rig.state().appearance.palette = Palette(*find_theme("Tango Light"));
+    testing::configure(rig.state(), [](core::LoadedConfig& c) {
+        c.settings.theme.value = core::JsonValue::string("Tango Light");
+    });
     const Menu themes = submenu(view_menu(ViewMode::Single, "Tango Light", std::nullopt), "Theme");
     EXPECT_EQ(outline(themes)[0], "Default");
     EXPECT_EQ(outline(themes)[6], "Tango Light*");
@@ -319,81 +321,89 @@ TEST(ThemeMenu, AChoiceIsAppliedSavedAndRepainted) {
     core::testing::ScratchDir dir;
     Rig rig;
     rig.open();
-    rig.state().config.data_dir = dir.path();
-    rig.state().config.settings = core::fresh_settings();
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.data_dir = dir.path();
+        c.settings = core::fresh_settings();
+    });
     const int repaints = rig.window.invalidates;
     choose(rig, *tab_menu(rig.state(), rig.id(0)), "View/Theme/Solarized Light");
     EXPECT_EQ(rig.window.invalidates, repaints + 1);
-    EXPECT_EQ(rig.state().appearance.palette.theme(), *find_theme("Solarized Light"));
+    EXPECT_EQ(rig.state().appearance().palette.theme(), *find_theme("Solarized Light"));
     std::string expected = std::string(core::testing::k_fresh_settings_text);
     expected.insert(expected.size() - 2, ",\n  \"theme\": \"Solarized Light\"");
     EXPECT_EQ(core::testing::read_all(dir / "settings.json"), expected);
 
-    rig.state().config.settings.colors.value = core::parse_json(R"({"background":"#202020"})").root;
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.settings.colors.value = core::parse_json(R"({"background":"#202020"})").root;
+    });
     const GroupId g = rig.state().new_group_for(rig.id(0));
     choose(rig, *group_menu(rig.state(), g), "View/Theme/One Half Dark");
     EXPECT_EQ(rig.window.invalidates, repaints + 2);
-    const Theme& now = rig.state().appearance.palette.theme();
+    const Theme& now = rig.state().appearance().palette.theme();
     EXPECT_EQ(now.name, "One Half Dark");
     EXPECT_EQ(now.background, (Rgb{0x20, 0x20, 0x20}));
     EXPECT_EQ(now.foreground, find_theme("One Half Dark")->foreground);
     auto saved = core::read_settings_file(core::platform_file_system(), dir.path());
     ASSERT_TRUE(saved && *saved);
     EXPECT_EQ((*saved)->theme.value->text, "One Half Dark");
-    EXPECT_EQ((*saved)->colors, rig.state().config.settings.colors);
+    EXPECT_EQ((*saved)->colors, rig.state().config().settings.colors);
     EXPECT_EQ(rig.window.reentry_refused, 0);
 }
 
 TEST(TrayMenu, TogglesAreCheckedAndSavedAtOnce) {
     core::testing::ScratchDir dir;
     Rig rig;
-    rig.state().config.data_dir = dir.path();
-    rig.state().config.settings.close_to_tray = true;
-    rig.state().config.settings.track_history = false;
-    EXPECT_EQ(outline(tray_menu(rig.state().config.settings)),
-              (std::vector<std::string>{
-                  "Show tolvar", "---", "Close to tray*",
-                  "Restore previous sessions on start", "Track command history", "---",
-                  "Check for updates\xE2\x80\xA6", "Open settings folder",
-                  "Open logs folder", "Remote bridge\xE2\x80\xA6", "---", "Quit"}));
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.data_dir = dir.path();
+        c.settings.close_to_tray = true;
+        c.settings.track_history = false;
+    });
+    EXPECT_EQ(
+        outline(tray_menu(rig.state().config().settings)),
+        (std::vector<std::string>{"Show tolvar", "---", "Close to tray*",
+                                  "Restore previous sessions on start", "Track command history",
+                                  "---", "Check for updates\xE2\x80\xA6", "Open settings folder",
+                                  "Open logs folder", "Remote bridge\xE2\x80\xA6", "---", "Quit"}));
 
-    choose(rig, tray_menu(rig.state().config.settings), "Track command history");
-    EXPECT_EQ(outline(tray_menu(rig.state().config.settings))[4], "Track command history*");
+    choose(rig, tray_menu(rig.state().config().settings), "Track command history");
+    EXPECT_EQ(outline(tray_menu(rig.state().config().settings))[4], "Track command history*");
     auto saved = core::read_settings_file(core::platform_file_system(), dir.path());
     ASSERT_TRUE(saved && *saved);
     EXPECT_TRUE((*saved)->track_history);
     EXPECT_TRUE((*saved)->close_to_tray);
 
-    choose(rig, tray_menu(rig.state().config.settings), "Close to tray");
+    choose(rig, tray_menu(rig.state().config().settings), "Close to tray");
     saved = core::read_settings_file(core::platform_file_system(), dir.path());
     EXPECT_FALSE((*saved)->close_to_tray);
 
-    choose(rig, tray_menu(rig.state().config.settings), "Open settings folder");
-    choose(rig, tray_menu(rig.state().config.settings), "Check for updates\xE2\x80\xA6");
+    choose(rig, tray_menu(rig.state().config().settings), "Open settings folder");
+    choose(rig, tray_menu(rig.state().config().settings), "Check for updates\xE2\x80\xA6");
     EXPECT_EQ(rig.port.opened,
               (std::vector<std::string>{core::path_to_utf8(dir.path()), k_product_page}));
 }
 
 TEST(TrayMenu, WithoutADataDirectoryNothingIsWrittenOrOpened) {
     Rig rig;
-    choose(rig, tray_menu(rig.state().config.settings), "Restore previous sessions on start");
-    EXPECT_TRUE(rig.state().config.settings.restore_sessions_on_start !=
+    choose(rig, tray_menu(rig.state().config().settings), "Restore previous sessions on start");
+    EXPECT_TRUE(rig.state().config().settings.restore_sessions_on_start !=
                 core::fresh_settings().restore_sessions_on_start);
-    choose(rig, tray_menu(rig.state().config.settings), "Open settings folder");
+    choose(rig, tray_menu(rig.state().config().settings), "Open settings folder");
     EXPECT_TRUE(rig.port.opened.empty());
 }
 
 TEST(TrayMenu, RemoteBridgeBox) {
     Rig rig;
-    rig.state().config.settings.remote.bind_addr = "127.0.0.1:9";
-    choose(rig, tray_menu(rig.state().config.settings), "Remote bridge\xE2\x80\xA6");
+    testing::configure(rig.state(),
+                       [&](core::LoadedConfig& c) { c.settings.remote.bind_addr = "127.0.0.1:9"; });
+    choose(rig, tray_menu(rig.state().config().settings), "Remote bridge\xE2\x80\xA6");
     ASSERT_EQ(rig.port.boxes.size(), 1u);
     EXPECT_EQ(rig.port.boxes[0],
               "Remote bridge|The remote bridge is off. Turn it on in settings.json (\"remote\": "
               "{ \"enabled\": true }) to pair a phone on your LAN.\n\nListen address: "
               "127.0.0.1:9\nControl allowed: false");
-    rig.state().config.settings.remote.enabled = true;
-    EXPECT_EQ(remote_bridge_text(rig.state().config.settings.remote).find("enabled"), 21u);
+    testing::configure(rig.state(),
+                       [&](core::LoadedConfig& c) { c.settings.remote.enabled = true; });
+    EXPECT_EQ(remote_bridge_text(rig.state().config().settings.remote).find("enabled"), 21u);
 }
 
 }  // namespace

@@ -97,7 +97,7 @@ struct Mouse : ::testing::Test {
         release();
     }
     void feed(std::string_view bytes, std::size_t tab = 0) {
-        rig.tab(tab).session->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
+        rig.tab(tab).session()->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
     }
     std::vector<std::string>& copied() { return rig.port.copied; }
     static std::pair<int, int> centre(const Rect& r) {
@@ -155,7 +155,7 @@ TEST_F(Mouse, ThePlusOpensATabMiddleClosesRightOpensTheMenuOrPastes) {
 
     rig.port.clipboard = "ls\n";
     press(px(3), py(3), {}, MouseButton::Right);
-    EXPECT_EQ(static_cast<testing::FakeSession&>(*rig.tab(0).session).written, "ls\r");
+    EXPECT_EQ(static_cast<testing::FakeSession&>(*rig.tab(0).session()).written, "ls\r");
     // Every press ends an inline rename first.
     EXPECT_EQ(port.rename_ends, 4);
 }
@@ -169,7 +169,7 @@ TEST_F(Mouse, ACtrlDoubleOrTripleClickOnALinkOpensItOnce) {
     click(px(6), py(0), k_ctrl);
     EXPECT_EQ(rig.port.links, (std::vector<std::string>{"https://a.example/x"}));
     // The presses were the link's: none started a selection to copy.
-    EXPECT_EQ(state().selection.state, SelectionState::None);
+    EXPECT_EQ(state().selection().state, SelectionState::None);
     EXPECT_TRUE(copied().empty());
     EXPECT_FALSE(port.captured);
     // Another click later is a click of its own.
@@ -239,7 +239,7 @@ TEST_F(Mouse, APressTheApplicationTakesIsNotTheSelections) {
     press(px(0), py(0));
     mouse.move(at(px(4), py(0)));
     release();
-    EXPECT_EQ(state().selection.state, SelectionState::None);
+    EXPECT_EQ(state().selection().state, SelectionState::None);
     EXPECT_FALSE(port.captured);
     EXPECT_TRUE(copied().empty());
     EXPECT_EQ(port.rename_ends, 1);
@@ -262,7 +262,7 @@ struct MouseOverHistory : Mouse {
         for (int i = 0; i < 100; ++i) feed("line " + std::to_string(i) + "\r\n");
     }
     Tab& tab() { return rig.tab(0); }
-    std::uint64_t offset() { return tab().scroll.offset(history_extent(tab())); }
+    std::uint64_t offset() { return tab().scroll().offset(history_extent(tab())); }
     ScrollIndicator indicator() {
         const Pane pane = panes(state(), k_client, k_96).at(0);
         return scroll_indicator(pane.rect, text_rect(pane.rect, pane.caption, k_96),
@@ -271,7 +271,7 @@ struct MouseOverHistory : Mouse {
 };
 
 TEST_F(MouseOverHistory, TheIndicatorDragsTheViewUntilTheRelease) {
-    tab().scroll.scroll(history_extent(tab()), 40);
+    tab().scroll().scroll(history_extent(tab()), 40);
     const Rect thumb = indicator().thumb;
     const int x = (thumb.left + thumb.right) / 2;
     press(x, thumb.top + 1);
@@ -279,7 +279,7 @@ TEST_F(MouseOverHistory, TheIndicatorDragsTheViewUntilTheRelease) {
     // and selects nothing.
     EXPECT_NEAR(static_cast<double>(offset()), 40.0, 1.0);
     EXPECT_TRUE(port.captured);
-    EXPECT_EQ(state().selection.state, SelectionState::None);
+    EXPECT_EQ(state().selection().state, SelectionState::None);
     mouse.move(at(x, thumb.top + 1 + 3 * thumb.height()));
     const std::uint64_t dragged = offset();
     EXPECT_LT(dragged, 40u);
@@ -290,9 +290,9 @@ TEST_F(MouseOverHistory, TheIndicatorDragsTheViewUntilTheRelease) {
     EXPECT_TRUE(copied().empty());
 
     // Live, there is no indicator to grab: the press selects.
-    tab().scroll.to_live();
+    tab().scroll().to_live();
     press(x, thumb.top + 1);
-    EXPECT_EQ(state().selection.state, SelectionState::Selecting);
+    EXPECT_EQ(state().selection().state, SelectionState::Selecting);
     release();
 }
 
@@ -325,16 +325,16 @@ TEST_F(MouseOverHistory, TheWheelScrollsThePaneUnlessTheApplicationTakesIt) {
 
 TEST_F(Mouse, ANoticesTextShowsItWholeAndItsCloseMarkDismissesIt) {
     rig.notifier.notify("Could not start: the program was not found.");
-    const NoticeRow row = notice_rows(state().notices, k_client, k_96).at(0);
+    const NoticeRow row = notice_rows(state().notices(), k_client, k_96).at(0);
     const auto [tx, ty] = centre(row.text);
     // The double-click's second press is a click of its own.
     double_click(tx, ty);
     EXPECT_EQ(port.shown.size(), 2u);
     EXPECT_EQ(port.shown[0], "Could not start: the program was not found.");
-    EXPECT_EQ(state().selection.state, SelectionState::None);
+    EXPECT_EQ(state().selection().state, SelectionState::None);
     const auto [cx, cy] = centre(row.close_mark);
     click(cx, cy);
-    EXPECT_TRUE(state().notices.empty());
+    EXPECT_TRUE(state().notices().empty());
 }
 
 }  // namespace

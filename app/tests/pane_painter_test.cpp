@@ -357,8 +357,9 @@ TEST(Cursor, TheApplicationsShapeWinsAndBlinkingFollowsTheUsersChoice) {
 
 TEST(Overlay, GhostOnlyOnThePrimaryScreenCursorUnlessHidden) {
     Tab tab;
-    tab.input_line = "git st";
-    tab.suggestion = "git status";
+    tab.typed() = TypedLine({"git status"});
+    tab.typed().set_text("git st");
+    tab.typed().suggest(true);
     const Rect text{0, 0, 80, 64};  // 10 x 4 cells
     auto model = screen("$ git st", 4, 10);
     PaneOverlay overlay = pane_overlay(model, tab, text, k_cell, true);
@@ -390,8 +391,9 @@ TEST(Overlay, GhostOnlyOnThePrimaryScreenCursorUnlessHidden) {
 
 TEST(Overlay, NoGhostAfterTextTheSessionDidNotEcho) {
     Tab tab;
-    tab.input_line = "g";
-    tab.suggestion = "git status";
+    tab.typed() = TypedLine({"git status"});
+    tab.typed().set_text("g");
+    tab.typed().suggest(true);
     const Rect text{0, 0, 160, 64};
     auto model = screen("Password: ", 4, 20);
     EXPECT_TRUE(pane_overlay(model, tab, text, k_cell, true).ghost.empty());

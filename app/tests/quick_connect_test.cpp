@@ -40,9 +40,9 @@ TEST(QuickConnect, ReopensHoldingTheTextUntilItParses) {
     EXPECT_EQ(prompt.errors, (std::vector<std::string>{"invalid profile: port must be non-zero"}));
     ASSERT_EQ(rig.state().tabs().size(), 1u);
     const Tab& tab = rig.tab(0);
-    EXPECT_EQ(tab.title, "alice@srv1:2222");
-    EXPECT_TRUE(tab.custom_title);
-    EXPECT_EQ(tab.profile_id, std::nullopt);
+    EXPECT_EQ(tab.title(), "alice@srv1:2222");
+    EXPECT_TRUE(tab.custom_title());
+    EXPECT_EQ(tab.profile_id(), std::nullopt);
     EXPECT_EQ(tab.group(), std::nullopt);
     EXPECT_EQ(rig.starter.commands[0],
               "C:\\Windows\\System32\\OpenSSH\\ssh.exe -p 2222 alice@srv1");

@@ -21,23 +21,23 @@ TEST(Resume, DeletedProfileReopensAsALocalShellKeepingTheRecord) {
     ASSERT_TRUE(resume_sessions(rig.ws, {core::SessionRecord{"s-1", "p-gone", "old", "Ops", 2}}));
     const Tab& tab = rig.tab(0);
     EXPECT_EQ(rig.starter.commands[0], std::nullopt);
-    EXPECT_EQ(tab.title, "old");
-    EXPECT_EQ(tab.record_id, "s-1");
-    EXPECT_EQ(tab.color, 2);
-    EXPECT_FALSE(tab.profile_id);
+    EXPECT_EQ(tab.title(), "old");
+    EXPECT_EQ(tab.record_id(), "s-1");
+    EXPECT_EQ(tab.color(), 2);
+    EXPECT_FALSE(tab.profile_id());
     EXPECT_EQ(rig.state().groups().at(0).name, "Ops");
 }
 
 TEST(Resume, ProfileFillsWhatTheRecordLacks) {
     Rig rig;
-    rig.state().config.profiles = {ssh_profile()};
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.profiles = {ssh_profile()}; });
     ASSERT_TRUE(resume_sessions(rig.ws, {core::SessionRecord{"s-1", "p-ssh"}}));
     const Tab& tab = rig.tab(0);
     EXPECT_EQ(rig.starter.commands[0], "C:\\Windows\\System32\\OpenSSH\\ssh.exe web01");
-    EXPECT_EQ(tab.title, "web01");
-    EXPECT_TRUE(tab.custom_title);  // saved from now on as an explicit title
-    EXPECT_EQ(tab.color, 4);
-    EXPECT_EQ(tab.profile_id, "p-ssh");
+    EXPECT_EQ(tab.title(), "web01");
+    EXPECT_TRUE(tab.custom_title());  // saved from now on as an explicit title
+    EXPECT_EQ(tab.color(), 4);
+    EXPECT_EQ(tab.profile_id(), "p-ssh");
     EXPECT_EQ(rig.state().groups().at(0).name, "Web");
 }
 
@@ -45,9 +45,9 @@ TEST(Resume, ProfileFillsWhatTheRecordLacks) {
 // one used to leave that file behind in the temporary folder at every start.
 TEST(Resume, OutsideClientsAndBrokenPlansAreSkippedWithoutLeavingFiles) {
     Rig rig;
-    rig.state().config.profiles = {{"p-rdp", "desk", core::Rdp{"h"}},
-                                   {"p-vnc", "view", core::Vnc{"h"}},
-                                   {"p-bad", "b", core::Ssh{""}}};
+    rig.state().replace_profiles({{"p-rdp", "desk", core::Rdp{"h"}},
+                                  {"p-vnc", "view", core::Vnc{"h"}},
+                                  {"p-bad", "b", core::Ssh{""}}});
     EXPECT_FALSE(resume_sessions(
         rig.ws, {core::SessionRecord{"s-1", "p-rdp"}, core::SessionRecord{"s-2", "p-vnc"},
                  core::SessionRecord{"s-3", "p-bad"}}));
@@ -61,13 +61,15 @@ TEST(Resume, ASerialProfileOpensItsPortAgain) {
     Rig rig;
     core::Serial stored{"COM9"};
     stored.parity.value = core::JsonValue::string("EVEN");
-    rig.state().config.profiles = {{"p-s", "Board", stored}};
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.profiles = {{"p-s", "Board", stored}};
+    });
     ASSERT_TRUE(resume_sessions(rig.ws, {core::SessionRecord{"s-1", "p-s"}}));
     proto::SerialLine line{"COM9"};
     line.parity = proto::Parity::Even;
     EXPECT_EQ(rig.starter.serials.at(0), line);
-    EXPECT_EQ(rig.tab(0).profile_id, "p-s");
-    EXPECT_EQ(rig.tab(0).title, "Board");
+    EXPECT_EQ(rig.tab(0).profile_id(), "p-s");
+    EXPECT_EQ(rig.tab(0).title(), "Board");
 }
 
 TEST(Resume, SharedGroupNamesShareOneGroupAndSitTogether) {
@@ -76,10 +78,10 @@ TEST(Resume, SharedGroupNamesShareOneGroupAndSitTogether) {
                              core::SessionRecord{"c", {}, {}, "G"}});
     AppState& s = rig.state();
     ASSERT_EQ(s.groups().size(), 1u);
-    EXPECT_EQ(rig.tab(0).record_id, "a");
-    EXPECT_EQ(rig.tab(1).record_id, "c");
-    EXPECT_EQ(rig.tab(2).record_id, "b");
-    EXPECT_EQ(s.active_tab()->record_id, "c");  // the last one opened
+    EXPECT_EQ(rig.tab(0).record_id(), "a");
+    EXPECT_EQ(rig.tab(1).record_id(), "c");
+    EXPECT_EQ(rig.tab(2).record_id(), "b");
+    EXPECT_EQ(s.active_tab()->record_id(), "c");  // the last one opened
 }
 
 TEST(Resume, FailedStartsCountAsNothingAndAreTold) {
@@ -100,7 +102,7 @@ TEST(Resume, TheListIsSavedOnceAndTheBackupKeepsThePreviousList) {
     for (int i = 0; i < 30; ++i) records.push_back({"s-" + std::to_string(i)});
     ASSERT_TRUE(core::save_sessions(core::platform_file_system(), dir.path(), records));
     Rig rig;
-    rig.state().config.data_dir = dir.path();
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.data_dir = dir.path(); });
     ASSERT_TRUE(resume_sessions(rig.ws, core::load_sessions(rig.fs, dir.path()).sessions));
     EXPECT_EQ(rig.state().tabs().size(), 30u);
     EXPECT_EQ(rig.fs.writes, 1);

@@ -21,9 +21,11 @@ struct Scheduled {
     core::testing::FaultyFileSystem fs;
     SaveSchedule saves{cell, window, fs};
 
-    Scheduled() { state().config.data_dir = dir.path(); }
+    Scheduled() {
+        testing::configure(state(), [&](core::LoadedConfig& c) { c.data_dir = dir.path(); });
+    }
     AppState& state() { return cell.unguarded(); }
-    std::size_t notices() { return state().notices.shown().size(); }
+    std::size_t notices() { return state().notices().shown().size(); }
     bool saved(const char* name) { return std::filesystem::exists(dir / name); }
 };
 
@@ -32,7 +34,7 @@ struct Scheduled {
 TEST(Saving, AFailureIsToldOnceKeptAndWrittenAtTheNextSavePoint) {
     core::testing::ScratchDir dir;
     Rig rig;
-    rig.state().config.data_dir = dir.path();
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.data_dir = dir.path(); });
     rig.fs.fail_writes = 1;
     rig.open(1);
     EXPECT_EQ(rig.notices(),
@@ -44,7 +46,8 @@ TEST(Saving, AFailureIsToldOnceKeptAndWrittenAtTheNextSavePoint) {
     EXPECT_FALSE(core::read_sessions_file(core::platform_file_system(), dir.path()).value());
 
     // Any later save point writes what waited, and the notice goes.
-    rig.state().config.settings.close_to_tray = false;
+    testing::configure(rig.state(),
+                       [&](core::LoadedConfig& c) { c.settings.close_to_tray = false; });
     rig.saves.save(ConfigFile::Settings);
     EXPECT_FALSE(
         core::read_settings_file(core::platform_file_system(), dir.path()).value()->close_to_tray);
@@ -67,7 +70,7 @@ TEST(Saving, WithoutADataDirectoryNothingIsWrittenOrTold) {
 TEST(SaveSchedule, AHeldSaveIsMadeByTheNextSavePointAfterTheHold) {
     core::testing::ScratchDir dir;
     Rig rig;
-    rig.state().config.data_dir = dir.path();
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.data_dir = dir.path(); });
     rig.saves.hold_session_list(true);
     rig.saves.save_session_list();
     EXPECT_FALSE(std::filesystem::exists(dir / "sessions.json"));
@@ -84,7 +87,7 @@ TEST(SaveSchedule, EachFilesFailureIsToldOnceAndRetriedByTheNextSavePoint) {
     s.fs.fail_writes = 2;  // settings.json now, and again at the next save point
     s.saves.save(ConfigFile::Settings);
     ASSERT_EQ(s.notices(), 1u);
-    EXPECT_EQ(s.state().notices.shown()[0].text,
+    EXPECT_EQ(s.state().notices().shown()[0].text,
               "Cannot save settings.json: injected failure. Nothing is lost: it is saved again "
               "at the next change.");
     EXPECT_EQ(s.window.invalidates, 1);
@@ -116,7 +119,7 @@ TEST(SaveSchedule, ASaveAskedForInsideAChangeWritesTheStateItLeaves) {
     s.cell.change([&](AppState& state) {
         s.saves.save(ConfigFile::Settings);
         EXPECT_EQ(s.fs.writes, 0);
-        state.config.settings.close_to_tray = false;
+        testing::configure(state, [&](core::LoadedConfig& c) { c.settings.close_to_tray = false; });
     });
     EXPECT_FALSE(core::read_settings_file(core::platform_file_system(), s.dir.path())
                      .value()

@@ -20,7 +20,7 @@ struct Screen {
     Screen() {
         rig.open(2);
         rig.state().set_active(rig.id(1));
-        rig.tab(1).session->model().with(
+        rig.tab(1).session()->model().with(
             [](pty::TerminalModel& m) { m.feed("first line\r\nsecond  \r\nthird"); });
     }
     AppState& s() { return rig.state(); }
@@ -30,7 +30,7 @@ struct Screen {
         auto done = finish_selection(s());
         if (!done) return std::nullopt;
         std::string text;
-        s().find_tab(done->tab)->session->model().with(
+        s().find_tab(done->tab)->session()->model().with(
             [&](const pty::TerminalModel& m) { text = selection_text(m, done->span); });
         return text;
     }
@@ -45,12 +45,12 @@ struct Screen {
     }
     std::string text_of(const SelectionSpan& span) {
         std::string text;
-        rig.tab(1).session->model().with(
+        rig.tab(1).session()->model().with(
             [&](const pty::TerminalModel& m) { text = selection_text(m, span); });
         return text;
     }
     void feed(std::string_view bytes) {
-        rig.tab(1).session->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
+        rig.tab(1).session()->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
     }
 };
 
@@ -60,8 +60,8 @@ constexpr ClickKind k_triple{3};
 TEST(Selection, DragCopiesTheCellsIncludingTheEndCell) {
     Screen screen;
     EXPECT_EQ(screen.drag(px(6), py(0), px(3), py(1)), "line\nseco");
-    EXPECT_EQ(screen.s().selection.state, SelectionState::Finished);
-    EXPECT_EQ(screen.s().selection.tab, screen.rig.id(1));
+    EXPECT_EQ(screen.s().selection().state, SelectionState::Finished);
+    EXPECT_EQ(screen.s().selection().tab, screen.rig.id(1));
     // Dragging up and left selects the same text.
     EXPECT_EQ(screen.drag(px(3), py(1), px(6), py(0)), "line\nseco");
     EXPECT_EQ(screen.drag(px(0), py(2), px(4), py(2)), "third");
@@ -72,15 +72,16 @@ TEST(Selection, ClickOnOneCellSelectsNothing) {
     EXPECT_TRUE(begin_selection(screen.s(), k_client, k_cell, k_96, px(2), py(0)));
     EXPECT_FALSE(extend_selection(screen.s(), k_client, k_cell, k_96, px(2) + 2, py(0) + 3));
     EXPECT_FALSE(finish_selection(screen.s()));
-    EXPECT_EQ(screen.s().selection.state, SelectionState::None);
+    EXPECT_EQ(screen.s().selection().state, SelectionState::None);
     EXPECT_FALSE(finish_selection(screen.s()));  // a release without a press
 }
 
 TEST(Selection, PointsBeforeTheTextOriginOrOutsidePanesSelectNothing) {
     Screen screen;
-    screen.s().selection.state = SelectionState::Finished;
+    screen.s().start_selection({screen.rig.id(0), {0, 0}, {0, 2}});
+    screen.s().finish_selection_drag();
     EXPECT_FALSE(begin_selection(screen.s(), k_client, k_cell, k_96, 5, py(0)));
-    EXPECT_EQ(screen.s().selection.state, SelectionState::None);
+    EXPECT_EQ(screen.s().selection().state, SelectionState::None);
     EXPECT_FALSE(begin_selection(screen.s(), k_client, k_cell, k_96, px(0), 39));
     screen.s().set_view_mode(ViewMode::BrowseGroups);  // no panes at all
     EXPECT_FALSE(begin_selection(screen.s(), k_client, k_cell, k_96, 300, 300));
@@ -90,12 +91,12 @@ TEST(Selection, PointerIsClampedToTheSelectionsPane) {
     Screen screen;
     screen.s().set_view_mode(ViewMode::TileAll);  // panes 0..500 and 500..1000
     ASSERT_TRUE(begin_selection(screen.s(), k_client, k_cell, k_96, 500 + 6 + 1, 34 + 28 + 1));
-    EXPECT_EQ(screen.s().selection.tab, screen.rig.id(1));
+    EXPECT_EQ(screen.s().selection().tab, screen.rig.id(1));
     EXPECT_TRUE(extend_selection(screen.s(), k_client, k_cell, k_96, 5000, 5000));
     // x clamped to 1000 - 7, y to 650 - 3.
-    EXPECT_EQ(screen.s().selection.end, (pty::LinePosition{(647 - 62) / 16, (993 - 506) / 8}));
+    EXPECT_EQ(screen.s().selection().end, (pty::LinePosition{(647 - 62) / 16, (993 - 506) / 8}));
     EXPECT_TRUE(extend_selection(screen.s(), k_client, k_cell, k_96, 0, 0));
-    EXPECT_EQ(screen.s().selection.end, (pty::LinePosition{0, 0}));
+    EXPECT_EQ(screen.s().selection().end, (pty::LinePosition{0, 0}));
     EXPECT_FALSE(extend_selection(screen.s(), k_client, k_cell, k_96, 0, 70));  // same cell
 }
 
@@ -111,16 +112,16 @@ TEST(Selection, HighlightOnlyForItsTabAndNeverInTheBrowser) {
     Screen screen;
     AppState& s = screen.s();
     const TabId first = screen.rig.id(0), second = screen.rig.id(1);
-    s.selection = {second, {0, 2}, {0, 5}, SelectionState::Selecting};
+    s.start_selection({second, {0, 2}, {0, 5}});
     EXPECT_TRUE(pane_selection(s, second));
     EXPECT_FALSE(pane_selection(s, first));
-    s.selection.end = s.selection.anchor;
+    s.move_selection(s.selection().anchor, s.selection().anchor);
     EXPECT_FALSE(pane_selection(s, second));
-    s.selection.end = {3, 3};
+    s.move_selection(s.selection().anchor, {3, 3});
     s.set_view_mode(ViewMode::BrowseGroups);
     EXPECT_FALSE(pane_selection(s, second));
     s.set_view_mode(ViewMode::Single);
-    clear_selection(s);
+    s.clear_selection();
     EXPECT_FALSE(pane_selection(s, second));
 }
 
@@ -128,7 +129,7 @@ TEST(Selection, ClosingATabClearsIt) {
     Screen screen;
     ASSERT_TRUE(screen.drag(px(0), py(0), px(4), py(0)));
     screen.rig.ws.close_tab(screen.rig.id(0));
-    EXPECT_EQ(screen.s().selection.state, SelectionState::None);
+    EXPECT_EQ(screen.s().selection().state, SelectionState::None);
 }
 
 // Pins a finished selection that jumped to another tab's text when a move
@@ -137,18 +138,18 @@ TEST(Selection, RegroupingAndReorderingKeepItOnItsTab) {
     Screen screen;
     testing::Rig& rig = screen.rig;
     rig.open(1);
-    rig.tab(2).session->model().with([](pty::TerminalModel& m) { m.feed("other text"); });
+    rig.tab(2).session()->model().with([](pty::TerminalModel& m) { m.feed("other text"); });
     rig.state().set_active(rig.id(1));
     ASSERT_EQ(screen.drag(px(0), py(0), px(4), py(0)), "first");
     const TabId selected = rig.id(1);
     const GroupId g = rig.state().new_group_for(rig.id(0));
     rig.state().set_tab_group(rig.id(2), g);  // the third tab moves in front of it
     ASSERT_EQ(rig.id(2), selected);
-    const MouseSelection& sel = rig.state().selection;
+    const MouseSelection& sel = rig.state().selection();
     ASSERT_EQ(sel.state, SelectionState::Finished);
     EXPECT_EQ(sel.tab, selected);
     std::string text;
-    rig.state().find_tab(sel.tab)->session->model().with([&](const pty::TerminalModel& m) {
+    rig.state().find_tab(sel.tab)->session()->model().with([&](const pty::TerminalModel& m) {
         text = selection_text(m, SelectionSpan(sel.anchor, sel.end));
     });
     EXPECT_EQ(text, "first");
@@ -160,17 +161,17 @@ TEST(Selection, StaysOnItsLinesThroughOutputAndIsClippedAsTheyAgeOut) {
     Screen screen;
     Tab& tab = screen.rig.tab(1);
     const auto feed = [&](int lines) {
-        tab.session->model().with([&](pty::TerminalModel& m) {
+        tab.session()->model().with([&](pty::TerminalModel& m) {
             for (int i = 0; i < lines; ++i) m.feed("\r\nn");
         });
     };
     feed(30);
-    tab.scroll.to_oldest(history_extent(tab));
+    tab.scroll().to_oldest(history_extent(tab));
     ASSERT_EQ(screen.drag(px(6), py(0), px(2), py(2)), "line\nsecond  \nthi");
-    const SelectionSpan span(screen.s().selection.anchor, screen.s().selection.end);
+    const SelectionSpan span(screen.s().selection().anchor, screen.s().selection().end);
     const auto text = [&] {
         std::string out;
-        tab.session->model().with(
+        tab.session()->model().with(
             [&](const pty::TerminalModel& m) { out = selection_text(m, span); });
         return out;
     };
@@ -180,7 +181,7 @@ TEST(Selection, StaysOnItsLinesThroughOutputAndIsClippedAsTheyAgeOut) {
     bool evicted = false;
     while (!evicted) {
         feed(1);
-        tab.session->model().with(
+        tab.session()->model().with(
             [&](const pty::TerminalModel& m) { evicted = m.history_begin() > 0; });
     }
     EXPECT_EQ(text(), "second  \nthi");
@@ -191,7 +192,7 @@ TEST(Selection, StaysOnItsLinesThroughOutputAndIsClippedAsTheyAgeOut) {
 TEST(SelectionUnits, DoubleClickTakesAWordAndTripleClickTheLine) {
     Screen screen;
     EXPECT_EQ(screen.click(k_double, px(7), py(0)), "line");
-    EXPECT_EQ(screen.s().selection.state, SelectionState::Finished);
+    EXPECT_EQ(screen.s().selection().state, SelectionState::Finished);
     EXPECT_EQ(screen.click(k_double, px(0), py(2)), "third");
     // A one-letter word is a selection too, though it covers one cell.
     screen.feed("\r\nx y");
@@ -205,7 +206,8 @@ TEST(SelectionUnits, DoubleClickTakesAWordAndTripleClickTheLine) {
 TEST(SelectionUnits, TripleClickTakesEveryWrappedRowOfTheLine) {
     Screen screen;
     std::uint16_t cols = 0;
-    screen.rig.tab(1).session->model().with([&](const pty::TerminalModel& m) { cols = m.cols(); });
+    screen.rig.tab(1).session()->model().with(
+        [&](const pty::TerminalModel& m) { cols = m.cols(); });
     const std::string long_line = std::string(cols, 'a') + "bbb tail";
     screen.feed("\r\n" + long_line + "\r\nnext");
     EXPECT_EQ(screen.click(k_triple, px(1), py(4)), long_line);
@@ -234,7 +236,7 @@ TEST(SelectionUnits, ShiftClickMovesTheFarEndOfTheSelection) {
     ASSERT_EQ(screen.click(k_double, px(7), py(0)), "line");
     EXPECT_EQ(screen.click(shift, px(1), py(2)), "line\nsecond  \nthird");
     // With nothing selected it is a plain click.
-    clear_selection(screen.s());
+    screen.s().clear_selection();
     EXPECT_FALSE(screen.click(shift, px(1), py(2)));
 }
 
@@ -260,7 +262,7 @@ TEST(SelectionUnits, HeldSelectionIsWhatTheCopyKeyTakes) {
     ASSERT_TRUE(held);
     EXPECT_EQ(held->tab, screen.rig.id(1));
     EXPECT_EQ(screen.text_of(held->span), "line");
-    clear_selection(screen.s());
+    screen.s().clear_selection();
     EXPECT_FALSE(held_selection(screen.s()));
 }
 

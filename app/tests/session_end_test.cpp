@@ -147,12 +147,13 @@ TEST(ExitLine, IsInTheDefaultLookWithTheReportsOffAndTheCursorHidden) {
 struct Ended : ::testing::Test {
     Rig rig;
     void set_rule(std::string_view rule) {
-        rig.state().config.settings.close_on_exit.value =
-            core::JsonValue::string(std::string(rule));
+        testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+            c.settings.close_on_exit.value = core::JsonValue::string(std::string(rule));
+        });
     }
     std::string screen(std::size_t position) {
         std::string text;
-        rig.tab(position).session->model().with(
+        rig.tab(position).session()->model().with(
             [&](const pty::TerminalModel& m) { text = m.visible_text(); });
         return text;
     }
@@ -161,8 +162,8 @@ struct Ended : ::testing::Test {
 
 TEST_F(Ended, GracefulClosesACleanExitAndKeepsAFailedOneUnderItsLine) {
     rig.open(3);
-    const pty::SessionId first = rig.tab(0).session->id();
-    const pty::SessionId second = rig.tab(1).session->id();
+    const pty::SessionId first = rig.tab(0).session()->id();
+    const pty::SessionId second = rig.tab(1).session()->id();
     rig.ws.session_ended(first, SessionEnd{0});
     ASSERT_EQ(rig.state().tabs().size(), 2u);
     EXPECT_EQ(rig.starter.closed, std::vector<pty::SessionId>{first});
@@ -171,7 +172,7 @@ TEST_F(Ended, GracefulClosesACleanExitAndKeepsAFailedOneUnderItsLine) {
     rig.ws.session_ended(second, SessionEnd{3});
     ASSERT_EQ(rig.state().tabs().size(), 2u);
     const Tab& kept = rig.tab(0);
-    EXPECT_EQ(kept.ended, SessionEnd{3});
+    EXPECT_EQ(kept.ended(), SessionEnd{3});
     EXPECT_NE(screen(0).find(exit_line(SessionEnd{3})), std::string::npos) << screen(0);
     EXPECT_GT(rig.window.invalidates, invalidates);
     EXPECT_EQ(marked_title(rig.state(), kept), "[ended] Terminal 2");
@@ -183,31 +184,35 @@ TEST_F(Ended, GracefulClosesACleanExitAndKeepsAFailedOneUnderItsLine) {
     rig.ws.session_ended(second, SessionEnd{0});
     rig.ws.session_ended(99, SessionEnd{0});
     EXPECT_EQ(rig.state().tabs().size(), 2u);
-    EXPECT_EQ(rig.tab(0).ended, SessionEnd{3});
+    EXPECT_EQ(rig.tab(0).ended(), SessionEnd{3});
 }
 
 TEST_F(Ended, AlwaysClosesEveryEndAndNeverNone) {
     rig.open(2);
     set_rule("always");
-    rig.ws.session_ended(rig.tab(0).session->id(), SessionEnd{3});
+    rig.ws.session_ended(rig.tab(0).session()->id(), SessionEnd{3});
     EXPECT_EQ(rig.state().tabs().size(), 1u);
-    rig.ws.session_ended(rig.tab(0).session->id(), SessionEnd{});
+    rig.ws.session_ended(rig.tab(0).session()->id(), SessionEnd{});
     EXPECT_TRUE(rig.state().tabs().empty());
     EXPECT_EQ(rig.window.destroyed, 1) << "the last tab closed ends the program";
 
     Rig other;
     other.open();
-    other.state().config.settings.close_on_exit.value = core::JsonValue::string("never");
-    other.ws.session_ended(other.tab(0).session->id(), SessionEnd{0});
+    testing::configure(other.state(), [&](core::LoadedConfig& c) {
+        c.settings.close_on_exit.value = core::JsonValue::string("never");
+    });
+    other.ws.session_ended(other.tab(0).session()->id(), SessionEnd{0});
     ASSERT_EQ(other.state().tabs().size(), 1u);
-    EXPECT_EQ(other.tab(0).ended, SessionEnd{0});
+    EXPECT_EQ(other.tab(0).ended(), SessionEnd{0});
     EXPECT_EQ(other.window.destroyed, 0);
 }
 
 TEST_F(Ended, AMalformedRuleKeepsAFailedTabAsGracefulDoes) {
     rig.open();
-    rig.state().config.settings.close_on_exit.value = json_of(core::JsonValue::Kind::Bool, true);
-    rig.ws.session_ended(rig.tab(0).session->id(), SessionEnd{2});
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.settings.close_on_exit.value = json_of(core::JsonValue::Kind::Bool, true);
+    });
+    rig.ws.session_ended(rig.tab(0).session()->id(), SessionEnd{2});
     EXPECT_EQ(rig.state().tabs().size(), 1u);
 }
 
@@ -215,14 +220,14 @@ TEST_F(Ended, AMalformedRuleKeepsAFailedTabAsGracefulDoes) {
 TEST_F(Ended, ATabWhoseTerminalFailedEndsWithTheReasonAndRestarts) {
     rig.open(2);
     const TabId id = rig.id(1);
-    const pty::SessionId failed = rig.tab(1).session->id();
-    rig.tab(1).input_line = "half typed";
-    rig.tab(1).session->model().with([](pty::TerminalModel&) { throw std::bad_alloc(); });
+    const pty::SessionId failed = rig.tab(1).session()->id();
+    rig.tab(1).typed().set_text("half typed");
+    rig.tab(1).session()->model().with([](pty::TerminalModel&) { throw std::bad_alloc(); });
     rig.ws.session_output(failed);
     const Tab& tab = rig.tab(1);
-    EXPECT_EQ(tab.ended, SessionEnd{});
-    EXPECT_FALSE(tab.session);
-    EXPECT_EQ(tab.input_line, "");
+    EXPECT_EQ(tab.ended(), SessionEnd{});
+    EXPECT_FALSE(tab.session());
+    EXPECT_EQ(tab.typed().text(), "");
     EXPECT_EQ(rig.starter.closed, std::vector<pty::SessionId>{failed});
     ASSERT_EQ(rig.notices().size(), 1u);
     EXPECT_EQ(rig.notices()[0],
@@ -231,17 +236,17 @@ TEST_F(Ended, ATabWhoseTerminalFailedEndsWithTheReasonAndRestarts) {
     EXPECT_EQ(marked_title(rig.state(), tab), "[ended] Terminal 2");
     // A paint finds it too, for a model that failed on the window's side
     // with no output to tell it; it is told once.
-    rig.tab(0).session->model().poison();
+    rig.tab(0).session()->model().poison();
     rig.ws.take_logs();
-    EXPECT_TRUE(rig.tab(0).ended);
+    EXPECT_TRUE(rig.tab(0).ended());
     EXPECT_EQ(rig.notices().size(), 2u);
     rig.ws.take_logs();
     EXPECT_EQ(rig.notices().size(), 2u);
 
     rig.ws.restart_tab(id);
-    ASSERT_TRUE(rig.tab(1).session);
-    EXPECT_FALSE(rig.tab(1).ended);
-    EXPECT_FALSE(rig.tab(1).session->model().poisoned());
+    ASSERT_TRUE(rig.tab(1).session());
+    EXPECT_FALSE(rig.tab(1).ended());
+    EXPECT_FALSE(rig.tab(1).session()->model().poisoned());
 }
 
 TEST_F(Ended, RestartKeepsTheTabsIdentityAndStartsItsCommandAgain) {
@@ -254,23 +259,23 @@ TEST_F(Ended, RestartKeepsTheTabsIdentityAndStartsItsCommandAgain) {
     Tab& tab = rig.tab(0);
     const TabId id = tab.id();
     const GroupId group = *tab.group();
-    tab.history = {"make", "make test"};
-    const pty::SessionId old_session = tab.session->id();
+    tab.typed() = TypedLine({"make", "make test"});
+    const pty::SessionId old_session = tab.session()->id();
     rig.ws.session_ended(old_session, SessionEnd{1});
-    ASSERT_TRUE(tab.ended);
+    ASSERT_TRUE(tab.ended());
 
     rig.ws.restart_tab(id);
     ASSERT_EQ(rig.state().tabs().size(), 2u);
     const Tab& again = rig.tab(0);
     EXPECT_EQ(again.id(), id);
-    EXPECT_EQ(again.title, "Build");
-    EXPECT_TRUE(again.custom_title);
-    EXPECT_EQ(again.color, 4);
+    EXPECT_EQ(again.title(), "Build");
+    EXPECT_TRUE(again.custom_title());
+    EXPECT_EQ(again.color(), 4);
     EXPECT_EQ(again.group(), group);
-    EXPECT_EQ(again.record_id, "s-1-2");
-    EXPECT_EQ(again.history, (std::vector<std::string>{"make", "make test"}));
-    EXPECT_FALSE(again.ended);
-    EXPECT_NE(again.session->id(), old_session);
+    EXPECT_EQ(again.record_id(), "s-1-2");
+    EXPECT_EQ(again.typed().history(), (std::vector<std::string>{"make", "make test"}));
+    EXPECT_FALSE(again.ended());
+    EXPECT_NE(again.session()->id(), old_session);
     EXPECT_EQ(rig.starter.commands.back(), "cmd.exe /c build.cmd");
     EXPECT_EQ(rig.starter.closed, std::vector<pty::SessionId>{old_session});
     EXPECT_EQ(screen(0), "") << "a fresh screen";
@@ -278,29 +283,35 @@ TEST_F(Ended, RestartKeepsTheTabsIdentityAndStartsItsCommandAgain) {
 
     // The old session's late end names nobody now.
     rig.ws.session_ended(old_session, SessionEnd{1});
-    EXPECT_FALSE(rig.tab(0).ended);
+    EXPECT_FALSE(rig.tab(0).ended());
 }
 
 TEST_F(Ended, RestartTakesTheProfileAsItIsNow) {
-    rig.state().config.profiles.push_back({"p-1", "web01", core::Ssh{"web01"}, "Web", 5});
-    rig.ws.open_profile(rig.state().config.profiles[0]);
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.profiles.push_back({"p-1", "web01", core::Ssh{"web01"}, "Web", 5});
+    });
+    rig.ws.open_profile(rig.state().config().profiles[0]);
     const TabId id = rig.id(0);
     // Mended after the failed connection.
-    std::get<core::Ssh>(rig.state().config.profiles[0].kind).host = "web02";
+    testing::configure(rig.state(), [](core::LoadedConfig& c) {
+        std::get<core::Ssh>(c.profiles[0].kind).host = "web02";
+    });
     rig.ws.restart_tab(id);
     EXPECT_EQ(rig.starter.commands.back(), "C:\\Windows\\System32\\OpenSSH\\ssh.exe web02");
-    EXPECT_EQ(rig.tab(0).title, "web01") << "the tab's title, not the profile's";
+    EXPECT_EQ(rig.tab(0).title(), "web01") << "the tab's title, not the profile's";
 
     // Broken: the tab stays as it was and the user is told.
-    std::get<core::Ssh>(rig.state().config.profiles[0].kind).host = "";
-    const pty::SessionId running = rig.tab(0).session->id();
+    testing::configure(rig.state(), [](core::LoadedConfig& c) {
+        std::get<core::Ssh>(c.profiles[0].kind).host = "";
+    });
+    const pty::SessionId running = rig.tab(0).session()->id();
     rig.ws.restart_tab(id);
-    EXPECT_EQ(rig.tab(0).session->id(), running);
+    EXPECT_EQ(rig.tab(0).session()->id(), running);
     EXPECT_EQ(rig.notices(),
               std::vector<std::string>{"Cannot connect: invalid profile: host is empty"});
 
     // Deleted: the command the tab ran.
-    rig.state().config.profiles.clear();
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.profiles.clear(); });
     rig.ws.restart_tab(id);
     EXPECT_EQ(rig.starter.commands.back(), "C:\\Windows\\System32\\OpenSSH\\ssh.exe web02");
 }
@@ -308,54 +319,61 @@ TEST_F(Ended, RestartTakesTheProfileAsItIsNow) {
 // A serial tab runs no program: its port is what opens, reopens on Enter and
 // is duplicated, always from the profile as it is now.
 TEST_F(Ended, ASerialTabOpensItsPortAgainAndALostPortKeepsTheTab) {
-    rig.state().config.settings.default_working_dir = "C:\\";
+    testing::configure(rig.state(),
+                       [&](core::LoadedConfig& c) { c.settings.default_working_dir = "C:\\"; });
     core::Serial stored{"COM3"};
     stored.baud.value = core::JsonValue::string("fast");
-    rig.state().config.profiles.push_back({"p-s", "Switch", stored, "Lab", {}});
-    rig.ws.open_profile(rig.state().config.profiles[0]);
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.profiles.push_back({"p-s", "Switch", stored, "Lab", {}});
+    });
+    rig.ws.open_profile(rig.state().config().profiles[0]);
     ASSERT_EQ(rig.state().tabs().size(), 1u);
     EXPECT_EQ(rig.starter.serials.back(), proto::SerialLine{"COM3"});
     EXPECT_EQ(rig.starter.commands.back(), std::nullopt);
     EXPECT_EQ(rig.starter.working_dirs.back(), std::nullopt);
-    EXPECT_EQ(rig.tab(0).title, "Switch");
-    EXPECT_EQ(rig.tab(0).serial, proto::SerialLine{"COM3"});
+    EXPECT_EQ(rig.tab(0).title(), "Switch");
+    EXPECT_EQ(rig.tab(0).serial(), proto::SerialLine{"COM3"});
     ASSERT_EQ(rig.notices().size(), 1u);
     EXPECT_EQ(rig.notices()[0].rfind("profiles.json: COM3: \"baud\" is \"fast\"", 0), 0u);
 
     // The port went away: an end with no code, which graceful keeps.
-    rig.ws.session_ended(rig.tab(0).session->id(), SessionEnd{});
-    ASSERT_TRUE(rig.tab(0).ended);
+    rig.ws.session_ended(rig.tab(0).session()->id(), SessionEnd{});
+    ASSERT_TRUE(rig.tab(0).ended());
     core::JsonValue fast;
     fast.kind = core::JsonValue::Kind::Uint;
     fast.uint_value = 115200;
-    std::get<core::Serial>(rig.state().config.profiles[0].kind).baud.value = fast;
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        std::get<core::Serial>(c.profiles[0].kind).baud.value = fast;
+    });
     rig.ws.restart_tab(rig.id(0));
-    EXPECT_FALSE(rig.tab(0).ended);
+    EXPECT_FALSE(rig.tab(0).ended());
     ASSERT_TRUE(rig.starter.serials.back());
     EXPECT_EQ(rig.starter.serials.back()->baud, 115200u);
 
     ASSERT_TRUE(rig.ws.duplicate_tab(rig.id(0)));
     EXPECT_EQ(rig.starter.serials.back()->baud, 115200u);
-    EXPECT_EQ(rig.tab(1).serial, rig.starter.serials.back());
+    EXPECT_EQ(rig.tab(1).serial(), rig.starter.serials.back());
 
     // Deleted: the port the tab had open; refused: the user is told.
-    rig.state().config.profiles[0].kind = core::Serial{"\\\\server\\share"};
-    const pty::SessionId running = rig.tab(0).session->id();
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.profiles[0].kind = core::Serial{"\\\\server\\share"};
+    });
+    const pty::SessionId running = rig.tab(0).session()->id();
     rig.ws.restart_tab(rig.id(0));
-    EXPECT_EQ(rig.tab(0).session->id(), running);
+    EXPECT_EQ(rig.tab(0).session()->id(), running);
     EXPECT_EQ(rig.notices().back(), "Cannot connect: invalid profile: port must be a name like "
                                     "COM3 or \\\\.\\COM10, not a path");
-    rig.state().config.profiles.clear();
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.profiles.clear(); });
     rig.ws.restart_tab(rig.id(0));
     EXPECT_EQ(rig.starter.serials.back()->baud, 115200u);
 }
 
 TEST_F(Ended, AFailedRestartKeepsTheEndedTab) {
     rig.open();
-    rig.ws.session_ended(rig.tab(0).session->id(), SessionEnd{3});
+    rig.ws.session_ended(rig.tab(0).session()->id(), SessionEnd{3});
     rig.starter.fail_next = "Cannot start cmd.exe: access is denied";
     rig.ws.restart_tab(rig.id(0));
-    EXPECT_EQ(rig.tab(0).ended, SessionEnd{3});
+    EXPECT_EQ(rig.tab(0).ended(), SessionEnd{3});
     EXPECT_EQ(rig.notices(), std::vector<std::string>{"Cannot start cmd.exe: access is denied"});
     rig.ws.restart_tab(TabId{77});  // gone: nothing
     EXPECT_EQ(rig.state().tabs().size(), 1u);
@@ -366,8 +384,8 @@ TEST_F(Ended, DuplicateOpensTheSameRightAfterInTheSameGroup) {
     rig.ws.open_tab({.group = "Web"});
     rig.open();  // no group, last
     const TabId original = rig.id(0);
-    rig.tab(0).color = 2;
-    rig.tab(0).history = {"ls"};
+    rig.tab(0).set_color(2);
+    rig.tab(0).typed() = TypedLine({"ls"});
 
     const std::optional<TabId> copy = rig.ws.duplicate_tab(original);
     ASSERT_TRUE(copy);
@@ -377,24 +395,26 @@ TEST_F(Ended, DuplicateOpensTheSameRightAfterInTheSameGroup) {
     const Tab& dup = rig.tab(1);
     EXPECT_EQ(dup.group(), rig.tab(0).group());
     EXPECT_EQ(rig.tab(2).group(), rig.tab(0).group()) << "the group's tabs stay together";
-    EXPECT_EQ(dup.color, 2);
+    EXPECT_EQ(dup.color(), 2);
     EXPECT_EQ(rig.starter.commands.back(), "pwsh");
-    EXPECT_EQ(dup.command, "pwsh");
-    EXPECT_NE(dup.record_id, rig.tab(0).record_id);
-    EXPECT_TRUE(dup.history.empty());
-    EXPECT_EQ(dup.title, "Terminal 4");
-    EXPECT_FALSE(dup.custom_title);
+    EXPECT_EQ(dup.command(), "pwsh");
+    EXPECT_NE(dup.record_id(), rig.tab(0).record_id());
+    EXPECT_TRUE(dup.typed().history().empty());
+    EXPECT_EQ(dup.title(), "Terminal 4");
+    EXPECT_FALSE(dup.custom_title());
     EXPECT_EQ(rig.state().active(), *copy);
 
     // A profile's tab: the profile again, with the tab's title.
-    rig.state().config.profiles.push_back({"p-1", "web01", core::Ssh{"web01"}, std::nullopt, 5});
-    rig.ws.open_profile(rig.state().config.profiles[0]);
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.profiles.push_back({"p-1", "web01", core::Ssh{"web01"}, std::nullopt, 5});
+    });
+    rig.ws.open_profile(rig.state().config().profiles[0]);
     const TabId profiled = rig.state().active();
     const std::optional<TabId> second = rig.ws.duplicate_tab(profiled);
     ASSERT_TRUE(second);
     const Tab& twin = *rig.state().find_tab(*second);
-    EXPECT_EQ(twin.profile_id, "p-1");
-    EXPECT_EQ(twin.title, "web01");
+    EXPECT_EQ(twin.profile_id(), "p-1");
+    EXPECT_EQ(twin.title(), "web01");
     EXPECT_EQ(rig.starter.commands.back(), "C:\\Windows\\System32\\OpenSSH\\ssh.exe web01");
     EXPECT_EQ(rig.state().position_of(*second), *rig.state().position_of(profiled) + 1);
 

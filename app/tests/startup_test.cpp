@@ -40,7 +40,7 @@ TEST(Startup, UnreadableFilesAreToldWithTheReasonAndTheCopy) {
         text.find("a copy is kept as " + core::path_to_utf8(dir / "profiles.json.unreadable")),
         std::string::npos)
         << text;
-    EXPECT_EQ(rig.state().config.data_dir, dir.path());
+    EXPECT_EQ(rig.state().config().data_dir, dir.path());
 }
 
 // The file keeps reading, and the value stays in it for the user to mend.
@@ -54,7 +54,7 @@ TEST(Startup, AnUnusableCloseOnExitIsToldAndTheFileStillApplies) {
     EXPECT_EQ(rig.notices(), (std::vector<std::string>{
                                  "settings.json: \"close_on_exit\" is \"nevr\", not "
                                  "\"graceful\", \"always\" or \"never\"; \"graceful\" is used"}));
-    EXPECT_TRUE(rig.state().config.settings.track_history);
+    EXPECT_TRUE(rig.state().config().settings.track_history);
     rig.saves.save(ConfigFile::Settings);
     EXPECT_NE(core::testing::read_all(dir / "settings.json").find(R"("close_on_exit": "nevr")"),
               std::string::npos);
@@ -75,22 +75,26 @@ TEST(Startup, TheLastRunsTabsReopenOrOneShellDoes) {
     core::testing::ScratchDir dir;
     ASSERT_TRUE(core::save_sessions(core::platform_file_system(), dir.path(), {{"s-1"}, {"s-2"}}));
     Rig resuming;
-    resuming.state().config.data_dir = dir.path();
-    resuming.state().config.settings.restore_sessions_on_start = true;
+    testing::configure(resuming.state(), [&](core::LoadedConfig& c) {
+        c.data_dir = dir.path();
+        c.settings.restore_sessions_on_start = true;
+    });
     open_first_tabs(resuming.ws, resuming.saves, resuming.notifier, resuming.fs);
     ASSERT_EQ(resuming.state().tabs().size(), 2u);
-    EXPECT_EQ(resuming.tab(1).record_id, "s-2");
+    EXPECT_EQ(resuming.tab(1).record_id(), "s-2");
 
     Rig off;  // resuming is off: the file is not read, one shell opens
-    off.state().config.data_dir = dir.path();
+    testing::configure(off.state(), [&](core::LoadedConfig& c) { c.data_dir = dir.path(); });
     open_first_tabs(off.ws, off.saves, off.notifier, off.fs);
     ASSERT_EQ(off.state().tabs().size(), 1u);
-    EXPECT_NE(off.tab(0).record_id, "s-1");
+    EXPECT_NE(off.tab(0).record_id(), "s-1");
 
     core::testing::write_all(dir / "sessions.json", "nonsense");
     Rig broken;
-    broken.state().config.data_dir = dir.path();
-    broken.state().config.settings.restore_sessions_on_start = true;
+    testing::configure(broken.state(), [&](core::LoadedConfig& c) {
+        c.data_dir = dir.path();
+        c.settings.restore_sessions_on_start = true;
+    });
     open_first_tabs(broken.ws, broken.saves, broken.notifier, broken.fs);
     EXPECT_EQ(broken.state().tabs().size(), 1u);
     ASSERT_EQ(broken.notices().size(), 1u);
@@ -113,8 +117,10 @@ TEST(Startup, AListHeldUntilTheFirstTabsKeepsTheLastRunsTabs) {
     core::testing::ScratchDir dir;
     ASSERT_TRUE(core::save_sessions(core::platform_file_system(), dir.path(), {{"s-1"}, {"s-2"}}));
     Rig rig;
-    rig.state().config.data_dir = dir.path();
-    rig.state().config.settings.restore_sessions_on_start = true;
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.data_dir = dir.path();
+        c.settings.restore_sessions_on_start = true;
+    });
     rig.saves.hold_session_list(true);
     rig.saves.save_session_list();  // the close's save
     rig.saves.save(ConfigFile::Settings);

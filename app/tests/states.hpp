@@ -8,13 +8,20 @@
 
 namespace tolvar::app::testing {
 
+// The configuration changed as if its files had held it at start; the
+// appearance follows its settings.
+template <class F>
+void configure(AppState& s, F edit) {
+    core::LoadedConfig config = s.config();
+    edit(config);
+    s.load_config(std::move(config));
+}
+
 // Tabs titled "T0", "T1", ..., the first one active.
 inline AppState with_tabs(std::size_t n) {
     AppState s;
     for (std::size_t i = 0; i < n; ++i) {
-        Tab t;
-        t.title = "T" + std::to_string(i);
-        s.add_tab(std::move(t));
+        s.add_tab(Tab({.title = "T" + std::to_string(i)}));
     }
     if (n > 0) s.set_active(s.tabs()[0].id());
     return s;

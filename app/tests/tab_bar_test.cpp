@@ -137,8 +137,8 @@ TEST(BarItems, CollapsedParentDoesNotHideAnExpandedChild) {
 TEST(BarLook, StripesFollowOwnAndGroupColours) {
     AppState s = with_tabs(3);
     const GroupId red = add_group(s, "R", {0, 1});  // first group: Red
-    s.find_tab(tab_at(s, 0))->color = 5;            // Blue
-    s.find_tab(tab_at(s, 2))->color = 5;
+    s.find_tab(tab_at(s, 0))->set_color(5);         // Blue
+    s.find_tab(tab_at(s, 2))->set_color(5);
     s.set_active(tab_at(s, 1));
     const BarItemLook own = bar_item_look(s, tab_at(s, 0));
     EXPECT_EQ(own.top_stripe, (Rgb{59, 120, 255}));
@@ -156,8 +156,8 @@ TEST(BarLook, StripesFollowOwnAndGroupColours) {
 
 TEST(BarLook, ColourIndexesAboveSevenDrawNoColour) {
     AppState s = with_tabs(2);
-    s.find_tab(tab_at(s, 0))->color = 100;
-    s.find_tab(tab_at(s, 1))->color = 8;
+    s.find_tab(tab_at(s, 0))->set_color(100);
+    s.find_tab(tab_at(s, 1))->set_color(8);
     EXPECT_EQ(bar_item_look(s, tab_at(s, 0)).top_stripe, std::nullopt);
     EXPECT_EQ(bar_item_look(s, tab_at(s, 0)).bottom_stripe, std::nullopt);
     EXPECT_EQ(bar_item_look(s, tab_at(s, 1)).top_stripe, std::nullopt);

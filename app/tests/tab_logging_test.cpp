@@ -28,16 +28,14 @@ struct Logging {
 
     std::vector<std::string> notices() {
         std::vector<std::string> out;
-        for (const Notice& n : cell.unguarded().notices.shown()) out.push_back(n.text);
+        for (const Notice& n : cell.unguarded().notices().shown()) out.push_back(n.text);
         return out;
     }
 };
 
 Tab tab_with_session(std::string title) {
-    Tab tab;
-    tab.title = std::move(title);
-    tab.session = std::make_unique<testing::FakeSession>(1, nullptr);
-    return tab;
+    return Tab(
+        {.title = std::move(title), .session = std::make_unique<testing::FakeSession>(1, nullptr)});
 }
 
 TEST(TabLogging, TheLogsFolderIsMadeWhenMissingAndWhatStopsItIsTold) {
@@ -46,13 +44,15 @@ TEST(TabLogging, TheLogsFolderIsMadeWhenMissingAndWhatStopsItIsTold) {
     EXPECT_TRUE(l.notices().empty());
 
     core::testing::ScratchDir data;
-    l.cell.unguarded().config.data_dir = data.path();
+    testing::configure(l.cell.unguarded(),
+                       [&](core::LoadedConfig& c) { c.data_dir = data.path(); });
     EXPECT_EQ(l.logs.logs_folder(), data / "logs");
     EXPECT_TRUE(std::filesystem::is_directory(data / "logs"));
 
     core::testing::ScratchDir blocked;
     std::ofstream(blocked / "logs") << "in the way";
-    l.cell.unguarded().config.data_dir = blocked.path();
+    testing::configure(l.cell.unguarded(),
+                       [&](core::LoadedConfig& c) { c.data_dir = blocked.path(); });
     EXPECT_EQ(l.logs.logs_folder(), std::nullopt);
     ASSERT_EQ(l.notices().size(), 1u);
     EXPECT_TRUE(l.notices()[0].starts_with("Cannot open " + core::path_to_utf8(blocked / "logs")))
@@ -68,19 +68,19 @@ TEST(TabLogging, ALogThatCannotStartIsToldAfterTheChangeOnly) {
     std::ofstream(data / "logs") << "in the way";
     Tab tab = tab_with_session("t");
     EXPECT_FALSE(l.logs.start(tab, data.path()));
-    EXPECT_FALSE(tab.log);
+    EXPECT_FALSE(tab.log());
     EXPECT_TRUE(l.notices().empty());
 
     l.logs.tell_pending();
     ASSERT_EQ(l.notices().size(), 1u);
     EXPECT_TRUE(l.notices()[0].starts_with("Cannot log to ")) << l.notices()[0];
-    l.cell.unguarded().notices.dismiss(l.cell.unguarded().notices.shown()[0].id);
+    l.cell.unguarded().dismiss_notice(l.cell.unguarded().notices().shown()[0].id);
     l.logs.tell_pending();
     EXPECT_TRUE(l.notices().empty());
 
     Tab ended;  // no session: nothing to log, and no failure
     EXPECT_TRUE(l.logs.start(ended, data.path()));
-    EXPECT_FALSE(ended.log);
+    EXPECT_FALSE(ended.log());
 }
 
 // The writer fails on its own thread, where the state cannot be touched: it
@@ -92,11 +92,11 @@ TEST(TabLogging, AFailedWriteWakesTheWindowAndTheNextTakeEndsTheLog) {
     l.logs.wake_from_writer = [&] { ++wakes; };
     Tab tab = tab_with_session("t");
     ASSERT_TRUE(l.logs.start(tab, data.path()));
-    ASSERT_TRUE(tab.log);
+    ASSERT_TRUE(tab.log());
     std::filesystem::remove_all(data / "logs");
 
     std::vector<std::string> told;
-    tab.session->model().with([](pty::TerminalModel& m) {
+    tab.session()->model().with([](pty::TerminalModel& m) {
         for (int i = 0; i < 30; ++i) m.feed("line\r\n");
     });
     l.logs.take(tab, told);
@@ -108,7 +108,7 @@ TEST(TabLogging, AFailedWriteWakesTheWindowAndTheNextTakeEndsTheLog) {
     EXPECT_EQ(wakes.load(), 1);
 
     l.logs.take(tab, told);
-    EXPECT_FALSE(tab.log);
+    EXPECT_FALSE(tab.log());
     ASSERT_EQ(told.size(), 1u);
     EXPECT_NE(told[0].find("stopped"), std::string::npos) << told[0];
 }
@@ -124,15 +124,15 @@ std::vector<std::filesystem::path> files_in(const std::filesystem::path& dir) {
 TEST(LogToFile, TheTabMenuStartsAndEndsALogOfWhatTheSessionShowed) {
     core::testing::ScratchDir data;
     testing::Rig rig;
-    rig.state().config.data_dir = data.path();
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.data_dir = data.path(); });
     rig.ws.open_tab({.title = "build: web"});
     const auto feed = [&](std::string_view bytes) {
-        rig.tab(0).session->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
+        rig.tab(0).session()->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
         rig.ws.take_logs();  // as a paint does
     };
     feed("before the log\r\n");
     rig.commands.execute(cmd::ToggleLog{rig.id(0)});
-    ASSERT_TRUE(rig.tab(0).log);
+    ASSERT_TRUE(rig.tab(0).log());
     // Held: a loop over the items of the returned menu itself read freed memory.
     const auto menu = tab_menu(rig.state(), rig.id(0));
     ASSERT_TRUE(menu);
@@ -144,7 +144,7 @@ TEST(LogToFile, TheTabMenuStartsAndEndsALogOfWhatTheSessionShowed) {
     for (int i = 0; i < 30; ++i) feed("\x1b[32mline " + std::to_string(i) + "\x1b[0m\r\n");
     feed("50%\r100%");
     rig.commands.execute(cmd::ToggleLog{rig.id(0)});
-    EXPECT_FALSE(rig.tab(0).log);
+    EXPECT_FALSE(rig.tab(0).log());
 
     const auto logs = files_in(data.path() / "logs");
     ASSERT_EQ(logs.size(), 1u);
@@ -163,11 +163,13 @@ TEST(LogToFile, TheTabMenuStartsAndEndsALogOfWhatTheSessionShowed) {
 TEST(LogToFile, AllSessionsLogFromTheStartAndATabClosedEndsItsLog) {
     core::testing::ScratchDir data;
     testing::Rig rig;
-    rig.state().config.data_dir = data.path();
-    rig.state().appearance.log_all_sessions = true;
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.data_dir = data.path();
+        c.settings.log_all_sessions.value = core::parse_json("true").root;
+    });
     rig.ws.open_tab({.title = "one"});
-    ASSERT_TRUE(rig.tab(0).log);
-    rig.tab(0).session->model().with([](pty::TerminalModel& m) { m.feed("echoed\r\n"); });
+    ASSERT_TRUE(rig.tab(0).log());
+    rig.tab(0).session()->model().with([](pty::TerminalModel& m) { m.feed("echoed\r\n"); });
     rig.ws.close_tab(rig.id(0));
     const auto logs = files_in(data.path() / "logs");
     ASSERT_EQ(logs.size(), 1u);
@@ -177,13 +179,13 @@ TEST(LogToFile, AllSessionsLogFromTheStartAndATabClosedEndsItsLog) {
 TEST(LogToFile, ARestartEndsTheLogAndStartsAnotherForTheNewSession) {
     core::testing::ScratchDir data;
     testing::Rig rig;
-    rig.state().config.data_dir = data.path();
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.data_dir = data.path(); });
     rig.open();
     rig.ws.toggle_log(rig.id(0));
-    rig.tab(0).session->model().with([](pty::TerminalModel& m) { m.feed("first run\r\n"); });
+    rig.tab(0).session()->model().with([](pty::TerminalModel& m) { m.feed("first run\r\n"); });
     rig.ws.restart_tab(rig.id(0));
-    ASSERT_TRUE(rig.tab(0).log);
-    rig.tab(0).session->model().with([](pty::TerminalModel& m) { m.feed("second run\r\n"); });
+    ASSERT_TRUE(rig.tab(0).log());
+    rig.tab(0).session()->model().with([](pty::TerminalModel& m) { m.feed("second run\r\n"); });
     rig.ws.toggle_log(rig.id(0));
     // One file per start, even within one second.
     std::vector<std::string> texts;
@@ -200,12 +202,14 @@ TEST(LogToFile, ARestartEndsTheLogAndStartsAnotherForTheNewSession) {
 TEST(LogToFile, TheWindowsEndLeavesEveryLogWithItsLastScreen) {
     core::testing::ScratchDir data;
     testing::Rig rig;
-    rig.state().config.data_dir = data.path();
-    rig.state().appearance.log_all_sessions = true;
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.data_dir = data.path();
+        c.settings.log_all_sessions.value = core::parse_json("true").root;
+    });
     rig.ws.open_tab({.title = "one"});
     rig.ws.open_tab({.title = "two"});
-    rig.tab(0).session->model().with([](pty::TerminalModel& m) { m.feed("first\r\nscreen"); });
-    rig.tab(1).session->model().with([](pty::TerminalModel& m) { m.feed("second screen"); });
+    rig.tab(0).session()->model().with([](pty::TerminalModel& m) { m.feed("first\r\nscreen"); });
+    rig.tab(1).session()->model().with([](pty::TerminalModel& m) { m.feed("second screen"); });
     rig.ws.end_all_tabs();
     EXPECT_TRUE(rig.state().tabs().empty());
     EXPECT_EQ(rig.starter.closed, (std::vector<pty::SessionId>{1, 2}));
@@ -218,16 +222,19 @@ TEST(LogToFile, TheWindowsEndLeavesEveryLogWithItsLastScreen) {
 TEST(LogToFile, ALogEndingAfterItsSessionClosedStillReadsItsScreen) {
     core::testing::ScratchDir data;
     testing::Rig rig;
-    rig.state().config.data_dir = data.path();
-    rig.state().appearance.log_all_sessions = true;
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.data_dir = data.path();
+        c.settings.log_all_sessions.value = core::parse_json("true").root;
+    });
     rig.ws.open_tab({.title = "one"});
-    rig.tab(0).session->model().with([](pty::TerminalModel& m) { m.feed("kept"); });
+    rig.tab(0).session()->model().with([](pty::TerminalModel& m) { m.feed("kept"); });
     std::optional<Tab> tab = rig.state().remove_tab(rig.id(0));
-    ASSERT_TRUE(tab && tab->log);
-    const std::weak_ptr<pty::SharedModel> model = tab->session->shared_model();
-    tab->session.reset();
+    ASSERT_TRUE(tab && tab->log());
+    const std::weak_ptr<pty::SharedModel> model = tab->session()->shared_model();
+    Tab::Dropped dropped = tab->fail();
+    dropped.session.reset();
     EXPECT_FALSE(model.expired());
-    tab->log.reset();
+    dropped.log.reset();
     EXPECT_TRUE(model.expired());
     const auto logs = files_in(data.path() / "logs");
     ASSERT_EQ(logs.size(), 1u);
@@ -239,10 +246,12 @@ TEST(LogToFile, ALogEndingAfterItsSessionClosedStillReadsItsScreen) {
 TEST(LogToFile, EachOutputNoticeTakesItsTabsLinesWithoutAPaint) {
     core::testing::ScratchDir data;
     testing::Rig rig;
-    rig.state().config.data_dir = data.path();
-    rig.state().appearance.log_all_sessions = true;
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.data_dir = data.path();
+        c.settings.log_all_sessions.value = core::parse_json("true").root;
+    });
     rig.ws.open_tab({.title = "busy"});
-    auto& session = static_cast<testing::FakeSession&>(*rig.tab(0).session);
+    auto& session = static_cast<testing::FakeSession&>(*rig.tab(0).session());
     // 30 000 lines through a 10 000-line history, a notice per chunk.
     std::string expected;
     for (int chunk = 0; chunk < 300; ++chunk) {
@@ -268,10 +277,10 @@ TEST(LogToFile, ALogThatCannotStartIsTold) {
     testing::Rig rig;
     // A file where the logs folder would be.
     std::ofstream(data.path() / "logs") << "in the way";
-    rig.state().config.data_dir = data.path();
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.data_dir = data.path(); });
     rig.open();
     rig.ws.toggle_log(rig.id(0));
-    EXPECT_FALSE(rig.tab(0).log);
+    EXPECT_FALSE(rig.tab(0).log());
     ASSERT_EQ(rig.notices().size(), 1u);
     EXPECT_TRUE(rig.notices()[0].starts_with("Cannot log to ")) << rig.notices()[0];
 }

@@ -34,21 +34,23 @@ TEST(OpenTab, AFailedStartAddsNothingAndSaysWhy) {
                   "Cannot start nope.exe: the system cannot find the file specified"}));
     EXPECT_GT(rig.window.invalidates, 0);
     ASSERT_TRUE(rig.ws.open_tab({}));
-    EXPECT_EQ(rig.tab(0).session->id(), 2u);
+    EXPECT_EQ(rig.tab(0).session()->id(), 2u);
     EXPECT_EQ(rig.window.reentry_refused, 0);
 }
 
 TEST(OpenTab, RequestFieldsAndFreshRecordIds) {
     core::testing::ScratchDir dir;
     Rig rig;
-    rig.state().config.settings.default_working_dir = core::path_to_utf8(dir.path());
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+        c.settings.default_working_dir = core::path_to_utf8(dir.path());
+    });
     ASSERT_TRUE(rig.ws.open_tab({3, "pwsh", "Build", std::nullopt, "p-1-0", std::nullopt}));
     const Tab& tab = rig.tab(0);
-    EXPECT_EQ(tab.title, "Build");
-    EXPECT_TRUE(tab.custom_title);
-    EXPECT_EQ(tab.color, 3);
-    EXPECT_EQ(tab.profile_id, "p-1-0");
-    EXPECT_EQ(tab.record_id.rfind("s-", 0), 0u);
+    EXPECT_EQ(tab.title(), "Build");
+    EXPECT_TRUE(tab.custom_title());
+    EXPECT_EQ(tab.color(), 3);
+    EXPECT_EQ(tab.profile_id(), "p-1-0");
+    EXPECT_EQ(tab.record_id().rfind("s-", 0), 0u);
     EXPECT_EQ(rig.starter.commands[0], "pwsh");
     EXPECT_EQ(rig.starter.working_dirs[0], core::path_to_utf8(dir.path()));
     EXPECT_TRUE(rig.notices().empty());
@@ -60,7 +62,8 @@ TEST(OpenTab, AWorkingDirectoryThatIsNoFolderIsToldAndNotUsed) {
     core::testing::ScratchDir dir;
     Rig rig;
     const std::string missing = core::path_to_utf8(dir / "nope");
-    rig.state().config.settings.default_working_dir = missing;
+    testing::configure(rig.state(),
+                       [&](core::LoadedConfig& c) { c.settings.default_working_dir = missing; });
     rig.open(2);
     EXPECT_EQ(rig.starter.working_dirs,
               (std::vector<std::optional<std::string>>{std::nullopt, std::nullopt}));
@@ -162,12 +165,13 @@ TEST(CloseTab, LastTabOfAGroupTakesTheGroupAndItsBrowseLevels) {
     s.toggle_broadcast(web);
     s.set_view_mode(ViewMode::BrowseGroups);
     s.enter_group(web);
-    s.selection = MouseSelection{rig.id(1), {0, 0}, {0, 3}, SelectionState::Finished};
+    s.start_selection({rig.id(1), {0, 0}, {0, 3}});
+    s.finish_selection_drag();
     rig.ws.close_tab(rig.id(0));
     EXPECT_TRUE(s.groups().empty());
     EXPECT_FALSE(s.broadcasts(web));
     EXPECT_TRUE(s.browse_path().empty());
-    EXPECT_EQ(s.selection.state, SelectionState::None);
+    EXPECT_EQ(s.selection().state, SelectionState::None);
     EXPECT_EQ(rig.starter.closed, (std::vector<pty::SessionId>{1}));
 }
 
@@ -178,7 +182,7 @@ TEST(CloseTab, TheActivePositionIsKept) {
     s.set_active(rig.id(2));
     rig.ws.close_tab(rig.id(0));
     EXPECT_EQ(s.active_position(), 2u);
-    EXPECT_EQ(s.active_tab()->title, "Terminal 4");
+    EXPECT_EQ(s.active_tab()->title(), "Terminal 4");
     rig.ws.close_tab(rig.id(2));
     EXPECT_EQ(s.active_position(), 1u);
     rig.ws.close_tab(TabId{77});  // gone already: nothing removed
@@ -189,7 +193,7 @@ TEST(CloseTab, TheActivePositionIsKept) {
 TEST(CloseTab, ClosingTheLastTabSavesAnEmptyListThenDestroys) {
     core::testing::ScratchDir dir;
     Rig rig;
-    rig.state().config.data_dir = dir.path();
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.data_dir = dir.path(); });
     rig.open(1);
     EXPECT_EQ(
         core::read_sessions_file(core::platform_file_system(), dir.path()).value()->sessions.size(),
@@ -205,7 +209,7 @@ TEST(CloseTab, ClosingTheLastTabSavesAnEmptyListThenDestroys) {
 TEST(CloseGroup, ClosesOnlyTheGroupsOwnTabsAndSavesOnce) {
     core::testing::ScratchDir dir;
     Rig rig;
-    rig.state().config.data_dir = dir.path();
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.data_dir = dir.path(); });
     rig.ws.open_tab({.group = "A"});
     rig.ws.open_tab({.group = "B"});
     rig.ws.open_tab({.group = "A"});
@@ -267,12 +271,13 @@ TEST(Rename, BlankTextKeepsTheTitleAndARenameHidesTheTerminalTitle) {
     Rig rig;
     rig.open(1);
     const Tab& tab = rig.tab(0);
-    tab.session->model().with([](pty::TerminalModel& m) { m.feed("\x1b]0;  remote shell \x07"); });
+    tab.session()->model().with(
+        [](pty::TerminalModel& m) { m.feed("\x1b]0;  remote shell \x07"); });
     EXPECT_EQ(display_title(rig.state(), tab), "remote shell");
 
     rig.ws.commit_rename(tab.id(), "   ");
-    EXPECT_EQ(tab.title, "Terminal 1");
-    EXPECT_FALSE(tab.custom_title);
+    EXPECT_EQ(tab.title(), "Terminal 1");
+    EXPECT_FALSE(tab.custom_title());
 
     rig.ws.commit_rename(tab.id(), " build ");
     EXPECT_EQ(display_title(rig.state(), tab), "build");
@@ -286,7 +291,7 @@ TEST(DisplayTitle, BroadcastPrefixAndPoisonedModel) {
     EXPECT_EQ(display_title(s, rig.tab(0)), "\xC2\xBB db");
 
     rig.ws.open_tab({});
-    rig.tab(1).session->model().poison();
+    rig.tab(1).session()->model().poison();
     EXPECT_EQ(display_title(s, rig.tab(1)), "Terminal 2");
 }
 
@@ -296,7 +301,7 @@ TEST(Rename, GroupsAndVanishedTargets) {
     rig.ws.commit_rename(rig.state().groups()[0].id(), "Prod");
     EXPECT_EQ(rig.state().groups()[0].name, "Prod");
     rig.ws.commit_rename(TabId{999}, "x");
-    EXPECT_EQ(rig.tab(0).title, "Terminal 1");
+    EXPECT_EQ(rig.tab(0).title(), "Terminal 1");
 }
 
 TEST(OpenProfile, PlansBecomeTabsOuterClientsOrErrors) {
@@ -304,9 +309,9 @@ TEST(OpenProfile, PlansBecomeTabsOuterClientsOrErrors) {
     rig.ws.open_profile({"p-1", "web01", core::Ssh{"web01"}, "Web", 5});
     ASSERT_EQ(rig.state().tabs().size(), 1u);
     const Tab& tab = rig.tab(0);
-    EXPECT_EQ(tab.title, "web01");
-    EXPECT_EQ(tab.color, 5);
-    EXPECT_EQ(tab.profile_id, "p-1");
+    EXPECT_EQ(tab.title(), "web01");
+    EXPECT_EQ(tab.color(), 5);
+    EXPECT_EQ(tab.profile_id(), "p-1");
     EXPECT_EQ(rig.state().groups().at(0).name, "Web");
     EXPECT_EQ(rig.starter.commands[0], "C:\\Windows\\System32\\OpenSSH\\ssh.exe web01");
 
@@ -326,15 +331,16 @@ TEST(OpenTab, LoadsTheLast500HistoryLinesWhenCompletionIsOn) {
                                                "cmd " + std::to_string(i), 1));
     }
     Rig rig;
-    rig.state().config.data_dir = dir.path();
+    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.data_dir = dir.path(); });
     rig.ws.open_tab({.record_id = "s-h"});
-    const auto& history = rig.tab(0).history;
+    const auto& history = rig.tab(0).typed().history();
     ASSERT_EQ(history.size(), 500u);
     EXPECT_EQ(history.front(), "cmd 2");
 
-    rig.state().config.settings.autocomplete_history = false;
+    testing::configure(rig.state(),
+                       [&](core::LoadedConfig& c) { c.settings.autocomplete_history = false; });
     rig.ws.open_tab({.record_id = "s-h"});
-    EXPECT_TRUE(rig.tab(1).history.empty());
+    EXPECT_TRUE(rig.tab(1).typed().history().empty());
 }
 
 // The faults pinned: a tab asked for inside another change started its

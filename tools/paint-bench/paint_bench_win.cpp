@@ -85,15 +85,15 @@ struct Result {
 Result measure(HWND window, const app::win::TerminalFont& font, app::AppState& state,
                const std::string& bytes, int back = 0) {
     app::Tab& tab = *state.active_tab();
-    tab.scroll.to_live();
-    tab.session->model().with([&](pty::TerminalModel& model) {
+    tab.scroll().to_live();
+    tab.session()->model().with([&](pty::TerminalModel& model) {
         model.feed("\x1b[2J\x1b[H");
         for (int copy = 0; copy < (back > 0 ? 3 : 1); ++copy) {
             model.feed(bytes);
             if (back > 0) model.feed("\r\n");
         }
     });
-    tab.scroll.scroll(app::history_extent(tab), back);
+    tab.scroll().scroll(app::history_extent(tab), back);
     const app::CellMetrics cell = font.cell();
     // A window just big enough for the 200 x 60 text area of a single pane.
     const int width = 200 * cell.width + 12;
@@ -191,7 +191,7 @@ std::string line_drawing_screen() {
 int write_picture(HWND window, const app::win::TerminalFont& font, app::AppState& state,
                   const wchar_t* path, const std::string& screen, std::uint16_t rows) {
     app::Tab& tab = *state.active_tab();
-    tab.session->model().with([&](pty::TerminalModel& model) {
+    tab.session()->model().with([&](pty::TerminalModel& model) {
         model.set_size(rows, 80);
         model.feed(screen + "\x1b[?25l");
     });
@@ -241,10 +241,7 @@ int wmain(int argc, wchar_t** argv) {
     font.setup(window, settings);
 
     app::AppState state;
-    app::Tab tab;
-    tab.title = "bench";
-    tab.session = std::make_unique<BenchSession>();
-    state.add_tab(std::move(tab));
+    state.add_tab(app::Tab({.title = "bench", .session = std::make_unique<BenchSession>()}));
 
     // --chart FILE and --line-drawing FILE: the pictures in the README and
     // docs instead of timings.

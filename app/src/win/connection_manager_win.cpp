@@ -146,7 +146,7 @@ class ManagerDialog final : public Dialog, public ManagerSurface {
 }  // namespace
 
 void show_connection_manager(HostWindow& host) {
-    std::vector<core::ConnectionProfile> profiles = host.state().view().config.profiles;
+    std::vector<core::ConnectionProfile> profiles = host.state().view().config().profiles;
     // Read at every opening, so a change to the files shows the next time.
     std::vector<proto::SshConfigHost> ssh_hosts =
         read_ssh_hosts(host.notifier(), proto::platform_ssh_config_files(),

@@ -28,7 +28,7 @@ Rect client_of(HWND window) {
 }  // namespace
 
 void FindBoxControls::open(HWND owner) {
-    workspace_.cell().change([](AppState& state) { return open_find(state); },
+    workspace_.cell().change([](AppState& state) { return state.open_find(); },
                              [this, owner](bool opened) {
                                  if (!opened) return;
                                  if (!shown()) create(owner);
@@ -42,8 +42,9 @@ void FindBoxControls::open(HWND owner) {
 
 std::optional<Rect> FindBoxControls::pane_rect() const {
     return workspace_.cell().read([&](const AppState& state) -> std::optional<Rect> {
-        if (!state.find) return std::nullopt;
-        const auto pane = pane_of_tab(state, client_of(owner_), state.find->tab, scale_of(owner_));
+        if (!state.find()) return std::nullopt;
+        const auto pane =
+            pane_of_tab(state, client_of(owner_), state.find()->tab, scale_of(owner_));
         if (!pane) return std::nullopt;
         return pane->rect;
     });
@@ -91,7 +92,7 @@ void FindBoxControls::place() {
     const std::optional<Rect> pane = pane_rect();
     if (!pane) {
         // Its tab closed, or the view no longer shows it.
-        workspace_.cell().change([](AppState& state) { close_find(state); });
+        workspace_.cell().change([](AppState& state) { state.close_find(); });
         destroy();
         return;
     }
@@ -115,7 +116,7 @@ void FindBoxControls::step(bool backwards) {
 }
 
 void FindBoxControls::close() {
-    workspace_.cell().change([](AppState& state) { close_find(state); });
+    workspace_.cell().change([](AppState& state) { state.close_find(); });
     const HWND owner = owner_;
     destroy();
     SetFocus(owner);

@@ -7,7 +7,7 @@ namespace tolvar::app::win {
 
 void paint_help(HDC dc, const RECT& client, const AppState& state, const TerminalFont& font,
                 Scale scale) {
-    if (!state.help_visible) return;
+    if (!state.help_visible()) return;
     const HelpLayout layout = help_layout(client.right - client.left, client.bottom - client.top,
                                           font.cell().height, scale);
     fill(dc, layout.panel, k_help_background);
@@ -15,7 +15,7 @@ void paint_help(HDC dc, const RECT& client, const AppState& state, const Termina
 
     const Selected selected(dc, font.font());
     draw_text(dc, k_help_title, layout.title, k_help_title_color);
-    const auto rows = help_rows(state.config.settings.keys.nav_modifier);
+    const auto rows = help_rows(state.config().settings.keys.nav_modifier);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         draw_text(dc, rows[i].key, layout.key_cell(i), k_help_key_color);
         draw_text(dc, rows[i].description, layout.description_cell(i), k_help_description_color);

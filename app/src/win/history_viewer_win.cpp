@@ -88,8 +88,8 @@ void show_history_viewer(HostWindow& host) {
         const Tab* tab = state.active_tab();
         if (!tab) return;
         title = history_viewer_title(state, *tab);
-        record_id = tab->record_id;
-        dir = state.config.data_dir;
+        record_id = tab->record_id();
+        dir = state.config().data_dir;
     }
     HistoryViewer viewer(core::platform_file_system(), std::move(dir), std::move(record_id));
     HistoryDialog dialog(viewer);

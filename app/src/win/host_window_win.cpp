@@ -202,7 +202,7 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
         case WM_CTLCOLOREDIT:
             if (HBRUSH brush = palette_.on_control_color(
                     reinterpret_cast<HWND>(lparam), reinterpret_cast<HDC>(wparam),
-                    cell_.view().appearance.palette.theme())) {
+                    cell_.view().appearance().palette.theme())) {
                 return reinterpret_cast<LRESULT>(brush);
             }
             break;
@@ -308,7 +308,7 @@ void HostWindow::on_destroy() {
 
 void HostWindow::on_close() {
     const AppState& state = cell_.view();
-    if (state.config.settings.close_to_tray && state.tray_added) {
+    if (state.config().settings.close_to_tray && state.tray_added()) {
         hide_to_tray();
     } else {
         DestroyWindow(hwnd_);
@@ -325,17 +325,17 @@ void HostWindow::add_tray_icon() {
     data.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
     wcscpy_s(data.szTip, L"tolvar");
     const bool added = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
-    cell_.change([added](AppState& state) { state.tray_added = added; });
+    cell_.change([added](AppState& state) { state.set_tray_added(added); });
 }
 
 void HostWindow::remove_tray_icon() {
-    if (!cell_.view().tray_added) return;
+    if (!cell_.view().tray_added()) return;
     NOTIFYICONDATAW data{};
     data.cbSize = sizeof data;
     data.hWnd = hwnd_;
     data.uID = k_tray_icon_id;
     Shell_NotifyIconW(NIM_DELETE, &data);
-    cell_.change([](AppState& state) { state.tray_added = false; });
+    cell_.change([](AppState& state) { state.set_tray_added(false); });
 }
 
 void HostWindow::on_tray(WPARAM, LPARAM mouse_message) {
@@ -372,7 +372,7 @@ void HostWindow::show_to_front() {
 // ------------------------------------------------------------ summon key
 
 void HostWindow::register_summon_key() {
-    SummonKeyRead read = read_summon_key(cell_.view().config.settings);
+    SummonKeyRead read = read_summon_key(cell_.view().config().settings);
     if (read.notice) notifier_.notify(std::move(*read.notice));
     if (!read.key) return;
     summon_registered_ =
@@ -390,7 +390,7 @@ void HostWindow::unregister_summon_key() {
 
 void HostWindow::summon() {
     SummonScene scene;
-    scene.tray_icon = cell_.view().tray_added;
+    scene.tray_icon = cell_.view().tray_added();
     const HWND front = GetForegroundWindow();
     scene.foreground = front && (front == hwnd_ || GetAncestor(front, GA_ROOTOWNER) == hwnd_);
     scene.shown = IsWindowVisible(hwnd_) && !IsIconic(hwnd_);
@@ -427,7 +427,7 @@ void HostWindow::relayout() {
     // Sessions skip unchanged sizes, so repeated passes cost no console calls.
     for (const SessionSize& s : layout_sizes(state, area, font_.cell(), chrome)) {
         const Tab* tab = state.find_tab(s.tab);
-        if (tab && tab->session) tab->session->resize(s.size.rows, s.size.cols);
+        if (tab && tab->session()) tab->session()->resize(s.size.rows, s.size.cols);
     }
     find_box_.place();
     palette_.place();
@@ -488,16 +488,15 @@ void HostWindow::on_paint() {
     cell_.change([](AppState& state) {
         for (const Tab& tab : state.tabs()) {
             Tab& own = *state.find_tab(tab.id());
-            own.scroll.settle(history_extent(own));
+            own.scroll().settle(history_extent(own));
         }
     });
     bool shows_output = false;
     // Read before drawing: output that comes during the paint may not be in it.
     if (const Tab* tab = cell_.view().active_tab();
-        tab && tab->session && trace_.wants(StartupMark::PromptPainted)) {
-        tab->session->model().with([&](const pty::TerminalModel& model) {
-            shows_output = !model.visible_text().empty();
-        });
+        tab && tab->session() && trace_.wants(StartupMark::PromptPainted)) {
+        tab->session()->model().with(
+            [&](const pty::TerminalModel& model) { shows_output = !model.visible_text().empty(); });
     }
     const PaintDc window_dc(hwnd_);
     RECT client{0, 0, 0, 0};
@@ -510,13 +509,13 @@ void HostWindow::on_paint() {
     const Selected buffer(dc.get(), bitmap.get());
     {
         const AppState& state = cell_.view();
-        fill(dc.get(), {0, 0, width, height}, state.appearance.palette.theme().background);
+        fill(dc.get(), {0, 0, width, height}, state.appearance().palette.theme().background);
         const Scale chrome = scale();
         paint_frame(dc.get(), client, state,
-                    FrameStyle{font_, state.appearance.palette, ui_font_.get(), chrome,
-                               cursor_prefs(state.appearance), blink_on_, window_focused_});
+                    FrameStyle{font_, state.appearance().palette, ui_font_.get(), chrome,
+                               cursor_prefs(state.appearance()), blink_on_, window_focused_});
         paint_help(dc.get(), client, state, font_, chrome);
-        palette_.paint(dc.get(), state.appearance.palette.theme());
+        palette_.paint(dc.get(), state.appearance().palette.theme());
     }
     BitBlt(window_dc.get(), 0, 0, width, height, dc.get(), 0, 0, SRCCOPY);
     trace_paint(shows_output);
@@ -554,9 +553,9 @@ void HostWindow::on_blink_timer() {
     // Only a blinking cursor needs the paint.
     bool blinks = false;
     const AppState& state = cell_.view();
-    if (const Tab* tab = state.active_tab(); tab && tab->session) {
-        tab->session->model().with([&](const pty::TerminalModel& model) {
-            blinks = cursor_look(model.cursor_style(), cursor_prefs(state.appearance)).blinks;
+    if (const Tab* tab = state.active_tab(); tab && tab->session()) {
+        tab->session()->model().with([&](const pty::TerminalModel& model) {
+            blinks = cursor_look(model.cursor_style(), cursor_prefs(state.appearance())).blinks;
         });
     }
     if (blinks) {
@@ -567,7 +566,7 @@ void HostWindow::on_blink_timer() {
 }
 
 void HostWindow::create_fonts() {
-    font_.setup(hwnd_, cell_.view().config.settings.font);
+    font_.setup(hwnd_, cell_.view().config().settings.font);
     ui_font_ = create_ui_font(GetDpiForWindow(hwnd_));
 }
 

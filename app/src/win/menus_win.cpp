@@ -75,7 +75,7 @@ void show_group_menu(HostWindow& host, GroupId group, POINT client) {
 }
 
 void show_tray_menu(HostWindow& host) {
-    const Menu menu = tray_menu(host.state().view().config.settings);
+    const Menu menu = tray_menu(host.state().view().config().settings);
     POINT cursor;
     if (!GetCursorPos(&cursor)) return;
     // Without the foreground the menu would not close on a click elsewhere;

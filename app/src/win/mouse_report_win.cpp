@@ -74,11 +74,11 @@ bool MouseReports::wheel(int delta, const PointerEvent& at) {
 
 void MouseReports::focus(bool focused) {
     const Tab* tab = host_.state().view().active_tab();
-    if (!tab || !tab->session || tab->ended) return;
+    if (!tab || !tab->session() || tab->ended()) return;
     bool wanted = false;
-    tab->session->model().with(
+    tab->session()->model().with(
         [&](const pty::TerminalModel& model) { wanted = model.focus_reporting(); });
-    if (wanted) tab->session->write(focus_report(focused));
+    if (wanted) tab->session()->write(focus_report(focused));
 }
 
 bool MouseReports::report(MouseEvent event, int x, int y, Target target, int times) {
@@ -92,17 +92,17 @@ bool MouseReports::report(MouseEvent event, int x, int y, Target target, int tim
             pane = pane_of_tab(state, client, *held_, chrome);
         } else {
             // The help screen and the notices lie over the panes.
-            if (state.help_visible) return false;
-            if (notice_hit(state.notices, client, x, y, chrome)) return false;
+            if (state.help_visible()) return false;
+            if (notice_hit(state.notices(), client, x, y, chrome)) return false;
             pane = pane_at(state, client, x, y, chrome);
         }
         const Tab* tab = pane ? state.find_tab(pane->tab) : nullptr;
         // An ended tab's pane is the user's to select in.
-        if (!tab || !tab->session || tab->ended) return false;
+        if (!tab || !tab->session() || tab->ended()) return false;
         const Rect text = text_rect(pane->rect, pane->caption, chrome);
         if (target == Target::Pointer && !text.contains(x, y)) return false;
         ReportModes modes;
-        tab->session->model().with([&](const pty::TerminalModel& model) {
+        tab->session()->model().with([&](const pty::TerminalModel& model) {
             modes = {model.mouse_mode(), model.mouse_encoding(), model.cols(), model.rows()};
         });
         const bool held = target == Target::Held;
@@ -110,7 +110,7 @@ bool MouseReports::report(MouseEvent event, int x, int y, Target target, int tim
         // History in view is the user's to read and select; the application
         // knows only its screen.
         if (!held && event.action == MouseAction::Press &&
-            tab->scroll.offset(history_extent(*tab)) != 0) {
+            tab->scroll().offset(history_extent(*tab)) != 0) {
             return false;
         }
         const CellAt at = cell_at(text, host_.font().cell(), x, y);
@@ -122,7 +122,7 @@ bool MouseReports::report(MouseEvent event, int x, int y, Target target, int tim
         last_ = spot;
         if (event.action == MouseAction::Motion && same) return true;
         if (const std::optional<std::string> bytes = mouse_report(event, modes)) {
-            for (int i = 0; i < times; ++i) tab->session->write(*bytes);
+            for (int i = 0; i < times; ++i) tab->session()->write(*bytes);
         }
         if (event.action == MouseAction::Press) {
             held_ = tab->id();

@@ -16,7 +16,7 @@ void HostWindow::save_output(TabId id) {
     const std::optional<std::string> title =
         cell_.read([&](const AppState& state) -> std::optional<std::string> {
             const Tab* tab = state.find_tab(id);
-            if (!tab || !tab->session) return std::nullopt;
+            if (!tab || !tab->session()) return std::nullopt;
             return display_title(state, *tab);
         });
     if (!title) return;
@@ -45,8 +45,8 @@ void HostWindow::save_output(TabId id) {
     file.resize(wcslen(file.c_str()));
 
     std::optional<std::string> text;
-    if (const Tab* tab = cell_.view().find_tab(id); tab && tab->session) {
-        tab->session->model().with(
+    if (const Tab* tab = cell_.view().find_tab(id); tab && tab->session()) {
+        tab->session()->model().with(
             [&](const pty::TerminalModel& model) { text = output_text(model); });
     }
     if (!text) return;  // the tab closed meanwhile

@@ -163,7 +163,7 @@ PaneStats draw_model(HDC dc, const PaneLook& look, const pty::TerminalModel& mod
     const Theme& theme = look.palette.theme();
     PaneStats stats;
     stats.extent = HistoryExtent::of(model);
-    stats.offset = tab ? tab->scroll.offset(stats.extent) : 0;
+    stats.offset = tab ? tab->scroll().offset(stats.extent) : 0;
     const pty::LineNumber top = stats.extent.end - stats.offset;
     const VisibleGrid grid = visible_grid(model, text, cell);
 
@@ -222,8 +222,8 @@ PaneStats paint_pane(HDC dc, const PaneLook& look, const Tab& tab, const Rect& t
                      const CellMetrics& cell, bool focused,
                      const std::optional<SelectionSpan>& selection, const Find* find) {
     PaneStats stats;
-    if (!tab.session) return stats;
-    tab.session->model().with([&](const pty::TerminalModel& model) {
+    if (!tab.session()) return stats;
+    tab.session()->model().with([&](const pty::TerminalModel& model) {
         stats = draw_model(dc, look, model, &tab, text, cell, focused, selection, find);
     });
     return stats;

@@ -53,7 +53,7 @@ Expected<std::unique_ptr<Session>, std::string> ConsoleStarter::start(
 
 void acknowledge_output(StateCell& cell) {
     for (const Tab& tab : cell.view().tabs()) {
-        if (tab.session) tab.session->acknowledge_output();
+        if (tab.session()) tab.session()->acknowledge_output();
     }
 }
 

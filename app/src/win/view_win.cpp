@@ -52,12 +52,12 @@ void paint_scroll_indicator(HDC dc, const Rect& pane, const Rect& text, const Pa
 }
 
 const Find* find_over(const AppState& state, TabId tab) {
-    return state.find && state.find->tab == tab ? &state.find->find : nullptr;
+    return state.find() && state.find()->tab == tab ? &state.find()->find : nullptr;
 }
 
 // The tab's own colour, or else its group's.
 std::optional<Rgb> tab_or_group_color(const AppState& state, const Tab& tab) {
-    if (auto own = color_rgb(tab.color)) return own;
+    if (auto own = color_rgb(tab.color())) return own;
     if (tab.group()) {
         if (const TabGroup* g = state.find_group(*tab.group())) return color_rgb(g->color());
     }
@@ -109,15 +109,15 @@ void paint_panes(HDC dc, const Rect& client, const AppState& state, const FrameS
             paint_pane(dc, look, *tab, text, cell, active, pane_selection(state, pane.tab),
                        find_over(state, pane.tab));
         paint_scroll_indicator(dc, pane.rect, text, drawn, scale);
-        if (state.hovered_link && state.hovered_link->tab == pane.tab) {
-            const std::vector<Rect> underline =
-                link_underline(state.hovered_link->span, tab->scroll.top_line(history_extent(*tab)),
-                               static_cast<std::uint16_t>(cells_in(text.height(), cell.height)),
-                               static_cast<std::uint16_t>(cells_in(text.width(), cell.width)), text,
-                               cell, scale(1));
+        if (state.hovered_link() && state.hovered_link()->tab == pane.tab) {
+            const std::vector<Rect> underline = link_underline(
+                state.hovered_link()->span, tab->scroll().top_line(history_extent(*tab)),
+                static_cast<std::uint16_t>(cells_in(text.height(), cell.height)),
+                static_cast<std::uint16_t>(cells_in(text.width(), cell.width)), text, cell,
+                scale(1));
             for (const Rect& r : underline) fill(dc, r, style.palette.theme().foreground);
-            if (!underline.empty() && !state.hovered_link->tip.empty())
-                paint_link_tip(dc, state.hovered_link->tip, underline, text, style);
+            if (!underline.empty() && !state.hovered_link()->tip.empty())
+                paint_link_tip(dc, state.hovered_link()->tip, underline, text, style);
         }
         if (pane.caption) outline(dc, pane.rect, active ? k_frame_active : k_frame_inactive);
     }
@@ -163,7 +163,7 @@ void paint_browser(HDC dc, const Rect& client, const AppState& state, const Fram
                 paint_group_card(dc, state, *group, card, cell, scale);
             }
         } else if (const Tab* tab = state.find_tab(std::get<TabId>(entries[i]))) {
-            paint_caption(dc, state, *tab, card, color_rgb(tab->color), scale);
+            paint_caption(dc, state, *tab, card, color_rgb(tab->color()), scale);
             paint_pane(dc, look, *tab, text_rect(card, true, scale), cell, selected, std::nullopt);
         }
         outline(dc, card, selected ? k_frame_active : k_frame_inactive);
@@ -171,9 +171,9 @@ void paint_browser(HDC dc, const Rect& client, const AppState& state, const Fram
 }
 
 void paint_notices(HDC dc, const Rect& client, const AppState& state, Scale scale) {
-    for (const NoticeRow& row : notice_rows(state.notices, client, scale)) {
-        const auto notice = std::ranges::find(state.notices.shown(), row.id, &Notice::id);
-        if (notice == state.notices.shown().end()) continue;
+    for (const NoticeRow& row : notice_rows(state.notices(), client, scale)) {
+        const auto notice = std::ranges::find(state.notices().shown(), row.id, &Notice::id);
+        if (notice == state.notices().shown().end()) continue;
         fill(dc, row.row, k_notice_background);
         fill(dc, {row.row.left, row.row.bottom - 1, row.row.right, row.row.bottom}, k_notice_rule);
         draw_text(dc, notice->text, row.text, k_notice_text, true);

@@ -107,37 +107,131 @@ struct SubmittedLine {
     bool alternate = false;
 };
 
-struct Tab {
-    std::optional<std::uint8_t> color;
-    std::string title;
+// What the user types on a tab's line: the line so far, the lines typed
+// before (the newest last), the one suggested from them, and the one
+// submitted and waiting for its echo.
+class TypedLine {
+  public:
+    TypedLine() = default;
+    explicit TypedLine(std::vector<std::string> history) : history_(std::move(history)) {}
+
+    const std::string& text() const { return text_; }
+    const std::vector<std::string>& history() const { return history_; }
+    // Nothing, or a line of the history that begins with the text and is longer.
+    const std::optional<std::string>& suggestion() const { return suggestion_; }
+    const std::optional<SubmittedLine>& submitted() const { return submitted_; }
+
+    // Nothing is suggested for the new text until `suggest`.
+    void set_text(std::string text);
+    // The newest line of the history the text begins, when autocomplete is on.
+    void suggest(bool autocomplete);
+    std::optional<std::string> take_suggestion() {
+        return std::exchange(suggestion_, std::nullopt);
+    }
+    // A line that was run joins the history; nothing is suggested.
+    void remember(std::string line);
+    void wait_for_echo(std::optional<SubmittedLine> line) { submitted_ = std::move(line); }
+    std::optional<SubmittedLine> take_submitted() {
+        return std::exchange(submitted_, std::nullopt);
+    }
+    // The text and its suggestion go; the history and the waiting line stay.
+    void clear();
+
+  private:
+    std::string text_;
+    std::vector<std::string> history_;
+    std::optional<std::string> suggestion_;
+    std::optional<SubmittedLine> submitted_;
+};
+
+// What a tab is opened with.
+struct TabStart {
     std::string record_id;
-    std::string input_line;
-    std::vector<std::string> history;
+    std::string title;
+    // The user's or a profile's title, kept in the session record; otherwise
+    // the terminal's own title shows when it has one.
+    bool own_title = false;
+    std::optional<std::uint8_t> color;
     std::optional<std::string> profile_id;
-    std::optional<std::string> suggestion;
-    std::optional<SubmittedLine> submitted;
-    std::unique_ptr<Session> session;
     // The command line the session was started with; nothing: the default shell.
     std::optional<std::string> command;
     // The port a serial tab opened, which a restart opens again.
     std::optional<proto::SerialLine> serial;
-    // Set when the program ended and the tab stayed: its pane shows the last
-    // screen and the exit line, and nothing typed is sent anywhere.
-    std::optional<pty::SessionEnd> ended;
-    // While "Log to file" is on. It shares the session's model, so it can
-    // write the last screen whenever it ends.
-    std::unique_ptr<TabLog> log;
-    ScrollView scroll;
-    bool custom_title = false;
+    std::vector<std::string> history;
+    std::unique_ptr<Session> session;
+};
+
+class Tab {
+  public:
+    Tab() = default;
+    explicit Tab(TabStart start);
 
     TabId id() const { return id_; }
     // Changing it moves the tab, so only AppState does.
     const std::optional<GroupId>& group() const { return group_; }
 
+    const std::string& title() const { return title_; }
+    bool custom_title() const { return custom_title_; }
+    std::optional<std::uint8_t> color() const { return color_; }
+    const std::string& record_id() const { return record_id_; }
+    const std::optional<std::string>& profile_id() const { return profile_id_; }
+    const std::optional<std::string>& command() const { return command_; }
+    const std::optional<proto::SerialLine>& serial() const { return serial_; }
+    // Nothing once its terminal failed.
+    Session* session() const { return session_.get(); }
+    // Set when the program ended and the tab stayed: its pane shows the last
+    // screen and the exit line, and nothing typed is sent anywhere.
+    const std::optional<pty::SessionEnd>& ended() const { return ended_; }
+    // While "Log to file" is on. It shares the session's model, so it can
+    // write the last screen whenever it ends.
+    TabLog* log() const { return log_.get(); }
+    const ScrollView& scroll() const { return scroll_; }
+    ScrollView& scroll() { return scroll_; }
+    const TypedLine& typed() const { return typed_; }
+    TypedLine& typed() { return typed_; }
+
+    // The user's own title, which the terminal's title no longer replaces.
+    void rename(std::string title);
+    void set_color(std::optional<std::uint8_t> color) { color_ = color; }
+    // Refused (the log dropped) without a session or with a log running.
+    void start_log(std::unique_ptr<TabLog> log);
+    // Writes the screen's rest, then the writer ends.
+    void end_log() { log_.reset(); }
+    // The program ended and the tab stays: what was typed goes, the pane
+    // shows the live screen.
+    void program_ended(pty::SessionEnd end);
+    // Runs `session` from now on: the log, what was typed and the view
+    // belonged to the old one, which is returned for the caller to drop.
+    std::unique_ptr<Session> restart(std::unique_ptr<Session> session,
+                                     std::optional<std::string> command,
+                                     std::optional<proto::SerialLine> serial);
+    // Its terminal failed: the tab stays, ended, and gives up its log and
+    // session, for the caller to drop (the log first).
+    struct Dropped {
+        std::unique_ptr<TabLog> log;
+        std::unique_ptr<Session> session;
+    };
+    Dropped fail();
+
   private:
     friend class AppState;
+    void forget_typing_and_view();
+
     TabId id_{};
     std::optional<GroupId> group_;
+    std::optional<std::uint8_t> color_;
+    std::string title_;
+    bool custom_title_ = false;
+    std::string record_id_;
+    std::optional<std::string> profile_id_;
+    std::optional<std::string> command_;
+    std::optional<proto::SerialLine> serial_;
+    std::unique_ptr<Session> session_;
+    std::optional<pty::SessionEnd> ended_;
+    // After the session, so that it ends before it when the tab is dropped.
+    std::unique_ptr<TabLog> log_;
+    ScrollView scroll_;
+    TypedLine typed_;
 };
 
 struct TabGroup {
@@ -169,15 +263,76 @@ struct HoveredLink {
 
 class AppState {
   public:
-    core::LoadedConfig config;
-    // Read from config.settings at start and after every change to them.
-    Appearance appearance;
-    MouseSelection selection;
-    std::optional<HoveredLink> hovered_link;
-    std::optional<FindBox> find;
-    Notices notices;
-    bool help_visible = false;
-    bool tray_added = false;
+    // ---- configuration
+    const core::LoadedConfig& config() const { return config_; }
+    // Read from config().settings whenever they are replaced.
+    const Appearance& appearance() const { return appearance_; }
+    // The configuration as read at start; what reading the appearance from
+    // its settings told (values that fall back), for the user.
+    std::vector<std::string> load_config(core::LoadedConfig config);
+    // What the settings' other keys hold was told when they were read; it
+    // is not told again.
+    void replace_settings(core::Settings settings);
+    void replace_profiles(std::vector<core::ConnectionProfile> profiles);
+
+    // ---- the pointer's marks and the boxes over the panes. Each one names a
+    // tab that exists, or is none: whatever drops a tab or its screen drops
+    // them with it.
+    const MouseSelection& selection() const { return selection_; }
+    // A drag begins: the selection becomes `started`, being dragged. None
+    // when its tab does not exist.
+    void start_selection(MouseSelection started);
+    // Shift+click: the selection shown is dragged again.
+    void resume_selection();
+    // The ends as the drag moves them, while there is a selection.
+    void move_selection(pty::LinePosition anchor, pty::LinePosition end);
+    // Button up: the selection stays shown until cleared.
+    void finish_selection_drag();
+    void clear_selection();
+
+    const std::optional<HoveredLink>& hovered_link() const { return hovered_link_; }
+    // None when its tab does not exist.
+    void set_hovered_link(HoveredLink link);
+    void clear_hovered_link();
+
+    const std::optional<FindBox>& find() const { return find_; }
+    // Over the active tab; true when the box shows (a tab exists). A box
+    // already open over that tab keeps its query.
+    bool open_find();
+    void close_find();
+    // The open box's search, which keeps its own matches right; nothing
+    // while the box is closed.
+    Find* find_search() { return find_ ? &find_->find : nullptr; }
+
+    const Notices& notices() const { return notices_; }
+    // As Notices::add: the id of the notice shown.
+    std::uint64_t add_notice(std::string text) { return notices_.add(std::move(text)); }
+    void dismiss_notice(std::uint64_t id) { notices_.dismiss(id); }
+
+    bool help_visible() const { return help_visible_; }
+    void show_help() { help_visible_ = true; }
+    void hide_help() { help_visible_ = false; }
+    void toggle_help() { help_visible_ = !help_visible_; }
+
+    // Whether the notification-area icon was added.
+    bool tray_added() const { return tray_added_; }
+    void set_tray_added(bool added) { tray_added_ = added; }
+
+    // ---- a tab's screen. Each keeps the marks above true for the tab.
+
+    // Its history goes; the pane shows the live screen and the find box over
+    // it searches again.
+    void clear_scrollback(TabId id);
+    // The tab runs `session` from now on, started from `command` or `serial`;
+    // what was typed, the view, the pointer's marks and the log belonged to
+    // the old one. The old session, for the caller to drop after the change;
+    // `session` itself when the tab is gone.
+    std::unique_ptr<Session> restart_tab(TabId id, std::unique_ptr<Session> session,
+                                         std::optional<std::string> command,
+                                         std::optional<proto::SerialLine> serial);
+    // The tab's terminal failed: the tab stays, ended, without its session
+    // and its log, which the caller drops after the change (the log first).
+    Tab::Dropped end_failed_session(TabId id);
 
     // ---- tabs, in tab-bar order
     const std::vector<Tab>& tabs() const { return tabs_; }
@@ -215,7 +370,8 @@ class AppState {
     TabId add_tab(Tab tab, const std::optional<std::string>& group_name = std::nullopt);
     // The tab taken out, for the caller to drop. The active position is kept,
     // so closing a tab left of the active one activates its right neighbour;
-    // the mouse selection ends.
+    // the mouse selection ends, and the hovered link and the find box on the
+    // tab go.
     std::optional<Tab> remove_tab(TabId id);
     // Places the tab right after `after`, in its group, and makes it active;
     // appended without a group when `after` is gone.
@@ -246,9 +402,21 @@ class AppState {
     GroupId group_by_name(std::string_view name);
     // Restores every rule after a change: drops groups no tab needs (a group
     // without tabs of its own lives while a nested group has some), their
-    // broadcast flags and browse levels, and brings the selections and the
-    // find box back onto what exists.
+    // broadcast flags and browse levels, and brings the selections, the
+    // hovered link and the find box back onto what exists.
     void settle();
+    // The selection and the hovered link on the tab go.
+    void forget_marks_on(TabId id);
+    void refresh_find(const Tab& tab);
+
+    core::LoadedConfig config_;
+    Appearance appearance_;
+    MouseSelection selection_;
+    std::optional<HoveredLink> hovered_link_;
+    std::optional<FindBox> find_;
+    Notices notices_;
+    bool help_visible_ = false;
+    bool tray_added_ = false;
 
     std::vector<Tab> tabs_;
     std::vector<TabGroup> groups_;

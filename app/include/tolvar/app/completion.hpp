@@ -21,9 +21,6 @@ namespace tolvar::app {
 // lines that an Enter completed, empty ones included, in order.
 std::vector<std::string> track_typed(std::string& line, std::string_view text);
 
-// The newest command that extends the typed line, when completion is on.
-void recompute_suggestion(Tab& tab, bool autocomplete);
-
 // Records a line in the tab's command list, and in its history file when
 // tracking is on and a data directory is known. File failures are silent;
 // the command list keeps the line either way.

@@ -1,7 +1,7 @@
-// The find box's operations on the workspace state: opening it over the
-// active pane, searching as the query changes, stepping through the matches
-// with the pane scrolled to each, closing it with the view left where it is,
-// and where its controls lie. The box's controls are Win32. UI thread; the
+// The find box's operations on the workspace state (AppState opens and
+// closes it): searching as the query changes, stepping through the matches
+// with the pane scrolled to each, and where its controls lie. Closing it
+// leaves the view where it is. The box's controls are Win32. UI thread; the
 // model is read under its lock.
 #pragma once
 
@@ -12,16 +12,11 @@
 
 namespace tolvar::app {
 
-// Over the active tab's pane; true when the box shows (a tab exists). A box
-// already open over that tab keeps its query.
-bool open_find(AppState& state);
 // Searches the box's tab; the pane scrolls to the current match.
 void set_find_query(AppState& state, std::string query);
 // Next (down towards the live screen) or previous, after searching again
 // what the session holds now.
 void step_find(AppState& state, bool backwards);
-// The pane stays on the current match; typing brings it back to live.
-void close_find(AppState& state);
 // "n of m" of the open box; empty when none is open.
 std::string find_status(const AppState& state);
 

@@ -17,9 +17,6 @@
 
 namespace tolvar::app {
 
-// Typing and closing a tab end any selection.
-void clear_selection(AppState& state);
-
 // What the press was: the click's count in a run of quick clicks (2 selects
 // a word, 3 a line), Shift held (the current selection's far end moves here,
 // by its own unit), Alt held (a block).
