@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "tolvar/app/links.hpp"
 #include "tolvar/core/utf.hpp"
+#include "view/links.hpp"
 
 using namespace tolvar::app;
 

@@ -11,10 +11,10 @@
 #include <string>
 #include <string_view>
 
-#include "tolvar/app/links.hpp"
-#include "tolvar/app/session_log.hpp"
-#include "tolvar/app/word_selection.hpp"
+#include "sessions/session_log.hpp"
 #include "tolvar/core/utf.hpp"
+#include "view/links.hpp"
+#include "view/word_selection.hpp"
 
 using namespace tolvar;
 using namespace tolvar::app;

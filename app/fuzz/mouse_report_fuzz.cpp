@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "tolvar/app/mouse_report.hpp"
+#include "input/mouse_report.hpp"
 #include "tolvar/core/utf.hpp"
 
 using namespace tolvar::app;

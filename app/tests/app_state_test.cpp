@@ -1,10 +1,10 @@
-#include "tolvar/app/app_state.hpp"
+#include "workspace/app_state.hpp"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "tolvar/app/browser.hpp"
+#include "workspace/browser.hpp"
 
 namespace tolvar::app {
 namespace {

@@ -1,12 +1,12 @@
-#include "tolvar/app/appearance.hpp"
+#include "look/appearance.hpp"
 
 #include <gtest/gtest.h>
 
 #include "fakes.hpp"
+#include "look/themes.hpp"
 #include "test_dirs.hpp"
-#include "tolvar/app/startup.hpp"
-#include "tolvar/app/themes.hpp"
 #include "tolvar/core/formats.hpp"
+#include "workspace/startup.hpp"
 
 namespace tolvar::app {
 namespace {

@@ -1,4 +1,4 @@
-#include "tolvar/app/box_drawing.hpp"
+#include "view/box_drawing.hpp"
 
 #include <gtest/gtest.h>
 

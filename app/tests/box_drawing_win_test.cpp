@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "box_drawing_win.hpp"
-#include "gdi_win.hpp"
+#include "view/box_drawing_win.hpp"
+#include "view/gdi_win.hpp"
 
 namespace tolvar::app::win {
 namespace {

@@ -1,4 +1,4 @@
-#include "tolvar/app/command_palette.hpp"
+#include "commands/command_palette.hpp"
 
 #include <gtest/gtest.h>
 

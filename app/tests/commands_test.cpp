@@ -1,4 +1,4 @@
-#include "tolvar/app/commands.hpp"
+#include "commands/commands.hpp"
 
 #include <gtest/gtest.h>
 
@@ -6,10 +6,10 @@
 #include <random>
 #include <set>
 
+#include "commands/menus.hpp"
 #include "fakes.hpp"
-#include "tolvar/app/help.hpp"
-#include "tolvar/app/key_routing.hpp"
-#include "tolvar/app/menus.hpp"
+#include "input/key_routing.hpp"
+#include "view/help.hpp"
 
 namespace tolvar::app {
 namespace {

@@ -1,4 +1,4 @@
-#include "tolvar/app/completion.hpp"
+#include "input/completion.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tolvar/app/connection_manager.hpp"
+#include "dialogs/connection_manager.hpp"
 
 #include <gtest/gtest.h>
 

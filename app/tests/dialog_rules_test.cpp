@@ -1,8 +1,8 @@
-#include "tolvar/app/dialog_rules.hpp"
+#include "dialogs/dialog_rules.hpp"
 
 #include <gtest/gtest.h>
 
-#include "tolvar/app/fonts.hpp"
+#include "look/fonts.hpp"
 
 namespace tolvar::app {
 namespace {

@@ -5,11 +5,11 @@
 #include <memory>
 #include <vector>
 
+#include "commands/command_runner.hpp"
 #include "fake_launch_system.hpp"
 #include "states.hpp"
 #include "test_dirs.hpp"
-#include "tolvar/app/command_runner.hpp"
-#include "tolvar/app/workspace.hpp"
+#include "workspace/workspace.hpp"
 
 namespace tolvar::app::testing {
 

@@ -1,10 +1,10 @@
-#include "tolvar/app/find.hpp"
+#include "view/find.hpp"
 
 #include <gtest/gtest.h>
 
 #include "fakes.hpp"
-#include "tolvar/app/find_box.hpp"
-#include "tolvar/app/workspace.hpp"
+#include "view/find_box.hpp"
+#include "workspace/workspace.hpp"
 
 namespace tolvar::app {
 namespace {

@@ -1,4 +1,4 @@
-#include "tolvar/app/help.hpp"
+#include "view/help.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tolvar/app/history_viewer.hpp"
+#include "dialogs/history_viewer.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tolvar/app/input.hpp"
+#include "input/input.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "tolvar/app/key_routing.hpp"
+#include "input/key_routing.hpp"
 
 #include <gtest/gtest.h>
 
+#include "input/chords.hpp"
 #include "states.hpp"
-#include "tolvar/app/chords.hpp"
 
 namespace tolvar::app {
 namespace {

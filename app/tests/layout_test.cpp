@@ -1,11 +1,11 @@
-#include "tolvar/app/layout.hpp"
+#include "view/layout.hpp"
 
 #include <gtest/gtest.h>
 
 #include "fakes.hpp"
 #include "states.hpp"
-#include "tolvar/app/browser.hpp"
-#include "tolvar/app/workspace.hpp"
+#include "workspace/browser.hpp"
+#include "workspace/workspace.hpp"
 
 namespace tolvar::app {
 namespace {

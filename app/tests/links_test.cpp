@@ -1,4 +1,4 @@
-#include "tolvar/app/links.hpp"
+#include "view/links.hpp"
 
 #include <gtest/gtest.h>
 

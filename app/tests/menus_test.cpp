@@ -1,13 +1,13 @@
-#include "tolvar/app/menus.hpp"
+#include "commands/menus.hpp"
 
 #include <gtest/gtest.h>
 
 #include "fakes.hpp"
 #include "fixtures.hpp"
+#include "look/themes.hpp"
 #include "test_dirs.hpp"
-#include "tolvar/app/themes.hpp"
-#include "tolvar/app/workspace.hpp"
 #include "tolvar/core/store.hpp"
+#include "workspace/workspace.hpp"
 
 namespace tolvar::app {
 namespace {

@@ -1,7 +1,7 @@
 // The keys of a mouse message under Wine.
 #include <gtest/gtest.h>
 
-#include "modifiers_win.hpp"
+#include "input/modifiers_win.hpp"
 
 namespace tolvar::app::win {
 namespace {

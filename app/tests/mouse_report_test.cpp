@@ -1,4 +1,4 @@
-#include "tolvar/app/mouse_report.hpp"
+#include "input/mouse_report.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
-#include "tolvar/app/mouse.hpp"
+#include "input/mouse.hpp"
 
 #include <gtest/gtest.h>
 
 #include "fakes.hpp"
 #include "pane_points.hpp"
 #include "states.hpp"
-#include "tolvar/app/layout.hpp"
-#include "tolvar/app/notices.hpp"
-#include "tolvar/app/scrolling.hpp"
+#include "view/layout.hpp"
+#include "view/scrolling.hpp"
+#include "workspace/notices.hpp"
 
 namespace tolvar::app {
 namespace {

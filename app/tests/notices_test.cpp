@@ -1,4 +1,4 @@
-#include "tolvar/app/notices.hpp"
+#include "workspace/notices.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tolvar/app/output.hpp"
+#include "sessions/output.hpp"
 
 #include <gtest/gtest.h>
 

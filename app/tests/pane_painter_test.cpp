@@ -1,8 +1,8 @@
-#include "tolvar/app/pane_painter.hpp"
+#include "view/pane_painter.hpp"
 
 #include <gtest/gtest.h>
 
-#include "tolvar/app/fonts.hpp"
+#include "look/fonts.hpp"
 
 namespace tolvar::app {
 namespace {

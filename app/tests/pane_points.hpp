@@ -2,8 +2,8 @@
 // positions over its cells.
 #pragma once
 
-#include "tolvar/app/fonts.hpp"
-#include "tolvar/app/geometry.hpp"
+#include "look/fonts.hpp"
+#include "view/geometry.hpp"
 
 namespace tolvar::app::testing {
 

@@ -1,4 +1,4 @@
-#include "tolvar/app/profile_editor.hpp"
+#include "dialogs/profile_editor.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tolvar/app/quick_connect.hpp"
+#include "dialogs/quick_connect.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tolvar/app/resume.hpp"
+#include "workspace/resume.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tolvar/app/save_schedule.hpp"
+#include "workspace/save_schedule.hpp"
 
 #include <gtest/gtest.h>
 

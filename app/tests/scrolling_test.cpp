@@ -1,4 +1,4 @@
-#include "tolvar/app/scrolling.hpp"
+#include "view/scrolling.hpp"
 
 #include <gtest/gtest.h>
 

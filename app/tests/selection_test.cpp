@@ -1,10 +1,10 @@
-#include "tolvar/app/selection.hpp"
+#include "view/selection.hpp"
 
 #include <gtest/gtest.h>
 
 #include "fakes.hpp"
 #include "pane_points.hpp"
-#include "tolvar/app/workspace.hpp"
+#include "workspace/workspace.hpp"
 
 namespace tolvar::app {
 namespace {

@@ -1,10 +1,10 @@
-#include "tolvar/app/session_end.hpp"
+#include "sessions/session_end.hpp"
 
 #include <gtest/gtest.h>
 
 #include "fakes.hpp"
-#include "tolvar/app/tab_bar.hpp"
-#include "tolvar/app/workspace.hpp"
+#include "view/tab_bar.hpp"
+#include "workspace/workspace.hpp"
 
 namespace tolvar::app {
 namespace {

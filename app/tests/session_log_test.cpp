@@ -1,4 +1,4 @@
-#include "tolvar/app/session_log.hpp"
+#include "sessions/session_log.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tolvar/app/startup.hpp"
+#include "workspace/startup.hpp"
 
 #include <gtest/gtest.h>
 

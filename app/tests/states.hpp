@@ -4,7 +4,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "tolvar/app/app_state.hpp"
+#include "workspace/app_state.hpp"
 
 namespace tolvar::app::testing {
 

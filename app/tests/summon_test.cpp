@@ -1,4 +1,4 @@
-#include "tolvar/app/summon.hpp"
+#include "commands/summon.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "tolvar/app/tab_bar.hpp"
+#include "view/tab_bar.hpp"
 
 #include <gtest/gtest.h>
 
 #include "states.hpp"
-#include "tolvar/app/tab_view.hpp"
+#include "workspace/tab_view.hpp"
 
 namespace tolvar::app {
 namespace {

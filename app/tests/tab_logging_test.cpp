@@ -1,4 +1,4 @@
-#include "tolvar/app/tab_logging.hpp"
+#include "sessions/tab_logging.hpp"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +9,9 @@
 #include <fstream>
 #include <thread>
 
+#include "commands/menus.hpp"
 #include "fakes.hpp"
 #include "test_dirs.hpp"
-#include "tolvar/app/menus.hpp"
 
 namespace tolvar::app {
 namespace {

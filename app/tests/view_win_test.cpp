@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <set>
 
-#include "pane_painter_win.hpp"
 #include "tolvar/core/win/win32.hpp"
-#include "view_win.hpp"
+#include "view/pane_painter_win.hpp"
+#include "view/view_win.hpp"
 
 namespace tolvar::app::win {
 namespace {

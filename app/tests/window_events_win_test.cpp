@@ -5,8 +5,8 @@
 #include <thread>
 #include <vector>
 
-#include "host_window_win.hpp"
-#include "window_events_win.hpp"
+#include "sessions/window_events_win.hpp"
+#include "window/host_window_win.hpp"
 
 namespace tolvar::app::win {
 namespace {

@@ -1,4 +1,4 @@
-#include "tolvar/app/word_selection.hpp"
+#include "view/word_selection.hpp"
 
 #include <gtest/gtest.h>
 

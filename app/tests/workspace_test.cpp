@@ -1,4 +1,4 @@
-#include "tolvar/app/workspace.hpp"
+#include "workspace/workspace.hpp"
 
 #include <gtest/gtest.h>
 

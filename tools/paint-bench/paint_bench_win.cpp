@@ -15,11 +15,11 @@
 #include <memory>
 #include <vector>
 
-#include "pane_painter_win.hpp"
-#include "tolvar/app/box_drawing.hpp"
-#include "tolvar/app/layout.hpp"
-#include "tolvar/app/workspace.hpp"
-#include "view_win.hpp"
+#include "view/box_drawing.hpp"
+#include "view/layout.hpp"
+#include "view/pane_painter_win.hpp"
+#include "view/view_win.hpp"
+#include "workspace/workspace.hpp"
 
 namespace {
 
