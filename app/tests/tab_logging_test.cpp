@@ -33,6 +33,19 @@ struct Logging {
     }
 };
 
+// A whole rig whose data folder is a scratch one; `all_sessions` turns
+// log_all_sessions on.
+struct LoggingRig {
+    core::testing::ScratchDir data;
+    testing::Rig rig;
+    explicit LoggingRig(bool all_sessions = false) {
+        testing::configure(rig.state(), [&](core::LoadedConfig& c) {
+            c.data_dir = data.path();
+            if (all_sessions) c.settings.log_all_sessions.value = core::parse_json("true").root;
+        });
+    }
+};
+
 Tab tab_with_session(std::string title) {
     return Tab(
         {.title = std::move(title), .session = std::make_unique<testing::FakeSession>(1, nullptr)});
@@ -122,9 +135,8 @@ std::vector<std::filesystem::path> files_in(const std::filesystem::path& dir) {
 }
 
 TEST(LogToFile, TheTabMenuStartsAndEndsALogOfWhatTheSessionShowed) {
-    core::testing::ScratchDir data;
-    testing::Rig rig;
-    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.data_dir = data.path(); });
+    LoggingRig logging;
+    auto& [data, rig] = logging;
     rig.ws.open_tab({.title = "build: web"});
     const auto feed = [&](std::string_view bytes) {
         rig.tab(0).session()->model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
@@ -161,12 +173,8 @@ TEST(LogToFile, TheTabMenuStartsAndEndsALogOfWhatTheSessionShowed) {
 }
 
 TEST(LogToFile, AllSessionsLogFromTheStartAndATabClosedEndsItsLog) {
-    core::testing::ScratchDir data;
-    testing::Rig rig;
-    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
-        c.data_dir = data.path();
-        c.settings.log_all_sessions.value = core::parse_json("true").root;
-    });
+    LoggingRig logging(true);
+    auto& [data, rig] = logging;
     rig.ws.open_tab({.title = "one"});
     ASSERT_TRUE(rig.tab(0).log());
     rig.tab(0).session()->model().with([](pty::TerminalModel& m) { m.feed("echoed\r\n"); });
@@ -177,9 +185,8 @@ TEST(LogToFile, AllSessionsLogFromTheStartAndATabClosedEndsItsLog) {
 }
 
 TEST(LogToFile, ARestartEndsTheLogAndStartsAnotherForTheNewSession) {
-    core::testing::ScratchDir data;
-    testing::Rig rig;
-    testing::configure(rig.state(), [&](core::LoadedConfig& c) { c.data_dir = data.path(); });
+    LoggingRig logging;
+    auto& [data, rig] = logging;
     rig.open();
     rig.ws.toggle_log(rig.id(0));
     rig.tab(0).session()->model().with([](pty::TerminalModel& m) { m.feed("first run\r\n"); });
@@ -200,12 +207,8 @@ TEST(LogToFile, ARestartEndsTheLogAndStartsAnotherForTheNewSession) {
 // read its model through a reference the closed session no longer kept
 // alive: the log's last screen was lost or garbage.
 TEST(LogToFile, TheWindowsEndLeavesEveryLogWithItsLastScreen) {
-    core::testing::ScratchDir data;
-    testing::Rig rig;
-    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
-        c.data_dir = data.path();
-        c.settings.log_all_sessions.value = core::parse_json("true").root;
-    });
+    LoggingRig logging(true);
+    auto& [data, rig] = logging;
     rig.ws.open_tab({.title = "one"});
     rig.ws.open_tab({.title = "two"});
     rig.tab(0).session()->model().with([](pty::TerminalModel& m) { m.feed("first\r\nscreen"); });
@@ -220,12 +223,8 @@ TEST(LogToFile, TheWindowsEndLeavesEveryLogWithItsLastScreen) {
 }
 
 TEST(LogToFile, ALogEndingAfterItsSessionClosedStillReadsItsScreen) {
-    core::testing::ScratchDir data;
-    testing::Rig rig;
-    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
-        c.data_dir = data.path();
-        c.settings.log_all_sessions.value = core::parse_json("true").root;
-    });
+    LoggingRig logging(true);
+    auto& [data, rig] = logging;
     rig.ws.open_tab({.title = "one"});
     rig.tab(0).session()->model().with([](pty::TerminalModel& m) { m.feed("kept"); });
     std::optional<Tab> tab = rig.state().remove_tab(rig.id(0));
@@ -244,12 +243,8 @@ TEST(LogToFile, ALogEndingAfterItsSessionClosedStillReadsItsScreen) {
 // Logs were taken only when the window painted, and a window hidden in the
 // tray does not: lines that aged out of the history meanwhile were lost.
 TEST(LogToFile, EachOutputNoticeTakesItsTabsLinesWithoutAPaint) {
-    core::testing::ScratchDir data;
-    testing::Rig rig;
-    testing::configure(rig.state(), [&](core::LoadedConfig& c) {
-        c.data_dir = data.path();
-        c.settings.log_all_sessions.value = core::parse_json("true").root;
-    });
+    LoggingRig logging(true);
+    auto& [data, rig] = logging;
     rig.ws.open_tab({.title = "busy"});
     auto& session = static_cast<testing::FakeSession&>(*rig.tab(0).session());
     // 30 000 lines through a 10 000-line history, a notice per chunk.
