@@ -1,5 +1,6 @@
-// The screen behind TerminalModel: the parser's performer, the two grids, the
-// pen, the modes and the titles. Internal to the terminal model.
+// The screen behind TerminalModel: the parser's performer, which acts on the
+// two grids and the state beside them. Internal to the terminal model;
+// single-threaded.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +12,7 @@
 #include "cells.hpp"
 #include "char_width.hpp"
 #include "grid.hpp"
-#include "hyperlinks.hpp"
+#include "screen_state.hpp"
 #include "tolvar/pty/terminal_model.hpp"
 #include "vt_parser.hpp"
 
@@ -22,42 +23,19 @@ class Screen {
     Screen(std::uint16_t rows, std::uint16_t cols, std::size_t scrollback);
 
     void feed(std::string_view bytes) { parser_.advance(*this, bytes); }
-    void set_answering(bool on) { answering_ = on; }
-    std::string take_answers() { return std::exchange(answers_, {}); }
+    void set_answering(bool on) { state_.set_answering(on); }
+    std::string take_answers() { return state_.take_answers(); }
     void set_departures(std::uint32_t mask);
     void set_size(std::uint16_t rows, std::uint16_t cols);
     void clear_scrollback() { primary_.drop_scrollback(); }
 
     const Grid& grid() const { return alternate_screen() ? alternate_ : primary_; }
     const Grid& primary() const { return primary_; }
-    bool alternate_screen() const { return (modes_ & k_alternate_screen) != 0; }
-    bool mode(std::uint8_t m) const { return (modes_ & m) != 0; }
-    MouseMode mouse_mode() const { return mouse_mode_; }
-    MouseEncoding mouse_encoding() const { return mouse_encoding_; }
-    const std::string& title() const { return title_; }
-    const std::string& icon_name() const { return icon_name_; }
-    bool insert_mode() const { return insert_mode_; }
-    bool auto_wrap() const { return auto_wrap_; }
-    CursorStyle cursor_style() const { return cursor_style_; }
-    // The colour behind a cell's underline colour index; the default (the
-    // text colour) for 0.
-    Color underline_color(std::uint16_t index) const {
-        return index == 0 || index > underline_colors_.size() ? Color()
-                                                              : underline_colors_[index - 1];
-    }
-    // The target of a cell's link; empty when it has none or it was dropped.
-    std::string_view hyperlink_target(std::uint32_t id) const { return hyperlinks_.target(id); }
+    const ScreenState& state() const { return state_; }
+    bool alternate_screen() const { return state_.alternate_screen(); }
     std::size_t memory_bytes() const {
-        return primary_.memory_bytes() + alternate_.memory_bytes() +
-               underline_colors_.capacity() * sizeof(Color) + hyperlinks_.memory_bytes();
+        return primary_.memory_bytes() + alternate_.memory_bytes() + state_.memory_bytes();
     }
-
-    static constexpr std::uint8_t k_application_keypad = 1;
-    static constexpr std::uint8_t k_application_cursor = 2;
-    static constexpr std::uint8_t k_hide_cursor = 4;
-    static constexpr std::uint8_t k_alternate_screen = 8;
-    static constexpr std::uint8_t k_bracketed_paste = 16;
-    static constexpr std::uint8_t k_focus_events = 32;
 
     // ---- the parser's performer
     // Out of line: the parser's actions call it for what its fast paths
@@ -116,7 +94,7 @@ class Screen {
     };
     TextRun text_run() { return TextRun(*this); }
     void print_ascii(const char* p, std::size_t n) {
-        if (n == 1 && !text_special_ && link_ == 0 && print_one(*p)) return;
+        if (n == 1 && !text_special_ && state_.link() == 0 && print_one(*p)) return;
         print_run(p, n);
     }
     void execute(std::uint8_t byte);
@@ -125,19 +103,6 @@ class Screen {
     void osc_dispatch(const OscParams& params);
 
   private:
-    // The character sets G0 and G1 and which of them is in use; ASCII or
-    // DEC special graphics (line drawing).
-    struct Charsets {
-        bool graphics[2] = {false, false};
-        std::uint8_t shift = 0;  // 0: G0 (SI), 1: G1 (SO)
-        bool in_graphics() const { return graphics[shift]; }
-    };
-    // What DECSC keeps beside the grid's position.
-    struct SavedPen {
-        Attrs attrs;
-        Charsets charsets;
-    };
-
     Grid& active() { return alternate_screen() ? alternate_ : primary_; }
     // A character alone (after a cursor move or a colour change) where
     // storing it is all there is to do; false when it needs more.
@@ -155,9 +120,10 @@ class Screen {
         return true;
     }
     void print_run(const char* p, std::size_t n);
-    bool departs(std::uint32_t d) const { return (departures_ & d) != 0; }
+    bool departs(std::uint32_t d) const { return state_.departs(d); }
     void text(char32_t c) {
-        if (text_special_) [[unlikely]] return special_text(c);
+        if (text_special_) [[unlikely]]
+            return special_text(c);
         const int w = char_width(c);
         if (w > 0 && place_plain(c, w)) return;
         place(c, w, false);
@@ -182,7 +148,7 @@ class Screen {
         }
         cell[0] = first;
         last_char_ = c;
-        if (link_ != 0) link_placed(w);
+        if (state_.link() != 0) link_placed(w);
         g.pos.col = static_cast<std::uint16_t>(g.pos.col + w);
         g.touch_slot(slot, g.pos.col);
         return true;
@@ -200,77 +166,30 @@ class Screen {
     bool continues_at_edge(Grid& g) const;
     // Whether text needs more than storing: line drawing or insert mode. Kept
     // in text_special_ so that the usual path tests one flag.
-    void update_text_path() {
-        text_special_ =
-            charsets_.in_graphics() || (insert_mode_ && departs(departure::insert_mode));
-    }
+    void update_text_path() { text_special_ = state_.line_drawing() || state_.inserting(); }
     void settle_pending_wrap(Grid& g);
-    // The pen erased and scrolled-in cells take.
-    Attrs erase_pen() const {
-        if (!departs(departure::background_erase)) return attrs_;
-        Attrs a;
-        a.bg = attrs_.bg;
-        return a;
-    }
     void pen_changed();
-    void designate(std::string_view intermediates, std::uint8_t final);
     void tab_forward(Grid& g);
-    std::vector<bool>::reference tab_stop_at_cursor(const Grid& g);
-    void set_tab_stop(Grid& g);
-    void clear_tab_stops(std::uint16_t ps, Grid& g);
     void repeat(std::uint16_t count);
     void align();
     void column_mode();
     void answer(const CsiParams& params, std::string_view intermediates, char action);
-    SavedPen& saved_pen() {
-        return saved_[departs(departure::saved_cursor_per_screen) && alternate_screen() ? 1 : 0];
-    }
-    void set_mode(std::uint8_t m) { modes_ |= m; }
-    void clear_mode(std::uint8_t m) { modes_ &= static_cast<std::uint8_t>(~m); }
+    void set_alternate(bool on) { state_.set_mode(ScreenState::k_alternate_screen, on); }
     void enter_alternate_grid();
     void save_cursor();
     void restore_cursor();
     void reset();
     void decset(const CsiParams& params, bool on);
-    void sgr(const CsiParams& params);
-    void set_underline_color(Color c);
-    void set_cursor_style(std::uint16_t ps);
-    void hyperlink(const OscParams& params);
 
     VtParser parser_;
     Grid primary_;
     Grid alternate_;
-    Attrs attrs_;
-    // attrs_ as a blank cell, kept by pen_changed for the text paths.
+    ScreenState state_;
+    // The pen as a blank cell, kept by pen_changed for the text paths.
     CellData pen_;
-    Charsets charsets_;
-    // DECSC's pen for the primary and the alternate screen, as xterm keeps
-    // one per screen; the reference shares the first.
-    SavedPen saved_[2];
-    std::uint32_t departures_ = departure::all;
-    // Tab stops by column, made at the first ESC H or CSI g; empty means
-    // every eighth column.
-    std::vector<bool> tab_stops_;
     // The last character drawn, for REP; 0 after a control.
     char32_t last_char_ = 0;
     bool text_special_ = false;
-    bool answering_ = false;
-    std::string answers_;
-    std::string title_;
-    std::string icon_name_;
-    std::uint8_t modes_ = 0;
-    MouseMode mouse_mode_ = MouseMode::None;
-    MouseEncoding mouse_encoding_ = MouseEncoding::Default;
-    // Insert mode is acted on; auto-wrap only tracked.
-    bool insert_mode_ = false;
-    bool auto_wrap_ = true;
-    CursorStyle cursor_style_;
-    // Distinct underline colours in order of first use. Cells hold 1 + the
-    // place; entries stay for the life of the model (until a reset), since
-    // any cell or history line may still name them.
-    std::vector<Color> underline_colors_;
-    Hyperlinks hyperlinks_;
-    std::uint32_t link_ = 0;  // the link text is written into now; 0 for none
 };
 
 }  // namespace tolvar::pty
