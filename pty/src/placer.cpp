@@ -32,6 +32,8 @@ void Placer::place_run(Grid& g, const char* p, std::size_t n) {
         return;
     }
     g.clamp_cursor_row();  // reference crashes below the grid
+    // The edge of every row the run reaches; one that depends on the row
+    // must be asked again after a wrap.
     const std::uint16_t cols = edge(g);
     const std::uint32_t pen = pen_.word;
     const CellData blank = pen_;
