@@ -6,8 +6,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
 #include "grid.hpp"
 #include "placer.hpp"
