@@ -401,18 +401,6 @@ void Grid::col_set(std::uint16_t i) {
     col_clamp();
 }
 
-void Grid::col_wrap(std::uint16_t width, bool wrap) {
-    if (pos.col <= static_cast<std::uint16_t>(cols_ - width)) return;
-    Pos prev = pos;
-    pos.col = 0;
-    const std::uint16_t scrolled = row_inc_scroll(1);
-    // On a one-row screen the row just left is already in the scrollback
-    // (reference crashes).
-    if (prev.row < scrolled) return;
-    prev.row = static_cast<std::uint16_t>(prev.row - scrolled);
-    set_wrapped(prev.row, wrap && prev.row + 1 == pos.row);
-}
-
 std::uint16_t Grid::row_clamp_top(bool limit) {
     if (limit && pos.row < scroll_top) {
         const auto lines = static_cast<std::uint16_t>(scroll_top - pos.row);

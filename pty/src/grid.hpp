@@ -130,7 +130,6 @@ class Grid {
     void col_dec(std::uint16_t count);
     void col_tab();
     void col_set(std::uint16_t i);
-    void col_wrap(std::uint16_t width, bool wrap);
 
     // ---- editing
     void erase_all(const Attrs& a);

@@ -10,7 +10,7 @@ namespace tolvar::pty {
 namespace {
 
 // Overwrites `out` in place, so that its string keeps its storage.
-void fill_cell(Cell& out, const CellData& c, const Marks* marks, const Screen& screen) {
+void fill_cell(Cell& out, const CellData& c, const Marks* marks, const ScreenState& state) {
     out.contents.clear();
     if (c.cp() != 0) {
         core::append_utf8(out.contents, c.cp());
@@ -26,7 +26,7 @@ void fill_cell(Cell& out, const CellData& c, const Marks* marks, const Screen& s
     out.underline = (mode & k_underline) != 0
                         ? static_cast<Underline>(1 + std::min<int>(c.underline_style(), 4))
                         : Underline::None;
-    out.underline_color = screen.underline_color(c.underline_color());
+    out.underline_color = state.underline_color(c.underline_color());
     out.inverse = (mode & k_inverse) != 0;
     out.faint = (mode & k_faint) != 0;
     out.strikethrough = (mode & k_strikethrough) != 0;
@@ -103,7 +103,7 @@ Cell TerminalModel::cell(std::uint16_t row, std::uint16_t col) const {
     const Grid& g = screen_->grid();
     if (row >= g.rows() || col >= g.cols()) return {};
     Cell out;
-    fill_cell(out, g.row(row)[col], g.cell_marks(row, col), *screen_);
+    fill_cell(out, g.row(row)[col], g.cell_marks(row, col), screen_->state());
     out.hyperlink = g.cell_link(row, col);
     return out;
 }
@@ -119,44 +119,44 @@ Position TerminalModel::cursor() const {
 }
 
 bool TerminalModel::hide_cursor() const {
-    return screen_->mode(Screen::k_hide_cursor);
+    return screen_->state().mode(ScreenState::k_hide_cursor);
 }
 CursorStyle TerminalModel::cursor_style() const {
-    return screen_->cursor_style();
+    return screen_->state().cursor_style();
 }
 std::string TerminalModel::title() const {
-    return screen_->title();
+    return screen_->state().title();
 }
 std::string TerminalModel::icon_name() const {
-    return screen_->icon_name();
+    return screen_->state().icon_name();
 }
 bool TerminalModel::focus_reporting() const {
-    return screen_->mode(Screen::k_focus_events);
+    return screen_->state().mode(ScreenState::k_focus_events);
 }
 bool TerminalModel::bracketed_paste() const {
-    return screen_->mode(Screen::k_bracketed_paste);
+    return screen_->state().mode(ScreenState::k_bracketed_paste);
 }
 bool TerminalModel::application_cursor() const {
-    return screen_->mode(Screen::k_application_cursor);
+    return screen_->state().mode(ScreenState::k_application_cursor);
 }
 bool TerminalModel::application_keypad() const {
-    return screen_->mode(Screen::k_application_keypad);
+    return screen_->state().mode(ScreenState::k_application_keypad);
 }
 MouseMode TerminalModel::mouse_mode() const {
-    return screen_->mouse_mode();
+    return screen_->state().mouse_mode();
 }
 MouseEncoding TerminalModel::mouse_encoding() const {
-    return screen_->mouse_encoding();
+    return screen_->state().mouse_encoding();
 }
 bool TerminalModel::insert_mode() const {
-    return screen_->insert_mode();
+    return screen_->state().insert_mode();
 }
 bool TerminalModel::auto_wrap() const {
-    return screen_->auto_wrap();
+    return screen_->state().auto_wrap();
 }
 
 std::string TerminalModel::hyperlink_target(std::uint32_t id) const {
-    return std::string(screen_->hyperlink_target(id));
+    return std::string(screen_->state().hyperlink_target(id));
 }
 
 std::string TerminalModel::visible_text() const {
@@ -228,9 +228,9 @@ void TerminalModel::line(LineNumber n, LineCells& out) const {
         std::size_t col = 0;
         CellData c;
         Marks marks;
-        while (reader.next(c, marks)) fill_cell(out.cells[col++], c, &marks, *screen_);
+        while (reader.next(c, marks)) fill_cell(out.cells[col++], c, &marks, screen_->state());
         for (; col < out.cells.size(); ++col) {
-            fill_cell(out.cells[col], CellData{}, nullptr, *screen_);
+            fill_cell(out.cells[col], CellData{}, nullptr, screen_->state());
         }
         fill_links(out.cells, history.links(static_cast<std::size_t>(n - begin)));
     } else if (n >= end && n - end < g.rows()) {
@@ -239,7 +239,7 @@ void TerminalModel::line(LineNumber n, LineCells& out) const {
         out.cells.resize(g.cols());
         const CellData* cells = g.row(r);
         for (std::uint16_t col = 0; col < g.cols(); ++col) {
-            fill_cell(out.cells[col], cells[col], g.cell_marks(r, col), *screen_);
+            fill_cell(out.cells[col], cells[col], g.cell_marks(r, col), screen_->state());
         }
         fill_links(out.cells, g.row_links(r), cells);
     } else {

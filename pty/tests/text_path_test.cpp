@@ -51,34 +51,63 @@ TEST(TextPath, ThePlanesTableGivesEveryPrintableCharacterItsWidth) {
 
 // Text of wide characters, combining marks (also on a wide character, on a
 // continuation, at a row's start and after a wrap), letters between them,
-// C1 controls and broken sequences, in pens and links, with insert mode and
-// line drawing, at the last columns: fed whole, where runs of it are placed
-// together, it leaves the same model as fed a byte at a time, where each
-// character is placed alone.
-TEST(TextPath, RunsOfTextPlaceAsCharactersOneByOne) {
-    const char* const pieces[] = {
-        "a", "\xe4\xb8\xad", "\xe9\xbe\x8d", "\xcc\x81", "\xcd\xa3", "\xf0\x9f\x98\x80",
-        "\xc2\x85", "\xc2\xa0", "\xc3\xa9", "\xe2\x80\x8b", "\xe4\xb8", "\xff", "ab",
-        "\r", "\n", "\x1b[31m", "\x1b[0m", "\x1b[4h", "\x1b[4l", "\x1b(0", "\x1b(B",
-        "\x1b]8;;http://x/\x1b\\", "\x1b]8;;\x1b\\", "\x1b[9G", "\x1b[10G", "\x1b[D", "\x1b[b",
-    };
+// C1 controls and broken sequences, in pens and links, with insert mode,
+// line drawing and REP, at the last columns: fed whole, where runs of it are
+// placed together, it leaves the same model as fed a byte at a time, where
+// each character is placed alone. With xterm's rules and the reference's
+// (which the placer follows for the edge and the pending wrap), and on grids
+// too narrow for a wide character.
+const std::vector<std::string> k_pieces = {
+    "a", "\xe4\xb8\xad", "\xe9\xbe\x8d", "\xcc\x81", "\xcd\xa3", "\xf0\x9f\x98\x80",
+    "\xc2\x85", "\xc2\xa0", "\xc3\xa9", "\xe2\x80\x8b", "\xe4\xb8", "\xff", "ab",
+    "\r", "\n", "\x1b[31m", "\x1b[0m", "\x1b[4h", "\x1b[4l", "\x1b(0", "\x1b(B",
+    "\x1b]8;;http://x/\x1b\\", "\x1b]8;;\x1b\\", "\x1b[9G", "\x1b[10G", "\x1b[D", "\x1b[b",
+};
+
+void expect_runs_place_as_characters(const std::vector<std::string>& pieces,
+                                     std::uint32_t departures, std::uint16_t cols, int rounds) {
     std::mt19937 rng(5);
-    for (int round = 0; round < 400; ++round) {
+    for (int round = 0; round < rounds; ++round) {
         std::string text;
-        for (int i = 0; i < 60; ++i) text += pieces[rng() % std::size(pieces)];
-        TerminalModel whole(4, 10, 20);
+        for (int i = 0; i < 60; ++i) text += pieces[rng() % pieces.size()];
+        TerminalModel whole(4, cols, 20);
+        whole.set_departures(departures);
         whole.feed(text);
-        TerminalModel bytes(4, 10, 20);
+        TerminalModel bytes(4, cols, 20);
+        bytes.set_departures(departures);
         for (char b : text) bytes.feed(std::string_view(&b, 1));
         ASSERT_EQ(snapshot(whole), snapshot(bytes)) << round;
         for (std::uint16_t r = 0; r < 4; ++r) {
-            for (std::uint16_t c = 0; c < 10; ++c) {
+            for (std::uint16_t c = 0; c < cols; ++c) {
                 ASSERT_EQ(whole.cell(r, c).contents, bytes.cell(r, c).contents) << round;
                 ASSERT_EQ(whole.cell(r, c).wide, bytes.cell(r, c).wide) << round;
                 ASSERT_EQ(whole.cell(r, c).hyperlink, bytes.cell(r, c).hyperlink) << round;
             }
         }
     }
+}
+
+TEST(TextPath, RunsOfTextPlaceAsCharactersOneByOne) {
+    expect_runs_place_as_characters(k_pieces, departure::all, 10, 400);
+}
+
+// Longer repeats, and line drawing's letters, whose repeat is the drawn
+// character.
+std::vector<std::string> more_pieces() {
+    std::vector<std::string> pieces = k_pieces;
+    pieces.insert(pieces.end(), {"\x1b[3b", "qx"});
+    return pieces;
+}
+
+TEST(TextPath, RunsOfTextPlaceAsCharactersOneByOneByTheReferencesRules) {
+    expect_runs_place_as_characters(more_pieces(), 0, 10, 200);
+    expect_runs_place_as_characters(more_pieces(), departure::all & ~departure::pending_wrap, 10,
+                                    200);
+}
+
+TEST(TextPath, RunsOfTextPlaceAsCharactersOneByOneOnNarrowGrids) {
+    for (std::uint16_t cols : {1, 2, 3})
+        expect_runs_place_as_characters(more_pieces(), departure::all, cols, 150);
 }
 
 // With the restore-on-grid departure off, a restored cursor may lie past the
