@@ -44,35 +44,44 @@ class DamageLog {
     // came in are stamped by whoever blanked them. Moves of one region in
     // one direction within one number add up.
     void note_scroll(std::uint16_t top, std::uint16_t bottom, int count) {
-        if (size_ != 0) {
-            Entry& last = ring_[(head_ + size_ - 1) % k_scrolls];
-            if (last.seq == seq_ && last.move.top == top && last.move.bottom == bottom &&
-                (last.move.count > 0) == (count > 0)) {
-                const int height = bottom - top + 1;
-                last.move.count = std::clamp(last.move.count + count, -height, height);
-                return;
-            }
+        // The last entry's number, region and direction in one word.
+        const std::uint64_t key = top | std::uint64_t{bottom} << 16 | std::uint64_t{count > 0} << 32;
+        if (last_seq_ == seq_ && last_key_ == key) {
+            ring_[last_].count += count;
+            return;
         }
-        if (size_ == k_scrolls) {
-            floor_ = std::max(floor_, ring_[head_].seq);
-            head_ = (head_ + 1) % k_scrolls;
-            --size_;
-        }
-        ring_[(head_ + size_) % k_scrolls] = Entry{seq_, ScrollMove{top, bottom, count}};
-        ++size_;
+        push(top, bottom, count);
+        last_seq_ = seq_;
+        last_key_ = key;
     }
     // The scrolls after `seq`, oldest first.
     void scrolls_since(std::uint64_t seq, std::vector<ScrollMove>& out) const {
         for (std::size_t i = 0; i < size_; ++i) {
             const Entry& e = ring_[(head_ + i) % k_scrolls];
-            if (e.seq > seq) out.push_back(e.move);
+            if (e.seq <= seq) continue;
+            // More than the region's height moves nothing more.
+            const std::int64_t height = e.bottom - e.top + 1;
+            out.push_back({e.top, e.bottom, static_cast<int>(std::clamp(e.count, -height, height))});
         }
     }
 
   private:
+    void push(std::uint16_t top, std::uint16_t bottom, int count) {
+        if (size_ == k_scrolls) {
+            floor_ = std::max(floor_, ring_[head_].seq);
+            head_ = (head_ + 1) % k_scrolls;
+            --size_;
+        }
+        last_ = (head_ + size_) % k_scrolls;
+        ring_[last_] = Entry{seq_, count, top, bottom};
+        ++size_;
+    }
+
     struct Entry {
         std::uint64_t seq = 0;
-        ScrollMove move;
+        std::int64_t count = 0;  // moves added up; beyond int in a long feed
+        std::uint16_t top = 0;
+        std::uint16_t bottom = 0;
     };
     // Rows made at construction carry 1; a reader at 0 has seen nothing.
     std::uint64_t seq_ = 1;
@@ -82,6 +91,9 @@ class DamageLog {
     std::array<Entry, k_scrolls> ring_{};
     std::size_t head_ = 0;
     std::size_t size_ = 0;
+    std::size_t last_ = 0;
+    std::uint64_t last_seq_ = 0;  // none yet: numbers start at 1
+    std::uint64_t last_key_ = 0;
 };
 
 }  // namespace tolvar::pty

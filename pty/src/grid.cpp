@@ -33,14 +33,15 @@ Grid::Grid(std::uint16_t rows, std::uint16_t cols, std::size_t scrollback, bool 
       rows_(rows),
       cols_(cols),
       scrollback_(scrollback),
-      damage_(&damage) {
+      damage_(&damage),
+      seq_(damage.seq()) {
     if (allocate_now) allocate();
 }
 
 void Grid::allocate() {
     if (!cells_.empty()) return;
     cells_.assign(std::size_t{rows_} * cols_, CellData{});
-    meta_.assign(rows_, RowMeta{.stamp = damage_->seq()});
+    meta_.assign(rows_, RowMeta{.stamp = seq_});
     marks_.assign(rows_, {});
     links_.assign(rows_, {});
     order_.resize(rows_);
@@ -255,7 +256,7 @@ void Grid::set_size(std::uint16_t rows, std::uint16_t cols) {
     if (allocated()) {
         // Rows are cut or padded, never reflowed; every wrapped mark goes.
         std::vector<CellData> cells(std::size_t{rows} * cols, CellData{});
-        std::vector<RowMeta> meta(rows, RowMeta{.stamp = damage_->seq()});
+        std::vector<RowMeta> meta(rows, RowMeta{.stamp = seq_});
         std::vector<std::vector<Marks>> marks(rows);
         std::vector<std::vector<LinkedCell>> links(rows);
         const std::uint16_t keep_rows = std::min(rows, rows_);

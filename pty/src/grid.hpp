@@ -41,7 +41,7 @@ class Grid {
     CellData* row(std::uint16_t r) {
         ensure_allocated();
         const std::uint32_t s = slot(r);
-        meta_[s].stamp = damage_->seq();
+        meta_[s].stamp = seq_;
         return &cells_[s * std::size_t{cols_}];
     }
     const CellData* row(std::uint16_t r) const;
@@ -50,7 +50,7 @@ class Grid {
         RowMeta& m = meta_[slot(r)];
         if (m.wrapped == w) return;
         m.wrapped = w;
-        m.stamp = damage_->seq();
+        m.stamp = seq_;
     }
     // The number the row was last written under.
     std::uint64_t stamp(std::uint16_t r) const { return allocated() ? meta_[slot(r)].stamp : 0; }
@@ -69,7 +69,7 @@ class Grid {
     std::uint32_t slot_of(std::uint16_t r) {
         ensure_allocated();
         const std::uint32_t s = slot(r);
-        meta_[s].stamp = damage_->seq();
+        meta_[s].stamp = seq_;
         return s;
     }
     CellData* slot_cells(std::uint32_t s) { return &cells_[s * std::size_t{cols_}]; }
@@ -161,6 +161,9 @@ class Grid {
     void scroll_up(std::uint16_t count);
     void scroll_down(std::uint16_t count);
 
+    // After the log's number moved on.
+    void follow_seq() { seq_ = damage_->seq(); }
+
     bool allocated() const { return !cells_.empty(); }
     const Scrollback& scrollback() const { return scrollback_; }
     void drop_scrollback() { scrollback_.clear(); }
@@ -223,6 +226,7 @@ class Grid {
     std::uint32_t ring_base_ = 0;
     Scrollback scrollback_;
     DamageLog* damage_;
+    std::uint64_t seq_;  // damage_->seq(), kept here for the stamps
 };
 
 }  // namespace tolvar::pty

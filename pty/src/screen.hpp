@@ -31,6 +31,12 @@ class Screen {
     const Grid& primary() const { return primary_; }
     const ScreenState& state() const { return state_; }
     DamageLog& damage() { return damage_; }
+    // A new number for what changes next.
+    void advance() {
+        damage_.advance();
+        primary_.follow_seq();
+        alternate_.follow_seq();
+    }
     const DamageLog& damage() const { return damage_; }
     bool alternate_screen() const { return state_.alternate_screen(); }
     std::size_t memory_bytes() const {

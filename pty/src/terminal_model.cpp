@@ -71,7 +71,7 @@ TerminalModel::TerminalModel(TerminalModel&&) noexcept = default;
 TerminalModel& TerminalModel::operator=(TerminalModel&&) noexcept = default;
 
 void TerminalModel::feed(std::string_view bytes) {
-    screen_->damage().advance();
+    screen_->advance();
     screen_->feed(bytes);
     note_state();
 }
@@ -132,7 +132,7 @@ void TerminalModel::set_departures(std::uint32_t mask) {
 
 void TerminalModel::set_size(std::uint16_t rows, std::uint16_t cols) {
     // A grid always has a row and a column.
-    screen_->damage().advance();
+    screen_->advance();
     screen_->set_size(std::max<std::uint16_t>(rows, 1), std::max<std::uint16_t>(cols, 1));
     note_state();
 }
