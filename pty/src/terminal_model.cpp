@@ -109,6 +109,7 @@ Damage TerminalModel::damage_since(std::uint64_t seq) const {
     }
     log.scrolls_since(seq, d.scrolls);
     const Grid& g = screen_->grid();
+    d.rows.reserve(g.rows());
     for (std::uint16_t r = 0; r < g.rows(); ++r) {
         if (g.stamp(r) > seq) d.rows.push_back(r);
     }
