@@ -3,6 +3,7 @@
 // model's other tests checks the same through fed() (model_scripts.hpp).
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
