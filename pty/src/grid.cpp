@@ -27,18 +27,21 @@ std::uint16_t sat_sub(std::uint16_t a, std::uint16_t b) {
 
 }  // namespace
 
-Grid::Grid(std::uint16_t rows, std::uint16_t cols, std::size_t scrollback, bool allocate_now)
+Grid::Grid(std::uint16_t rows, std::uint16_t cols, std::size_t scrollback, bool allocate_now,
+           DamageLog& damage)
     : scroll_bottom(static_cast<std::uint16_t>(rows - 1)),
       rows_(rows),
       cols_(cols),
-      scrollback_(scrollback) {
+      scrollback_(scrollback),
+      damage_(&damage),
+      seq_(damage.seq()) {
     if (allocate_now) allocate();
 }
 
 void Grid::allocate() {
     if (!cells_.empty()) return;
     cells_.assign(std::size_t{rows_} * cols_, CellData{});
-    meta_.assign(rows_, RowMeta{});
+    meta_.assign(rows_, RowMeta{.stamp = seq_});
     marks_.assign(rows_, {});
     links_.assign(rows_, {});
     order_.resize(rows_);
@@ -253,7 +256,7 @@ void Grid::set_size(std::uint16_t rows, std::uint16_t cols) {
     if (allocated()) {
         // Rows are cut or padded, never reflowed; every wrapped mark goes.
         std::vector<CellData> cells(std::size_t{rows} * cols, CellData{});
-        std::vector<RowMeta> meta(rows, RowMeta{});
+        std::vector<RowMeta> meta(rows, RowMeta{.stamp = seq_});
         std::vector<std::vector<Marks>> marks(rows);
         std::vector<std::vector<LinkedCell>> links(rows);
         const std::uint16_t keep_rows = std::min(rows, rows_);
@@ -595,6 +598,7 @@ void Grid::archive_top_row() {
                              meta_[s].wrapped, &marks_[s], &links_[s]});
     // The ring is the whole screen here: no scroll region is set.
     ring_base_ = ring_base_ + 1 == ring_size_ ? 0 : ring_base_ + 1;
+    damage_->note_scroll(0, static_cast<std::uint16_t>(rows_ - 1), 1);
     clear_row(static_cast<std::uint16_t>(rows_ - 1), fill);
 }
 
@@ -616,6 +620,7 @@ void Grid::turn_order(std::uint16_t top, std::uint16_t bottom, std::uint16_t k, 
 void Grid::rotate_up(std::uint16_t top, std::uint16_t bottom, std::uint16_t k) {
     if (k == 0) return;
     turn_order(top, bottom, k, true);
+    damage_->note_scroll(top, bottom, k);
     for (unsigned r = bottom + 1u - k; r <= bottom; ++r)
         clear_row(static_cast<std::uint16_t>(r), fill);
 }
@@ -623,6 +628,7 @@ void Grid::rotate_up(std::uint16_t top, std::uint16_t bottom, std::uint16_t k) {
 void Grid::rotate_down(std::uint16_t top, std::uint16_t bottom, std::uint16_t k) {
     if (k == 0) return;
     turn_order(top, bottom, k, false);
+    damage_->note_scroll(top, bottom, -k);
     for (unsigned r = top; r < top + unsigned{k}; ++r)
         clear_row(static_cast<std::uint16_t>(r), fill);
 }

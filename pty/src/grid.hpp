@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cells.hpp"
+#include "damage_log.hpp"
 #include "hyperlinks.hpp"
 #include "scrollback.hpp"
 
@@ -26,7 +27,9 @@ struct Pos {
 
 class Grid {
   public:
-    Grid(std::uint16_t rows, std::uint16_t cols, std::size_t scrollback, bool allocate);
+    // Rows written are stamped with `damage`'s number, and scrolls noted there.
+    Grid(std::uint16_t rows, std::uint16_t cols, std::size_t scrollback, bool allocate,
+         DamageLog& damage);
 
     std::uint16_t rows() const { return rows_; }
     std::uint16_t cols() const { return cols_; }
@@ -34,13 +37,23 @@ class Grid {
     void allocate();
 
     // ---- rows and cells, by row index from the top of the screen
+    // Writing access: stamps the row.
     CellData* row(std::uint16_t r) {
         ensure_allocated();
-        return &cells_[slot(r) * std::size_t{cols_}];
+        const std::uint32_t s = slot(r);
+        meta_[s].stamp = seq_;
+        return &cells_[s * std::size_t{cols_}];
     }
     const CellData* row(std::uint16_t r) const;
     bool wrapped(std::uint16_t r) const;
-    void set_wrapped(std::uint16_t r, bool w) { meta_[slot(r)].wrapped = w; }
+    void set_wrapped(std::uint16_t r, bool w) {
+        RowMeta& m = meta_[slot(r)];
+        if (m.wrapped == w) return;
+        m.wrapped = w;
+        m.stamp = seq_;
+    }
+    // The number the row was last written under.
+    std::uint64_t stamp(std::uint16_t r) const { return allocated() ? meta_[slot(r)].stamp : 0; }
     // Notes that columns below `end` may now hold non-default cells.
     void touch(std::uint16_t r, std::uint16_t end) {
         auto& m = meta_[slot(r)];
@@ -52,10 +65,12 @@ class Grid {
     void mark_special(std::uint16_t r) { meta_[slot(r)].special = true; }
 
     // The same by a row's slot, for the text paths, which look the slot up
-    // once per write.
+    // once per write. Stamps the row: what they do with the slot is a write.
     std::uint32_t slot_of(std::uint16_t r) {
         ensure_allocated();
-        return slot(r);
+        const std::uint32_t s = slot(r);
+        meta_[s].stamp = seq_;
+        return s;
     }
     CellData* slot_cells(std::uint32_t s) { return &cells_[s * std::size_t{cols_}]; }
     bool slot_special(std::uint32_t s) const { return meta_[s].special; }
@@ -146,6 +161,9 @@ class Grid {
     void scroll_up(std::uint16_t count);
     void scroll_down(std::uint16_t count);
 
+    // After the log's number moved on.
+    void follow_seq() { seq_ = damage_->seq(); }
+
     bool allocated() const { return !cells_.empty(); }
     const Scrollback& scrollback() const { return scrollback_; }
     void drop_scrollback() { scrollback_.clear(); }
@@ -158,6 +176,7 @@ class Grid {
         // May hold wide halves or combining marks, which a write over them
         // must repair; until then text is stored without looking.
         bool special = false;
+        std::uint64_t stamp = 0;  // DamageLog::seq() of the last write
     };
 
     std::uint32_t slot(std::uint16_t r) const {
@@ -206,6 +225,8 @@ class Grid {
     std::uint32_t ring_size_ = 0;
     std::uint32_t ring_base_ = 0;
     Scrollback scrollback_;
+    DamageLog* damage_;
+    std::uint64_t seq_;  // damage_->seq(), kept here for the stamps
 };
 
 }  // namespace tolvar::pty

@@ -5,7 +5,7 @@
 namespace tolvar::pty {
 
 Screen::Screen(std::uint16_t rows, std::uint16_t cols, std::size_t scrollback)
-    : primary_(rows, cols, scrollback, true), alternate_(rows, cols, 0, false) {
+    : primary_(rows, cols, scrollback, true, damage_), alternate_(rows, cols, 0, false, damage_) {
     placing_changed();
 }
 
@@ -415,7 +415,7 @@ void Screen::reset() {
     // line numbers go on.
     primary_.clear();
     primary_.drop_scrollback();
-    alternate_ = Grid(primary_.rows(), primary_.cols(), 0, false);
+    alternate_ = Grid(primary_.rows(), primary_.cols(), 0, false, damage_);
     state_.reset();
     placer_.forget_last();
     placing_changed();

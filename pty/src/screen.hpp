@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "damage_log.hpp"
 #include "grid.hpp"
 #include "placer.hpp"
 #include "screen_state.hpp"
@@ -29,6 +30,14 @@ class Screen {
     const Grid& grid() const { return alternate_screen() ? alternate_ : primary_; }
     const Grid& primary() const { return primary_; }
     const ScreenState& state() const { return state_; }
+    DamageLog& damage() { return damage_; }
+    // A new number for what changes next.
+    void advance() {
+        damage_.advance();
+        primary_.follow_seq();
+        alternate_.follow_seq();
+    }
+    const DamageLog& damage() const { return damage_; }
     bool alternate_screen() const { return state_.alternate_screen(); }
     std::size_t memory_bytes() const {
         return primary_.memory_bytes() + alternate_.memory_bytes() + state_.memory_bytes();
@@ -57,7 +66,11 @@ class Screen {
     void align();
     void column_mode();
     void answer(const CsiParams& params, std::string_view intermediates, char action);
-    void set_alternate(bool on) { state_.set_mode(ScreenState::k_alternate_screen, on); }
+    // A reader's copy is of one grid, and the scrolls noted are the other's.
+    void set_alternate(bool on) {
+        if (on != alternate_screen()) damage_.everything();
+        state_.set_mode(ScreenState::k_alternate_screen, on);
+    }
     void enter_alternate_grid();
     void save_cursor();
     void restore_cursor();
@@ -65,6 +78,7 @@ class Screen {
     void decset(const CsiParams& params, bool on);
 
     VtParser parser_;
+    DamageLog damage_;  // before the grids, which write to it
     Grid primary_;
     Grid alternate_;
     ScreenState state_;

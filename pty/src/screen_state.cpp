@@ -269,6 +269,7 @@ void ScreenState::set_titles(const OscParams& params) {
     if (!(icon || title) || !core::is_valid_utf8(value)) return;
     if (icon) icon_name_.assign(value);
     if (title) title_.assign(value);
+    ++titles_set_;
 }
 
 // OSC 8 ; params ; target: the text that follows links to the target, until

@@ -119,6 +119,8 @@ class ScreenState {
     const std::string& icon_name() const { return icon_name_; }
     // OSC 0, 1 and 2.
     void set_titles(const OscParams& params);
+    // How many times either was set, which tells a change.
+    std::uint64_t titles_set() const { return titles_set_; }
 
     // ---- answers
     void set_answering(bool on) { answering_ = on; }
@@ -164,6 +166,7 @@ class ScreenState {
     std::string answers_;
     std::string title_;
     std::string icon_name_;
+    std::uint64_t titles_set_ = 0;
     std::uint8_t modes_ = 0;
     MouseMode mouse_mode_ = MouseMode::None;
     MouseEncoding mouse_encoding_ = MouseEncoding::Default;

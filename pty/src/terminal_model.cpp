@@ -63,13 +63,60 @@ void write_row(std::string& out, RowText& scratch, const Grid& g, std::uint16_t 
 
 TerminalModel::TerminalModel(std::uint16_t rows, std::uint16_t cols, std::size_t scrollback)
     : screen_(std::make_unique<Screen>(std::max<std::uint16_t>(rows, 1),
-                                       std::max<std::uint16_t>(cols, 1), scrollback)) {}
+                                       std::max<std::uint16_t>(cols, 1), scrollback)) {
+    note_state();
+}
 TerminalModel::~TerminalModel() = default;
 TerminalModel::TerminalModel(TerminalModel&&) noexcept = default;
 TerminalModel& TerminalModel::operator=(TerminalModel&&) noexcept = default;
 
 void TerminalModel::feed(std::string_view bytes) {
+    screen_->advance();
     screen_->feed(bytes);
+    note_state();
+}
+
+void TerminalModel::note_state() {
+    DamageLog& log = screen_->damage();
+    const Grid& g = screen_->grid();
+    const ScreenState& s = screen_->state();
+    const CursorStyle style = s.cursor_style();
+    log.note(DamageLog::k_cursor, g.pos.row | std::uint64_t{g.pos.col} << 16 |
+                                      std::uint64_t{s.mode(ScreenState::k_hide_cursor)} << 32 |
+                                      std::uint64_t{static_cast<std::uint8_t>(style.shape)} << 33 |
+                                      std::uint64_t{style.blinking} << 36);
+    log.note(DamageLog::k_modes,
+             s.mode(ScreenState::k_application_keypad) |
+                 s.mode(ScreenState::k_application_cursor) << 1 |
+                 s.mode(ScreenState::k_bracketed_paste) << 2 |
+                 s.mode(ScreenState::k_focus_events) << 3 | s.insert_mode() << 4 |
+                 s.auto_wrap() << 5 | static_cast<unsigned>(s.mouse_mode()) << 6 |
+                 static_cast<unsigned>(s.mouse_encoding()) << 9);
+    log.note(DamageLog::k_title, s.titles_set());
+    log.note(DamageLog::k_screen, std::uint64_t{screen_->alternate_screen()} |
+                                      std::uint64_t{g.rows()} << 1 | std::uint64_t{g.cols()} << 17);
+}
+
+Damage TerminalModel::damage_since(std::uint64_t seq) const {
+    const DamageLog& log = screen_->damage();
+    Damage d;
+    d.now = log.seq();
+    d.history_begin = history_begin();
+    d.history_end = history_end();
+    if (log.everything_since(seq)) {
+        d.everything = d.cursor = d.modes = d.title = true;
+        return d;
+    }
+    log.scrolls_since(seq, d.scrolls);
+    const Grid& g = screen_->grid();
+    d.rows.reserve(g.rows());
+    for (std::uint16_t r = 0; r < g.rows(); ++r) {
+        if (g.stamp(r) > seq) d.rows.push_back(r);
+    }
+    d.cursor = log.changed_since(DamageLog::k_cursor, seq);
+    d.modes = log.changed_since(DamageLog::k_modes, seq);
+    d.title = log.changed_since(DamageLog::k_title, seq);
+    return d;
 }
 
 void TerminalModel::set_answering(bool on) {
@@ -86,7 +133,9 @@ void TerminalModel::set_departures(std::uint32_t mask) {
 
 void TerminalModel::set_size(std::uint16_t rows, std::uint16_t cols) {
     // A grid always has a row and a column.
+    screen_->advance();
     screen_->set_size(std::max<std::uint16_t>(rows, 1), std::max<std::uint16_t>(cols, 1));
+    note_state();
 }
 
 std::uint16_t TerminalModel::rows() const {

@@ -1,12 +1,15 @@
 // Feeds arbitrary bytes to the terminal model between resizes, reading
 // everything the view reads after each step. Any crash or sanitizer report
-// is a fault, and so is a cursor off the grid or a history over its cap.
+// is a fault, and so is a cursor off the grid or a history over its cap, or
+// a reader of the damage record whose copy of the screen ends unlike it.
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "tolvar/pty/terminal_model.hpp"
 
@@ -29,6 +32,54 @@ constexpr std::array<std::size_t, 4> k_scrollbacks{16, 0, 1, 5};
 // Reads in between steps: the first few find what a step left inconsistent;
 // more only repeat them at a cost.
 constexpr int k_max_reads = 4;
+
+// A row as the damage record's reader keeps it.
+std::string row_of(const TerminalModel& m, std::uint16_t r) {
+    std::string out(1, m.row_wrapped(r) ? 'w' : '-');
+    for (std::uint16_t c = 0; c < m.cols(); ++c) {
+        const tolvar::pty::Cell cell = m.cell(r, c);
+        out += cell.contents;
+        const std::uint32_t bits[] = {cell.fg.bits(), cell.bg.bits(), cell.underline_color.bits(),
+                                      cell.hyperlink,
+                                      static_cast<std::uint32_t>(cell.underline) |
+                                          cell.bold << 3 | cell.faint << 4 | cell.italic << 5 |
+                                          cell.inverse << 6 | cell.strikethrough << 7 |
+                                          cell.conceal << 8 | cell.wide << 9 |
+                                          cell.wide_continuation << 10};
+        out.append(reinterpret_cast<const char*>(bits), sizeof bits);
+    }
+    return out;
+}
+
+// Repaints only what damage_since names; "?" marks rows a scroll left.
+struct Reader {
+    std::uint64_t seen = 0;
+    std::vector<std::string> rows;
+    void catch_up(const TerminalModel& m) {
+        const tolvar::pty::Damage d = m.damage_since(seen);
+        seen = d.now;
+        if (d.everything) {
+            rows.assign(m.rows(), {});
+            for (std::uint16_t r = 0; r < m.rows(); ++r) rows[r] = row_of(m, r);
+            return;
+        }
+        for (const auto& s : d.scrolls) {
+            if (s.top > s.bottom || s.bottom >= rows.size()) std::abort();
+            const int height = s.bottom - s.top + 1, k = s.count < 0 ? -s.count : s.count;
+            for (int i = 0; i < height; ++i) {
+                const int to = s.count > 0 ? s.top + i : s.bottom - i;
+                rows[to] = i + k < height ? rows[s.count > 0 ? to + k : to - k] : "?";
+            }
+        }
+        for (std::uint16_t r : d.rows) rows.at(r) = row_of(m, r);
+    }
+    void expect(const TerminalModel& m) {
+        catch_up(m);
+        if (rows.size() != m.rows()) std::abort();
+        for (std::uint16_t r = 0; r < m.rows(); ++r)
+            if (rows[r] != row_of(m, r)) std::abort();
+    }
+};
 
 std::size_t g_scrollback = 0;
 // With the restore_on_grid departure off, DECRC after a shrink puts the
@@ -86,6 +137,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         g_cursor_on_grid = off != tolvar::pty::departure::restore_on_grid;
     }
     int reads = 0;
+    // One reader asks at every read step, one only at the start and the end.
+    Reader often, seldom;
+    often.catch_up(m);
+    seldom.catch_up(m);
     while (i < size) {
         const std::uint8_t control = data[i++];
         switch (control & 3) {
@@ -109,11 +164,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 if (reads++ < k_max_reads) {
                     const std::uint8_t a = i < size ? data[i] : 0;
                     read(m, a, i + 1 < size ? data[i + 1] : 0, false);
+                    often.catch_up(m);
                     if (a % 16 == 15) m.clear_scrollback();
                 }
                 break;
         }
     }
     read(m, 0, 0, true);
+    often.expect(m);
+    seldom.expect(m);
     return 0;
 }

@@ -57,12 +57,7 @@ TEST(TextPath, ThePlanesTableGivesEveryPrintableCharacterItsWidth) {
 // each character is placed alone. With xterm's rules and the reference's
 // (which the placer follows for the edge and the pending wrap), and on grids
 // too narrow for a wide character.
-const std::vector<std::string> k_pieces = {
-    "a", "\xe4\xb8\xad", "\xe9\xbe\x8d", "\xcc\x81", "\xcd\xa3", "\xf0\x9f\x98\x80",
-    "\xc2\x85", "\xc2\xa0", "\xc3\xa9", "\xe2\x80\x8b", "\xe4\xb8", "\xff", "ab",
-    "\r", "\n", "\x1b[31m", "\x1b[0m", "\x1b[4h", "\x1b[4l", "\x1b(0", "\x1b(B",
-    "\x1b]8;;http://x/\x1b\\", "\x1b]8;;\x1b\\", "\x1b[9G", "\x1b[10G", "\x1b[D", "\x1b[b",
-};
+const std::vector<std::string>& k_pieces = k_text_pieces;
 
 void expect_runs_place_as_characters(const std::vector<std::string>& pieces,
                                      std::uint32_t departures, std::uint16_t cols, int rounds) {

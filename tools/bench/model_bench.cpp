@@ -4,7 +4,7 @@
 // Then the model's history as the view reads it: a search for text that is
 // not there over a full history, and the decoding of one page of it.
 //
-//   model-bench [--oracle PATH] [--megabytes N] [--runs N] [--only WORKLOAD]
+//   model-bench [--oracle PATH] [--megabytes N] [--runs N] [--only WORKLOAD] [--reader 1]
 //
 // Prints a Markdown table. The other cores run as programs of their own,
 // speaking the benchmark's protocol: the vt100 crate always (vt-oracle,
@@ -386,14 +386,20 @@ double median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
+// --reader 1: a reader of the damage record asks after every chunk, as a
+// window would, to measure what the record costs it.
+bool g_reader = false;
+
 Measure measure_model(const std::string& payload, int runs) {
     std::vector<double> rates;
     Measure m;
     for (int i = 0; i < runs; ++i) {
         tolvar::pty::TerminalModel model(k_rows, k_cols, k_scrollback);
         const double start = tolvar::bench::cpu_seconds();
+        std::uint64_t seen = 0;
         for (std::size_t at = 0; at < payload.size(); at += k_chunk) {
             model.feed(std::string_view(payload).substr(at, k_chunk));
+            if (g_reader) seen = model.damage_since(seen).now;
         }
         const double took = tolvar::bench::cpu_seconds() - start;
         rates.push_back(static_cast<double>(payload.size()) / took / 1e6);
@@ -460,6 +466,8 @@ int main(int argc, char** argv) {
             runs = std::atoi(value);
         } else if (flag == "--only") {
             only = value;
+        } else if (flag == "--reader") {
+            g_reader = std::atoi(value) != 0;
         }
     }
     const std::size_t size = megabytes << 20;

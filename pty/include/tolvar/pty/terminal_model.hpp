@@ -115,6 +115,31 @@ struct Found {
     std::size_t total = 0;       // how many there are in all
 };
 
+// Rows [top, bottom] of the live screen moved `count` rows up (down when
+// negative); what moved in is among the damaged rows.
+struct ScrollMove {
+    std::uint16_t top = 0;
+    std::uint16_t bottom = 0;
+    int count = 0;
+    friend constexpr bool operator==(ScrollMove, ScrollMove) = default;
+};
+
+// What changed since a reader last asked (TerminalModel::damage_since). A
+// reader that kept the screen as it was then applies `scrolls` to its copy
+// in order, then repaints `rows`, and has the screen as it is now.
+struct Damage {
+    std::uint64_t now = 0;            // what to ask with next time
+    bool everything = false;          // repaint it all; scrolls and rows are empty
+    std::vector<ScrollMove> scrolls;  // oldest first
+    std::vector<std::uint16_t> rows;  // content, attributes or wrap flag, top down
+    bool cursor = false;              // position, visibility or style
+    bool modes = false;               // any mode the accessors below report
+    bool title = false;               // the title or the icon name
+    // The history as it is now; a reader compares them with its own.
+    LineNumber history_begin = 0;
+    LineNumber history_end = 0;
+};
+
 enum class MouseMode : std::uint8_t { None, Press, PressRelease, ButtonMotion, AnyMotion };
 
 // Where the model follows xterm rather than the vt100 reference it is
@@ -207,6 +232,13 @@ class TerminalModel {
     // column), composed like visible_text. Columns past the row are clamped.
     std::string text_between(Position start, Position end) const;
 
+    // What changed since `seq`, a Damage::now from an earlier call (0 for a
+    // reader that has seen nothing). Readers keep their own number, so any
+    // number of them can read, each at its own place. A reader from before a
+    // resize or a switch of screens, or further behind than the model keeps
+    // (the last 64 scrolls), gets everything.
+    Damage damage_since(std::uint64_t seq) const;
+
     // Lines kept in the primary grid's scrollback; line 0 is the oldest.
     std::size_t scrollback_rows() const;
     HistoryLine scrollback_line(std::size_t line) const;
@@ -252,6 +284,9 @@ class TerminalModel {
     std::size_t memory_bytes() const;
 
   private:
+    // Notes what the grids do not stamp: the cursor, the modes, the screen.
+    void note_state();
+
     std::unique_ptr<Screen> screen_;
 };
 
