@@ -285,6 +285,16 @@ void Screen::tab_forward(Grid& g) {
     g.col_set(col);  // clamped to the last column when no stop is left
 }
 
+void Screen::tab_back(Grid& g) {
+    settle_pending_wrap(g);
+    // Past the edge only with the restore-on-grid departure off.
+    std::uint16_t col = std::min(g.pos.col, g.cols());
+    if (col == 0) return;
+    --col;
+    while (col > 0 && !(tab_stops_.empty() ? col % 8 == 0 : tab_stops_[col])) --col;
+    g.col_set(col);
+}
+
 // The stop under the cursor, the table made with the usual stops first.
 std::vector<bool>::reference Screen::tab_stop_at_cursor(const Grid& g) {
     if (tab_stops_.empty()) {
@@ -440,6 +450,32 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
                 break;
             case 'G':
                 g.col_set(static_cast<std::uint16_t>(n - 1));
+                break;
+            case 'E':
+            case 'F':
+                // CNL and CPL: CUD and CUU, then to the first column.
+                if (!departs(departure::cursor_moves)) break;
+                action == 'E' ? g.row_inc_clamp(n) : g.row_dec_clamp(n);
+                g.col_set(0);
+                break;
+            case '`':  // HPA, as CHA
+                if (departs(departure::cursor_moves)) g.col_set(static_cast<std::uint16_t>(n - 1));
+                break;
+            case 'a':  // HPR, as CUF
+                if (departs(departure::cursor_moves)) g.col_inc_clamp(n);
+                break;
+            case 'e':  // VPR, as CUD
+                if (!departs(departure::cursor_moves)) break;
+                settle_pending_wrap(g);
+                g.row_inc_clamp(n);
+                break;
+            case 'I':
+            case 'Z':
+                // CHT and CBT; a row has no more stops than columns.
+                if (!departs(departure::cursor_moves)) break;
+                for (unsigned i = std::min<unsigned>(n, g.cols()); i > 0; --i) {
+                    action == 'I' ? tab_forward(g) : tab_back(g);
+                }
                 break;
             case 'f':
                 if (!departs(departure::hvp)) break;

@@ -215,6 +215,7 @@ class Screen {
     void pen_changed();
     void designate(std::string_view intermediates, std::uint8_t final);
     void tab_forward(Grid& g);
+    void tab_back(Grid& g);
     std::vector<bool>::reference tab_stop_at_cursor(const Grid& g);
     void set_tab_stop(Grid& g);
     void clear_tab_stops(std::uint16_t ps, Grid& g);

@@ -213,6 +213,45 @@ TEST(PendingWrap, MovesStartFromTheLastColumnAndTheWrapSurvivesAnErase) {
     EXPECT_TRUE(fed(3, 4, "abcd\x1b[2Kef").row_wrapped(0));
 }
 
+TEST(Cursor, LineColumnAndTabMovesThatTheReferenceIgnores) {
+    // ncurses moves with HPA (hpa), CBT (cbt) and CHT where terminfo has
+    // them; Python's and Node's terminal libraries send CNL and CPL.
+    struct Case {
+        const char* script;
+        Position cursor;
+    };
+    const Case cases[] = {
+        {"\x1b[5`", {0, 4}},           // HPA
+        {"\x1b[99`", {0, 9}},          // clamped to the last column
+        {"\x1b[2;4H\x1b[3a", {1, 6}},  // HPR
+        {"\x1b[2;4H\x1b[99a", {1, 9}},
+        {"\x1b[2;4H\x1b[2e", {3, 3}},  // VPR, clamped at the bottom
+        {"\x1b[2;4H\x1b[9e", {4, 3}},
+        {"\x1b[2;4H\x1b[2E", {3, 0}},  // CNL
+        {"\x1b[4;4H\x1b[2F", {1, 0}},  // CPL
+        {"\x1b[4;4H\x1b[9F", {0, 0}},
+        {"\x1b[2I", {0, 9}},  // CHT: no stop past 8, the last column
+        {"x\x1b[I", {0, 8}},
+        {"\x1b[1;10H\x1b[Z", {0, 8}},  // CBT
+        {"\x1b[1;10H\x1b[3Z", {0, 0}},
+        {"\x1b[2;3r\x1b[?6h\x1b[9E", {2, 0}},  // origin mode: the region's bottom
+        {"\x1b[2;3r\x1b[?6h\x1b[2;1H\x1b[9F", {1, 0}},
+        {"abcdefghij\x1b[2D", {0, 7}},  // from the pending wrap, the last column
+        {"abcdefghij\x1b[Z", {0, 8}},
+        {"abcdefghij\x1b[a", {0, 9}},
+        {"abcdefghij\x1b[E", {1, 0}},
+        {"\x1b[3g\x1b[1;4H\x1bH\x1b[1;7H\x1bH\r\x1b[2I", {0, 6}},  // set stops
+        {"\x1b[3g\x1b[1;4H\x1bH\x1b[1;7H\x1bH\x1b[1;10H\x1b[Z", {0, 6}},
+    };
+    for (const Case& c : cases) {
+        const TerminalModel m = fed(5, 10, c.script);
+        EXPECT_EQ(m.cursor(), c.cursor) << c.script;
+        expect_every_split_alike(5, 10, c.script, snapshot);
+    }
+    // Text after the move lands there.
+    EXPECT_EQ(fed(2, 10, "abcdefghij\x1b[5`X").visible_text(), "abcdXfghij");
+}
+
 // Feeds `script` whole, split at every byte and byte by byte to answering
 // models; each gives `expected`.
 void expect_answers(std::uint16_t rows, std::uint16_t cols, std::string_view script,
@@ -265,6 +304,8 @@ TEST(Departures, TurnedOffTheModelActsAsTheReference) {
     m.feed("\x1b[5;5H\x1b[2;4rX\x1b(0q\x1b[3b\x1b[44m\x1b[K");
     EXPECT_EQ(row_text(m, 1), "Xq");
     EXPECT_EQ(m.cell(1, 3).bg, Color::indexed(4));
+    m.feed("\x1b[5`\nY\x1b[E");
+    EXPECT_EQ(m.cursor(), (Position{2, 3}));
 }
 
 }  // namespace

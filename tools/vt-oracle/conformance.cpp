@@ -109,6 +109,11 @@ const Accepted k_accepted[] = {
      "a cursor saved before the grid shrank comes back inside it (DECRC, and leaving the "
      "alternate screen), as in xterm; the reference restores it outside the grid, where the "
      "text written next is lost, or panics on it."},
+    {"more cursor moves",
+     "CNL and CPL (CSI E, CSI F: down or up, to the first column), HPA and HPR (CSI `, CSI a: "
+     "as CHA and CUF), VPR (CSI e: as CUD), CHT and CBT (CSI I, CSI Z: forward and back by "
+     "tab stops) move the cursor as in xterm; the reference ignores them all, so ncurses' "
+     "hpa and cbt leave the cursor where it was."},
     {"several departures",
      "a difference that no single departure above makes, only two or more of them together; "
      "accepted under the same condition."},
@@ -138,6 +143,7 @@ const Departure k_departures[] = {
     {pty::departure::alignment, "alignment and column mode"},
     {pty::departure::pending_wrap, "pending wrap"},
     {pty::departure::restore_on_grid, "cursor restored onto the grid"},
+    {pty::departure::cursor_moves, "more cursor moves"},
 };
 
 // Whether a stream holds an erase of saved lines (CSI 3 J or CSI ? 3 J,

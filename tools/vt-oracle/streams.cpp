@@ -82,6 +82,10 @@ std::vector<Case> corpus() {
                         csi + "3;4Hx" + csi + "Ay" + csi + "2Bz" + csi + "5Cw" + csi + "3Dv" + csi +
                             "0Gu" + csi + "99;99Ht" + csi + "0;0Hs" + csi + "4dr" + csi +
                             "65535Aq" + csi + "Hp" + csi + "9Go"));
+    out.push_back(fixed("more cursor moves", 6, 20,
+                        csi + "3;5H" + csi + "2Ex" + csi + "Fy" + csi + "12`z" + csi + "3aw" + csi +
+                            "2ev" + csi + "2Iu" + csi + "3Zt" + csi + "1;20Hs" + csi + "Zr" + csi +
+                            "99Iq"));
     out.push_back(fixed("origin mode", 8, 10,
                         csi + "3;6r" + csi + "?6h" + csi + "1;1Ha" + csi + "10;1Hb" + csi + "20Ac" +
                             csi + "?6l" + csi + "1;1Hd" + csi + "r"));
