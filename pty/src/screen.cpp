@@ -251,6 +251,7 @@ void Screen::execute(std::uint8_t byte) {
         case 12:
             settle_pending_wrap(g);
             g.row_inc_scroll(1);
+            if (new_line_mode_ && departs(departure::new_line_mode)) g.col_set(0);
             break;
         case 13:
             g.col_set(0);
@@ -557,6 +558,7 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
                 CsiParams::Group group;
                 while (params.next(c, group)) {
                     if (group.is(4)) insert_mode_ = action == 'h';
+                    if (group.is(20)) new_line_mode_ = action == 'h';
                     update_text_path();
                 }
                 break;
@@ -942,6 +944,7 @@ void Screen::reset() {
     mouse_mode_ = MouseMode::None;
     mouse_encoding_ = MouseEncoding::Default;
     insert_mode_ = false;
+    new_line_mode_ = false;
     auto_wrap_ = true;
     update_text_path();
     pen_changed();

@@ -264,6 +264,8 @@ class Screen {
     MouseEncoding mouse_encoding_ = MouseEncoding::Default;
     // Insert mode is acted on; auto-wrap only tracked.
     bool insert_mode_ = false;
+    // LNM: a line feed returns the carriage as well.
+    bool new_line_mode_ = false;
     bool auto_wrap_ = true;
     CursorStyle cursor_style_;
     // Distinct underline colours in order of first use. Cells hold 1 + the

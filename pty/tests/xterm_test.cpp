@@ -252,6 +252,17 @@ TEST(Cursor, LineColumnAndTabMovesThatTheReferenceIgnores) {
     EXPECT_EQ(fed(2, 10, "abcdefghij\x1b[5`X").visible_text(), "abcdXfghij");
 }
 
+TEST(Modes, LineFeedNewLineModeReturnsTheCarriage) {
+    // DEC-era hosts set LNM and end their lines with a bare line feed.
+    const std::string script = "\x1b[20hab\ncd\vef\fgh\x1b[20l\nij";
+    const TerminalModel m = fed(5, 10, script);
+    EXPECT_EQ(m.visible_text(), "ab\ncd\nef\ngh\n  ij");
+    expect_every_split_alike(5, 10, script, snapshot);
+    // Index is not a line feed; a reset ends the mode.
+    EXPECT_EQ(fed(3, 10, "\x1b[20hab\033Dc").visible_text(), "ab\n  c");
+    EXPECT_EQ(fed(3, 10, "\x1b[20h\033cab\ncd").visible_text(), "ab\n  cd");
+}
+
 // Feeds `script` whole, split at every byte and byte by byte to answering
 // models; each gives `expected`.
 void expect_answers(std::uint16_t rows, std::uint16_t cols, std::string_view script,
@@ -304,7 +315,7 @@ TEST(Departures, TurnedOffTheModelActsAsTheReference) {
     m.feed("\x1b[5;5H\x1b[2;4rX\x1b(0q\x1b[3b\x1b[44m\x1b[K");
     EXPECT_EQ(row_text(m, 1), "Xq");
     EXPECT_EQ(m.cell(1, 3).bg, Color::indexed(4));
-    m.feed("\x1b[5`\nY\x1b[E");
+    m.feed("\x1b[20h\x1b[5`\nY\x1b[E");
     EXPECT_EQ(m.cursor(), (Position{2, 3}));
 }
 

@@ -114,6 +114,9 @@ const Accepted k_accepted[] = {
      "as CHA and CUF), VPR (CSI e: as CUD), CHT and CBT (CSI I, CSI Z: forward and back by "
      "tab stops) move the cursor as in xterm; the reference ignores them all, so ncurses' "
      "hpa and cbt leave the cursor where it was."},
+    {"line feed new line mode",
+     "with CSI 20 h (LNM) a line feed, VT and FF also return the carriage, as in xterm; the "
+     "reference ignores the mode and text after a bare line feed steps right."},
     {"several departures",
      "a difference that no single departure above makes, only two or more of them together; "
      "accepted under the same condition."},
@@ -144,6 +147,7 @@ const Departure k_departures[] = {
     {pty::departure::pending_wrap, "pending wrap"},
     {pty::departure::restore_on_grid, "cursor restored onto the grid"},
     {pty::departure::cursor_moves, "more cursor moves"},
+    {pty::departure::new_line_mode, "line feed new line mode"},
 };
 
 // Whether a stream holds an erase of saved lines (CSI 3 J or CSI ? 3 J,

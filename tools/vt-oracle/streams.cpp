@@ -86,6 +86,8 @@ std::vector<Case> corpus() {
                         csi + "3;5H" + csi + "2Ex" + csi + "Fy" + csi + "12`z" + csi + "3aw" + csi +
                             "2ev" + csi + "2Iu" + csi + "3Zt" + csi + "1;20Hs" + csi + "Zr" + csi +
                             "99Iq"));
+    out.push_back(
+        fixed("line feed new line mode", 4, 10, "a" + csi + "20h\nb\vc\fd" + csi + "20l\ne"));
     out.push_back(fixed("origin mode", 8, 10,
                         csi + "3;6r" + csi + "?6h" + csi + "1;1Ha" + csi + "10;1Hb" + csi + "20Ac" +
                             csi + "?6l" + csi + "1;1Hd" + csi + "r"));
@@ -305,6 +307,7 @@ class Gen {
             out += number() + ";" + number() + "r";
             return out;
         }
+        if (r < 53) return out + "20" + (chance(50) ? 'h' : 'l');  // LNM
         if (chance(5)) out += "?>= !$"[pick(6)];
         out += params(chance(80) ? 2 : 5);
         if (chance(3)) out += " !$'"[pick(4)];

@@ -136,7 +136,8 @@ inline constexpr std::uint32_t alignment = 1u << 10;        // ESC # 8, CSI ? 3 
 inline constexpr std::uint32_t pending_wrap = 1u << 11;     // moves and wraps from the last column
 inline constexpr std::uint32_t restore_on_grid = 1u << 12;  // DECRC, 1049 off after a shrink
 inline constexpr std::uint32_t cursor_moves = 1u << 13;     // CSI E, F, `, a, e, I, Z
-inline constexpr std::uint32_t all = (1u << 14) - 1;
+inline constexpr std::uint32_t new_line_mode = 1u << 14;    // CSI 20 h
+inline constexpr std::uint32_t all = (1u << 15) - 1;
 }  // namespace departure
 enum class MouseEncoding : std::uint8_t { Default, Utf8, Sgr };
 
