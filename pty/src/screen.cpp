@@ -650,6 +650,9 @@ void Screen::decset(const CsiParams& params, bool on) {
             case 47:
                 on ? enter_alternate_grid() : clear_mode(k_alternate_screen);
                 break;
+            case 1048:
+                if (departs(departure::save_cursor_mode)) on ? save_cursor() : restore_cursor();
+                break;
             case 1000:
                 set_mouse(MouseMode::PressRelease);
                 break;

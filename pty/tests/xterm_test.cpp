@@ -263,6 +263,17 @@ TEST(Modes, LineFeedNewLineModeReturnsTheCarriage) {
     EXPECT_EQ(fed(3, 10, "\x1b[20h\033cab\ncd").visible_text(), "ab\n  cd");
 }
 
+TEST(Modes, Mode1048SavesAndRestoresTheCursorAsDecscAndDecrc) {
+    // Programs written for xterm save and restore with 1048 rather than
+    // ESC 7 and ESC 8; the pen and the character sets come back too.
+    const std::string script = "\x1b[2;3H\x1b[31m\x1b(0\x1b[?1048h\x1b[H\x1b[0m\x1b(Bq\x1b[?1048lq";
+    const TerminalModel m = fed(3, 6, script);
+    EXPECT_EQ(row_text(m, 0), "q");
+    EXPECT_EQ(row_text(m, 1), "  \u2500");
+    EXPECT_EQ(m.cell(1, 2).fg, Color::indexed(1));
+    expect_every_split_alike(3, 6, script, snapshot);
+}
+
 // Feeds `script` whole, split at every byte and byte by byte to answering
 // models; each gives `expected`.
 void expect_answers(std::uint16_t rows, std::uint16_t cols, std::string_view script,
@@ -315,7 +326,7 @@ TEST(Departures, TurnedOffTheModelActsAsTheReference) {
     m.feed("\x1b[5;5H\x1b[2;4rX\x1b(0q\x1b[3b\x1b[44m\x1b[K");
     EXPECT_EQ(row_text(m, 1), "Xq");
     EXPECT_EQ(m.cell(1, 3).bg, Color::indexed(4));
-    m.feed("\x1b[20h\x1b[5`\nY\x1b[E");
+    m.feed("\x1b[20h\x1b[?1048h\x1b[5`\nY\x1b[?1048l\x1b[E");
     EXPECT_EQ(m.cursor(), (Position{2, 3}));
 }
 

@@ -117,6 +117,9 @@ const Accepted k_accepted[] = {
     {"line feed new line mode",
      "with CSI 20 h (LNM) a line feed, VT and FF also return the carriage, as in xterm; the "
      "reference ignores the mode and text after a bare line feed steps right."},
+    {"mode 1048",
+     "CSI ? 1048 h saves the cursor as DECSC does and CSI ? 1048 l restores it as DECRC, as "
+     "in xterm; the reference ignores the mode."},
     {"several departures",
      "a difference that no single departure above makes, only two or more of them together; "
      "accepted under the same condition."},
@@ -148,6 +151,7 @@ const Departure k_departures[] = {
     {pty::departure::restore_on_grid, "cursor restored onto the grid"},
     {pty::departure::cursor_moves, "more cursor moves"},
     {pty::departure::new_line_mode, "line feed new line mode"},
+    {pty::departure::save_cursor_mode, "mode 1048"},
 };
 
 // Whether a stream holds an erase of saved lines (CSI 3 J or CSI ? 3 J,

@@ -88,6 +88,9 @@ std::vector<Case> corpus() {
                             "99Iq"));
     out.push_back(
         fixed("line feed new line mode", 4, 10, "a" + csi + "20h\nb\vc\fd" + csi + "20l\ne"));
+    out.push_back(fixed(
+        "mode 1048", 4, 10,
+        csi + "2;3H" + csi + "31m" + csi + "?1048h" + csi + "H" + csi + "0mx" + csi + "?1048ly"));
     out.push_back(fixed("origin mode", 8, 10,
                         csi + "3;6r" + csi + "?6h" + csi + "1;1Ha" + csi + "10;1Hb" + csi + "20Ac" +
                             csi + "?6l" + csi + "1;1Hd" + csi + "r"));
@@ -288,7 +291,7 @@ class Gen {
         static const char finals[] = "@ABCDGHJKLMPSTXdhlmrfEFIZ`abcegnsuq";
         static const char* modes[] = {"1",    "6",    "7",    "9",    "25",   "47",
                                       "1000", "1002", "1003", "1005", "1006", "1047",
-                                      "1049", "2004", "3",    "12"};
+                                      "1049", "2004", "3",    "12",   "1048"};
         std::string out = "\x1b[";
         const int r = pick(100);
         if (r < 20) {

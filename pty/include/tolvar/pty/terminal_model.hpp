@@ -137,7 +137,8 @@ inline constexpr std::uint32_t pending_wrap = 1u << 11;     // moves and wraps f
 inline constexpr std::uint32_t restore_on_grid = 1u << 12;  // DECRC, 1049 off after a shrink
 inline constexpr std::uint32_t cursor_moves = 1u << 13;     // CSI E, F, `, a, e, I, Z
 inline constexpr std::uint32_t new_line_mode = 1u << 14;    // CSI 20 h
-inline constexpr std::uint32_t all = (1u << 15) - 1;
+inline constexpr std::uint32_t save_cursor_mode = 1u << 15;  // CSI ? 1048 h/l
+inline constexpr std::uint32_t all = (1u << 16) - 1;
 }  // namespace departure
 enum class MouseEncoding : std::uint8_t { Default, Utf8, Sgr };
 
