@@ -635,6 +635,9 @@ void Screen::decset(const CsiParams& params, bool on) {
             case 3:
                 column_mode();
                 break;
+            case 5:
+                reverse_video_ = on;
+                break;
             case 6:
                 active().set_origin_mode(on);
                 break;
@@ -949,6 +952,7 @@ void Screen::reset() {
     insert_mode_ = false;
     new_line_mode_ = false;
     auto_wrap_ = true;
+    reverse_video_ = false;
     update_text_path();
     pen_changed();
 }

@@ -38,6 +38,7 @@ class Screen {
     const std::string& icon_name() const { return icon_name_; }
     bool insert_mode() const { return insert_mode_; }
     bool auto_wrap() const { return auto_wrap_; }
+    bool reverse_video() const { return reverse_video_; }
     CursorStyle cursor_style() const { return cursor_style_; }
     // The colour behind a cell's underline colour index; the default (the
     // text colour) for 0.
@@ -267,6 +268,7 @@ class Screen {
     // LNM: a line feed returns the carriage as well.
     bool new_line_mode_ = false;
     bool auto_wrap_ = true;
+    bool reverse_video_ = false;
     CursorStyle cursor_style_;
     // Distinct underline colours in order of first use. Cells hold 1 + the
     // place; entries stay for the life of the model (until a reset), since

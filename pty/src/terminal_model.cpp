@@ -154,6 +154,9 @@ bool TerminalModel::insert_mode() const {
 bool TerminalModel::auto_wrap() const {
     return screen_->auto_wrap();
 }
+bool TerminalModel::reverse_video() const {
+    return screen_->reverse_video();
+}
 
 std::string TerminalModel::hyperlink_target(std::uint32_t id) const {
     return std::string(screen_->hyperlink_target(id));

@@ -274,6 +274,22 @@ TEST(Modes, Mode1048SavesAndRestoresTheCursorAsDecscAndDecrc) {
     expect_every_split_alike(3, 6, script, snapshot);
 }
 
+TEST(Modes, ReverseVideoScreenIsAModeTheViewDraws) {
+    // vttest and visual bells (tput flash: CSI ? 5 h, then l) turn the
+    // whole screen to reverse video; the cells keep their own colours.
+    const auto state = [](const TerminalModel& m) {
+        return snapshot(m) + std::to_string(m.reverse_video());
+    };
+    const std::string script = "\x1b[31ma\x1b[?5hb";
+    const TerminalModel m = fed(2, 4, script);
+    EXPECT_TRUE(m.reverse_video());
+    EXPECT_EQ(m.cell(0, 1).fg, Color::indexed(1));
+    EXPECT_FALSE(m.cell(0, 1).inverse);
+    expect_every_split_alike(2, 4, script, state);
+    EXPECT_FALSE(fed(2, 4, script + "\x1b[?5l").reverse_video());
+    EXPECT_FALSE(fed(2, 4, script + "\033c").reverse_video());
+}
+
 // Feeds `script` whole, split at every byte and byte by byte to answering
 // models; each gives `expected`.
 void expect_answers(std::uint16_t rows, std::uint16_t cols, std::string_view script,

@@ -198,6 +198,9 @@ class TerminalModel {
     // (DECAWM) is tracked only.
     bool insert_mode() const;
     bool auto_wrap() const;
+    // DECSCNM (CSI ? 5 h): the application asks for the whole screen in
+    // reverse video; the view draws it so.
+    bool reverse_video() const;
 
     // The target of a hyperlink id from a cell, empty when the link was
     // dropped to keep the bound on stored links (the oldest goes first) or
