@@ -11,6 +11,8 @@ Screen::Screen(std::uint16_t rows, std::uint16_t cols, std::size_t scrollback)
     : primary_(rows, cols, scrollback, true), alternate_(rows, cols, 0, false) {}
 
 void Screen::set_size(std::uint16_t rows, std::uint16_t cols) {
+    keep_cursor_row(primary_, rows);
+    keep_cursor_row(alternate_, rows);
     primary_.set_size(rows, cols);
     alternate_.set_size(rows, cols);
     if (!tab_stops_.empty()) {
@@ -19,6 +21,20 @@ void Screen::set_size(std::uint16_t rows, std::uint16_t cols) {
         tab_stops_.resize(cols);
         for (std::size_t c = old; c < cols; ++c) tab_stops_[c] = c % 8 == 0 && c > 0;
     }
+}
+
+void Screen::keep_cursor_row(Grid& g, std::uint16_t rows) {
+    // A shrink past the cursor scrolls the rows above it off the top, into
+    // the history, as xterm does; cut at the bottom instead, the cursor
+    // would land on the row above and the next output overwrite it.
+    if (!departs(departure::resize_keeps_cursor_row) || !g.allocated() || g.pos.row < rows) return;
+    const Pos pos = g.pos;
+    const std::uint16_t top = g.scroll_top;
+    const std::uint16_t bottom = g.scroll_bottom;
+    g.set_scroll_region(0, static_cast<std::uint16_t>(g.rows() - 1), true);
+    g.scroll_up(static_cast<std::uint16_t>(pos.row - rows + 1));
+    g.set_scroll_region(top, bottom, true);
+    g.pos = {static_cast<std::uint16_t>(rows - 1), pos.col};
 }
 
 void Screen::set_departures(std::uint32_t mask) {

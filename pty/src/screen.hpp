@@ -206,6 +206,7 @@ class Screen {
             charsets_.in_graphics() || (insert_mode_ && departs(departure::insert_mode));
     }
     void settle_pending_wrap(Grid& g);
+    void keep_cursor_row(Grid& g, std::uint16_t rows);
     // The pen erased and scrolled-in cells take.
     Attrs erase_pen() const {
         if (!departs(departure::background_erase)) return attrs_;

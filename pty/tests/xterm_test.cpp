@@ -290,6 +290,39 @@ TEST(Modes, ReverseVideoScreenIsAModeTheViewDraws) {
     EXPECT_FALSE(fed(2, 4, script + "\033c").reverse_video());
 }
 
+TEST(Resize, AShrinkPastTheCursorScrollsRowsOffTheTop) {
+    // A shell at the bottom of the window when the window is made shorter:
+    // the prompt's row stays the cursor's, and what was above it scrolls
+    // into the history.
+    TerminalModel m(25, 80, 100);
+    m.feed("\x1b[24HLine 24\r\nLine 25\r\n");
+    m.set_size(24, 80);
+    EXPECT_EQ(row_text(m, 22), "Line 25");
+    EXPECT_EQ(row_text(m, 23), "");
+    EXPECT_EQ(m.cursor(), (Position{23, 0}));
+    EXPECT_EQ(m.scrollback_rows(), 2u);
+    m.feed("next");
+    EXPECT_EQ(row_text(m, 22), "Line 25");
+    // Rows below the cursor go first; a scroll region keeps its rows.
+    TerminalModel above(5, 4, 100);
+    above.feed("a\r\nb\r\nc\x1b[2;4r\x1b[3;1H");
+    above.set_size(4, 4);
+    EXPECT_EQ(above.visible_text(), "a\nb\nc");
+    EXPECT_EQ(above.scrollback_rows(), 0u);
+    above.set_size(2, 4);
+    EXPECT_EQ(above.visible_text(), "b\nc");
+    EXPECT_EQ(above.cursor(), (Position{1, 0}));
+    above.feed("\n\n");  // the region is cut to the screen, and still scrolls
+    EXPECT_EQ(above.cursor(), (Position{1, 0}));
+    // The alternate screen keeps its cursor's row too, without history.
+    TerminalModel alt(4, 4, 100);
+    alt.feed("\x1b[?1049h1\r\n2\r\n3\r\n4");
+    alt.set_size(2, 4);
+    EXPECT_EQ(alt.visible_text(), "3\n4");
+    alt.feed("\x1b[?1049l");
+    EXPECT_EQ(alt.scrollback_rows(), 0u);
+}
+
 // Feeds `script` whole, split at every byte and byte by byte to answering
 // models; each gives `expected`.
 void expect_answers(std::uint16_t rows, std::uint16_t cols, std::string_view script,

@@ -120,6 +120,11 @@ const Accepted k_accepted[] = {
     {"mode 1048",
      "CSI ? 1048 h saves the cursor as DECSC does and CSI ? 1048 l restores it as DECRC, as "
      "in xterm; the reference ignores the mode."},
+    {"resize keeps the cursor's row",
+     "a shrink that would cut off the cursor's row scrolls the rows above it off the top, "
+     "into the history, so the cursor keeps its row, as in xterm; the reference cuts the "
+     "bottom rows and moves the cursor up onto the row above, where the next output "
+     "overwrites what is there."},
     {"several departures",
      "a difference that no single departure above makes, only two or more of them together; "
      "accepted under the same condition."},
@@ -152,6 +157,7 @@ const Departure k_departures[] = {
     {pty::departure::cursor_moves, "more cursor moves"},
     {pty::departure::new_line_mode, "line feed new line mode"},
     {pty::departure::save_cursor_mode, "mode 1048"},
+    {pty::departure::resize_keeps_cursor_row, "resize keeps the cursor's row"},
 };
 
 // Whether a stream holds an erase of saved lines (CSI 3 J or CSI ? 3 J,

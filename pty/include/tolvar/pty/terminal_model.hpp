@@ -138,7 +138,8 @@ inline constexpr std::uint32_t restore_on_grid = 1u << 12;  // DECRC, 1049 off a
 inline constexpr std::uint32_t cursor_moves = 1u << 13;     // CSI E, F, `, a, e, I, Z
 inline constexpr std::uint32_t new_line_mode = 1u << 14;    // CSI 20 h
 inline constexpr std::uint32_t save_cursor_mode = 1u << 15;  // CSI ? 1048 h/l
-inline constexpr std::uint32_t all = (1u << 16) - 1;
+inline constexpr std::uint32_t resize_keeps_cursor_row = 1u << 16;  // a shrink scrolls
+inline constexpr std::uint32_t all = (1u << 17) - 1;
 }  // namespace departure
 enum class MouseEncoding : std::uint8_t { Default, Utf8, Sgr };
 
