@@ -933,12 +933,19 @@ void Screen::enter_alternate_grid() {
 }
 
 void Screen::save_cursor() {
-    active().save_cursor();
+    Grid& g = active();
+    g.save_cursor();
+    saved_wrap_[alternate_screen()] = g.pos.col >= g.cols();
     saved_pen() = {attrs_, charsets_};
 }
 
 void Screen::restore_cursor() {
-    active().restore_cursor(departs(departure::restore_on_grid));
+    Grid& g = active();
+    const bool onto_grid = departs(departure::restore_on_grid);
+    g.restore_cursor(onto_grid);
+    // The wrap comes back pending with the cursor, as in xterm: text after a
+    // line that filled the row goes on on the next, not over its last cell.
+    if (onto_grid && saved_wrap_[alternate_screen()]) g.pos.col = g.cols();
     const SavedPen& saved = saved_pen();
     attrs_ = saved.attrs;
     charsets_ = saved.charsets;
@@ -954,6 +961,7 @@ void Screen::reset() {
     alternate_ = Grid(primary_.rows(), primary_.cols(), 0, false);
     attrs_ = Attrs{};
     saved_[0] = saved_[1] = SavedPen{};
+    saved_wrap_[0] = saved_wrap_[1] = false;
     charsets_ = Charsets{};
     tab_stops_.clear();
     last_char_ = 0;

@@ -250,6 +250,8 @@ class Screen {
     // DECSC's pen for the primary and the alternate screen, as xterm keeps
     // one per screen; the reference shares the first.
     SavedPen saved_[2];
+    // Whether each grid's saved cursor had its wrap pending.
+    bool saved_wrap_[2] = {false, false};
     std::uint32_t departures_ = departure::all;
     // Tab stops by column, made at the first ESC H or CSI g; empty means
     // every eighth column.

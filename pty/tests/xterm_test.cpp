@@ -323,6 +323,33 @@ TEST(Resize, AShrinkPastTheCursorScrollsRowsOffTheTop) {
     EXPECT_EQ(alt.scrollback_rows(), 0u);
 }
 
+TEST(PendingWrap, TheWrapComesBackWithASavedCursor) {
+    // Output that ends exactly at the edge, then a full-screen program (1049)
+    // or a status line drawn between DECSC and DECRC: the text after goes on
+    // on the next row, and the row continues into it.
+    const char* scripts[] = {
+        "abcd\x1b[?1049hxy\x1b[?1049lef",
+        "abcd\x1b"
+        "7\x1b[3;1Hxy\x1b"
+        "8ef",
+        "\r\n\r\nabcd\x1b[?1049hxy\x1b[?1049lef",  // at the bottom: a scroll
+    };
+    for (const char* script : scripts) {
+        const TerminalModel m = fed(3, 4, script);
+        const std::string text = m.visible_text();
+        EXPECT_EQ(text.substr(text.find('a'), 6), "abcdef") << script;
+        EXPECT_EQ(m.cursor().col, 2) << script;
+        expect_every_split_alike(3, 4, script, snapshot);
+    }
+    // A cursor saved away from the edge comes back there.
+    EXPECT_EQ(fed(2, 4,
+                  "abc\x1b"
+                  "7d\x1b"
+                  "8x")
+                  .visible_text(),
+              "abcx");
+}
+
 // Feeds `script` whole, split at every byte and byte by byte to answering
 // models; each gives `expected`.
 void expect_answers(std::uint16_t rows, std::uint16_t cols, std::string_view script,
