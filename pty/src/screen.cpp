@@ -563,7 +563,12 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
                 break;
             case 'd':
                 settle_pending_wrap(g);
-                g.row_set(static_cast<std::uint16_t>(n - 1));
+                if (g.origin_mode && departs(departure::origin_addressing)) {
+                    // Counted from the region's top and kept in it, as CUP is.
+                    g.set_pos({static_cast<std::uint16_t>(n - 1), g.pos.col});
+                } else {
+                    g.row_set(static_cast<std::uint16_t>(n - 1));
+                }
                 break;
             case 'g':
                 clear_tab_stops(params.first(), g);
@@ -943,6 +948,11 @@ void Screen::restore_cursor() {
     Grid& g = active();
     const bool onto_grid = departs(departure::restore_on_grid);
     g.restore_cursor(onto_grid);
+    // In origin mode the cursor stays in the region, which may have changed
+    // since the save.
+    if (g.origin_mode && departs(departure::origin_addressing)) {
+        g.pos.row = std::clamp(g.pos.row, g.scroll_top, g.scroll_bottom);
+    }
     // The wrap comes back pending with the cursor, as in xterm: text after a
     // line that filled the row goes on on the next, not over its last cell.
     if (onto_grid && saved_wrap_[alternate_screen()]) g.pos.col = g.cols();

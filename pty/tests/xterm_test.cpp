@@ -350,6 +350,30 @@ TEST(PendingWrap, TheWrapComesBackWithASavedCursor) {
               "abcx");
 }
 
+TEST(Regions, OriginModeAddressesRowsInTheCurrentRegion) {
+    // vttest's origin-mode screens and programs that keep a status line
+    // out of a region address rows with VPA and restore with DECRC in
+    // origin mode, after changing the region.
+    struct Case {
+        const char* script;
+        Position cursor;
+    };
+    const Case cases[] = {
+        {"\x1b[3;5r\x1b[?6h\x1b[2dX", {3, 1}},    // VPA from the region's top
+        {"\x1b[3;5r\x1b[?6h\x1b[9dX", {4, 1}},    // and kept in it
+        {"\x1b[3;5r\x1b[2dX", {1, 1}},            // without origin mode, the screen's
+        {"\x1b[?6h\x1b[3;5r\x1b[2;2HX", {3, 2}},  // CUP after the region moved
+        // DECRC after the region shrank: onto its bottom.
+        {"\x1b[2;6r\x1b[?6h\x1b[5;1H\0337\x1b[2;3r\0338X", {2, 1}},
+        {"\x1b[2;6r\x1b[?6h\x1b[5;1H\0337\x1b[4;6r\0338X", {5, 1}},  // still inside
+    };
+    for (const Case& c : cases) {
+        const TerminalModel m = fed(6, 5, c.script);
+        EXPECT_EQ(m.cursor(), c.cursor) << c.script;
+        expect_every_split_alike(6, 5, c.script, snapshot);
+    }
+}
+
 // Feeds `script` whole, split at every byte and byte by byte to answering
 // models; each gives `expected`.
 void expect_answers(std::uint16_t rows, std::uint16_t cols, std::string_view script,

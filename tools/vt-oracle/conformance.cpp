@@ -125,6 +125,11 @@ const Accepted k_accepted[] = {
      "into the history, so the cursor keeps its row, as in xterm; the reference cuts the "
      "bottom rows and moves the cursor up onto the row above, where the next output "
      "overwrites what is there."},
+    {"origin mode addressing",
+     "in origin mode VPA (CSI d) counts rows from the scroll region's top and keeps the "
+     "cursor in the region, as CUP does, and DECRC puts a cursor saved outside a region "
+     "that changed since back into it, as in xterm; the reference addresses VPA from the "
+     "screen's top and restores the row as saved, outside the region."},
     {"several departures",
      "a difference that no single departure above makes, only two or more of them together; "
      "accepted under the same condition."},
@@ -158,6 +163,7 @@ const Departure k_departures[] = {
     {pty::departure::new_line_mode, "line feed new line mode"},
     {pty::departure::save_cursor_mode, "mode 1048"},
     {pty::departure::resize_keeps_cursor_row, "resize keeps the cursor's row"},
+    {pty::departure::origin_addressing, "origin mode addressing"},
 };
 
 // Whether a stream holds an erase of saved lines (CSI 3 J or CSI ? 3 J,

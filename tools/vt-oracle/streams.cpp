@@ -94,6 +94,9 @@ std::vector<Case> corpus() {
     out.push_back(fixed("origin mode", 8, 10,
                         csi + "3;6r" + csi + "?6h" + csi + "1;1Ha" + csi + "10;1Hb" + csi + "20Ac" +
                             csi + "?6l" + csi + "1;1Hd" + csi + "r"));
+    out.push_back(fixed("origin mode addressing", 8, 10,
+                        csi + "3;6r" + csi + "?6h" + csi + "2da" + csi + "9db" + csi + "3;1H\0337" +
+                            csi + "2;4r\0338c" + csi + "?6l" + csi + "2dd"));
     out.push_back(fixed("erase in display", 4, 8,
                         "aaaaaaaa"
                         "bbbbbbbb"

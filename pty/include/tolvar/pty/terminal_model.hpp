@@ -139,7 +139,8 @@ inline constexpr std::uint32_t cursor_moves = 1u << 13;     // CSI E, F, `, a, e
 inline constexpr std::uint32_t new_line_mode = 1u << 14;    // CSI 20 h
 inline constexpr std::uint32_t save_cursor_mode = 1u << 15;  // CSI ? 1048 h/l
 inline constexpr std::uint32_t resize_keeps_cursor_row = 1u << 16;  // a shrink scrolls
-inline constexpr std::uint32_t all = (1u << 17) - 1;
+inline constexpr std::uint32_t origin_addressing = 1u << 17;        // VPA and DECRC in origin mode
+inline constexpr std::uint32_t all = (1u << 18) - 1;
 }  // namespace departure
 enum class MouseEncoding : std::uint8_t { Default, Utf8, Sgr };
 
