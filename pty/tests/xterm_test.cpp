@@ -374,6 +374,31 @@ TEST(Regions, OriginModeAddressesRowsInTheCurrentRegion) {
     }
 }
 
+TEST(Charsets, LineDrawingSavedOnTheAlternateScreenStaysThere) {
+    // A full-screen program that saves the cursor while drawing boxes and
+    // leaves with 1049, or with rxvt's ESC 7, 47 and ESC 8: the shell's text
+    // after it is letters again.
+    const char* scripts[] = {
+        "\x1b[?1049h\x1b(0\0337q\x1b[?1049lq",
+        "\0337\x1b[?47h\x1b(0\0337q\x1b[2J\x1b[?47l\0338q",
+        "\x1b)0\x1b[?1049h\x0e\0337q\x1b[?1049lq",
+    };
+    for (const char* script : scripts) {
+        const TerminalModel m = fed(3, 10, script);
+        EXPECT_EQ(m.visible_text(), "q") << script;
+        expect_every_split_alike(3, 10, script, snapshot);
+    }
+}
+
+TEST(Alignment, DecalnEndsOriginModeAndHomesToTheScreensCorner) {
+    // vttest fills the screen with E after its origin-mode tests.
+    const std::string script = "\x1b[2;4r\x1b[?6h\x1b[3;3H\x1b#8X\x1b[5;1HY";
+    const TerminalModel m = fed(5, 5, script);
+    EXPECT_EQ(row_text(m, 0), "XEEEE");
+    EXPECT_EQ(row_text(m, 4), "YEEEE");
+    expect_every_split_alike(5, 5, script, snapshot);
+}
+
 // Feeds `script` whole, split at every byte and byte by byte to answering
 // models; each gives `expected`.
 void expect_answers(std::uint16_t rows, std::uint16_t cols, std::string_view script,
