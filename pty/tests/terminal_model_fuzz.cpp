@@ -3,6 +3,7 @@
 // is a fault, and so is a cursor off the grid or a history over its cap.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -81,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (header & 0x20) m.set_answering(true);
     g_cursor_on_grid = true;
     if ((header & 0x40) && i < size) {
-        const std::uint32_t off = 1u << (data[i++] % 13);
+        const std::uint32_t off = 1u << (data[i++] % std::bit_width(tolvar::pty::departure::all));
         m.set_departures(tolvar::pty::departure::all & ~off);
         g_cursor_on_grid = off != tolvar::pty::departure::restore_on_grid;
     }
