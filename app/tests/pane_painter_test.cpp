@@ -225,6 +225,33 @@ TEST(Runs, InverseSwapsDefaultColoursToo) {
     EXPECT_EQ(runs[0].cells, 2);
 }
 
+TEST(Runs, AReverseVideoScreenSwapsTheDefaultColoursOnly) {
+    // A visual bell (tput flash) and vttest set DECSCNM: default text is
+    // drawn dark on light, explicit colours stay, inverse cells turn back.
+    const auto model = screen("\x1b[?5hab\x1b[31mc\x1b[0m\x1b[7md\x1b[0m");
+    const Theme& normal = default_theme();
+    const Palette palette = screen_palette(Palette(), model.reverse_video());
+    EXPECT_EQ(palette.theme().background, normal.foreground);
+    EXPECT_EQ(palette.theme().cursor, normal.cursor);
+    Collect sink;
+    RunBuilder builder(palette, k_cell.width, 20);
+    pty::LineCells line;
+    model.line(model.history_end(), line);
+    builder.row(line, model.history_end(), 20, std::nullopt, {}, sink);
+    ASSERT_EQ(sink.runs.size(), 3u);
+    EXPECT_EQ(sink.runs[0].text, u"ab");
+    EXPECT_EQ(sink.runs[0].fg, normal.background);
+    EXPECT_EQ(sink.runs[0].bg, normal.foreground);
+    EXPECT_EQ(sink.runs[1].fg, k_red);
+    EXPECT_EQ(sink.runs[1].bg, normal.foreground);
+    EXPECT_EQ(sink.runs[2].fg, normal.foreground);
+    EXPECT_EQ(sink.runs[2].bg, normal.background);
+    // The blank rest of the row is left to the pane's fill, in the reversed
+    // background; without the mode the palette is the theme's.
+    EXPECT_EQ(sink.runs[2].cells, 1);
+    EXPECT_EQ(screen_palette(Palette(), false), Palette());
+}
+
 TEST(Runs, WideCharactersTakeTwoCellsAndOneUnitAdvance) {
     const auto runs = row_runs(screen("日本\x1b[31mx"), 0);
     ASSERT_EQ(runs.size(), 2u);

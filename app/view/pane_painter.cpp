@@ -33,6 +33,13 @@ bool SelectionSpan::contains(pty::LineNumber line, std::uint16_t col) const {
     return start <= p && p <= end;
 }
 
+Palette screen_palette(const Palette& palette, bool reverse_video) {
+    if (!reverse_video) return palette;
+    Theme theme = palette.theme();
+    std::swap(theme.foreground, theme.background);
+    return Palette(theme, palette.bold_is_bright());
+}
+
 VisibleGrid visible_grid(const pty::TerminalModel& model, const Rect& text,
                          const CellMetrics& cell) {
     return {static_cast<std::uint16_t>(

@@ -121,6 +121,11 @@ struct Decoration {
 void decorate(const RunStyle& style, const Rect& box, int cell_width, const LineMetrics& lines,
               Decoration& out);
 
+// The palette a model's screen is drawn in: in reverse video (DECSCNM) the
+// default foreground and background trade places, as in xterm; explicit
+// colours, the cursor and the selection stay.
+Palette screen_palette(const Palette& palette, bool reverse_video);
+
 // Rows and columns of the model's screen that fit the text rectangle; a
 // page of history is drawn on the same grid.
 struct VisibleGrid {

@@ -160,7 +160,8 @@ PaneStats draw_model(HDC dc, const PaneLook& look, const pty::TerminalModel& mod
                      const std::optional<SelectionSpan>& selection, const Find* find) {
     const CellMetrics cell{std::max(raw_cell.width, 1), std::max(raw_cell.height, 1),
                            raw_cell.text_height};
-    const Theme& theme = look.palette.theme();
+    const Palette palette = screen_palette(look.palette, model.reverse_video());
+    const Theme& theme = palette.theme();
     PaneStats stats;
     stats.extent = HistoryExtent::of(model);
     stats.offset = tab ? tab->scroll().offset(stats.extent) : 0;
@@ -185,11 +186,12 @@ PaneStats draw_model(HDC dc, const PaneLook& look, const pty::TerminalModel& mod
         block = overlay.cursor;
     }
 
-    if (look.fill_background) fill(dc, text, theme.background);
+    // The frame's background is the theme's, not the reversed screen's.
+    if (look.fill_background || model.reverse_video()) fill(dc, text, theme.background);
     {
         GdiRunSink sink(dc, look, text, cell);
         GlyphFonts* fonts = look.font ? &look.font->glyphs() : nullptr;
-        RunBuilder builder(look.palette, cell.width, grid.cols, fonts);
+        RunBuilder builder(palette, cell.width, grid.cols, fonts);
         // One line buffer for every paint: the UI thread is the only painter.
         static pty::LineCells line;
         std::vector<MatchSpan> spans;

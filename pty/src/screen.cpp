@@ -10,9 +10,25 @@ Screen::Screen(std::uint16_t rows, std::uint16_t cols, std::size_t scrollback)
 }
 
 void Screen::set_size(std::uint16_t rows, std::uint16_t cols) {
+    keep_cursor_row(primary_, rows);
+    keep_cursor_row(alternate_, rows);
     primary_.set_size(rows, cols);
     alternate_.set_size(rows, cols);
     state_.resize_tab_stops(cols);
+}
+
+void Screen::keep_cursor_row(Grid& g, std::uint16_t rows) {
+    // A shrink past the cursor scrolls the rows above it off the top, into
+    // the history, as xterm does; cut at the bottom instead, the cursor
+    // would land on the row above and the next output overwrite it.
+    if (!departs(departure::resize_keeps_cursor_row) || !g.allocated() || g.pos.row < rows) return;
+    const Pos pos = g.pos;
+    const std::uint16_t top = g.scroll_top;
+    const std::uint16_t bottom = g.scroll_bottom;
+    g.set_scroll_region(0, static_cast<std::uint16_t>(g.rows() - 1), true);
+    g.scroll_up(static_cast<std::uint16_t>(pos.row - rows + 1));
+    g.set_scroll_region(top, bottom, true);
+    g.pos = {static_cast<std::uint16_t>(rows - 1), pos.col};
 }
 
 void Screen::set_departures(std::uint32_t mask) {
@@ -48,6 +64,7 @@ void Screen::execute(std::uint8_t byte) {
         case 12:
             placer_.settle_pending_wrap(g);
             g.row_inc_scroll(1);
+            if (state_.new_line_mode()) g.col_set(0);
             break;
         case 13:
             g.col_set(0);
@@ -70,6 +87,12 @@ void Screen::execute(std::uint8_t byte) {
 void Screen::tab_forward(Grid& g) {
     // Clamped to the last column when no stop is left.
     g.col_set(state_.next_tab_stop(g.pos.col, g.cols()));
+}
+
+void Screen::tab_back(Grid& g) {
+    placer_.settle_pending_wrap(g);
+    // Past the edge only with the restore-on-grid departure off.
+    g.col_set(state_.previous_tab_stop(std::min(g.pos.col, g.cols())));
 }
 
 void Screen::align() {
@@ -187,6 +210,32 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
             case 'G':
                 g.col_set(static_cast<std::uint16_t>(n - 1));
                 break;
+            case 'E':
+            case 'F':
+                // CNL and CPL: CUD and CUU, then to the first column.
+                if (!departs(departure::cursor_moves)) break;
+                action == 'E' ? g.row_inc_clamp(n) : g.row_dec_clamp(n);
+                g.col_set(0);
+                break;
+            case '`':  // HPA, as CHA
+                if (departs(departure::cursor_moves)) g.col_set(static_cast<std::uint16_t>(n - 1));
+                break;
+            case 'a':  // HPR, as CUF
+                if (departs(departure::cursor_moves)) g.col_inc_clamp(n);
+                break;
+            case 'e':  // VPR, as CUD
+                if (!departs(departure::cursor_moves)) break;
+                placer_.settle_pending_wrap(g);
+                g.row_inc_clamp(n);
+                break;
+            case 'I':
+            case 'Z':
+                // CHT and CBT; a row has no more stops than columns.
+                if (!departs(departure::cursor_moves)) break;
+                for (unsigned i = std::min<unsigned>(n, g.cols()); i > 0; --i) {
+                    action == 'I' ? tab_forward(g) : tab_back(g);
+                }
+                break;
             case 'f':
                 if (!departs(departure::hvp)) break;
                 [[fallthrough]];
@@ -256,7 +305,12 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
                 break;
             case 'd':
                 placer_.settle_pending_wrap(g);
-                g.row_set(static_cast<std::uint16_t>(n - 1));
+                if (g.origin_mode && departs(departure::origin_addressing)) {
+                    // Counted from the region's top and kept in it, as CUP is.
+                    g.set_pos({static_cast<std::uint16_t>(n - 1), g.pos.col});
+                } else {
+                    g.row_set(static_cast<std::uint16_t>(n - 1));
+                }
                 break;
             case 'g':
                 state_.clear_tab_stops(params.first(), g.pos.col, g.cols());
@@ -267,6 +321,7 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
                 CsiParams::Group group;
                 while (params.next(c, group)) {
                     if (group.is(4)) state_.set_insert_mode(action == 'h');
+                    if (group.is(20)) state_.set_new_line_mode(action == 'h');
                 }
                 placing_changed();
                 break;
@@ -331,6 +386,9 @@ void Screen::decset(const CsiParams& params, bool on) {
             case 3:
                 column_mode();
                 break;
+            case 5:
+                state_.set_reverse_video(on);
+                break;
             case 6:
                 active().set_origin_mode(on);
                 break;
@@ -345,6 +403,9 @@ void Screen::decset(const CsiParams& params, bool on) {
                 break;
             case 47:
                 on ? enter_alternate_grid() : set_alternate(false);
+                break;
+            case 1048:
+                if (departs(departure::save_cursor_mode)) on ? save_cursor() : restore_cursor();
                 break;
             case 1000:
                 set_mouse(MouseMode::PressRelease);
@@ -399,12 +460,23 @@ void Screen::enter_alternate_grid() {
 }
 
 void Screen::save_cursor() {
-    active().save_cursor();
-    state_.save_pen();
+    Grid& g = active();
+    g.save_cursor();
+    state_.save_pen(g.pos.col >= g.cols());
 }
 
 void Screen::restore_cursor() {
-    active().restore_cursor(departs(departure::restore_on_grid));
+    Grid& g = active();
+    const bool onto_grid = departs(departure::restore_on_grid);
+    g.restore_cursor(onto_grid);
+    // In origin mode the cursor stays in the region, which may have changed
+    // since the save.
+    if (g.origin_mode && departs(departure::origin_addressing)) {
+        g.pos.row = std::clamp(g.pos.row, g.scroll_top, g.scroll_bottom);
+    }
+    // The wrap comes back pending with the cursor, as in xterm: text after a
+    // line that filled the row goes on on the next, not over its last cell.
+    if (onto_grid && state_.saved_wrap()) g.pos.col = g.cols();
     state_.restore_pen();
     placing_changed();
     pen_changed();

@@ -39,6 +39,7 @@ class Screen {
     }
     const DamageLog& damage() const { return damage_; }
     bool alternate_screen() const { return state_.alternate_screen(); }
+    bool reverse_video() const { return state_.reverse_video(); }
     std::size_t memory_bytes() const {
         return primary_.memory_bytes() + alternate_.memory_bytes() + state_.memory_bytes();
     }
@@ -63,6 +64,8 @@ class Screen {
     // After SGR: the placer's pen and the grids' fill follow the state's.
     void pen_changed();
     void tab_forward(Grid& g);
+    void tab_back(Grid& g);
+    void keep_cursor_row(Grid& g, std::uint16_t rows);
     void align();
     void column_mode();
     void answer(const CsiParams& params, std::string_view intermediates, char action);

@@ -21,6 +21,13 @@ std::uint16_t ScreenState::next_tab_stop(std::uint16_t col, std::uint16_t cols) 
     return col;
 }
 
+std::uint16_t ScreenState::previous_tab_stop(std::uint16_t col) const {
+    if (col == 0) return 0;
+    --col;
+    while (col > 0 && !(tab_stops_.empty() ? col % 8 == 0 : tab_stops_[col])) --col;
+    return col;
+}
+
 void ScreenState::set_tab_stop(std::uint16_t col, std::uint16_t cols) {
     if (departs(departure::tab_stops)) stop_at(col, cols) = true;
 }
@@ -293,6 +300,7 @@ void ScreenState::hyperlink(const OscParams& params) {
 void ScreenState::reset() {
     attrs_ = Attrs{};
     saved_[0] = saved_[1] = SavedPen{};
+    saved_wrap_[0] = saved_wrap_[1] = false;
     charsets_ = Charsets{};
     tab_stops_.clear();
     // No cell names an underline colour any more.
@@ -304,7 +312,9 @@ void ScreenState::reset() {
     mouse_mode_ = MouseMode::None;
     mouse_encoding_ = MouseEncoding::Default;
     insert_mode_ = false;
+    new_line_mode_ = false;
     auto_wrap_ = true;
+    reverse_video_ = false;
 }
 
 }  // namespace tolvar::pty

@@ -64,7 +64,13 @@ class ScreenState {
 
     // DECSC and DECRC of the pen and the character sets; the grid keeps the
     // position. xterm keeps one per screen; the reference shares the first.
-    void save_pen() { saved_pen() = {attrs_, charsets_}; }
+    // `wrap`: whether the cursor saved with it had its wrap pending, which
+    // xterm brings back with it.
+    void save_pen(bool wrap) {
+        saved_pen() = {attrs_, charsets_};
+        saved_wrap_[alternate_screen()] = wrap;
+    }
+    bool saved_wrap() const { return saved_wrap_[alternate_screen()]; }
     void restore_pen() {
         const SavedPen& saved = saved_pen();
         attrs_ = saved.attrs;
@@ -96,6 +102,12 @@ class ScreenState {
     }
     bool insert_mode() const { return insert_mode_; }
     void set_insert_mode(bool on) { insert_mode_ = on; }
+    // LNM: a line feed returns the carriage as well.
+    bool new_line_mode() const { return new_line_mode_ && departs(departure::new_line_mode); }
+    void set_new_line_mode(bool on) { new_line_mode_ = on; }
+    // DECSCNM: the view draws the screen with its default colours swapped.
+    bool reverse_video() const { return reverse_video_; }
+    void set_reverse_video(bool on) { reverse_video_ = on; }
     // Insert mode as text obeys it.
     bool inserting() const { return insert_mode_ && departs(departure::insert_mode); }
     // Tracked only: text wraps at the edge whatever it says.
@@ -108,6 +120,8 @@ class ScreenState {
     // The column a tab moves to from `col`; the last column when no stop is
     // left.
     std::uint16_t next_tab_stop(std::uint16_t col, std::uint16_t cols) const;
+    // The stop before the column, or 0.
+    std::uint16_t previous_tab_stop(std::uint16_t col) const;
     void set_tab_stop(std::uint16_t col, std::uint16_t cols);
     // TBC: 0 the stop at `col`, 3 all of them.
     void clear_tab_stops(std::uint16_t ps, std::uint16_t col, std::uint16_t cols);
@@ -158,6 +172,8 @@ class ScreenState {
     Attrs attrs_;
     Charsets charsets_;
     SavedPen saved_[2];
+    // Whether each grid's saved cursor had its wrap pending.
+    bool saved_wrap_[2] = {false, false};
     std::uint32_t departures_ = departure::all;
     // Tab stops by column, made at the first ESC H or CSI g; empty means
     // every eighth column.
@@ -171,7 +187,9 @@ class ScreenState {
     MouseMode mouse_mode_ = MouseMode::None;
     MouseEncoding mouse_encoding_ = MouseEncoding::Default;
     bool insert_mode_ = false;
+    bool new_line_mode_ = false;
     bool auto_wrap_ = true;
+    bool reverse_video_ = false;
     CursorStyle cursor_style_;
     // Distinct underline colours in order of first use. Cells hold 1 + the
     // place; entries stay for the life of the model (until a reset), since

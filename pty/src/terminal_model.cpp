@@ -91,7 +91,8 @@ void TerminalModel::note_state() {
                  s.mode(ScreenState::k_bracketed_paste) << 2 |
                  s.mode(ScreenState::k_focus_events) << 3 | s.insert_mode() << 4 |
                  s.auto_wrap() << 5 | static_cast<unsigned>(s.mouse_mode()) << 6 |
-                 static_cast<unsigned>(s.mouse_encoding()) << 9);
+                 static_cast<unsigned>(s.mouse_encoding()) << 9 | s.reverse_video() << 11 |
+                 s.new_line_mode() << 12);
     log.note(DamageLog::k_title, s.titles_set());
     log.note(DamageLog::k_screen, std::uint64_t{screen_->alternate_screen()} |
                                       std::uint64_t{g.rows()} << 1 | std::uint64_t{g.cols()} << 17);
@@ -202,6 +203,9 @@ bool TerminalModel::insert_mode() const {
 }
 bool TerminalModel::auto_wrap() const {
     return screen_->state().auto_wrap();
+}
+bool TerminalModel::reverse_video() const {
+    return screen_->reverse_video();
 }
 
 std::string TerminalModel::hyperlink_target(std::uint32_t id) const {

@@ -97,9 +97,9 @@ TEST(Numbering, EraseSavedLinesClearsTheHistoryAtEverySplit) {
 }
 
 TEST(Numbering, ResizeMovesNoLine) {
-    TerminalModel m = fed(3, 8, "one\r\ntwo\r\nthree\r\nfour");
+    TerminalModel m = fed(3, 8, "one\r\ntwo\r\nthree\r\nfour\x1b[H");
     ASSERT_EQ(numbers(m), "0..1");
-    m.set_size(2, 4);
+    m.set_size(2, 4);  // the cursor above the cut: no row scrolls off
     EXPECT_EQ(numbers(m), "0..1");
     EXPECT_EQ(m.text_range({1, 0}, {3, 0}), "two\nthre\n");
     m.set_size(5, 12);

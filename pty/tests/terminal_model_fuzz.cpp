@@ -4,6 +4,7 @@
 // a reader of the damage record whose copy of the screen ends unlike it.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -132,7 +133,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (header & 0x20) m.set_answering(true);
     g_cursor_on_grid = true;
     if ((header & 0x40) && i < size) {
-        const std::uint32_t off = 1u << (data[i++] % 13);
+        const std::uint32_t off = 1u << (data[i++] % std::bit_width(tolvar::pty::departure::all));
         m.set_departures(tolvar::pty::departure::all & ~off);
         g_cursor_on_grid = off != tolvar::pty::departure::restore_on_grid;
     }

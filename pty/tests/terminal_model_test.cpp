@@ -573,7 +573,8 @@ TEST(Title, LongStringsAreCutAt1024Bytes) {
 // ---- resizing -----------------------------------------------------------------------
 
 TEST(Resize, CutsOrPadsRowsWithoutReflow) {
-    TerminalModel m = fed(3, 6, "abcdefgh\r\nxy");
+    // The cursor above the cut: below it, rows scroll off the top instead.
+    TerminalModel m = fed(3, 6, "abcdefgh\r\nxy\x1b[2;3H");
     m.set_size(2, 4);
     EXPECT_EQ(m.rows(), 2);
     EXPECT_EQ(m.cols(), 4);

@@ -213,6 +213,192 @@ TEST(PendingWrap, MovesStartFromTheLastColumnAndTheWrapSurvivesAnErase) {
     EXPECT_TRUE(fed(3, 4, "abcd\x1b[2Kef").row_wrapped(0));
 }
 
+TEST(Cursor, LineColumnAndTabMovesThatTheReferenceIgnores) {
+    // ncurses moves with HPA (hpa), CBT (cbt) and CHT where terminfo has
+    // them; Python's and Node's terminal libraries send CNL and CPL.
+    struct Case {
+        const char* script;
+        Position cursor;
+    };
+    const Case cases[] = {
+        {"\x1b[5`", {0, 4}},           // HPA
+        {"\x1b[99`", {0, 9}},          // clamped to the last column
+        {"\x1b[2;4H\x1b[3a", {1, 6}},  // HPR
+        {"\x1b[2;4H\x1b[99a", {1, 9}},
+        {"\x1b[2;4H\x1b[2e", {3, 3}},  // VPR, clamped at the bottom
+        {"\x1b[2;4H\x1b[9e", {4, 3}},
+        {"\x1b[2;4H\x1b[2E", {3, 0}},  // CNL
+        {"\x1b[4;4H\x1b[2F", {1, 0}},  // CPL
+        {"\x1b[4;4H\x1b[9F", {0, 0}},
+        {"\x1b[2I", {0, 9}},  // CHT: no stop past 8, the last column
+        {"x\x1b[I", {0, 8}},
+        {"\x1b[1;10H\x1b[Z", {0, 8}},  // CBT
+        {"\x1b[1;10H\x1b[3Z", {0, 0}},
+        {"\x1b[2;3r\x1b[?6h\x1b[9E", {2, 0}},  // origin mode: the region's bottom
+        {"\x1b[2;3r\x1b[?6h\x1b[2;1H\x1b[9F", {1, 0}},
+        {"abcdefghij\x1b[2D", {0, 7}},  // from the pending wrap, the last column
+        {"abcdefghij\x1b[Z", {0, 8}},
+        {"abcdefghij\x1b[a", {0, 9}},
+        {"abcdefghij\x1b[E", {1, 0}},
+        {"\x1b[3g\x1b[1;4H\x1bH\x1b[1;7H\x1bH\r\x1b[2I", {0, 6}},  // set stops
+        {"\x1b[3g\x1b[1;4H\x1bH\x1b[1;7H\x1bH\x1b[1;10H\x1b[Z", {0, 6}},
+    };
+    for (const Case& c : cases) {
+        const TerminalModel m = fed(5, 10, c.script);
+        EXPECT_EQ(m.cursor(), c.cursor) << c.script;
+        expect_every_split_alike(5, 10, c.script, snapshot);
+    }
+    // Text after the move lands there.
+    EXPECT_EQ(fed(2, 10, "abcdefghij\x1b[5`X").visible_text(), "abcdXfghij");
+}
+
+TEST(Modes, LineFeedNewLineModeReturnsTheCarriage) {
+    // DEC-era hosts set LNM and end their lines with a bare line feed.
+    const std::string script = "\x1b[20hab\ncd\vef\fgh\x1b[20l\nij";
+    const TerminalModel m = fed(5, 10, script);
+    EXPECT_EQ(m.visible_text(), "ab\ncd\nef\ngh\n  ij");
+    expect_every_split_alike(5, 10, script, snapshot);
+    // Index is not a line feed; a reset ends the mode.
+    EXPECT_EQ(fed(3, 10, "\x1b[20hab\033Dc").visible_text(), "ab\n  c");
+    EXPECT_EQ(fed(3, 10, "\x1b[20h\033cab\ncd").visible_text(), "ab\n  cd");
+}
+
+TEST(Modes, Mode1048SavesAndRestoresTheCursorAsDecscAndDecrc) {
+    // Programs written for xterm save and restore with 1048 rather than
+    // ESC 7 and ESC 8; the pen and the character sets come back too.
+    const std::string script = "\x1b[2;3H\x1b[31m\x1b(0\x1b[?1048h\x1b[H\x1b[0m\x1b(Bq\x1b[?1048lq";
+    const TerminalModel m = fed(3, 6, script);
+    EXPECT_EQ(row_text(m, 0), "q");
+    EXPECT_EQ(row_text(m, 1), "  \u2500");
+    EXPECT_EQ(m.cell(1, 2).fg, Color::indexed(1));
+    expect_every_split_alike(3, 6, script, snapshot);
+}
+
+TEST(Modes, ReverseVideoScreenIsAModeTheViewDraws) {
+    // vttest and visual bells (tput flash: CSI ? 5 h, then l) turn the
+    // whole screen to reverse video; the cells keep their own colours.
+    const auto state = [](const TerminalModel& m) {
+        return snapshot(m) + std::to_string(m.reverse_video());
+    };
+    const std::string script = "\x1b[31ma\x1b[?5hb";
+    const TerminalModel m = fed(2, 4, script);
+    EXPECT_TRUE(m.reverse_video());
+    EXPECT_EQ(m.cell(0, 1).fg, Color::indexed(1));
+    EXPECT_FALSE(m.cell(0, 1).inverse);
+    expect_every_split_alike(2, 4, script, state);
+    EXPECT_FALSE(fed(2, 4, script + "\x1b[?5l").reverse_video());
+    EXPECT_FALSE(fed(2, 4, script + "\033c").reverse_video());
+}
+
+TEST(Resize, AShrinkPastTheCursorScrollsRowsOffTheTop) {
+    // A shell at the bottom of the window when the window is made shorter:
+    // the prompt's row stays the cursor's, and what was above it scrolls
+    // into the history.
+    TerminalModel m(25, 80, 100);
+    m.feed("\x1b[24HLine 24\r\nLine 25\r\n");
+    m.set_size(24, 80);
+    EXPECT_EQ(row_text(m, 22), "Line 25");
+    EXPECT_EQ(row_text(m, 23), "");
+    EXPECT_EQ(m.cursor(), (Position{23, 0}));
+    EXPECT_EQ(m.scrollback_rows(), 2u);
+    m.feed("next");
+    EXPECT_EQ(row_text(m, 22), "Line 25");
+    // Rows below the cursor go first; a scroll region keeps its rows.
+    TerminalModel above(5, 4, 100);
+    above.feed("a\r\nb\r\nc\x1b[2;4r\x1b[3;1H");
+    above.set_size(4, 4);
+    EXPECT_EQ(above.visible_text(), "a\nb\nc");
+    EXPECT_EQ(above.scrollback_rows(), 0u);
+    above.set_size(2, 4);
+    EXPECT_EQ(above.visible_text(), "b\nc");
+    EXPECT_EQ(above.cursor(), (Position{1, 0}));
+    above.feed("\n\n");  // the region is cut to the screen, and still scrolls
+    EXPECT_EQ(above.cursor(), (Position{1, 0}));
+    // The alternate screen keeps its cursor's row too, without history.
+    TerminalModel alt(4, 4, 100);
+    alt.feed("\x1b[?1049h1\r\n2\r\n3\r\n4");
+    alt.set_size(2, 4);
+    EXPECT_EQ(alt.visible_text(), "3\n4");
+    alt.feed("\x1b[?1049l");
+    EXPECT_EQ(alt.scrollback_rows(), 0u);
+}
+
+TEST(PendingWrap, TheWrapComesBackWithASavedCursor) {
+    // Output that ends exactly at the edge, then a full-screen program (1049)
+    // or a status line drawn between DECSC and DECRC: the text after goes on
+    // on the next row, and the row continues into it.
+    const char* scripts[] = {
+        "abcd\x1b[?1049hxy\x1b[?1049lef",
+        "abcd\x1b"
+        "7\x1b[3;1Hxy\x1b"
+        "8ef",
+        "\r\n\r\nabcd\x1b[?1049hxy\x1b[?1049lef",  // at the bottom: a scroll
+    };
+    for (const char* script : scripts) {
+        const TerminalModel m = fed(3, 4, script);
+        const std::string text = m.visible_text();
+        EXPECT_EQ(text.substr(text.find('a'), 6), "abcdef") << script;
+        EXPECT_EQ(m.cursor().col, 2) << script;
+        expect_every_split_alike(3, 4, script, snapshot);
+    }
+    // A cursor saved away from the edge comes back there.
+    EXPECT_EQ(fed(2, 4,
+                  "abc\x1b"
+                  "7d\x1b"
+                  "8x")
+                  .visible_text(),
+              "abcx");
+}
+
+TEST(Regions, OriginModeAddressesRowsInTheCurrentRegion) {
+    // vttest's origin-mode screens and programs that keep a status line
+    // out of a region address rows with VPA and restore with DECRC in
+    // origin mode, after changing the region.
+    struct Case {
+        const char* script;
+        Position cursor;
+    };
+    const Case cases[] = {
+        {"\x1b[3;5r\x1b[?6h\x1b[2dX", {3, 1}},    // VPA from the region's top
+        {"\x1b[3;5r\x1b[?6h\x1b[9dX", {4, 1}},    // and kept in it
+        {"\x1b[3;5r\x1b[2dX", {1, 1}},            // without origin mode, the screen's
+        {"\x1b[?6h\x1b[3;5r\x1b[2;2HX", {3, 2}},  // CUP after the region moved
+        // DECRC after the region shrank: onto its bottom.
+        {"\x1b[2;6r\x1b[?6h\x1b[5;1H\0337\x1b[2;3r\0338X", {2, 1}},
+        {"\x1b[2;6r\x1b[?6h\x1b[5;1H\0337\x1b[4;6r\0338X", {5, 1}},  // still inside
+    };
+    for (const Case& c : cases) {
+        const TerminalModel m = fed(6, 5, c.script);
+        EXPECT_EQ(m.cursor(), c.cursor) << c.script;
+        expect_every_split_alike(6, 5, c.script, snapshot);
+    }
+}
+
+TEST(Charsets, LineDrawingSavedOnTheAlternateScreenStaysThere) {
+    // A full-screen program that saves the cursor while drawing boxes and
+    // leaves with 1049, or with rxvt's ESC 7, 47 and ESC 8: the shell's text
+    // after it is letters again.
+    const char* scripts[] = {
+        "\x1b[?1049h\x1b(0\0337q\x1b[?1049lq",
+        "\0337\x1b[?47h\x1b(0\0337q\x1b[2J\x1b[?47l\0338q",
+        "\x1b)0\x1b[?1049h\x0e\0337q\x1b[?1049lq",
+    };
+    for (const char* script : scripts) {
+        const TerminalModel m = fed(3, 10, script);
+        EXPECT_EQ(m.visible_text(), "q") << script;
+        expect_every_split_alike(3, 10, script, snapshot);
+    }
+}
+
+TEST(Alignment, DecalnEndsOriginModeAndHomesToTheScreensCorner) {
+    // vttest fills the screen with E after its origin-mode tests.
+    const std::string script = "\x1b[2;4r\x1b[?6h\x1b[3;3H\x1b#8X\x1b[5;1HY";
+    const TerminalModel m = fed(5, 5, script);
+    EXPECT_EQ(row_text(m, 0), "XEEEE");
+    EXPECT_EQ(row_text(m, 4), "YEEEE");
+    expect_every_split_alike(5, 5, script, snapshot);
+}
+
 // Feeds `script` whole, split at every byte and byte by byte to answering
 // models; each gives `expected`.
 void expect_answers(std::uint16_t rows, std::uint16_t cols, std::string_view script,
@@ -265,6 +451,8 @@ TEST(Departures, TurnedOffTheModelActsAsTheReference) {
     m.feed("\x1b[5;5H\x1b[2;4rX\x1b(0q\x1b[3b\x1b[44m\x1b[K");
     EXPECT_EQ(row_text(m, 1), "Xq");
     EXPECT_EQ(m.cell(1, 3).bg, Color::indexed(4));
+    m.feed("\x1b[20h\x1b[?1048h\x1b[5`\nY\x1b[?1048l\x1b[E");
+    EXPECT_EQ(m.cursor(), (Position{2, 3}));
 }
 
 }  // namespace

@@ -109,6 +109,27 @@ const Accepted k_accepted[] = {
      "a cursor saved before the grid shrank comes back inside it (DECRC, and leaving the "
      "alternate screen), as in xterm; the reference restores it outside the grid, where the "
      "text written next is lost, or panics on it."},
+    {"more cursor moves",
+     "CNL and CPL (CSI E, CSI F: down or up, to the first column), HPA and HPR (CSI `, CSI a: "
+     "as CHA and CUF), VPR (CSI e: as CUD), CHT and CBT (CSI I, CSI Z: forward and back by "
+     "tab stops) move the cursor as in xterm; the reference ignores them all, so ncurses' "
+     "hpa and cbt leave the cursor where it was."},
+    {"line feed new line mode",
+     "with CSI 20 h (LNM) a line feed, VT and FF also return the carriage, as in xterm; the "
+     "reference ignores the mode and text after a bare line feed steps right."},
+    {"mode 1048",
+     "CSI ? 1048 h saves the cursor as DECSC does and CSI ? 1048 l restores it as DECRC, as "
+     "in xterm; the reference ignores the mode."},
+    {"resize keeps the cursor's row",
+     "a shrink that would cut off the cursor's row scrolls the rows above it off the top, "
+     "into the history, so the cursor keeps its row, as in xterm; the reference cuts the "
+     "bottom rows and moves the cursor up onto the row above, where the next output "
+     "overwrites what is there."},
+    {"origin mode addressing",
+     "in origin mode VPA (CSI d) counts rows from the scroll region's top and keeps the "
+     "cursor in the region, as CUP does, and DECRC puts a cursor saved outside a region "
+     "that changed since back into it, as in xterm; the reference addresses VPA from the "
+     "screen's top and restores the row as saved, outside the region."},
     {"several departures",
      "a difference that no single departure above makes, only two or more of them together; "
      "accepted under the same condition."},
@@ -138,6 +159,11 @@ const Departure k_departures[] = {
     {pty::departure::alignment, "alignment and column mode"},
     {pty::departure::pending_wrap, "pending wrap"},
     {pty::departure::restore_on_grid, "cursor restored onto the grid"},
+    {pty::departure::cursor_moves, "more cursor moves"},
+    {pty::departure::new_line_mode, "line feed new line mode"},
+    {pty::departure::save_cursor_mode, "mode 1048"},
+    {pty::departure::resize_keeps_cursor_row, "resize keeps the cursor's row"},
+    {pty::departure::origin_addressing, "origin mode addressing"},
 };
 
 // Whether a stream holds an erase of saved lines (CSI 3 J or CSI ? 3 J,

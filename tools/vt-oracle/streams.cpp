@@ -82,9 +82,21 @@ std::vector<Case> corpus() {
                         csi + "3;4Hx" + csi + "Ay" + csi + "2Bz" + csi + "5Cw" + csi + "3Dv" + csi +
                             "0Gu" + csi + "99;99Ht" + csi + "0;0Hs" + csi + "4dr" + csi +
                             "65535Aq" + csi + "Hp" + csi + "9Go"));
+    out.push_back(fixed("more cursor moves", 6, 20,
+                        csi + "3;5H" + csi + "2Ex" + csi + "Fy" + csi + "12`z" + csi + "3aw" + csi +
+                            "2ev" + csi + "2Iu" + csi + "3Zt" + csi + "1;20Hs" + csi + "Zr" + csi +
+                            "99Iq"));
+    out.push_back(
+        fixed("line feed new line mode", 4, 10, "a" + csi + "20h\nb\vc\fd" + csi + "20l\ne"));
+    out.push_back(fixed(
+        "mode 1048", 4, 10,
+        csi + "2;3H" + csi + "31m" + csi + "?1048h" + csi + "H" + csi + "0mx" + csi + "?1048ly"));
     out.push_back(fixed("origin mode", 8, 10,
                         csi + "3;6r" + csi + "?6h" + csi + "1;1Ha" + csi + "10;1Hb" + csi + "20Ac" +
                             csi + "?6l" + csi + "1;1Hd" + csi + "r"));
+    out.push_back(fixed("origin mode addressing", 8, 10,
+                        csi + "3;6r" + csi + "?6h" + csi + "2da" + csi + "9db" + csi + "3;1H\0337" +
+                            csi + "2;4r\0338c" + csi + "?6l" + csi + "2dd"));
     out.push_back(fixed("erase in display", 4, 8,
                         "aaaaaaaa"
                         "bbbbbbbb"
@@ -282,7 +294,7 @@ class Gen {
         static const char finals[] = "@ABCDGHJKLMPSTXdhlmrfEFIZ`abcegnsuq";
         static const char* modes[] = {"1",    "6",    "7",    "9",    "25",   "47",
                                       "1000", "1002", "1003", "1005", "1006", "1047",
-                                      "1049", "2004", "3",    "12"};
+                                      "1049", "2004", "3",    "12",   "1048"};
         std::string out = "\x1b[";
         const int r = pick(100);
         if (r < 20) {
@@ -301,6 +313,7 @@ class Gen {
             out += number() + ";" + number() + "r";
             return out;
         }
+        if (r < 53) return out + "20" + (chance(50) ? 'h' : 'l');  // LNM
         if (chance(5)) out += "?>= !$"[pick(6)];
         out += params(chance(80) ? 2 : 5);
         if (chance(3)) out += " !$'"[pick(4)];

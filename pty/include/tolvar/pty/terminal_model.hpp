@@ -160,7 +160,12 @@ inline constexpr std::uint32_t sgr_colour_space = 1u << 9;  // 38:2:id:r:g:b
 inline constexpr std::uint32_t alignment = 1u << 10;        // ESC # 8, CSI ? 3 h
 inline constexpr std::uint32_t pending_wrap = 1u << 11;     // moves and wraps from the last column
 inline constexpr std::uint32_t restore_on_grid = 1u << 12;  // DECRC, 1049 off after a shrink
-inline constexpr std::uint32_t all = (1u << 13) - 1;
+inline constexpr std::uint32_t cursor_moves = 1u << 13;     // CSI E, F, `, a, e, I, Z
+inline constexpr std::uint32_t new_line_mode = 1u << 14;    // CSI 20 h
+inline constexpr std::uint32_t save_cursor_mode = 1u << 15;  // CSI ? 1048 h/l
+inline constexpr std::uint32_t resize_keeps_cursor_row = 1u << 16;  // a shrink scrolls
+inline constexpr std::uint32_t origin_addressing = 1u << 17;        // VPA and DECRC in origin mode
+inline constexpr std::uint32_t all = (1u << 18) - 1;
 }  // namespace departure
 enum class MouseEncoding : std::uint8_t { Default, Utf8, Sgr };
 
@@ -220,6 +225,9 @@ class TerminalModel {
     // (DECAWM) is tracked only.
     bool insert_mode() const;
     bool auto_wrap() const;
+    // DECSCNM (CSI ? 5 h): the application asks for the whole screen in
+    // reverse video; the view draws it so.
+    bool reverse_video() const;
 
     // The target of a hyperlink id from a cell, empty when the link was
     // dropped to keep the bound on stored links (the oldest goes first) or
