@@ -233,6 +233,21 @@ void Scrollback::encode(const RowView& row) {
         // The character with its wide, continuation and marks bits.
         const std::uint32_t low = word & 0xffffffu;
         if (low < 0x7f && (low >= 0x20 || low == 0)) {
+            if ((word | colors) == 0 && col + 4 <= n) {
+                // Empty default cells, as before text that a bare line feed
+                // left at the right: four at a time, this one (counted) first.
+                const std::uint16_t from = col;
+                for (; col + 4 <= n; col += 4, out += 4) {
+                    std::uint64_t four[6];
+                    std::memcpy(four, &cells[col], sizeof four);
+                    if ((four[0] | four[1] | four[2] | four[3] | four[4] | four[5]) != 0) break;
+                    std::memset(out, 0, 4);
+                }
+                if (col != from) {
+                    run_len += col - from - 1u;
+                    continue;
+                }
+            }
             // Plain ASCII in the run's attributes, the usual case: one byte a
             // cell, in a tight loop.
             *out++ = static_cast<std::uint8_t>(low);

@@ -272,6 +272,24 @@ TEST(Line, ShortPlainLinesTakeTheBytesOfTheGeneralEncoding) {
     EXPECT_EQ(short_lines.scrollback_line(2).cells[3].contents, "");
 }
 
+// Empty cells before text (a bare line feed leaves text at the right) are
+// encoded four at a time: gaps of every length, before text in the default
+// pen and in others, and after a coloured run, read back as on screen.
+TEST(Line, GapsBeforeTextReadBackAsOnScreen) {
+    TerminalModel m(1, 60, 1000);
+    for (int gap = 0; gap < 50; ++gap) {
+        for (const char* pen : {"", "\x1b[31m", "\x1b[44m"}) {
+            for (const char* before : {"", "\x1b[1mab\x1b[0m"}) {
+                m.feed(std::string(before) + "\x1b[" + std::to_string(gap + 3) + "G" + pen +
+                       "xy\x1b[0m");
+                const std::string on_screen = line_cells(m, m.history_end());
+                m.feed("\r\n");
+                ASSERT_EQ(line_cells(m, m.history_end() - 1), on_screen) << gap << pen << before;
+            }
+        }
+    }
+}
+
 // The line index is a ring that grows to the capacity: lines pushed past it
 // evict the oldest in order, across its growth and its turns, and after the
 // history is cleared.
