@@ -366,7 +366,11 @@ bool Scrollback::push_short_plain(const CellData* cells, std::uint16_t extent,
                     capacity_);
     block.used += need;
     ++pushed_;
-    if (rows_.size() > capacity_) evict_oldest();
+    if (rows_.size() > capacity_) {
+        // evict_oldest, its usual case here: no link and no block goes.
+        rows_.pop_front();
+        if (!linked_.empty() || first_block_ < rows_.front().block) evict_from_blocks();
+    }
     return true;
 }
 
@@ -410,6 +414,10 @@ void Scrollback::LineRing::grow(std::size_t limit) {
 
 void Scrollback::evict_oldest() {
     rows_.pop_front();
+    evict_from_blocks();
+}
+
+void Scrollback::evict_from_blocks() {
     while (!linked_.empty() && linked_.front().number < first_number()) linked_.pop_front();
     if (rows_.empty()) {
         blocks_.clear();

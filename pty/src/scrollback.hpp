@@ -110,6 +110,9 @@ class Scrollback {
     void encode(const RowView& row);
     void store(const RowView& row);
     void evict_oldest();
+    // What evict_oldest does after dropping the line: the links and blocks
+    // that went with it.
+    void evict_from_blocks();
 
     std::size_t capacity_;
     std::uint64_t pushed_ = 0;
