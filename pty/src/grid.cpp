@@ -177,12 +177,17 @@ void Grid::clear_row(std::uint16_t r, const Attrs& a) {
     const std::uint32_t s = slot_of(r);
     CellData* cells = slot_cells(s);
     RowMeta& m = meta_[s];
-    const CellData blank = CellData::blank(a);
-    if (blank.is_default()) {
-        std::memset(static_cast<void*>(cells), 0, m.extent * sizeof(CellData));
+    // CellData::blank(a).is_default(), without making the cell.
+    if ((a.fg.bits() | a.bg.bits() | a.mode | a.underline_style | a.underline_color) == 0) {
+        // A short row, as most are that scroll in, without the call.
+        if (m.extent <= 4) {
+            for (unsigned i = 0; i < m.extent; ++i) cells[i] = CellData{};
+        } else {
+            std::memset(static_cast<void*>(cells), 0, m.extent * sizeof(CellData));
+        }
         m.extent = 0;
     } else {
-        std::fill(cells, cells + cols_, blank);
+        std::fill(cells, cells + cols_, CellData::blank(a));
         m.extent = cols_;
     }
     m.wrapped = false;
@@ -353,6 +358,20 @@ void Grid::row_inc_clamp(std::uint16_t count) {
 }
 
 std::uint16_t Grid::row_inc_scroll(std::uint16_t count) {
+    if (count == 1 && pos.row == scroll_bottom && allocated()) {
+        // A line feed at the region's bottom, the commonest scroll: what
+        // scroll_up(1) does, without its general steps.
+        if (!scroll_region_active()) {
+            archive_top_row();
+            return 1;
+        }
+        if (ring_top_ == scroll_top && ring_size_ == scroll_bottom + 1u - scroll_top) {
+            ring_base_ = ring_base_ + 1 == ring_size_ ? 0 : ring_base_ + 1;
+            damage_->note_scroll(scroll_top, scroll_bottom, 1);
+            clear_row(scroll_bottom, fill);
+            return 1;
+        }
+    }
     const bool in_region = in_scroll_region();
     pos.row = sat_add(pos.row, count);
     const std::uint16_t lines = row_clamp_bottom(in_region);
@@ -593,6 +612,23 @@ void Grid::scroll_down(std::uint16_t count) {
 
 void Grid::archive_top_row() {
     const std::uint32_t s = slot(0);
+    RowMeta& m = meta_[s];
+    CellData* const cells = &cells_[s * std::size_t{cols_}];
+    // A short plain row, the usual one, without the row's view and with
+    // clear_row's work for it done here (it has no marks: it is not special).
+    if (!m.special && links_[s].empty() &&
+        scrollback_.push_short_plain(cells, m.extent, cols_, m.wrapped)) {
+        ring_base_ = ring_base_ + 1 == ring_size_ ? 0 : ring_base_ + 1;
+        damage_->note_scroll(0, static_cast<std::uint16_t>(rows_ - 1), 1);
+        if ((fill.fg.bits() | fill.bg.bits() | fill.mode | fill.underline_style |
+             fill.underline_color) != 0) {
+            clear_row(static_cast<std::uint16_t>(rows_ - 1), fill);
+            return;
+        }
+        for (unsigned i = 0; i < m.extent; ++i) cells[i] = CellData{};
+        m = RowMeta{.stamp = seq_};
+        return;
+    }
     // Pushed even without room, so that the line numbers count it.
     scrollback_.push(RowView{&cells_[s * std::size_t{cols_}], cols_, meta_[s].extent,
                              meta_[s].wrapped, &marks_[s], &links_[s]});

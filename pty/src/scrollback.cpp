@@ -233,6 +233,21 @@ void Scrollback::encode(const RowView& row) {
         // The character with its wide, continuation and marks bits.
         const std::uint32_t low = word & 0xffffffu;
         if (low < 0x7f && (low >= 0x20 || low == 0)) {
+            if ((word | colors) == 0 && col + 4 <= n) {
+                // Empty default cells, as before text that a bare line feed
+                // left at the right: four at a time, this one (counted) first.
+                const std::uint16_t from = col;
+                for (; col + 4 <= n; col += 4, out += 4) {
+                    std::uint64_t four[6];
+                    std::memcpy(four, &cells[col], sizeof four);
+                    if ((four[0] | four[1] | four[2] | four[3] | four[4] | four[5]) != 0) break;
+                    std::memset(out, 0, 4);
+                }
+                if (col != from) {
+                    run_len += col - from - 1u;
+                    continue;
+                }
+            }
             // Plain ASCII in the run's attributes, the usual case: one byte a
             // cell, in a tight loop.
             *out++ = static_cast<std::uint8_t>(low);
@@ -271,7 +286,23 @@ void Scrollback::encode(const RowView& row) {
                     out[2] = static_cast<std::uint8_t>(0x80 | (cp & 0x3f));
                     out += 3;
                 }
-                col = static_cast<std::uint16_t>(col + (wide ? 2 : 1));
+                if (wide) {
+                    col = static_cast<std::uint16_t>(col + 2);
+                    continue;
+                }
+                // The same narrow cell again (a line of replacement
+                // characters or of box drawing): the same bytes again.
+                const std::size_t size = cp < 0x800 ? 2 : 3;
+                std::uint32_t token = 0;
+                std::memcpy(&token, out - size, size);
+                ++col;
+                while (col < n && cells[col].word == word &&
+                       std::memcmp(&cells[col].fg, &colors, sizeof colors) == 0) {
+                    std::memcpy(out, &token, 4);  // the buffer has room for a token more
+                    out += size;
+                    ++run_len;
+                    ++col;
+                }
                 continue;
             }
         } else if (cp >= 0x10000 && cp <= CellData::k_cp_mask) {
@@ -309,6 +340,40 @@ void Scrollback::encode(const RowView& row) {
     runs_len_ = static_cast<std::size_t>(runs.p - runs_.data());
 }
 
+bool Scrollback::push_short_plain(const CellData* cells, std::uint16_t extent,
+                                  std::uint16_t cols, bool wrapped) {
+    if (extent > k_short || blocks_.empty() || capacity_ == 0) return false;
+    std::uint16_t n = extent;
+    while (n > 0 && cells[n - 1].is_default()) --n;
+    Block& block = blocks_.back();
+    const std::uint32_t header = 3 + (cols < 0x80 ? 1 : cols < 0x4000 ? 2 : 3);
+    const std::uint32_t need = header + n;
+    if (block.size - block.used < need) return false;
+    std::uint8_t* const start = block.data.get() + block.used;
+    std::uint8_t* p = start + header;
+    for (std::uint16_t col = 0; col < n; ++col) {
+        // The whole word: no attribute, link or wide bit, no mark.
+        const CellData& c = cells[col];
+        if ((c.fg | c.bg) != 0 || c.word >= 0x7f || (c.word < 0x20 && c.word != 0)) return false;
+        *p++ = static_cast<std::uint8_t>(c.word);
+    }
+    Writer h{start};
+    h.byte(wrapped ? 1 : 0);
+    h.varint(cols);
+    h.byte(n);  // the text's length, one byte a cell
+    h.byte(0);  // the runs' length
+    rows_.push_back({first_block_ + static_cast<std::uint32_t>(blocks_.size() - 1), block.used},
+                    capacity_);
+    block.used += need;
+    ++pushed_;
+    if (rows_.size() > capacity_) {
+        // evict_oldest, its usual case here: no link and no block goes.
+        rows_.pop_front();
+        if (!linked_.empty() || first_block_ < rows_.front().block) evict_from_blocks();
+    }
+    return true;
+}
+
 void Scrollback::store(const RowView& row) {
     std::uint8_t header[1 + 3 * 10];
     Writer h{header};
@@ -331,12 +396,28 @@ void Scrollback::store(const RowView& row) {
     // even for zero bytes.
     if (text_len_ > 0) std::memcpy(p + header_len, text_.data(), text_len_);
     if (runs_len_ > 0) std::memcpy(p + header_len + text_len_, runs_.data(), runs_len_);
-    rows_.push_back({first_block_ + static_cast<std::uint32_t>(blocks_.size() - 1), block.used});
+    rows_.push_back({first_block_ + static_cast<std::uint32_t>(blocks_.size() - 1), block.used},
+                    capacity_);
     block.used += static_cast<std::uint32_t>(need);
+}
+
+void Scrollback::LineRing::grow(std::size_t limit) {
+    // Doubling, but never past the most the history holds at once: its
+    // capacity and the line pushed before the oldest goes.
+    const std::size_t most = limit == SIZE_MAX ? limit : limit + 1;
+    const std::size_t n = std::max(size_ + 1, std::min(std::max<std::size_t>(16, 2 * size_), most));
+    std::vector<Line> slots(n);
+    for (std::size_t i = 0; i < size_; ++i) slots[i] = slots_[wrap(head_ + i)];
+    slots_ = std::move(slots);
+    head_ = 0;
 }
 
 void Scrollback::evict_oldest() {
     rows_.pop_front();
+    evict_from_blocks();
+}
+
+void Scrollback::evict_from_blocks() {
     while (!linked_.empty() && linked_.front().number < first_number()) linked_.pop_front();
     if (rows_.empty()) {
         blocks_.clear();

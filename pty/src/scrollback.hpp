@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,14 @@ class Scrollback {
     explicit Scrollback(std::size_t capacity) : capacity_(capacity) {}
 
     void push(const RowView& row);
+    // push() of a row without marks or links whose first `extent` cells
+    // (the rest default) are at most k_short, plain ASCII in the default pen
+    // or empty: most lines of a log, every line of `yes`, and the commonest
+    // push, so its bytes go straight into the last block. False, with
+    // nothing done, for any other row (or a full block): push() takes it.
+    static constexpr std::uint16_t k_short = 32;
+    bool push_short_plain(const CellData* cells, std::uint16_t extent, std::uint16_t cols,
+                          bool wrapped);
     // Drops every line; the numbering goes on.
     void clear();
 
@@ -101,12 +110,48 @@ class Scrollback {
     void encode(const RowView& row);
     void store(const RowView& row);
     void evict_oldest();
+    // What evict_oldest does after dropping the line: the links and blocks
+    // that went with it.
+    void evict_from_blocks();
 
     std::size_t capacity_;
     std::uint64_t pushed_ = 0;
     std::deque<Block> blocks_;
     std::uint32_t first_block_ = 0;
-    std::deque<Line> rows_;
+    // The line index, oldest first: a ring, which a push and an eviction
+    // move by one entry each; it grows to the capacity and no further.
+    class LineRing {
+      public:
+        std::size_t size() const { return size_; }
+        bool empty() const { return size_ == 0; }
+        const Line& front() const { return slots_[head_]; }
+        const Line& at(std::size_t i) const {
+            if (i >= size_) throw std::out_of_range("scrollback line");
+            return slots_[wrap(head_ + i)];
+        }
+        void push_back(const Line& line, std::size_t limit) {
+            if (size_ == slots_.size()) grow(limit);
+            slots_[wrap(head_ + size_)] = line;
+            ++size_;
+        }
+        void pop_front() {
+            head_ = wrap(head_ + 1);
+            --size_;
+        }
+        void clear() {
+            slots_ = {};
+            head_ = size_ = 0;
+        }
+
+      private:
+        std::size_t wrap(std::size_t i) const { return i >= slots_.size() ? i - slots_.size() : i; }
+        void grow(std::size_t limit);
+
+        std::vector<Line> slots_;
+        std::size_t head_ = 0;
+        std::size_t size_ = 0;
+    };
+    LineRing rows_;
     // Only lines with links have an entry, in line order; few lines do, so
     // this costs nothing per line in the usual history.
     struct LinkedLine {

@@ -223,6 +223,10 @@ class VtParser {
     // Length of the valid UTF-8 character at p, whole before end, with its
     // code point left in utf8_point_; 0 when it is cut off or invalid.
     int utf8_whole(const std::uint8_t* p, const std::uint8_t* end);
+    // For a character at p that utf8_whole refused: the bytes the decoder
+    // takes with its replacement character (the lead, the continuations that
+    // fitted and the byte that did not), or 0 when the buffer ends first.
+    static int utf8_broken(const std::uint8_t* p, const std::uint8_t* end);
     template <class P>
     void osc_end(P& performer);
     void osc_put(std::uint8_t byte);
@@ -310,9 +314,19 @@ void VtParser::advance(P& performer, std::string_view bytes) {
                                   static_cast<std::size_t>(p - run));
             continue;
         }
-        if (byte == 0x1b && state_ == Ground && end - p >= 2 && p[1] == '[') {
-            p = csi(performer, p + 2, end);
-            continue;
+        if (byte < 0x20 && state_ == Ground) {
+            if (byte != 0x1b) {
+                // C0 controls in the ground only execute (CAN and SUB
+                // return to it, where the parser already is): line feeds
+                // and carriage returns skip the table.
+                ++p;
+                performer.execute(byte);
+                continue;
+            }
+            if (end - p >= 2 && p[1] == '[') {
+                p = csi(performer, p + 2, end);
+                continue;
+            }
         }
         if ((state_ == CsiParam || state_ == CsiEntry) && byte >= 0x40 && byte <= 0x7e) {
             // A final byte: dispatch and back to the ground, as the table does.
@@ -338,6 +352,13 @@ void VtParser::advance(P& performer, std::string_view bytes) {
                     performer.print(utf8_point_);
                     p += n;
                 }
+                continue;
+            }
+            // A broken one, whole in the buffer, is a replacement character
+            // as the decoder would make it, and text like any other.
+            if (const int n = utf8_broken(p, end); n > 0) {
+                utf8_point_ = 0xfffd;
+                p = text_run(performer, p, end, n);
                 continue;
             }
         }
@@ -388,11 +409,22 @@ const std::uint8_t* VtParser::text_run(P& performer, const std::uint8_t* p,
                    ((p[1] & 0xc0) | (p[2] & 0xc0) << 8) == 0x8080) {
             c = (byte & 0x0fu) << 12 | (p[1] & 0x3fu) << 6 | (p[2] & 0x3fu);
             n = 3;
+        } else if (byte >= 0xc2 && byte <= 0xf4 && end - p >= 2 && (p[1] & 0xc0) != 0x80) {
+            // A lead and a byte that no lead takes next: a replacement
+            // character for both, as the decoder makes it.
+            c = 0xfffd;
+            n = 2;
         } else {
             if (byte < 0xc2 || byte > 0xf4) break;
             n = utf8_whole(p, end);
-            if (n == 0 || utf8_point_ < 0xa0) break;
-            c = utf8_point_;
+            if (n == 0) {
+                n = utf8_broken(p, end);
+                if (n == 0) break;
+                c = 0xfffd;
+            } else {
+                if (utf8_point_ < 0xa0) break;
+                c = utf8_point_;
+            }
         }
     }
     run.end();
@@ -579,6 +611,18 @@ inline int VtParser::utf8_whole(const std::uint8_t* p, const std::uint8_t* end) 
     }
     utf8_point_ = cp;
     return n;
+}
+
+inline int VtParser::utf8_broken(const std::uint8_t* p, const std::uint8_t* end) {
+    const std::uint8_t lead = p[0];
+    const int n = lead < 0xe0 ? 2 : lead < 0xf0 ? 3 : 4;
+    const std::uint8_t low = lead == 0xe0 ? 0xa0 : lead == 0xf0 ? 0x90 : 0x80;
+    const std::uint8_t high = lead == 0xed ? 0x9f : lead == 0xf4 ? 0x8f : 0xbf;
+    for (int i = 1; i < n; ++i) {
+        if (i >= end - p) return 0;
+        if (p[i] < (i == 1 ? low : 0x80) || p[i] > (i == 1 ? high : 0xbf)) return i + 1;
+    }
+    return 0;  // whole after all
 }
 
 inline void VtParser::param(std::uint8_t byte) {

@@ -251,6 +251,82 @@ TEST(Line, MixedRowsReadBackExactlyAndTakeTheSameBytes) {
     EXPECT_EQ(block_starts, (std::vector<LineNumber>{1, 3114}));
 }
 
+// Short plain lines (most of a log, every line of `yes`) are stored by a
+// path of their own: they take the bytes that the general encoding gives the
+// same cells (here the same line with an erased cell past the short ones'
+// reach), and read back the same, empty cells between letters included.
+TEST(Line, ShortPlainLinesTakeTheBytesOfTheGeneralEncoding) {
+    TerminalModel short_lines(2, 40, 5000);
+    TerminalModel long_lines(2, 40, 5000);
+    for (int i = 0; i < 4000; ++i) {
+        const std::string text = i % 3 == 0 ? "" : i % 3 == 1 ? "y" : "ab \x1b[7Gc";
+        short_lines.feed(text + "\r\n");
+        long_lines.feed(text + "\x1b[40Gx\x1b[40G\x1b[K\r\n");
+    }
+    ASSERT_EQ(short_lines.scrollback_rows(), 3999u);
+    EXPECT_EQ(short_lines.scrollback_bytes(), long_lines.scrollback_bytes());
+    for (LineNumber n = 0; n < 3999; n += 7) {
+        ASSERT_EQ(line_cells(short_lines, n), line_cells(long_lines, n)) << n;
+    }
+    EXPECT_EQ(short_lines.scrollback_line(2).cells[6].contents, "c");
+    EXPECT_EQ(short_lines.scrollback_line(2).cells[3].contents, "");
+}
+
+// Empty cells before text (a bare line feed leaves text at the right) are
+// encoded four at a time: gaps of every length, before text in the default
+// pen and in others, and after a coloured run, read back as on screen.
+TEST(Line, GapsBeforeTextReadBackAsOnScreen) {
+    TerminalModel m(1, 60, 1000);
+    for (int gap = 0; gap < 50; ++gap) {
+        for (const char* pen : {"", "\x1b[31m", "\x1b[44m"}) {
+            for (const char* before : {"", "\x1b[1mab\x1b[0m"}) {
+                m.feed(std::string(before) + "\x1b[" + std::to_string(gap + 3) + "G" + pen +
+                       "xy\x1b[0m");
+                const std::string on_screen = line_cells(m, m.history_end());
+                m.feed("\r\n");
+                ASSERT_EQ(line_cells(m, m.history_end() - 1), on_screen) << gap << pen << before;
+            }
+        }
+    }
+}
+
+// The line index is a ring that grows to the capacity: lines pushed past it
+// evict the oldest in order, across its growth and its turns, and after the
+// history is cleared.
+TEST(Line, TheNewestLinesAreKeptInOrderAcrossTheIndexsTurns) {
+    TerminalModel m(1, 12, 100);
+    const auto check = [&m](int newest) {
+        ASSERT_EQ(m.scrollback_rows(), static_cast<std::size_t>(std::min(newest + 1, 100)));
+        for (std::size_t i = 0; i < m.scrollback_rows(); ++i) {
+            const int want = newest + 1 - static_cast<int>(m.scrollback_rows()) + static_cast<int>(i);
+            std::string text;
+            for (const Cell& c : m.scrollback_line(i).cells) text += c.contents;
+            ASSERT_EQ(text, std::to_string(want)) << newest << " " << i;
+        }
+    };
+    for (int i = 0; i < 1000; ++i) {
+        // Every tenth line red, which takes the general path.
+        m.feed((i % 10 == 9 ? "\x1b[31m" : "") + std::to_string(i) + "\x1b[0m\r\n");
+        if (i < 40 || i % 97 == 0) check(i);
+    }
+    check(999);
+    m.clear_scrollback();
+    EXPECT_EQ(m.scrollback_rows(), 0u);
+    for (int i = 0; i < 150; ++i) m.feed(std::to_string(i) + "\r\n");
+    check(149);
+}
+
+// A plain row that leaves the screen while the pen has a background colour:
+// the row that comes in takes it, as every row scrolled in does.
+TEST(Line, ARowScrolledInAfterAShortPlainOneTakesTheBackground) {
+    TerminalModel m(2, 10, 100);
+    m.feed("a\r\nb\x1b[44m\r\n");
+    ASSERT_EQ(m.scrollback_rows(), 1u);
+    EXPECT_EQ(m.scrollback_line(0).cells[0].contents, "a");
+    EXPECT_EQ(m.cell(0, 0).contents, "b");
+    for (std::uint16_t c = 0; c < 10; ++c) EXPECT_EQ(m.cell(1, c).bg, Color::indexed(4)) << c;
+}
+
 TEST(Line, OutsideTheLinesIsEmptyAndStorageIsReused) {
     TerminalModel m = fed(2, 40, "w\r\nx\r\ny\r\nz", 2);
     m.feed("\r\n");  // line 0 is evicted

@@ -105,6 +105,60 @@ TEST(TextPath, RunsOfTextPlaceAsCharactersOneByOneOnNarrowGrids) {
         expect_runs_place_as_characters(more_pieces(), departure::all, cols, 150);
 }
 
+// Broken UTF-8 (a lead and a byte no lead takes next, a sequence broken at
+// its third or fourth byte, a lone lead at the end, bytes that are never
+// leads) among letters, wide characters and controls: fed whole, where runs
+// of replacement characters are placed together, it leaves the same screen
+// and history as fed a byte at a time through the decoder.
+TEST(TextPath, BrokenSequencesReplaceAsTheDecoderDoesOneByteAtATime) {
+    const char* const pieces[] = {
+        "\xee", "\xee\xee", "\xc3", "\xe0\x80", "\xed\xa0", "\xe2\x82", "\xf0\x9f\x98",
+        "\xf4\x90", "\xf0\x8f", "\x80", "\xbf", "\xff", "\xe4\xb8\xad", "\xc3\xa9", "a", "bc",
+        "\r", "\n", "\x1b[31m", "\x1b[0m", "\x1b[7G", "\x1b[4h", "\x1b[4l", "\x1b", "\x07",
+    };
+    std::mt19937 rng(29);
+    for (int round = 0; round < 400; ++round) {
+        std::string text;
+        for (int i = 0; i < 80; ++i) text += pieces[rng() % std::size(pieces)];
+        TerminalModel whole(4, 10, 50);
+        whole.feed(text);
+        TerminalModel bytes(4, 10, 50);
+        for (char b : text) bytes.feed(std::string_view(&b, 1));
+        ASSERT_EQ(snapshot(whole), snapshot(bytes)) << round;
+        for (std::size_t i = 0; i < whole.scrollback_rows(); ++i) {
+            ASSERT_EQ(cells_text(whole.scrollback_line(i)), cells_text(bytes.scrollback_line(i)))
+                << round << " " << i;
+        }
+    }
+}
+
+// A stream of lone 0xEE bytes: each pair is one replacement character, which
+// fill the rows and scroll them into the history, and the same split
+// anywhere.
+TEST(TextPath, LoneInvalidBytesFillRowsWithReplacementCharacters) {
+    const std::string text(2 * 10 * 6 + 1, '\xee');
+    TerminalModel whole(4, 10, 50);
+    whole.feed(text);
+    TerminalModel split(4, 10, 50);
+    split.feed(std::string_view(text).substr(0, 7));
+    split.feed(std::string_view(text).substr(7));
+    EXPECT_EQ(snapshot(whole), snapshot(split));
+    ASSERT_EQ(whole.scrollback_rows(), 2u);
+    EXPECT_EQ(cells_text(whole.scrollback_line(0)), [] {
+        std::string row;
+        for (int i = 0; i < 10; ++i) row += "\xef\xbf\xbd|";
+        return row;
+    }());
+    EXPECT_EQ(whole.cell(3, 9).contents, "\xef\xbf\xbd");
+    // The last, lone byte waits for the next, which the decoder takes with
+    // it, as the reference's does: one more replacement character.
+    EXPECT_EQ(whole.cursor(), (Position{3, 10}));
+    whole.feed("a");
+    EXPECT_EQ(whole.scrollback_rows(), 3u);
+    EXPECT_EQ(whole.cell(3, 0).contents, "\xef\xbf\xbd");
+    EXPECT_EQ(whole.cursor(), (Position{3, 1}));
+}
+
 // With the restore-on-grid departure off, a restored cursor may lie past the
 // edge, as in the reference. Text from there takes the per-character path:
 // a run that started there wrote nothing, but marked its row as reaching

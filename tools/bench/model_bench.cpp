@@ -1,5 +1,5 @@
 // Ingest speed and memory of the terminal model beside other terminal cores,
-// on the same payloads in the same run: fourteen workloads fed in 8192-byte chunks
+// on the same payloads in the same run: twenty-one workloads fed in 8192-byte chunks
 // to a 50 x 200 screen with 10 000 lines of scrollback, median of 5 runs.
 // Then the model's history as the view reads it: a search for text that is
 // not there over a full history, and the decoding of one page of it.
@@ -255,6 +255,48 @@ std::string invalid_utf8(std::size_t bytes) {
     return out;
 }
 
+// `y` and a line feed, repeated, as `yes` prints, after `setup`: each line
+// holds one character, so what a line costs (the row that scrolls in, the
+// turn of the rows, the line the history takes) is the whole cost. A bare
+// line feed keeps the column, so the character walks to the last column and
+// stays there; through a terminal's line discipline (ONLCR) each line feed
+// comes with a carriage return, and the character stays in the first.
+std::string one_per_line(std::size_t bytes, const std::string& setup, const char* line) {
+    std::string out = setup;
+    while (out.size() < bytes) out += line;
+    return out;
+}
+std::string region_below_first() {
+    return "\x1b[2;" + std::to_string(k_rows) + "r";
+}
+std::string region_above_last() {
+    return "\x1b[1;" + std::to_string(k_rows - 1) + "r";
+}
+std::string lf_below_first(std::size_t bytes) {
+    return one_per_line(bytes, region_below_first(), "y\n");
+}
+std::string lf_above_last(std::size_t bytes) {
+    return one_per_line(bytes, region_above_last(), "y\n");
+}
+std::string lf_history(std::size_t bytes) {
+    return one_per_line(bytes, "", "y\n");
+}
+std::string crlf_below_first(std::size_t bytes) {
+    return one_per_line(bytes, region_below_first(), "y\r\n");
+}
+std::string crlf_above_last(std::size_t bytes) {
+    return one_per_line(bytes, region_above_last(), "y\r\n");
+}
+std::string crlf_history(std::size_t bytes) {
+    return one_per_line(bytes, "", "y\r\n");
+}
+
+// Lone 0xEE bytes and nothing else: every character drawn is a replacement
+// character, as a byte-wise `tr` of text that a font lacks sends.
+std::string lone_invalid_bytes(std::size_t bytes) {
+    return std::string(bytes, '\xee');
+}
+
 // A log as a long-running session leaves it, a line as wide as the screen
 // each: timestamps, levels and words of mixed case; every seventh line
 // coloured, every tenth with accented letters, box drawing or a check mark,
@@ -484,6 +526,13 @@ int main(int argc, char** argv) {
         {"medium cells, alternate screen", medium_cells},
         {"plain text, alternate screen", plain_alternate},
         {"invalid UTF-8", invalid_utf8},
+        {"y LF, region of every row but the first", lf_below_first},
+        {"y LF, region of every row but the last", lf_above_last},
+        {"y LF, primary screen into the history", lf_history},
+        {"y CR LF, region of every row but the first", crlf_below_first},
+        {"y CR LF, region of every row but the last", crlf_above_last},
+        {"y CR LF, primary screen into the history", crlf_history},
+        {"lone 0xEE bytes", lone_invalid_bytes},
     };
     const bool history = std::string("history").find(only) != std::string::npos;
     if (std::none_of(std::begin(workloads), std::end(workloads), [&](const Workload& w) {
