@@ -37,6 +37,7 @@ constexpr int k_max_reads = 4;
 // A row as the damage record's reader keeps it.
 std::string row_of(const TerminalModel& m, std::uint16_t r) {
     std::string out(1, m.row_wrapped(r) ? 'w' : '-');
+    out += static_cast<char>('0' + static_cast<int>(m.row_size(r)));
     for (std::uint16_t c = 0; c < m.cols(); ++c) {
         const tolvar::pty::Cell cell = m.cell(r, c);
         out += cell.contents;
