@@ -32,7 +32,7 @@ Grid::Grid(std::uint16_t rows, std::uint16_t cols, std::size_t scrollback, bool 
     : scroll_bottom(static_cast<std::uint16_t>(rows - 1)),
       rows_(rows),
       cols_(cols),
-      least_edge_(static_cast<std::uint16_t>(cols - cols / 2)),
+      least_edge_(cols),
       scrollback_(scrollback),
       damage_(&damage),
       seq_(damage.seq()) {
@@ -268,10 +268,12 @@ void Grid::clear() {
     scroll_bottom = static_cast<std::uint16_t>(rows_ - 1);
     origin_mode = false;
     saved_origin_mode = false;
+    least_edge_ = cols_;  // every row single again
     sync_ring();
 }
 
 void Grid::set_size(std::uint16_t rows, std::uint16_t cols) {
+    bool sized = least_edge_ < cols_;
     if (scroll_bottom == rows_ - 1) scroll_bottom = static_cast<std::uint16_t>(rows - 1);
     if (allocated()) {
         // Rows are cut or padded, never reflowed; every wrapped mark goes.
@@ -280,9 +282,11 @@ void Grid::set_size(std::uint16_t rows, std::uint16_t cols) {
         std::vector<std::vector<Marks>> marks(rows);
         std::vector<std::vector<LinkedCell>> links(rows);
         const std::uint16_t keep_rows = std::min(rows, rows_);
+        sized = false;
         for (std::uint16_t r = 0; r < keep_rows; ++r) {
             // A line of double width keeps no more than its new half.
             const LineSize size = meta_[slot(r)].size;
+            sized |= size != LineSize::Single;
             const std::uint16_t edge =
                 size == LineSize::Single ? cols : static_cast<std::uint16_t>(cols - cols / 2);
             const std::uint16_t keep_cols = std::min({cols, cols_, edge});
@@ -308,7 +312,7 @@ void Grid::set_size(std::uint16_t rows, std::uint16_t cols) {
     }
     rows_ = rows;
     cols_ = cols;
-    least_edge_ = static_cast<std::uint16_t>(cols - cols / 2);
+    least_edge_ = sized ? static_cast<std::uint16_t>(cols - cols / 2) : cols;
     if (scroll_bottom >= rows_) scroll_bottom = static_cast<std::uint16_t>(rows_ - 1);
     if (scroll_bottom < scroll_top) scroll_top = 0;
     sync_ring();
@@ -466,10 +470,12 @@ std::uint16_t Grid::row_clamp_bottom(bool limit) {
 
 void Grid::col_clamp() {
     // The row is looked up only right of the narrowest edge.
-    if (pos.col >= least_edge()) [[unlikely]] {
-        const auto last = static_cast<std::uint16_t>(edge(pos.row) - 1);
-        if (pos.col > last) pos.col = last;
-    }
+    if (pos.col >= least_edge()) [[unlikely]] col_clamp_to_edge();
+}
+
+void Grid::col_clamp_to_edge() {
+    const auto last = static_cast<std::uint16_t>(edge(pos.row) - 1);
+    if (pos.col > last) pos.col = last;
 }
 
 // ---- editing ----------------------------------------------------------------

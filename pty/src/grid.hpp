@@ -64,7 +64,8 @@ class Grid {
     // or half of it (rounded up) on a line of double width. Every row of an
     // unallocated grid, and a row below the grid, is single.
     std::uint16_t edge(std::uint16_t r) const {
-        return allocated() && r < rows_ ? meta_[slot(r)].edge : cols_;
+        if (least_edge_ == cols_ || !allocated() || r >= rows_) return cols_;
+        return meta_[slot(r)].edge;
     }
     LineSize line_size(std::uint16_t r) const {
         return allocated() && r < rows_ ? meta_[slot(r)].size : LineSize::Single;
@@ -73,7 +74,8 @@ class Grid {
     // and a cursor on the row past it comes back to its last column.
     void set_line_size(std::uint16_t r, LineSize size);
     // The edge of every row is at least this: a cursor left of it is left
-    // of its row's edge without looking the row up.
+    // of its row's edge without looking the row up. The width until a row
+    // is given a size, so that until then nothing looks rows up at all.
     std::uint16_t least_edge() const { return least_edge_; }
 
     // Whether the row may hold wide characters or combining marks; notes
@@ -210,10 +212,13 @@ class Grid {
     };
     // The size went into padding: a row costs no more.
     static_assert(sizeof(RowMeta) == 16);
-    void give_size(RowMeta& m, LineSize size) const {
+    void give_size(RowMeta& m, LineSize size) {
         m.size = size;
-        m.edge = size == LineSize::Single ? cols_ : least_edge();
-        if (size != LineSize::Single) m.special = true;
+        m.edge = cols_;
+        if (size == LineSize::Single) return;
+        least_edge_ = static_cast<std::uint16_t>(cols_ - cols_ / 2);
+        m.edge = least_edge_;
+        m.special = true;
     }
 
     std::uint32_t slot(std::uint16_t r) const {
@@ -236,6 +241,8 @@ class Grid {
     std::uint16_t row_clamp_top(bool limit);
     std::uint16_t row_clamp_bottom(bool limit);
     void col_clamp();
+    // Kept apart, so that the usual clamp stays as small as it was.
+    [[gnu::cold, gnu::noinline]] void col_clamp_to_edge();
     // Moves rows [top, bottom] up (or down) by k; the k rows that come round
     // to the other end are blanked.
     void rotate_up(std::uint16_t top, std::uint16_t bottom, std::uint16_t k);
@@ -249,7 +256,7 @@ class Grid {
 
     std::uint16_t rows_;
     std::uint16_t cols_;
-    std::uint16_t least_edge_;  // the edge of a line of double width
+    std::uint16_t least_edge_;  // see least_edge()
     std::vector<CellData> cells_;            // slot-major, rows_ * cols_
     std::vector<RowMeta> meta_;              // by slot
     std::vector<std::vector<Marks>> marks_;  // by slot, usually empty

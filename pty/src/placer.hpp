@@ -39,10 +39,7 @@ class Placer {
     // xterm keeps the cursor on the last column with the wrap pending; a
     // move starts from there and forgets the wrap.
     void settle_pending_wrap(Grid& g) const {
-        if (pending_wrap_ && g.pos.col >= g.least_edge()) [[unlikely]] {
-            const std::uint16_t e = edge(g);
-            if (g.pos.col >= e) g.pos.col = static_cast<std::uint16_t>(e - 1);
-        }
+        if (pending_wrap_ && g.pos.col >= g.least_edge()) [[unlikely]] settle_at_edge(g);
     }
 
     // Any character, by every rule.
@@ -117,6 +114,10 @@ class Placer {
     Run run(Grid& g) { return Run(*this, g); }
 
   private:
+    [[gnu::noinline]] static void settle_at_edge(Grid& g) {
+        const std::uint16_t e = edge(g);
+        if (g.pos.col >= e) g.pos.col = static_cast<std::uint16_t>(e - 1);
+    }
     // A character alone (after a cursor move or a colour change) where
     // storing it is all there is to do; false when it needs more.
     bool place_one(Grid& g, char c) {
