@@ -50,7 +50,22 @@ class Screen {
     void print(char32_t c);
     Placer::Run text_run() { return placer_.run(active()); }
     void print_ascii(const char* p, std::size_t n) { placer_.place_ascii(active(), p, n); }
-    void execute(std::uint8_t byte);
+    // Carriage return and line feed, a line's whole cost when lines are
+    // short, inline in the parser; the other controls out of line.
+    void execute(std::uint8_t byte) {
+        if (byte == 13) {
+            placer_.forget_last();
+            active().pos.col = 0;
+            return;
+        }
+        if (byte == 10) {
+            placer_.forget_last();
+            line_feed(active());
+            return;
+        }
+        execute_other(byte);
+    }
+    void execute_other(std::uint8_t byte);
     void esc_dispatch(std::string_view intermediates, std::uint8_t byte);
     void csi_dispatch(const CsiParams& params, std::string_view intermediates, char action);
     void osc_dispatch(const OscParams& params);
@@ -63,6 +78,11 @@ class Screen {
     void placing_changed() { placer_.follow(state_); }
     // After SGR: the placer's pen and the grids' fill follow the state's.
     void pen_changed();
+    void line_feed(Grid& g) {
+        placer_.settle_pending_wrap(g);
+        g.row_inc_scroll(1);
+        if (state_.new_line_mode()) g.col_set(0);
+    }
     void tab_forward(Grid& g);
     void tab_back(Grid& g);
     void keep_cursor_row(Grid& g, std::uint16_t rows);

@@ -174,6 +174,7 @@ void Scrollback::push(const RowView& row) {
 
 void Scrollback::clear() {
     blocks_.clear();
+    tail_ = nullptr;
     rows_.clear();
     linked_.clear();
     first_block_ = 0;
@@ -342,10 +343,10 @@ void Scrollback::encode(const RowView& row) {
 
 bool Scrollback::push_short_plain(const CellData* cells, std::uint16_t extent,
                                   std::uint16_t cols, bool wrapped) {
-    if (extent > k_short || blocks_.empty() || capacity_ == 0) return false;
+    if (extent > k_short || tail_ == nullptr || capacity_ == 0) return false;
     std::uint16_t n = extent;
     while (n > 0 && cells[n - 1].is_default()) --n;
-    Block& block = blocks_.back();
+    Block& block = *tail_;
     const std::uint32_t header = 3 + (cols < 0x80 ? 1 : cols < 0x4000 ? 2 : 3);
     const std::uint32_t need = header + n;
     if (block.size - block.used < need) return false;
@@ -362,8 +363,7 @@ bool Scrollback::push_short_plain(const CellData* cells, std::uint16_t extent,
     h.varint(cols);
     h.byte(n);  // the text's length, one byte a cell
     h.byte(0);  // the runs' length
-    rows_.push_back({first_block_ + static_cast<std::uint32_t>(blocks_.size() - 1), block.used},
-                    capacity_);
+    rows_.push_back({tail_id_, block.used}, capacity_);
     block.used += need;
     ++pushed_;
     if (rows_.size() > capacity_) {
@@ -383,21 +383,22 @@ void Scrollback::store(const RowView& row) {
     h.varint(runs_len_);
     const auto header_len = static_cast<std::size_t>(h.p - header);
     const std::size_t need = header_len + text_len_ + runs_len_;
-    if (blocks_.empty() || blocks_.back().size - blocks_.back().used < need) {
+    if (tail_ == nullptr || tail_->size - tail_->used < need) {
         Block block;
         block.size = static_cast<std::uint32_t>(std::max<std::size_t>(k_block_size, need));
         block.data = std::make_unique_for_overwrite<std::uint8_t[]>(block.size);
         blocks_.push_back(std::move(block));
+        tail_ = &blocks_.back();
+        tail_id_ = first_block_ + static_cast<std::uint32_t>(blocks_.size() - 1);
     }
-    Block& block = blocks_.back();
+    Block& block = *tail_;
     std::uint8_t* p = block.data.get() + block.used;
     std::memcpy(p, header, header_len);
     // An empty row has no buffers yet, and memcpy from null is undefined
     // even for zero bytes.
     if (text_len_ > 0) std::memcpy(p + header_len, text_.data(), text_len_);
     if (runs_len_ > 0) std::memcpy(p + header_len + text_len_, runs_.data(), runs_len_);
-    rows_.push_back({first_block_ + static_cast<std::uint32_t>(blocks_.size() - 1), block.used},
-                    capacity_);
+    rows_.push_back({tail_id_, block.used}, capacity_);
     block.used += static_cast<std::uint32_t>(need);
 }
 
@@ -421,6 +422,7 @@ void Scrollback::evict_from_blocks() {
     while (!linked_.empty() && linked_.front().number < first_number()) linked_.pop_front();
     if (rows_.empty()) {
         blocks_.clear();
+        tail_ = nullptr;
         return;
     }
     while (first_block_ < rows_.front().block) {

@@ -70,6 +70,11 @@ class LineReader {
 class Scrollback {
   public:
     explicit Scrollback(std::size_t capacity) : capacity_(capacity) {}
+    // tail_ points into blocks_, which a move carries along and a copy would not.
+    Scrollback(const Scrollback&) = delete;
+    Scrollback& operator=(const Scrollback&) = delete;
+    Scrollback(Scrollback&&) = default;
+    Scrollback& operator=(Scrollback&&) = default;
 
     void push(const RowView& row);
     // push() of a row without marks or links whose first `extent` cells
@@ -118,6 +123,10 @@ class Scrollback {
     std::uint64_t pushed_ = 0;
     std::deque<Block> blocks_;
     std::uint32_t first_block_ = 0;
+    // blocks_.back() and its id, which every push asks for; null with no
+    // block. A deque keeps its elements in place as it grows and shrinks.
+    Block* tail_ = nullptr;
+    std::uint32_t tail_id_ = 0;
     // The line index, oldest first: a ring, which a push and an eviction
     // move by one entry each; it grows to the capacity and no further.
     class LineRing {
