@@ -483,6 +483,7 @@ void Screen::reset() {
     primary_.drop_scrollback();
     alternate_ = Grid(primary_.rows(), primary_.cols(), 0, false, damage_);
     state_.reset();
+    active_ = &primary_;
     placer_.forget_last();
     placing_changed();
     pen_changed();

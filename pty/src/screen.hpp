@@ -27,7 +27,7 @@ class Screen {
     void set_size(std::uint16_t rows, std::uint16_t cols);
     void clear_scrollback() { primary_.drop_scrollback(); }
 
-    const Grid& grid() const { return alternate_screen() ? alternate_ : primary_; }
+    const Grid& grid() const { return *active_; }
     const Grid& primary() const { return primary_; }
     const ScreenState& state() const { return state_; }
     DamageLog& damage() { return damage_; }
@@ -71,7 +71,7 @@ class Screen {
     void osc_dispatch(const OscParams& params);
 
   private:
-    Grid& active() { return alternate_screen() ? alternate_ : primary_; }
+    Grid& active() { return *active_; }
     bool departs(std::uint32_t d) const { return state_.departs(d); }
     // After a change of anything else the placer reads: the link, line
     // drawing, insert mode, the departures.
@@ -93,6 +93,7 @@ class Screen {
     void set_alternate(bool on) {
         if (on != alternate_screen()) damage_.everything();
         state_.set_mode(ScreenState::k_alternate_screen, on);
+        active_ = on ? &alternate_ : &primary_;
     }
     void enter_alternate_grid();
     void save_cursor();
@@ -106,6 +107,9 @@ class Screen {
     Grid alternate_;
     ScreenState state_;
     Placer placer_;
+    // The grid that the alternate-screen mode selects, asked for by every
+    // character and control: set where that mode changes.
+    Grid* active_ = &primary_;
 };
 
 }  // namespace tolvar::pty
