@@ -346,8 +346,17 @@ bool Scrollback::push_short_plain(const CellData* cells, std::uint16_t extent,
     if (extent > k_short || tail_ == nullptr || capacity_ == 0) return false;
     std::uint16_t n = extent;
     while (n > 0 && cells[n - 1].is_default()) --n;
+    if (cols != short_header_cols_) {
+        std::uint8_t code[4] = {};
+        Writer h{code + 1};
+        h.varint(cols);
+        short_header_len_ = static_cast<std::uint8_t>(h.p - code);
+        std::memcpy(&short_header_, code, sizeof short_header_);
+        short_header_cols_ = cols;
+    }
     Block& block = *tail_;
-    const std::uint32_t header = 3 + (cols < 0x80 ? 1 : cols < 0x4000 ? 2 : 3);
+    // The flag and width, the text's length (one byte a cell), the runs' (0).
+    const std::uint32_t header = short_header_len_ + 2u;
     const std::uint32_t need = header + n;
     if (block.size - block.used < need) return false;
     std::uint8_t* const start = block.data.get() + block.used;
@@ -358,19 +367,23 @@ bool Scrollback::push_short_plain(const CellData* cells, std::uint16_t extent,
         if ((c.fg | c.bg) != 0 || c.word >= 0x7f || (c.word < 0x20 && c.word != 0)) return false;
         *p++ = static_cast<std::uint8_t>(c.word);
     }
-    Writer h{start};
-    h.byte(wrapped ? 1 : 0);
-    h.varint(cols);
-    h.byte(n);  // the text's length, one byte a cell
-    h.byte(0);  // the runs' length
-    rows_.push_back({tail_id_, block.used}, capacity_);
-    block.used += need;
+    // At most four bytes, all before the text.
+    std::uint8_t code[4];
+    std::memcpy(code, &short_header_, sizeof code);
+    code[0] = wrapped ? 1 : 0;
+    std::memcpy(start, code, short_header_len_);
+    start[short_header_len_] = static_cast<std::uint8_t>(n);
+    start[short_header_len_ + 1] = 0;
     ++pushed_;
-    if (rows_.size() > capacity_) {
-        // evict_oldest, its usual case here: no link and no block goes.
-        rows_.pop_front();
-        if (!linked_.empty() || first_block_ < rows_.front().block) evict_from_blocks();
+    const Line line{tail_id_, block.used};
+    block.used += need;
+    if (rows_.size() < capacity_) {
+        rows_.push_back(line, capacity_);
+        return true;
     }
+    // evict_oldest, its usual case here: no link and no block goes.
+    rows_.push_back_pop_front(line);
+    if (!linked_.empty() || first_block_ < rows_.front().block) evict_from_blocks();
     return true;
 }
 

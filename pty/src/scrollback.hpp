@@ -127,6 +127,11 @@ class Scrollback {
     // block. A deque keeps its elements in place as it grows and shrinks.
     Block* tail_ = nullptr;
     std::uint32_t tail_id_ = 0;
+    // A short row's header but for its length: the wrap flag and the width
+    // as a varint, for the width they were made for.
+    std::uint32_t short_header_ = 0;
+    std::uint8_t short_header_len_ = 0;
+    std::uint16_t short_header_cols_ = 0;
     // The line index, oldest first: a ring, which a push and an eviction
     // move by one entry each; it grows to the capacity and no further.
     class LineRing {
@@ -146,6 +151,11 @@ class Scrollback {
         void pop_front() {
             head_ = wrap(head_ + 1);
             --size_;
+        }
+        // push_back and pop_front at once, for a full history.
+        void push_back_pop_front(const Line& line) {
+            slots_[wrap(head_ + size_)] = line;
+            head_ = wrap(head_ + 1);
         }
         void clear() {
             slots_ = {};
