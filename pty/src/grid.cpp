@@ -174,10 +174,10 @@ void Grid::append_mark(std::uint32_t s, std::uint16_t col, char32_t c) {
     touch_slot(s, static_cast<std::uint16_t>(col + 1));
 }
 
-void Grid::clear_row(std::uint16_t r, const Attrs& a) {
-    const std::uint32_t s = slot_of(r);
+void Grid::clear_slot(std::uint32_t s, const Attrs& a) {
     CellData* cells = slot_cells(s);
     RowMeta& m = meta_[s];
+    m.stamp = seq_;
     // CellData::blank(a).is_default(), without making the cell.
     if ((a.fg.bits() | a.bg.bits() | a.mode | a.underline_style | a.underline_color) == 0) {
         // A short row, as most are that scroll in, without the call.
@@ -192,11 +192,15 @@ void Grid::clear_row(std::uint16_t r, const Attrs& a) {
         m.extent = cols_;
     }
     m.wrapped = false;
-    m.special = false;
-    m.size = LineSize::Single;
-    m.edge = cols_;
-    marks_[s].clear();
-    links_[s].clear();
+    if (m.special) {
+        // A row of another size is special, so resetting the size here
+        // costs the usual row nothing.
+        m.special = false;
+        m.size = LineSize::Single;
+        m.edge = cols_;
+        marks_[s].clear();
+    }
+    if (std::vector<LinkedCell>& links = links_[s]; !links.empty()) links.clear();
 }
 
 void Grid::set_line_size(std::uint16_t r, LineSize size) {
@@ -383,7 +387,7 @@ void Grid::row_inc_clamp(std::uint16_t count) {
     row_clamp_bottom(in_region);
 }
 
-std::uint16_t Grid::row_inc_scroll(std::uint16_t count) {
+std::uint16_t Grid::row_inc_scroll_other(std::uint16_t count) {
     if (count == 1 && pos.row == scroll_bottom && allocated()) {
         // A line feed at the region's bottom, the commonest scroll: what
         // scroll_up(1) does, without its general steps.
@@ -392,9 +396,11 @@ std::uint16_t Grid::row_inc_scroll(std::uint16_t count) {
             return 1;
         }
         if (ring_top_ == scroll_top && ring_size_ == scroll_bottom + 1u - scroll_top) {
+            // The region's top row turns into its bottom.
+            const std::uint32_t s = order_[ring_top_ + ring_base_];
             ring_base_ = ring_base_ + 1 == ring_size_ ? 0 : ring_base_ + 1;
             damage_->note_scroll(scroll_top, scroll_bottom, 1);
-            clear_row(scroll_bottom, fill);
+            clear_slot(s, fill);
             return 1;
         }
     }
@@ -655,7 +661,9 @@ void Grid::scroll_down(std::uint16_t count) {
 }
 
 void Grid::archive_top_row() {
-    const std::uint32_t s = slot(0);
+    // The ring is the whole screen here (no scroll region is set): its top
+    // row turns into its bottom.
+    const std::uint32_t s = order_[ring_top_ + ring_base_];
     RowMeta& m = meta_[s];
     CellData* const cells = &cells_[s * std::size_t{cols_}];
     // A short plain row, the usual one, without the row's view and with
@@ -666,7 +674,7 @@ void Grid::archive_top_row() {
         damage_->note_scroll(0, static_cast<std::uint16_t>(rows_ - 1), 1);
         if ((fill.fg.bits() | fill.bg.bits() | fill.mode | fill.underline_style |
              fill.underline_color) != 0) {
-            clear_row(static_cast<std::uint16_t>(rows_ - 1), fill);
+            clear_slot(s, fill);
             return;
         }
         for (unsigned i = 0; i < m.extent; ++i) cells[i] = CellData{};
@@ -680,10 +688,9 @@ void Grid::archive_top_row() {
     // Pushed even without room, so that the line numbers count it.
     scrollback_.push(RowView{&cells_[s * std::size_t{cols_}], cols_, meta_[s].extent,
                              meta_[s].wrapped, &marks_[s], &links_[s], meta_[s].size});
-    // The ring is the whole screen here: no scroll region is set.
     ring_base_ = ring_base_ + 1 == ring_size_ ? 0 : ring_base_ + 1;
     damage_->note_scroll(0, static_cast<std::uint16_t>(rows_ - 1), 1);
-    clear_row(static_cast<std::uint16_t>(rows_ - 1), fill);
+    clear_slot(s, fill);
 }
 
 void Grid::turn_order(std::uint16_t top, std::uint16_t bottom, std::uint16_t k, bool up) {

@@ -122,7 +122,10 @@ class Grid {
     void clear_cell_keep_attrs(std::uint16_t r, std::uint16_t col);
     // Adds a combining mark to a cell of the row in slot s (slot_of).
     void append_mark(std::uint32_t s, std::uint16_t col, char32_t c);
-    void clear_row(std::uint16_t r, const Attrs& a);
+    void clear_row(std::uint16_t r, const Attrs& a) { clear_slot(slot_of(r), a); }
+    // clear_row on the row in slot s, stamped: for the scrolls, which know
+    // the slot that comes in.
+    void clear_slot(std::uint32_t s, const Attrs& a);
     // `edge` is the row's: erasing the last cell before it ends the row's wrap.
     void erase_cell(std::uint16_t r, std::uint16_t col, const Attrs& a, std::uint16_t edge);
     // erase_cell on every column of [from, to), in order.
@@ -164,7 +167,17 @@ class Grid {
     void set_origin_mode(bool on);
 
     void row_inc_clamp(std::uint16_t count);
-    std::uint16_t row_inc_scroll(std::uint16_t count);
+    std::uint16_t row_inc_scroll(std::uint16_t count) {
+        // A line feed at the screen's bottom, with no region: the
+        // commonest scroll, and with short lines most of a line's cost.
+        if (count == 1 && pos.row == rows_ - 1u && scroll_top == 0 && scroll_bottom == pos.row &&
+            allocated()) {
+            archive_top_row();
+            return 1;
+        }
+        return row_inc_scroll_other(count);
+    }
+    std::uint16_t row_inc_scroll_other(std::uint16_t count);
     void row_dec_clamp(std::uint16_t count);
     void row_dec_scroll(std::uint16_t count);
     void row_set(std::uint16_t i);

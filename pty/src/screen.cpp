@@ -48,7 +48,7 @@ void Screen::print(char32_t c) {
     placer_.place(active(), c);
 }
 
-void Screen::execute(std::uint8_t byte) {
+void Screen::execute_other(std::uint8_t byte) {
     Grid& g = active();
     placer_.forget_last();
     switch (byte) {
@@ -59,15 +59,9 @@ void Screen::execute(std::uint8_t byte) {
         case 9:
             tab_forward(g);
             break;
-        case 10:
         case 11:
         case 12:
-            placer_.settle_pending_wrap(g);
-            g.row_inc_scroll(1);
-            if (state_.new_line_mode()) g.col_set(0);
-            break;
-        case 13:
-            g.col_set(0);
+            line_feed(g);
             break;
         case 14:  // SO
             state_.shift(1);
@@ -506,6 +500,7 @@ void Screen::reset() {
     primary_.drop_scrollback();
     alternate_ = Grid(primary_.rows(), primary_.cols(), 0, false, damage_);
     state_.reset();
+    active_ = &primary_;
     placer_.forget_last();
     placing_changed();
     pen_changed();

@@ -27,7 +27,7 @@ class Screen {
     void set_size(std::uint16_t rows, std::uint16_t cols);
     void clear_scrollback() { primary_.drop_scrollback(); }
 
-    const Grid& grid() const { return alternate_screen() ? alternate_ : primary_; }
+    const Grid& grid() const { return *active_; }
     const Grid& primary() const { return primary_; }
     const ScreenState& state() const { return state_; }
     DamageLog& damage() { return damage_; }
@@ -50,19 +50,39 @@ class Screen {
     void print(char32_t c);
     Placer::Run text_run() { return placer_.run(active()); }
     void print_ascii(const char* p, std::size_t n) { placer_.place_ascii(active(), p, n); }
-    void execute(std::uint8_t byte);
+    // Carriage return and line feed, a line's whole cost when lines are
+    // short, inline in the parser; the other controls out of line.
+    void execute(std::uint8_t byte) {
+        if (byte == 13) {
+            placer_.forget_last();
+            active().pos.col = 0;
+            return;
+        }
+        if (byte == 10) {
+            placer_.forget_last();
+            line_feed(active());
+            return;
+        }
+        execute_other(byte);
+    }
+    void execute_other(std::uint8_t byte);
     void esc_dispatch(std::string_view intermediates, std::uint8_t byte);
     void csi_dispatch(const CsiParams& params, std::string_view intermediates, char action);
     void osc_dispatch(const OscParams& params);
 
   private:
-    Grid& active() { return alternate_screen() ? alternate_ : primary_; }
+    Grid& active() { return *active_; }
     bool departs(std::uint32_t d) const { return state_.departs(d); }
     // After a change of anything else the placer reads: the link, line
     // drawing, insert mode, the departures.
     void placing_changed() { placer_.follow(state_); }
     // After SGR: the placer's pen and the grids' fill follow the state's.
     void pen_changed();
+    void line_feed(Grid& g) {
+        placer_.settle_pending_wrap(g);
+        g.row_inc_scroll(1);
+        if (state_.new_line_mode()) g.col_set(0);
+    }
     void tab_forward(Grid& g);
     void tab_back(Grid& g);
     void keep_cursor_row(Grid& g, std::uint16_t rows);
@@ -73,6 +93,7 @@ class Screen {
     void set_alternate(bool on) {
         if (on != alternate_screen()) damage_.everything();
         state_.set_mode(ScreenState::k_alternate_screen, on);
+        active_ = on ? &alternate_ : &primary_;
     }
     void enter_alternate_grid();
     void save_cursor();
@@ -86,6 +107,9 @@ class Screen {
     Grid alternate_;
     ScreenState state_;
     Placer placer_;
+    // The grid that the alternate-screen mode selects, asked for by every
+    // character and control: set where that mode changes.
+    Grid* active_ = &primary_;
 };
 
 }  // namespace tolvar::pty

@@ -174,6 +174,7 @@ void Scrollback::push(const RowView& row) {
 
 void Scrollback::clear() {
     blocks_.clear();
+    tail_ = nullptr;
     rows_.clear();
     linked_.clear();
     first_block_ = 0;
@@ -342,11 +343,20 @@ void Scrollback::encode(const RowView& row) {
 
 bool Scrollback::push_short_plain(const CellData* cells, std::uint16_t extent,
                                   std::uint16_t cols, bool wrapped) {
-    if (extent > k_short || blocks_.empty() || capacity_ == 0) return false;
+    if (extent > k_short || tail_ == nullptr || capacity_ == 0) return false;
     std::uint16_t n = extent;
     while (n > 0 && cells[n - 1].is_default()) --n;
-    Block& block = blocks_.back();
-    const std::uint32_t header = 3 + (cols < 0x80 ? 1 : cols < 0x4000 ? 2 : 3);
+    if (cols != short_header_cols_) {
+        std::uint8_t code[4] = {};
+        Writer h{code + 1};
+        h.varint(cols);
+        short_header_len_ = static_cast<std::uint8_t>(h.p - code);
+        std::memcpy(&short_header_, code, sizeof short_header_);
+        short_header_cols_ = cols;
+    }
+    Block& block = *tail_;
+    // The flag and width, the text's length (one byte a cell), the runs' (0).
+    const std::uint32_t header = short_header_len_ + 2u;
     const std::uint32_t need = header + n;
     if (block.size - block.used < need) return false;
     std::uint8_t* const start = block.data.get() + block.used;
@@ -357,20 +367,23 @@ bool Scrollback::push_short_plain(const CellData* cells, std::uint16_t extent,
         if ((c.fg | c.bg) != 0 || c.word >= 0x7f || (c.word < 0x20 && c.word != 0)) return false;
         *p++ = static_cast<std::uint8_t>(c.word);
     }
-    Writer h{start};
-    h.byte(wrapped ? 1 : 0);
-    h.varint(cols);
-    h.byte(n);  // the text's length, one byte a cell
-    h.byte(0);  // the runs' length
-    rows_.push_back({first_block_ + static_cast<std::uint32_t>(blocks_.size() - 1), block.used},
-                    capacity_);
-    block.used += need;
+    // At most four bytes, all before the text.
+    std::uint8_t code[4];
+    std::memcpy(code, &short_header_, sizeof code);
+    code[0] = wrapped ? 1 : 0;
+    std::memcpy(start, code, short_header_len_);
+    start[short_header_len_] = static_cast<std::uint8_t>(n);
+    start[short_header_len_ + 1] = 0;
     ++pushed_;
-    if (rows_.size() > capacity_) {
-        // evict_oldest, its usual case here: no link and no block goes.
-        rows_.pop_front();
-        if (!linked_.empty() || first_block_ < rows_.front().block) evict_from_blocks();
+    const Line line{tail_id_, block.used};
+    block.used += need;
+    if (rows_.size() < capacity_) {
+        rows_.push_back(line, capacity_);
+        return true;
     }
+    // evict_oldest, its usual case here: no link and no block goes.
+    rows_.push_back_pop_front(line);
+    if (!linked_.empty() || first_block_ < rows_.front().block) evict_from_blocks();
     return true;
 }
 
@@ -383,21 +396,22 @@ void Scrollback::store(const RowView& row) {
     h.varint(runs_len_);
     const auto header_len = static_cast<std::size_t>(h.p - header);
     const std::size_t need = header_len + text_len_ + runs_len_;
-    if (blocks_.empty() || blocks_.back().size - blocks_.back().used < need) {
+    if (tail_ == nullptr || tail_->size - tail_->used < need) {
         Block block;
         block.size = static_cast<std::uint32_t>(std::max<std::size_t>(k_block_size, need));
         block.data = std::make_unique_for_overwrite<std::uint8_t[]>(block.size);
         blocks_.push_back(std::move(block));
+        tail_ = &blocks_.back();
+        tail_id_ = first_block_ + static_cast<std::uint32_t>(blocks_.size() - 1);
     }
-    Block& block = blocks_.back();
+    Block& block = *tail_;
     std::uint8_t* p = block.data.get() + block.used;
     std::memcpy(p, header, header_len);
     // An empty row has no buffers yet, and memcpy from null is undefined
     // even for zero bytes.
     if (text_len_ > 0) std::memcpy(p + header_len, text_.data(), text_len_);
     if (runs_len_ > 0) std::memcpy(p + header_len + text_len_, runs_.data(), runs_len_);
-    rows_.push_back({first_block_ + static_cast<std::uint32_t>(blocks_.size() - 1), block.used},
-                    capacity_);
+    rows_.push_back({tail_id_, block.used}, capacity_);
     block.used += static_cast<std::uint32_t>(need);
 }
 
@@ -421,6 +435,7 @@ void Scrollback::evict_from_blocks() {
     while (!linked_.empty() && linked_.front().number < first_number()) linked_.pop_front();
     if (rows_.empty()) {
         blocks_.clear();
+        tail_ = nullptr;
         return;
     }
     while (first_block_ < rows_.front().block) {

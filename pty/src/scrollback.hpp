@@ -73,6 +73,11 @@ class LineReader {
 class Scrollback {
   public:
     explicit Scrollback(std::size_t capacity) : capacity_(capacity) {}
+    // tail_ points into blocks_, which a move carries along and a copy would not.
+    Scrollback(const Scrollback&) = delete;
+    Scrollback& operator=(const Scrollback&) = delete;
+    Scrollback(Scrollback&&) = default;
+    Scrollback& operator=(Scrollback&&) = default;
 
     void push(const RowView& row);
     // push() of a row without marks or links whose first `extent` cells
@@ -121,6 +126,15 @@ class Scrollback {
     std::uint64_t pushed_ = 0;
     std::deque<Block> blocks_;
     std::uint32_t first_block_ = 0;
+    // blocks_.back() and its id, which every push asks for; null with no
+    // block. A deque keeps its elements in place as it grows and shrinks.
+    Block* tail_ = nullptr;
+    std::uint32_t tail_id_ = 0;
+    // A short row's header but for its length: the wrap flag and the width
+    // as a varint, for the width they were made for.
+    std::uint32_t short_header_ = 0;
+    std::uint8_t short_header_len_ = 0;
+    std::uint16_t short_header_cols_ = 0;
     // The line index, oldest first: a ring, which a push and an eviction
     // move by one entry each; it grows to the capacity and no further.
     class LineRing {
@@ -140,6 +154,11 @@ class Scrollback {
         void pop_front() {
             head_ = wrap(head_ + 1);
             --size_;
+        }
+        // push_back and pop_front at once, for a full history.
+        void push_back_pop_front(const Line& line) {
+            slots_[wrap(head_ + size_)] = line;
+            head_ = wrap(head_ + 1);
         }
         void clear() {
             slots_ = {};
