@@ -108,8 +108,8 @@ bool MouseReports::report(MouseEvent event, int x, int y, Target target, int tim
             modes = {model.mouse_mode(), model.mouse_encoding(), model.cols(), model.rows()};
             // A doubled line's cells are two columns wide.
             if (at.row >= 0 && at.row < model.rows())
-                at.col = line_column(at.col, drawn_doubled(model.row_size(
-                                                 static_cast<std::uint16_t>(at.row))));
+                at.col = line_column(
+                    at.col, drawn_doubled(model.row_size(static_cast<std::uint16_t>(at.row))));
         });
         const bool held = target == Target::Held;
         if (!held && mouse_route(modes.mode, event.modifiers) == MouseRoute::Local) return false;

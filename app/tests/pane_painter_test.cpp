@@ -368,7 +368,7 @@ TEST(DoubledLines, PixelColumnsMapToHalfAsManyCells) {
     // line: two screen columns are one of its cells, rounding down.
     const int single[] = {-3, -1, 0, 1, 7};
     for (int col : single) EXPECT_EQ(line_column(col, false), col);
-    const std::pair<int, int> doubled[] = {{0, 0}, {1, 0}, {2, 1}, {7, 3},
+    const std::pair<int, int> doubled[] = {{0, 0},   {1, 0},   {2, 1},  {7, 3},
                                            {-1, -1}, {-2, -1}, {-3, -2}};
     for (const auto& [col, cell] : doubled) EXPECT_EQ(line_column(col, true), cell) << col;
     EXPECT_EQ(shown_cells(pty::LineSize::Single, 81), 81);
@@ -376,7 +376,7 @@ TEST(DoubledLines, PixelColumnsMapToHalfAsManyCells) {
     EXPECT_EQ(shown_cells(pty::LineSize::DoubleHeightBottom, 1), 1);
 }
 
-TEST(DoubledLines, StretchedFromTheRightHalfOfTheScratchRow) {
+TEST(DoubledLines, StretchedOverTheRowFromTheScratchImage) {
     const Rect text{6, 40, 806, 360};
     const CellMetrics odd{8, 17, 14};
     // Double width: the whole row, twice as wide.

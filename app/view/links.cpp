@@ -235,8 +235,8 @@ std::optional<PointedLink> link_under_pointer(const AppState& state, const Rect&
     std::optional<Link> link;
     tab->session()->model().with([&](const pty::TerminalModel& model) {
         // A doubled line's cells are two columns wide.
-        const int col = line_column(cells_in(x - text.left, cell.width),
-                                    drawn_doubled(model.line_size(line)));
+        const int col =
+            line_column(cells_in(x - text.left, cell.width), drawn_doubled(model.line_size(line)));
         link = link_at(model, {line, static_cast<std::uint16_t>(std::clamp(col, 0, 65535))});
     });
     if (!link) return std::nullopt;

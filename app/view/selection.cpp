@@ -19,7 +19,8 @@ pty::LinePosition position_at(const AppState& state, TabId tab, const Rect& text
     const auto clamp16 = [](int v) { return static_cast<std::uint16_t>(std::clamp(v, 0, 65535)); };
     const Tab* t = state.find_tab(tab);
     const pty::LineNumber top = t ? t->scroll().top_line(history_extent(*t)) : 0;
-    const pty::LineNumber line = top + static_cast<pty::LineNumber>(cells_in(y - text.top, cell.height));
+    const pty::LineNumber line =
+        top + static_cast<pty::LineNumber>(cells_in(y - text.top, cell.height));
     bool doubled = false;
     if (t && t->session()) {
         t->session()->model().with([&](const pty::TerminalModel& model) {

@@ -476,7 +476,8 @@ std::uint16_t Grid::row_clamp_bottom(bool limit) {
 
 void Grid::col_clamp() {
     // The row is looked up only right of the narrowest edge.
-    if (pos.col >= least_edge()) [[unlikely]] col_clamp_to_edge();
+    if (pos.col >= least_edge()) [[unlikely]]
+        col_clamp_to_edge();
 }
 
 void Grid::col_clamp_to_edge() {

@@ -220,7 +220,7 @@ class Grid {
         // for plain rows, which keeps no size, never takes it.
         bool special = false;
         LineSize size = LineSize::Single;
-        std::uint16_t edge = 0;  // see edge(); set with the size
+        std::uint16_t edge = 0;   // see edge(); set with the size
         std::uint64_t stamp = 0;  // DamageLog::seq() of the last write
     };
     // The size went into padding: a row costs no more.
@@ -269,7 +269,7 @@ class Grid {
 
     std::uint16_t rows_;
     std::uint16_t cols_;
-    std::uint16_t least_edge_;  // see least_edge()
+    std::uint16_t least_edge_;               // see least_edge()
     std::vector<CellData> cells_;            // slot-major, rows_ * cols_
     std::vector<RowMeta> meta_;              // by slot
     std::vector<std::vector<Marks>> marks_;  // by slot, usually empty

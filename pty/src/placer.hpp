@@ -39,7 +39,8 @@ class Placer {
     // xterm keeps the cursor on the last column with the wrap pending; a
     // move starts from there and forgets the wrap.
     void settle_pending_wrap(Grid& g) const {
-        if (pending_wrap_ && g.pos.col >= g.least_edge()) [[unlikely]] settle_at_edge(g);
+        if (pending_wrap_ && g.pos.col >= g.least_edge()) [[unlikely]]
+            settle_at_edge(g);
     }
 
     // Any character, by every rule.

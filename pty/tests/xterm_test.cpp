@@ -448,7 +448,8 @@ TEST(Answers, DeviceAttributesStatusAndCursorPosition) {
 // The sizes of the screen's rows, one digit each (LineSize's value).
 std::string sizes(const TerminalModel& m) {
     std::string out;
-    for (std::uint16_t r = 0; r < m.rows(); ++r) out += std::to_string(static_cast<int>(m.row_size(r)));
+    for (std::uint16_t r = 0; r < m.rows(); ++r)
+        out += std::to_string(static_cast<int>(m.row_size(r)));
     return out;
 }
 
@@ -534,9 +535,13 @@ TEST(LineSize, ScrollingCarriesTheSizeAndNewRowsAreSingle) {
         const char* script;
         const char* sizes;
     } moves[] = {
-        {"\x1b#3\x1bM", "0200"}, {"\x1b#4\x1b[L", "0300"}, {"\x1b[2;1H\x1b#6\x1b[1;1H\x1b[M", "1000"},
-        {"\x1b[2;1H\x1b#6\x1b[S", "1000"}, {"\x1b#6\x1b[T", "0100"},
-        {"\x1b[1;3r\x1b[3;1H\x1b#6\n", "0100"}, {"\x1b[2;1H\x1b#6\x1b[1;1H\x1b[3M", "0000"},
+        {"\x1b#3\x1bM", "0200"},
+        {"\x1b#4\x1b[L", "0300"},
+        {"\x1b[2;1H\x1b#6\x1b[1;1H\x1b[M", "1000"},
+        {"\x1b[2;1H\x1b#6\x1b[S", "1000"},
+        {"\x1b#6\x1b[T", "0100"},
+        {"\x1b[1;3r\x1b[3;1H\x1b#6\n", "0100"},
+        {"\x1b[2;1H\x1b#6\x1b[1;1H\x1b[3M", "0000"},
     };
     for (const auto& move : moves) {
         m = fed(4, 10, move.script);
@@ -567,7 +572,7 @@ TEST(LineSize, EraseAlignmentAndResetEndIt) {
         {"\x1b#6\x1b[2;1H\x1b#6\x1b[2;3H\x1b[1J", "010"},
         {"\x1b#6\x1b[2;1H\x1b#6\x1b[2;5H\x1b[1J", "000"},
         {"\x1b#6\x1b#8", "000"},
-        {"\x1b#3\x1b" "c", "000"},
+        {"\x1b#3\033c", "000"},  // RIS
         {"\x1b#6\x1b#5", "000"},
     };
     for (const auto& c : cases) EXPECT_EQ(sizes(fed(3, 10, c.script)), c.sizes) << c.script;

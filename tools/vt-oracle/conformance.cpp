@@ -70,8 +70,7 @@ const Accepted k_accepted[] = {
      "ESC ( 0, ESC ) 0, SO and SI select DEC special graphics, drawn as Unicode line "
      "drawing, and DECSC saves the choice; the reference ignores them and draws letters "
      "where tmux, mc and dialog draw boxes."},
-    {"HVP",
-     "CSI f positions the cursor like CSI H, as in xterm; the reference ignores it."},
+    {"HVP", "CSI f positions the cursor like CSI H, as in xterm; the reference ignores it."},
     {"index and next line",
      "ESC D moves down a line and ESC E to the start of the next, scrolling at the region's "
      "bottom, as in xterm; the reference ignores both."},

@@ -151,8 +151,8 @@ std::vector<Case> corpus() {
     out.push_back(fixed("line sizes", 4, 10,
                         "abcdefghij" + e + "#6" + csi + "9Gx\r\n" + e + "#3top" + csi + "Cup\r\n" +
                             e + "#4bottom!\r\n" + e + "#6" + csi + "4;8Hwrap" + e + "#5" + csi +
-                            "1;3H" + csi + "2@" + csi + "P" + csi + "X" + csi + "K\n\n\nnew" +
-                            csi + "1;1H" + csi + "J" + e + "#6" + csi + "99Gq",
+                            "1;3H" + csi + "2@" + csi + "P" + csi + "X" + csi + "K\n\n\nnew" + csi +
+                            "1;1H" + csi + "J" + e + "#6" + csi + "99Gq",
                         4));
     out.push_back(fixed("save cursor with CSI s and parameters", 4, 10,
                         csi + "2;3H" + csi + "5;10s" + csi + "4;4Hx" + csi + "uy" + csi + "?69h" +
