@@ -4,6 +4,7 @@
 
 #include "input/modifiers_win.hpp"
 #include "view/layout.hpp"
+#include "view/pane_painter.hpp"
 #include "window/host_window_win.hpp"
 #include "workspace/notices.hpp"
 #include "workspace/workspace.hpp"
@@ -102,8 +103,13 @@ bool MouseReports::report(MouseEvent event, int x, int y, Target target, int tim
         const Rect text = text_rect(pane->rect, pane->caption, chrome);
         if (target == Target::Pointer && !text.contains(x, y)) return false;
         ReportModes modes;
+        CellAt at = cell_at(text, host_.font().cell(), x, y);
         tab->session()->model().with([&](const pty::TerminalModel& model) {
             modes = {model.mouse_mode(), model.mouse_encoding(), model.cols(), model.rows()};
+            // A doubled line's cells are two columns wide.
+            if (at.row >= 0 && at.row < model.rows())
+                at.col = line_column(
+                    at.col, drawn_doubled(model.row_size(static_cast<std::uint16_t>(at.row))));
         });
         const bool held = target == Target::Held;
         if (!held && mouse_route(modes.mode, event.modifiers) == MouseRoute::Local) return false;
@@ -113,7 +119,6 @@ bool MouseReports::report(MouseEvent event, int x, int y, Target target, int tim
             tab->scroll().offset(history_extent(*tab)) != 0) {
             return false;
         }
-        const CellAt at = cell_at(text, host_.font().cell(), x, y);
         event.col = at.col;
         event.row = at.row;
         // Motion within a cell says nothing new.

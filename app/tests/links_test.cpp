@@ -230,6 +230,15 @@ TEST(LinkPress, OnlyTheFirstPressOfAClickOpensTheLinkTheLaterOnesAreTaken) {
     }
 }
 
+TEST(LinkPress, OnADoubleWidthLineTheLinkIsUnderHalfTheColumn) {
+    // "see " takes cells 0-3, drawn over columns 0-7: column 7 is before the
+    // link, column 8 on it.
+    OneTab tab("\x1b#6see https://a.example/");
+    EXPECT_FALSE(tab.press(true, 1, 7).open);
+    ASSERT_TRUE(tab.press(true, 1, 8).open);
+    EXPECT_EQ(tab.press(true, 1, 30).open->link.target, "https://a.example/");
+}
+
 TEST(LinkHover, TheTipShowsAHyperlinksTargetAndNoneForAUrlThatReadsAsItself) {
     OneTab tab(
         "https://a.example/ \x1b]8;;https://b.example/\x07"

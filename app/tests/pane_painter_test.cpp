@@ -363,6 +363,59 @@ TEST(Cursor, ShapesDrawnOverTheirCellAndHollowWithoutFocus) {
     EXPECT_EQ(hollow[3], (Rect{37, 73, 38, 87}));
 }
 
+TEST(DoubledLines, PixelColumnsMapToHalfAsManyCells) {
+    // Selection, links and mouse reports on a double-width or double-height
+    // line: two screen columns are one of its cells, rounding down.
+    const int single[] = {-3, -1, 0, 1, 7};
+    for (int col : single) EXPECT_EQ(line_column(col, false), col);
+    const std::pair<int, int> doubled[] = {{0, 0},   {1, 0},   {2, 1},  {7, 3},
+                                           {-1, -1}, {-2, -1}, {-3, -2}};
+    for (const auto& [col, cell] : doubled) EXPECT_EQ(line_column(col, true), cell) << col;
+    EXPECT_EQ(shown_cells(pty::LineSize::Single, 81), 81);
+    EXPECT_EQ(shown_cells(pty::LineSize::DoubleWidth, 81), 41);
+    EXPECT_EQ(shown_cells(pty::LineSize::DoubleHeightBottom, 1), 1);
+}
+
+TEST(DoubledLines, StretchedOverTheRowFromTheScratchImage) {
+    const Rect text{6, 40, 806, 360};
+    const CellMetrics odd{8, 17, 14};
+    // Double width: the whole row, twice as wide.
+    DoubledRow row = doubled_row(text, odd, 2, pty::LineSize::DoubleWidth, 40);
+    EXPECT_EQ(row.width, 320);
+    EXPECT_EQ(row.source_top, 0);
+    EXPECT_EQ(row.source_height, 17);
+    EXPECT_EQ(row.target, (Rect{6, 74, 646, 91}));
+    // Double height: the top half, then the bottom half, each over a row;
+    // together they take every pixel row once.
+    row = doubled_row(text, odd, 2, pty::LineSize::DoubleHeightTop, 40);
+    EXPECT_EQ(row.source_top, 0);
+    EXPECT_EQ(row.source_height, 9);
+    row = doubled_row(text, odd, 3, pty::LineSize::DoubleHeightBottom, 40);
+    EXPECT_EQ(row.source_top, 9);
+    EXPECT_EQ(row.source_height, 8);
+    EXPECT_EQ(row.target.top, 91);
+    // The cursor's cell on such a row is two cells wide.
+    EXPECT_EQ(cursor_cell(text, k_cell, {2, 3}, pty::LineSize::DoubleWidth),
+              (Rect{54, 72, 70, 88}));
+    EXPECT_FALSE(cursor_cell(text, k_cell, {2, 50}, pty::LineSize::DoubleWidth));
+}
+
+TEST(DoubledLines, OverlayDrawsTheCursorDoubledAndNoGhost) {
+    Tab tab;
+    tab.typed() = TypedLine({"git status"});
+    tab.typed().set_text("git st");
+    tab.typed().suggest(true);
+    const Rect text{0, 0, 160, 64};  // 20 x 4 cells
+    auto model = screen("\x1b#6$ git st", 4, 20);
+    PaneOverlay overlay = pane_overlay(model, tab, text, k_cell, true);
+    EXPECT_TRUE(overlay.ghost.empty());
+    EXPECT_EQ(overlay.cursor_cell, (Rect{128, 0, 144, 16}));
+    // Moved onto the row from past its half, the cursor waits at the edge,
+    // out of view, as after the last column.
+    model.feed("\x1b[2;1H\x1b#6\x1b[3;15H\x1b[A");
+    EXPECT_FALSE(pane_overlay(model, tab, text, k_cell, true).cursor_cell);
+}
+
 TEST(Cursor, TheApplicationsShapeWinsAndBlinkingFollowsTheUsersChoice) {
     using pty::CursorShape;
     const pty::CursorStyle none{};

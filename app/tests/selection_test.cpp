@@ -266,6 +266,14 @@ TEST(SelectionUnits, HeldSelectionIsWhatTheCopyKeyTakes) {
     EXPECT_FALSE(held_selection(screen.s()));
 }
 
+TEST(Selection, OnADoubleWidthLineTwoColumnsAreOneCell) {
+    Screen screen;
+    screen.feed("\x1b[2;1H\x1b#6");
+    // Columns 4 and 11 of the pane are cells 2 and 5 of "second".
+    EXPECT_EQ(screen.drag(px(4), py(1), px(11), py(1)), "cond");
+    EXPECT_EQ(screen.drag(px(4), py(0), px(9), py(0)), "t line");
+}
+
 TEST(CopySelection, WhiteSpaceAloneIsNotCopied) {
     EXPECT_FALSE(worth_copying(""));
     EXPECT_FALSE(worth_copying("  \n\t "));

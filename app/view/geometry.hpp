@@ -50,4 +50,12 @@ constexpr int cells_in(int pixels, int cell) {
     return std::max(pixels, 0) / std::max(cell, 1);
 }
 
+// A column of the text grid as the column of the line drawn there: a line
+// drawn doubled (double width or height) shows one of its cells every two
+// columns. Rounds down, so a column left of the grid stays left of it.
+constexpr int line_column(int screen_col, bool doubled) {
+    if (!doubled) return screen_col;
+    return screen_col >= 0 ? screen_col / 2 : -((1 - screen_col) / 2);
+}
+
 }  // namespace tolvar::app

@@ -7,6 +7,7 @@
 #include "tolvar/core/lowercase.hpp"
 #include "tolvar/core/utf.hpp"
 #include "view/layout.hpp"
+#include "view/pane_painter.hpp"
 #include "workspace/tab_view.hpp"
 
 namespace tolvar::app {
@@ -229,13 +230,15 @@ std::optional<PointedLink> link_under_pointer(const AppState& state, const Rect&
     if (x < text.left || y < text.top || x >= text.right || y >= text.bottom) return std::nullopt;
     const Tab* tab = state.find_tab(pane->tab);
     if (!tab || !tab->session()) return std::nullopt;
-    const pty::LinePosition at{
-        tab->scroll().top_line(history_extent(*tab)) +
-            static_cast<pty::LineNumber>(cells_in(y - text.top, cell.height)),
-        static_cast<std::uint16_t>(std::clamp(cells_in(x - text.left, cell.width), 0, 65535))};
+    const pty::LineNumber line = tab->scroll().top_line(history_extent(*tab)) +
+                                 static_cast<pty::LineNumber>(cells_in(y - text.top, cell.height));
     std::optional<Link> link;
-    tab->session()->model().with(
-        [&](const pty::TerminalModel& model) { link = link_at(model, at); });
+    tab->session()->model().with([&](const pty::TerminalModel& model) {
+        // A doubled line's cells are two columns wide.
+        const int col =
+            line_column(cells_in(x - text.left, cell.width), drawn_doubled(model.line_size(line)));
+        link = link_at(model, {line, static_cast<std::uint16_t>(std::clamp(col, 0, 65535))});
+    });
     if (!link) return std::nullopt;
     return PointedLink{pane->tab, std::move(*link)};
 }

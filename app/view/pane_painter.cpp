@@ -239,8 +239,26 @@ CursorLook cursor_look(pty::CursorStyle asked, const CursorPrefs& prefs) {
     return look;
 }
 
-std::optional<Rect> cursor_cell(const Rect& text, const CellMetrics& cell, pty::Position cursor) {
+DoubledRow doubled_row(const Rect& text, const CellMetrics& cell, std::uint16_t row,
+                       pty::LineSize size, std::uint16_t cells) {
     const int cw = std::max(cell.width, 1);
+    const int ch = std::max(cell.height, 1);
+    DoubledRow out;
+    out.width = cw * cells;
+    out.source_height = ch;
+    if (size == pty::LineSize::DoubleHeightTop) out.source_height = (ch + 1) / 2;
+    if (size == pty::LineSize::DoubleHeightBottom) {
+        out.source_top = (ch + 1) / 2;
+        out.source_height = ch - out.source_top;
+    }
+    const int top = text.top + ch * row;
+    out.target = {text.left, top, text.left + 2 * out.width, top + ch};
+    return out;
+}
+
+std::optional<Rect> cursor_cell(const Rect& text, const CellMetrics& cell, pty::Position cursor,
+                                pty::LineSize size) {
+    const int cw = std::max(cell.width, 1) * (drawn_doubled(size) ? 2 : 1);
     const int ch = std::max(cell.height, 1);
     if (cursor.row >= cells_in(text.height(), ch) || cursor.col >= cells_in(text.width(), cw)) {
         return std::nullopt;
@@ -306,17 +324,21 @@ PaneOverlay pane_overlay(const pty::TerminalModel& model, const Tab& tab, const 
     pty::Position cursor = model.cursor();
     // Scrolled back, the cursor's row sits lower in the page, or below it.
     if (cursor.row + offset >= model.rows()) return overlay;
+    const pty::LineSize size = model.row_size(cursor.row);
+    // Past a doubled line's half (moved there from a longer row) it waits
+    // as at the edge.
+    cursor.col = std::min(cursor.col, shown_cells(size, model.cols()));
     cursor.row = static_cast<std::uint16_t>(cursor.row + offset);
     // Only after text the session echoed: at a prompt that reads without
     // echo, a suggestion would draw a command over what is being typed.
-    if (!model.alternate_screen() && tab.typed().suggestion() &&
+    if (!model.alternate_screen() && !drawn_doubled(size) && tab.typed().suggestion() &&
         echoed_before_cursor(model, tab.typed().text())) {
         overlay.ghost = ghost_cells(tab.typed().text(), tab.typed().suggestion(), text, cell,
                                     cursor, visible_grid(model, text, cell).cols);
     }
     if (!model.hide_cursor()) {
         overlay.cursor = cursor;
-        overlay.cursor_cell = cursor_cell(text, cell, cursor);
+        overlay.cursor_cell = cursor_cell(text, cell, cursor, size);
         if (!overlay.cursor_cell) overlay.cursor.reset();
     }
     return overlay;

@@ -135,6 +135,29 @@ struct VisibleGrid {
 VisibleGrid visible_grid(const pty::TerminalModel& model, const Rect& text,
                          const CellMetrics& cell);
 
+// Every size but Single draws its cells twice as wide.
+constexpr bool drawn_doubled(pty::LineSize size) {
+    return size != pty::LineSize::Single;
+}
+// The cells a line of `size` shows on a grid `cols` wide: half of them,
+// rounded up, when it is doubled (its last one cut at the edge).
+constexpr std::uint16_t shown_cells(pty::LineSize size, std::uint16_t cols) {
+    return drawn_doubled(size) ? static_cast<std::uint16_t>(cols - cols / 2) : cols;
+}
+// How a doubled line reaches the pane: drawn at the normal size into a
+// scratch image `width` by the cell's height, then the part at `source_top`,
+// `source_height` tall, stretched over the row's rectangle `target` (which
+// may pass the text's right edge; the caller clips). A double-height line
+// shows the top or the bottom half of its glyphs, twice as tall.
+struct DoubledRow {
+    int width = 0;
+    int source_top = 0;
+    int source_height = 0;
+    Rect target;
+};
+DoubledRow doubled_row(const Rect& text, const CellMetrics& cell, std::uint16_t row,
+                       pty::LineSize size, std::uint16_t cells);
+
 // Builds the runs of one line and hands over the ones worth drawing: blank
 // undecorated runs on the theme's background are left to the pane's fill.
 // Keeps its buffers across lines, so one builder serves a whole pane.
@@ -181,8 +204,10 @@ struct CursorLook {
 };
 CursorLook cursor_look(pty::CursorStyle asked, const CursorPrefs& prefs);
 
-// The cursor's cell, when it fits the rectangle.
-std::optional<Rect> cursor_cell(const Rect& text, const CellMetrics& cell, pty::Position cursor);
+// The cursor's cell, when it fits the rectangle; on a doubled line (`size`)
+// twice as wide.
+std::optional<Rect> cursor_cell(const Rect& text, const CellMetrics& cell, pty::Position cursor,
+                                pty::LineSize size = pty::LineSize::Single);
 // What a cursor draws over its cell: a bar along the bottom or the left
 // edge, `thickness` wide, or for a window without focus a hollow box. A solid
 // block is drawn by the runs (its cell's colours swapped), so nothing here.
@@ -203,10 +228,10 @@ std::vector<GhostCell> ghost_cells(std::string_view typed,
                                    std::uint16_t visible_cols);
 
 // What a focused pane draws over its text: the suggestion's ghost text
-// (never on the alternate screen) and the cursor (unless the application
-// hid it), both on the cursor's row wherever a scrolled-back view shows it,
-// and not at all when that row is out of view. Nothing for a pane without
-// focus.
+// (never on the alternate screen, nor on a doubled line) and the cursor
+// (unless the application hid it), both on the cursor's row wherever a
+// scrolled-back view shows it, and not at all when that row is out of view.
+// Nothing for a pane without focus.
 struct PaneOverlay {
     std::vector<GhostCell> ghost;
     std::optional<pty::Position> cursor;  // in the view's rows

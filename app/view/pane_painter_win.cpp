@@ -155,6 +155,64 @@ class GdiRunSink final : public RunSink {
     std::vector<BoxCell> boxes_store_;
 };
 
+// A doubled line (double width or height): its runs drawn at the normal size
+// into a scratch image, then stretched over the row, so every font of the
+// chain, the program's box glyphs and the lines under text double alike.
+// The scratch image is kept for the next one: the UI thread is the only
+// painter. A scratch that cannot be made leaves the row as the background.
+class DoubledRows {
+  public:
+    int draw(HDC dc, const PaneLook& look, Rgb background, RunBuilder& builder,
+             const pty::LineCells& line, pty::LineNumber number, std::uint16_t row,
+             const Rect& text, const CellMetrics& cell, std::uint16_t cols,
+             const std::optional<SelectionSpan>& selection, std::span<const MatchSpan> matches,
+             std::optional<std::uint16_t> block_col) {
+        const std::uint16_t cells = shown_cells(line.size, cols);
+        const DoubledRow doubled = doubled_row(text, cell, row, line.size, cells);
+        if (!ready(dc, doubled.width, cell.height)) return 0;
+        HDC scratch = dc_.get();
+        // The sink expects the terminal font selected, as in the pane's DC.
+        SelectObject(scratch, GetCurrentObject(dc, OBJ_FONT));
+        const Rect area{0, 0, doubled.width, cell.height};
+        fill(scratch, area, background);
+        int runs = 0;
+        {
+            GdiRunSink sink(scratch, look, area, cell);
+            builder.row(line, number, cells, selection, matches, sink, block_col);
+            sink.finish();
+            runs = sink.runs();
+        }
+        const int saved = SaveDC(dc);
+        IntersectClipRect(dc, text.left, text.top, text.right, text.bottom);
+        SetStretchBltMode(dc, COLORONCOLOR);
+        const Rect& to = doubled.target;
+        StretchBlt(dc, to.left, to.top, to.width(), to.height(), scratch, 0, doubled.source_top,
+                   doubled.width, doubled.source_height, SRCCOPY);
+        RestoreDC(dc, saved);
+        return runs;
+    }
+
+  private:
+    bool ready(HDC dc, int width, int height) {
+        if (!dc_) dc_ = MemoryDc(CreateCompatibleDC(dc));
+        if (!dc_) return false;
+        if (bitmap_ && width <= width_ && height <= height_) return true;
+        width_ = std::max(width, width_);
+        height_ = std::max(height, height_);
+        Bitmap bitmap(CreateCompatibleBitmap(dc, width_, height_));
+        if (!bitmap) return false;
+        // Selecting the new one lets the old one go.
+        SelectObject(dc_.get(), bitmap.get());
+        bitmap_ = std::move(bitmap);
+        return true;
+    }
+
+    MemoryDc dc_;
+    Bitmap bitmap_;
+    int width_ = 0;
+    int height_ = 0;
+};
+
 PaneStats draw_model(HDC dc, const PaneLook& look, const pty::TerminalModel& model, const Tab* tab,
                      const Rect& text, const CellMetrics& raw_cell, bool focused,
                      const std::optional<SelectionSpan>& selection, const Find* find) {
@@ -173,8 +231,10 @@ PaneStats draw_model(HDC dc, const PaneLook& look, const pty::TerminalModel& mod
         if (tab) {
             overlay = pane_overlay(model, *tab, text, cell, true, stats.offset);
         } else if (!model.hide_cursor()) {
+            const pty::LineSize size = model.row_size(model.cursor().row);
             overlay.cursor = model.cursor();
-            overlay.cursor_cell = cursor_cell(text, cell, model.cursor());
+            overlay.cursor->col = std::min(overlay.cursor->col, shown_cells(size, model.cols()));
+            overlay.cursor_cell = cursor_cell(text, cell, *overlay.cursor, size);
             if (!overlay.cursor_cell) overlay.cursor.reset();
         }
     }
@@ -195,6 +255,8 @@ PaneStats draw_model(HDC dc, const PaneLook& look, const pty::TerminalModel& mod
         // One line buffer for every paint: the UI thread is the only painter.
         static pty::LineCells line;
         std::vector<MatchSpan> spans;
+        static DoubledRows doubled;
+        int doubled_runs = 0;
         for (std::uint16_t r = 0; r < grid.rows; ++r) {
             sink.set_row_top(text.top + r * cell.height);
             model.line(top + r, line);
@@ -202,10 +264,15 @@ PaneStats draw_model(HDC dc, const PaneLook& look, const pty::TerminalModel& mod
             if (find) spans = match_spans(*find, top + r, grid.cols);
             const std::optional<std::uint16_t> block_col =
                 block && block->row == r ? std::optional(block->col) : std::nullopt;
+            if (drawn_doubled(line.size)) [[unlikely]] {
+                doubled_runs += doubled.draw(dc, look, theme.background, builder, line, top + r, r,
+                                             text, cell, grid.cols, selection, spans, block_col);
+                continue;
+            }
             builder.row(line, top + r, grid.cols, selection, spans, sink, block_col);
         }
         sink.finish();
-        stats.runs = sink.runs();
+        stats.runs = sink.runs() + doubled_runs;
     }
     for (const GhostCell& ghost : overlay.ghost)
         draw_text(dc, ghost.text, ghost.cell, k_ghost_text);

@@ -11,18 +11,23 @@ namespace tolvar::app {
 
 namespace {
 
-// The line and cell under a point of the text rectangle, whose top-left
-// corner is where the cell grid starts and whose first row shows line `top`.
-pty::LinePosition position_at(const Rect& text, pty::LineNumber top, const CellMetrics& cell, int x,
-                              int y) {
+// The line and cell under a point of the text rectangle of the tab's pane,
+// whose top-left corner is where the cell grid starts; a doubled line's
+// cells are two columns wide.
+pty::LinePosition position_at(const AppState& state, TabId tab, const Rect& text,
+                              const CellMetrics& cell, int x, int y) {
     const auto clamp16 = [](int v) { return static_cast<std::uint16_t>(std::clamp(v, 0, 65535)); };
-    return {top + static_cast<pty::LineNumber>(cells_in(y - text.top, cell.height)),
-            clamp16(cells_in(x - text.left, cell.width))};
-}
-
-pty::LineNumber pane_top(const AppState& state, TabId tab) {
     const Tab* t = state.find_tab(tab);
-    return t ? t->scroll().top_line(history_extent(*t)) : 0;
+    const pty::LineNumber top = t ? t->scroll().top_line(history_extent(*t)) : 0;
+    const pty::LineNumber line =
+        top + static_cast<pty::LineNumber>(cells_in(y - text.top, cell.height));
+    bool doubled = false;
+    if (t && t->session()) {
+        t->session()->model().with([&](const pty::TerminalModel& model) {
+            doubled = drawn_doubled(model.line_size(line));
+        });
+    }
+    return {line, clamp16(line_column(cells_in(x - text.left, cell.width), doubled))};
 }
 
 // The word or line unit around `at`, read from the tab's model.
@@ -77,7 +82,7 @@ bool begin_selection(AppState& state, const Rect& client, const CellMetrics& cel
         state.clear_selection();
         return false;
     }
-    const pty::LinePosition at = position_at(text, pane_top(state, pane->tab), cell, x, y);
+    const pty::LinePosition at = position_at(state, pane->tab, text, cell, x, y);
     const MouseSelection& held = state.selection();
     if (click.extend && held.state != SelectionState::None && held.tab == pane->tab) {
         state.resume_selection();
@@ -109,7 +114,7 @@ bool extend_selection(AppState& state, const Rect& client, const CellMetrics& ce
     // the first cell.
     x = std::max(text.left, std::min(x, text.right - 1));
     y = std::max(text.top, std::min(y, text.bottom - 1));
-    return move_end(state, position_at(text, pane_top(state, sel.tab), cell, x, y));
+    return move_end(state, position_at(state, sel.tab, text, cell, x, y));
 }
 
 int drag_scroll_lines(const AppState& state, const Rect& client, Scale scale, int y) {

@@ -32,6 +32,7 @@ Grid::Grid(std::uint16_t rows, std::uint16_t cols, std::size_t scrollback, bool 
     : scroll_bottom(static_cast<std::uint16_t>(rows - 1)),
       rows_(rows),
       cols_(cols),
+      least_edge_(cols),
       scrollback_(scrollback),
       damage_(&damage),
       seq_(damage.seq()) {
@@ -41,7 +42,7 @@ Grid::Grid(std::uint16_t rows, std::uint16_t cols, std::size_t scrollback, bool 
 void Grid::allocate() {
     if (!cells_.empty()) return;
     cells_.assign(std::size_t{rows_} * cols_, CellData{});
-    meta_.assign(rows_, RowMeta{.stamp = seq_});
+    meta_.assign(rows_, RowMeta{.edge = cols_, .stamp = seq_});
     marks_.assign(rows_, {});
     links_.assign(rows_, {});
     order_.resize(rows_);
@@ -192,10 +193,25 @@ void Grid::clear_slot(std::uint32_t s, const Attrs& a) {
     }
     m.wrapped = false;
     if (m.special) {
+        // A row of another size is special, so resetting the size here
+        // costs the usual row nothing.
         m.special = false;
+        m.size = LineSize::Single;
+        m.edge = cols_;
         marks_[s].clear();
     }
     if (std::vector<LinkedCell>& links = links_[s]; !links.empty()) links.clear();
+}
+
+void Grid::set_line_size(std::uint16_t r, LineSize size) {
+    const std::uint32_t s = slot_of(r);
+    RowMeta& m = meta_[s];
+    if (m.size == size) return;
+    const bool halving = m.size == LineSize::Single;
+    give_size(m, size);
+    if (!halving || size == LineSize::Single) return;
+    if (m.edge < cols_) erase_range(r, m.edge, cols_, Attrs{}, m.edge);
+    if (pos.row == r && pos.col >= m.edge) pos.col = static_cast<std::uint16_t>(m.edge - 1);
 }
 
 void Grid::clear_wide(std::uint16_t r, std::uint16_t col) {
@@ -207,23 +223,24 @@ void Grid::clear_wide(std::uint16_t r, std::uint16_t col) {
     }
 }
 
-void Grid::erase_cell(std::uint16_t r, std::uint16_t col, const Attrs& a) {
+void Grid::erase_cell(std::uint16_t r, std::uint16_t col, const Attrs& a, std::uint16_t edge) {
     const bool wide = at(r, col).wide();
     clear_wide(r, col);
     clear_cell(r, col, a);
-    if (int{col} == int{cols_} - (wide ? 2 : 1)) set_wrapped(r, false);
+    if (int{col} == int{edge} - (wide ? 2 : 1)) set_wrapped(r, false);
 }
 
-void Grid::erase_range(std::uint16_t r, std::uint16_t from, std::uint16_t to, const Attrs& a) {
+void Grid::erase_range(std::uint16_t r, std::uint16_t from, std::uint16_t to, const Attrs& a,
+                       std::uint16_t edge) {
     if (to < from + 4) {
         for (unsigned col = from; col < to; ++col)
-            erase_cell(r, static_cast<std::uint16_t>(col), a);
+            erase_cell(r, static_cast<std::uint16_t>(col), a, edge);
         return;
     }
     // Erasing cell by cell reaches outside the range only at its ends (the
     // other half of a wide character), and can end the row's wrap only in its
     // last two columns; between them a fill does the same.
-    erase_cell(r, from, a);
+    erase_cell(r, from, a, edge);
     const auto mid_end = static_cast<std::uint16_t>(to - 2);
     CellData* cells = row(r);
     // In a run of wide left halves each one clears the next, so the last
@@ -239,8 +256,8 @@ void Grid::erase_range(std::uint16_t r, std::uint16_t from, std::uint16_t to, co
     std::fill(cells + from + 1, cells + mid_end, blank);
     if (!blank.is_default()) touch(r, mid_end);
     if (spills) clear_cell_keep_attrs(r, mid_end);
-    erase_cell(r, mid_end, a);
-    erase_cell(r, static_cast<std::uint16_t>(mid_end + 1), a);
+    erase_cell(r, mid_end, a, edge);
+    erase_cell(r, static_cast<std::uint16_t>(mid_end + 1), a, edge);
 }
 
 // ---- cursor and region ----------------------------------------------------
@@ -255,20 +272,30 @@ void Grid::clear() {
     scroll_bottom = static_cast<std::uint16_t>(rows_ - 1);
     origin_mode = false;
     saved_origin_mode = false;
+    least_edge_ = cols_;  // every row single again
     sync_ring();
 }
 
 void Grid::set_size(std::uint16_t rows, std::uint16_t cols) {
+    bool sized = least_edge_ < cols_;
     if (scroll_bottom == rows_ - 1) scroll_bottom = static_cast<std::uint16_t>(rows - 1);
     if (allocated()) {
         // Rows are cut or padded, never reflowed; every wrapped mark goes.
         std::vector<CellData> cells(std::size_t{rows} * cols, CellData{});
-        std::vector<RowMeta> meta(rows, RowMeta{.stamp = seq_});
+        std::vector<RowMeta> meta(rows, RowMeta{.edge = cols, .stamp = seq_});
         std::vector<std::vector<Marks>> marks(rows);
         std::vector<std::vector<LinkedCell>> links(rows);
         const std::uint16_t keep_rows = std::min(rows, rows_);
-        const std::uint16_t keep_cols = std::min(cols, cols_);
+        sized = false;
         for (std::uint16_t r = 0; r < keep_rows; ++r) {
+            // A line of double width keeps no more than its new half.
+            const LineSize size = meta_[slot(r)].size;
+            sized |= size != LineSize::Single;
+            const std::uint16_t edge =
+                size == LineSize::Single ? cols : static_cast<std::uint16_t>(cols - cols / 2);
+            const std::uint16_t keep_cols = std::min({cols, cols_, edge});
+            meta[r].size = size;
+            meta[r].edge = edge;
             std::copy_n(row(r), keep_cols, &cells[std::size_t{r} * cols]);
             meta[r].extent = std::min(meta_[slot(r)].extent, keep_cols);
             meta[r].special = meta_[slot(r)].special;
@@ -289,6 +316,7 @@ void Grid::set_size(std::uint16_t rows, std::uint16_t cols) {
     }
     rows_ = rows;
     cols_ = cols;
+    least_edge_ = sized ? static_cast<std::uint16_t>(cols - cols / 2) : cols;
     if (scroll_bottom >= rows_) scroll_bottom = static_cast<std::uint16_t>(rows_ - 1);
     if (scroll_bottom < scroll_top) scroll_top = 0;
     sync_ring();
@@ -318,7 +346,7 @@ void Grid::restore_cursor(bool onto_grid) {
     // between restores the position as saved.
     if (onto_grid) {
         pos.row = std::min(pos.row, static_cast<std::uint16_t>(rows_ - 1));
-        pos.col = std::min(pos.col, static_cast<std::uint16_t>(cols_ - 1));
+        pos.col = std::min(pos.col, static_cast<std::uint16_t>(edge(pos.row) - 1));
     }
 }
 
@@ -447,7 +475,14 @@ std::uint16_t Grid::row_clamp_bottom(bool limit) {
 }
 
 void Grid::col_clamp() {
-    if (pos.col > cols_ - 1) pos.col = static_cast<std::uint16_t>(cols_ - 1);
+    // The row is looked up only right of the narrowest edge.
+    if (pos.col >= least_edge()) [[unlikely]]
+        col_clamp_to_edge();
+}
+
+void Grid::col_clamp_to_edge() {
+    const auto last = static_cast<std::uint16_t>(edge(pos.row) - 1);
+    if (pos.col > last) pos.col = last;
 }
 
 // ---- editing ----------------------------------------------------------------
@@ -456,32 +491,40 @@ void Grid::erase_all(const Attrs& a) {
     for (std::uint16_t r = 0; r < rows_; ++r) clear_row(r, a);
 }
 
+// A line that ED erases whole is single width again, the cursor's too when
+// the erase takes all of it; EL keeps the size (as in xterm).
 void Grid::erase_all_forward(const Attrs& a) {
     clamp_cursor_row();
     for (unsigned r = pos.row + 1u; r < rows_; ++r) clear_row(static_cast<std::uint16_t>(r), a);
     erase_row_forward(a);
+    if (pos.col == 0) set_line_size(pos.row, LineSize::Single);
 }
 
 void Grid::erase_all_backward(const Attrs& a) {
     clamp_cursor_row();
     for (std::uint16_t r = 0; r < pos.row; ++r) clear_row(r, a);
     erase_row_backward(a);
+    if (pos.col + 1u >= edge(pos.row)) set_line_size(pos.row, LineSize::Single);
 }
 
 void Grid::erase_row(const Attrs& a) {
     clamp_cursor_row();
+    const LineSize size = line_size(pos.row);
     clear_row(pos.row, a);
+    if (size != LineSize::Single) give_size(meta_[slot(pos.row)], size);
 }
 
 void Grid::erase_row_forward(const Attrs& a) {
     clamp_cursor_row();
-    if (pos.col < cols_) erase_range(pos.row, pos.col, cols_, a);
+    const std::uint16_t end = edge(pos.row);
+    if (pos.col < end) erase_range(pos.row, pos.col, end, a, end);
 }
 
 void Grid::erase_row_backward(const Attrs& a) {
     clamp_cursor_row();
-    const unsigned last = std::min<unsigned>(pos.col, cols_ - 1u);
-    erase_range(pos.row, 0, static_cast<std::uint16_t>(last + 1), a);
+    const std::uint16_t end = edge(pos.row);
+    const unsigned last = std::min<unsigned>(pos.col, end - 1u);
+    erase_range(pos.row, 0, static_cast<std::uint16_t>(last + 1), a, end);
 }
 
 void Grid::insert_cells(std::uint16_t count) {
@@ -489,37 +532,39 @@ void Grid::insert_cells(std::uint16_t count) {
     clamp_cursor_col_to_edge();  // reference crashes past the edge
     const std::uint16_t r = pos.row;
     const std::uint16_t p = pos.col;
+    // Within the row's edge: half the width on a line of double width.
+    const std::uint16_t end = edge(r);
     CellData* cells = row(r);
-    if (p < cols_) {
+    if (p < end) {
         // The reference inserts one default cell at a time and moves a
         // continuation mark under the cursor onto each new one; the net
         // effect is this.
         const bool cont = cells[p].cont();
         if (cont) cells[p].word &= ~CellData::k_cont;
-        const auto k = static_cast<std::uint16_t>(std::min<unsigned>(count, cols_ - p));
+        const auto k = static_cast<std::uint16_t>(std::min<unsigned>(count, end - p));
         auto& marks = marks_[slot(r)];
-        std::erase_if(marks, [&](const Marks& m) { return m.col >= p && m.col + k >= cols_; });
+        std::erase_if(marks, [&](const Marks& m) { return m.col >= p && m.col + k >= end; });
         for (Marks& m : marks) {
             if (m.col >= p) m.col = static_cast<std::uint16_t>(m.col + k);
         }
         auto& links = links_[slot(r)];
-        std::erase_if(links, [&](const LinkedCell& l) { return l.col >= p && l.col + k >= cols_; });
+        std::erase_if(links, [&](const LinkedCell& l) { return l.col >= p && l.col + k >= end; });
         for (LinkedCell& l : links) {
             if (l.col >= p) l.col = static_cast<std::uint16_t>(l.col + k);
         }
         std::memmove(static_cast<void*>(cells + p + k), cells + p,
-                     (cols_ - p - k) * sizeof(CellData));
+                     (end - p - k) * sizeof(CellData));
         const CellData blank = CellData::blank(fill);
         std::fill(cells + p, cells + p + k, blank);
         if (cont) cells[p].word |= CellData::k_cont;
         RowMeta& m = meta_[slot(r)];
         if (m.extent > p)
-            m.extent = static_cast<std::uint16_t>(std::min<unsigned>(m.extent + k, cols_));
+            m.extent = static_cast<std::uint16_t>(std::min<unsigned>(m.extent + k, end));
         if (cont) touch(r, static_cast<std::uint16_t>(p + 1));
         if (!blank.is_default()) touch(r, static_cast<std::uint16_t>(p + k));
     }
     set_wrapped(r, false);
-    if (cells[cols_ - 1].wide()) clear_cell_keep_attrs(r, static_cast<std::uint16_t>(cols_ - 1));
+    if (cells[end - 1].wide()) clear_cell_keep_attrs(r, static_cast<std::uint16_t>(end - 1));
 }
 
 void Grid::delete_cells(std::uint16_t count) {
@@ -527,14 +572,15 @@ void Grid::delete_cells(std::uint16_t count) {
     clamp_cursor_col_to_edge();  // reference crashes past the edge
     const std::uint16_t r = pos.row;
     const std::uint16_t p = pos.col;
-    const auto n = static_cast<std::uint16_t>(std::min<unsigned>(count, cols_ - p));
+    const std::uint16_t end = edge(r);
+    const auto n = static_cast<std::uint16_t>(p < end ? std::min<unsigned>(count, end - p) : 0);
     CellData* cells = row(r);
     // The reference removes one cell at a time, first clearing the other half
     // of a wide character it removes.
     for (unsigned j = 0; j < n; ++j) {
         const unsigned idx = p + j;
         if (cells[idx].wide()) {
-            if (idx + 1 < cols_) clear_cell_keep_attrs(r, static_cast<std::uint16_t>(idx + 1));
+            if (idx + 1 < end) clear_cell_keep_attrs(r, static_cast<std::uint16_t>(idx + 1));
         } else if (cells[idx].cont()) {
             if (p > 0) clear_cell_keep_attrs(r, static_cast<std::uint16_t>(p - 1));
         }
@@ -551,18 +597,19 @@ void Grid::delete_cells(std::uint16_t count) {
             if (l.col >= p + n) l.col = static_cast<std::uint16_t>(l.col - n);
         }
         std::memmove(static_cast<void*>(cells + p), cells + p + n,
-                     (cols_ - p - n) * sizeof(CellData));
+                     (end - p - n) * sizeof(CellData));
         const CellData blank = CellData::blank(fill);
-        std::fill(cells + cols_ - n, cells + cols_, blank);
-        if (!blank.is_default()) touch(r, cols_);
+        std::fill(cells + end - n, cells + end, blank);
+        if (!blank.is_default()) touch(r, end);
     }
     set_wrapped(r, false);
 }
 
 void Grid::erase_cells(std::uint16_t count, const Attrs& a) {
     clamp_cursor_row();
-    const unsigned end = std::min<unsigned>(sat_add(pos.col, count), cols_);
-    if (pos.col < end) erase_range(pos.row, pos.col, static_cast<std::uint16_t>(end), a);
+    const std::uint16_t edge_col = edge(pos.row);
+    const unsigned end = std::min<unsigned>(sat_add(pos.col, count), edge_col);
+    if (pos.col < end) erase_range(pos.row, pos.col, static_cast<std::uint16_t>(end), a, edge_col);
 }
 
 void Grid::insert_lines(std::uint16_t count) {
@@ -632,12 +679,16 @@ void Grid::archive_top_row() {
             return;
         }
         for (unsigned i = 0; i < m.extent; ++i) cells[i] = CellData{};
-        m = RowMeta{.stamp = seq_};
+        // Not special, so single width: the size and the edge stay.
+        m.extent = 0;
+        m.wrapped = false;
+        m.special = false;
+        m.stamp = seq_;
         return;
     }
     // Pushed even without room, so that the line numbers count it.
     scrollback_.push(RowView{&cells_[s * std::size_t{cols_}], cols_, meta_[s].extent,
-                             meta_[s].wrapped, &marks_[s], &links_[s]});
+                             meta_[s].wrapped, &marks_[s], &links_[s], meta_[s].size});
     ring_base_ = ring_base_ + 1 == ring_size_ ? 0 : ring_base_ + 1;
     damage_->note_scroll(0, static_cast<std::uint16_t>(rows_ - 1), 1);
     clear_slot(s, fill);

@@ -17,6 +17,7 @@
 #include "damage_log.hpp"
 #include "hyperlinks.hpp"
 #include "scrollback.hpp"
+#include "tolvar/pty/terminal_model.hpp"
 
 namespace tolvar::pty {
 
@@ -59,6 +60,24 @@ class Grid {
         auto& m = meta_[slot(r)];
         if (m.extent < end) m.extent = end;
     }
+    // The column past the last one that text may take on a row: the width,
+    // or half of it (rounded up) on a line of double width. Every row of an
+    // unallocated grid, and a row below the grid, is single.
+    std::uint16_t edge(std::uint16_t r) const {
+        if (least_edge_ == cols_ || !allocated() || r >= rows_) return cols_;
+        return meta_[slot(r)].edge;
+    }
+    LineSize line_size(std::uint16_t r) const {
+        return allocated() && r < rows_ ? meta_[slot(r)].size : LineSize::Single;
+    }
+    // DECDWL, DECDHL, DECSWL on row r: the cells past a new half are lost,
+    // and a cursor on the row past it comes back to its last column.
+    void set_line_size(std::uint16_t r, LineSize size);
+    // The edge of every row is at least this: a cursor left of it is left
+    // of its row's edge without looking the row up. The width until a row
+    // is given a size, so that until then nothing looks rows up at all.
+    std::uint16_t least_edge() const { return least_edge_; }
+
     // Whether the row may hold wide characters or combining marks; notes
     // that it may.
     bool row_special(std::uint16_t r) const { return meta_[slot(r)].special; }
@@ -72,6 +91,13 @@ class Grid {
         meta_[s].stamp = seq_;
         return s;
     }
+    // The slot alone, for a path that asks its edge before it writes.
+    std::uint32_t slot_at(std::uint16_t r) {
+        ensure_allocated();
+        return slot(r);
+    }
+    void stamp_slot(std::uint32_t s) { meta_[s].stamp = seq_; }
+    std::uint16_t slot_edge(std::uint32_t s) const { return meta_[s].edge; }
     CellData* slot_cells(std::uint32_t s) { return &cells_[s * std::size_t{cols_}]; }
     bool slot_special(std::uint32_t s) const { return meta_[s].special; }
     void mark_slot_special(std::uint32_t s) { meta_[s].special = true; }
@@ -100,9 +126,11 @@ class Grid {
     // clear_row on the row in slot s, stamped: for the scrolls, which know
     // the slot that comes in.
     void clear_slot(std::uint32_t s, const Attrs& a);
-    void erase_cell(std::uint16_t r, std::uint16_t col, const Attrs& a);
+    // `edge` is the row's: erasing the last cell before it ends the row's wrap.
+    void erase_cell(std::uint16_t r, std::uint16_t col, const Attrs& a, std::uint16_t edge);
     // erase_cell on every column of [from, to), in order.
-    void erase_range(std::uint16_t r, std::uint16_t from, std::uint16_t to, const Attrs& a);
+    void erase_range(std::uint16_t r, std::uint16_t from, std::uint16_t to, const Attrs& a,
+                     std::uint16_t edge);
 
     // ---- cursor and region
     Pos pos;
@@ -187,10 +215,24 @@ class Grid {
         std::uint16_t extent = 0;
         bool wrapped = false;
         // May hold wide halves or combining marks, which a write over them
-        // must repair; until then text is stored without looking.
+        // must repair; until then text is stored without looking. A line
+        // of another size is special too, so that the history's short path
+        // for plain rows, which keeps no size, never takes it.
         bool special = false;
+        LineSize size = LineSize::Single;
+        std::uint16_t edge = 0;   // see edge(); set with the size
         std::uint64_t stamp = 0;  // DamageLog::seq() of the last write
     };
+    // The size went into padding: a row costs no more.
+    static_assert(sizeof(RowMeta) == 16);
+    void give_size(RowMeta& m, LineSize size) {
+        m.size = size;
+        m.edge = cols_;
+        if (size == LineSize::Single) return;
+        least_edge_ = static_cast<std::uint16_t>(cols_ - cols_ / 2);
+        m.edge = least_edge_;
+        m.special = true;
+    }
 
     std::uint32_t slot(std::uint16_t r) const {
         const unsigned offset = unsigned{r} - ring_top_;
@@ -212,6 +254,8 @@ class Grid {
     std::uint16_t row_clamp_top(bool limit);
     std::uint16_t row_clamp_bottom(bool limit);
     void col_clamp();
+    // Kept apart, so that the usual clamp stays as small as it was.
+    [[gnu::cold, gnu::noinline]] void col_clamp_to_edge();
     // Moves rows [top, bottom] up (or down) by k; the k rows that come round
     // to the other end are blanked.
     void rotate_up(std::uint16_t top, std::uint16_t bottom, std::uint16_t k);
@@ -225,6 +269,7 @@ class Grid {
 
     std::uint16_t rows_;
     std::uint16_t cols_;
+    std::uint16_t least_edge_;               // see least_edge()
     std::vector<CellData> cells_;            // slot-major, rows_ * cols_
     std::vector<RowMeta> meta_;              // by slot
     std::vector<std::vector<Marks>> marks_;  // by slot, usually empty

@@ -32,19 +32,19 @@ void Placer::place_run(Grid& g, const char* p, std::size_t n) {
         return;
     }
     g.clamp_cursor_row();  // reference crashes below the grid
-    // The edge of every row the run reaches; one that depends on the row
-    // must be asked again after a wrap.
-    const std::uint16_t cols = edge(g);
     const std::uint32_t pen = pen_.word;
     const CellData blank = pen_;
     while (n > 0) {
+        // Each row the run reaches has its own edge.
+        const std::uint32_t slot = g.slot_at(g.pos.row);
+        const std::uint16_t cols = g.slot_edge(slot);
         if (g.pos.col >= cols) {
             // Wrapping, and anything unusual, takes the careful path.
             place(g, static_cast<unsigned char>(*p++));
             --n;
             continue;
         }
-        const std::uint32_t slot = g.slot_of(g.pos.row);
+        g.stamp_slot(slot);
         CellData* row = g.slot_cells(slot);
         const std::size_t span = std::min<std::size_t>(n, cols - g.pos.col);
         std::size_t i = 0;
@@ -81,8 +81,8 @@ void Placer::Run::begin() {
     usable_ = p_.plain_;
     if (!usable_) return;
     grid_.clamp_cursor_row();  // reference crashes below the grid
-    edge_ = edge(grid_);
     slot_ = grid_.slot_of(grid_.pos.row);
+    edge_ = grid_.slot_edge(slot_);
     row_ = grid_.slot_cells(slot_);
     pen_ = p_.pen_;
     col_ = grid_.pos.col;
@@ -130,7 +130,7 @@ void Placer::place_mark(Grid& g, char32_t c) {
         col = static_cast<std::uint16_t>(g.pos.col - 1);
     } else if (row > 0 && g.wrapped(static_cast<std::uint16_t>(row - 1))) {
         --row;
-        col = static_cast<std::uint16_t>(edge(g) - 1);
+        col = static_cast<std::uint16_t>(g.edge(row) - 1);
     } else {
         return;
     }
@@ -152,12 +152,15 @@ bool Placer::continues_at_edge(const Grid& g) const {
 }
 
 void Placer::place_repairing(Grid& g, char32_t c, int w, bool insert) {
-    const std::uint16_t cols = edge(g);
+    std::uint16_t cols = edge(g);
     // A wide character on a one-column grid is placed like a narrow one
-    // (reference crashes).
-    const auto width = static_cast<std::uint16_t>(w > cols ? 1 : w);
+    // (reference crashes), and so on a row of one column's double width.
+    auto width = static_cast<std::uint16_t>(w > cols ? 1 : w);
 
     wrap(g, width, g.pos.col > static_cast<std::uint16_t>(cols - width) && continues_at_edge(g));
+    // The row wrapped to may be of another width.
+    cols = edge(g);
+    if (width > cols) width = 1;
     const Pos pos = g.pos;
     if (insert && width > 0) {
         // The row moves right to make room; what passes the edge is lost,

@@ -33,13 +33,14 @@ class Placer {
 
     // The column past the last one that text may take on the cursor's row;
     // the cursor there has a wrap pending. Every rule asks here, so that a
-    // line's own width or a margin would change them all at once.
-    static std::uint16_t edge(const Grid& g) { return g.cols(); }
+    // line's own width or a margin would change them all at once. The fast
+    // paths read the same from the row's slot, which they look up anyway.
+    static std::uint16_t edge(const Grid& g) { return g.edge(g.pos.row); }
     // xterm keeps the cursor on the last column with the wrap pending; a
     // move starts from there and forgets the wrap.
     void settle_pending_wrap(Grid& g) const {
-        if (pending_wrap_ && g.pos.col >= edge(g))
-            g.pos.col = static_cast<std::uint16_t>(edge(g) - 1);
+        if (pending_wrap_ && g.pos.col >= g.least_edge()) [[unlikely]]
+            settle_at_edge(g);
     }
 
     // Any character, by every rule.
@@ -114,12 +115,17 @@ class Placer {
     Run run(Grid& g) { return Run(*this, g); }
 
   private:
+    [[gnu::noinline]] static void settle_at_edge(Grid& g) {
+        const std::uint16_t e = edge(g);
+        if (g.pos.col >= e) g.pos.col = static_cast<std::uint16_t>(e - 1);
+    }
     // A character alone (after a cursor move or a colour change) where
     // storing it is all there is to do; false when it needs more.
     bool place_one(Grid& g, char c) {
         g.clamp_cursor_row();  // reference crashes below the grid
-        if (g.pos.col >= edge(g)) return false;
-        const std::uint32_t slot = g.slot_of(g.pos.row);
+        const std::uint32_t slot = g.slot_at(g.pos.row);
+        if (g.pos.col >= g.slot_edge(slot)) return false;
+        g.stamp_slot(slot);
         CellData* cell = g.slot_cells(slot) + g.pos.col;
         if (g.slot_special(slot) && (cell->word & CellData::k_special) != 0) return false;
         *cell = CellData{pen_.word | static_cast<unsigned char>(c), pen_.fg, pen_.bg};
@@ -134,8 +140,9 @@ class Placer {
     // parser. False when it needs place_slow() instead.
     bool place_plain(Grid& g, char32_t c, int w) {
         g.clamp_cursor_row();  // reference crashes below the grid
-        if (g.pos.col + w > edge(g)) return false;
-        const std::uint32_t slot = g.slot_of(g.pos.row);
+        const std::uint32_t slot = g.slot_at(g.pos.row);
+        if (g.pos.col + w > g.slot_edge(slot)) return false;
+        g.stamp_slot(slot);
         CellData* cell = g.slot_cells(slot) + g.pos.col;
         if (((cell[0].word | cell[w - 1].word) & CellData::k_special) != 0) return false;
         CellData first = pen_;

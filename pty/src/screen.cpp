@@ -109,7 +109,7 @@ void Screen::answer(const CsiParams& params, std::string_view intermediates, cha
     const Grid& g = active();
     const unsigned top = g.origin_mode ? g.scroll_top : 0;
     const unsigned row = g.pos.row + 1u - std::min<unsigned>(top, g.pos.row);
-    const unsigned col = std::min<unsigned>(g.pos.col, g.cols() - 1u) + 1u;
+    const unsigned col = std::min<unsigned>(g.pos.col, Placer::edge(g) - 1u) + 1u;
     state_.answer(params, intermediates, action, row, col);
 }
 
@@ -121,6 +121,14 @@ void Screen::esc_dispatch(std::string_view intermediates, std::uint8_t byte) {
     }
     if (intermediates == "#") {
         if (byte == '8') align();
+        if (byte >= '3' && byte <= '6' && departs(departure::line_size)) {
+            static constexpr LineSize k_sizes[] = {LineSize::DoubleHeightTop,
+                                                   LineSize::DoubleHeightBottom, LineSize::Single,
+                                                   LineSize::DoubleWidth};
+            Grid& g = active();
+            g.clamp_cursor_row();
+            g.set_line_size(g.pos.row, k_sizes[byte - '3']);
+        }
         return;
     }
     if (!intermediates.empty()) return;
@@ -320,6 +328,15 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
                 placing_changed();
                 break;
             }
+            case 's':
+                // SCOSC whatever the parameters: with no left and right
+                // margins kept, DECSLRM never applies (xterm with DECLRMM
+                // reset does the same).
+                if (departs(departure::save_cursor_csi)) save_cursor();
+                break;
+            case 'u':  // SCORC
+                if (departs(departure::save_cursor_csi)) restore_cursor();
+                break;
             case 'r': {
                 const std::uint16_t top = param_or(params.first(), 1);
                 const std::uint16_t bottom = param_or(params.second(), g.rows());
@@ -456,7 +473,7 @@ void Screen::enter_alternate_grid() {
 void Screen::save_cursor() {
     Grid& g = active();
     g.save_cursor();
-    state_.save_pen(g.pos.col >= g.cols());
+    state_.save_pen(g.pos.col >= Placer::edge(g));
 }
 
 void Screen::restore_cursor() {
@@ -470,7 +487,7 @@ void Screen::restore_cursor() {
     }
     // The wrap comes back pending with the cursor, as in xterm: text after a
     // line that filled the row goes on on the next, not over its last cell.
-    if (onto_grid && state_.saved_wrap()) g.pos.col = g.cols();
+    if (onto_grid && state_.saved_wrap()) g.pos.col = Placer::edge(g);
     state_.restore_pen();
     placing_changed();
     pen_changed();

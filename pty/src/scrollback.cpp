@@ -8,7 +8,7 @@
 #include "char_width.hpp"
 #include "tolvar/core/utf.hpp"
 
-// A line is: flags (bit 0: wrapped), varint columns, varint text length,
+// A line is: flags (bit 0: wrapped, bits 1-2: the LineSize), varint columns, varint text length,
 // varint runs length, the text, the runs.
 //
 // The text has one token per cell, in order, up to the last cell that is not
@@ -390,7 +390,7 @@ bool Scrollback::push_short_plain(const CellData* cells, std::uint16_t extent,
 void Scrollback::store(const RowView& row) {
     std::uint8_t header[1 + 3 * 10];
     Writer h{header};
-    h.byte(row.wrapped ? 1 : 0);
+    h.byte((row.wrapped ? 1 : 0) | static_cast<unsigned>(row.size) << 1);
     h.varint(row.cols);
     h.varint(text_len_);
     h.varint(runs_len_);
@@ -457,7 +457,8 @@ LineReader Scrollback::reader(std::size_t line) const {
     const Line& ref = rows_.at(line);
     const Block& block = blocks_[ref.block - first_block_];
     const std::uint8_t* p = block.data.get() + ref.offset;
-    r.wrapped_ = (*p++ & 1) != 0;
+    r.wrapped_ = (*p & 1) != 0;
+    r.size_ = static_cast<LineSize>(*p++ >> 1 & 3);
     r.cols_ = static_cast<std::uint16_t>(get_varint(p));
     const std::size_t text_len = get_varint(p);
     const std::size_t runs_len = get_varint(p);

@@ -24,6 +24,7 @@ struct RowView {
     bool wrapped = false;
     const std::vector<Marks>* marks = nullptr;
     const std::vector<LinkedCell>* links = nullptr;
+    LineSize size = LineSize::Single;
 };
 
 // Walks one stored line cell by cell, straight from its encoding. Valid
@@ -32,6 +33,7 @@ class LineReader {
   public:
     std::uint16_t cols() const { return cols_; }
     bool wrapped() const { return wrapped_; }
+    LineSize size() const { return size_; }
     // The next stored cell, its combining marks in `marks` (count 0 when it
     // has none; marks.col is always the cell's column). False after the last
     // stored cell: the cells past it are default cells.
@@ -64,6 +66,7 @@ class LineReader {
     std::uint16_t cols_ = 0;
     std::uint16_t col_ = 0;
     bool wrapped_ = false;
+    LineSize size_ = LineSize::Single;
     bool pending_cont_ = false;  // a wide character's implied right half is next
 };
 

@@ -163,6 +163,10 @@ bool TerminalModel::row_wrapped(std::uint16_t row) const {
     return row < g.rows() && g.wrapped(row);
 }
 
+LineSize TerminalModel::row_size(std::uint16_t row) const {
+    return screen_->grid().line_size(row);
+}
+
 Position TerminalModel::cursor() const {
     const Pos p = screen_->grid().pos;
     return {p.row, p.col};
@@ -258,7 +262,7 @@ HistoryLine TerminalModel::scrollback_line(std::size_t line) const {
     if (line >= scrollback_rows()) return {};
     LineCells cells;
     this->line(history_begin() + line, cells);
-    return {std::move(cells.cells), cells.wrapped};
+    return {std::move(cells.cells), cells.wrapped, cells.size};
 }
 
 LineNumber TerminalModel::history_begin() const {
@@ -277,6 +281,7 @@ void TerminalModel::line(LineNumber n, LineCells& out) const {
     if (n >= begin && n < end) {
         LineReader reader = history.reader(static_cast<std::size_t>(n - begin));
         out.wrapped = reader.wrapped();
+        out.size = reader.size();
         out.cells.resize(reader.cols());
         std::size_t col = 0;
         CellData c;
@@ -289,6 +294,7 @@ void TerminalModel::line(LineNumber n, LineCells& out) const {
     } else if (n >= end && n - end < g.rows()) {
         const auto r = static_cast<std::uint16_t>(n - end);
         out.wrapped = g.wrapped(r);
+        out.size = g.line_size(r);
         out.cells.resize(g.cols());
         const CellData* cells = g.row(r);
         for (std::uint16_t col = 0; col < g.cols(); ++col) {
@@ -298,7 +304,17 @@ void TerminalModel::line(LineNumber n, LineCells& out) const {
     } else {
         out.cells.clear();
         out.wrapped = false;
+        out.size = LineSize::Single;
     }
+}
+
+LineSize TerminalModel::line_size(LineNumber n) const {
+    const Scrollback& history = screen_->primary().scrollback();
+    const LineNumber begin = history.first_number();
+    const LineNumber end = history.end_number();
+    if (n >= begin && n < end) return history.reader(static_cast<std::size_t>(n - begin)).size();
+    if (n >= end && n - end < rows()) return row_size(static_cast<std::uint16_t>(n - end));
+    return LineSize::Single;
 }
 
 std::string TerminalModel::text_range(LinePosition start, LinePosition end) const {

@@ -22,7 +22,8 @@ struct DamageReader {
     int everything = 0;
 
     static std::string row_of(const TerminalModel& m, std::uint16_t r) {
-        std::string out = m.row_wrapped(r) ? "w:" : "-:";
+        std::string out = m.row_wrapped(r) ? "w" : "-";
+        out += std::to_string(static_cast<int>(m.row_size(r))) + ":";
         for (std::uint16_t c = 0; c < m.cols(); ++c) {
             const Cell cell = m.cell(r, c);
             out += cell.contents + "/" + std::to_string(cell.fg.bits()) + "/" +
@@ -182,7 +183,7 @@ inline std::string snapshot(const TerminalModel& m) {
                       std::to_string(m.bracketed_paste()) + "|" +
                       std::to_string(m.scrollback_rows()) + "|";
     for (std::uint16_t r = 0; r < m.rows(); ++r) {
-        out += std::to_string(m.row_wrapped(r));
+        out += std::to_string(m.row_wrapped(r)) + std::to_string(static_cast<int>(m.row_size(r)));
         for (std::uint16_t c = 0; c < m.cols(); ++c) {
             const Cell cell = m.cell(r, c);
             out += cell.contents + "/" + std::to_string(cell.fg.bits()) + "/" +

@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes to the terminal model between resizes, reading
 // everything the view reads after each step. Any crash or sanitizer report
-// is a fault, and so is a cursor off the grid or a history over its cap, or
-// a reader of the damage record whose copy of the screen ends unlike it.
+// is a fault, and so is a cursor off the grid or a history over its cap, a
+// reader of the damage record whose copy of the screen ends unlike it, or
+// text right of a double-width row's half.
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -37,6 +38,7 @@ constexpr int k_max_reads = 4;
 // A row as the damage record's reader keeps it.
 std::string row_of(const TerminalModel& m, std::uint16_t r) {
     std::string out(1, m.row_wrapped(r) ? 'w' : '-');
+    out += static_cast<char>('0' + static_cast<int>(m.row_size(r)));
     for (std::uint16_t c = 0; c < m.cols(); ++c) {
         const tolvar::pty::Cell cell = m.cell(r, c);
         out += cell.contents;
@@ -108,7 +110,13 @@ void read(TerminalModel& m, std::uint8_t a, std::uint8_t b, bool all) {
     (void)m.text_range({first + a % 7, b}, {m.history_end() + b % 45, a});
     if (!all) return;
     for (std::uint16_t r = 0; r < m.rows(); ++r) {
-        for (std::uint16_t c = 0; c < m.cols(); ++c) (void)m.cell(r, c);
+        // A doubled row holds nothing right of its half.
+        const std::uint16_t half = m.row_size(r) == tolvar::pty::LineSize::Single
+                                       ? m.cols()
+                                       : static_cast<std::uint16_t>(m.cols() - m.cols() / 2);
+        for (std::uint16_t c = 0; c < m.cols(); ++c) {
+            if (!m.cell(r, c).contents.empty() && c >= half) std::abort();
+        }
         (void)m.row_wrapped(r);
     }
     (void)m.visible_text();

@@ -443,6 +443,167 @@ TEST(Answers, DeviceAttributesStatusAndCursorPosition) {
     EXPECT_LE(flood.take_answers().size(), 4096u);
 }
 
+// ---- line sizes ----------------------------------------------------------------
+
+// The sizes of the screen's rows, one digit each (LineSize's value).
+std::string sizes(const TerminalModel& m) {
+    std::string out;
+    for (std::uint16_t r = 0; r < m.rows(); ++r)
+        out += std::to_string(static_cast<int>(m.row_size(r)));
+    return out;
+}
+
+TEST(LineSize, DoubleWidthRowAddressesHalfItsColumns) {
+    // vttest's double-size screens and banner scripts address a double-width
+    // row by its own columns: column 40 is the last of an 80-column row.
+    TerminalModel m = fed(4, 80, "\x1b#6\x1b[80G");
+    EXPECT_EQ(m.row_size(0), LineSize::DoubleWidth);
+    EXPECT_EQ(m.cursor(), (Position{0, 39}));
+    const char* moves[] = {"\x1b[1;70H", "\x1b[1;30H\x1b[50C", "\x1b[70`", "\x1b[1;30H\x1b[20a",
+                           "\x1b[1;30H\t\t\t\t\t\t"};
+    for (const char* move : moves) {
+        EXPECT_EQ(fed(4, 80, std::string("\x1b#6") + move).cursor(), (Position{0, 39})) << move;
+    }
+    // The row below is its own: single, all 80 columns.
+    EXPECT_EQ(fed(4, 80, "\x1b#6\x1b[2;80H").cursor(), (Position{1, 79}));
+    expect_answers(4, 80, "\x1b#6\x1b[99G\x1b[6n", "\x1b[1;40R");
+}
+
+TEST(LineSize, TextWrapsAtTheHalfAndWhatWasPastItIsLost) {
+    // Text on a double-width row wraps at its half.
+    std::string script = "\x1b#6abcdefg";
+    TerminalModel m = fed(3, 10, script);
+    EXPECT_EQ(row_text(m, 0), "abcde");
+    EXPECT_EQ(row_text(m, 1), "fg");
+    EXPECT_TRUE(m.row_wrapped(0));
+    EXPECT_EQ(m.cursor(), (Position{1, 2}));
+    expect_every_split_alike(3, 10, script, snapshot);
+    // A row made double width loses what was right of its half, a wide
+    // character cut by the half included, and the cursor comes back to it;
+    // single width again, the row keeps what it has.
+    script = "abcd\xe4\xb8\xadghi\x1b#6";
+    m = fed(3, 10, script);
+    EXPECT_EQ(row_text(m, 0), "abcd");
+    EXPECT_EQ(m.cell(0, 4).contents, "");
+    EXPECT_EQ(m.cursor(), (Position{0, 4}));
+    m.feed("\x1b#5");
+    EXPECT_EQ(row_text(m, 0), "abcd");
+    EXPECT_EQ(m.row_size(0), LineSize::Single);
+    expect_every_split_alike(3, 10, script + "\x1b#5xy", snapshot);
+    // A cursor moved onto the row past its half writes on the next row,
+    // as after a pending wrap, rather than into the lost half.
+    m = fed(3, 10, "\x1b[2;1H\x1b#6\x1b[1;9H\x1b[BZ");
+    EXPECT_EQ(row_text(m, 1), "");
+    EXPECT_EQ(row_text(m, 2), "Z");
+}
+
+TEST(LineSize, EditsStayWithinTheHalf) {
+    // ICH pushes cells out at the half; DCH, ECH and EL fill up to it in the
+    // background colour, and nothing lands past it.
+    TerminalModel m = fed(2, 10, "\x1b#6abcde\x1b[1;2H\x1b[2@");
+    EXPECT_EQ(row_text(m, 0), "a  bc");
+    const char* erases[] = {"\x1b[P", "\x1b[9X", "\x1b[K"};
+    for (const char* erase : erases) {
+        const std::string script = std::string("\x1b#6abcde\x1b[1;2H\x1b[44m") + erase;
+        m = fed(2, 10, script);
+        EXPECT_EQ(m.cell(0, 4).bg, Color::indexed(4)) << erase;
+        for (std::uint16_t c = 5; c < 10; ++c) EXPECT_EQ(m.cell(0, c).bg, Color()) << erase << c;
+        expect_every_split_alike(2, 10, script, snapshot);
+    }
+    // EL 1 from past the half takes the whole row.
+    m = fed(3, 10, "\x1b[2;1H\x1b#6abcde\x1b[1;9H\x1b[B\x1b[1K");
+    EXPECT_EQ(row_text(m, 1), "");
+}
+
+TEST(LineSize, ScrollingCarriesTheSizeAndNewRowsAreSingle) {
+    // A banner scrolls up with the output: the row keeps its size on the
+    // screen and in the history; every row that comes in is single.
+    TerminalModel m = fed(3, 10, "\x1b[3;1H\x1b#6big\n");
+    EXPECT_EQ(sizes(m), "010");
+    m.feed("\n\n");
+    EXPECT_EQ(sizes(m), "000");
+    ASSERT_EQ(m.scrollback_rows(), 3u);
+    EXPECT_EQ(m.scrollback_line(2).size, LineSize::DoubleWidth);
+    LineCells line;
+    m.line(m.history_begin() + 2, line);
+    EXPECT_EQ(line.size, LineSize::DoubleWidth);
+    EXPECT_EQ(m.line_size(m.history_begin() + 2), LineSize::DoubleWidth);
+    EXPECT_EQ(m.line_size(m.history_begin() + 1), LineSize::Single);
+    EXPECT_EQ(m.text_range({m.history_begin() + 2, 0}, {m.history_end(), 0}), "big\n");
+    // RI, IL, DL, SU, SD and a region's line feed move it too.
+    const struct {
+        const char* script;
+        const char* sizes;
+    } moves[] = {
+        {"\x1b#3\x1bM", "0200"},
+        {"\x1b#4\x1b[L", "0300"},
+        {"\x1b[2;1H\x1b#6\x1b[1;1H\x1b[M", "1000"},
+        {"\x1b[2;1H\x1b#6\x1b[S", "1000"},
+        {"\x1b#6\x1b[T", "0100"},
+        {"\x1b[1;3r\x1b[3;1H\x1b#6\n", "0100"},
+        {"\x1b[2;1H\x1b#6\x1b[1;1H\x1b[3M", "0000"},
+    };
+    for (const auto& move : moves) {
+        m = fed(4, 10, move.script);
+        EXPECT_EQ(sizes(m), move.sizes) << move.script;
+    }
+    // A resize keeps the size and cuts the row at its new half.
+    m = fed(2, 10, "\x1b#6abcde");
+    m.set_size(2, 6);
+    EXPECT_EQ(row_text(m, 0), "abc");
+    EXPECT_EQ(m.cursor(), (Position{0, 2}));
+    m.set_size(2, 20);
+    EXPECT_EQ(m.row_size(0), LineSize::DoubleWidth);
+    m.feed("\x1b[1;99Hz");
+    EXPECT_EQ(row_text(m, 0), "abc      z");
+}
+
+TEST(LineSize, EraseAlignmentAndResetEndIt) {
+    // ED makes a row it erases whole single width, the cursor's own when the
+    // erase starts at its first column; EL keeps the size (as in xterm).
+    const struct {
+        const char* script;
+        const char* sizes;
+    } cases[] = {
+        {"\x1b#6\x1b[2;1H\x1b#3\x1b[3;1H\x1b#4\x1b[2J", "000"},
+        {"\x1b#6\x1b[2K", "100"},
+        {"\x1b#6\x1b[2;1H\x1b#6\x1b[1;1H\x1b[J", "000"},
+        {"\x1b#6\x1b[2;1H\x1b#6\x1b[1;3H\x1b[J", "100"},
+        {"\x1b#6\x1b[2;1H\x1b#6\x1b[2;3H\x1b[1J", "010"},
+        {"\x1b#6\x1b[2;1H\x1b#6\x1b[2;5H\x1b[1J", "000"},
+        {"\x1b#6\x1b#8", "000"},
+        {"\x1b#3\033c", "000"},  // RIS
+        {"\x1b#6\x1b#5", "000"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(sizes(fed(3, 10, c.script)), c.sizes) << c.script;
+    // DECALN fills every column of a row that was double width.
+    EXPECT_EQ(row_text(fed(2, 4, "\x1b#6\x1b#8"), 0), "EEEE");
+    // Off, as in the reference, the sequences do nothing.
+    TerminalModel m(2, 10, 10);
+    m.set_departures(departure::all & ~departure::line_size);
+    m.feed("\x1b#6\x1b[9Gx");
+    EXPECT_EQ(m.row_size(0), LineSize::Single);
+    EXPECT_EQ(m.cursor(), (Position{0, 9}));
+}
+
+// ---- left and right margins ----------------------------------------------------
+
+TEST(Margins, NeverSetSoCsiSSavesTheCursorWhateverItsParameters) {
+    // The model keeps no left and right margins: DECLRMM is ignored, and
+    // CSI s with parameters, which would be DECSLRM with the mode set, saves
+    // the cursor as xterm does with it reset. Asked about mode 69 (DECRQM),
+    // the model says nothing, as for every mode, so a program that asks
+    // before it uses margins uses none.
+    const std::string script =
+        "\x1b[?69h\x1b[2;3H\x1b[5;10s\x1b[4;4Hx\x1b[uy\x1b[3;1H0123456789abc";
+    const TerminalModel m = fed(5, 10, script);
+    EXPECT_EQ(row_text(m, 1), "  y");
+    EXPECT_EQ(row_text(m, 2), "0123456789");
+    EXPECT_EQ(row_text(m, 3), "abcx");
+    expect_every_split_alike(5, 10, script, snapshot);
+    expect_answers(5, 10, "\x1b[?69$p\x1b[?69h\x1b[?69$p\x1b[5;10s\x1b[6n", "\x1b[1;1R");
+}
+
 TEST(Departures, TurnedOffTheModelActsAsTheReference) {
     // The conformance test relies on this to tell which departure explains a
     // difference.

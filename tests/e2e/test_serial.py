@@ -181,3 +181,28 @@ def test_a_serial_profile_made_in_the_editor_opens_from_the_manager(launch, line
     app.wait_sessions(2)
     line.write(b"board ready\r\n")
     wait_screen(app, lambda t: "board ready" in t, "the device's text in the new tab")
+
+
+def test_double_width_and_double_height_lines_from_the_device_are_drawn_doubled(launch, line):
+    from test_view import TEXT_TOP, text_bands
+    line.connect()
+    app = serial_start(launch)
+    app.wait_sessions(1)
+    # A banner as a device prints one: a normal line, the same text double
+    # width, and a double-height line as its top and bottom halves.
+    line.write(b"\x1b[2J\x1b[HMMMMMM\r\n\x1b#6MMMMMM\r\n\x1b#3MMM\r\n\x1b#4MMM\r\n")
+
+    def bands():
+        # Left of the scroll indicator; the cursor's bar below is the last band.
+        image = app.screenshot()
+        found = text_bands(image.crop((0, 0, min(image.size[0], 400), image.size[1])), TEXT_TOP)
+        return found if len(found) >= 3 and found[0][0] < found[1][0] < found[2][0] else None
+    normal, wide, tall = wait_until(bands, 30, "the three lines drawn")[:3]
+    width = normal[3] - normal[2]
+    height = normal[1] - normal[0]
+    assert abs(wide[2] - normal[2]) <= 2, (normal, wide)
+    assert 1.8 * width <= wide[3] - wide[2] <= 2.2 * width, (normal, wide)
+    assert abs((wide[1] - wide[0]) - height) <= 1, (normal, wide)
+    # Both halves join into glyphs twice as tall and as wide as the normal ones.
+    assert 0.9 * width <= tall[3] - tall[2] <= 1.1 * width, (normal, tall)
+    assert 1.8 * height <= tall[1] - tall[0] <= 2.2 * height, (normal, tall)

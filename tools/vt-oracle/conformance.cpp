@@ -70,8 +70,7 @@ const Accepted k_accepted[] = {
      "ESC ( 0, ESC ) 0, SO and SI select DEC special graphics, drawn as Unicode line "
      "drawing, and DECSC saves the choice; the reference ignores them and draws letters "
      "where tmux, mc and dialog draw boxes."},
-    {"HVP",
-     "CSI f positions the cursor like CSI H, as in xterm; the reference ignores it."},
+    {"HVP", "CSI f positions the cursor like CSI H, as in xterm; the reference ignores it."},
     {"index and next line",
      "ESC D moves down a line and ESC E to the start of the next, scrolling at the region's "
      "bottom, as in xterm; the reference ignores both."},
@@ -130,6 +129,17 @@ const Accepted k_accepted[] = {
      "cursor in the region, as CUP does, and DECRC puts a cursor saved outside a region "
      "that changed since back into it, as in xterm; the reference addresses VPA from the "
      "screen's top and restores the row as saved, outside the region."},
+    {"line size",
+     "ESC # 6 (DECDWL) makes the cursor's line double width, ESC # 3 and ESC # 4 (DECDHL) the "
+     "top and bottom halves of a double-height line, also double width, and ESC # 5 (DECSWL) "
+     "single again, as in xterm: such a line holds half the columns, text wraps or stops at "
+     "its half, cursor moves stop there and what was right of it is lost (as the VT100 "
+     "documents it; xterm keeps it unseen). A line that scrolls in is single, and so is one "
+     "that ED erases whole; the reference ignores all four."},
+    {"save cursor with CSI s",
+     "CSI s saves the cursor as DECSC does and CSI u restores it as DECRC (SCOSC and SCORC), "
+     "as xterm does while left and right margins are off, which here they always are, so "
+     "CSI s with parameters saves as well; the reference ignores both."},
     {"several departures",
      "a difference that no single departure above makes, only two or more of them together; "
      "accepted under the same condition."},
@@ -164,6 +174,8 @@ const Departure k_departures[] = {
     {pty::departure::save_cursor_mode, "mode 1048"},
     {pty::departure::resize_keeps_cursor_row, "resize keeps the cursor's row"},
     {pty::departure::origin_addressing, "origin mode addressing"},
+    {pty::departure::line_size, "line size"},
+    {pty::departure::save_cursor_csi, "save cursor with CSI s"},
 };
 
 // Whether a stream holds an erase of saved lines (CSI 3 J or CSI ? 3 J,

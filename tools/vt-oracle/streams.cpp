@@ -148,6 +148,15 @@ std::vector<Case> corpus() {
     out.push_back(fixed("save and restore cursor", 4, 10,
                         csi + "2;3H" + csi + "31m" + e + "7" + csi + "H" + csi + "0mx" + e + "8y" +
                             csi + "s" + csi + "4;4H" + csi + "uz"));
+    out.push_back(fixed("line sizes", 4, 10,
+                        "abcdefghij" + e + "#6" + csi + "9Gx\r\n" + e + "#3top" + csi + "Cup\r\n" +
+                            e + "#4bottom!\r\n" + e + "#6" + csi + "4;8Hwrap" + e + "#5" + csi +
+                            "1;3H" + csi + "2@" + csi + "P" + csi + "X" + csi + "K\n\n\nnew" + csi +
+                            "1;1H" + csi + "J" + e + "#6" + csi + "99Gq",
+                        4));
+    out.push_back(fixed("save cursor with CSI s and parameters", 4, 10,
+                        csi + "2;3H" + csi + "5;10s" + csi + "4;4Hx" + csi + "uy" + csi + "?69h" +
+                            csi + "1;2s" + csi + "Hz" + csi + "uw"));
     out.push_back(fixed("alternate screen 1049", 4, 10,
                         "primary" + csi + "?1049h" + "alt" + csi + "2J" + csi + "Hscreen" + csi +
                             "?1049l" + "!" + csi + "?1049h" + "again"));
@@ -373,7 +382,7 @@ class Gen {
 
     std::string esc() {
         static const char finals[] = "78=>McgDEHZ\\";
-        if (chance(10)) return std::string("\x1b") + "(#% )"[pick(5)] + "B8G0"[pick(4)];
+        if (chance(10)) return std::string("\x1b") + "(#% )"[pick(5)] + "B8G03456"[pick(8)];
         return std::string("\x1b") + finals[pick(sizeof(finals) - 1)];
     }
 

@@ -77,10 +77,16 @@ struct CursorStyle {
     friend constexpr bool operator==(CursorStyle, CursorStyle) = default;
 };
 
+// DECDWL and DECDHL: a line drawn with every cell twice as wide, and for
+// the double-height halves twice as tall as well, showing the top or the
+// bottom half of the glyphs. Such a line holds half the columns (rounded up).
+enum class LineSize : std::uint8_t { Single, DoubleWidth, DoubleHeightTop, DoubleHeightBottom };
+
 // A line of the scrollback: its cells as they were when it left the screen.
 struct HistoryLine {
     std::vector<Cell> cells;
     bool wrapped = false;
+    LineSize size = LineSize::Single;
 };
 
 // Lines are numbered for the life of the model: every line that ever entered
@@ -94,6 +100,8 @@ using LineNumber = std::uint64_t;
 struct LineCells {
     std::vector<Cell> cells;  // one per column of the line as it was stored
     bool wrapped = false;     // the line continues on the next one
+    // Past the first half of a line that is not Single, cells are blank.
+    LineSize size = LineSize::Single;
 };
 
 // A stretch of text found by find(): from `start` to `end` (end exclusive),
@@ -165,7 +173,9 @@ inline constexpr std::uint32_t new_line_mode = 1u << 14;    // CSI 20 h
 inline constexpr std::uint32_t save_cursor_mode = 1u << 15;  // CSI ? 1048 h/l
 inline constexpr std::uint32_t resize_keeps_cursor_row = 1u << 16;  // a shrink scrolls
 inline constexpr std::uint32_t origin_addressing = 1u << 17;        // VPA and DECRC in origin mode
-inline constexpr std::uint32_t all = (1u << 18) - 1;
+inline constexpr std::uint32_t line_size = 1u << 18;                // ESC # 3, 4, 5, 6
+inline constexpr std::uint32_t save_cursor_csi = 1u << 19;          // CSI s, CSI u
+inline constexpr std::uint32_t all = (1u << 20) - 1;
 }  // namespace departure
 enum class MouseEncoding : std::uint8_t { Default, Utf8, Sgr };
 
@@ -206,6 +216,8 @@ class TerminalModel {
     // A cell of the active grid's live screen; a blank cell outside it.
     Cell cell(std::uint16_t row, std::uint16_t col) const;
     bool row_wrapped(std::uint16_t row) const;
+    // Single outside the live screen.
+    LineSize row_size(std::uint16_t row) const;
     Position cursor() const;
     bool hide_cursor() const;
     CursorStyle cursor_style() const;
@@ -261,6 +273,8 @@ class TerminalModel {
     // painter that keeps one LineCells allocates nothing per line after the
     // first page.
     void line(LineNumber n, LineCells& out) const;
+    // The size of line n, as line() would give it, without reading its cells.
+    LineSize line_size(LineNumber n) const;
     // The text from `start` up to, not including, `end`, over history and
     // screen, composed like text_between: rows joined by '\n' except after a
     // wrapped row, gaps before text as spaces, trailing empty cells nothing,
