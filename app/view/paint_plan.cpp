@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#include "view/layout.hpp"
+#include "view/tab_bar.hpp"
+#include "workspace/tab_view.hpp"
+
 namespace tolvar::app {
 namespace {
 
@@ -87,6 +91,73 @@ PanePlan plan_pane(const PaneShown& drawn, const PaneShown& now, const pty::Dama
     std::sort(plan.rows.begin(), plan.rows.end());
     plan.rows.erase(std::unique(plan.rows.begin(), plan.rows.end()), plan.rows.end());
     return plan;
+}
+
+namespace {
+
+class Mix {
+  public:
+    void add(std::uint64_t v) { h_ = (h_ ^ v) * 0x100000001b3u; }
+    void add(std::string_view text) {
+        add(text.size());
+        for (const char c : text) add(static_cast<unsigned char>(c));
+    }
+    void add(const Rect& r) {
+        add(static_cast<std::uint64_t>(static_cast<std::uint32_t>(r.left)) << 32 |
+            static_cast<std::uint32_t>(r.top));
+        add(static_cast<std::uint64_t>(static_cast<std::uint32_t>(r.right)) << 32 |
+            static_cast<std::uint32_t>(r.bottom));
+    }
+    void add(Rgb c) { add(std::uint64_t{c.r} << 16 | std::uint64_t{c.g} << 8 | c.b); }
+    std::uint64_t value() const { return h_; }
+
+  private:
+    std::uint64_t h_ = 0xcbf29ce484222325u;
+};
+
+}  // namespace
+
+std::uint64_t frame_chrome(const AppState& state, const Rect& client, Scale scale) {
+    Mix m;
+    m.add(static_cast<std::uint64_t>(state.view_mode()));
+    m.add(static_cast<std::uint64_t>(state.active()));
+    m.add(state.help_visible());
+    for (const Notice& n : state.notices().shown()) m.add(n.id);
+    for (const BarItem& item : bar_items(state)) {
+        const BarItemLook look = bar_item_look(state, item);
+        m.add(look.text);
+        m.add(look.background);
+        for (const std::optional<Rgb>& stripe : {look.top_stripe, look.bottom_stripe}) {
+            m.add(stripe.has_value());
+            if (stripe) m.add(*stripe);
+        }
+    }
+    for (const Pane& pane : panes(state, client, scale)) {
+        m.add(static_cast<std::uint64_t>(pane.tab));
+        m.add(pane.rect);
+        m.add(pane.caption);
+        if (const Tab* tab = state.find_tab(pane.tab)) {
+            if (pane.caption) m.add(marked_title(state, *tab));
+            m.add(tab->scroll().live());
+            m.add(tab->color() ? 1u + *tab->color() : 0u);
+        }
+    }
+    if (const auto& link = state.hovered_link()) {
+        m.add(1 + static_cast<std::uint64_t>(link->tab));
+        m.add(link->span.start.line);
+        m.add(link->span.start.col);
+        m.add(link->tip);
+    }
+    if (state.find()) m.add(1 + static_cast<std::uint64_t>(state.find()->tab));
+    const MouseSelection& s = state.selection();
+    m.add(static_cast<std::uint64_t>(s.tab));
+    m.add(static_cast<std::uint64_t>(s.state));
+    m.add(s.anchor.line);
+    m.add(s.anchor.col);
+    m.add(s.end.line);
+    m.add(s.end.col);
+    m.add(s.block);
+    return m.value();
 }
 
 }  // namespace tolvar::app

@@ -47,4 +47,10 @@ struct PanePlan {
 // a scrolled-back view) redraws the whole pane.
 PanePlan plan_pane(const PaneShown& drawn, const PaneShown& now, const pty::Damage& damage);
 
+// Everything of a frame but the panes' text, as one value: the tab bar's
+// items as drawn, the view, the panes' places, captions and whether each is
+// live, the marks over them (selection, link, find box), the notices and the
+// help. Output may repaint the panes alone only while it is unchanged.
+std::uint64_t frame_chrome(const AppState& state, const Rect& client, Scale scale);
+
 }  // namespace tolvar::app
