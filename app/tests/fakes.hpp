@@ -71,11 +71,13 @@ class FakeWindow final : public WindowPort {
     // state: no operation may still hold it.
     void relayout() override { touch(), ++relayouts; }
     void invalidate() override { touch(), ++invalidates; }
+    void invalidate_output(TabId tab) override { touch(), output_invalidated.push_back(tab); }
     void destroy() override { touch(), ++destroyed; }
     void error_box(const std::string& text) override { touch(), errors.push_back(text); }
 
     int relayouts = 0;
     int invalidates = 0;
+    std::vector<TabId> output_invalidated;
     int destroyed = 0;
     int reentry_refused = 0;
     std::vector<std::string> errors;

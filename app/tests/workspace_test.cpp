@@ -6,11 +6,42 @@
 #include "test_dirs.hpp"
 #include "tolvar/core/formats.hpp"
 #include "tolvar/core/history.hpp"
+#include "workspace/tab_view.hpp"
 
 namespace tolvar::app {
 namespace {
 
 using testing::Rig;
+
+// The tab's own work runs when its output arrives, painted or not: the
+// window is asked to repaint only that pane, or everything when the title
+// the bar shows changed, and a view on history that was cleared comes back.
+TEST(SessionOutput, RepaintsThePaneOrForATitleTheWindowAndSettlesTheView) {
+    Rig rig;
+    rig.open(2);
+    auto& session = static_cast<testing::FakeSession&>(*rig.tab(1).session());
+    const auto feed = [&](const std::string& bytes) {
+        session.model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
+        rig.ws.session_output(session.id());
+    };
+    feed("first");  // the first look at a model sees its title as new
+    rig.window.output_invalidated.clear();
+    const int whole = rig.window.invalidates;
+    feed("more");
+    EXPECT_EQ(rig.window.output_invalidated, std::vector<TabId>{rig.id(1)});
+    EXPECT_EQ(rig.window.invalidates, whole);
+    feed("\x1b]0;build\x07");
+    EXPECT_EQ(rig.window.invalidates, whole + 1);
+    EXPECT_EQ(rig.window.output_invalidated.size(), 1u);
+
+    // Scrolled back into history that a reset then cleared.
+    feed(std::string(30, '\n'));
+    rig.tab(1).scroll().scroll(history_extent(rig.tab(1)), 5);
+    ASSERT_FALSE(rig.tab(1).scroll().live());
+    feed("\x1b" "c");
+    EXPECT_TRUE(rig.tab(1).scroll().live());
+    EXPECT_EQ(rig.window.reentry_refused, 0);
+}
 
 TEST(OpenTab, DefaultTitlesCountTabsAndRepeatAfterCloses) {
     Rig rig;

@@ -28,6 +28,9 @@ inline void font(HFONT font) {
 inline void bitmap(HBITMAP bitmap) {
     gdi_object(bitmap);
 }
+inline void region(HRGN region) {
+    gdi_object(region);
+}
 inline void memory_dc(HDC dc) {
     DeleteDC(dc);
 }
@@ -39,6 +42,7 @@ inline void menu(HMENU menu) {
 using Font = Owned<HFONT, release::font>;
 using Bitmap = Owned<HBITMAP, release::bitmap>;
 using MemoryDc = Owned<HDC, release::memory_dc>;
+using Region = Owned<HRGN, release::region>;
 using MenuHandle = Owned<HMENU, release::menu>;
 
 // GetDC and ReleaseDC of a window.

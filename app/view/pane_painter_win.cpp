@@ -213,9 +213,40 @@ class DoubledRows {
     int height_ = 0;
 };
 
+// What the cursor and the ghost text look like, as one value: a paint that
+// finds it unchanged leaves their row alone.
+std::uint64_t overlay_value(const PaneOverlay& overlay, const CursorLook& cursor, bool shown,
+                            bool hollow) {
+    std::uint64_t h = 0xcbf29ce484222325u;
+    const auto mix = [&h](std::uint64_t v) { h = (h ^ v) * 0x100000001b3u; };
+    mix(overlay.cursor ? 1u + overlay.cursor->col : 0u);
+    mix(shown << 1 | hollow);
+    mix(static_cast<std::uint64_t>(cursor.shape));
+    for (const GhostCell& g : overlay.ghost) {
+        mix(static_cast<std::uint64_t>(g.cell.left));
+        for (const char16_t c : g.text) mix(c);
+    }
+    return h;
+}
+
+// The find box's matches as one value.
+std::uint64_t find_value(const Find* find) {
+    if (!find) return 0;
+    std::uint64_t h = 0x84222325cbf29ce4u;
+    const auto mix = [&h](std::uint64_t v) { h = (h ^ v) * 0x100000001b3u; };
+    for (const char c : find->query()) mix(static_cast<unsigned char>(c));
+    mix(find->matches().size());
+    if (const auto current = find->current()) {
+        mix(current->start.line);
+        mix(current->start.col);
+    }
+    return h | 1;
+}
+
 PaneStats draw_model(HDC dc, const PaneLook& look, const pty::TerminalModel& model, const Tab* tab,
                      const Rect& text, const CellMetrics& raw_cell, bool focused,
-                     const std::optional<SelectionSpan>& selection, const Find* find) {
+                     const std::optional<SelectionSpan>& selection, const Find* find,
+                     PaneMemory* memory) {
     const CellMetrics cell{std::max(raw_cell.width, 1), std::max(raw_cell.height, 1),
                            raw_cell.text_height};
     const Palette palette = screen_palette(look.palette, model.reverse_video());
@@ -246,8 +277,44 @@ PaneStats draw_model(HDC dc, const PaneLook& look, const pty::TerminalModel& mod
         block = overlay.cursor;
     }
 
-    // The frame's background is the theme's, not the reversed screen's.
-    if (look.fill_background || model.reverse_video()) fill(dc, text, theme.background);
+    PanePlan plan;
+    plan.whole = true;
+    if (memory) {
+        PaneShown now;
+        now.text = text;
+        now.look = std::uint64_t{focused} | std::uint64_t{look.window_focused} << 1;
+        now.rows = grid.rows;
+        now.offset = stats.offset;
+        now.top = top;
+        now.selection = selection;
+        now.find = find_value(find);
+        if (overlay.cursor) {
+            now.overlay_row = overlay.cursor->row;
+        } else if (!overlay.ghost.empty()) {
+            now.overlay_row =
+                static_cast<std::uint16_t>((overlay.ghost.front().cell.top - text.top) / cell.height);
+        }
+        now.overlay = overlay_value(overlay, cursor, cursor_shown, hollow);
+        const pty::Damage damage = model.damage_since(memory->shown.seq);
+        now.seq = damage.now;
+        plan = plan_pane(memory->shown, now, damage);
+        memory->shown = now;
+    }
+    stats.whole = plan.whole;
+
+    if (plan.whole) {
+        // The frame's background is the theme's, not the reversed screen's.
+        if (look.fill_background || model.reverse_video()) fill(dc, text, theme.background);
+    } else {
+        for (const pty::ScrollMove& m : plan.scrolls) {
+            const RECT band{text.left, text.top + m.top * cell.height, text.right,
+                            text.top + (m.bottom + 1) * cell.height};
+            ScrollDC(dc, 0, -m.count * cell.height, &band, &band, nullptr, nullptr);
+        }
+    }
+    const auto drawn = [&](std::uint16_t r) {
+        return plan.whole || std::ranges::binary_search(plan.rows, r);
+    };
     {
         GdiRunSink sink(dc, look, text, cell);
         GlyphFonts* fonts = look.font ? &look.font->glyphs() : nullptr;
@@ -257,8 +324,10 @@ PaneStats draw_model(HDC dc, const PaneLook& look, const pty::TerminalModel& mod
         std::vector<MatchSpan> spans;
         static DoubledRows doubled;
         int doubled_runs = 0;
-        for (std::uint16_t r = 0; r < grid.rows; ++r) {
-            sink.set_row_top(text.top + r * cell.height);
+        const auto draw_row = [&](std::uint16_t r) {
+            const int y = text.top + r * cell.height;
+            if (!plan.whole) fill(dc, {text.left, y, text.right, y + cell.height}, theme.background);
+            sink.set_row_top(y);
             model.line(top + r, line);
             spans.clear();
             if (find) spans = match_spans(*find, top + r, grid.cols);
@@ -267,16 +336,25 @@ PaneStats draw_model(HDC dc, const PaneLook& look, const pty::TerminalModel& mod
             if (drawn_doubled(line.size)) [[unlikely]] {
                 doubled_runs += doubled.draw(dc, look, theme.background, builder, line, top + r, r,
                                              text, cell, grid.cols, selection, spans, block_col);
-                continue;
+                ++stats.rows;
+                return;
             }
             builder.row(line, top + r, grid.cols, selection, spans, sink, block_col);
+            ++stats.rows;
+        };
+        if (plan.whole) {
+            for (std::uint16_t r = 0; r < grid.rows; ++r) draw_row(r);
+        } else {
+            for (const std::uint16_t r : plan.rows) draw_row(r);
         }
         sink.finish();
         stats.runs = sink.runs() + doubled_runs;
     }
-    for (const GhostCell& ghost : overlay.ghost)
-        draw_text(dc, ghost.text, ghost.cell, k_ghost_text);
-    if (overlay.cursor_cell && cursor_shown) {
+    for (const GhostCell& ghost : overlay.ghost) {
+        if (drawn(static_cast<std::uint16_t>((ghost.cell.top - text.top) / cell.height)))
+            draw_text(dc, ghost.text, ghost.cell, k_ghost_text);
+    }
+    if (overlay.cursor_cell && cursor_shown && drawn(overlay.cursor->row)) {
         for (const Rect& r :
              cursor_rects(cursor.shape, hollow, *overlay.cursor_cell, look.cursor_thickness)) {
             fill(dc, r, theme.cursor);
@@ -289,19 +367,20 @@ PaneStats draw_model(HDC dc, const PaneLook& look, const pty::TerminalModel& mod
 
 PaneStats paint_pane(HDC dc, const PaneLook& look, const Tab& tab, const Rect& text,
                      const CellMetrics& cell, bool focused,
-                     const std::optional<SelectionSpan>& selection, const Find* find) {
+                     const std::optional<SelectionSpan>& selection, const Find* find,
+                     PaneMemory* memory) {
     PaneStats stats;
     if (!tab.session()) return stats;
     tab.session()->model().with([&](const pty::TerminalModel& model) {
-        stats = draw_model(dc, look, model, &tab, text, cell, focused, selection, find);
+        stats = draw_model(dc, look, model, &tab, text, cell, focused, selection, find, memory);
     });
     return stats;
 }
 
 PaneStats paint_screen(HDC dc, const PaneLook& look, const pty::TerminalModel& model,
                        const Rect& text, const CellMetrics& cell, bool focused,
-                       const std::optional<SelectionSpan>& selection) {
-    return draw_model(dc, look, model, nullptr, text, cell, focused, selection, nullptr);
+                       const std::optional<SelectionSpan>& selection, PaneMemory* memory) {
+    return draw_model(dc, look, model, nullptr, text, cell, focused, selection, nullptr, memory);
 }
 
 }  // namespace tolvar::app::win

@@ -11,17 +11,27 @@
 
 #include "look/terminal_font_win.hpp"
 #include "view/gdi_win.hpp"
+#include "view/paint_plan.hpp"
 #include "view/pane_painter.hpp"
 #include "view/scrolling.hpp"
 
 namespace tolvar::app::win {
 
-// What a paint drew: the runs, for measuring a frame's cost, and where the
-// pane's view sits, for its scroll indicator.
+// What a paint drew: the runs, for measuring a frame's cost, the rows drawn
+// (all of them for a whole pane) and where the pane's view sits, for its
+// scroll indicator.
 struct PaneStats {
     int runs = 0;
+    int rows = 0;
+    bool whole = false;
     HistoryExtent extent;
     std::uint64_t offset = 0;
+};
+
+// A pane's pixels kept in a DC between paints, and what they were drawn
+// from; nothing kept while `shown.seq` is 0.
+struct PaneMemory {
+    PaneShown shown;
 };
 
 // What every pane of a frame is drawn with. Without a font the DC's font
@@ -43,14 +53,18 @@ struct PaneLook {
 // The tab's view: its live screen, or the page of history it is scrolled
 // back to, with the find box's matches when it is over this pane, on the
 // palette's background. A poisoned model lock leaves the pane as the
-// frame's background.
+// frame's background. With `memory`, the DC holds what it recalls (unless
+// nothing) and only what changed since is drawn: blits of the rows that
+// scrolled and the rows whose pixels are wrong; it then recalls this paint.
 PaneStats paint_pane(HDC dc, const PaneLook& look, const Tab& tab, const Rect& text,
                      const CellMetrics& cell, bool focused,
-                     const std::optional<SelectionSpan>& selection, const Find* find = nullptr);
+                     const std::optional<SelectionSpan>& selection, const Find* find = nullptr,
+                     PaneMemory* memory = nullptr);
 
 // The same for a bare model, without ghost text.
 PaneStats paint_screen(HDC dc, const PaneLook& look, const pty::TerminalModel& model,
                        const Rect& text, const CellMetrics& cell, bool focused,
-                       const std::optional<SelectionSpan>& selection);
+                       const std::optional<SelectionSpan>& selection,
+                       PaneMemory* memory = nullptr);
 
 }  // namespace tolvar::app::win

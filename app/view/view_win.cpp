@@ -5,6 +5,7 @@
 #include "view/box_drawing.hpp"
 #include "view/layout.hpp"
 #include "view/links.hpp"
+#include "view/paint_plan.hpp"
 #include "view/pane_painter_win.hpp"
 #include "view/scrolling.hpp"
 #include "view/selection.hpp"
@@ -92,8 +93,35 @@ void paint_link_tip(HDC dc, const std::string& tip, const std::vector<Rect>& und
               true);
 }
 
-void paint_panes(HDC dc, const Rect& client, const AppState& state, const FrameStyle& style) {
+// A pane's text, and over it its scroll indicator and hovered link; with
+// `memory`, only what changed since it was last drawn there.
+PaneStats paint_pane_text(HDC dc, const Pane& pane, const Tab& tab, const AppState& state,
+                     const FrameStyle& style, const PaneLook& look, PaneMemory* memory) {
     const CellMetrics& cell = style.terminal.cell();
+    const Scale scale = style.scale;
+    const bool active = pane.tab == state.active();
+    const Rect text = text_rect(pane.rect, pane.caption, scale);
+    const bool hovered = state.hovered_link() && state.hovered_link()->tab == pane.tab;
+    // The link's underline and tip are drawn over the rows, which do not know them.
+    if (memory && hovered) memory->shown = {};
+    const PaneStats drawn = paint_pane(dc, look, tab, text, cell, active,
+                                       pane_selection(state, pane.tab), find_over(state, pane.tab),
+                                       memory);
+    paint_scroll_indicator(dc, pane.rect, text, drawn, scale);
+    if (hovered) {
+        const std::vector<Rect> underline = link_underline(
+            state.hovered_link()->span, tab.scroll().top_line(history_extent(tab)),
+            static_cast<std::uint16_t>(cells_in(text.height(), cell.height)),
+            static_cast<std::uint16_t>(cells_in(text.width(), cell.width)), text, cell, scale(1));
+        for (const Rect& r : underline) fill(dc, r, style.palette.theme().foreground);
+        if (!underline.empty() && !state.hovered_link()->tip.empty())
+            paint_link_tip(dc, state.hovered_link()->tip, underline, text, style);
+    }
+    return drawn;
+}
+
+void paint_panes(HDC dc, const Rect& client, const AppState& state, const FrameStyle& style,
+                 BackBuffer* buffer) {
     const Scale scale = style.scale;
     PaneLook look = pane_look(style);
     look.fill_background = false;
@@ -104,21 +132,9 @@ void paint_panes(HDC dc, const Rect& client, const AppState& state, const FrameS
         if (pane.caption) {
             paint_caption(dc, state, *tab, pane.rect, tab_or_group_color(state, *tab), scale);
         }
-        const Rect text = text_rect(pane.rect, pane.caption, scale);
-        const PaneStats drawn =
-            paint_pane(dc, look, *tab, text, cell, active, pane_selection(state, pane.tab),
-                       find_over(state, pane.tab));
-        paint_scroll_indicator(dc, pane.rect, text, drawn, scale);
-        if (state.hovered_link() && state.hovered_link()->tab == pane.tab) {
-            const std::vector<Rect> underline = link_underline(
-                state.hovered_link()->span, tab->scroll().top_line(history_extent(*tab)),
-                static_cast<std::uint16_t>(cells_in(text.height(), cell.height)),
-                static_cast<std::uint16_t>(cells_in(text.width(), cell.width)), text, cell,
-                scale(1));
-            for (const Rect& r : underline) fill(dc, r, style.palette.theme().foreground);
-            if (!underline.empty() && !state.hovered_link()->tip.empty())
-                paint_link_tip(dc, state.hovered_link()->tip, underline, text, style);
-        }
+        PaneMemory* memory = buffer ? &buffer->pane(pane.tab) : nullptr;
+        if (memory) memory->shown = {};  // a whole frame draws every pane whole
+        paint_pane_text(dc, pane, *tab, state, style, look, memory);
         if (pane.caption) outline(dc, pane.rect, active ? k_frame_active : k_frame_inactive);
     }
 }
@@ -183,8 +199,70 @@ void paint_notices(HDC dc, const Rect& client, const AppState& state, Scale scal
 
 }  // namespace
 
-void paint_frame(HDC dc, const RECT& client_rect, const AppState& state, const FrameStyle& style) {
+HDC BackBuffer::prepare(HDC like, int width, int height, bool& remade) {
+    remade = false;
+    if (dc_ && width == width_ && height == height_) return dc_.get();
+    remade = true;
+    drop();
+    MemoryDc dc(CreateCompatibleDC(like));
+    Bitmap bitmap(CreateCompatibleBitmap(like, width, height));
+    if (!dc || !bitmap) return nullptr;
+    initial_bitmap_ = SelectObject(dc.get(), bitmap.get());
+    dc_ = std::move(dc);
+    bitmap_ = std::move(bitmap);
+    width_ = width;
+    height_ = height;
+    return dc_.get();
+}
+
+void BackBuffer::drop() {
+    if (dc_) SelectObject(dc_.get(), initial_bitmap_);
+    bitmap_.reset();
+    dc_.reset();
+    width_ = height_ = 0;
+    panes_.clear();
+}
+
+PaneMemory& BackBuffer::pane(TabId tab) {
+    const auto it = std::ranges::find(panes_, tab, &std::pair<TabId, PaneMemory>::first);
+    if (it != panes_.end()) return it->second;
+    return panes_.emplace_back(tab, PaneMemory{}).second;
+}
+
+bool output_paints_alone(const AppState& state, bool palette_open) {
+    return !palette_open && !state.help_visible() && state.notices().shown().empty() &&
+           state.view_mode() != ViewMode::BrowseGroups;
+}
+
+OutputPainted paint_output(const RECT& client_rect, const AppState& state,
+                           const FrameStyle& style, BackBuffer& buffer,
+                           std::span<const TabId> tabs) {
+    OutputPainted painted;
     const Rect client{client_rect.left, client_rect.top, client_rect.right, client_rect.bottom};
+    HDC dc = buffer.dc();
+    if (!dc) return painted;
+    const Selected terminal(dc, style.terminal.font());
+    const PaneLook look = pane_look(style);
+    for (const Pane& pane : panes(state, client, style.scale)) {
+        if (std::ranges::find(tabs, pane.tab) == tabs.end()) continue;
+        const Tab* tab = state.find_tab(pane.tab);
+        if (!tab) continue;
+        const PaneStats drawn =
+            paint_pane_text(dc, pane, *tab, state, style, look, &buffer.pane(pane.tab));
+        painted.panes += drawn.rows > 0;
+        painted.rows += drawn.rows;
+        painted.runs += drawn.runs;
+    }
+    return painted;
+}
+
+void paint_frame(HDC dc, const RECT& client_rect, const AppState& state, const FrameStyle& style,
+                 BackBuffer* buffer) {
+    const Rect client{client_rect.left, client_rect.top, client_rect.right, client_rect.bottom};
+    if (buffer) {
+        buffer->forget_panes();
+        buffer->set_chrome(frame_chrome(state, client, style.scale));
+    }
     {
         const Selected ui(dc, style.ui_font);
         paint_tab_bar(dc, client.width(), state, style.scale);
@@ -194,7 +272,7 @@ void paint_frame(HDC dc, const RECT& client_rect, const AppState& state, const F
         if (state.view_mode() == ViewMode::BrowseGroups) {
             paint_browser(dc, client, state, style);
         } else {
-            paint_panes(dc, client, state, style);
+            paint_panes(dc, client, state, style, buffer);
         }
     }
     const Selected ui(dc, style.ui_font);

@@ -16,6 +16,7 @@
 #include "tolvar/proto/ssh_config.hpp"
 #include "view/help_win.hpp"
 #include "view/layout.hpp"
+#include "view/paint_plan.hpp"
 #include "window/failures_win.hpp"
 #include "workspace/startup.hpp"
 
@@ -254,6 +255,9 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
         case WM_APP_PTY_OUTPUT:
             on_pty_output(wparam);
             return 0;
+        case WM_APP_LOGS:
+            workspace_.take_logs();
+            return 0;
         case WM_APP_PTY_EXIT:
             workspace_.session_ended(wparam,
                                      pty::end_from_word(static_cast<std::uint64_t>(lparam)));
@@ -269,7 +273,7 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
 void HostWindow::on_create() {
     core::FileSystem& fs = core::platform_file_system();
     // A log's writer thread asks for a paint, which tells its failure.
-    logs_.wake_from_writer = [hwnd = hwnd_] { InvalidateRect(hwnd, nullptr, FALSE); };
+    logs_.wake_from_writer = [hwnd = hwnd_] { PostMessageW(hwnd, WM_APP_LOGS, 0, 0); };
     load_configuration(cell_, notifier_, fs, core::resolve_data_dir());
     register_summon_key();
     // Before the window shows: under Wine the icon's window, made later,
@@ -434,7 +438,24 @@ void HostWindow::relayout() {
 }
 
 void HostWindow::invalidate() {
+    whole_frame_ = true;
     InvalidateRect(hwnd_, nullptr, FALSE);
+}
+
+void HostWindow::invalidate_output(TabId tab) {
+    if (whole_frame_) return;  // the whole client area is invalid already
+    const AppState& state = cell_.view();
+    if (state.view_mode() == ViewMode::BrowseGroups) {
+        invalidate();  // the cards
+        return;
+    }
+    for (const Pane& pane : panes(state, client(), scale())) {
+        if (pane.tab != tab) continue;
+        const RECT r{pane.rect.left, pane.rect.top, pane.rect.right, pane.rect.bottom};
+        InvalidateRect(hwnd_, &r, FALSE);
+        output_rects_.push_back(r);
+        if (std::ranges::find(output_tabs_, tab) == output_tabs_.end()) output_tabs_.push_back(tab);
+    }
 }
 
 void HostWindow::destroy() {
@@ -480,17 +501,22 @@ void HostWindow::open_palette() {
 
 // ------------------------------------------------------------ painting
 
+bool HostWindow::only_output_invalid() const {
+    if (whole_frame_ || output_rects_.empty()) return false;
+    const Region update(CreateRectRgn(0, 0, 0, 0));
+    if (!update || GetUpdateRgn(hwnd_, update.get(), FALSE) == ERROR) return false;
+    for (const RECT& r : output_rects_) {
+        const Region pane(CreateRectRgnIndirect(&r));
+        if (!pane || CombineRgn(update.get(), update.get(), pane.get(), RGN_DIFF) == ERROR)
+            return false;
+    }
+    RECT left{};
+    return GetRgnBox(update.get(), &left) == NULLREGION;
+}
+
 void HostWindow::on_paint() {
-    workspace_.take_logs();
-    acknowledge_output(cell_);
-    // A view on a history that was cleared, or that aged out under it, is
-    // brought back onto what exists before anything is drawn from it.
-    cell_.change([](AppState& state) {
-        for (const Tab& tab : state.tabs()) {
-            Tab& own = *state.find_tab(tab.id());
-            own.scroll().settle(history_extent(own));
-        }
-    });
+    // Before BeginPaint, which empties the update region.
+    const bool output_only = only_output_invalid();
     bool shows_output = false;
     // Read before drawing: output that comes during the paint may not be in it.
     if (const Tab* tab = cell_.view().active_tab();
@@ -503,21 +529,30 @@ void HostWindow::on_paint() {
     GetClientRect(hwnd_, &client);
     const int width = std::max<int>(client.right - client.left, 1);
     const int height = std::max<int>(client.bottom - client.top, 1);
-    const MemoryDc dc(CreateCompatibleDC(window_dc.get()));
-    const Bitmap bitmap(CreateCompatibleBitmap(window_dc.get(), width, height));
-    if (!dc || !bitmap) return;
-    const Selected buffer(dc.get(), bitmap.get());
+    bool remade = false;
+    HDC dc = frame_.prepare(window_dc.get(), width, height, remade);
+    const std::vector<TabId> tabs = std::exchange(output_tabs_, {});
+    output_rects_.clear();
+    whole_frame_ = false;
+    if (!dc) return;
     {
         const AppState& state = cell_.view();
-        fill(dc.get(), {0, 0, width, height}, state.appearance().palette.theme().background);
         const Scale chrome = scale();
-        paint_frame(dc.get(), client, state,
-                    FrameStyle{font_, state.appearance().palette, ui_font_.get(), chrome,
-                               cursor_prefs(state.appearance()), blink_on_, window_focused_});
-        paint_help(dc.get(), client, state, font_, chrome);
-        palette_.paint(dc.get(), state.appearance().palette.theme());
+        const FrameStyle style{font_, state.appearance().palette, ui_font_.get(), chrome,
+                               cursor_prefs(state.appearance()), blink_on_, window_focused_};
+        if (output_only && !remade && output_paints_alone(state, palette_.is_open()) &&
+            frame_.chrome() ==
+                frame_chrome(state, {client.left, client.top, client.right, client.bottom}, chrome)) {
+            paint_output(client, state, style, frame_, tabs);
+        } else {
+            fill(dc, {0, 0, width, height}, state.appearance().palette.theme().background);
+            paint_frame(dc, client, state, style, &frame_);
+            paint_help(dc, client, state, font_, chrome);
+            palette_.paint(dc, state.appearance().palette.theme());
+        }
     }
-    BitBlt(window_dc.get(), 0, 0, width, height, dc.get(), 0, 0, SRCCOPY);
+    // Clipped to what was invalid.
+    BitBlt(window_dc.get(), 0, 0, width, height, dc, 0, 0, SRCCOPY);
     trace_paint(shows_output);
 }
 
@@ -559,7 +594,8 @@ void HostWindow::on_blink_timer() {
         });
     }
     if (blinks) {
-        invalidate();
+        // Only the cursor's row changes.
+        invalidate_output(state.active());
     } else {
         blink_on_ = true;
     }
@@ -588,8 +624,8 @@ void HostWindow::on_dpi_changed(const RECT* suggested) {
 void HostWindow::on_pty_output(pty::SessionId id) {
     // A window hidden in the tray does not paint, and its logs must not wait
     // for it: the history would age lines out before they were taken.
+    // It asks for the repaint of what the output changed.
     workspace_.session_output(id);
-    invalidate();
 }
 
 void HostWindow::on_link_keys() {

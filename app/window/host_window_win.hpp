@@ -25,6 +25,8 @@ inline constexpr UINT WM_APP_TRAY = WM_APP + 2;
 // Posted by the window's creation to itself: the first tabs open once the
 // window has painted.
 inline constexpr UINT WM_APP_FIRST_TABS = WM_APP + 4;
+// From a log's writer thread: a failure to tell.
+inline constexpr UINT WM_APP_LOGS = WM_APP + 5;
 // From a session's reader thread, wParam = session id: output was fed to the
 // model (lParam 0; one until the window takes it in), and the output
 // ended (lParam the end_word of how the program ended; nothing follows).
@@ -85,6 +87,7 @@ class HostWindow final : public WindowPort {
 
     void relayout() override;
     void invalidate() override;
+    void invalidate_output(TabId tab) override;
     void destroy() override;
     void error_box(const std::string& text) override;
 
@@ -98,6 +101,8 @@ class HostWindow final : public WindowPort {
     void trace_paint(bool showed_output);
     void on_destroy();
     void on_paint();
+    // Whether the window's invalid area is only panes that output changed.
+    bool only_output_invalid() const;
     void on_close();
     void on_tray(WPARAM icon, LPARAM mouse_message);
     void on_pty_output(pty::SessionId id);
@@ -136,6 +141,12 @@ class HostWindow final : public WindowPort {
     StateCell::Counts counts_written_;
     bool summon_registered_ = false;
     StartupTrace trace_;
+    // The frame between paints. Output repaints only its panes' rectangles;
+    // anything else asks for the whole frame.
+    BackBuffer frame_;
+    bool whole_frame_ = true;
+    std::vector<TabId> output_tabs_;
+    std::vector<RECT> output_rects_;
     TerminalFont font_;
     Font ui_font_;
     // The cursor blinks at the system's caret rate while the window has the

@@ -190,6 +190,12 @@ Tab::Tab(TabStart start)
       session_(std::move(start.session)),
       typed_(std::move(start.history)) {}
 
+bool Tab::take_title_change(const pty::TerminalModel& model) {
+    const pty::Damage damage = model.damage_since(title_seen_);
+    title_seen_ = damage.now;
+    return damage.title;
+}
+
 void Tab::rename(std::string title) {
     title_ = std::move(title);
     custom_title_ = true;
@@ -222,6 +228,7 @@ std::unique_ptr<Session> Tab::restart(std::unique_ptr<Session> session,
     serial_ = std::move(serial);
     ended_.reset();
     forget_typing_and_view();
+    title_seen_ = 0;  // a number of the old model's
     return session;
 }
 

@@ -189,6 +189,9 @@ class Tab {
     ScrollView& scroll() { return scroll_; }
     const TypedLine& typed() const { return typed_; }
     TypedLine& typed() { return typed_; }
+    // Whether the terminal's title changed since the last ask, which the
+    // tab bar and the captions show.
+    bool take_title_change(const pty::TerminalModel& model);
 
     // The user's own title, which the terminal's title no longer replaces.
     void rename(std::string title);
@@ -232,6 +235,7 @@ class Tab {
     std::unique_ptr<TabLog> log_;
     ScrollView scroll_;
     TypedLine typed_;
+    std::uint64_t title_seen_ = 0;  // the model's damage number at the last ask
 };
 
 struct TabGroup {

@@ -16,6 +16,8 @@
 
 namespace tolvar::app {
 
+enum class TabId : std::uint64_t;  // app_state.hpp
+
 // One child program in a pseudo console, or an open serial port. Destroying
 // it ends the child or closes the port.
 class Session {
@@ -57,6 +59,8 @@ class WindowPort {
     virtual void relayout() = 0;
     // Repaint the whole client area, without erasing.
     virtual void invalidate() = 0;
+    // The tab's session drew: repaint what changed in its pane, if shown.
+    virtual void invalidate_output(TabId tab) = 0;
     // Destroy the main window, which ends the program.
     virtual void destroy() = 0;
     // A modal error box, for what the user has to acknowledge before going on.

@@ -11,6 +11,7 @@
 #include "tolvar/core/json_text.hpp"
 #include "tolvar/core/platform.hpp"
 #include "tolvar/core/utf.hpp"
+#include "workspace/tab_view.hpp"
 
 namespace tolvar::app {
 
@@ -434,6 +435,8 @@ namespace {
 struct OutputTaken {
     std::vector<std::string> told;
     std::vector<TabId> failed;
+    std::optional<TabId> tab;  // whose output it was
+    bool title = false;        // its title changed
 };
 
 }  // namespace
@@ -463,12 +466,29 @@ void Workspace::session_output(pty::SessionId id) {
             OutputTaken taken;
             Tab* tab = state.tab_of_session(id);
             if (!tab) return taken;
+            taken.tab = tab->id();
             // Before reading: output fed after this is told again.
             tab->session()->acknowledge_output();
             if (take_output(state.config(), *tab, taken.told)) taken.failed.push_back(tab->id());
+            // A view on history that aged out under it comes back onto what
+            // exists, before anything draws it; going live changes the title's mark.
+            const bool live = tab->scroll().live();
+            tab->scroll().settle(history_extent(*tab));
+            taken.title = live != tab->scroll().live();
+            tab->session()->model().with([&](const pty::TerminalModel& model) {
+                taken.title = tab->take_title_change(model) || taken.title;
+            });
             return taken;
         },
-        [this](OutputTaken taken) { after_output(std::move(taken.told), taken.failed); });
+        [this](OutputTaken taken) {
+            after_output(std::move(taken.told), taken.failed);
+            // The title shows in the bar and the captions, outside the pane.
+            if (taken.title) {
+                window_.invalidate();
+            } else if (taken.tab) {
+                window_.invalidate_output(*taken.tab);
+            }
+        });
 }
 
 void Workspace::end_failed_session(TabId id) {
