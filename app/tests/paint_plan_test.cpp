@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include "fakes.hpp"
+#include "workspace/tab_view.hpp"
+
 #include <random>
 #include <string>
 #include <vector>
@@ -184,6 +187,44 @@ TEST(PaintPlan, WhatEveryRowIsDrawnWithRedrawsThePane) {
     damage.rows.clear();
     damage.scrolls = {{0, 4, 1}};
     EXPECT_TRUE(plan_pane(drawn, back, damage).whole);
+}
+
+
+// Output may repaint panes alone only while nothing else of the frame would
+// look different: output that leaves the bar and captions as they were keeps
+// the chrome; a title, a view scrolled back or live again, a selection, a
+// notice or a tile layout changes it.
+TEST(FrameChrome, ChangesWithWhatOutputDoesNotDraw) {
+    testing::Rig rig;
+    rig.open(2);
+    const Rect client{0, 0, 800, 600};
+    const Scale scale{96};
+    auto& session = static_cast<testing::FakeSession&>(*rig.tab(1).session());
+    const auto feed = [&](const std::string& bytes) {
+        session.model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
+    };
+    const auto chrome = [&] { return frame_chrome(rig.state(), client, scale); };
+    const std::uint64_t start = chrome();
+    feed("output\r\n");
+    EXPECT_EQ(chrome(), start);
+    feed("\x1b]0;build\x07");
+    const std::uint64_t titled = chrome();
+    EXPECT_NE(titled, start);
+
+    feed(std::string(40, '\n'));
+    Tab& tab = rig.tab(1);
+    tab.scroll().scroll(history_extent(tab), 3);
+    const std::uint64_t back = chrome();
+    EXPECT_NE(back, titled);
+    tab.scroll().to_live();
+    EXPECT_EQ(chrome(), titled);
+
+    rig.state().start_selection({rig.id(1), {0, 0}, {0, 3}, SelectionState::Selecting});
+    EXPECT_NE(chrome(), titled);
+    rig.state().clear_selection();
+    EXPECT_EQ(chrome(), titled);
+    rig.notifier.notify("something failed");
+    EXPECT_NE(chrome(), titled);
 }
 
 }  // namespace

@@ -149,14 +149,15 @@ std::uint64_t frame_chrome(const AppState& state, const Rect& client, Scale scal
         m.add(link->tip);
     }
     if (state.find()) m.add(1 + static_cast<std::uint64_t>(state.find()->tab));
-    const MouseSelection& s = state.selection();
-    m.add(static_cast<std::uint64_t>(s.tab));
-    m.add(static_cast<std::uint64_t>(s.state));
-    m.add(s.anchor.line);
-    m.add(s.anchor.col);
-    m.add(s.end.line);
-    m.add(s.end.col);
-    m.add(s.block);
+    if (const MouseSelection& s = state.selection(); s.state != SelectionState::None) {
+        m.add(static_cast<std::uint64_t>(s.tab));
+        m.add(static_cast<std::uint64_t>(s.state));
+        m.add(s.anchor.line);
+        m.add(s.anchor.col);
+        m.add(s.end.line);
+        m.add(s.end.col);
+        m.add(s.block);
+    }
     return m.value();
 }
 
