@@ -12,6 +12,8 @@ void Placer::follow(const ScreenState& state) {
     special_ = line_drawing_ || insert_;
     plain_ = !special_ && link_ == 0;
     pending_wrap_ = state.departs(departure::pending_wrap);
+    wraps_ = state.wraps();
+    settles_ = pending_wrap_ || !wraps_;
 }
 
 namespace {
@@ -198,8 +200,14 @@ void Placer::place_repairing(Grid& g, char32_t c, int w, bool insert) {
     }
 }
 
-void Placer::wrap(Grid& g, std::uint16_t width, bool continues) {
+void Placer::wrap(Grid& g, std::uint16_t width, bool continues) const {
     if (g.pos.col <= static_cast<std::uint16_t>(edge(g) - width)) return;
+    if (!wraps_) {
+        // xterm overwrites the last column, or the last two for a wide
+        // character.
+        g.pos.col = static_cast<std::uint16_t>(edge(g) - width);
+        return;
+    }
     Pos prev = g.pos;
     g.pos.col = 0;
     const std::uint16_t scrolled = g.row_inc_scroll(1);

@@ -36,10 +36,20 @@ class Placer {
     // line's own width or a margin would change them all at once.
     static std::uint16_t edge(const Grid& g) { return g.cols(); }
     // xterm keeps the cursor on the last column with the wrap pending; a
-    // move starts from there and forgets the wrap.
+    // move starts from there and forgets the wrap. Without auto-wrap the
+    // cursor past the edge is on the last column too.
     void settle_pending_wrap(Grid& g) const {
-        if (pending_wrap_ && g.pos.col >= edge(g))
-            g.pos.col = static_cast<std::uint16_t>(edge(g) - 1);
+        if (settles_ && g.pos.col >= edge(g)) g.pos.col = static_cast<std::uint16_t>(edge(g) - 1);
+    }
+    // Without auto-wrap, text that reaches the edge leaves the cursor past
+    // it, as with a wrap pending, so that the fast paths need no test of
+    // their own; it is on the last column for the user and for every edit.
+    void settle_unwrapped(Grid& g) const {
+        if (!wraps_ && g.pos.col >= edge(g)) g.pos.col = static_cast<std::uint16_t>(edge(g) - 1);
+    }
+    std::uint16_t shown_col(const Grid& g) const {
+        return !wraps_ && g.pos.col >= edge(g) ? static_cast<std::uint16_t>(edge(g) - 1)
+                                               : g.pos.col;
     }
 
     // Any character, by every rule.
@@ -167,7 +177,8 @@ class Placer {
     bool continues_at_edge(const Grid& g) const;
     // Takes the cursor to the next line's start when `width` columns do not
     // fit before the edge; `continues`: the row left goes on in the next.
-    static void wrap(Grid& g, std::uint16_t width, bool continues);
+    // Without auto-wrap, back to where they end at the edge instead.
+    void wrap(Grid& g, std::uint16_t width, bool continues) const;
 
     // The pen as a blank cell.
     CellData pen_;
@@ -181,6 +192,10 @@ class Placer {
     bool line_drawing_ = false;
     bool insert_ = false;
     bool pending_wrap_ = true;
+    bool wraps_ = true;  // auto-wrap, as text obeys it
+    // A cursor past the edge is on the last column: with the wrap pending
+    // as xterm has it, or without auto-wrap.
+    bool settles_ = true;
 };
 
 }  // namespace tolvar::pty

@@ -178,6 +178,8 @@ std::uint16_t param_or(std::uint16_t v, std::uint16_t fallback) {
 
 }  // namespace
 
+// Without auto-wrap the cursor past the edge is on the last column, and the
+// edits there (ICH, ED, EL, DCH, ECH) act on it.
 void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediates, char action) {
     if (action == 'm' && intermediates.empty()) {
         // Colours and attributes, the commonest sequence by far.
@@ -190,6 +192,7 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
         const std::uint16_t n = param_or(params.first(), 1);
         switch (action) {
             case '@':
+                placer_.settle_unwrapped(g);
                 g.insert_cells(n);
                 break;
             case 'A':
@@ -244,6 +247,7 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
                            static_cast<std::uint16_t>(param_or(params.second(), 1) - 1)});
                 break;
             case 'J':
+                placer_.settle_unwrapped(g);
                 switch (params.first()) {
                     case 0:
                         g.erase_all_forward(state_.erase_pen());
@@ -264,6 +268,7 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
                 }
                 break;
             case 'K':
+                placer_.settle_unwrapped(g);
                 switch (params.first()) {
                     case 0:
                         g.erase_row_forward(state_.erase_pen());
@@ -285,6 +290,7 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
                 g.delete_lines(n);
                 break;
             case 'P':
+                placer_.settle_unwrapped(g);
                 g.delete_cells(n);
                 break;
             case 'S':
@@ -294,6 +300,7 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
                 g.scroll_down(n);
                 break;
             case 'X':
+                placer_.settle_unwrapped(g);
                 g.erase_cells(n, state_.erase_pen());
                 break;
             case 'b':
@@ -394,6 +401,7 @@ void Screen::decset(const CsiParams& params, bool on) {
                 break;
             case 7:
                 state_.set_auto_wrap(on);
+                placing_changed();
                 break;
             case 9:
                 set_mouse(MouseMode::Press);

@@ -39,6 +39,8 @@ class Screen {
     }
     const DamageLog& damage() const { return damage_; }
     bool alternate_screen() const { return state_.alternate_screen(); }
+    // The cursor as the user sees it: past the edge only with a wrap pending.
+    Pos cursor() const { return {grid().pos.row, placer_.shown_col(grid())}; }
     bool reverse_video() const { return state_.reverse_video(); }
     std::size_t memory_bytes() const {
         return primary_.memory_bytes() + alternate_.memory_bytes() + state_.memory_bytes();

@@ -110,8 +110,10 @@ class ScreenState {
     void set_reverse_video(bool on) { reverse_video_ = on; }
     // Insert mode as text obeys it.
     bool inserting() const { return insert_mode_ && departs(departure::insert_mode); }
-    // Tracked only: text wraps at the edge whatever it says.
+    // DECAWM as the application set it; text obeys it with the departure.
     bool auto_wrap() const { return auto_wrap_; }
+    // Whether text that reaches the edge wraps.
+    bool wraps() const { return auto_wrap_ || !departs(departure::auto_wrap_off); }
     void set_auto_wrap(bool on) { auto_wrap_ = on; }
     CursorStyle cursor_style() const { return cursor_style_; }
     void set_cursor_style(std::uint16_t ps);

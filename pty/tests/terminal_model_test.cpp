@@ -363,9 +363,9 @@ TEST(Modes, FocusReportingIsTrackedAndEndsWithAReset) {
                              focus);
 }
 
-TEST(Modes, InsertModeShiftsTheRowAndAutoWrapIsNotActedOn) {
+TEST(Modes, InsertModeShiftsTheRow) {
     // The row moves right and loses its last cell; it still continues below.
-    const TerminalModel m = fed(2, 4, "\x1b[4h\x1b[?7labcdef\x1b[1;1Hx");
+    const TerminalModel m = fed(2, 4, "\x1b[4habcdef\x1b[1;1Hx");
     EXPECT_EQ(m.visible_text(), "xabcef");
 }
 

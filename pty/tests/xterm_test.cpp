@@ -443,6 +443,83 @@ TEST(Answers, DeviceAttributesStatusAndCursorPosition) {
     EXPECT_LE(flood.take_answers().size(), 4096u);
 }
 
+TEST(AutoWrap, TextThatReachesTheEdgeOverwritesTheLastColumn) {
+    // A status line or a progress bar drawn to the last column with DECAWM
+    // off must leave the screen where it is; vttest checks the overwrite.
+    const std::string script = "\x1b[?7l\x1b[75Gabcdefg";
+    const TerminalModel m = fed(3, 80, script);
+    EXPECT_EQ(row_text(m, 0), std::string(74, ' ') + "abcdeg");
+    EXPECT_EQ(m.cursor(), (Position{0, 79}));
+    EXPECT_FALSE(m.row_wrapped(0));
+    EXPECT_EQ(row_text(m, 1), "");
+    expect_every_split_alike(3, 80, script, snapshot);
+
+    // Every way text is placed: a character alone, runs of ASCII and of
+    // decoded text, a wide character (which ends at the last column, as in
+    // xterm), REP, insert mode, line drawing, a link; a mark joins the
+    // character in the last column.
+    struct Case {
+        const char* script;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"\x1b[9Gx\x1b[10Gy\x1b[10Gz", "        xz"},
+        {"abcdefghijklmnop", "abcdefghip"},
+        {"\x1b[7G\xc3\xa9\xc3\xa8\xc3\xaa\xc3\xab\xc3\xa0",
+         "      \xc3\xa9\xc3\xa8\xc3\xaa\xc3\xa0"},
+        {"\x1b[10G\xe4\xb8\xad", "        \xe4\xb8\xad"},
+        {"\x1b[8G\xe4\xb8\xad\xe4\xb8\xad", "        \xe4\xb8\xad"},
+        {"\x1b[6Gab\x1b[20b", "     abbbb"},
+        {"\x1b[8G\x1b[4habcd", "       abd"},
+        {"\x1b[9G\x1b(0qqq\x1b(B", "        \u2500\u2500"},
+        {"\x1b[9G\x1b]8;;http://x/\x1b\\abc\x1b]8;;\x1b\\", "        ac"},
+        {"\x1b[9Gxye\xcc\x81", "        xe\xcc\x81"},
+    };
+    for (const Case& c : cases) {
+        const std::string with = std::string("\x1b[?7l") + c.script;
+        const TerminalModel w = fed(2, 10, with);
+        EXPECT_EQ(w.visible_text(), c.text) << c.script;
+        EXPECT_EQ(w.cursor(), (Position{0, 9})) << c.script;
+        expect_every_split_alike(2, 10, with, snapshot);
+    }
+    EXPECT_EQ(fed(2, 10, "\x1b[?7l\x1b[10G\xe4\xb8\xad").cell(0, 8).wide, true);
+}
+
+TEST(AutoWrap, EditsAndMovesActOnTheLastColumnWhereTheCursorStays) {
+    // Without auto-wrap the cursor past the last character is on the last
+    // column: an erase or an insert there acts on it, a move starts from it.
+    struct Case {
+        const char* script;
+        const char* text;
+        Position cursor;
+    };
+    const Case cases[] = {
+        {"\x1b[K", "abcde", {0, 5}},   {"\x1b[X", "abcde", {0, 5}},
+        {"\x1b[@", "abcde", {0, 5}},   {"\x1b[P", "abcde", {0, 5}},
+        {"\x1b[J", "abcde", {0, 5}},   {"\bX", "abcdXg", {0, 5}},
+        {"\x1b[DX", "abcdXg", {0, 5}}, {"\nX", "abcdeg\n     X", {1, 5}},
+        {"\rX", "Xbcdeg", {0, 1}},
+    };
+    for (const Case& c : cases) {
+        const std::string script = std::string("\x1b[?7labcdefg") + c.script;
+        const TerminalModel m = fed(3, 6, script);
+        EXPECT_EQ(m.visible_text(), c.text) << c.script;
+        EXPECT_EQ(m.cursor(), c.cursor) << c.script;
+        expect_every_split_alike(3, 6, script, snapshot);
+    }
+    // The wrap stays pending, as in xterm: with auto-wrap back on, the next
+    // character goes to the next row, which continues this one.
+    const TerminalModel back = fed(3, 6, "\x1b[?7labcdef\x1b[?7hg");
+    EXPECT_EQ(back.visible_text(), "abcdefg");
+    EXPECT_TRUE(back.row_wrapped(0));
+    // The reference wraps whatever the mode says.
+    TerminalModel reference(3, 6);
+    reference.set_departures(departure::all & ~departure::auto_wrap_off);
+    reference.feed("\x1b[?7labcdefgh");
+    EXPECT_EQ(reference.visible_text(), "abcdefgh");
+    EXPECT_EQ(reference.cursor(), (Position{1, 2}));
+}
+
 TEST(Departures, TurnedOffTheModelActsAsTheReference) {
     // The conformance test relies on this to tell which departure explains a
     // difference.

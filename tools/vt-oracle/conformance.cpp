@@ -130,6 +130,12 @@ const Accepted k_accepted[] = {
      "cursor in the region, as CUP does, and DECRC puts a cursor saved outside a region "
      "that changed since back into it, as in xterm; the reference addresses VPA from the "
      "screen's top and restores the row as saved, outside the region."},
+    {"auto-wrap off",
+     "with CSI ? 7 l (DECAWM off) text that reaches the last column overwrites it and the "
+     "cursor stays there, a wide character taking the last two columns, as in xterm; the "
+     "reference tracks the mode and wraps anyway, so a line drawn to the last column with "
+     "auto-wrap off (a status line, a progress bar) moves the cursor to the next row or "
+     "scrolls the screen."},
     {"several departures",
      "a difference that no single departure above makes, only two or more of them together; "
      "accepted under the same condition."},
@@ -164,6 +170,7 @@ const Departure k_departures[] = {
     {pty::departure::save_cursor_mode, "mode 1048"},
     {pty::departure::resize_keeps_cursor_row, "resize keeps the cursor's row"},
     {pty::departure::origin_addressing, "origin mode addressing"},
+    {pty::departure::auto_wrap_off, "auto-wrap off"},
 };
 
 // Whether a stream holds an erase of saved lines (CSI 3 J or CSI ? 3 J,

@@ -228,6 +228,10 @@ std::vector<Case> corpus() {
         fixed("big parameters saturate", 3, 10,
               csi + "99999;99999Hx" + csi + "1;" + std::string(40, '9') + "Hy" + csi + "65536Gz"));
     out.push_back(fixed("one column screen", 3, 1, "abc\r\nd\te"));
+    out.push_back(fixed("auto-wrap off", 3, 6,
+                        csi + "?7labcdefgh\r\n" + cjk + cjk + cjk + cjk + acute + csi + "2;5H" +
+                            cjk + csi + "K" + csi + "3;4Hxyz" + csi + "?7hw" + csi + "?7lv\b" +
+                            csi + "@u"));
     return out;
 }
 

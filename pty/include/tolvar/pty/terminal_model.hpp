@@ -165,7 +165,8 @@ inline constexpr std::uint32_t new_line_mode = 1u << 14;    // CSI 20 h
 inline constexpr std::uint32_t save_cursor_mode = 1u << 15;  // CSI ? 1048 h/l
 inline constexpr std::uint32_t resize_keeps_cursor_row = 1u << 16;  // a shrink scrolls
 inline constexpr std::uint32_t origin_addressing = 1u << 17;        // VPA and DECRC in origin mode
-inline constexpr std::uint32_t all = (1u << 18) - 1;
+inline constexpr std::uint32_t auto_wrap_off = 1u << 18;            // CSI ? 7 l obeyed
+inline constexpr std::uint32_t all = (1u << 19) - 1;
 }  // namespace departure
 enum class MouseEncoding : std::uint8_t { Default, Utf8, Sgr };
 
@@ -206,6 +207,7 @@ class TerminalModel {
     // A cell of the active grid's live screen; a blank cell outside it.
     Cell cell(std::uint16_t row, std::uint16_t col) const;
     bool row_wrapped(std::uint16_t row) const;
+    // One past the last column while a wrap is pending.
     Position cursor() const;
     bool hide_cursor() const;
     CursorStyle cursor_style() const;
@@ -221,8 +223,8 @@ class TerminalModel {
     // Mode 1004: the application wants ESC [ I and ESC [ O as the window
     // gains and loses the focus.
     bool focus_reporting() const;
-    // Insert mode (CSI 4 h) shifts the row right under new text; auto-wrap
-    // (DECAWM) is tracked only.
+    // Insert mode (CSI 4 h) shifts the row right under new text; with
+    // auto-wrap (DECAWM) off, text that reaches the last column overwrites it.
     bool insert_mode() const;
     bool auto_wrap() const;
     // DECSCNM (CSI ? 5 h): the application asks for the whole screen in
