@@ -100,6 +100,10 @@ class Grid {
     void erase_cell(std::uint16_t r, std::uint16_t col, const Attrs& a);
     // erase_cell on every column of [from, to), in order.
     void erase_range(std::uint16_t r, std::uint16_t from, std::uint16_t to, const Attrs& a);
+    // A selective erase: erase_cell on the columns of [from, to) that are
+    // not protected, in order; without protected cells there, as erase_range
+    // or, for the whole row, clear_row.
+    void erase_unprotected(std::uint16_t r, std::uint16_t from, std::uint16_t to, const Attrs& a);
 
     // ---- cursor and region
     Pos pos;

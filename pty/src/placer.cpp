@@ -5,7 +5,7 @@
 namespace tolvar::pty {
 
 void Placer::follow(const ScreenState& state) {
-    follow_pen(state.pen());
+    follow_pen(state.pen(), state.protecting());
     link_ = state.link();
     line_drawing_ = state.line_drawing();
     insert_ = state.inserting();
@@ -178,6 +178,7 @@ void Placer::place_repairing(Grid& g, char32_t c, int w, bool insert) {
         g.set_cell(pos.row, static_cast<std::uint16_t>(pos.col + 1), U' ', false, attrs_);
     }
     g.set_cell(pos.row, pos.col, c, w > 1, attrs_);
+    row[pos.col].fg |= pen_.fg & CellData::k_protected_fg;
     if (link_ != 0) {
         g.link_cells(pos.row, pos.col, static_cast<std::uint16_t>(pos.col + 1), link_);
     }

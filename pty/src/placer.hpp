@@ -25,10 +25,12 @@ class Placer {
     // drawing, insert mode and the departures it follows. The screen calls
     // it after any of them changes.
     void follow(const ScreenState& state);
-    // The pen alone, as SGR changes it: the commonest change by far.
-    void follow_pen(const Attrs& pen) {
+    // The pen alone, as SGR changes it: the commonest change by far. Text
+    // takes the protection too; the blanks made from attrs_ do not.
+    void follow_pen(const Attrs& pen, bool protecting) {
         attrs_ = pen;
         pen_ = CellData::blank(pen);
+        if (protecting) pen_.fg |= CellData::k_protected_fg;
     }
 
     // The column past the last one that text may take on the cursor's row;

@@ -38,7 +38,7 @@ void Screen::set_departures(std::uint32_t mask) {
 }
 
 void Screen::pen_changed() {
-    placer_.follow_pen(state_.pen());
+    placer_.follow_pen(state_.pen(), state_.protecting());
     const Attrs fill = departs(departure::background_erase) ? state_.erase_pen() : Attrs{};
     primary_.fill = fill;
     alternate_.fill = fill;
@@ -352,6 +352,13 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
         if (action == 'q') state_.set_cursor_style(params.first());
         return;
     }
+    if (intermediates == "\"") {
+        if (action == 'q') {  // DECSCA
+            state_.set_protection(params.first());
+            pen_changed();
+        }
+        return;
+    }
     if (intermediates == ">") {
         if (action == 'c') answer(params, intermediates, action);
         return;
@@ -362,10 +369,12 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
             answer(params, intermediates, action);
             break;
         case 'J':
-            csi_dispatch(params, {}, 'J');
-            break;
         case 'K':
-            csi_dispatch(params, {}, 'K');
+            if (state_.selective_erase()) {
+                selective_erase(params.first(), action == 'J');
+            } else {
+                csi_dispatch(params, {}, action);
+            }
             break;
         case 'h':
             decset(params, true);
@@ -488,6 +497,43 @@ void Screen::restore_cursor() {
     state_.restore_pen();
     placing_changed();
     pen_changed();
+}
+
+void Screen::selective_erase(std::uint16_t ps, bool display) {
+    Grid& g = active();
+    placer_.settle_unwrapped(g);
+    g.clamp_cursor_row();  // reference crashes below the grid
+    const Attrs pen = state_.erase_pen();
+    const std::uint16_t row = g.pos.row;
+    const std::uint16_t cols = g.cols();
+    const auto col = std::min(g.pos.col, cols);
+    // The rows before and after the cursor's, for DECSED.
+    const auto rows = [&](unsigned from, unsigned to) {
+        if (!display) return;
+        for (unsigned r = from; r < to; ++r)
+            g.erase_unprotected(static_cast<std::uint16_t>(r), 0, cols, pen);
+    };
+    switch (ps) {
+        case 0:
+            rows(row + 1u, g.rows());
+            g.erase_unprotected(row, col, cols, pen);
+            break;
+        case 1:
+            rows(0, row);
+            g.erase_unprotected(row, 0, std::min<std::uint16_t>(col + 1, cols), pen);
+            break;
+        case 2:
+            rows(0, row);
+            g.erase_unprotected(row, 0, cols, pen);
+            rows(row + 1u, g.rows());
+            break;
+        case 3:
+            // The history keeps no protection.
+            if (display) clear_scrollback();
+            break;
+        default:
+            break;
+    }
 }
 
 void Screen::reset() {

@@ -46,6 +46,15 @@ class ScreenState {
         a.bg = attrs_.bg;
         return a;
     }
+    // DECSCA: 1 protects the text written after it from DECSED and DECSEL,
+    // 0 and 2 end that. Apart from the pen, since SGR neither sets nor ends
+    // it, but saved with it.
+    void set_protection(std::uint16_t ps);
+    bool protecting() const { return protecting_; }
+    // Whether DECSED and DECSEL spare protected cells: since a DECSCA, until
+    // a reset, as in xterm, so that a program that never sends one erases
+    // with them as with ED and EL.
+    bool selective_erase() const { return selective_erase_; }
     void sgr(const CsiParams& params);
     // The colour behind a cell's underline colour index; the default (the
     // text colour) for 0.
@@ -67,7 +76,7 @@ class ScreenState {
     // `wrap`: whether the cursor saved with it had its wrap pending, which
     // xterm brings back with it.
     void save_pen(bool wrap) {
-        saved_pen() = {attrs_, charsets_};
+        saved_pen() = {attrs_, charsets_, protecting_};
         saved_wrap_[alternate_screen()] = wrap;
     }
     bool saved_wrap() const { return saved_wrap_[alternate_screen()]; }
@@ -75,6 +84,7 @@ class ScreenState {
         const SavedPen& saved = saved_pen();
         attrs_ = saved.attrs;
         charsets_ = saved.charsets;
+        protecting_ = saved.protecting;
     }
 
     // ---- modes
@@ -164,6 +174,7 @@ class ScreenState {
     struct SavedPen {
         Attrs attrs;
         Charsets charsets;
+        bool protecting = false;
     };
     SavedPen& saved_pen() {
         return saved_[departs(departure::saved_cursor_per_screen) && alternate_screen() ? 1 : 0];
@@ -191,6 +202,8 @@ class ScreenState {
     bool insert_mode_ = false;
     bool new_line_mode_ = false;
     bool auto_wrap_ = true;
+    bool selective_erase_ = false;
+    bool protecting_ = false;
     bool reverse_video_ = false;
     CursorStyle cursor_style_;
     // Distinct underline colours in order of first use. Cells hold 1 + the

@@ -78,7 +78,9 @@ struct Writer {
     }
     void run(std::size_t count, const CellData& attrs) {
         varint(count);
-        // The link bit is not encoded; links are kept beside the lines.
+        // The link bit is not encoded; links are kept beside the lines. Nor
+        // is the protection, which takes the extended form but is not kept:
+        // selective erases act on the screen alone.
         const unsigned mode = attrs.mode();
         const unsigned fg_kind = attrs.fg >> 24 & 3;
         const unsigned bg_kind = attrs.bg >> 24 & 3;

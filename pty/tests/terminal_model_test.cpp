@@ -478,23 +478,23 @@ TEST(Sgr, NewerAttributesAreSavedAndRestoredLikeTheOthers) {
 }
 
 TEST(Sgr, UnderlineColoursPastTheTableTakeTheTextColourUntilAReset) {
-    // The model keeps 511 distinct underline colours; the 512th and later
+    // The model keeps 255 distinct underline colours; the 256th and later
     // fall back to the default (the text colour) while the ones kept stay
     // right, and a reset, which leaves no cell naming one, empties the table.
     TerminalModel m(2, 4, 10);
     const auto rgb_sgr = [](int i) {
         return "\x1b[58;2;" + std::to_string(i / 256) + ";" + std::to_string(i % 256) + ";7m";
     };
-    for (int i = 0; i < 511; ++i) m.feed(rgb_sgr(i));
-    m.feed("a" + rgb_sgr(511) + "b" + rgb_sgr(300) + "c");
-    EXPECT_EQ(m.cell(0, 0).underline_color, Color::rgb(1, 254, 7));
+    for (int i = 0; i < 255; ++i) m.feed(rgb_sgr(i));
+    m.feed("a" + rgb_sgr(255) + "b" + rgb_sgr(200) + "c");
+    EXPECT_EQ(m.cell(0, 0).underline_color, Color::rgb(0, 254, 7));
     EXPECT_EQ(m.cell(0, 1).underline_color, Color());
-    EXPECT_EQ(m.cell(0, 2).underline_color, Color::rgb(1, 44, 7));
+    EXPECT_EQ(m.cell(0, 2).underline_color, Color::rgb(0, 200, 7));
     m.feed(
         "\x1b"
         "c" +
-        rgb_sgr(511) + "d");
-    EXPECT_EQ(m.cell(0, 0).underline_color, Color::rgb(1, 255, 7));
+        rgb_sgr(255) + "d");
+    EXPECT_EQ(m.cell(0, 0).underline_color, Color::rgb(0, 255, 7));
     EXPECT_EQ(m.cell(0, 0).contents, "d");
 }
 

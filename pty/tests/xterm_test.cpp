@@ -520,6 +520,109 @@ TEST(AutoWrap, EditsAndMovesActOnTheLastColumnWhereTheCursorStays) {
     EXPECT_EQ(reference.cursor(), (Position{1, 2}));
 }
 
+// The cells of a row as "text|" each, protected ones marked by the erase
+// that spared them.
+std::string row_cells(const TerminalModel& m, std::uint16_t r) {
+    std::string out;
+    for (std::uint16_t c = 0; c < m.cols(); ++c) {
+        const Cell cell = m.cell(r, c);
+        out += cell.contents + (cell.wide ? "W" : cell.wide_continuation ? "C" : "") + "|";
+    }
+    return out;
+}
+
+TEST(SelectiveErase, DecsedAndDecselSpareProtectedTextAndEdAndElDoNot) {
+    // Forms programs and DEC-era hosts protect their labels with DECSCA
+    // and clear the fields around them with DECSED and DECSEL.
+    const std::string text = "ab\x1b[1\"qcd\x1b[2\"qef\x1b[1\"qg\x1b[0\"qh";
+    struct Case {
+        const char* erase;
+        const char* row0;
+        const char* row1;
+    };
+    const Case cases[] = {
+        {"\x1b[1;4H\x1b[?K", "abcd  g", "abcd  g"},   {"\x1b[1;4H\x1b[?0K", "abcd  g", "abcd  g"},
+        {"\x1b[1;6H\x1b[?1K", "  cd  gh", "abcd  g"}, {"\x1b[1;6H\x1b[?2K", "  cd  g", "abcd  g"},
+        {"\x1b[1;6H\x1b[?J", "abcde g", "  cd  g"},   {"\x1b[2;6H\x1b[?1J", "  cd  g", "  cd  g"},
+        {"\x1b[?2J", "  cd  g", "  cd  g"},           {"\x1b[1;4H\x1b[K", "abc", "abcd  g"},
+        {"\x1b[1;4H\x1b[2X", "abc  fgh", "abcd  g"},  {"\x1b[2J", "", ""},
+    };
+    for (const Case& c : cases) {
+        // The second row as the first is after a DECSEL from its fifth column.
+        const std::string script = text + "\r\n" + text + "\x1b[2;5H\x1b[?K" + c.erase;
+        const TerminalModel m = fed(3, 8, script);
+        EXPECT_EQ(row_text(m, 0), c.row0) << c.erase;
+        EXPECT_EQ(row_text(m, 1), c.row1) << c.erase;
+        expect_every_split_alike(3, 8, script, snapshot);
+    }
+}
+
+TEST(SelectiveErase, ProtectionGoesWithTheWholeCharacterAndTheSavedPen) {
+    struct Case {
+        const char* script;
+        const char* cells;
+    };
+    const Case cases[] = {
+        // A protected wide character survives an erase from its right half;
+        // an unprotected one goes whole, next to a protected letter.
+        {"\x1b[1\"q\xe4\xb8\xad\x1b[0\"qx\x1b[1;2H\x1b[?K", "\xe4\xb8\xadW|C|||||"},
+        {"\xe4\xb8\xad\x1b[1\"qx\x1b[1;2H\x1b[?1K", "||x||||"},
+        // Marks stay with a protected character and go with another.
+        {"\x1b[1\"qe\xcc\x81\x1b[0\"qa\xcc\x88\x1b[?2K", "e\xcc\x81||||||"},
+        // SGR leaves the protection; DECSC and DECRC save and restore it.
+        {"\x1b[1\"q\x1b[0;1mA\x1b"
+         "7\x1b[0\"qB\x1b"
+         "8\x1b[1;3HC\x1b[?2K",
+         "A||C||||"},
+        // A reset and a soft reset end it, and what was protected before
+        // them is erased like the rest, as in xterm.
+        {"\x1b[1\"qA\x1b"
+         "cB\x1b[?2K",
+         "||||||"},
+        // Text placed by every rule takes it: in insert mode, after a wrap.
+        {"\x1b[4h\x1b[1\"qAB\x1b[?2K", "A|B|||||"},
+        {"\x1b[1\"qabcdefg\x1b[0\"qh\x1b[?2K", "g||||||"},
+        // Text written over a protected cell without protection takes its
+        // place.
+        {"\x1b[1\"qAB\x1b[0\"q\x1b[1;1HC\x1b[?2K", "|B|||||"},
+        // Without the departure, DECSCA is ignored, as in the reference.
+        {"\x1b[1\"qAB\x1b[?2K", "||||||"},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        const bool reference = i + 1 == std::size(cases);
+        TerminalModel m(2, 6, 10);
+        if (reference) m.set_departures(departure::all & ~departure::selective_erase);
+        m.feed(c.script);
+        EXPECT_EQ(row_cells(m, m.cursor().row), c.cells) << c.script;
+        if (!reference) expect_every_split_alike(2, 6, c.script, snapshot);
+    }
+    // The erased cells take the erase's pen; the protected keep theirs.
+    const TerminalModel coloured = fed(1, 4, "\x1b[1\"q\x1b[31mA\x1b[0\"qB\x1b[44m\x1b[?2K");
+    EXPECT_EQ(coloured.cell(0, 0).fg, Color::indexed(1));
+    EXPECT_EQ(coloured.cell(0, 0).bg, Color());
+    EXPECT_EQ(coloured.cell(0, 1).bg, Color::indexed(4));
+    // CSI ? 3 J still erases the saved lines.
+    EXPECT_EQ(fed(2, 4, "\x1b[1\"qa\r\nb\r\nc\r\nd\x1b[?3J").scrollback_rows(), 0u);
+}
+
+TEST(SelectiveErase, ProtectedTextKeepsItsPenOnTheScreenAndInTheHistory) {
+    // The protection lies in the cell beside the underline colour, which it
+    // must not change; the history keeps no protection and reads as without.
+    const std::string script = "\x1b[1\"q\x1b[4;58;5;3;31mab\x1b[0\"qc\r\n\r\n\r\n";
+    const TerminalModel m = fed(2, 4, script, 10);
+    ASSERT_EQ(m.scrollback_rows(), 2u);
+    const HistoryLine line = m.scrollback_line(0);
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(line.cells.at(c).underline_color, Color::indexed(3)) << c;
+        EXPECT_EQ(line.cells.at(c).fg, Color::indexed(1)) << c;
+    }
+    TerminalModel live(2, 4, 10);
+    live.feed("\x1b[1\"q\x1b[4;58;5;3;31mab");
+    EXPECT_EQ(live.cell(0, 0).underline_color, Color::indexed(3));
+    EXPECT_EQ(pen(live.cell(0, 1)), " u=1 U=" + std::to_string(Color::indexed(3).bits()));
+}
+
 TEST(Departures, TurnedOffTheModelActsAsTheReference) {
     // The conformance test relies on this to tell which departure explains a
     // difference.

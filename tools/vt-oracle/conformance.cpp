@@ -136,6 +136,11 @@ const Accepted k_accepted[] = {
      "reference tracks the mode and wraps anyway, so a line drawn to the last column with "
      "auto-wrap off (a status line, a progress bar) moves the cursor to the next row or "
      "scrolls the screen."},
+    {"selective erase",
+     "DECSCA (CSI 1 \" q) protects the text written after it, and DECSED and DECSEL (CSI ? J, "
+     "CSI ? K) then erase every cell but the protected ones, as in xterm, while ED, EL and ECH "
+     "still erase everything; the reference ignores DECSCA and erases protected text with "
+     "DECSED and DECSEL."},
     {"several departures",
      "a difference that no single departure above makes, only two or more of them together; "
      "accepted under the same condition."},
@@ -171,6 +176,7 @@ const Departure k_departures[] = {
     {pty::departure::resize_keeps_cursor_row, "resize keeps the cursor's row"},
     {pty::departure::origin_addressing, "origin mode addressing"},
     {pty::departure::auto_wrap_off, "auto-wrap off"},
+    {pty::departure::selective_erase, "selective erase"},
 };
 
 // Whether a stream holds an erase of saved lines (CSI 3 J or CSI ? 3 J,

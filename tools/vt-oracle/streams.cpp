@@ -232,6 +232,12 @@ std::vector<Case> corpus() {
                         csi + "?7labcdefgh\r\n" + cjk + cjk + cjk + cjk + acute + csi + "2;5H" +
                             cjk + csi + "K" + csi + "3;4Hxyz" + csi + "?7hw" + csi + "?7lv\b" +
                             csi + "@u"));
+    out.push_back(fixed("selective erase", 4, 8,
+                        "ab" + csi + "1\"qcd" + cjk + csi + "2\"qef" + csi + "0\"q" + csi + "1;1H" +
+                            csi + "?K" + csi + "2;1Hghij" + csi + "1\"qk" + csi + "0\"ql" + csi +
+                            "2;3H" + csi + "?1K" + csi + "3;1Hmnop" + csi + "2;2H" + csi + "?J" +
+                            csi + "4;1Hq" + csi + "1\"qr" + csi + "H" + csi + "?2J" + e + "7" +
+                            csi + "0\"q" + e + "8s" + csi + "?2J"));
     return out;
 }
 
@@ -320,7 +326,7 @@ class Gen {
         if (r < 53) return out + "20" + (chance(50) ? 'h' : 'l');  // LNM
         if (chance(5)) out += "?>= !$"[pick(6)];
         out += params(chance(80) ? 2 : 5);
-        if (chance(3)) out += " !$'"[pick(4)];
+        if (chance(3)) out += " !$'\""[pick(5)];
         out += finals[pick(sizeof(finals) - 1)];
         return out;
     }

@@ -166,7 +166,8 @@ inline constexpr std::uint32_t save_cursor_mode = 1u << 15;  // CSI ? 1048 h/l
 inline constexpr std::uint32_t resize_keeps_cursor_row = 1u << 16;  // a shrink scrolls
 inline constexpr std::uint32_t origin_addressing = 1u << 17;        // VPA and DECRC in origin mode
 inline constexpr std::uint32_t auto_wrap_off = 1u << 18;            // CSI ? 7 l obeyed
-inline constexpr std::uint32_t all = (1u << 19) - 1;
+inline constexpr std::uint32_t selective_erase = 1u << 19;          // DECSCA, DECSED, DECSEL
+inline constexpr std::uint32_t all = (1u << 20) - 1;
 }  // namespace departure
 enum class MouseEncoding : std::uint8_t { Default, Utf8, Sgr };
 
