@@ -111,6 +111,21 @@ class Placer {
             grid_.append_mark(slot_, at, c);
             return true;
         }
+        // The first of n copies of a narrow character that place() would
+        // store, stored: up to the edge or a cell that needs repairs.
+        std::size_t fill(char32_t c, std::size_t n) {
+            if (!usable_) return 0;
+            const std::size_t room = col_ < edge_ ? std::size_t{edge_} - col_ : 0;
+            const CellData cell{pen_.word | c, pen_.fg, pen_.bg};
+            CellData* const at = row_ + col_;
+            std::size_t i = 0;
+            for (; i < n && i < room && (at[i].word & CellData::k_special) == 0; ++i) at[i] = cell;
+            if (i > 0) {
+                col_ = static_cast<std::uint16_t>(col_ + i);
+                p_.last_char_ = c;
+            }
+            return i;
+        }
 
       private:
         Placer& p_;

@@ -33,6 +33,7 @@ void Screen::keep_cursor_row(Grid& g, std::uint16_t rows) {
 
 void Screen::set_departures(std::uint32_t mask) {
     state_.set_departures(mask);
+    parser_.set_keep_breaking_byte(departs(departure::utf8_breaking_byte));
     placing_changed();
     pen_changed();
 }

@@ -623,6 +623,42 @@ TEST(SelectiveErase, ProtectedTextKeepsItsPenOnTheScreenAndInTheHistory) {
     EXPECT_EQ(pen(live.cell(0, 1)), " u=1 U=" + std::to_string(Color::indexed(3).bits()));
 }
 
+TEST(Utf8, TheByteThatBreaksASequenceIsTakenAsItself) {
+    // Text cut inside a character (a truncated log line, a pager's cut at
+    // the width) followed by a letter, a colour change or a line end: the
+    // replacement character, then the byte as it would be anyway.
+    const std::string r = "\xef\xbf\xbd";
+    struct Case {
+        const char* script;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"\xe4\xb8"
+         "a",
+         r + "a"},
+        {"\xe4\x1b[31mb", r + "b"},
+        {"\xf0\x9f\x98\r\nc", r + "\nc"},
+        {"\xc3\xc3\xa9", r + "\xc3\xa9"},
+        {"\xee\xee\xee"
+         "a",
+         r + r + r + "a"},
+        {"\xe0\x80"
+         "a",
+         r + "a"},  // the second byte is out of E0's range
+        {"\xe2\x82\x07x", r + "x"},
+        {"\xe4\xb8\x1b"
+         "7\x1b[1;5H\x1b"
+         "8y",
+         r + "y"},
+    };
+    for (const Case& c : cases) {
+        const TerminalModel m = fed(3, 10, c.script);
+        EXPECT_EQ(m.visible_text(), c.text) << c.script;
+        expect_every_split_alike(3, 10, c.script, snapshot);
+    }
+    EXPECT_EQ(fed(3, 10, "\xe4\x1b[31mb").cell(0, 1).fg, Color::indexed(1));
+}
+
 TEST(Departures, TurnedOffTheModelActsAsTheReference) {
     // The conformance test relies on this to tell which departure explains a
     // difference.

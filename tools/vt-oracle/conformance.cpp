@@ -141,6 +141,12 @@ const Accepted k_accepted[] = {
      "CSI ? K) then erase every cell but the protected ones, as in xterm, while ED, EL and ECH "
      "still erase everything; the reference ignores DECSCA and erases protected text with "
      "DECSED and DECSEL."},
+    {"the byte that breaks a UTF-8 sequence",
+     "a byte that cannot go on a UTF-8 sequence ends it as one U+FFFD and is then taken as "
+     "itself (a letter printed, an ESC starting a sequence, a control acting), as Unicode's "
+     "maximal-subpart practice and xterm have it; the reference swallows it with the "
+     "replacement character, so text cut inside a character loses the letter after it, and "
+     "an ESC after it prints the rest of its sequence as text."},
     {"several departures",
      "a difference that no single departure above makes, only two or more of them together; "
      "accepted under the same condition."},
@@ -177,6 +183,7 @@ const Departure k_departures[] = {
     {pty::departure::origin_addressing, "origin mode addressing"},
     {pty::departure::auto_wrap_off, "auto-wrap off"},
     {pty::departure::selective_erase, "selective erase"},
+    {pty::departure::utf8_breaking_byte, "the byte that breaks a UTF-8 sequence"},
 };
 
 // Whether a stream holds an erase of saved lines (CSI 3 J or CSI ? 3 J,
@@ -209,6 +216,7 @@ struct SgrFinder {
     void print_ascii(const char*, std::size_t) {}
     struct TextRun {
         bool place(char32_t) { return true; }
+        std::size_t fill(char32_t, std::size_t n) { return n; }
         void end() {}
         void begin() {}
     };
@@ -294,6 +302,7 @@ std::string without_newer_parameters(std::string_view params) {
 Case without_newer_sgr(const Case& c) {
     Case out = c;
     pty::VtParser parser;
+    parser.set_keep_breaking_byte(false);  // an ESC broken into is text to the reference
     SgrFinder finder;
     for (Op& op : out.ops) {
         if (op.kind != Op::Kind::Feed) continue;

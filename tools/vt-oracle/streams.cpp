@@ -238,6 +238,10 @@ std::vector<Case> corpus() {
                             "2;3H" + csi + "?1K" + csi + "3;1Hmnop" + csi + "2;2H" + csi + "?J" +
                             csi + "4;1Hq" + csi + "1\"qr" + csi + "H" + csi + "?2J" + e + "7" +
                             csi + "0\"q" + e + "8s" + csi + "?2J"));
+    out.push_back(fixed("UTF-8 broken by a letter, an escape and a control", 3, 10,
+                        "a\xe4\xb8" + csi + "31mb\xf0\x9f\x98\r\nc\xe2z\xee\xee\xee\xc3\n\xe0\x80" +
+                            "\xed\xa0\x80"
+                            "d"));
     return out;
 }
 

@@ -167,7 +167,8 @@ inline constexpr std::uint32_t resize_keeps_cursor_row = 1u << 16;  // a shrink 
 inline constexpr std::uint32_t origin_addressing = 1u << 17;        // VPA and DECRC in origin mode
 inline constexpr std::uint32_t auto_wrap_off = 1u << 18;            // CSI ? 7 l obeyed
 inline constexpr std::uint32_t selective_erase = 1u << 19;          // DECSCA, DECSED, DECSEL
-inline constexpr std::uint32_t all = (1u << 20) - 1;
+inline constexpr std::uint32_t utf8_breaking_byte = 1u << 20;       // kept after a broken sequence
+inline constexpr std::uint32_t all = (1u << 21) - 1;
 }  // namespace departure
 enum class MouseEncoding : std::uint8_t { Default, Utf8, Sgr };
 
