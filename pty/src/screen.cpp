@@ -360,6 +360,10 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
         }
         return;
     }
+    if (intermediates == "!") {
+        if (action == 'p' && departs(departure::soft_reset)) soft_reset();
+        return;
+    }
     if (intermediates == ">") {
         if (action == 'c') answer(params, intermediates, action);
         return;
@@ -421,6 +425,16 @@ void Screen::decset(const CsiParams& params, bool on) {
                 break;
             case 47:
                 on ? enter_alternate_grid() : set_alternate(false);
+                break;
+            case 1047:
+                // As 47, but the alternate screen is cleared on the way out.
+                if (!departs(departure::alternate_1047)) break;
+                if (on) {
+                    enter_alternate_grid();
+                } else if (alternate_screen()) {
+                    alternate_.erase_all(state_.erase_pen());
+                    set_alternate(false);
+                }
                 break;
             case 1048:
                 if (departs(departure::save_cursor_mode)) on ? save_cursor() : restore_cursor();
@@ -535,6 +549,20 @@ void Screen::selective_erase(std::uint16_t ps, bool display) {
         default:
             break;
     }
+}
+
+void Screen::soft_reset() {
+    state_.soft_reset();
+    primary_.saved_pos = alternate_.saved_pos = {};
+    primary_.saved_origin_mode = alternate_.saved_origin_mode = false;
+    // The margins go, the cursor stays where it is.
+    Grid& g = active();
+    const Pos pos = g.pos;
+    g.origin_mode = false;
+    g.set_scroll_region(0, static_cast<std::uint16_t>(g.rows() - 1), true);
+    g.pos = pos;
+    placing_changed();
+    pen_changed();
 }
 
 void Screen::reset() {

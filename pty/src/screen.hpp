@@ -80,6 +80,7 @@ class Screen {
     void save_cursor();
     void restore_cursor();
     void reset();
+    void soft_reset();
     // DECSED (`display`) and DECSEL: ED and EL that spare protected cells.
     void selective_erase(std::uint16_t ps, bool display);
     void decset(const CsiParams& params, bool on);

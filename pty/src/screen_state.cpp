@@ -325,4 +325,16 @@ void ScreenState::reset() {
     reverse_video_ = false;
 }
 
+void ScreenState::soft_reset() {
+    attrs_ = Attrs{};
+    charsets_ = Charsets{};
+    saved_[0] = saved_[1] = SavedPen{};
+    saved_wrap_[0] = saved_wrap_[1] = false;
+    selective_erase_ = false;
+    protecting_ = false;
+    insert_mode_ = false;
+    auto_wrap_ = true;
+    set_mode(k_hide_cursor | k_application_cursor | k_application_keypad, false);
+}
+
 }  // namespace tolvar::pty

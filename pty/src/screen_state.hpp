@@ -169,6 +169,11 @@ class ScreenState {
     // RIS: everything starts over but the titles, the answers and the
     // departures.
     void reset();
+    // DECSTR: the pen, the character sets, the protection, the cursor and
+    // keypad modes, insert and auto-wrap modes and the saved pens start
+    // over, as in xterm; what is on the screen, the tab stops, the titles
+    // and the mouse modes stay.
+    void soft_reset();
 
   private:
     struct SavedPen {

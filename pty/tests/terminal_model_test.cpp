@@ -316,13 +316,11 @@ TEST(Modes, AlternateScreen1049SavesTheCursorAndKeepsThePrimaryScreen) {
     EXPECT_EQ(m.visible_text(), "");  // cleared on every entry
 }
 
-TEST(Modes, AlternateScreen47KeepsItsContentsAnd1047IsIgnored) {
+TEST(Modes, AlternateScreen47KeepsItsContents) {
     TerminalModel m = fed(3, 10, "p\x1b[?47hA\x1b[?47l");
     EXPECT_EQ(m.visible_text(), "p");
     m.feed("\x1b[?47h");
     EXPECT_EQ(m.visible_text(), "A");  // each grid has its own cursor
-    m.feed("\x1b[?47l\x1b[?1047h");
-    EXPECT_FALSE(m.alternate_screen());
 }
 
 TEST(Modes, TrackedModes) {

@@ -579,6 +579,7 @@ TEST(SelectiveErase, ProtectionGoesWithTheWholeCharacterAndTheSavedPen) {
         {"\x1b[1\"qA\x1b"
          "cB\x1b[?2K",
          "||||||"},
+        {"\x1b[1\"qA\x1b[!pB\x1b[?2K", "||||||"},
         // Text placed by every rule takes it: in insert mode, after a wrap.
         {"\x1b[4h\x1b[1\"qAB\x1b[?2K", "A|B|||||"},
         {"\x1b[1\"qabcdefg\x1b[0\"qh\x1b[?2K", "g||||||"},
@@ -657,6 +658,55 @@ TEST(Utf8, TheByteThatBreaksASequenceIsTakenAsItself) {
         expect_every_split_alike(3, 10, c.script, snapshot);
     }
     EXPECT_EQ(fed(3, 10, "\xe4\x1b[31mb").cell(0, 1).fg, Color::indexed(1));
+}
+
+TEST(Modes, Mode1047IsTheAlternateScreenClearedOnTheWayOut) {
+    // Programs written for xterm's titeInhibit-era terminfo use 1047 with
+    // an explicit DECSC and DECRC.
+    const std::string script = "p\x1b[?1047hA\x1b[?1047l";
+    TerminalModel m = fed(3, 10, script);
+    EXPECT_EQ(m.visible_text(), "p");
+    EXPECT_FALSE(m.alternate_screen());
+    expect_every_split_alike(3, 10, script, snapshot);
+    m.feed("\x1b[?1047h");
+    EXPECT_TRUE(m.alternate_screen());
+    EXPECT_EQ(m.visible_text(), "");
+    EXPECT_EQ(m.cursor(), (Position{0, 1}));  // the cursor is the alternate's own
+    // Leaving from the primary screen clears nothing.
+    const TerminalModel kept = fed(3, 10, "\x1b[?47hA\x1b[?47l\x1b[?1047l\x1b[?47h");
+    EXPECT_EQ(kept.visible_text(), "A");
+    TerminalModel reference(3, 10);
+    reference.set_departures(departure::all & ~departure::alternate_1047);
+    reference.feed("p\x1b[?1047hA");
+    EXPECT_EQ(reference.visible_text(), "pA");
+}
+
+TEST(Modes, SoftResetRestoresTheModesAndKeepsTheScreen) {
+    // tput reset and reset(1) send xterm's reset string, DECSTR among it.
+    const std::string script =
+        "kept\x1b[2;3r\x1b[?6h\x1b[4h\x1b[?7l\x1b[?25l\x1b[?1h\x1b=\x1b(0\x1b[1;7m\x1b[1\"q"
+        "\x1b"
+        "7\x1b[!p";
+    const TerminalModel m = fed(4, 8, script);
+    EXPECT_EQ(row_text(m, 0), "kept");
+    EXPECT_FALSE(m.insert_mode());
+    EXPECT_TRUE(m.auto_wrap());
+    EXPECT_FALSE(m.hide_cursor());
+    EXPECT_FALSE(m.application_cursor());
+    EXPECT_FALSE(m.application_keypad());
+    EXPECT_EQ(m.cursor(), (Position{1, 0}));  // where origin mode put it
+    expect_every_split_alike(4, 8, script, snapshot);
+    // Letters, the default pen, the whole screen addressed and scrolled, and
+    // a restore goes home.
+    TerminalModel after = fed(4, 8,
+                              script +
+                                  "q\x1b[4;1Hx\n\n\x1b"
+                                  "8y");
+    EXPECT_EQ(after.cell(3, 0).contents, "");
+    EXPECT_EQ(after.cell(0, 0).contents, "y");
+    EXPECT_FALSE(after.cell(0, 0).bold || after.cell(0, 0).inverse);
+    EXPECT_EQ(after.scrollback_rows(), 2u);
+    EXPECT_EQ(after.scrollback_line(1).cells.at(0).contents, "q");
 }
 
 TEST(Departures, TurnedOffTheModelActsAsTheReference) {

@@ -147,6 +147,15 @@ const Accepted k_accepted[] = {
      "maximal-subpart practice and xterm have it; the reference swallows it with the "
      "replacement character, so text cut inside a character loses the letter after it, and "
      "an ESC after it prints the rest of its sequence as text."},
+    {"mode 1047",
+     "CSI ? 1047 h switches to the alternate screen as 47 does, and CSI ? 1047 l clears the "
+     "alternate screen on the way back, as in xterm; the reference ignores the mode, so a "
+     "program that uses it draws over the shell's screen."},
+    {"soft reset",
+     "DECSTR (CSI ! p, which xterm's reset string and so tput reset and reset(1) send) resets "
+     "the pen, the character sets, the protection, insert mode, origin mode and the scroll "
+     "margins, turns auto-wrap on, shows the cursor, sets the cursor keys and keypad to their "
+     "normal modes and forgets the saved cursor, as in xterm; the reference ignores it."},
     {"several departures",
      "a difference that no single departure above makes, only two or more of them together; "
      "accepted under the same condition."},
@@ -184,6 +193,8 @@ const Departure k_departures[] = {
     {pty::departure::auto_wrap_off, "auto-wrap off"},
     {pty::departure::selective_erase, "selective erase"},
     {pty::departure::utf8_breaking_byte, "the byte that breaks a UTF-8 sequence"},
+    {pty::departure::alternate_1047, "mode 1047"},
+    {pty::departure::soft_reset, "soft reset"},
 };
 
 // Whether a stream holds an erase of saved lines (CSI 3 J or CSI ? 3 J,

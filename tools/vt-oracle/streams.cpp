@@ -242,6 +242,10 @@ std::vector<Case> corpus() {
                         "a\xe4\xb8" + csi + "31mb\xf0\x9f\x98\r\nc\xe2z\xee\xee\xee\xc3\n\xe0\x80" +
                             "\xed\xa0\x80"
                             "d"));
+    out.push_back(fixed("soft reset", 4, 8,
+                        csi + "2;3r" + csi + "?6h" + csi + "4h" + csi + "?7l" + csi + "?25l" + csi +
+                            "?1h" + e + "=" + e + "(0" + csi + "1;7m" + csi + "1\"q" + e + "7q" +
+                            csi + "!pq" + csi + "4;1Hx" + e + "8y" + csi + "?J"));
     return out;
 }
 
@@ -305,7 +309,7 @@ class Gen {
     }
 
     std::string csi() {
-        static const char finals[] = "@ABCDGHJKLMPSTXdhlmrfEFIZ`abcegnsuq";
+        static const char finals[] = "@ABCDGHJKLMPSTXdhlmrfEFIZ`abcegnsuqp";
         static const char* modes[] = {"1",    "6",    "7",    "9",    "25",   "47",
                                       "1000", "1002", "1003", "1005", "1006", "1047",
                                       "1049", "2004", "3",    "12",   "1048"};

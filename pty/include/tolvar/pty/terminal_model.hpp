@@ -168,7 +168,9 @@ inline constexpr std::uint32_t origin_addressing = 1u << 17;        // VPA and D
 inline constexpr std::uint32_t auto_wrap_off = 1u << 18;            // CSI ? 7 l obeyed
 inline constexpr std::uint32_t selective_erase = 1u << 19;          // DECSCA, DECSED, DECSEL
 inline constexpr std::uint32_t utf8_breaking_byte = 1u << 20;       // kept after a broken sequence
-inline constexpr std::uint32_t all = (1u << 21) - 1;
+inline constexpr std::uint32_t alternate_1047 = 1u << 21;           // CSI ? 1047 h/l
+inline constexpr std::uint32_t soft_reset = 1u << 22;               // DECSTR, CSI ! p
+inline constexpr std::uint32_t all = (1u << 23) - 1;
 }  // namespace departure
 enum class MouseEncoding : std::uint8_t { Default, Utf8, Sgr };
 
