@@ -35,17 +35,19 @@ inline constexpr std::uint8_t k_faint = 16;
 inline constexpr std::uint8_t k_strikethrough = 32;
 inline constexpr std::uint8_t k_conceal = 64;
 
-// Underline colour indexes fit in 9 bits of a cell.
-inline constexpr std::uint16_t k_max_underline_colors = 511;
+// Underline colour indexes fit in 8 bits of a cell.
+inline constexpr std::uint16_t k_max_underline_colors = 255;
 
 // word: bits 0-20 the base code point (0 = no text), bit 21 wide, bit 22 wide
 // continuation, bit 23 "has combining marks", bits 24-30 the attribute mode,
 // bit 31 "part of a hyperlink" (the link's id is kept beside the row).
 // fg and bg: bits 0-25 the colour (kind in bits 24-25). The bits above a
 // colour's kind carry the rest of the pen: fg bits 26-28 the underline style,
-// fg bits 29-31 and bg bits 26-31 the underline colour index (high and low
-// part). A default cell is all zero, so blank rows are memset, and text
-// without the newer attributes leaves those bits zero.
+// fg bits 29-30 and bg bits 26-31 the underline colour index (high and low
+// part), fg bit 31 DECSCA's protection, which only text takes (a blank made
+// from a pen has none; a wide character's continuation has its left half's).
+// A default cell is all zero, so blank rows are memset, and text without the
+// newer attributes leaves those bits zero.
 struct CellData {
     static constexpr std::uint32_t k_cp_mask = 0x1fffff;
     static constexpr std::uint32_t k_wide = 1u << 21;
@@ -55,6 +57,7 @@ struct CellData {
     // Any of these sends a write down the careful path.
     static constexpr std::uint32_t k_special = k_wide | k_cont | k_marks;
     static constexpr std::uint32_t k_color_mask = 0x03ffffff;
+    static constexpr std::uint32_t k_protected_fg = 1u << 31;
 
     std::uint32_t word = 0;
     std::uint32_t fg = 0;
@@ -74,8 +77,9 @@ struct CellData {
     std::uint8_t mode() const { return static_cast<std::uint8_t>(word >> 24 & 0x7f); }
     std::uint8_t underline_style() const { return static_cast<std::uint8_t>(fg >> 26 & 7); }
     std::uint16_t underline_color() const {
-        return static_cast<std::uint16_t>(bg >> 26 | fg >> 29 << 6);
+        return static_cast<std::uint16_t>(bg >> 26 | (fg >> 29 & 3) << 6);
     }
+    bool is_protected() const { return (fg & k_protected_fg) != 0; }
     // Text, or either half of a wide character.
     bool has_contents() const { return (word & (k_cp_mask | k_wide | k_cont)) != 0; }
     bool is_default() const { return (word | fg | bg) == 0; }

@@ -25,6 +25,12 @@ std::uint16_t sat_sub(std::uint16_t a, std::uint16_t b) {
     return a > b ? static_cast<std::uint16_t>(a - b) : 0;
 }
 
+// A wide character's continuation is protected with its left half.
+bool protected_at(const CellData* cells, std::uint16_t col) {
+    return cells[col].is_protected() ||
+           (cells[col].cont() && col > 0 && cells[col - 1].wide() && cells[col - 1].is_protected());
+}
+
 }  // namespace
 
 Grid::Grid(std::uint16_t rows, std::uint16_t cols, std::size_t scrollback, bool allocate_now,
@@ -258,6 +264,28 @@ void Grid::erase_range(std::uint16_t r, std::uint16_t from, std::uint16_t to, co
     if (spills) clear_cell_keep_attrs(r, mid_end);
     erase_cell(r, mid_end, a, edge);
     erase_cell(r, static_cast<std::uint16_t>(mid_end + 1), a, edge);
+}
+
+void Grid::erase_unprotected(std::uint16_t r, std::uint16_t from, std::uint16_t to,
+                             const Attrs& a) {
+    const std::uint16_t end = edge(r);
+    to = std::min(to, end);
+    if (from >= to) return;
+    ensure_allocated();
+    const CellData* cells = &cells_[slot(r) * std::size_t{cols_}];
+    std::uint16_t col = from;
+    while (col < to && !protected_at(cells, col)) ++col;
+    if (col == to) {
+        if (from == 0 && to == cols_) {
+            clear_row(r, a);
+        } else {
+            erase_range(r, from, to, a, end);
+        }
+        return;
+    }
+    for (col = from; col < to; ++col) {
+        if (!protected_at(cells, col)) erase_cell(r, col, a, end);
+    }
 }
 
 // ---- cursor and region ----------------------------------------------------

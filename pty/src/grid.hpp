@@ -131,6 +131,11 @@ class Grid {
     // erase_cell on every column of [from, to), in order.
     void erase_range(std::uint16_t r, std::uint16_t from, std::uint16_t to, const Attrs& a,
                      std::uint16_t edge);
+    // A selective erase: erase_cell on the columns of [from, to) that are
+    // not protected, in order; without protected cells there, as erase_range
+    // or, for the whole of a single-width row, clear_row. `to` is cut to the
+    // row's edge.
+    void erase_unprotected(std::uint16_t r, std::uint16_t from, std::uint16_t to, const Attrs& a);
 
     // ---- cursor and region
     Pos pos;

@@ -5,13 +5,15 @@
 namespace tolvar::pty {
 
 void Placer::follow(const ScreenState& state) {
-    follow_pen(state.pen());
+    follow_pen(state.pen(), state.protecting());
     link_ = state.link();
     line_drawing_ = state.line_drawing();
     insert_ = state.inserting();
     special_ = line_drawing_ || insert_;
     plain_ = !special_ && link_ == 0;
     pending_wrap_ = state.departs(departure::pending_wrap);
+    wraps_ = state.wraps();
+    settles_ = pending_wrap_ || !wraps_;
 }
 
 namespace {
@@ -179,6 +181,7 @@ void Placer::place_repairing(Grid& g, char32_t c, int w, bool insert) {
         g.set_cell(pos.row, static_cast<std::uint16_t>(pos.col + 1), U' ', false, attrs_);
     }
     g.set_cell(pos.row, pos.col, c, w > 1, attrs_);
+    row[pos.col].fg |= pen_.fg & CellData::k_protected_fg;
     if (link_ != 0) {
         g.link_cells(pos.row, pos.col, static_cast<std::uint16_t>(pos.col + 1), link_);
     }
@@ -201,8 +204,14 @@ void Placer::place_repairing(Grid& g, char32_t c, int w, bool insert) {
     }
 }
 
-void Placer::wrap(Grid& g, std::uint16_t width, bool continues) {
+void Placer::wrap(Grid& g, std::uint16_t width, bool continues) const {
     if (g.pos.col <= static_cast<std::uint16_t>(edge(g) - width)) return;
+    if (!wraps_) {
+        // xterm overwrites the last column, or the last two for a wide
+        // character.
+        g.pos.col = static_cast<std::uint16_t>(edge(g) - width);
+        return;
+    }
     Pos prev = g.pos;
     g.pos.col = 0;
     const std::uint16_t scrolled = g.row_inc_scroll(1);

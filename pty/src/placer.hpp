@@ -25,10 +25,12 @@ class Placer {
     // drawing, insert mode and the departures it follows. The screen calls
     // it after any of them changes.
     void follow(const ScreenState& state);
-    // The pen alone, as SGR changes it: the commonest change by far.
-    void follow_pen(const Attrs& pen) {
+    // The pen alone, as SGR changes it: the commonest change by far. Text
+    // takes the protection too; the blanks made from attrs_ do not.
+    void follow_pen(const Attrs& pen, bool protecting) {
         attrs_ = pen;
         pen_ = CellData::blank(pen);
+        if (protecting) pen_.fg |= CellData::k_protected_fg;
     }
 
     // The column past the last one that text may take on the cursor's row;
@@ -37,10 +39,21 @@ class Placer {
     // paths read the same from the row's slot, which they look up anyway.
     static std::uint16_t edge(const Grid& g) { return g.edge(g.pos.row); }
     // xterm keeps the cursor on the last column with the wrap pending; a
-    // move starts from there and forgets the wrap.
+    // move starts from there and forgets the wrap. Without auto-wrap the
+    // cursor past the edge is on the last column too.
     void settle_pending_wrap(Grid& g) const {
-        if (pending_wrap_ && g.pos.col >= g.least_edge()) [[unlikely]]
+        if (settles_ && g.pos.col >= g.least_edge()) [[unlikely]]
             settle_at_edge(g);
+    }
+    // Without auto-wrap, text that reaches the edge leaves the cursor past
+    // it, as with a wrap pending, so that the fast paths need no test of
+    // their own; it is on the last column for the user and for every edit.
+    void settle_unwrapped(Grid& g) const {
+        if (!wraps_ && g.pos.col >= g.least_edge()) settle_at_edge(g);
+    }
+    std::uint16_t shown_col(const Grid& g) const {
+        return !wraps_ && g.pos.col >= edge(g) ? static_cast<std::uint16_t>(edge(g) - 1)
+                                               : g.pos.col;
     }
 
     // Any character, by every rule.
@@ -99,6 +112,21 @@ class Placer {
             }
             grid_.append_mark(slot_, at, c);
             return true;
+        }
+        // The first of n copies of a narrow character that place() would
+        // store, stored: up to the edge or a cell that needs repairs.
+        std::size_t fill(char32_t c, std::size_t n) {
+            if (!usable_) return 0;
+            const std::size_t room = col_ < edge_ ? std::size_t{edge_} - col_ : 0;
+            const CellData cell{pen_.word | c, pen_.fg, pen_.bg};
+            CellData* const at = row_ + col_;
+            std::size_t i = 0;
+            for (; i < n && i < room && (at[i].word & CellData::k_special) == 0; ++i) at[i] = cell;
+            if (i > 0) {
+                col_ = static_cast<std::uint16_t>(col_ + i);
+                p_.last_char_ = c;
+            }
+            return i;
         }
 
       private:
@@ -174,7 +202,8 @@ class Placer {
     bool continues_at_edge(const Grid& g) const;
     // Takes the cursor to the next line's start when `width` columns do not
     // fit before the edge; `continues`: the row left goes on in the next.
-    static void wrap(Grid& g, std::uint16_t width, bool continues);
+    // Without auto-wrap, back to where they end at the edge instead.
+    void wrap(Grid& g, std::uint16_t width, bool continues) const;
 
     // The pen as a blank cell.
     CellData pen_;
@@ -188,6 +217,10 @@ class Placer {
     bool line_drawing_ = false;
     bool insert_ = false;
     bool pending_wrap_ = true;
+    bool wraps_ = true;  // auto-wrap, as text obeys it
+    // A cursor past the edge is on the last column: with the wrap pending
+    // as xterm has it, or without auto-wrap.
+    bool settles_ = true;
 };
 
 }  // namespace tolvar::pty

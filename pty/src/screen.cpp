@@ -33,12 +33,13 @@ void Screen::keep_cursor_row(Grid& g, std::uint16_t rows) {
 
 void Screen::set_departures(std::uint32_t mask) {
     state_.set_departures(mask);
+    parser_.set_keep_breaking_byte(departs(departure::utf8_breaking_byte));
     placing_changed();
     pen_changed();
 }
 
 void Screen::pen_changed() {
-    placer_.follow_pen(state_.pen());
+    placer_.follow_pen(state_.pen(), state_.protecting());
     const Attrs fill = departs(departure::background_erase) ? state_.erase_pen() : Attrs{};
     primary_.fill = fill;
     alternate_.fill = fill;
@@ -180,6 +181,8 @@ std::uint16_t param_or(std::uint16_t v, std::uint16_t fallback) {
 
 }  // namespace
 
+// Without auto-wrap the cursor past the edge is on the last column, and the
+// edits there (ICH, ED, EL, DCH, ECH) act on it.
 void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediates, char action) {
     if (action == 'm' && intermediates.empty()) {
         // Colours and attributes, the commonest sequence by far.
@@ -192,6 +195,7 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
         const std::uint16_t n = param_or(params.first(), 1);
         switch (action) {
             case '@':
+                placer_.settle_unwrapped(g);
                 g.insert_cells(n);
                 break;
             case 'A':
@@ -246,6 +250,7 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
                            static_cast<std::uint16_t>(param_or(params.second(), 1) - 1)});
                 break;
             case 'J':
+                placer_.settle_unwrapped(g);
                 switch (params.first()) {
                     case 0:
                         g.erase_all_forward(state_.erase_pen());
@@ -266,6 +271,7 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
                 }
                 break;
             case 'K':
+                placer_.settle_unwrapped(g);
                 switch (params.first()) {
                     case 0:
                         g.erase_row_forward(state_.erase_pen());
@@ -287,6 +293,7 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
                 g.delete_lines(n);
                 break;
             case 'P':
+                placer_.settle_unwrapped(g);
                 g.delete_cells(n);
                 break;
             case 'S':
@@ -296,6 +303,7 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
                 g.scroll_down(n);
                 break;
             case 'X':
+                placer_.settle_unwrapped(g);
                 g.erase_cells(n, state_.erase_pen());
                 break;
             case 'b':
@@ -356,6 +364,17 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
         if (action == 'q') state_.set_cursor_style(params.first());
         return;
     }
+    if (intermediates == "\"") {
+        if (action == 'q') {  // DECSCA
+            state_.set_protection(params.first());
+            pen_changed();
+        }
+        return;
+    }
+    if (intermediates == "!") {
+        if (action == 'p' && departs(departure::soft_reset)) soft_reset();
+        return;
+    }
     if (intermediates == ">") {
         if (action == 'c') answer(params, intermediates, action);
         return;
@@ -366,10 +385,12 @@ void Screen::csi_dispatch(const CsiParams& params, std::string_view intermediate
             answer(params, intermediates, action);
             break;
         case 'J':
-            csi_dispatch(params, {}, 'J');
-            break;
         case 'K':
-            csi_dispatch(params, {}, 'K');
+            if (state_.selective_erase()) {
+                selective_erase(params.first(), action == 'J');
+            } else {
+                csi_dispatch(params, {}, action);
+            }
             break;
         case 'h':
             decset(params, true);
@@ -405,6 +426,7 @@ void Screen::decset(const CsiParams& params, bool on) {
                 break;
             case 7:
                 state_.set_auto_wrap(on);
+                placing_changed();
                 break;
             case 9:
                 set_mouse(MouseMode::Press);
@@ -414,6 +436,16 @@ void Screen::decset(const CsiParams& params, bool on) {
                 break;
             case 47:
                 on ? enter_alternate_grid() : set_alternate(false);
+                break;
+            case 1047:
+                // As 47, but the alternate screen is cleared on the way out.
+                if (!departs(departure::alternate_1047)) break;
+                if (on) {
+                    enter_alternate_grid();
+                } else if (alternate_screen()) {
+                    alternate_.erase_all(state_.erase_pen());
+                    set_alternate(false);
+                }
                 break;
             case 1048:
                 if (departs(departure::save_cursor_mode)) on ? save_cursor() : restore_cursor();
@@ -489,6 +521,57 @@ void Screen::restore_cursor() {
     // line that filled the row goes on on the next, not over its last cell.
     if (onto_grid && state_.saved_wrap()) g.pos.col = Placer::edge(g);
     state_.restore_pen();
+    placing_changed();
+    pen_changed();
+}
+
+void Screen::selective_erase(std::uint16_t ps, bool display) {
+    Grid& g = active();
+    placer_.settle_unwrapped(g);
+    g.clamp_cursor_row();  // reference crashes below the grid
+    const Attrs pen = state_.erase_pen();
+    const std::uint16_t row = g.pos.row;
+    const std::uint16_t cols = g.cols();
+    const auto col = std::min(g.pos.col, cols);
+    // The rows before and after the cursor's, for DECSED.
+    const auto rows = [&](unsigned from, unsigned to) {
+        if (!display) return;
+        for (unsigned r = from; r < to; ++r)
+            g.erase_unprotected(static_cast<std::uint16_t>(r), 0, cols, pen);
+    };
+    switch (ps) {
+        case 0:
+            rows(row + 1u, g.rows());
+            g.erase_unprotected(row, col, cols, pen);
+            break;
+        case 1:
+            rows(0, row);
+            g.erase_unprotected(row, 0, std::min<std::uint16_t>(col + 1, cols), pen);
+            break;
+        case 2:
+            rows(0, row);
+            g.erase_unprotected(row, 0, cols, pen);
+            rows(row + 1u, g.rows());
+            break;
+        case 3:
+            // The history keeps no protection.
+            if (display) clear_scrollback();
+            break;
+        default:
+            break;
+    }
+}
+
+void Screen::soft_reset() {
+    state_.soft_reset();
+    primary_.saved_pos = alternate_.saved_pos = {};
+    primary_.saved_origin_mode = alternate_.saved_origin_mode = false;
+    // The margins go, the cursor stays where it is.
+    Grid& g = active();
+    const Pos pos = g.pos;
+    g.origin_mode = false;
+    g.set_scroll_region(0, static_cast<std::uint16_t>(g.rows() - 1), true);
+    g.pos = pos;
     placing_changed();
     pen_changed();
 }

@@ -39,6 +39,8 @@ class Screen {
     }
     const DamageLog& damage() const { return damage_; }
     bool alternate_screen() const { return state_.alternate_screen(); }
+    // The cursor as the user sees it: past the edge only with a wrap pending.
+    Pos cursor() const { return {grid().pos.row, placer_.shown_col(grid())}; }
     bool reverse_video() const { return state_.reverse_video(); }
     std::size_t memory_bytes() const {
         return primary_.memory_bytes() + alternate_.memory_bytes() + state_.memory_bytes();
@@ -99,6 +101,9 @@ class Screen {
     void save_cursor();
     void restore_cursor();
     void reset();
+    void soft_reset();
+    // DECSED (`display`) and DECSEL: ED and EL that spare protected cells.
+    void selective_erase(std::uint16_t ps, bool display);
     void decset(const CsiParams& params, bool on);
 
     VtParser parser_;

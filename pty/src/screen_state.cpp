@@ -115,6 +115,12 @@ void ScreenState::set_underline_color(Color color) {
     }
 }
 
+void ScreenState::set_protection(std::uint16_t ps) {
+    if (!departs(departure::selective_erase)) return;
+    selective_erase_ = true;
+    if (ps <= 2) protecting_ = ps == 1;
+}
+
 void ScreenState::set_cursor_style(std::uint16_t ps) {
     static constexpr CursorShape shapes[] = {CursorShape::Block, CursorShape::Underline,
                                              CursorShape::Bar};
@@ -314,7 +320,21 @@ void ScreenState::reset() {
     insert_mode_ = false;
     new_line_mode_ = false;
     auto_wrap_ = true;
+    selective_erase_ = false;
+    protecting_ = false;
     reverse_video_ = false;
+}
+
+void ScreenState::soft_reset() {
+    attrs_ = Attrs{};
+    charsets_ = Charsets{};
+    saved_[0] = saved_[1] = SavedPen{};
+    saved_wrap_[0] = saved_wrap_[1] = false;
+    selective_erase_ = false;
+    protecting_ = false;
+    insert_mode_ = false;
+    auto_wrap_ = true;
+    set_mode(k_hide_cursor | k_application_cursor | k_application_keypad, false);
 }
 
 }  // namespace tolvar::pty

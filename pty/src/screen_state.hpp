@@ -46,6 +46,15 @@ class ScreenState {
         a.bg = attrs_.bg;
         return a;
     }
+    // DECSCA: 1 protects the text written after it from DECSED and DECSEL,
+    // 0 and 2 end that. Apart from the pen, since SGR neither sets nor ends
+    // it, but saved with it.
+    void set_protection(std::uint16_t ps);
+    bool protecting() const { return protecting_; }
+    // Whether DECSED and DECSEL spare protected cells: since a DECSCA, until
+    // a reset, as in xterm, so that a program that never sends one erases
+    // with them as with ED and EL.
+    bool selective_erase() const { return selective_erase_; }
     void sgr(const CsiParams& params);
     // The colour behind a cell's underline colour index; the default (the
     // text colour) for 0.
@@ -67,7 +76,7 @@ class ScreenState {
     // `wrap`: whether the cursor saved with it had its wrap pending, which
     // xterm brings back with it.
     void save_pen(bool wrap) {
-        saved_pen() = {attrs_, charsets_};
+        saved_pen() = {attrs_, charsets_, protecting_};
         saved_wrap_[alternate_screen()] = wrap;
     }
     bool saved_wrap() const { return saved_wrap_[alternate_screen()]; }
@@ -75,6 +84,7 @@ class ScreenState {
         const SavedPen& saved = saved_pen();
         attrs_ = saved.attrs;
         charsets_ = saved.charsets;
+        protecting_ = saved.protecting;
     }
 
     // ---- modes
@@ -110,8 +120,10 @@ class ScreenState {
     void set_reverse_video(bool on) { reverse_video_ = on; }
     // Insert mode as text obeys it.
     bool inserting() const { return insert_mode_ && departs(departure::insert_mode); }
-    // Tracked only: text wraps at the edge whatever it says.
+    // DECAWM as the application set it; text obeys it with the departure.
     bool auto_wrap() const { return auto_wrap_; }
+    // Whether text that reaches the edge wraps.
+    bool wraps() const { return auto_wrap_ || !departs(departure::auto_wrap_off); }
     void set_auto_wrap(bool on) { auto_wrap_ = on; }
     CursorStyle cursor_style() const { return cursor_style_; }
     void set_cursor_style(std::uint16_t ps);
@@ -157,11 +169,17 @@ class ScreenState {
     // RIS: everything starts over but the titles, the answers and the
     // departures.
     void reset();
+    // DECSTR: the pen, the character sets, the protection, the cursor and
+    // keypad modes, insert and auto-wrap modes and the saved pens start
+    // over, as in xterm; what is on the screen, the tab stops, the titles
+    // and the mouse modes stay.
+    void soft_reset();
 
   private:
     struct SavedPen {
         Attrs attrs;
         Charsets charsets;
+        bool protecting = false;
     };
     SavedPen& saved_pen() {
         return saved_[departs(departure::saved_cursor_per_screen) && alternate_screen() ? 1 : 0];
@@ -189,6 +207,8 @@ class ScreenState {
     bool insert_mode_ = false;
     bool new_line_mode_ = false;
     bool auto_wrap_ = true;
+    bool selective_erase_ = false;
+    bool protecting_ = false;
     bool reverse_video_ = false;
     CursorStyle cursor_style_;
     // Distinct underline colours in order of first use. Cells hold 1 + the

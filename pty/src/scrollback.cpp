@@ -78,11 +78,12 @@ struct Writer {
     }
     void run(std::size_t count, const CellData& attrs) {
         varint(count);
-        // The link bit is not encoded; links are kept beside the lines.
+        // The link bit is not encoded; links are kept beside the lines. Nor
+        // is the protection: selective erases act on the screen alone.
         const unsigned mode = attrs.mode();
         const unsigned fg_kind = attrs.fg >> 24 & 3;
         const unsigned bg_kind = attrs.bg >> 24 & 3;
-        if (mode < 16 && (attrs.fg | attrs.bg) >> 26 == 0) {
+        if (mode < 16 && ((attrs.fg & ~CellData::k_protected_fg) | attrs.bg) >> 26 == 0) {
             byte(mode | fg_kind << 4 | bg_kind << 6);
         } else {
             extended_tag(attrs);

@@ -81,7 +81,8 @@ void TerminalModel::note_state() {
     const Grid& g = screen_->grid();
     const ScreenState& s = screen_->state();
     const CursorStyle style = s.cursor_style();
-    log.note(DamageLog::k_cursor, g.pos.row | std::uint64_t{g.pos.col} << 16 |
+    const Pos cursor = screen_->cursor();
+    log.note(DamageLog::k_cursor, cursor.row | std::uint64_t{cursor.col} << 16 |
                                       std::uint64_t{s.mode(ScreenState::k_hide_cursor)} << 32 |
                                       std::uint64_t{static_cast<std::uint8_t>(style.shape)} << 33 |
                                       std::uint64_t{style.blinking} << 36);
@@ -168,7 +169,7 @@ LineSize TerminalModel::row_size(std::uint16_t row) const {
 }
 
 Position TerminalModel::cursor() const {
-    const Pos p = screen_->grid().pos;
+    const Pos p = screen_->cursor();
     return {p.row, p.col};
 }
 

@@ -159,11 +159,19 @@ class VtParser {
     // Performer: print(char32_t), print_ascii(const char*, std::size_t),
     // text_run() (an object with place(char32_t) -> bool, end() and begin():
     // characters placed in order as print would take them, false for one
-    // it leaves to print), execute(std::uint8_t), esc_dispatch(std::string_view intermediates,
-    // std::uint8_t), csi_dispatch(const CsiParams&, std::string_view
-    // intermediates, char), osc_dispatch(const OscParams&).
+    // it leaves to print; and fill(char32_t, std::size_t n) -> std::size_t:
+    // the first of n copies of a narrow character that it places, as place
+    // would, in order), execute(std::uint8_t), esc_dispatch(std::string_view
+    // intermediates, std::uint8_t), csi_dispatch(const CsiParams&,
+    // std::string_view intermediates, char), osc_dispatch(const OscParams&).
     template <class P>
     void advance(P& performer, std::string_view bytes);
+
+    // Whether the byte that breaks a UTF-8 sequence is taken as itself after
+    // the replacement character (Unicode's practice and xterm's: a letter is
+    // printed, an ESC starts a sequence), or swallowed with it, as the
+    // reference decoder does.
+    void set_keep_breaking_byte(bool keep) { swallow_ = keep ? 0 : 1; }
 
   private:
     enum State : std::uint8_t {
@@ -218,15 +226,20 @@ class VtParser {
     void change_state(P& performer, State next, Action action, std::uint8_t byte);
     template <class P>
     void perform(P& performer, Action action, std::uint8_t byte);
+    // False for a byte that broke the sequence and is to be taken again.
     template <class P>
-    void utf8(P& performer, std::uint8_t byte);
+    bool utf8(P& performer, std::uint8_t byte);
     // Length of the valid UTF-8 character at p, whole before end, with its
     // code point left in utf8_point_; 0 when it is cut off or invalid.
     int utf8_whole(const std::uint8_t* p, const std::uint8_t* end);
     // For a character at p that utf8_whole refused: the bytes the decoder
     // takes with its replacement character (the lead, the continuations that
-    // fitted and the byte that did not), or 0 when the buffer ends first.
-    static int utf8_broken(const std::uint8_t* p, const std::uint8_t* end);
+    // fitted, and the byte that did not when it is swallowed), or 0 when the
+    // buffer ends first.
+    int utf8_broken(const std::uint8_t* p, const std::uint8_t* end) const;
+    // Copies of a character as text_run places them, n > 0.
+    template <class Run, class P>
+    static void place_copies(Run& run, P& performer, char32_t c, std::size_t n);
     template <class P>
     void osc_end(P& performer);
     void osc_put(std::uint8_t byte);
@@ -252,6 +265,8 @@ class VtParser {
     int utf8_pending_ = 0;
     std::uint8_t utf8_low_ = 0x80;
     std::uint8_t utf8_high_ = 0xbf;
+    // 1 when the byte that breaks a sequence goes with it.
+    std::uint8_t swallow_ = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -362,11 +377,11 @@ void VtParser::advance(P& performer, std::string_view bytes) {
                 continue;
             }
         }
-        ++p;
         if (state_ == Utf8) {
-            utf8(performer, byte);
+            if (utf8(performer, byte)) ++p;
             continue;
         }
+        ++p;
         std::uint8_t change = k_table[Anywhere][byte];
         if (change == 0) change = k_table[state_][byte];
         change_state(performer, static_cast<State>(change & 0x0f), static_cast<Action>(change >> 4),
@@ -411,9 +426,21 @@ const std::uint8_t* VtParser::text_run(P& performer, const std::uint8_t* p,
             n = 3;
         } else if (byte >= 0xc2 && byte <= 0xf4 && end - p >= 2 && (p[1] & 0xc0) != 0x80) {
             // A lead and a byte that no lead takes next: a replacement
-            // character for both, as the decoder makes it.
+            // character, as the decoder makes it.
             c = 0xfffd;
-            n = 2;
+            n = 1 + swallow_;
+            if (swallow_ == 0) {
+                // Leads each broken by the next (bytes of an 8-bit charset,
+                // or 0xEE after 0xEE): all but the last placed together.
+                const std::uint8_t* last = p;
+                while (end - last >= 3 && last[1] >= 0xc2 && last[1] <= 0xf4 &&
+                       (last[2] & 0xc0) != 0x80)
+                    ++last;
+                if (last != p) {
+                    place_copies(run, performer, c, static_cast<std::size_t>(last - p));
+                    p = last;
+                }
+            }
         } else {
             if (byte < 0xc2 || byte > 0xf4) break;
             n = utf8_whole(p, end);
@@ -429,6 +456,21 @@ const std::uint8_t* VtParser::text_run(P& performer, const std::uint8_t* p,
     }
     run.end();
     return p;
+}
+
+template <class Run, class P>
+void VtParser::place_copies(Run& run, P& performer, char32_t c, std::size_t n) {
+    for (;;) {
+        n -= run.fill(c, n);
+        if (n == 0) return;
+        // At the edge, or a cell that needs repairs: as one character.
+        if (!run.place(c)) {
+            run.end();
+            performer.print(c);
+            run.begin();
+        }
+        if (--n == 0) return;
+    }
 }
 
 template <class P>
@@ -538,7 +580,7 @@ void VtParser::perform(P& performer, Action action, std::uint8_t byte) {
 }
 
 template <class P>
-void VtParser::utf8(P& performer, std::uint8_t byte) {
+bool VtParser::utf8(P& performer, std::uint8_t byte) {
     if (utf8_pending_ == 0) {
         // A lead byte: Ground sends only C2..F4 here.
         utf8_low_ = 0x80;
@@ -558,15 +600,13 @@ void VtParser::utf8(P& performer, std::uint8_t byte) {
             if (byte == 0xf4) utf8_high_ = 0x8f;
         }
         state_ = Utf8;
-        return;
+        return true;
     }
     if (byte < utf8_low_ || byte > utf8_high_) {
-        // The offending byte is consumed with the broken sequence, as the
-        // reference decoder does.
         utf8_pending_ = 0;
         state_ = Ground;
         performer.print(U'\uFFFD');
-        return;
+        return swallow_ != 0;
     }
     utf8_low_ = 0x80;
     utf8_high_ = 0xbf;
@@ -576,6 +616,7 @@ void VtParser::utf8(P& performer, std::uint8_t byte) {
         state_ = Ground;
         performer.print(static_cast<char32_t>(utf8_point_));
     }
+    return true;
 }
 
 template <class P>
@@ -613,14 +654,14 @@ inline int VtParser::utf8_whole(const std::uint8_t* p, const std::uint8_t* end) 
     return n;
 }
 
-inline int VtParser::utf8_broken(const std::uint8_t* p, const std::uint8_t* end) {
+inline int VtParser::utf8_broken(const std::uint8_t* p, const std::uint8_t* end) const {
     const std::uint8_t lead = p[0];
     const int n = lead < 0xe0 ? 2 : lead < 0xf0 ? 3 : 4;
     const std::uint8_t low = lead == 0xe0 ? 0xa0 : lead == 0xf0 ? 0x90 : 0x80;
     const std::uint8_t high = lead == 0xed ? 0x9f : lead == 0xf4 ? 0x8f : 0xbf;
     for (int i = 1; i < n; ++i) {
         if (i >= end - p) return 0;
-        if (p[i] < (i == 1 ? low : 0x80) || p[i] > (i == 1 ? high : 0xbf)) return i + 1;
+        if (p[i] < (i == 1 ? low : 0x80) || p[i] > (i == 1 ? high : 0xbf)) return i + swallow_;
     }
     return 0;  // whole after all
 }

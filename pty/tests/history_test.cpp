@@ -178,21 +178,25 @@ TEST(Line, NewerAttributesAndUnderlineColoursReadBackFromTheHistory) {
 }
 
 // Regression pin: text without the newer attributes keeps its encoding
-// byte for byte. This line takes 21 bytes (header 4, text 6, three runs of
-// 4, 2 and 5), so 3120 of them fill a 64 KiB block and one more starts the
-// next; a byte more a line would start it 149 lines sooner.
+// byte for byte, and so does protected text (DECSCA), whose protection the
+// history does not keep. This line takes 21 bytes (header 4, text 6, three
+// runs of 4, 2 and 5), so 3120 of them fill a 64 KiB block and one more
+// starts the next; a byte more a line would start it 149 lines sooner.
 TEST(Line, OldAttributesEncodeToTheSameBytes) {
-    TerminalModel m(2, 10, 5000);
-    const std::string line = "\x1b[1;31;48;5;200mab\x1b[0mcd\x1b[4;38;2;1;2;3mef\x1b[0m\r\n";
-    std::size_t before = 0;
-    for (int i = 0; i < 3121; ++i) {
-        before = m.scrollback_bytes();
+    for (const char* start : {"", "\x1b[1\"q"}) {
+        TerminalModel m(2, 10, 5000);
+        m.feed(start);
+        const std::string line = "\x1b[1;31;48;5;200mab\x1b[0mcd\x1b[4;38;2;1;2;3mef\x1b[0m\r\n";
+        std::size_t before = 0;
+        for (int i = 0; i < 3121; ++i) {
+            before = m.scrollback_bytes();
+            m.feed(line);
+        }
+        ASSERT_EQ(m.scrollback_rows(), 3120u);
+        EXPECT_LT(m.scrollback_bytes() - before, 1000u) << "the 3120th line started a block";
         m.feed(line);
+        EXPECT_GT(m.scrollback_bytes() - before, 60000u) << "the 3121st line fitted";
     }
-    ASSERT_EQ(m.scrollback_rows(), 3120u);
-    EXPECT_LT(m.scrollback_bytes() - before, 1000u) << "the 3120th line started a block";
-    m.feed(line);
-    EXPECT_GT(m.scrollback_bytes() - before, 60000u) << "the 3121st line fitted";
 }
 
 // Rows of every kind of cell mixed at random: ASCII, wide characters

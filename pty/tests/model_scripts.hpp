@@ -145,12 +145,14 @@ inline void expect_damage_repaints(std::uint16_t rows, std::uint16_t cols,
 
 // Pieces of text that the placer's paths must agree on (text_path_test):
 // wide characters, marks, C1 controls, broken UTF-8, pens, insert mode, line
-// drawing, links, moves and REP.
+// drawing, links, moves, REP, auto-wrap off and protection (which a selective
+// erase shows).
 inline const std::vector<std::string> k_text_pieces = {
     "a", "\xe4\xb8\xad", "\xe9\xbe\x8d", "\xcc\x81", "\xcd\xa3", "\xf0\x9f\x98\x80",
     "\xc2\x85", "\xc2\xa0", "\xc3\xa9", "\xe2\x80\x8b", "\xe4\xb8", "\xff", "ab",
     "\r", "\n", "\x1b[31m", "\x1b[0m", "\x1b[4h", "\x1b[4l", "\x1b(0", "\x1b(B",
     "\x1b]8;;http://x/\x1b\\", "\x1b]8;;\x1b\\", "\x1b[9G", "\x1b[10G", "\x1b[D", "\x1b[b",
+    "\x1b[?7l", "\x1b[?7h", "\x1b[1\"q", "\x1b[0\"q", "\x1b[?K", "\xee\xee",
 };
 
 // Every byte script also checks the damage record.

@@ -132,31 +132,58 @@ TEST(TextPath, BrokenSequencesReplaceAsTheDecoderDoesOneByteAtATime) {
     }
 }
 
-// A stream of lone 0xEE bytes: each pair is one replacement character, which
-// fill the rows and scroll them into the history, and the same split
-// anywhere.
+// A stream of lone 0xEE bytes: each is one replacement character, broken by
+// the next, placed together where they fill rows and scroll them into the
+// history, and the same split anywhere. The reference's decoder takes each
+// pair as one.
 TEST(TextPath, LoneInvalidBytesFillRowsWithReplacementCharacters) {
-    const std::string text(2 * 10 * 6 + 1, '\xee');
-    TerminalModel whole(4, 10, 50);
-    whole.feed(text);
-    TerminalModel split(4, 10, 50);
-    split.feed(std::string_view(text).substr(0, 7));
-    split.feed(std::string_view(text).substr(7));
-    EXPECT_EQ(snapshot(whole), snapshot(split));
-    ASSERT_EQ(whole.scrollback_rows(), 2u);
-    EXPECT_EQ(cells_text(whole.scrollback_line(0)), [] {
+    const auto replacements = [](int n) {
         std::string row;
-        for (int i = 0; i < 10; ++i) row += "\xef\xbf\xbd|";
+        for (int i = 0; i < n; ++i) row += "\xef\xbf\xbd|";
         return row;
-    }());
-    EXPECT_EQ(whole.cell(3, 9).contents, "\xef\xbf\xbd");
-    // The last, lone byte waits for the next, which the decoder takes with
-    // it, as the reference's does: one more replacement character.
-    EXPECT_EQ(whole.cursor(), (Position{3, 10}));
-    whole.feed("a");
-    EXPECT_EQ(whole.scrollback_rows(), 3u);
-    EXPECT_EQ(whole.cell(3, 0).contents, "\xef\xbf\xbd");
-    EXPECT_EQ(whole.cursor(), (Position{3, 1}));
+    };
+    for (const bool pairs : {false, true}) {
+        const std::uint32_t departures =
+            pairs ? departure::all & ~departure::utf8_breaking_byte : departure::all;
+        const std::string text(std::size_t{pairs ? 2u : 1u} * 10 * 6 + 1, '\xee');
+        TerminalModel whole(4, 10, 50);
+        whole.set_departures(departures);
+        whole.feed(text);
+        for (std::size_t split : {1, 7, 10, 59}) {
+            TerminalModel m(4, 10, 50);
+            m.set_departures(departures);
+            m.feed(std::string_view(text).substr(0, split));
+            m.feed(std::string_view(text).substr(split));
+            EXPECT_EQ(snapshot(whole), snapshot(m)) << pairs << " " << split;
+        }
+        ASSERT_EQ(whole.scrollback_rows(), 2u) << pairs;
+        EXPECT_EQ(cells_text(whole.scrollback_line(0)), replacements(10));
+        EXPECT_EQ(whole.cell(3, 9).contents, "\xef\xbf\xbd");
+        // The last, lone byte waits for the next: one more replacement
+        // character, and then the letter, or nothing more in pairs.
+        EXPECT_EQ(whole.cursor(), (Position{3, 10}));
+        whole.feed("a");
+        EXPECT_EQ(whole.scrollback_rows(), 3u);
+        EXPECT_EQ(whole.cell(3, 0).contents, "\xef\xbf\xbd");
+        EXPECT_EQ(whole.cell(3, 1).contents, pairs ? "" : "a");
+        EXPECT_EQ(whole.cursor(), (Position{3, pairs ? std::uint16_t{1} : std::uint16_t{2}}));
+    }
+    // Between letters, at a row's end and over a wide character: as the
+    // bytes come one at a time.
+    const std::string mixed = "ab" + std::string(11, '\xee') +
+                              "cd\x1b[2;3H\xe4\xb8\xad\xe4\xb8\xad\x1b[2;2H" +
+                              std::string(4, '\xee') + "\xc3";
+    expect_every_split_alike(3, 10, mixed, snapshot);
+    TerminalModel m(3, 10, 10);
+    m.feed(mixed + "x");
+    const auto row_cells = [&](std::uint16_t r) {
+        HistoryLine line;
+        for (std::uint16_t c = 0; c < 10; ++c) line.cells.push_back(m.cell(r, c));
+        return cells_text(line);
+    };
+    EXPECT_EQ(row_cells(0), "a|b|" + replacements(8));
+    EXPECT_TRUE(m.row_wrapped(0));
+    EXPECT_EQ(row_cells(1), replacements(6) + "x||||");
 }
 
 // With the restore-on-grid departure off, a restored cursor may lie past the

@@ -604,6 +604,272 @@ TEST(Margins, NeverSetSoCsiSSavesTheCursorWhateverItsParameters) {
     expect_answers(5, 10, "\x1b[?69$p\x1b[?69h\x1b[?69$p\x1b[5;10s\x1b[6n", "\x1b[1;1R");
 }
 
+TEST(AutoWrap, TextThatReachesTheEdgeOverwritesTheLastColumn) {
+    // A status line or a progress bar drawn to the last column with DECAWM
+    // off must leave the screen where it is; vttest checks the overwrite.
+    const std::string script = "\x1b[?7l\x1b[75Gabcdefg";
+    const TerminalModel m = fed(3, 80, script);
+    EXPECT_EQ(row_text(m, 0), std::string(74, ' ') + "abcdeg");
+    EXPECT_EQ(m.cursor(), (Position{0, 79}));
+    EXPECT_FALSE(m.row_wrapped(0));
+    EXPECT_EQ(row_text(m, 1), "");
+    expect_every_split_alike(3, 80, script, snapshot);
+
+    // Every way text is placed: a character alone, runs of ASCII and of
+    // decoded text, a wide character (which ends at the last column, as in
+    // xterm), REP, insert mode, line drawing, a link; a mark joins the
+    // character in the last column.
+    struct Case {
+        const char* script;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"\x1b[9Gx\x1b[10Gy\x1b[10Gz", "        xz"},
+        {"abcdefghijklmnop", "abcdefghip"},
+        {"\x1b[7G\xc3\xa9\xc3\xa8\xc3\xaa\xc3\xab\xc3\xa0",
+         "      \xc3\xa9\xc3\xa8\xc3\xaa\xc3\xa0"},
+        {"\x1b[10G\xe4\xb8\xad", "        \xe4\xb8\xad"},
+        {"\x1b[8G\xe4\xb8\xad\xe4\xb8\xad", "        \xe4\xb8\xad"},
+        {"\x1b[6Gab\x1b[20b", "     abbbb"},
+        {"\x1b[8G\x1b[4habcd", "       abd"},
+        {"\x1b[9G\x1b(0qqq\x1b(B", "        \u2500\u2500"},
+        {"\x1b[9G\x1b]8;;http://x/\x1b\\abc\x1b]8;;\x1b\\", "        ac"},
+        {"\x1b[9Gxye\xcc\x81", "        xe\xcc\x81"},
+    };
+    for (const Case& c : cases) {
+        const std::string with = std::string("\x1b[?7l") + c.script;
+        const TerminalModel w = fed(2, 10, with);
+        EXPECT_EQ(w.visible_text(), c.text) << c.script;
+        EXPECT_EQ(w.cursor(), (Position{0, 9})) << c.script;
+        expect_every_split_alike(2, 10, with, snapshot);
+    }
+    EXPECT_EQ(fed(2, 10, "\x1b[?7l\x1b[10G\xe4\xb8\xad").cell(0, 8).wide, true);
+}
+
+TEST(AutoWrap, EditsAndMovesActOnTheLastColumnWhereTheCursorStays) {
+    // Without auto-wrap the cursor past the last character is on the last
+    // column: an erase or an insert there acts on it, a move starts from it.
+    struct Case {
+        const char* script;
+        const char* text;
+        Position cursor;
+    };
+    const Case cases[] = {
+        {"\x1b[K", "abcde", {0, 5}},   {"\x1b[X", "abcde", {0, 5}},
+        {"\x1b[@", "abcde", {0, 5}},   {"\x1b[P", "abcde", {0, 5}},
+        {"\x1b[J", "abcde", {0, 5}},   {"\bX", "abcdXg", {0, 5}},
+        {"\x1b[DX", "abcdXg", {0, 5}}, {"\nX", "abcdeg\n     X", {1, 5}},
+        {"\rX", "Xbcdeg", {0, 1}},
+    };
+    for (const Case& c : cases) {
+        const std::string script = std::string("\x1b[?7labcdefg") + c.script;
+        const TerminalModel m = fed(3, 6, script);
+        EXPECT_EQ(m.visible_text(), c.text) << c.script;
+        EXPECT_EQ(m.cursor(), c.cursor) << c.script;
+        expect_every_split_alike(3, 6, script, snapshot);
+    }
+    // The wrap stays pending, as in xterm: with auto-wrap back on, the next
+    // character goes to the next row, which continues this one.
+    const TerminalModel back = fed(3, 6, "\x1b[?7labcdef\x1b[?7hg");
+    EXPECT_EQ(back.visible_text(), "abcdefg");
+    EXPECT_TRUE(back.row_wrapped(0));
+    // The reference wraps whatever the mode says.
+    TerminalModel reference(3, 6);
+    reference.set_departures(departure::all & ~departure::auto_wrap_off);
+    reference.feed("\x1b[?7labcdefgh");
+    EXPECT_EQ(reference.visible_text(), "abcdefgh");
+    EXPECT_EQ(reference.cursor(), (Position{1, 2}));
+}
+
+// The cells of a row as "text|" each, protected ones marked by the erase
+// that spared them.
+std::string row_cells(const TerminalModel& m, std::uint16_t r) {
+    std::string out;
+    for (std::uint16_t c = 0; c < m.cols(); ++c) {
+        const Cell cell = m.cell(r, c);
+        out += cell.contents + (cell.wide ? "W" : cell.wide_continuation ? "C" : "") + "|";
+    }
+    return out;
+}
+
+TEST(SelectiveErase, DecsedAndDecselSpareProtectedTextAndEdAndElDoNot) {
+    // Forms programs and DEC-era hosts protect their labels with DECSCA
+    // and clear the fields around them with DECSED and DECSEL.
+    const std::string text = "ab\x1b[1\"qcd\x1b[2\"qef\x1b[1\"qg\x1b[0\"qh";
+    struct Case {
+        const char* erase;
+        const char* row0;
+        const char* row1;
+    };
+    const Case cases[] = {
+        {"\x1b[1;4H\x1b[?K", "abcd  g", "abcd  g"},   {"\x1b[1;4H\x1b[?0K", "abcd  g", "abcd  g"},
+        {"\x1b[1;6H\x1b[?1K", "  cd  gh", "abcd  g"}, {"\x1b[1;6H\x1b[?2K", "  cd  g", "abcd  g"},
+        {"\x1b[1;6H\x1b[?J", "abcde g", "  cd  g"},   {"\x1b[2;6H\x1b[?1J", "  cd  g", "  cd  g"},
+        {"\x1b[?2J", "  cd  g", "  cd  g"},           {"\x1b[1;4H\x1b[K", "abc", "abcd  g"},
+        {"\x1b[1;4H\x1b[2X", "abc  fgh", "abcd  g"},  {"\x1b[2J", "", ""},
+    };
+    for (const Case& c : cases) {
+        // The second row as the first is after a DECSEL from its fifth column.
+        const std::string script = text + "\r\n" + text + "\x1b[2;5H\x1b[?K" + c.erase;
+        const TerminalModel m = fed(3, 8, script);
+        EXPECT_EQ(row_text(m, 0), c.row0) << c.erase;
+        EXPECT_EQ(row_text(m, 1), c.row1) << c.erase;
+        expect_every_split_alike(3, 8, script, snapshot);
+    }
+}
+
+TEST(SelectiveErase, ProtectionGoesWithTheWholeCharacterAndTheSavedPen) {
+    struct Case {
+        const char* script;
+        const char* cells;
+    };
+    const Case cases[] = {
+        // A protected wide character survives an erase from its right half;
+        // an unprotected one goes whole, next to a protected letter.
+        {"\x1b[1\"q\xe4\xb8\xad\x1b[0\"qx\x1b[1;2H\x1b[?K", "\xe4\xb8\xadW|C|||||"},
+        {"\xe4\xb8\xad\x1b[1\"qx\x1b[1;2H\x1b[?1K", "||x||||"},
+        // Marks stay with a protected character and go with another.
+        {"\x1b[1\"qe\xcc\x81\x1b[0\"qa\xcc\x88\x1b[?2K", "e\xcc\x81||||||"},
+        // SGR leaves the protection; DECSC and DECRC save and restore it.
+        {"\x1b[1\"q\x1b[0;1mA\x1b"
+         "7\x1b[0\"qB\x1b"
+         "8\x1b[1;3HC\x1b[?2K",
+         "A||C||||"},
+        // A reset and a soft reset end it, and what was protected before
+        // them is erased like the rest, as in xterm.
+        {"\x1b[1\"qA\x1b"
+         "cB\x1b[?2K",
+         "||||||"},
+        {"\x1b[1\"qA\x1b[!pB\x1b[?2K", "||||||"},
+        // Text placed by every rule takes it: in insert mode, after a wrap.
+        {"\x1b[4h\x1b[1\"qAB\x1b[?2K", "A|B|||||"},
+        {"\x1b[1\"qabcdefg\x1b[0\"qh\x1b[?2K", "g||||||"},
+        // Text written over a protected cell without protection takes its
+        // place.
+        {"\x1b[1\"qAB\x1b[0\"q\x1b[1;1HC\x1b[?2K", "|B|||||"},
+        // Without the departure, DECSCA is ignored, as in the reference.
+        {"\x1b[1\"qAB\x1b[?2K", "||||||"},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        const bool reference = i + 1 == std::size(cases);
+        TerminalModel m(2, 6, 10);
+        if (reference) m.set_departures(departure::all & ~departure::selective_erase);
+        m.feed(c.script);
+        EXPECT_EQ(row_cells(m, m.cursor().row), c.cells) << c.script;
+        if (!reference) expect_every_split_alike(2, 6, c.script, snapshot);
+    }
+    // The erased cells take the erase's pen; the protected keep theirs.
+    const TerminalModel coloured = fed(1, 4, "\x1b[1\"q\x1b[31mA\x1b[0\"qB\x1b[44m\x1b[?2K");
+    EXPECT_EQ(coloured.cell(0, 0).fg, Color::indexed(1));
+    EXPECT_EQ(coloured.cell(0, 0).bg, Color());
+    EXPECT_EQ(coloured.cell(0, 1).bg, Color::indexed(4));
+    // CSI ? 3 J still erases the saved lines.
+    EXPECT_EQ(fed(2, 4, "\x1b[1\"qa\r\nb\r\nc\r\nd\x1b[?3J").scrollback_rows(), 0u);
+}
+
+TEST(SelectiveErase, ProtectedTextKeepsItsPenOnTheScreenAndInTheHistory) {
+    // The protection lies in the cell beside the underline colour, which it
+    // must not change; the history keeps no protection and reads as without.
+    const std::string script = "\x1b[1\"q\x1b[4;58;5;3;31mab\x1b[0\"qc\r\n\r\n\r\n";
+    const TerminalModel m = fed(2, 4, script, 10);
+    ASSERT_EQ(m.scrollback_rows(), 2u);
+    const HistoryLine line = m.scrollback_line(0);
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(line.cells.at(c).underline_color, Color::indexed(3)) << c;
+        EXPECT_EQ(line.cells.at(c).fg, Color::indexed(1)) << c;
+    }
+    TerminalModel live(2, 4, 10);
+    live.feed("\x1b[1\"q\x1b[4;58;5;3;31mab");
+    EXPECT_EQ(live.cell(0, 0).underline_color, Color::indexed(3));
+    EXPECT_EQ(pen(live.cell(0, 1)), " u=1 U=" + std::to_string(Color::indexed(3).bits()));
+}
+
+TEST(Utf8, TheByteThatBreaksASequenceIsTakenAsItself) {
+    // Text cut inside a character (a truncated log line, a pager's cut at
+    // the width) followed by a letter, a colour change or a line end: the
+    // replacement character, then the byte as it would be anyway.
+    const std::string r = "\xef\xbf\xbd";
+    struct Case {
+        const char* script;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"\xe4\xb8"
+         "a",
+         r + "a"},
+        {"\xe4\x1b[31mb", r + "b"},
+        {"\xf0\x9f\x98\r\nc", r + "\nc"},
+        {"\xc3\xc3\xa9", r + "\xc3\xa9"},
+        {"\xee\xee\xee"
+         "a",
+         r + r + r + "a"},
+        {"\xe0\x80"
+         "a",
+         r + "a"},  // the second byte is out of E0's range
+        {"\xe2\x82\x07x", r + "x"},
+        {"\xe4\xb8\x1b"
+         "7\x1b[1;5H\x1b"
+         "8y",
+         r + "y"},
+    };
+    for (const Case& c : cases) {
+        const TerminalModel m = fed(3, 10, c.script);
+        EXPECT_EQ(m.visible_text(), c.text) << c.script;
+        expect_every_split_alike(3, 10, c.script, snapshot);
+    }
+    EXPECT_EQ(fed(3, 10, "\xe4\x1b[31mb").cell(0, 1).fg, Color::indexed(1));
+}
+
+TEST(Modes, Mode1047IsTheAlternateScreenClearedOnTheWayOut) {
+    // Programs written for xterm's titeInhibit-era terminfo use 1047 with
+    // an explicit DECSC and DECRC.
+    const std::string script = "p\x1b[?1047hA\x1b[?1047l";
+    TerminalModel m = fed(3, 10, script);
+    EXPECT_EQ(m.visible_text(), "p");
+    EXPECT_FALSE(m.alternate_screen());
+    expect_every_split_alike(3, 10, script, snapshot);
+    m.feed("\x1b[?1047h");
+    EXPECT_TRUE(m.alternate_screen());
+    EXPECT_EQ(m.visible_text(), "");
+    EXPECT_EQ(m.cursor(), (Position{0, 1}));  // the cursor is the alternate's own
+    // Leaving from the primary screen clears nothing.
+    const TerminalModel kept = fed(3, 10, "\x1b[?47hA\x1b[?47l\x1b[?1047l\x1b[?47h");
+    EXPECT_EQ(kept.visible_text(), "A");
+    TerminalModel reference(3, 10);
+    reference.set_departures(departure::all & ~departure::alternate_1047);
+    reference.feed("p\x1b[?1047hA");
+    EXPECT_EQ(reference.visible_text(), "pA");
+}
+
+TEST(Modes, SoftResetRestoresTheModesAndKeepsTheScreen) {
+    // tput reset and reset(1) send xterm's reset string, DECSTR among it.
+    const std::string script =
+        "kept\x1b[2;3r\x1b[?6h\x1b[4h\x1b[?7l\x1b[?25l\x1b[?1h\x1b=\x1b(0\x1b[1;7m\x1b[1\"q"
+        "\x1b"
+        "7\x1b[!p";
+    const TerminalModel m = fed(4, 8, script);
+    EXPECT_EQ(row_text(m, 0), "kept");
+    EXPECT_FALSE(m.insert_mode());
+    EXPECT_TRUE(m.auto_wrap());
+    EXPECT_FALSE(m.hide_cursor());
+    EXPECT_FALSE(m.application_cursor());
+    EXPECT_FALSE(m.application_keypad());
+    EXPECT_EQ(m.cursor(), (Position{1, 0}));  // where origin mode put it
+    expect_every_split_alike(4, 8, script, snapshot);
+    // Letters, the default pen, the whole screen addressed and scrolled, and
+    // a restore goes home.
+    TerminalModel after = fed(4, 8,
+                              script +
+                                  "q\x1b[4;1Hx\n\n\x1b"
+                                  "8y");
+    EXPECT_EQ(after.cell(3, 0).contents, "");
+    EXPECT_EQ(after.cell(0, 0).contents, "y");
+    EXPECT_FALSE(after.cell(0, 0).bold || after.cell(0, 0).inverse);
+    EXPECT_EQ(after.scrollback_rows(), 2u);
+    EXPECT_EQ(after.scrollback_line(1).cells.at(0).contents, "q");
+}
+
 TEST(Departures, TurnedOffTheModelActsAsTheReference) {
     // The conformance test relies on this to tell which departure explains a
     // difference.

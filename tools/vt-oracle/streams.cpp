@@ -237,6 +237,24 @@ std::vector<Case> corpus() {
         fixed("big parameters saturate", 3, 10,
               csi + "99999;99999Hx" + csi + "1;" + std::string(40, '9') + "Hy" + csi + "65536Gz"));
     out.push_back(fixed("one column screen", 3, 1, "abc\r\nd\te"));
+    out.push_back(fixed("auto-wrap off", 3, 6,
+                        csi + "?7labcdefgh\r\n" + cjk + cjk + cjk + cjk + acute + csi + "2;5H" +
+                            cjk + csi + "K" + csi + "3;4Hxyz" + csi + "?7hw" + csi + "?7lv\b" +
+                            csi + "@u"));
+    out.push_back(fixed("selective erase", 4, 8,
+                        "ab" + csi + "1\"qcd" + cjk + csi + "2\"qef" + csi + "0\"q" + csi + "1;1H" +
+                            csi + "?K" + csi + "2;1Hghij" + csi + "1\"qk" + csi + "0\"ql" + csi +
+                            "2;3H" + csi + "?1K" + csi + "3;1Hmnop" + csi + "2;2H" + csi + "?J" +
+                            csi + "4;1Hq" + csi + "1\"qr" + csi + "H" + csi + "?2J" + e + "7" +
+                            csi + "0\"q" + e + "8s" + csi + "?2J"));
+    out.push_back(fixed("UTF-8 broken by a letter, an escape and a control", 3, 10,
+                        "a\xe4\xb8" + csi + "31mb\xf0\x9f\x98\r\nc\xe2z\xee\xee\xee\xc3\n\xe0\x80" +
+                            "\xed\xa0\x80"
+                            "d"));
+    out.push_back(fixed("soft reset", 4, 8,
+                        csi + "2;3r" + csi + "?6h" + csi + "4h" + csi + "?7l" + csi + "?25l" + csi +
+                            "?1h" + e + "=" + e + "(0" + csi + "1;7m" + csi + "1\"q" + e + "7q" +
+                            csi + "!pq" + csi + "4;1Hx" + e + "8y" + csi + "?J"));
     return out;
 }
 
@@ -300,7 +318,7 @@ class Gen {
     }
 
     std::string csi() {
-        static const char finals[] = "@ABCDGHJKLMPSTXdhlmrfEFIZ`abcegnsuq";
+        static const char finals[] = "@ABCDGHJKLMPSTXdhlmrfEFIZ`abcegnsuqp";
         static const char* modes[] = {"1",    "6",    "7",    "9",    "25",   "47",
                                       "1000", "1002", "1003", "1005", "1006", "1047",
                                       "1049", "2004", "3",    "12",   "1048"};
@@ -325,7 +343,7 @@ class Gen {
         if (r < 53) return out + "20" + (chance(50) ? 'h' : 'l');  // LNM
         if (chance(5)) out += "?>= !$"[pick(6)];
         out += params(chance(80) ? 2 : 5);
-        if (chance(3)) out += " !$'"[pick(4)];
+        if (chance(3)) out += " !$'\""[pick(5)];
         out += finals[pick(sizeof(finals) - 1)];
         return out;
     }

@@ -175,7 +175,12 @@ inline constexpr std::uint32_t resize_keeps_cursor_row = 1u << 16;  // a shrink 
 inline constexpr std::uint32_t origin_addressing = 1u << 17;        // VPA and DECRC in origin mode
 inline constexpr std::uint32_t line_size = 1u << 18;                // ESC # 3, 4, 5, 6
 inline constexpr std::uint32_t save_cursor_csi = 1u << 19;          // CSI s, CSI u
-inline constexpr std::uint32_t all = (1u << 20) - 1;
+inline constexpr std::uint32_t auto_wrap_off = 1u << 20;            // CSI ? 7 l obeyed
+inline constexpr std::uint32_t selective_erase = 1u << 21;          // DECSCA, DECSED, DECSEL
+inline constexpr std::uint32_t utf8_breaking_byte = 1u << 22;       // kept after a broken sequence
+inline constexpr std::uint32_t alternate_1047 = 1u << 23;           // CSI ? 1047 h/l
+inline constexpr std::uint32_t soft_reset = 1u << 24;               // DECSTR, CSI ! p
+inline constexpr std::uint32_t all = (1u << 25) - 1;
 }  // namespace departure
 enum class MouseEncoding : std::uint8_t { Default, Utf8, Sgr };
 
@@ -218,6 +223,7 @@ class TerminalModel {
     bool row_wrapped(std::uint16_t row) const;
     // Single outside the live screen.
     LineSize row_size(std::uint16_t row) const;
+    // One past the last column while a wrap is pending.
     Position cursor() const;
     bool hide_cursor() const;
     CursorStyle cursor_style() const;
@@ -233,8 +239,8 @@ class TerminalModel {
     // Mode 1004: the application wants ESC [ I and ESC [ O as the window
     // gains and loses the focus.
     bool focus_reporting() const;
-    // Insert mode (CSI 4 h) shifts the row right under new text; auto-wrap
-    // (DECAWM) is tracked only.
+    // Insert mode (CSI 4 h) shifts the row right under new text; with
+    // auto-wrap (DECAWM) off, text that reaches the last column overwrites it.
     bool insert_mode() const;
     bool auto_wrap() const;
     // DECSCNM (CSI ? 5 h): the application asks for the whole screen in
