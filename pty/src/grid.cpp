@@ -230,9 +230,14 @@ void Grid::clear_wide(std::uint16_t r, std::uint16_t col) {
 }
 
 void Grid::erase_cell(std::uint16_t r, std::uint16_t col, const Attrs& a, std::uint16_t edge) {
-    const bool wide = at(r, col).wide();
-    clear_wide(r, col);
-    clear_cell(r, col, a);
+    // clear_wide and clear_cell, with the row looked up once.
+    const std::uint32_t s = slot_of(r);
+    CellData& cell = slot_cells(s)[col];
+    const bool wide = cell.wide();
+    if (wide || cell.cont()) clear_wide(r, col);
+    if (cell.has_marks()) drop_marks(r, col);
+    cell = CellData::blank(a);
+    if (!cell.is_default()) touch_slot(s, static_cast<std::uint16_t>(col + 1));
     if (int{col} == int{edge} - (wide ? 2 : 1)) set_wrapped(r, false);
 }
 
