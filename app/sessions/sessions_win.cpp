@@ -51,12 +51,6 @@ Expected<std::unique_ptr<Session>, std::string> ConsoleStarter::start(
         std::make_unique<SessionOf<pty::PtySession>>(std::move(*session)));
 }
 
-void acknowledge_output(StateCell& cell) {
-    for (const Tab& tab : cell.view().tabs()) {
-        if (tab.session()) tab.session()->acknowledge_output();
-    }
-}
-
 void SystemExternals::start_external(const proto::External& plan) {
     proto::start_external_plan(
         plan, [this](const std::string& text) { error_box(owner_(), text); }, report_failure);

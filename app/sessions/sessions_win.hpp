@@ -46,10 +46,6 @@ class ConsoleStarter final : public SessionStarter {
     const CellMetrics& cell_;
 };
 
-// Every session's output so far is about to be painted: each notifies again
-// on its next output. Called before the paint reads any model.
-void acknowledge_output(StateCell& cell);
-
 // Outside clients started with the system's programs; failures in an error
 // box over the main window.
 class SystemExternals final : public ExternalStarter {

@@ -272,7 +272,7 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
 
 void HostWindow::on_create() {
     core::FileSystem& fs = core::platform_file_system();
-    // A log's writer thread asks for a paint, which tells its failure.
+    // A log's writer thread asks the window to take the logs, which tells its failure.
     logs_.wake_from_writer = [hwnd = hwnd_] { PostMessageW(hwnd, WM_APP_LOGS, 0, 0); };
     load_configuration(cell_, notifier_, fs, core::resolve_data_dir());
     register_summon_key();
