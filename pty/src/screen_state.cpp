@@ -1,6 +1,11 @@
 #include "screen_state.hpp"
 
 #include <algorithm>
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstring>
+#include <type_traits>
 
 #include "tolvar/core/utf.hpp"
 
@@ -131,6 +136,64 @@ void ScreenState::set_cursor_style(std::uint16_t ps) {
     }
 }
 
+namespace {
+
+// SGR 0 to 29 only set and clear bits of the pen, so they go through a table
+// with no branch on the code: in coloured output the code changes from cell
+// to cell (bold or not, underline or inverse), and a jump on it mispredicts.
+// The pen is taken as three words: the two colours, then mode, underline
+// style and underline colour.
+static_assert(std::is_trivially_copyable_v<Attrs> && sizeof(Attrs) == 12);
+static_assert(offsetof(Attrs, fg) == 0 && offsetof(Attrs, bg) == 4 && offsetof(Attrs, mode) == 8 &&
+              offsetof(Attrs, underline_style) == 9 && offsetof(Attrs, underline_color) == 10);
+static_assert(std::endian::native == std::endian::little);
+
+struct PenBits {
+    std::uint32_t keep_colours = ~0u;
+    std::uint32_t keep_rest = ~0u;
+    std::uint32_t set_rest = 0;
+};
+
+constexpr std::uint32_t k_style_byte = 0xff00;
+
+constexpr PenBits sets(std::uint8_t mode) { return {~0u, ~0u, mode}; }
+constexpr PenBits clears(std::uint8_t mode) { return {~0u, ~std::uint32_t{mode}, 0}; }
+constexpr PenBits underline(std::uint32_t style) {
+    return {~0u, ~k_style_byte, k_underline | style << 8};
+}
+
+constexpr std::array<PenBits, 30> k_pen_codes = [] {
+    std::array<PenBits, 30> t{};
+    t[0] = {0, 0, 0};
+    t[1] = sets(k_bold);
+    t[2] = sets(k_faint);
+    t[3] = sets(k_italic);
+    t[4] = underline(0);
+    t[7] = sets(k_inverse);
+    t[8] = sets(k_conceal);
+    t[9] = sets(k_strikethrough);
+    t[21] = underline(1);
+    // As in xterm: normal intensity ends faint as well as bold.
+    t[22] = clears(k_bold | k_faint);
+    t[23] = clears(k_italic);
+    t[24] = {~0u, ~(k_underline | k_style_byte), 0};
+    t[27] = clears(k_inverse);
+    t[28] = clears(k_conceal);
+    t[29] = clears(k_strikethrough);
+    return t;
+}();
+
+void apply(const PenBits& code, Attrs& pen) {
+    std::uint32_t w[3];
+    std::memcpy(w, &pen, sizeof w);
+    w[0] &= code.keep_colours;
+    w[1] &= code.keep_colours;
+    w[2] = (w[2] & code.keep_rest) | code.set_rest;
+    std::memcpy(&pen, w, sizeof w);
+}
+
+}  // namespace
+
 void ScreenState::sgr(const CsiParams& params) {
     CsiParams::Cursor c;
     CsiParams::Group g;
@@ -164,53 +227,11 @@ void ScreenState::sgr(const CsiParams& params) {
     while (params.next(c, g)) {
         if (g.count == 1) {
             const std::uint16_t n = g[0];
+            if (n < k_pen_codes.size()) {
+                apply(k_pen_codes[n], attrs_);
+                continue;
+            }
             switch (n) {
-                case 0:
-                    attrs_ = Attrs{};
-                    break;
-                case 1:
-                    attrs_.mode |= k_bold;
-                    break;
-                case 2:
-                    attrs_.mode |= k_faint;
-                    break;
-                case 3:
-                    attrs_.mode |= k_italic;
-                    break;
-                case 4:
-                    set_underline(1);
-                    break;
-                case 7:
-                    attrs_.mode |= k_inverse;
-                    break;
-                case 8:
-                    attrs_.mode |= k_conceal;
-                    break;
-                case 9:
-                    attrs_.mode |= k_strikethrough;
-                    break;
-                case 21:
-                    set_underline(2);
-                    break;
-                case 22:
-                    // As in xterm: normal intensity ends faint as well as bold.
-                    attrs_.mode &= ~(k_bold | k_faint);
-                    break;
-                case 23:
-                    attrs_.mode &= ~k_italic;
-                    break;
-                case 24:
-                    set_underline(0);
-                    break;
-                case 27:
-                    attrs_.mode &= ~k_inverse;
-                    break;
-                case 28:
-                    attrs_.mode &= ~k_conceal;
-                    break;
-                case 29:
-                    attrs_.mode &= ~k_strikethrough;
-                    break;
                 case 38:
                     if (!extended(attrs_.fg)) return;
                     break;

@@ -434,6 +434,9 @@ TEST(Sgr, NewerAttributesSetAndResetAtEverySplit) {
         {"\x1b[4:4m", " u=4"},
         {"\x1b[4:5m", " u=5"},
         {"\x1b[21m", " u=2"},
+        {"\x1b[21;24m", ""},
+        {"\x1b[21;4m", " u=1"},
+        {"\x1b[1;5;6;10;20;25;26m", "", true},  // codes with no effect keep the pen
         {"\x1b[4:3;4m", " u=1"},
         {"\x1b[4:3;24m", ""},
         {"\x1b[4:3;4:6m", " u=3"},  // unknown styles change nothing
