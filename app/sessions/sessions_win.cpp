@@ -1,6 +1,9 @@
 #include "sessions/sessions_win.hpp"
 
 #include "dialogs/dialog_frame_win.hpp"
+#include "tolvar/core/platform.hpp"
+#include "tolvar/core/win/win32.hpp"
+#include "window/host_window_win.hpp"
 #include "sessions/window_events_win.hpp"
 #include "tolvar/proto/win/external.hpp"
 #include "view/layout.hpp"
@@ -32,11 +35,32 @@ Rect client_to_fit(HWND window) {
 
 }  // namespace
 
+ConsoleStarter::ConsoleStarter(std::function<HWND()> window, const CellMetrics& cell)
+    : window_(std::move(window)), cell_(cell) {
+    if (auto hold = core::environment_variable("TOLVAR_HOLD_STARTS"); hold && !hold->empty()) {
+        hold_file_ = core::win::to_wide(*hold);
+    }
+    thread_ = std::thread([this] { run(); });
+}
+
+ConsoleStarter::~ConsoleStarter() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        jobs_.clear();
+    }
+    wake_.notify_all();
+    thread_.join();
+}
+
+pty::GridSize ConsoleStarter::size_for(HWND window) const {
+    return single_view_size(client_to_fit(window), cell_, Scale{GetDpiForWindow(window)});
+}
+
 Expected<std::unique_ptr<Session>, std::string> ConsoleStarter::start(
     const SessionRequest& request) {
     const HWND window = window_();
-    const pty::GridSize size =
-        single_view_size(client_to_fit(window), cell_, Scale{GetDpiForWindow(window)});
+    const pty::GridSize size = size_for(window);
     if (request.serial) {
         auto port = pty::SerialSession::open(*request.serial, size,
                                              std::make_shared<WindowEvents>(window));
@@ -49,6 +73,80 @@ Expected<std::unique_ptr<Session>, std::string> ConsoleStarter::start(
     if (!session) return unexpected(session.error().display());
     return std::unique_ptr<Session>(
         std::make_unique<SessionOf<pty::PtySession>>(std::move(*session)));
+}
+
+std::unique_ptr<StartingSession> ConsoleStarter::start_in_background(
+    const SessionRequest& request) {
+    const HWND window = window_();
+    const pty::GridSize size = size_for(window);
+    pty::PtySession::Prepared prepared{
+        pty::take_session_id(), std::make_shared<pty::SharedModel>(
+                                    size.rows, size.cols, pty::TerminalModel::k_default_scrollback)};
+    auto session = std::make_unique<StartingSession>(prepared.id, prepared.model);
+    {
+        std::lock_guard lock(mutex_);
+        jobs_.push_back(Job{request, std::move(prepared), session->wanted(), window});
+    }
+    wake_.notify_one();
+    return session;
+}
+
+Expected<std::unique_ptr<Session>, std::string> ConsoleStarter::take_started(pty::SessionId id) {
+    std::lock_guard lock(mutex_);
+    const auto found = started_.find(id);
+    if (found == started_.end()) return unexpected(std::string("The session did not start."));
+    auto outcome = std::move(found->second);
+    started_.erase(found);
+    return outcome;
+}
+
+void ConsoleStarter::run() noexcept {
+    bool first = true;
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+            if (stopping_) return;
+            job = std::move(jobs_.front());
+            jobs_.pop_front();
+        }
+        if (hold_file_ && !std::exchange(first, false)) {
+            const ULONGLONG until = GetTickCount64() + 60'000;
+            while (GetFileAttributesW(hold_file_->c_str()) != INVALID_FILE_ATTRIBUTES &&
+                   GetTickCount64() < until) {
+                Sleep(20);
+            }
+        }
+        if (!job.wanted->load()) continue;
+        const pty::SessionId id = job.prepared.id;
+        Expected<std::unique_ptr<Session>, std::string> outcome =
+            unexpected(std::string("Cannot start the session: out of memory."));
+        try {
+            auto session = pty::PtySession::start(job.request.command, job.request.working_dir,
+                                                  std::move(job.prepared),
+                                                  std::make_shared<WindowEvents>(job.window));
+            if (session) {
+                outcome = std::unique_ptr<Session>(
+                    std::make_unique<SessionOf<pty::PtySession>>(std::move(*session)));
+            } else {
+                outcome = unexpected(session.error().display());
+            }
+        } catch (...) {
+            // The outcome says so.
+        }
+        {
+            std::lock_guard lock(mutex_);
+            if (stopping_) return;  // the session ends with the outcome, here
+            started_.insert_or_assign(id, std::move(outcome));
+        }
+        // Retried while the window's queue is full, as an end is: a lost
+        // notice would leave the tab starting for good.
+        while (!PostMessageW(job.window, WM_APP_SESSION_STARTED, static_cast<WPARAM>(id), 0) &&
+               GetLastError() == ERROR_NOT_ENOUGH_QUOTA) {
+            Sleep(50);
+        }
+    }
 }
 
 void SystemExternals::start_external(const proto::External& plan) {

@@ -1,13 +1,23 @@
 // The Windows implementations of the workspace's session and launch seams:
 // pseudo-console and serial sessions reporting to the main window, and
-// profile plans started with the system's clients. UI thread only.
+// profile plans started with the system's clients. UI thread only, but for
+// the starter's own thread.
 #pragma once
 
 #include <windows.h>
 
+#include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
 
 #include "look/fonts.hpp"
+#include "sessions/starting_session.hpp"
 #include "tolvar/pty/win/pty_session.hpp"
 #include "tolvar/pty/win/serial_session.hpp"
 #include "workspace/app_state.hpp"
@@ -34,16 +44,45 @@ class SessionOf final : public Session {
 };
 
 // Starts sessions that report to the main window, sized for its client area
-// (the restored one while it is minimized) and the current cell.
+// (the restored one while it is minimized) and the current cell. Background
+// starts run in turn on one thread of its own; each one's outcome waits here
+// for the window, which is told by WM_APP_SESSION_STARTED (wParam the id).
 class ConsoleStarter final : public SessionStarter {
   public:
-    ConsoleStarter(std::function<HWND()> window, const CellMetrics& cell)
-        : window_(std::move(window)), cell_(cell) {}
+    ConsoleStarter(std::function<HWND()> window, const CellMetrics& cell);
+    // Starts not yet begun are dropped; one under way is waited for.
+    ~ConsoleStarter() override;
+    ConsoleStarter(const ConsoleStarter&) = delete;
+    ConsoleStarter& operator=(const ConsoleStarter&) = delete;
+
     Expected<std::unique_ptr<Session>, std::string> start(const SessionRequest& request) override;
+    std::unique_ptr<StartingSession> start_in_background(const SessionRequest& request) override;
+    // The outcome of the background start of `id`, once: a session that ran
+    // past its tab is still handed over, for the workspace to end.
+    Expected<std::unique_ptr<Session>, std::string> take_started(pty::SessionId id);
 
   private:
+    struct Job {
+        SessionRequest request;
+        pty::PtySession::Prepared prepared;
+        std::shared_ptr<const std::atomic<bool>> wanted;
+        HWND window = nullptr;
+    };
+    pty::GridSize size_for(HWND window) const;
+    void run() noexcept;
+
     std::function<HWND()> window_;
     const CellMetrics& cell_;
+    // A test's file: while it exists, background starts after the first
+    // (the tab shown) wait, at most a minute, so that a test can act while
+    // tabs are still starting.
+    std::optional<std::wstring> hold_file_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Job> jobs_;
+    std::map<pty::SessionId, Expected<std::unique_ptr<Session>, std::string>> started_;
+    bool stopping_ = false;
+    std::thread thread_;  // last: it runs on everything above
 };
 
 // Outside clients started with the system's programs; failures in an error

@@ -7,6 +7,7 @@
 
 #include "commands/command_runner.hpp"
 #include "fake_launch_system.hpp"
+#include "sessions/starting_session.hpp"
 #include "states.hpp"
 #include "test_dirs.hpp"
 #include "workspace/workspace.hpp"
@@ -15,8 +16,9 @@ namespace tolvar::app::testing {
 
 class FakeSession final : public Session {
   public:
-    FakeSession(pty::SessionId id, std::vector<pty::SessionId>* closed)
-        : id_(id), closed_(closed), model_(std::make_shared<pty::SharedModel>(24, 80)) {}
+    FakeSession(pty::SessionId id, std::vector<pty::SessionId>* closed,
+                std::shared_ptr<pty::SharedModel> model = std::make_shared<pty::SharedModel>(24, 80))
+        : id_(id), closed_(closed), model_(std::move(model)) {}
     ~FakeSession() override {
         if (closed_) closed_->push_back(id_);
     }
@@ -54,6 +56,41 @@ class FakeStarter final : public SessionStarter {
         if (fail_next) return unexpected(*std::exchange(fail_next, std::nullopt));
         return std::unique_ptr<Session>(std::make_unique<FakeSession>(id, &closed));
     }
+    std::unique_ptr<StartingSession> start_in_background(const SessionRequest& request) override {
+        const pty::SessionId id = next_id++;
+        commands.push_back(request.command);
+        working_dirs.push_back(request.working_dir);
+        serials.push_back(request.serial);
+        auto session =
+            std::make_unique<StartingSession>(id, std::make_shared<pty::SharedModel>(24, 80));
+        background.push_back({id, session->shared_model(), session->wanted()});
+        return session;
+    }
+    // Ends the background start of `id` as the starter's thread would: with
+    // a running session on the same model, or with `failure`.
+    void finish(Workspace& workspace, pty::SessionId id,
+                std::optional<std::string> failure = std::nullopt) {
+        for (const Background& b : background) {
+            if (b.id != id) continue;
+            if (failure) {
+                workspace.session_started(id, unexpected(std::move(*failure)));
+                return;
+            }
+            auto running = std::make_unique<FakeSession>(id, &closed, b.model);
+            running_sessions[id] = running.get();
+            workspace.session_started(id, std::unique_ptr<Session>(std::move(running)));
+            return;
+        }
+    }
+
+    struct Background {
+        pty::SessionId id;
+        std::shared_ptr<pty::SharedModel> model;
+        std::shared_ptr<const std::atomic<bool>> wanted;
+    };
+    // Every background start asked for, in order.
+    std::vector<Background> background;
+    std::map<pty::SessionId, FakeSession*> running_sessions;
 
     pty::SessionId next_id = 1;
     // The message the next start fails with.

@@ -258,6 +258,9 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
         case WM_APP_LOGS:
             workspace_.take_logs();
             return 0;
+        case WM_APP_SESSION_STARTED:
+            workspace_.session_started(wparam, starter_.take_started(wparam));
+            return 0;
         case WM_APP_PTY_EXIT:
             workspace_.session_ended(wparam,
                                      pty::end_from_word(static_cast<std::uint64_t>(lparam)));

@@ -32,6 +32,9 @@ inline constexpr UINT WM_APP_LOGS = WM_APP + 5;
 // ended (lParam the end_word of how the program ended; nothing follows).
 inline constexpr UINT WM_APP_PTY_OUTPUT = WM_APP + 100;
 inline constexpr UINT WM_APP_PTY_EXIT = WM_APP + 101;
+// From the starter's thread, wParam = session id: a background start ended,
+// its outcome kept by the starter.
+inline constexpr UINT WM_APP_SESSION_STARTED = WM_APP + 102;
 inline constexpr UINT k_tray_icon_id = 1;
 inline constexpr int k_summon_hotkey_id = 1;
 inline constexpr UINT_PTR k_drag_scroll_timer = 1;

@@ -17,6 +17,7 @@
 namespace tolvar::app {
 
 enum class TabId : std::uint64_t;  // app_state.hpp
+class StartingSession;             // sessions/starting_session.hpp
 
 // One child program in a pseudo console, or an open serial port. Destroying
 // it ends the child or closes the port.
@@ -32,6 +33,9 @@ class Session {
     pty::SharedModel& model() const { return *shared_model(); }
     // The output so far has been taken in: the next output notifies again.
     virtual void acknowledge_output() = 0;
+    // Its program is still being started on another thread.
+    virtual bool starting() const { return false; }
+    virtual StartingSession* as_starting() { return nullptr; }
 };
 
 struct SessionRequest {
@@ -47,6 +51,12 @@ class SessionStarter {
     virtual ~SessionStarter() = default;
     // The session, or the message that tells the user what failed and why.
     virtual Expected<std::unique_ptr<Session>, std::string> start(
+        const SessionRequest& request) = 0;
+    // The same start on another thread, in the order asked: the session
+    // returned is starting, and the window hands the start's outcome to
+    // Workspace::session_started. Dropping the session before its start has
+    // begun means it never begins.
+    virtual std::unique_ptr<StartingSession> start_in_background(
         const SessionRequest& request) = 0;
 };
 

@@ -22,6 +22,7 @@ std::string marked_title(const AppState& state, const Tab& tab) {
     std::string title = display_title(state, tab);
     if (scrolled_back(tab)) title.insert(0, k_scrolled_back_mark);
     if (tab.ended()) title.insert(0, k_ended_mark);
+    if (tab.session() && tab.session()->starting()) title.insert(0, k_starting_mark);
     return title;
 }
 

@@ -14,7 +14,8 @@ namespace tolvar::app {
 // "» " in front while the tab's group broadcasts.
 std::string display_title(const AppState& state, const Tab& tab);
 // The title as the tab bar and pane captions show it: display_title with
-// "[ended] " in front once the program ended, and "↑ " while scrolled back.
+// "[ended] " in front once the program ended, "[starting…] " while it is
+// being started, and "↑ " while scrolled back.
 std::string marked_title(const AppState& state, const Tab& tab);
 
 // Where the tab's session's lines stand now, read under its model lock; all
@@ -24,5 +25,6 @@ HistoryExtent history_extent(const Tab& tab);
 bool scrolled_back(const Tab& tab);
 // "↑ " before a title, for a tab whose pane is scrolled back.
 inline constexpr std::string_view k_scrolled_back_mark = "\xE2\x86\x91 ";
+inline constexpr std::string_view k_starting_mark = "[starting\xE2\x80\xA6] ";
 
 }  // namespace tolvar::app

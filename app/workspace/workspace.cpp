@@ -6,6 +6,7 @@
 
 #include "input/completion.hpp"
 #include "sessions/session_end.hpp"
+#include "sessions/starting_session.hpp"
 #include "tolvar/core/history.hpp"
 #include "tolvar/core/ids.hpp"
 #include "tolvar/core/json_text.hpp"
@@ -34,7 +35,7 @@ std::vector<std::string> load_history_lines(core::FileSystem& fs, const AppState
 
 // ------------------------------------------------------------ opening
 
-std::unique_ptr<Session> Workspace::start_session(const Launch& launch) {
+SessionRequest Workspace::session_request(const Launch& launch) {
     SessionRequest start;
     start.serial = launch.serial;
     std::optional<std::string> configured_dir;
@@ -48,7 +49,11 @@ std::unique_ptr<Session> Workspace::start_session(const Launch& launch) {
         notifier_.notify("default_working_dir " + core::debug_quote(*configured_dir) +
                          " is not a folder; new tabs start in the folder tolvar started in.");
     }
-    auto session = starter_.start(start);
+    return start;
+}
+
+std::unique_ptr<Session> Workspace::start_session(const Launch& launch) {
+    auto session = starter_.start(session_request(launch));
     if (!session) {
         notifier_.notify(std::move(session.error()));
         return nullptr;
@@ -60,6 +65,11 @@ std::optional<Workspace::Started> Workspace::start_tab(OpenRequest request,
                                                       std::optional<GroupId> join) {
     std::unique_ptr<Session> session = start_session({request.command, request.serial});
     if (!session) return std::nullopt;
+    return add_tab(std::move(request), std::move(session), join);
+}
+
+Workspace::Started Workspace::add_tab(OpenRequest request, std::unique_ptr<Session> session,
+                                      std::optional<GroupId> join) {
     // The started child goes into the change, which owns it until the tab
     // does: waiting behind another change never drops it.
     const std::optional<TabId> id = cell_.change(
@@ -99,9 +109,23 @@ std::optional<TabId> Workspace::open_tab(OpenRequest request) {
 }
 
 std::size_t Workspace::open_tabs(std::vector<OpenRequest> requests) {
+    if (requests.empty()) return 0;
+    // Nothing waits for a program to start: each starts on the starter's
+    // thread, in turn, the last first, since it is the tab shown. A serial
+    // port opens at once, and one that cannot adds no tab.
+    std::vector<std::unique_ptr<Session>> sessions(requests.size());
+    const auto start = [&](std::size_t i) {
+        const Launch launch{requests[i].command, requests[i].serial};
+        sessions[i] = launch.serial ? start_session(launch)
+                                    : starter_.start_in_background(session_request(launch));
+    };
+    start(requests.size() - 1);
+    for (std::size_t i = 0; i + 1 < requests.size(); ++i) start(i);
     std::size_t opened = 0;
-    for (OpenRequest& request : requests) {
-        if (start_tab(std::move(request))) ++opened;
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        if (!sessions[i]) continue;
+        add_tab(std::move(requests[i]), std::move(sessions[i]));
+        ++opened;
     }
     if (opened == 0) return 0;
     // One save for all: a save per tab would rewrite the file and its
@@ -112,6 +136,59 @@ std::size_t Workspace::open_tabs(std::vector<OpenRequest> requests) {
         refresh();
     });
     return opened;
+}
+
+void Workspace::session_started(pty::SessionId id,
+                                Expected<std::unique_ptr<Session>, std::string> started) {
+    struct Outcome {
+        std::optional<std::string> told;
+        // A tab whose start failed, dropped after the change, as a close does.
+        std::optional<Tab> failed;
+        bool found = false;
+        // What did not start: its session ends outside the change.
+        std::unique_ptr<Session> unwanted;
+    };
+    cell_.change(
+        [id, started = std::move(started)](AppState& state) mutable {
+            // Shared: what a change hands on is copied.
+            auto shared = std::make_shared<Outcome>();
+            Outcome& out = *shared;
+            Tab* tab = state.tab_of_session(id);
+            StartingSession* starting = tab ? tab->session()->as_starting() : nullptr;
+            if (!starting) {
+                if (started) out.unwanted = std::move(*started);
+                return shared;
+            }
+            out.found = true;
+            const std::string title = display_title(state, *tab);
+            auto finished = starting->finish(std::move(started));
+            if (!finished) {
+                out.told = std::move(finished.error());
+                out.failed = state.remove_tab(tab->id());
+            } else if (*finished > 0) {
+                out.told = std::to_string(*finished) + " bytes typed into " +
+                           core::debug_quote(title) +
+                           " while it started did not fit and were not sent.";
+            }
+            return shared;
+        },
+        [this](std::shared_ptr<Outcome> shared) {
+            Outcome& out = *shared;
+            out.unwanted.reset();
+            if (!out.found) return;
+            if (out.told) notifier_.notify(std::move(*out.told));
+            if (!out.failed) {
+                window_.invalidate();
+                return;
+            }
+            out.failed.reset();
+            // As when no resumed tab starts: the window keeps a fresh tab.
+            if (cell_.read([](const AppState& s) { return s.tabs().empty(); })) {
+                open_tab({});
+                return;
+            }
+            after_close();
+        });
 }
 
 proto::LaunchResult<proto::LaunchPlan> Workspace::plan(const core::ProfileKind& kind) {

@@ -62,7 +62,9 @@ class Workspace {
     // added right after it, and there is no id to give yet.
     std::optional<TabId> open_tab(OpenRequest request);
     // Several tabs at once, as a resume opens them: one save and one layout
-    // for all. How many opened.
+    // for all; their programs start on the starter's thread, the last tab's
+    // (the one shown) first, and each tab shows it is starting until then.
+    // How many tabs were added.
     std::size_t open_tabs(std::vector<OpenRequest> requests);
     // A console plan becomes a tab; an outside client starts detached; a
     // plan error is shown as "Cannot connect: ...".
@@ -111,6 +113,13 @@ class Workspace {
     // line, as close_on_exit says. An id no tab holds (a session the user
     // closed) or a tab that already ended changes nothing.
     void session_ended(pty::SessionId id, pty::SessionEnd end);
+    // A start asked of the starter's thread ended: the tab runs its session,
+    // given what was typed meanwhile (what did not fit is told). A start that
+    // failed takes its tab away and says why, as a tab that cannot start
+    // adds none; a window left with no tab opens a fresh one. A session no
+    // starting tab waits for (its tab closed) ends.
+    void session_started(pty::SessionId id,
+                         Expected<std::unique_ptr<Session>, std::string> started);
     // Starts the tab's profile, as it is now, or its command again in the
     // same tab, which keeps its title, group, colour, record id and typed
     // lines. A start that fails leaves the tab as it was and says why.
@@ -130,6 +139,11 @@ class Workspace {
     // Opens without saving or laying out; nothing when the session could
     // not start. `join`: the group it joins as it is added.
     std::optional<Started> start_tab(OpenRequest request, std::optional<GroupId> join = {});
+    Started add_tab(OpenRequest request, std::unique_ptr<Session> session,
+                    std::optional<GroupId> join = {});
+    // What the launch asks the starter for, with the notice of a default
+    // working folder that is not one.
+    SessionRequest session_request(const Launch& launch);
     // A session for the launch; nothing, with a notice, when it cannot start.
     std::unique_ptr<Session> start_session(const Launch& launch);
     // What a restart or duplicate of the tab runs: its profile's plan when

@@ -266,6 +266,20 @@ Expected<PtySession, StartError> PtySession::start(const std::optional<std::stri
                                                    GridSize size,
                                                    std::shared_ptr<SessionEvents> events) {
     const SessionId id = take_session_id();
+    return start(command, working_dir,
+                 Prepared{id, std::make_shared<SharedModel>(size.rows, size.cols,
+                                                            TerminalModel::k_default_scrollback)},
+                 std::move(events));
+}
+
+Expected<PtySession, StartError> PtySession::start(const std::optional<std::string>& command,
+                                                   const std::optional<std::string>& working_dir,
+                                                   Prepared prepared,
+                                                   std::shared_ptr<SessionEvents> events) {
+    const SessionId id = prepared.id;
+    std::shared_ptr<SharedModel> model = std::move(prepared.model);
+    GridSize size;
+    model->with([&size](const TerminalModel& m) { size = {m.rows(), m.cols()}; });
     const std::string command_utf8 = session_command_line(command);
     std::wstring command_line = core::win::to_wide(command_utf8);
     const std::wstring wide_dir = working_dir ? core::win::to_wide(*working_dir) : std::wstring();
@@ -319,8 +333,6 @@ Expected<PtySession, StartError> PtySession::start(const std::optional<std::stri
     input_read.reset();
     output_write.reset();
 
-    auto model =
-        std::make_shared<SharedModel>(size.rows, size.cols, TerminalModel::k_default_scrollback);
     auto signal = std::make_shared<OutputSignal>();
     // The reader starts last, so that only its failure has a child to end;
     // its pipe end, still in `reader`, then closes before the console.

@@ -3,7 +3,7 @@ last run's tabs still resume, in order, saved in the program's own form."""
 
 import harness
 from harness import wait_until
-from test_input import grouped_tabs, wait_prompt
+from test_input import grouped_tabs, screen_text, wait_output, wait_prompt
 
 NO_TRAY = {"close_to_tray": False}
 
@@ -49,3 +49,27 @@ def test_a_new_tab_asked_for_at_start_comes_after_the_resumed_ones(launch):
     saved = app.wait_sessions(3)
     assert [r["id"] for r in saved][:2] == ["s-1-0", "s-1-1"]
     assert saved[2]["id"] not in ("s-1-0", "s-1-1")
+
+
+def test_the_shown_tab_runs_while_the_other_resumed_tabs_still_start(launch, tmp_path):
+    # Ten resumed tabs started one after another on the window's thread, and
+    # nothing could be typed until the last had started. Now the shown tab
+    # starts first, and the others, held here until the test lets them go,
+    # keep what is typed into them until they run.
+    hold = tmp_path / "hold-starts"
+    hold.write_text("")
+    app = launch(settings={**NO_TRAY, "restore_sessions_on_start": True},
+                 files=grouped_tabs(*[None] * 10),
+                 env={"TOLVAR_HOLD_STARTS": harness.windows_path(hold)})
+    wait_prompt(app)  # the shown tab, the tenth
+    app.type("echo shown-tab-typed\n")
+    wait_output(app, "shown-tab-typed")
+
+    app.key("ctrl+1")
+    # Still held: nothing has run in the first tab yet.
+    assert screen_text(app) == ""
+    app.type("echo typed-while-starting\n")
+    hold.unlink()
+    wait_output(app, "typed-while-starting", timeout=60)
+    app.key("ctrl+5")
+    wait_prompt(app)

@@ -32,6 +32,18 @@ class PtySession {
                                                   GridSize size,
                                                   std::shared_ptr<SessionEvents> events);
 
+    // What a start on another thread makes beforehand, so that its tab has
+    // the session's id and model before the program runs. The console takes
+    // the model's size as it is when the start begins.
+    struct Prepared {
+        SessionId id = 0;
+        std::shared_ptr<SharedModel> model;
+    };
+    static Expected<PtySession, StartError> start(const std::optional<std::string>& command,
+                                                  const std::optional<std::string>& working_dir,
+                                                  Prepared prepared,
+                                                  std::shared_ptr<SessionEvents> events);
+
     PtySession(PtySession&&) noexcept;
     PtySession& operator=(PtySession&&) noexcept;
     PtySession(const PtySession&) = delete;
