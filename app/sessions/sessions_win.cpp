@@ -1,5 +1,7 @@
 #include "sessions/sessions_win.hpp"
 
+#include <chrono>
+
 #include "dialogs/dialog_frame_win.hpp"
 #include "tolvar/core/platform.hpp"
 #include "tolvar/core/win/win32.hpp"
@@ -100,8 +102,18 @@ Expected<std::unique_ptr<Session>, std::string> ConsoleStarter::take_started(pty
     return outcome;
 }
 
+void ConsoleStarter::output_came(pty::SessionId id) {
+    if (id == 0 || waiting_for_.load(std::memory_order_relaxed) != id) return;
+    {
+        std::lock_guard lock(mutex_);
+        released_ = true;
+        waiting_for_ = 0;
+    }
+    wake_.notify_all();
+}
+
 void ConsoleStarter::run() noexcept {
-    bool first = true;
+    bool begun = false;
     for (;;) {
         Job job;
         {
@@ -111,15 +123,34 @@ void ConsoleStarter::run() noexcept {
             job = std::move(jobs_.front());
             jobs_.pop_front();
         }
-        if (hold_file_ && !std::exchange(first, false)) {
+        const bool first = !std::exchange(begun, true);
+        if (!first) {
+            std::unique_lock lock(mutex_);
+            wake_.wait_for(lock, std::chrono::seconds(1), [this] { return stopping_ || released_; });
+            if (stopping_) return;
+            released_ = true;
+            waiting_for_ = 0;
+        }
+        if (!first && hold_file_) {
             const ULONGLONG until = GetTickCount64() + 60'000;
             while (GetFileAttributesW(hold_file_->c_str()) != INVALID_FILE_ATTRIBUTES &&
                    GetTickCount64() < until) {
-                Sleep(20);
+                std::unique_lock lock(mutex_);
+                if (wake_.wait_for(lock, std::chrono::milliseconds(20),
+                                   [this] { return stopping_; })) {
+                    return;
+                }
             }
         }
-        if (!job.wanted->load()) continue;
         const pty::SessionId id = job.prepared.id;
+        if (!job.wanted->load()) {
+            if (first) {
+                std::lock_guard lock(mutex_);
+                released_ = true;
+            }
+            continue;
+        }
+        if (first) waiting_for_ = id;
         Expected<std::unique_ptr<Session>, std::string> outcome =
             unexpected(std::string("Cannot start the session: out of memory."));
         try {
@@ -138,6 +169,8 @@ void ConsoleStarter::run() noexcept {
         {
             std::lock_guard lock(mutex_);
             if (stopping_) return;  // the session ends with the outcome, here
+            // No output will come from a start that failed.
+            if (first && !outcome) released_ = true;
             started_.insert_or_assign(id, std::move(outcome));
         }
         // Retried while the window's queue is full, as an end is: a lost

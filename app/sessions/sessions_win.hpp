@@ -60,6 +60,10 @@ class ConsoleStarter final : public SessionStarter {
     // The outcome of the background start of `id`, once: a session that ran
     // past its tab is still handed over, for the workspace to end.
     Expected<std::unique_ptr<Session>, std::string> take_started(pty::SessionId id);
+    // A session's output came. The first background start's first output
+    // lets the others begin: until the shown tab's prompt is painted, they
+    // would only slow it down.
+    void output_came(pty::SessionId id);
 
   private:
     struct Job {
@@ -82,6 +86,10 @@ class ConsoleStarter final : public SessionStarter {
     std::deque<Job> jobs_;
     std::map<pty::SessionId, Expected<std::unique_ptr<Session>, std::string>> started_;
     bool stopping_ = false;
+    // The first background start, until its first output (or a second)
+    // lets the rest begin.
+    std::atomic<pty::SessionId> waiting_for_ = 0;
+    bool released_ = false;
     std::thread thread_;  // last: it runs on everything above
 };
 

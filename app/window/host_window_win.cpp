@@ -629,6 +629,7 @@ void HostWindow::on_pty_output(pty::SessionId id) {
     // for it: the history would age lines out before they were taken.
     // It asks for the repaint of what the output changed.
     workspace_.session_output(id);
+    starter_.output_came(id);
 }
 
 void HostWindow::on_link_keys() {
