@@ -141,25 +141,26 @@ namespace {
 // SGR 0 to 29 only set and clear bits of the pen, so they go through a table
 // with no branch on the code: in coloured output the code changes from cell
 // to cell (bold or not, underline or inverse), and a jump on it mispredicts.
-// The pen is taken as three words: the two colours, then mode, underline
-// style and underline colour.
+// The pen is taken as two words: the two colours, then mode, underline style
+// and underline colour.
 static_assert(std::is_trivially_copyable_v<Attrs> && sizeof(Attrs) == 12);
 static_assert(offsetof(Attrs, fg) == 0 && offsetof(Attrs, bg) == 4 && offsetof(Attrs, mode) == 8 &&
               offsetof(Attrs, underline_style) == 9 && offsetof(Attrs, underline_color) == 10);
 static_assert(std::endian::native == std::endian::little);
 
 struct PenBits {
-    std::uint32_t keep_colours = ~0u;
+    std::uint64_t keep_colours = ~std::uint64_t{0};
     std::uint32_t keep_rest = ~0u;
     std::uint32_t set_rest = 0;
 };
 
 constexpr std::uint32_t k_style_byte = 0xff00;
 
-constexpr PenBits sets(std::uint8_t mode) { return {~0u, ~0u, mode}; }
-constexpr PenBits clears(std::uint8_t mode) { return {~0u, ~std::uint32_t{mode}, 0}; }
+constexpr std::uint64_t k_all = ~std::uint64_t{0};
+constexpr PenBits sets(std::uint8_t mode) { return {k_all, ~0u, mode}; }
+constexpr PenBits clears(std::uint8_t mode) { return {k_all, ~std::uint32_t{mode}, 0}; }
 constexpr PenBits underline(std::uint32_t style) {
-    return {~0u, ~k_style_byte, k_underline | style << 8};
+    return {k_all, ~k_style_byte, k_underline | style << 8};
 }
 
 constexpr std::array<PenBits, 30> k_pen_codes = [] {
@@ -176,7 +177,7 @@ constexpr std::array<PenBits, 30> k_pen_codes = [] {
     // As in xterm: normal intensity ends faint as well as bold.
     t[22] = clears(k_bold | k_faint);
     t[23] = clears(k_italic);
-    t[24] = {~0u, ~(k_underline | k_style_byte), 0};
+    t[24] = {k_all, ~(k_underline | k_style_byte), 0};
     t[27] = clears(k_inverse);
     t[28] = clears(k_conceal);
     t[29] = clears(k_strikethrough);
@@ -184,12 +185,15 @@ constexpr std::array<PenBits, 30> k_pen_codes = [] {
 }();
 
 void apply(const PenBits& code, Attrs& pen) {
-    std::uint32_t w[3];
-    std::memcpy(w, &pen, sizeof w);
-    w[0] &= code.keep_colours;
-    w[1] &= code.keep_colours;
-    w[2] = (w[2] & code.keep_rest) | code.set_rest;
-    std::memcpy(&pen, w, sizeof w);
+    std::uint64_t colours;
+    std::uint32_t rest;
+    auto* bytes = reinterpret_cast<unsigned char*>(&pen);
+    std::memcpy(&colours, bytes, sizeof colours);
+    std::memcpy(&rest, bytes + sizeof colours, sizeof rest);
+    colours &= code.keep_colours;
+    rest = (rest & code.keep_rest) | code.set_rest;
+    std::memcpy(bytes, &colours, sizeof colours);
+    std::memcpy(bytes + sizeof colours, &rest, sizeof rest);
 }
 
 }  // namespace
