@@ -31,17 +31,22 @@ bool wrapped(const pty::TerminalModel& model, pty::LineNumber n, pty::LineCells&
 }  // namespace
 
 std::string LogLines::scrolled(const pty::TerminalModel& model) {
+    // A gap in a log must read as one, not pass for what the session printed.
+    std::string text;
     if (next_ < model.history_begin()) {
-        lost_ += model.history_begin() - next_;
+        const pty::LineNumber gone = model.history_begin() - next_;
+        lost_ += gone;
         next_ = model.history_begin();
+        text = "[" + std::to_string(gone) +
+               " lines of output not logged: they left the history before the log took them]\n";
     }
     // Up to the end of the last run of lines that has ended.
     pty::LineNumber end = model.history_end();
     // The end took screen lines that have not scrolled off yet.
-    if (end <= next_) return {};
+    if (end <= next_) return text;
     pty::LineCells scratch;
     while (end > next_ && wrapped(model, end - 1, scratch)) --end;
-    std::string text = lines_text(model, next_, end);
+    text += lines_text(model, next_, end);
     next_ = end;
     return text;
 }

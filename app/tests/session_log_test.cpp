@@ -68,12 +68,18 @@ TEST(SessionLog, TheEndTakesTheScreenToItsLastRowWithText) {
     EXPECT_EQ(blank.log.rest(blank.model), "");
 }
 
-TEST(SessionLog, LinesThatLeftTheHistoryUntakenAreCounted) {
+// They were skipped without a word: the log read as if the session had
+// printed nothing there.
+TEST(SessionLog, LinesThatLeftTheHistoryUntakenAreCountedAndMarked) {
     pty::TerminalModel model(2, 10, 3);
     LogLines log(model);
     for (int i = 0; i < 10; ++i) model.feed(std::to_string(i) + "\r\n");
-    const std::string text = log.scrolled(model);
-    EXPECT_EQ(text, "6\n7\n8\n");
+    EXPECT_EQ(log.scrolled(model),
+              "[6 lines of output not logged: they left the history before the log took them]\n"
+              "6\n7\n8\n");
+    EXPECT_EQ(log.lost(), 6u);
+    model.feed("10\r\n");
+    EXPECT_EQ(log.scrolled(model), "9\n");
     EXPECT_EQ(log.lost(), 6u);
 }
 
