@@ -665,8 +665,12 @@ void HostWindow::write_pane_draws() {
         text += "pane_draws " + std::to_string(i) + " " + std::to_string(frame_.draws(tabs[i].id())) +
                 "\n";
     }
-    // Nothing to tell anyone when it fails: the test sees no file.
-    (void)core::platform_file_system().write_file(*pane_draws_file_, text);
+    // Replaced whole, as a test reads it while output floods. Nothing to
+    // tell anyone when it fails: the test sees no file, or an older one.
+    core::FileSystem& fs = core::platform_file_system();
+    core::Path fresh = *pane_draws_file_;
+    fresh += L".new";
+    if (fs.write_file(fresh, text)) (void)fs.rename_replace(fresh, *pane_draws_file_);
 }
 
 void HostWindow::trace_paint(bool showed_output) {

@@ -73,8 +73,8 @@ def test_idle_tiled_panes_are_not_drawn_while_one_floods(launch, tmp_path):
     started = read_draws(draws_file)
     app.type(f"type {harness.windows_path(flood)} & echo done>{harness.windows_path(done)}\n")
     # Well into the flood, beyond the typing's echo.
-    wait_until(lambda: read_draws(draws_file)["panes"][0] >= started["panes"][0] + 30, 60,
-               "the busy pane drawing the flood")
+    wait_until(lambda: (d := read_draws(draws_file)) and d["panes"][0] >= started["panes"][0] + 30,
+               60, "the busy pane drawing the flood")
     during = read_draws(draws_file)
     flood_started = time.monotonic()
     wait_until(done.exists, 120, "the end of the flood")
