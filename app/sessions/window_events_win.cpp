@@ -1,10 +1,12 @@
 #include "sessions/window_events_win.hpp"
 
 #include "window/host_window_win.hpp"
+#include "window/paint_trace_win.hpp"
 
 namespace tolvar::app::win {
 
 bool WindowEvents::output(pty::SessionId id) {
+    trace_output_arrived(id);
     return PostMessageW(window_, WM_APP_PTY_OUTPUT, id, 0) != FALSE;
 }
 

@@ -43,6 +43,28 @@ TEST(SessionOutput, RepaintsThePaneOrForATitleTheWindowAndSettlesTheView) {
     EXPECT_EQ(rig.window.reentry_refused, 0);
 }
 
+// A flood outruns the damage record, which then says everything changed,
+// the title with it; the title that reads the same repaints the pane alone.
+TEST(SessionOutput, AFloodThatOutranTheDamageRecordIsNoTitleChange) {
+    Rig rig;
+    rig.open(1);
+    auto& session = static_cast<testing::FakeSession&>(*rig.tab(0).session());
+    const auto feed = [&](const std::string& bytes) {
+        session.model().with([&](pty::TerminalModel& m) { m.feed(bytes); });
+        rig.ws.session_output(session.id());
+    };
+    feed("\x1b]0;build\x07");
+    const int whole = rig.window.invalidates;
+    std::string flood;
+    // Scrolls of regions that alternate: more than the record keeps.
+    for (int i = 0; i < 200; ++i) flood += i % 2 ? "\x1b[2;10r\x1b[10H\n" : "\x1b[3;12r\x1b[12H\n";
+    feed(flood);
+    feed("\x1b[?1049h\x1b[?1049l");  // another screen and back: everything again
+    EXPECT_EQ(rig.window.invalidates, whole);
+    feed("\x1b]0;test\x07");
+    EXPECT_EQ(rig.window.invalidates, whole + 1);
+}
+
 TEST(OpenTab, DefaultTitlesCountTabsAndRepeatAfterCloses) {
     Rig rig;
     rig.open(3);

@@ -282,7 +282,8 @@ PaneStats draw_model(HDC dc, const PaneLook& look, const pty::TerminalModel& mod
     if (memory) {
         PaneShown now;
         now.text = text;
-        now.look = std::uint64_t{focused} | std::uint64_t{look.window_focused} << 1;
+        // The window's focus shows in the cursor alone, which the overlay holds.
+        now.look = std::uint64_t{focused};
         now.rows = grid.rows;
         now.offset = stats.offset;
         now.top = top;

@@ -134,7 +134,8 @@ void paint_panes(HDC dc, const Rect& client, const AppState& state, const FrameS
         }
         PaneMemory* memory = buffer ? &buffer->pane(pane.tab) : nullptr;
         if (memory) memory->shown = {};  // a whole frame draws every pane whole
-        paint_pane_text(dc, pane, *tab, state, style, look, memory);
+        const PaneStats drawn = paint_pane_text(dc, pane, *tab, state, style, look, memory);
+        if (buffer && drawn.rows > 0) buffer->count_draw(pane.tab);
         if (pane.caption) outline(dc, pane.rect, active ? k_frame_active : k_frame_inactive);
     }
 }
@@ -229,6 +230,20 @@ PaneMemory& BackBuffer::pane(TabId tab) {
     return panes_.emplace_back(tab, PaneMemory{}).second;
 }
 
+void BackBuffer::count_draw(TabId tab) {
+    const auto it = std::ranges::find(draws_, tab, &std::pair<TabId, std::uint64_t>::first);
+    if (it != draws_.end()) {
+        ++it->second;
+    } else {
+        draws_.emplace_back(tab, 1);
+    }
+}
+
+std::uint64_t BackBuffer::draws(TabId tab) const {
+    const auto it = std::ranges::find(draws_, tab, &std::pair<TabId, std::uint64_t>::first);
+    return it != draws_.end() ? it->second : 0;
+}
+
 bool output_paints_alone(const AppState& state, bool palette_open) {
     return !palette_open && !state.help_visible() && state.notices().shown().empty() &&
            state.view_mode() != ViewMode::BrowseGroups;
@@ -250,6 +265,7 @@ OutputPainted paint_output(const RECT& client_rect, const AppState& state,
         const PaneStats drawn =
             paint_pane_text(dc, pane, *tab, state, style, look, &buffer.pane(pane.tab));
         painted.panes += drawn.rows > 0;
+        if (drawn.rows > 0) buffer.count_draw(pane.tab);
         painted.rows += drawn.rows;
         painted.runs += drawn.runs;
     }

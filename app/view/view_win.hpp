@@ -56,6 +56,11 @@ class BackBuffer {
     std::uint64_t chrome() const { return chrome_; }
     void set_chrome(std::uint64_t chrome) { chrome_ = chrome; }
 
+    // How many paints drew rows of each tab's pane, for the tests and the
+    // benchmarks; kept across new sizes and whole frames.
+    void count_draw(TabId tab);
+    std::uint64_t draws(TabId tab) const;
+
   private:
     MemoryDc dc_;
     Bitmap bitmap_;
@@ -64,6 +69,7 @@ class BackBuffer {
     int height_ = 0;
     std::vector<std::pair<TabId, PaneMemory>> panes_;
     std::uint64_t chrome_ = 0;
+    std::vector<std::pair<TabId, std::uint64_t>> draws_;
 };
 
 // Draws the tab bar, the terminal area (panes, or the group browser) and the

@@ -18,6 +18,7 @@
 #include "view/layout.hpp"
 #include "view/paint_plan.hpp"
 #include "window/failures_win.hpp"
+#include "window/paint_trace_win.hpp"
 #include "workspace/startup.hpp"
 
 namespace tolvar::app::win {
@@ -32,8 +33,8 @@ CursorPrefs cursor_prefs(const Appearance& appearance) {
     return {appearance.cursor_shape, appearance.cursor_blink};
 }
 
-std::optional<core::Path> startup_trace_file() {
-    auto name = core::environment_variable("TOLVAR_STARTUP_TRACE");
+std::optional<core::Path> file_named_by(std::string_view variable) {
+    auto name = core::environment_variable(variable);
     if (!name || name->empty()) return std::nullopt;
     return core::path_from_utf8(*name);
 }
@@ -90,7 +91,8 @@ HWND enabled_popup(HWND owner) {
 }  // namespace
 
 HostWindow::HostWindow()
-    : trace_(core::platform_file_system(), startup_trace_file()),
+    : trace_(core::platform_file_system(), file_named_by("TOLVAR_STARTUP_TRACE")),
+      pane_draws_file_(file_named_by("TOLVAR_PANE_DRAWS")),
       starter_([this] { return hwnd_; }, font_.cell()),
       externals_([this] { return hwnd_; }),
       workspace_(cell_, starter_, *this, externals_, proto::platform_launch_system(),
@@ -153,6 +155,8 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
             restart_blink();
             // Not for the repeats while it is held.
             if (wparam == VK_CONTROL && (lparam & (1 << 30)) == 0) on_link_keys();
+            // After the cursor's own repaint: the echo of the key must not wait for a frame.
+            frame_clock_.typed(trace_now());
             on_key_down(wparam);
             return 0;
         case WM_SYSKEYDOWN:
@@ -167,6 +171,7 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
             if (input_.key_up(static_cast<VirtualKey>(wparam))) return 0;
             break;
         case WM_CHAR:
+            frame_clock_.typed(trace_now());
             on_char(wparam);
             return 0;
         case WM_SETCURSOR:
@@ -193,6 +198,10 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
             }
             if (wparam == k_cursor_blink_timer) {
                 on_blink_timer();
+                return 0;
+            }
+            if (wparam == k_frame_timer) {
+                on_frame_timer();
                 return 0;
             }
             break;
@@ -232,6 +241,12 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wparam, LPARAM lparam) {
         case WM_DPICHANGED:
             on_dpi_changed(reinterpret_cast<const RECT*>(lparam));
             return 0;
+        case WM_DISPLAYCHANGE:
+            read_refresh_rate(true);
+            break;
+        case WM_MOVE:
+            read_refresh_rate(false);
+            break;
         case WM_APP_NEW_TAB:
             // Sent from outside before the posted start came: the last
             // run's tabs still come first.
@@ -283,6 +298,7 @@ void HostWindow::on_create() {
     // took the activation from the main window, whose menus then did not open.
     add_tray_icon();
     create_fonts();
+    read_refresh_rate(true);
     // Each session costs a console host and a process (under Wine 50 ms and
     // more): with ten resumed tabs the window stayed blank for half a second.
     // The entry paints before it reads this message; until then the file
@@ -305,6 +321,10 @@ void HostWindow::on_destroy() {
     saves_.save_session_list();
     unregister_summon_key();
     remove_tray_icon();
+    write_pane_draws();
+    if (auto trace = file_named_by("TOLVAR_PAINT_TRACE")) {
+        (void)core::platform_file_system().write_file(*trace, paint_trace_);
+    }
     workspace_.end_all_tabs();
     cell_.close();
     write_state_counts(cell_.counts());
@@ -442,23 +462,68 @@ void HostWindow::relayout() {
 
 void HostWindow::invalidate() {
     whole_frame_ = true;
+    waiting_tabs_.clear();
     InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 void HostWindow::invalidate_output(TabId tab) {
     if (whole_frame_) return;  // the whole client area is invalid already
-    const AppState& state = cell_.view();
-    if (state.view_mode() == ViewMode::BrowseGroups) {
+    if (cell_.view().view_mode() == ViewMode::BrowseGroups) {
         invalidate();  // the cards
         return;
     }
-    for (const Pane& pane : panes(state, client(), scale())) {
-        if (pane.tab != tab) continue;
+    if (std::ranges::find(waiting_tabs_, tab) == waiting_tabs_.end()) waiting_tabs_.push_back(tab);
+    switch (frame_clock_.output(trace_now())) {
+        case FrameClock::Ask::Now:
+            invalidate_waiting();
+            break;
+        case FrameClock::Ask::Arm: {
+            // Rounded up: a timer that fires early would only arm again.
+            const auto ms = static_cast<UINT>((frame_clock_.wait() + 999) / 1000);
+            if (!SetTimer(hwnd_, k_frame_timer, std::max<UINT>(ms, 1), nullptr)) {
+                frame_clock_.fired();
+                invalidate_waiting();
+            }
+            break;
+        }
+        case FrameClock::Ask::Waiting:
+            break;
+    }
+}
+
+void HostWindow::invalidate_waiting() {
+    const std::vector<TabId> tabs = std::exchange(waiting_tabs_, {});
+    if (tabs.empty() || whole_frame_) return;
+    for (const Pane& pane : panes(cell_.view(), client(), scale())) {
+        if (std::ranges::find(tabs, pane.tab) == tabs.end()) continue;
         const RECT r{pane.rect.left, pane.rect.top, pane.rect.right, pane.rect.bottom};
         InvalidateRect(hwnd_, &r, FALSE);
         output_rects_.push_back(r);
-        if (std::ranges::find(output_tabs_, tab) == output_tabs_.end()) output_tabs_.push_back(tab);
+        if (std::ranges::find(output_tabs_, pane.tab) == output_tabs_.end())
+            output_tabs_.push_back(pane.tab);
     }
+}
+
+void HostWindow::on_frame_timer() {
+    KillTimer(hwnd_, k_frame_timer);
+    frame_clock_.fired();
+    invalidate_waiting();
+}
+
+void HostWindow::read_refresh_rate(bool always) {
+    const HMONITOR monitor = MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST);
+    if (!always && monitor == monitor_) return;
+    monitor_ = monitor;
+    std::uint32_t hz = 0;  // what no answer counts as
+    MONITORINFOEXW info{};
+    info.cbSize = sizeof info;
+    DEVMODEW mode{};
+    mode.dmSize = sizeof mode;
+    if (monitor && GetMonitorInfoW(monitor, &info) &&
+        EnumDisplaySettingsW(info.szDevice, ENUM_CURRENT_SETTINGS, &mode)) {
+        hz = mode.dmDisplayFrequency;
+    }
+    frame_clock_.set_interval(frame_interval(hz));
 }
 
 void HostWindow::destroy() {
@@ -527,6 +592,7 @@ void HostWindow::on_paint() {
         tab->session()->model().with(
             [&](const pty::TerminalModel& model) { shows_output = !model.visible_text().empty(); });
     }
+    frame_clock_.painted(trace_now());
     const PaintDc window_dc(hwnd_);
     RECT client{0, 0, 0, 0};
     GetClientRect(hwnd_, &client);
@@ -538,6 +604,7 @@ void HostWindow::on_paint() {
     output_rects_.clear();
     whole_frame_ = false;
     if (!dc) return;
+    bool whole = true;
     {
         const AppState& state = cell_.view();
         const Scale chrome = scale();
@@ -547,6 +614,7 @@ void HostWindow::on_paint() {
             frame_.chrome() ==
                 frame_chrome(state, {client.left, client.top, client.right, client.bottom}, chrome)) {
             paint_output(client, state, style, frame_, tabs);
+            whole = false;
         } else {
             fill(dc, {0, 0, width, height}, state.appearance().palette.theme().background);
             paint_frame(dc, client, state, style, &frame_);
@@ -557,6 +625,55 @@ void HostWindow::on_paint() {
     // Clipped to what was invalid.
     BitBlt(window_dc.get(), 0, 0, width, height, dc, 0, 0, SRCCOPY);
     trace_paint(shows_output);
+    note_paint(whole);
+}
+
+void HostWindow::note_paint(bool whole) {
+    ++(whole ? whole_frames_ : output_frames_);
+    if (!pane_draws_file_ && !paint_trace_on()) return;
+    const std::int64_t now = trace_now();
+    const std::vector<Tab>& tabs = cell_.view().tabs();
+    bool moved = false;
+    for (const Tab& tab : tabs) {
+        const std::uint64_t draws = frame_.draws(tab.id());
+        auto seen = std::ranges::find(draws_seen_, tab.id(), &std::pair<TabId, std::uint64_t>::first);
+        if (seen == draws_seen_.end()) seen = draws_seen_.insert(seen, {tab.id(), 0});
+        if (draws == seen->second) continue;
+        seen->second = draws;
+        moved = true;
+        const Session* session = tab.session();
+        if (!session) continue;
+        std::erase_if(arrivals_, [&](const Arrival& a) {
+            if (a.session != session->id()) return false;
+            paint_trace_ += "shown " + std::to_string(a.handled - a.arrived) + " " +
+                            std::to_string(now - a.arrived) + "\n";
+            return true;
+        });
+    }
+    // A pane that is never shown keeps its arrivals; they must not pile up.
+    if (arrivals_.size() > 4096) arrivals_.erase(arrivals_.begin(), arrivals_.begin() + 2048);
+    // A few times a second at most: a test reads it while output floods.
+    if (moved && pane_draws_file_ && now - draws_file_written_ >= 100'000) {
+        draws_file_written_ = now;
+        write_pane_draws();
+    }
+}
+
+void HostWindow::write_pane_draws() {
+    if (!pane_draws_file_) return;
+    const std::vector<Tab>& tabs = cell_.view().tabs();
+    std::string text = "whole_frames " + std::to_string(whole_frames_) + "\noutput_frames " +
+                       std::to_string(output_frames_) + "\n";
+    for (std::size_t i = 0; i < tabs.size(); ++i) {
+        text += "pane_draws " + std::to_string(i) + " " + std::to_string(frame_.draws(tabs[i].id())) +
+                "\n";
+    }
+    // Replaced whole, as a test reads it while output floods. Nothing to
+    // tell anyone when it fails: the test sees no file, or an older one.
+    core::FileSystem& fs = core::platform_file_system();
+    core::Path fresh = *pane_draws_file_;
+    fresh += L".new";
+    if (fs.write_file(fresh, text)) (void)fs.rename_replace(fresh, *pane_draws_file_);
 }
 
 void HostWindow::trace_paint(bool showed_output) {
@@ -572,7 +689,8 @@ void HostWindow::on_focus(bool focused) {
     } else {
         KillTimer(hwnd_, k_cursor_blink_timer);
     }
-    invalidate();
+    // The cursor alone shows it: a solid or a hollow one.
+    invalidate_output(cell_.view().active());
 }
 
 void HostWindow::restart_blink() {
@@ -583,7 +701,8 @@ void HostWindow::restart_blink() {
     if (window_focused_ && rate != 0 && rate != INFINITE) {
         SetTimer(hwnd_, k_cursor_blink_timer, rate, nullptr);
     }
-    if (was_off) invalidate();
+    // The cursor's row alone, as output.
+    if (was_off) invalidate_output(cell_.view().active());
 }
 
 void HostWindow::on_blink_timer() {
@@ -628,6 +747,7 @@ void HostWindow::on_pty_output(pty::SessionId id) {
     // A window hidden in the tray does not paint, and its logs must not wait
     // for it: the history would age lines out before they were taken.
     // It asks for the repaint of what the output changed.
+    if (auto arrived = take_output_arrival(id)) arrivals_.push_back({id, *arrived, trace_now()});
     workspace_.session_output(id);
     starter_.output_came(id);
 }

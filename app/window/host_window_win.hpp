@@ -14,6 +14,7 @@
 #include "input/mouse_win.hpp"
 #include "sessions/sessions_win.hpp"
 #include "view/find_box_win.hpp"
+#include "view/frame_clock.hpp"
 #include "view/view_win.hpp"
 #include "workspace/startup.hpp"
 #include "workspace/workspace.hpp"
@@ -39,6 +40,8 @@ inline constexpr UINT k_tray_icon_id = 1;
 inline constexpr int k_summon_hotkey_id = 1;
 inline constexpr UINT_PTR k_drag_scroll_timer = 1;
 inline constexpr UINT_PTR k_cursor_blink_timer = 2;
+// One-shot: output that came within a frame of the last paint.
+inline constexpr UINT_PTR k_frame_timer = 3;
 
 inline constexpr wchar_t k_host_class[] = L"TolvarHost";
 inline constexpr wchar_t k_connections_class[] = L"TolvarConnMgr";
@@ -109,6 +112,16 @@ class HostWindow final : public WindowPort {
     void on_close();
     void on_tray(WPARAM icon, LPARAM mouse_message);
     void on_pty_output(pty::SessionId id);
+    // The panes of output that waited for the frame clock, made invalid.
+    void invalidate_waiting();
+    void on_frame_timer();
+    // The refresh rate of the monitor the window is on, read again when it
+    // moved to another or `always`.
+    void read_refresh_rate(bool always);
+    // Test and benchmark counts after a paint: the panes' draws and the
+    // output it showed.
+    void note_paint(bool whole);
+    void write_pane_draws();
     // Failures reported where nothing could show them.
     void on_failures();
     void on_dpi_changed(const RECT* suggested);
@@ -150,6 +163,25 @@ class HostWindow final : public WindowPort {
     bool whole_frame_ = true;
     std::vector<TabId> output_tabs_;
     std::vector<RECT> output_rects_;
+    // Output paints no more often than the display shows frames; whole
+    // frames (resize, theme, focus, a title) do not wait.
+    FrameClock frame_clock_;
+    std::vector<TabId> waiting_tabs_;
+    HMONITOR monitor_ = nullptr;
+    // TOLVAR_PANE_DRAWS and TOLVAR_PAINT_TRACE: files for the tests and the
+    // benchmarks, absent in use.
+    std::optional<core::Path> pane_draws_file_;
+    std::uint64_t whole_frames_ = 0;
+    std::uint64_t output_frames_ = 0;
+    std::vector<std::pair<TabId, std::uint64_t>> draws_seen_;
+    std::int64_t draws_file_written_ = 0;
+    struct Arrival {
+        pty::SessionId session;
+        std::int64_t arrived;
+        std::int64_t handled;
+    };
+    std::vector<Arrival> arrivals_;
+    std::string paint_trace_;
     TerminalFont font_;
     Font ui_font_;
     // The cursor blinks at the system's caret rate while the window has the

@@ -193,7 +193,14 @@ Tab::Tab(TabStart start)
 bool Tab::take_title_change(const pty::TerminalModel& model) {
     const pty::Damage damage = model.damage_since(title_seen_);
     title_seen_ = damage.now;
-    return damage.title;
+    if (!damage.title) return false;
+    // A record that lost track of a flood says everything changed, the title
+    // too: what counts is whether it reads otherwise, or every pane of the
+    // window would be drawn again for nothing.
+    std::string title = model.title();
+    if (title == title_shown_) return false;
+    title_shown_ = std::move(title);
+    return true;
 }
 
 void Tab::rename(std::string title) {

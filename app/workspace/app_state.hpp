@@ -236,6 +236,7 @@ class Tab {
     ScrollView scroll_;
     TypedLine typed_;
     std::uint64_t title_seen_ = 0;  // the model's damage number at the last ask
+    std::string title_shown_;       // the model's title then
 };
 
 struct TabGroup {
