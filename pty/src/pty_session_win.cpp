@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -111,6 +112,9 @@ struct Reader {
     UniqueHandle process;
     SessionId id;
     PTP_IO io = nullptr;
+    // Starts the next read once the writes gathered; none: reads follow at once.
+    PTP_TIMER gather = nullptr;
+    std::chrono::steady_clock::time_point asked;
     OVERLAPPED overlapped{};
     std::array<char, k_output_chunk> buffer{};
 };
@@ -139,8 +143,11 @@ void CALLBACK on_exit_known(PTP_CALLBACK_INSTANCE, void* context, PTP_WAIT wait,
 // hundred tabs ending at once hold no thread each.
 void end_reading(std::unique_ptr<Reader> reader) noexcept {
     reader->output.reset();
-    // Released by the system once the callback that may be calling this returns.
+    // Released by the system once the callback that may be calling this
+    // returns; no read is pending and the timer is not set, as this runs
+    // where the next read would have been asked.
     CloseThreadpoolIo(std::exchange(reader->io, nullptr));
+    if (reader->gather) CloseThreadpoolTimer(std::exchange(reader->gather, nullptr));
     if (reader->process) {
         if (const PTP_WAIT wait = CreateThreadpoolWait(on_exit_known, reader.get(), nullptr)) {
             // Relative, in units of 100 ns.
@@ -165,6 +172,7 @@ void end_reading(std::unique_ptr<Reader> reader) noexcept {
 // true the reader belongs to the read's callback, which may already run.
 bool read_next(Reader& reader) noexcept {
     reader.overlapped = OVERLAPPED{};
+    reader.asked = std::chrono::steady_clock::now();
     StartThreadpoolIo(reader.io);
     if (ReadFile(reader.output.get(), reader.buffer.data(),
                  static_cast<DWORD>(reader.buffer.size()), nullptr, &reader.overlapped) ||
@@ -175,6 +183,27 @@ bool read_next(Reader& reader) noexcept {
     return false;
 }
 
+void CALLBACK on_gathered(PTP_CALLBACK_INSTANCE, void* context, PTP_TIMER) noexcept {
+    auto* reader = static_cast<Reader*>(context);
+    if (!read_next(*reader)) end_reading(std::unique_ptr<Reader>(reader));
+}
+
+// Asks for the next read now or once the timer fires; false when the output
+// has ended. Once it returns true the reader belongs to a callback.
+bool ask_next(Reader& reader, std::size_t bytes) noexcept {
+    const auto wait = ReadPacing::after(std::chrono::steady_clock::now() - reader.asked, bytes,
+                                        reader.buffer.size());
+    if (wait.count() == 0 || !reader.gather) return read_next(reader);
+    // Relative, in units of 100 ns.
+    ULARGE_INTEGER due{};
+    due.QuadPart = static_cast<ULONGLONG>(
+        -std::chrono::duration_cast<std::chrono::duration<LONGLONG, std::ratio<1, 10000000>>>(wait)
+             .count());
+    FILETIME when{due.LowPart, due.HighPart};
+    SetThreadpoolTimer(reader.gather, &when, 0, 0);
+    return true;
+}
+
 void CALLBACK on_read(PTP_CALLBACK_INSTANCE, void* context, void*, ULONG result,
                       ULONG_PTR bytes, PTP_IO) noexcept {
     auto* reader = static_cast<Reader*>(context);
@@ -182,7 +211,7 @@ void CALLBACK on_read(PTP_CALLBACK_INSTANCE, void* context, void*, ULONG result,
         result == NO_ERROR &&
         feed_output(std::string_view(reader->buffer.data(), bytes), *reader->model,
                     *reader->signal, *reader->events, reader->id) &&
-        read_next(*reader);
+        ask_next(*reader, bytes);
     if (!more) end_reading(std::unique_ptr<Reader>(reader));
 }
 
@@ -349,6 +378,8 @@ Expected<PtySession, StartError> PtySession::start(const std::optional<std::stri
         TerminateProcess(process.get(), 1);
         return failed("its output reader could not start", code);
     }
+    // Without it every read follows the last at once, as it did before.
+    reader->gather = CreateThreadpoolTimer(on_gathered, reader.get(), nullptr);
     // A first read that fails ends the session as any later one would.
     if (Reader* raw = reader.release(); !read_next(*raw)) end_reading(std::unique_ptr<Reader>(raw));
     console->close_when_exits(process.get());

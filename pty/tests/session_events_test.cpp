@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -200,6 +201,21 @@ TEST_F(Pump, TheEndCarriesTheExitCodeReadAfterTheLastOutput) {
                 []() -> SessionEnd { throw std::runtime_error("no code"); });
     EXPECT_EQ(other_events.calls, (std::vector<std::string>{"output 9", "ended 9"}));
     EXPECT_EQ(other_events.ends, (std::vector<SessionEnd>{{}}));
+}
+
+// Output after a pause (a typed key's echo) is read at once; a writer ahead
+// of the reader has its pieces gathered for a moment, unless they fill the
+// buffer.
+TEST(ReadPacing, OnlyAReaderBehindItsWriterWaits) {
+    using namespace std::chrono_literals;
+    constexpr std::size_t room = k_output_chunk;
+    EXPECT_EQ(ReadPacing::after(40ms, 3, room), 0ms);
+    EXPECT_EQ(ReadPacing::after(ReadPacing::k_found_waiting, 653, room), 0ms);
+    EXPECT_EQ(ReadPacing::after(100us, 653, room), ReadPacing::k_gather);
+    EXPECT_EQ(ReadPacing::after(0us, 0, room), ReadPacing::k_gather);
+    EXPECT_EQ(ReadPacing::after(100us, room, room), 0ms);
+    // Whatever arrives meanwhile waits less than a frame of a fast display.
+    EXPECT_LT(ReadPacing::k_gather, 6ms);
 }
 
 TEST(SessionEndWord, EveryCodeAndTheUnknownEndRoundTrip) {

@@ -7,7 +7,7 @@ import subprocess
 
 import pytest
 
-from harness import wait_until, windows_path
+from harness import WaitTimeout, wait_until, windows_path
 from test_input import wait_output, wait_prompt, wait_screen
 from test_scrollback import row_tops
 
@@ -126,7 +126,22 @@ def test_ctrl_double_click_opens_a_link_once(launch, handlers):
     wait_until(lambda: not handler_running(), 20, "the handler to end")
     # A single click after it: its start comes well after any the
     # double-click made, so once it is recorded every earlier one is too.
-    ctrl_click(app, points[1])
-    records = wait_until(lambda: (r := handlers.records()) and [other] in
-                         [x["args"][1:] for x in r] and r, 20, "the single click's start")
-    assert [r["args"][1:] for r in records] == [[URL], [other]], records
+    # Once, in a loaded run, this click started nothing in 20 s (likely the
+    # handler's console taking the keyboard, Ctrl with it, between the focus
+    # and the press): the marker is clicked again then, which can only add
+    # starts of `other`.
+    def marked():
+        records = handlers.records()
+        return [other] in [r["args"][1:] for r in records] and records
+
+    records = None
+    for _ in range(4):
+        ctrl_click(app, points[1])
+        try:
+            records = wait_until(marked, 8, "the single click's start")
+            break
+        except WaitTimeout:
+            pass
+    assert records, "no Ctrl+click on the second link started its handler"
+    args = [r["args"][1:] for r in records]
+    assert args[0] == [URL] and set(map(tuple, args[1:])) == {(other,)}, records

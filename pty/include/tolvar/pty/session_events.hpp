@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <span>
@@ -47,6 +48,29 @@ class OutputSignal {
 };
 
 inline constexpr std::size_t k_output_chunk = 8192;
+
+// When a console's reader asks for the next chunk. A console host writes a
+// flood in pieces of a few hundred bytes, and a read for each (a pool
+// completion, system round trips, a model lock, a notice) cost the reader
+// three times what writing them cost the host. A read whose bytes were
+// already waiting shows a writer ahead of the reader, so the next read waits
+// a moment for the writes to gather in the pipe; one that filled its buffer
+// has more waiting and reads again at once; one that waited for its bytes
+// (typed echo after a pause) is followed at once, so an echo after a pause
+// is never held back and any other output at most k_gather.
+struct ReadPacing {
+    // A read that completed sooner than this found its bytes waiting.
+    static constexpr std::chrono::microseconds k_found_waiting{2000};
+    static constexpr std::chrono::milliseconds k_gather{4};
+    // The wait before the next read, after one that took `waited` from being
+    // asked to its completion and brought `bytes` of `room`.
+    static constexpr std::chrono::milliseconds after(std::chrono::nanoseconds waited,
+                                                     std::size_t bytes,
+                                                     std::size_t room) noexcept {
+        if (bytes >= room || waited >= k_found_waiting) return {};
+        return k_gather;
+    }
+};
 
 // Fills `buffer` with the next output; 0 when the output has ended or the
 // read failed.
