@@ -41,7 +41,17 @@ std::string file_name_stem(std::string_view title, std::string_view fallback) {
     while (!stem.empty() && (stem.back() == '.' || stem.back() == ' ')) stem.pop_back();
     const std::string_view trimmed = core::trim_unicode(stem);
     stem = trimmed.empty() ? std::string(fallback) : std::string(trimmed);
-    if (core::is_reserved_device_name(stem)) stem.insert(stem.begin(), '_');
+    if (core::is_reserved_device_name(stem)) {
+        stem.insert(stem.begin(), '_');
+        // The mark takes a byte of the bound: the end gives it back, a whole
+        // character at a time.
+        while (stem.size() > k_title_bytes) {
+            std::size_t end = stem.size() - 1;
+            while (end > 1 && (static_cast<unsigned char>(stem[end]) & 0xC0) == 0x80) --end;
+            stem.resize(end);
+        }
+        while (stem.size() > 1 && (stem.back() == '.' || stem.back() == ' ')) stem.pop_back();
+    }
     return stem;
 }
 

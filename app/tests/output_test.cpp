@@ -29,6 +29,11 @@ TEST(OutputFileName, TitleAndDateWithWhatNamesCannotHoldReplaced) {
     for (int i = 0; i < 100; ++i) long_title += "\xC3\xA9";  // 200 bytes
     const std::string name = output_file_name(long_title, 2026, 1, 2);
     EXPECT_EQ(name, std::string(long_title, 0, 120) + " 2026-01-02.txt");
+    // A long title naming a device was one byte over the bound with its mark
+    // (found by the fuzzer).
+    const std::string device = "com2." + long_title;
+    EXPECT_EQ(output_file_name(device, 2026, 1, 2),
+              "_com2." + std::string(long_title, 0, 114) + " 2026-01-02.txt");
 }
 
 TEST(OutputText, HistoryThenScreenEndingInOneLineFeed) {
