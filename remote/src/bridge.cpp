@@ -59,21 +59,7 @@ std::string message(std::string_view type,
 }  // namespace
 
 std::string token_text(const DeviceToken& token) {
-    static constexpr char k_digits[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
-    std::string out;
-    std::uint32_t bits = 0;
-    int held = 0;
-    for (const std::uint8_t byte : token) {
-        bits = bits << 8 | byte;
-        held += 8;
-        while (held >= 6) {
-            held -= 6;
-            out += k_digits[(bits >> held) & 63];
-        }
-    }
-    if (held > 0) out += k_digits[(bits << (6 - held)) & 63];
-    return out;
+    return base64url(token.data(), token.size());
 }
 
 Bridge::Bridge(BridgeHost& host, DevicesFile devices, bool allow_control)

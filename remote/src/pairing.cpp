@@ -4,14 +4,14 @@
 
 namespace tolvar::remote {
 
-std::string secret_text(const PairingSecret& secret) {
+std::string base64url(const std::uint8_t* bytes, std::size_t size) {
     static constexpr char k_digits[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
     std::string out;
     std::uint32_t bits = 0;
     int held = 0;
-    for (const std::uint8_t byte : secret) {
-        bits = bits << 8 | byte;
+    for (std::size_t i = 0; i < size; ++i) {
+        bits = bits << 8 | bytes[i];
         held += 8;
         while (held >= 6) {
             held -= 6;
