@@ -16,6 +16,25 @@ bool forbidden_in_file_name(char32_t c) {
            std::u32string_view(U"<>:\"/\\|?*").find(c) != std::u32string_view::npos;
 }
 
+// The title as a name: what names cannot hold replaced, cut within `budget`
+// bytes (never inside a character), the ends trimmed as Windows would.
+std::string stem_within(std::string_view title, std::string_view fallback, std::size_t budget) {
+    std::string stem;
+    for (std::size_t pos = 0; pos < title.size();) {
+        const std::size_t begin = pos;
+        const char32_t c = core::next_code_point(title, pos);
+        if (stem.size() + (pos - begin) > budget) break;
+        if (forbidden_in_file_name(c)) {
+            stem.push_back('_');
+        } else {
+            stem.append(title.substr(begin, pos - begin));
+        }
+    }
+    while (!stem.empty() && (stem.back() == '.' || stem.back() == ' ')) stem.pop_back();
+    const std::string_view trimmed = core::trim_unicode(stem);
+    return trimmed.empty() ? std::string(fallback) : std::string(trimmed);
+}
+
 }  // namespace
 
 std::string output_text(const pty::TerminalModel& model) {
@@ -27,31 +46,11 @@ std::string output_text(const pty::TerminalModel& model) {
 }
 
 std::string file_name_stem(std::string_view title, std::string_view fallback) {
-    std::string stem;
-    for (std::size_t pos = 0; pos < title.size();) {
-        const std::size_t begin = pos;
-        const char32_t c = core::next_code_point(title, pos);
-        if (stem.size() + (pos - begin) > k_title_bytes) break;
-        if (forbidden_in_file_name(c)) {
-            stem.push_back('_');
-        } else {
-            stem.append(title.substr(begin, pos - begin));
-        }
-    }
-    while (!stem.empty() && (stem.back() == '.' || stem.back() == ' ')) stem.pop_back();
-    const std::string_view trimmed = core::trim_unicode(stem);
-    stem = trimmed.empty() ? std::string(fallback) : std::string(trimmed);
-    if (core::is_reserved_device_name(stem)) {
-        stem.insert(stem.begin(), '_');
-        // The mark takes a byte of the bound: the end gives it back, a whole
-        // character at a time.
-        while (stem.size() > k_title_bytes) {
-            std::size_t end = stem.size() - 1;
-            while (end > 1 && (static_cast<unsigned char>(stem[end]) & 0xC0) == 0x80) --end;
-            stem.resize(end);
-        }
-        while (stem.size() > 1 && (stem.back() == '.' || stem.back() == ' ')) stem.pop_back();
-    }
+    std::string stem = stem_within(title, fallback, k_title_bytes);
+    if (!core::is_reserved_device_name(stem)) return stem;
+    // The mark takes a byte of the bound.
+    stem = stem_within(title, fallback, k_title_bytes - 1);
+    stem.insert(stem.begin(), '_');
     return stem;
 }
 

@@ -124,6 +124,13 @@ struct Reader {
 // its end is then unknown rather than waited for.
 constexpr DWORD k_exit_wait_ms = 2000;
 
+// A pool wait's or timer's due time `after` from now: negative, in 100 ns.
+FILETIME relative_due(std::chrono::milliseconds after) {
+    ULARGE_INTEGER due{};
+    due.QuadPart = static_cast<ULONGLONG>(-static_cast<LONGLONG>(after.count()) * 10000);
+    return FILETIME{due.LowPart, due.HighPart};
+}
+
 // Of a child that has exited.
 SessionEnd exit_of(HANDLE process) {
     DWORD code = 0;
@@ -150,10 +157,7 @@ void end_reading(std::unique_ptr<Reader> reader) noexcept {
     if (reader->gather) CloseThreadpoolTimer(std::exchange(reader->gather, nullptr));
     if (reader->process) {
         if (const PTP_WAIT wait = CreateThreadpoolWait(on_exit_known, reader.get(), nullptr)) {
-            // Relative, in units of 100 ns.
-            ULARGE_INTEGER due{};
-            due.QuadPart = static_cast<ULONGLONG>(-static_cast<LONGLONG>(k_exit_wait_ms) * 10000);
-            FILETIME timeout{due.LowPart, due.HighPart};
+            FILETIME timeout = relative_due(std::chrono::milliseconds(k_exit_wait_ms));
             SetThreadpoolWait(wait, reader->process.get(), &timeout);
             reader.release();
             return;
@@ -194,12 +198,7 @@ bool ask_next(Reader& reader, std::size_t bytes) noexcept {
     const auto wait = ReadPacing::after(std::chrono::steady_clock::now() - reader.asked, bytes,
                                         reader.buffer.size());
     if (wait.count() == 0 || !reader.gather) return read_next(reader);
-    // Relative, in units of 100 ns.
-    ULARGE_INTEGER due{};
-    due.QuadPart = static_cast<ULONGLONG>(
-        -std::chrono::duration_cast<std::chrono::duration<LONGLONG, std::ratio<1, 10000000>>>(wait)
-             .count());
-    FILETIME when{due.LowPart, due.HighPart};
+    FILETIME when = relative_due(wait);
     SetThreadpoolTimer(reader.gather, &when, 0, 0);
     return true;
 }
