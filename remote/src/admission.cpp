@@ -2,18 +2,11 @@
 
 #include <algorithm>
 
+#include "tolvar/core/lowercase.hpp"
+
 namespace tolvar::remote {
 
 namespace {
-
-bool same_ascii_case_aside(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) {
-                   return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
-               };
-               return lower(x) == lower(y);
-           });
-}
 
 // "HOST:PORT", or "HOST" alone for 443; IPv6 in brackets.
 std::vector<std::string> authorities(const BridgeNames& names) {
@@ -29,14 +22,14 @@ std::vector<std::string> authorities(const BridgeNames& names) {
 
 bool one_of(std::string_view text, const std::vector<std::string>& allowed) {
     return std::any_of(allowed.begin(), allowed.end(),
-                       [text](const std::string& a) { return same_ascii_case_aside(text, a); });
+                       [text](const std::string& a) { return core::ascii_iequals(text, a); });
 }
 
 }  // namespace
 
 bool origin_allowed(std::string_view origin, const BridgeNames& names) {
     constexpr std::string_view k_scheme = "https://";
-    if (origin.size() <= k_scheme.size() || !same_ascii_case_aside(origin.substr(0, 8), k_scheme)) {
+    if (origin.size() <= k_scheme.size() || !core::ascii_iequals(origin.substr(0, 8), k_scheme)) {
         return false;
     }
     return one_of(origin.substr(k_scheme.size()), authorities(names));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "json_members.hpp"
 #include "tolvar/core/json_text.hpp"
 
 namespace tolvar::remote {
@@ -11,16 +12,11 @@ namespace {
 using core::JsonValue;
 using core::JsonWriter;
 
-// A message's members of one kind; nothing when absent, of another kind or
+// A message's member of one kind; nothing when absent, of another kind or
 // given twice.
 const JsonValue* member(const JsonValue& object, std::string_view key, JsonValue::Kind kind) {
-    const JsonValue* found = nullptr;
-    for (const auto& m : object.members) {
-        if (m.key != key) continue;
-        if (found) return nullptr;
-        found = &m.value;
-    }
-    return found && found->kind == kind ? found : nullptr;
+    const Member found = remote::member(object, key);
+    return !found.twice && found.value && found.value->kind == kind ? found.value : nullptr;
 }
 
 std::optional<std::string> text_of(const JsonValue& object, std::string_view key) {

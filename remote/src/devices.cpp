@@ -4,7 +4,9 @@
 #include <functional>
 #include <utility>
 
+#include "json_members.hpp"
 #include "tolvar/core/json_text.hpp"
+#include "tolvar/remote/pairing.hpp"
 
 namespace tolvar::remote {
 
@@ -61,6 +63,17 @@ struct Field {
     std::function<void(JsonWriter&, const Device&)> write;
 };
 
+Field time_field(const char* key, std::int64_t Device::*at) {
+    return {key,
+            [at](const JsonValue& v, Device& d) -> std::optional<std::string> {
+                const auto n = integer(v);
+                if (!n) return "an integer";
+                d.*at = *n;
+                return std::nullopt;
+            },
+            [at](JsonWriter& w, const Device& d) { w.value(int_json(d.*at)); }};
+}
+
 const std::vector<Field>& device_fields() {
     static const std::vector<Field> fields = {
         {"id",
@@ -85,22 +98,8 @@ const std::vector<Field>& device_fields() {
              return std::nullopt;
          },
          [](JsonWriter& w, const Device& d) { w.string_value(hex(d.token_sha256)); }},
-        {"paired_at",
-         [](const JsonValue& v, Device& d) -> std::optional<std::string> {
-             const auto n = integer(v);
-             if (!n) return "an integer";
-             d.paired_at = *n;
-             return std::nullopt;
-         },
-         [](JsonWriter& w, const Device& d) { w.value(int_json(d.paired_at)); }},
-        {"last_seen",
-         [](const JsonValue& v, Device& d) -> std::optional<std::string> {
-             const auto n = integer(v);
-             if (!n) return "an integer";
-             d.last_seen = *n;
-             return std::nullopt;
-         },
-         [](JsonWriter& w, const Device& d) { w.value(int_json(d.last_seen)); }},
+        time_field("paired_at", &Device::paired_at),
+        time_field("last_seen", &Device::last_seen),
         {"may_control",
          [](const JsonValue& v, Device& d) -> std::optional<std::string> {
              if (v.kind != JsonValue::Kind::Bool) return "true or false";
@@ -110,23 +109,6 @@ const std::vector<Field>& device_fields() {
          [](JsonWriter& w, const Device& d) { w.bool_value(d.may_control); }},
     };
     return fields;
-}
-
-// A key given twice is refused, as in the other files: which one a reader
-// takes would be a guess.
-struct Member {
-    const JsonValue* value = nullptr;
-    bool twice = false;
-};
-
-Member member(const JsonValue& object, std::string_view key) {
-    Member found;
-    for (const auto& m : object.members) {
-        if (m.key != key) continue;
-        found.twice = found.value != nullptr;
-        found.value = &m.value;
-    }
-    return found;
 }
 
 }  // namespace
@@ -198,11 +180,12 @@ std::string to_pretty_json(const DevicesFile& file) {
 }
 
 std::optional<std::string> DeviceRegistry::find(const TokenHash& hash) const {
+    const auto bytes = [](const TokenHash& h) {
+        return std::string_view(reinterpret_cast<const char*>(h.data()), h.size());
+    };
     std::optional<std::string> found;
     for (const Device& device : file_.devices) {
-        std::uint8_t diff = 0;
-        for (std::size_t i = 0; i < hash.size(); ++i) diff |= hash[i] ^ device.token_sha256[i];
-        if (diff == 0 && !found) found = device.id;
+        if (same_bytes(bytes(hash), bytes(device.token_sha256)) && !found) found = device.id;
     }
     return found;
 }

@@ -2,19 +2,17 @@
 
 #include <algorithm>
 
+#include "tolvar/core/lowercase.hpp"
+
 namespace tolvar::remote {
 
 namespace {
 
 constexpr std::size_t k_max_headers = 64;
 
-char lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 std::string lowered(std::string_view text) {
     std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), lower);
+    std::transform(out.begin(), out.end(), out.begin(), core::ascii_lower);
     return out;
 }
 
@@ -54,7 +52,7 @@ HeadRead bad(int status) {
 bool lists(std::string_view list, std::string_view word) {
     while (!list.empty()) {
         const std::size_t comma = list.find(',');
-        if (lowered(trimmed(list.substr(0, comma))) == word) return true;
+        if (core::ascii_iequals(trimmed(list.substr(0, comma)), word)) return true;
         if (comma == std::string_view::npos) break;
         list.remove_prefix(comma + 1);
     }
@@ -160,7 +158,7 @@ Answer answer(const RequestHead& head, const BridgeNames& names) {
         const auto upgrade = head.header("upgrade");
         const auto connection = head.header("connection");
         const auto key = head.header("sec-websocket-key");
-        if (!upgrade || lowered(*upgrade) != "websocket" || !connection ||
+        if (!upgrade || !core::ascii_iequals(*upgrade, "websocket") || !connection ||
             !lists(*connection, "upgrade") || !key || key->size() != 24) {
             return refuse(400);
         }
@@ -180,28 +178,6 @@ Answer answer(const RequestHead& head, const BridgeNames& names) {
 
 std::string websocket_accept_input(std::string_view key) {
     return std::string(key) + "258EAFA5-E914-47DA-95CA-C5AB0DC85B11";
-}
-
-std::string base64(std::string_view bytes) {
-    static constexpr char k_digits[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    std::size_t i = 0;
-    for (; i + 2 < bytes.size(); i += 3) {
-        const std::uint32_t v = static_cast<std::uint8_t>(bytes[i]) << 16 |
-                                static_cast<std::uint8_t>(bytes[i + 1]) << 8 |
-                                static_cast<std::uint8_t>(bytes[i + 2]);
-        for (int shift = 18; shift >= 0; shift -= 6) out += k_digits[(v >> shift) & 63];
-    }
-    if (const std::size_t rest = bytes.size() - i; rest > 0) {
-        std::uint32_t v = static_cast<std::uint8_t>(bytes[i]) << 16;
-        if (rest == 2) v |= static_cast<std::uint8_t>(bytes[i + 1]) << 8;
-        out += k_digits[(v >> 18) & 63];
-        out += k_digits[(v >> 12) & 63];
-        out += rest == 2 ? k_digits[(v >> 6) & 63] : '=';
-        out += '=';
-    }
-    return out;
 }
 
 namespace {

@@ -4,24 +4,6 @@
 
 namespace tolvar::remote {
 
-std::string base64url(const std::uint8_t* bytes, std::size_t size) {
-    static constexpr char k_digits[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_";
-    std::string out;
-    std::uint32_t bits = 0;
-    int held = 0;
-    for (std::size_t i = 0; i < size; ++i) {
-        bits = bits << 8 | bytes[i];
-        held += 8;
-        while (held >= 6) {
-            held -= 6;
-            out += k_digits[(bits >> held) & 63];
-        }
-    }
-    if (held > 0) out += k_digits[(bits << (6 - held)) & 63];
-    return out;
-}
-
 bool same_bytes(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     unsigned char diff = 0;

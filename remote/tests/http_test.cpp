@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tolvar/remote/base64.hpp"
+
 namespace tolvar::remote {
 namespace {
 

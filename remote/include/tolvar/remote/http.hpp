@@ -62,9 +62,6 @@ Answer answer(const RequestHead& head, const BridgeNames& names);
 // GUID, which the caller computes with its hash library.
 std::string websocket_accept_input(std::string_view key);
 
-// Standard base64 with padding.
-std::string base64(std::string_view bytes);
-
 // The response head for `status`, with the headers every answer carries:
 // no caching, no sniffing, no framing, a content security policy that allows
 // only the page's own origin, and Connection: close.

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "tolvar/remote/base64.hpp"
+
 namespace tolvar::remote {
 
 using Clock = std::chrono::steady_clock;
@@ -18,9 +20,7 @@ using Clock = std::chrono::steady_clock;
 // 128 random bits, shown in the address's fragment (which no server logs).
 using PairingSecret = std::array<std::uint8_t, 16>;
 
-// Base64url without padding, the form secrets and tokens travel in.
-std::string base64url(const std::uint8_t* bytes, std::size_t size);
-// 22 characters.
+// Base64url: 22 characters.
 inline std::string secret_text(const PairingSecret& secret) {
     return base64url(secret.data(), secret.size());
 }
